@@ -1,0 +1,52 @@
+// mapari: off-line analysis of 64-lead body-surface-map recordings.
+#include <fstream>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "app/command_line.hpp"
+#include "app/session.hpp"
+
+namespace {
+
+int run_script(const mapari::Options& options) {
+    mapari::SessionFiles files{options.data_directory, ".", options.record_path,
+                               options.snapshot_directory};
+    if (options.script_path == "-") {
+        return mapari::run_headless_session(std::cin, std::cout, std::cerr, files);
+    }
+    std::ifstream script(options.script_path);
+    if (!script) {
+        std::cerr << "mapari: cannot read the script " << options.script_path << '\n';
+        return mapari::exit_usage;
+    }
+    return mapari::run_headless_session(script, std::cout, std::cerr, files);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::ios::sync_with_stdio(false);
+    std::vector<std::string> arguments(argv + 1, argv + argc);
+    std::string error;
+    std::optional<mapari::Options> options = mapari::parse_command_line(arguments, error);
+    if (!options) {
+        std::cerr << "mapari: " << error << '\n' << mapari::usage_text;
+        return mapari::exit_usage;
+    }
+    switch (options->mode) {
+        case mapari::Options::Mode::help:
+            std::cout << mapari::usage_text;
+            return mapari::exit_normal;
+        case mapari::Options::Mode::version:
+            std::cout << "mapari " << MAPARI_VERSION << '\n';
+            return mapari::exit_normal;
+        case mapari::Options::Mode::script:
+            return run_script(*options);
+        case mapari::Options::Mode::demo:
+        case mapari::Options::Mode::desktop:
+            break;
+    }
+    std::cerr << "mapari: this build has no desktop window; run a session with --script FILE\n";
+    return mapari::exit_usage;
+}

@@ -1,0 +1,25 @@
+// A headless session: the program run from a script, the transcript written
+// to a stream. Used by main and by the end-to-end tests.
+#pragma once
+
+#include <istream>
+#include <ostream>
+#include <string>
+
+#include "app/command_line.hpp"
+
+namespace mapari {
+
+struct SessionFiles {
+    std::string data_directory;          // host folder for "d:\data\map\"
+    std::string default_file_directory;  // where the trace channel's "fort.12" goes
+    std::string record_path;             // empty: the session is not recorded
+    std::string snapshot_directory;      // empty: no pictures
+};
+
+// Runs the whole program on the script; returns the exit code. Messages for
+// the operator go to the transcript, the reason of an abnormal end to errors.
+int run_headless_session(std::istream& script, std::ostream& transcript, std::ostream& errors,
+                         const SessionFiles& files);
+
+}  // namespace mapari

@@ -1,0 +1,100 @@
+#include "recording/recording.hpp"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+
+namespace mapari {
+
+TextField<30> build_recording_path(const TextField<6>& common_part,
+                                   const TextField<6>& variable_part) {
+    std::string path(program_data_directory);
+    path += common_part.stem();
+    path += variable_part.view();
+    TextField<30> result;
+    result.assign(path);
+    // The path ends at its first blank, where the extension is written.
+    std::size_t blank = result.first_blank();
+    std::string finished(result.view().substr(0, blank - 1));
+    finished += ".dat";
+    result.assign(finished);
+    return result;
+}
+
+std::string unsafe_name_reason(std::string_view name) {
+    for (char c : name) {
+        if (c == '/' || c == '\\') return "it holds a path separator";
+        if (c == ':') return "it holds a colon";
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            return "it holds a control character";
+    }
+    if (name.find("..") != std::string_view::npos) return "it holds \"..\"";
+    return {};
+}
+
+std::string host_path(const Store& store, std::string_view program_path) {
+    std::string_view name = program_path;
+    if (name.starts_with(program_data_directory)) name.remove_prefix(program_data_directory.size());
+    std::string path(store.naming.data_directory.data());
+    if (!path.empty() && path.back() != '/') path += '/';
+    path += name;
+    return path;
+}
+
+namespace {
+
+std::string frames_text(long long frames) {
+    return std::to_string(frames) + " frames";
+}
+
+}  // namespace
+
+ReadOutcome read_recording(Store& store, std::string& message) {
+    std::string program_path(store.naming.recording_path.stem());
+    std::ifstream file(host_path(store, program_path), std::ios::binary);
+    if (!file) {
+        message = "Cannot open " + program_path + ": " + std::strerror(errno) + ".";
+        return ReadOutcome::cannot_open;
+    }
+    file.seekg(0, std::ios::end);
+    long long file_frames = static_cast<long long>(file.tellg()) / bytes_per_frame;
+    if (file_frames < samples_per_reading) {
+        message = program_path + " holds " + frames_text(file_frames) + "; a display needs " +
+                  frames_text(samples_per_reading) + ".";
+        return ReadOutcome::too_short;
+    }
+    const int second = store.naming.display_second;
+    long long first_frame = static_cast<long long>(second) * frames_per_second;
+    long long last_second_held =
+        std::min<long long>(last_display_second, file_frames / frames_per_second - 4);
+    if (second < 0 || second > last_second_held) {
+        message = "The display second must be from 0 to " + std::to_string(last_second_held) +
+                  ": " + program_path + " holds " + frames_text(file_frames) + ".";
+        return ReadOutcome::second_not_held;
+    }
+    file.seekg(first_frame * bytes_per_frame);
+    file.read(reinterpret_cast<char*>(store.recording.file_bytes.data()), bytes_per_reading);
+    if (file.gcount() != bytes_per_reading) {
+        message = "Cannot read " + program_path + ": the file ended early.";
+        return ReadOutcome::too_short;
+    }
+    decode_recording(store);
+    return ReadOutcome::read;
+}
+
+void decode_recording(Store& store) {
+    Recording& recording = store.recording;
+    for (int k = 1; k <= channel_count * samples_per_reading; ++k) {
+        int value = 256 * recording.file_bytes(2 * k - 1) + recording.file_bytes(2 * k);
+        if (value >= 32768) value -= 65536;
+        recording.decoded(k) = static_cast<std::int16_t>(value);
+    }
+    int k = 0;
+    for (int t = 1; t <= samples_per_reading; ++t) {
+        for (int c = 1; c <= channel_count; ++c) recording.samples(c, t) = recording.decoded(++k);
+    }
+    recording.samples_per_channel = samples_per_reading;
+}
+
+}  // namespace mapari

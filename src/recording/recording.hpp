@@ -1,0 +1,52 @@
+// Recording files: naming, the program path, and reading a stretch of 4000
+// frames into the channel store.
+//
+// A recording is a headerless file of frames, one per millisecond; a frame is
+// 72 signed 16-bit samples, big-endian, channel 1 first (144 bytes). Channels
+// 9 to 72 are the map leads 1 to 64. The stretch of display second s is
+// frames 1000·s + 1 to 1000·s + 4000.
+//
+// Program paths keep the data directory "d:\data\map\"; only opening a file
+// maps that prefix to the host folder held in the store.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "store/store.hpp"
+
+namespace mapari {
+
+inline constexpr std::string_view program_data_directory = "d:\\data\\map\\";
+inline constexpr int frames_per_second = 1000;
+inline constexpr int last_display_second = 28;
+
+// "d:\data\map\" + the common part up to its first blank + the variable part
+// up to its first blank + ".dat", blank-padded to 30 characters.
+TextField<30> build_recording_path(const TextField<6>& common_part,
+                                   const TextField<6>& variable_part);
+
+// Why a typed name part or save name cannot be used in a path, or empty when
+// it can: path separators, a colon, "..", and control characters are refused.
+std::string unsafe_name_reason(std::string_view name);
+
+// The host file that a program path ("d:\data\map\name") stands for.
+std::string host_path(const Store& store, std::string_view program_path);
+
+enum class ReadOutcome {
+    read,            // the stretch is in the channel store
+    cannot_open,     // the file is missing or unreadable
+    too_short,       // the file holds fewer than 4000 frames
+    second_not_held  // the file is long enough, but not for this display second
+};
+
+// Reads the stretch of the store's display second from the recording path
+// into the channel store. On any outcome but `read`, message says why and the
+// channel store is unchanged.
+ReadOutcome read_recording(Store& store, std::string& message);
+
+// Decodes big-endian 16-bit samples and places them channel by channel:
+// file_bytes -> decoded -> samples.
+void decode_recording(Store& store);
+
+}  // namespace mapari

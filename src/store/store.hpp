@@ -1,0 +1,117 @@
+// The program-wide store: every piece of state of one run, as fixed-size
+// arrays and plain values. The driver owns it for the whole run; each phase
+// fills the areas named beside them and reads the others. Nothing in it is
+// allocated or freed while the program runs, and every index counts from 1.
+#pragma once
+
+#include <cstdint>
+
+#include "store/arrays.hpp"
+
+namespace mapari {
+
+// Capacities, each next to the areas it sizes.
+inline constexpr int channel_count = 72;             // channels of a recording frame
+inline constexpr int lead_count = 64;                // map leads, channels 9 to 72
+inline constexpr int first_lead_channel_offset = 8;  // lead L is channel L + 8
+inline constexpr int samples_per_reading = 4000;     // frames read, one per millisecond
+inline constexpr int bytes_per_frame = 2 * channel_count;
+inline constexpr int bytes_per_reading = bytes_per_frame * samples_per_reading;  // 576,000
+inline constexpr int beat_slots = 200;         // beat list capacity
+inline constexpr int averaged_rows = 1024;     // rows of the averaged beat
+inline constexpr int sequence_capacity = 200;  // template and candidate segment storage
+inline constexpr int display_lead_count = 3;
+inline constexpr int fiducial_count = 4;
+inline constexpr int data_directory_capacity = 4096;  // bytes of the host data directory path
+
+// Settings of one data series, asked at the series start.
+struct Settings {
+    Array1<std::int16_t, display_lead_count>
+        lead_channel{};                     // display leads as channels (lead + 8)
+    float recognition_coefficient = 0.99f;  // correlation a beat must reach to be averaged
+    std::int32_t ari_file_switch = 0;       // 0: no ARI computation and no .ari file; else both
+    std::int32_t settings_answer = 0;       // 1: ARI defaults accepted; else asked at each save
+};
+
+// Names of the recording in use. Paths are program paths ("d:\data\map\..."),
+// mapped to the host's data directory only when a file is opened.
+struct Naming {
+    TextField<6> common_part;    // asked at each series start
+    TextField<6> variable_part;  // asked for each recording
+    TextField<30>
+        recording_path;  // "d:\data\map\" + parts + ".dat", rebuilt with each variable part
+    std::int32_t display_second = 0;  // start of the stretch read, in seconds from the file start
+    // Host folder that stands for "d:\data\map\", NUL-terminated; set once by main.
+    Array1<char, data_directory_capacity> data_directory{};
+};
+
+// The recording stretch in use and the work areas of its reading.
+struct Recording {
+    // Raw recorder units; element (c, t) is channel c at sample t (milliseconds).
+    Array2<std::int16_t, channel_count, samples_per_reading> samples{};
+    std::int32_t samples_per_channel = samples_per_reading;  // what every later loop runs to
+    Array1<std::uint8_t, bytes_per_reading> file_bytes{};    // the bytes read, in file order
+    Array1<std::int16_t, channel_count * samples_per_reading> decoded{};  // in file order
+};
+
+// Traces, beat detection and display constants, rebuilt at each reading.
+struct Display {
+    Array1<float, samples_per_reading> time_axis_ms{};                // value i at index i
+    Array2<float, samples_per_reading, display_lead_count> traces{};  // display leads as reals
+    Array1<float, samples_per_reading> magnitude{};  // sum of the three traces squared
+    Array1<float, samples_per_reading> slope{};      // five-point slope of the magnitude
+    float potmax = 0.0f;          // largest |trace 1| over samples 100 to 1000, raw units
+    float smallest_slope = 0.0f;  // smallest slope over samples 2 to 3998 before blanking
+    Array1<std::int16_t, beat_slots> beat_list{};  // sample positions in the order found; 0 empty
+    Array1<std::int16_t, beat_slots> sorted_beats{};  // the same, largest first, zeros last
+    Array1<std::int16_t, beat_slots> work_list{};     // used up by the sort
+    // Display constants, as fractions of the trace window.
+    float left_edge = 0.0f;
+    float right_edge = 0.6f;
+    float lower_band_edge = 0.1f;
+    float upper_band_edge = 0.9f;
+    float centre = 0.5f;
+    float marker_top = 0.1f, marker_bottom = 0.9f;          // beat and clicked-point markers
+    float correction_top = 0.1f, correction_bottom = 0.9f;  // two-point correction markers
+    float horizontal_scale_per_sample = 0.0f;               // window fraction per recording sample
+    float vertical_scale_per_unit = 0.0f;                   // window fraction per raw unit
+    std::int16_t marker_points = 2, correction_points = 2, beat_points = 1000;
+    // Window positions of the polyline being drawn, rebuilt for each polyline.
+    Array1<float, samples_per_reading> plot_x_fraction{};
+    Array1<float, samples_per_reading> plot_y_fraction{};
+};
+
+// The working beat and the template it is aligned to.
+struct Beat {
+    std::int32_t selected_position = 0;  // sample of the last selected beat; lives for the run
+    // Row i of column l: lead l at sample (beat position - 201 + i); the beat sits at row 201.
+    Array2<float, averaged_rows, lead_count> averaged{};
+    Array2<float, averaged_rows, display_lead_count> selected_traces{};  // drawn once
+    Array1<std::int16_t, sequence_capacity> template_samples{};          // 51 used, beat at 26
+    std::int16_t template_channel = 0;                    // 0 until the first selection
+    Array1<std::int16_t, sequence_capacity> candidate{};  // 51 used
+    std::int32_t averaging_count = 0;                     // beats summed over all passes
+    float averaged_step = 0.0f;  // horizontal fraction per row of the beat drawings
+    // Sample numbers of the averaged beat: stimulus artifact, Q onset, J point, T end; 0 unmarked.
+    Array1<std::int32_t, fiducial_count> fiducial_marks{};
+};
+
+// Answers shared by several questions.
+struct Answers {
+    std::int32_t yes_no = 0;  // the last (1/0) answer
+    TextField<10> letter;     // the last menu or <y/n> answer
+};
+
+struct Store {
+    Settings settings;
+    Naming naming;
+    Recording recording;
+    Display display;
+    Beat beat;
+    Answers answers;
+
+    // Store channel of map lead l (1 to 64).
+    static constexpr int lead_channel_of(int lead) { return lead + first_lead_channel_offset; }
+};
+
+}  // namespace mapari

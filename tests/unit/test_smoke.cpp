@@ -1,0 +1,4 @@
+#include <gtest/gtest.h>
+TEST(Smoke, Builds) {
+    EXPECT_TRUE(true);
+}
