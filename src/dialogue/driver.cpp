@@ -2,7 +2,9 @@
 
 #include <string>
 
+#include "beats/averaging.hpp"
 #include "beats/correction_menu.hpp"
+#include "beats/selection.hpp"
 #include "dialogue/ask.hpp"
 #include "dialogue/settings.hpp"
 #include "display/trace_display.hpp"
@@ -82,6 +84,10 @@ Point run_phase(Point point, Store& store, Runtime& runtime) {
             return reading(store, runtime);
         case Point::display:
             return display_and_view_menu(store, runtime);
+        case Point::waveform_selection:
+            return select_waveform(store, runtime);
+        case Point::signal_averaging:
+            return average_beats(store, runtime);
         case Point::correction_menu:
             return correction_menu(store, runtime);
         case Point::end_of_recording:
