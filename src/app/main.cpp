@@ -6,21 +6,25 @@
 
 #include "app/command_line.hpp"
 #include "app/session.hpp"
+#include "window/qt/headless_pictures.hpp"
 
 namespace {
 
 int run_script(const mapari::Options& options) {
-    mapari::SessionFiles files{options.data_directory, ".", options.record_path,
-                               options.snapshot_directory};
-    if (options.script_path == "-") {
-        return mapari::run_headless_session(std::cin, std::cout, std::cerr, files);
+    mapari::SessionFiles files{options.data_directory, ".", options.record_path, {}};
+    std::ifstream script_file;
+    if (options.script_path != "-") {
+        script_file.open(options.script_path);
+        if (!script_file) {
+            std::cerr << "mapari: cannot read the script " << options.script_path << '\n';
+            return mapari::exit_usage;
+        }
     }
-    std::ifstream script(options.script_path);
-    if (!script) {
-        std::cerr << "mapari: cannot read the script " << options.script_path << '\n';
-        return mapari::exit_usage;
-    }
-    return mapari::run_headless_session(script, std::cout, std::cerr, files);
+    std::istream& script = options.script_path == "-" ? std::cin : script_file;
+    if (options.snapshot_directory.empty())
+        return mapari::run_headless_session(script, std::cout, std::cerr, files);
+    return mapari::qt::run_headless_with_snapshots(script, std::cout, std::cerr, files,
+                                                   options.snapshot_directory);
 }
 
 }  // namespace

@@ -26,6 +26,7 @@ int run_headless_session(std::istream& script, std::ostream& transcript, std::os
     }
     HeadlessRuntime runtime(script, transcript, record.is_open() ? &record : nullptr,
                             files.default_file_directory);
+    if (files.on_trace_wait) runtime.on_trace_wait(files.on_trace_wait);
     try {
         run_program(*store, runtime);
     } catch (const SessionEnded& ended) {

@@ -2,11 +2,13 @@
 // to a stream. Used by main and by the end-to-end tests.
 #pragma once
 
+#include <functional>
 #include <istream>
 #include <ostream>
 #include <string>
 
 #include "app/command_line.hpp"
+#include "window/window_model.hpp"
 
 namespace mapari {
 
@@ -14,7 +16,8 @@ struct SessionFiles {
     std::string data_directory;          // host folder for "d:\data\map\"
     std::string default_file_directory;  // where the trace channel's "fort.12" goes
     std::string record_path;             // empty: the session is not recorded
-    std::string snapshot_directory;      // empty: no pictures
+    // Called each time the program waits for input in the trace window.
+    std::function<void(const WindowModel&)> on_trace_wait;
 };
 
 // Runs the whole program on the script; returns the exit code. Messages for

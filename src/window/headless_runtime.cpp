@@ -59,6 +59,7 @@ std::string HeadlessRuntime::read_line(Channel channel) {
                                     ": a click, but the program waits for an answer to \"" +
                                     windows_.pending_prompt(channel) + "\"");
     }
+    windows_.echo_answer(channel, event.answer);
     if (channel == Channel::trace) transcript_ << unit_label();
     transcript_ << "> " << event.answer << '\n';
     if (record_ != nullptr) *record_ << script_line_for(event) << '\n';

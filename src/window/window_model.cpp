@@ -27,6 +27,10 @@ bool WindowModel::write_line(Channel channel, std::string_view line) {
     return false;
 }
 
+void WindowModel::echo_answer(Channel channel, std::string_view answer) {
+    (channel == Channel::text ? text_ : trace_).lines.emplace_back(answer);
+}
+
 void WindowModel::open_trace_window() {
     if (default_file_.is_open()) default_file_.close();
     trace_ = WindowContent{};

@@ -43,6 +43,8 @@ class WindowModel {
 
     // Returns false when the line went to the trace channel's default file.
     bool write_line(Channel channel, std::string_view line);
+    // An answer typed in a window stays on it, as the operator typed it.
+    void echo_answer(Channel channel, std::string_view answer);
     void open_trace_window();
     void close_trace_window();
     bool trace_window_open() const { return trace_open_; }

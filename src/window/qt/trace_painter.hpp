@@ -1,0 +1,25 @@
+// Painting of a window's content (its text lines and its drawing) with Qt's
+// painter. The trace window in the desktop program and the pictures of the
+// headless runtime are painted by this one function, so they look the same.
+#pragma once
+
+#include <QImage>
+#include <QPainter>
+#include <QString>
+
+#include "window/window_model.hpp"
+
+namespace mapari::qt {
+
+// Paints the content on a surface of `scale` device pixels per drawing pixel:
+// white background, the polylines in their colours, the text lines from the
+// top left (the latest lines when they do not all fit).
+void paint_window(QPainter& painter, const WindowContent& content, int scale);
+
+// The trace window as a picture of 1000 × 300 drawing pixels times scale.
+QImage render_trace_window(const WindowContent& content, int scale);
+
+// Colour of a runtime RGB value (red in the low byte).
+QColor colour_of(std::uint32_t rgb_value);
+
+}  // namespace mapari::qt
