@@ -1,4 +1,0 @@
-#include <gtest/gtest.h>
-TEST(Smoke, Builds) {
-    EXPECT_TRUE(true);
-}
