@@ -1,0 +1,177 @@
+// The headless runtime: script in, transcript and replayable record out.
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+
+#include "temp_folder.hpp"
+#include "window/headless_runtime.hpp"
+
+namespace mapari {
+namespace {
+
+struct Session {
+    explicit Session(const std::string& script_text) : script(script_text) {}
+    test_support::TempFolder folder;
+    std::istringstream script;
+    std::ostringstream transcript;
+    std::ostringstream record;
+    HeadlessRuntime runtime{script, transcript, &record, folder.path()};
+};
+
+TEST(HeadlessRuntime, TranscriptShowsLinesAnswersAndClicks) {
+    Session s("@# the operator's answers\nabc\n\ns\n@click 600\n@right\n@@at\n");
+    s.runtime.write_line(Channel::text, "fileの共通部分をいれてください  :");
+    EXPECT_EQ(s.runtime.read_line(Channel::text), "abc");
+    s.runtime.write_line(Channel::text, "q");
+    EXPECT_EQ(s.runtime.read_line(Channel::text), "");
+    s.runtime.open_trace_window();
+    s.runtime.write_line(Channel::trace, "menu");
+    EXPECT_EQ(s.runtime.read_line(Channel::trace), "s");
+    MouseEvent left = s.runtime.wait_mouse_event(9);
+    EXPECT_EQ(left.code, left_button_down);
+    EXPECT_EQ(left.x_pixel, 600);
+    EXPECT_EQ(left.y_pixel, 150);
+    EXPECT_EQ(s.runtime.wait_mouse_event(9).code, right_button_down);
+    EXPECT_EQ(s.runtime.read_line(Channel::trace), "@at");
+
+    EXPECT_EQ(s.transcript.str(),
+              "fileの共通部分をいれてください  :\n"
+              "> abc\n"
+              "q\n"
+              "> \n"
+              "Unit 12| menu\n"
+              "Unit 12> s\n"
+              "> click 600,150 left\n"
+              "> click 500,150 right\n"
+              "Unit 12> @at\n");
+}
+
+TEST(HeadlessRuntime, RecordReplaysTheSameSession) {
+    const std::string script = "@# set-up\nabc\n\n@@x\n@click 600 20\n@right 7 8\n  s \n";
+    Session first(script);
+    std::vector<std::string> answers;
+    answers.push_back(first.runtime.read_line(Channel::text));
+    answers.push_back(first.runtime.read_line(Channel::text));
+    answers.push_back(first.runtime.read_line(Channel::text));
+    first.runtime.wait_mouse_event(9);
+    first.runtime.wait_mouse_event(9);
+    answers.push_back(first.runtime.read_line(Channel::text));
+    EXPECT_EQ(answers, (std::vector<std::string>{"abc", "", "@x", "  s "}));
+    EXPECT_EQ(first.record.str(), "abc\n\n@@x\n@click 600 20\n@right 7 8\n  s \n");
+
+    Session second(first.record.str());
+    for (int i = 0; i < 3; ++i) second.runtime.read_line(Channel::text);
+    second.runtime.wait_mouse_event(9);
+    second.runtime.wait_mouse_event(9);
+    second.runtime.read_line(Channel::text);
+    EXPECT_EQ(second.transcript.str(), first.transcript.str());
+    EXPECT_EQ(second.record.str(), first.record.str());
+}
+
+TEST(HeadlessRuntime, ClickWhereAnAnswerIsDueEndsWithCode2AndLineNumber) {
+    Session s("@# comment\n@click 1\n");
+    s.runtime.write_line(Channel::text, "enter first_lead  :");
+    try {
+        s.runtime.read_line(Channel::text);
+        FAIL() << "no SessionEnded";
+    } catch (const SessionEnded& ended) {
+        EXPECT_EQ(ended.exit_code(), 2);
+        EXPECT_NE(std::string(ended.what()).find("script line 2"), std::string::npos)
+            << ended.what();
+    }
+}
+
+TEST(HeadlessRuntime, AnswerWhereAClickIsDueEndsWithCode2AndLineNumber) {
+    Session s("yes\n");
+    try {
+        s.runtime.wait_mouse_event(9);
+        FAIL() << "no SessionEnded";
+    } catch (const SessionEnded& ended) {
+        EXPECT_EQ(ended.exit_code(), 2);
+        EXPECT_NE(std::string(ended.what()).find("script line 1"), std::string::npos)
+            << ended.what();
+    }
+}
+
+TEST(HeadlessRuntime, ButtonOutsideTheMaskEndsWithCode2) {
+    Session s("s\n@right\n");
+    s.runtime.read_line(Channel::text);
+    try {
+        s.runtime.wait_mouse_event(left_button_down);
+        FAIL() << "no SessionEnded";
+    } catch (const SessionEnded& ended) {
+        EXPECT_EQ(ended.exit_code(), 2);
+        EXPECT_NE(std::string(ended.what()).find("script line 2"), std::string::npos)
+            << ended.what();
+    }
+}
+
+TEST(HeadlessRuntime, MalformedLineEndsWithCode2AndItsReason) {
+    Session s("1\n@click here\n");
+    s.runtime.read_line(Channel::text);
+    try {
+        s.runtime.read_line(Channel::text);
+        FAIL() << "no SessionEnded";
+    } catch (const SessionEnded& ended) {
+        EXPECT_EQ(ended.exit_code(), 2);
+        std::string what = ended.what();
+        EXPECT_NE(what.find("script line 2"), std::string::npos) << what;
+        EXPECT_GT(what.size(), std::string("script line 2: ").size()) << what;
+    }
+}
+
+TEST(HeadlessRuntime, ScriptEndWhileWaitingEndsWithCode3NamingThePrompt) {
+    Session s("1\n@# nothing more\n");
+    s.runtime.write_line(Channel::text, "別のデータシリーズを処理しますか？ (1/0)  :");
+    s.runtime.read_line(Channel::text);
+    try {
+        s.runtime.read_line(Channel::text);
+        FAIL() << "no SessionEnded";
+    } catch (const SessionEnded& ended) {
+        EXPECT_EQ(ended.exit_code(), 3);
+        EXPECT_NE(std::string(ended.what()).find("別のデータシリーズを処理しますか？ (1/0)  :"),
+                  std::string::npos)
+            << ended.what();
+    }
+
+    Session t("");
+    t.runtime.open_trace_window();
+    t.runtime.write_line(Channel::trace, "click the J point");
+    t.runtime.write_line(Channel::text, "a text line");
+    try {
+        t.runtime.wait_mouse_event(9);
+        FAIL() << "no SessionEnded";
+    } catch (const SessionEnded& ended) {
+        EXPECT_EQ(ended.exit_code(), 3);
+        EXPECT_NE(std::string(ended.what()).find("click the J point"), std::string::npos)
+            << ended.what();
+    }
+}
+
+TEST(HeadlessRuntime, TraceWaitsAreAnnounced) {
+    Session s("a\n@click 3\nb\n@click 4\n");
+    int waits = 0;
+    s.runtime.on_trace_wait([&waits](const WindowModel&) { ++waits; });
+    s.runtime.read_line(Channel::text);
+    s.runtime.wait_mouse_event(9);  // the text window is the active one
+    EXPECT_EQ(waits, 0);
+    s.runtime.open_trace_window();
+    s.runtime.read_line(Channel::trace);
+    s.runtime.wait_mouse_event(9);
+    EXPECT_EQ(waits, 2);
+}
+
+TEST(HeadlessRuntime, AnswersStayOnTheirWindow) {
+    Session s("abc\ns\n");
+    s.runtime.write_line(Channel::text, "q");
+    s.runtime.read_line(Channel::text);
+    s.runtime.open_trace_window();
+    s.runtime.write_line(Channel::trace, "menu");
+    s.runtime.read_line(Channel::trace);
+    EXPECT_EQ(s.runtime.windows().text_window().lines, (std::vector<std::string>{"q", "abc"}));
+    EXPECT_EQ(s.runtime.windows().trace_window().lines, (std::vector<std::string>{"menu", "s"}));
+}
+
+}  // namespace
+}  // namespace mapari
