@@ -1,10 +1,13 @@
 // mapari: off-line analysis of 64-lead body-surface-map recordings.
+#include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "app/command_line.hpp"
+#include "app/demo.hpp"
 #include "app/session.hpp"
 #include "window/qt/headless_pictures.hpp"
 
@@ -25,6 +28,25 @@ int run_script(const mapari::Options& options) {
         return mapari::run_headless_session(script, std::cout, std::cerr, files);
     return mapari::qt::run_headless_with_snapshots(script, std::cout, std::cerr, files,
                                                    options.snapshot_directory);
+}
+
+int run_demo(const mapari::Options& options) {
+    if (options.demo_in_window) {
+        std::cerr << "mapari: this build has no desktop window; run the demo without --gui\n";
+        return mapari::exit_usage;
+    }
+    if (!mapari::make_demo_data(std::cerr)) return mapari::exit_failure;
+    const std::string folder = mapari::demo_folder;
+    std::error_code ignored;
+    std::filesystem::remove_all(folder + "/pictures", ignored);
+    std::istringstream script(mapari::demo_script);
+    std::ostringstream transcript;
+    mapari::SessionFiles files{folder + "/data", folder, "", {}};
+    int code = mapari::qt::run_headless_with_snapshots(script, transcript, std::cerr, files,
+                                                       folder + "/pictures");
+    std::cout << transcript.str();
+    if (code == mapari::exit_normal) mapari::write_demo_summary(transcript.str(), std::cout);
+    return code;
 }
 
 }  // namespace
@@ -48,6 +70,7 @@ int main(int argc, char** argv) {
         case mapari::Options::Mode::script:
             return run_script(*options);
         case mapari::Options::Mode::demo:
+            return run_demo(*options);
         case mapari::Options::Mode::desktop:
             break;
     }

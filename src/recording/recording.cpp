@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 
 namespace mapari {
@@ -52,7 +53,13 @@ std::string frames_text(long long frames) {
 
 ReadOutcome read_recording(Store& store, std::string& message) {
     std::string program_path(store.naming.recording_path.stem());
-    std::ifstream file(host_path(store, program_path), std::ios::binary);
+    const std::string path = host_path(store, program_path);
+    std::error_code status_error;
+    if (std::filesystem::is_directory(path, status_error)) {
+        message = "Cannot open " + program_path + ": it is a folder, not a recording.";
+        return ReadOutcome::cannot_open;
+    }
+    std::ifstream file(path, std::ios::binary);
     if (!file) {
         message = "Cannot open " + program_path + ": " + std::strerror(errno) + ".";
         return ReadOutcome::cannot_open;

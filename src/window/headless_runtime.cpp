@@ -39,6 +39,8 @@ ScriptEvent HeadlessRuntime::next_event(Channel waiting_in, const char* awaited)
     std::string line;
     while (std::getline(script_, line)) {
         ++script_line_number_;
+        // Some editors open a UTF-8 file with a byte-order mark; it is no part of an answer.
+        if (script_line_number_ == 1 && line.starts_with("\xEF\xBB\xBF")) line.erase(0, 3);
         std::string error;
         std::optional<ScriptEvent> event = parse_script_line(line, error);
         if (!event) {

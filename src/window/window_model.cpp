@@ -28,6 +28,7 @@ bool WindowModel::write_line(Channel channel, std::string_view line) {
 }
 
 void WindowModel::echo_answer(Channel channel, std::string_view answer) {
+    if (channel == Channel::trace && !trace_open_) return;
     (channel == Channel::text ? text_ : trace_).lines.emplace_back(answer);
 }
 
