@@ -1,5 +1,8 @@
 #include "beats/correction_menu.hpp"
 
+#include "ari/result_files.hpp"
+#include "beats/baseline.hpp"
+#include "beats/fiducials.hpp"
 #include "dialogue/ask.hpp"
 
 namespace mapari {
@@ -7,10 +10,18 @@ namespace mapari {
 Point correction_menu(Store& store, Runtime& runtime) {
     store.answers.letter = ask_letter(runtime, Channel::trace, correction_menu_prompt);
     const TextField<10>& answer = store.answers.letter;
-    if (is_letter(answer, 'd') || is_letter(answer, 's') || is_letter(answer, 'z') ||
-        is_letter(answer, 't'))
-        return Point::correction_menu;
-    return Point::display;
+    if (is_letter(answer, 'd')) {
+        save_results(store, runtime);
+    } else if (is_letter(answer, 'z')) {
+        correct_one_point(store, runtime);
+    } else if (is_letter(answer, 't')) {
+        correct_two_points(store, runtime);
+    } else if (is_letter(answer, 's')) {
+        mark_fiducial_points(store, runtime);
+    } else {
+        return Point::display;
+    }
+    return Point::correction_menu;
 }
 
 }  // namespace mapari

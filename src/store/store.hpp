@@ -96,6 +96,13 @@ struct Beat {
     Array1<std::int32_t, fiducial_count> fiducial_marks{};
 };
 
+// Names of the result files of the last save.
+struct Results {
+    TextField<32> save_name;  // as typed; its stem is the part before the first blank
+    TextField<32> ds_path;    // "d:\data\map\" + stem + ".ds": the working beat
+    TextField<32> se_path;    // "d:\data\map\" + stem + ".se": the fiducial record
+};
+
 // Answers shared by several questions.
 struct Answers {
     std::int32_t yes_no = 0;  // the last (1/0) answer
@@ -108,6 +115,7 @@ struct Store {
     Recording recording;
     Display display;
     Beat beat;
+    Results results;
     Answers answers;
 
     // Store channel of map lead l (1 to 64).

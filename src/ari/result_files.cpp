@@ -1,0 +1,135 @@
+#include "ari/result_files.hpp"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "dialogue/answer_forms.hpp"
+#include "dialogue/ask.hpp"
+#include "dialogue/free_form.hpp"
+#include "recording/recording.hpp"
+
+namespace mapari {
+namespace {
+
+constexpr int se_column_width = 5;
+constexpr const char* save_prompt = "保存ファイル名を入れてください。：";
+
+// Why a save name cannot be used, or empty when it can.
+std::string save_name_problem(std::string_view stem) {
+    if (stem.empty()) return "a save name is needed";
+    std::string unsafe = unsafe_name_reason(stem);
+    if (!unsafe.empty()) return unsafe;
+    if (stem.size() > longest_save_stem)
+        return "it is longer than " + std::to_string(longest_save_stem) + " characters";
+    return {};
+}
+
+void ask_save_name(Store& store, Runtime& runtime) {
+    runtime.write_line(Channel::trace, save_prompt);
+    for (;;) {
+        store.results.save_name = read_text_field<32>(runtime.read_line(Channel::trace));
+        std::string_view stem = store.results.save_name.stem();
+        std::string problem = save_name_problem(stem);
+        if (problem.empty()) return;
+        runtime.write_line(Channel::trace,
+                           "\"" + std::string(stem) + "\" cannot be a save name: " + problem + ".");
+        runtime.write_line(Channel::trace, save_prompt);
+    }
+}
+
+// Writes one result file; says why on the trace window when it cannot.
+bool write_result(Store& store, Runtime& runtime, const TextField<32>& path,
+                  const std::string& text) {
+    std::string reason;
+    if (write_file_safely(host_path(store, path.stem()), text, reason)) return true;
+    runtime.write_line(Channel::trace, "Cannot write " + std::string(path.stem()) + ": " + reason +
+                                           ". The beat and the marks are kept.");
+    return false;
+}
+
+bool all_marks_set(const Beat& beat) {
+    for (int mark = 1; mark <= fiducial_count; ++mark)
+        if (beat.fiducial_marks(mark) == 0) return false;
+    return true;
+}
+
+}  // namespace
+
+TextField<32> result_path(std::string_view stem, std::string_view extension) {
+    std::string path(program_data_directory);
+    path += stem;
+    path += extension;
+    TextField<32> field;
+    field.assign(path);
+    return field;
+}
+
+std::string ds_file_text(const Beat& beat) {
+    std::string text;
+    text.reserve(averaged_rows * (lead_count * free_real_width + 16));
+    for (int k = 1; k <= averaged_rows; ++k) {
+        for (int l = 1; l <= lead_count; ++l) {
+            text += free_form(beat.averaged(k, l));
+            if (l % values_per_line == 0 || l == lead_count) text += '\n';
+        }
+    }
+    return text;
+}
+
+std::string se_file_text(const Beat& beat) {
+    const int order[fiducial_count] = {2, 1, 3, 4};  // Q onset, stimulus, J point, T end
+    std::string text;
+    for (int mark : order) {
+        char field[32];
+        int written = std::snprintf(field, sizeof field, "%*d", se_column_width,
+                                    static_cast<int>(beat.fiducial_marks(mark)));
+        if (written > se_column_width) return {};
+        text += field;
+    }
+    return text + '\n';
+}
+
+bool write_file_safely(const std::string& host_file, const std::string& text, std::string& reason) {
+    const std::string temporary = host_file + ".partial";
+    std::FILE* file = std::fopen(temporary.c_str(), "wb");
+    if (file == nullptr) {
+        reason = std::strerror(errno);
+        return false;
+    }
+    bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+    written = std::fflush(file) == 0 && written;
+    int write_error = errno;
+    if (std::fclose(file) != 0 && written) {
+        written = false;
+        write_error = errno;
+    }
+    if (written && std::rename(temporary.c_str(), host_file.c_str()) == 0) return true;
+    reason = std::strerror(written ? errno : write_error);
+    std::remove(temporary.c_str());
+    return false;
+}
+
+void save_results(Store& store, Runtime& runtime) {
+    Results& results = store.results;
+    ask_save_name(store, runtime);
+    std::string_view stem = results.save_name.stem();
+    results.ds_path = result_path(stem, ".ds");
+    store.answers.letter = ask_letter(
+        runtime, Channel::trace,
+        "データ" + std::string(results.ds_path.view()) + "を保存します。yes or no?  <y/n>");
+    if (!is_letter(store.answers.letter, 'y')) return;
+    if (!write_result(store, runtime, results.ds_path, ds_file_text(store.beat))) return;
+    if (!all_marks_set(store.beat)) return;
+    results.se_path = result_path(stem, ".se");
+    runtime.write_line(Channel::trace, "SE_fileを保存します。");
+    std::string se_text = se_file_text(store.beat);
+    if (se_text.empty()) {
+        runtime.write_line(Channel::trace,
+                           "A mark does not fit the 5 columns of the .se record; mark again.");
+        return;
+    }
+    write_result(store, runtime, results.se_path, se_text);
+}
+
+}  // namespace mapari

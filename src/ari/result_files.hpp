@@ -1,0 +1,43 @@
+// The save step and the layouts of the result files, all in the data
+// directory and named after one save name:
+//
+//   .ds  the working beat: 1024 records (rows), each the 64 leads' values in
+//        free form (15 characters a value, at most 5 values a line; a reader
+//        takes the file as a stream of numbers)
+//   .se  the fiducial record: one line of 4 integers in 5 columns each,
+//        Q onset, stimulus, J point, T end (the Q onset first: it is the
+//        reference of the ARI computation)
+//
+// Every file is written under a temporary name and renamed into place, so a
+// failed write (a full disk, a read-only folder) never leaves half a file and
+// never replaces a good one.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "store/store.hpp"
+#include "window/runtime.hpp"
+
+namespace mapari {
+
+inline constexpr std::size_t longest_save_stem =
+    17;  // keeps the ".ds"/".se" of a 32-character path
+inline constexpr int values_per_line = 5;
+
+// "d:\data\map\" + stem + extension, cut to 32 characters.
+TextField<32> result_path(std::string_view stem, std::string_view extension);
+
+// The text of the .ds and .se files.
+std::string ds_file_text(const Beat& beat);
+// Empty when a mark does not fit its 5 columns.
+std::string se_file_text(const Beat& beat);
+
+// Writes text to the host file through a temporary name; on failure returns
+// false with the reason, and the file as it was.
+bool write_file_safely(const std::string& host_file, const std::string& text, std::string& reason);
+
+// The correction menu's "d": asks the save name and writes the result files.
+void save_results(Store& store, Runtime& runtime);
+
+}  // namespace mapari
