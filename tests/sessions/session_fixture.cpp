@@ -1,0 +1,152 @@
+#include "session_fixture.hpp"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+#include "app/session.hpp"
+
+namespace mapari::sessions {
+namespace {
+
+constexpr int channels = 72;
+constexpr int lead_offset = 8;
+constexpr int spike_half_width = 10;
+
+}  // namespace
+
+SyntheticRecording::SyntheticRecording(int frames)
+    : frames_(frames), samples_(static_cast<std::size_t>(frames) * channels, 0) {}
+
+std::int16_t& SyntheticRecording::lead(int lead_number, int frame) {
+    return samples_[static_cast<std::size_t>(frame - 1) * channels + lead_number + lead_offset - 1];
+}
+
+std::int16_t SyntheticRecording::lead(int lead_number, int frame) const {
+    return samples_[static_cast<std::size_t>(frame - 1) * channels + lead_number + lead_offset - 1];
+}
+
+void SyntheticRecording::add_spike(int lead_number, int centre_frame, int peak) {
+    for (int d = -spike_half_width; d <= spike_half_width; ++d) {
+        int frame = centre_frame + d;
+        if (frame < 1 || frame > frames_) continue;
+        lead(lead_number, frame) = static_cast<std::int16_t>(
+            lead(lead_number, frame) +
+            peak * (spike_half_width + 1 - std::abs(d)) / (spike_half_width + 1));
+    }
+}
+
+void SyntheticRecording::add_spike_train(const std::vector<int>& leads, int first_frame, int period,
+                                         int peak) {
+    for (int frame = first_frame; frame <= frames_; frame += period)
+        for (int l : leads) add_spike(l, frame, peak);
+}
+
+float SyntheticRecording::potmax(int lead_number, int second) const {
+    float largest = 0.0f;
+    for (int i = 100; i <= 1000; ++i)
+        largest =
+            std::max(largest, std::fabs(static_cast<float>(lead(lead_number, 1000 * second + i))));
+    return largest;
+}
+
+void SyntheticRecording::write(const std::filesystem::path& file, int extra_bytes) const {
+    std::string bytes;
+    bytes.reserve(samples_.size() * 2 + static_cast<std::size_t>(extra_bytes));
+    for (std::int16_t value : samples_) {
+        auto word = static_cast<std::uint16_t>(value);
+        bytes += static_cast<char>(word >> 8);
+        bytes += static_cast<char>(word & 0xFF);
+    }
+    bytes.append(static_cast<std::size_t>(extra_bytes), '\0');
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    ASSERT_TRUE(out.good()) << "cannot write " << file;
+}
+
+float potmax_in_file(const std::filesystem::path& file, int lead_number, int second) {
+    std::string bytes = read_bytes(file);
+    float largest = 0.0f;
+    for (int i = 100; i <= 1000; ++i) {
+        std::size_t frame = static_cast<std::size_t>(1000 * second + i - 1);
+        std::size_t at = frame * channels * 2 + static_cast<std::size_t>(lead_number + 7) * 2;
+        auto word = static_cast<std::uint16_t>((static_cast<unsigned char>(bytes.at(at)) << 8) |
+                                               static_cast<unsigned char>(bytes.at(at + 1)));
+        largest = std::max(largest, std::fabs(static_cast<float>(static_cast<std::int16_t>(word))));
+    }
+    return largest;
+}
+
+std::string padded_path(const std::string& path) {
+    std::string padded = path;
+    padded.resize(30, ' ');
+    return padded;
+}
+
+Lines first_lines(const Lines& lines, std::size_t count) {
+    return Lines(lines.begin(),
+                 lines.begin() + static_cast<std::ptrdiff_t>(std::min(count, lines.size())));
+}
+
+Lines concat(std::initializer_list<Lines> blocks) {
+    Lines all;
+    for (const Lines& block : blocks) all.insert(all.end(), block.begin(), block.end());
+    return all;
+}
+
+std::string read_bytes(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in) return "<missing>";
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void SessionTest::SetUp() {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    root_ = std::filesystem::temp_directory_path() /
+            ("mapari-session-" + std::string(info->test_suite_name()) + "-" + info->name() + "-" +
+             std::to_string(::getpid()));
+    std::filesystem::remove_all(root_);
+    data_dir_ = root_ / "data";
+    work_dir_ = root_ / "work";
+    std::filesystem::create_directories(data_dir_);
+    std::filesystem::create_directories(work_dir_);
+    session_data_dir_ = data_dir_;
+}
+
+void SessionTest::TearDown() {
+    std::error_code ignored;
+    std::filesystem::remove_all(root_, ignored);
+}
+
+SessionResult SessionTest::run(const Lines& script, const std::string& record_path,
+                               TraceWait on_trace_wait) {
+    std::string text;
+    for (const std::string& line : script) text += line + '\n';  // a last empty answer stays one
+    return run_script_text(text, record_path, std::move(on_trace_wait));
+}
+
+SessionResult SessionTest::run_script_text(const std::string& script,
+                                           const std::string& record_path,
+                                           TraceWait on_trace_wait) {
+    std::istringstream in(script);
+    std::ostringstream transcript, errors;
+    SessionResult result;
+    result.exit_code =
+        run_headless_session(in, transcript, errors,
+                             SessionFiles{session_data_dir_.string(), work_dir_.string(),
+                                          record_path, std::move(on_trace_wait)});
+    std::istringstream lines(transcript.str());
+    for (std::string line; std::getline(lines, line);) result.transcript.push_back(line);
+    result.errors = errors.str();
+    return result;
+}
+
+std::string SessionTest::fort12() const {
+    return read_bytes(fort12_path());
+}
+
+}  // namespace mapari::sessions
