@@ -6,7 +6,6 @@
 
 #include "dialogue/answer_forms.hpp"
 #include "dialogue/ask.hpp"
-#include "dialogue/free_form.hpp"
 #include "recording/recording.hpp"
 
 namespace mapari {
@@ -56,6 +55,22 @@ bool all_marks_set(const Beat& beat) {
 
 }  // namespace
 
+void FreeFormRecord::append(const std::string& field) {
+    if (on_line_ == values_per_line) {
+        text_ += '\n';
+        on_line_ = 0;
+    }
+    text_ += field;
+    ++on_line_;
+}
+
+std::string FreeFormRecord::finish() {
+    std::string record = std::move(text_) + '\n';
+    text_.clear();
+    on_line_ = 0;
+    return record;
+}
+
 TextField<32> result_path(std::string_view stem, std::string_view extension) {
     std::string path(program_data_directory);
     path += stem;
@@ -68,11 +83,10 @@ TextField<32> result_path(std::string_view stem, std::string_view extension) {
 std::string ds_file_text(const Beat& beat) {
     std::string text;
     text.reserve(averaged_rows * (lead_count * free_real_width + 16));
+    FreeFormRecord record;
     for (int k = 1; k <= averaged_rows; ++k) {
-        for (int l = 1; l <= lead_count; ++l) {
-            text += free_form(beat.averaged(k, l));
-            if (l % values_per_line == 0 || l == lead_count) text += '\n';
-        }
+        for (int l = 1; l <= lead_count; ++l) record.add(beat.averaged(k, l));
+        text += record.finish();
     }
     return text;
 }

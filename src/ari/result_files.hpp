@@ -16,6 +16,7 @@
 #include <string>
 #include <string_view>
 
+#include "dialogue/free_form.hpp"
 #include "store/store.hpp"
 #include "window/runtime.hpp"
 
@@ -24,6 +25,21 @@ namespace mapari {
 inline constexpr std::size_t longest_save_stem =
     17;  // keeps the ".ds"/".se" of a 32-character path
 inline constexpr int values_per_line = 5;
+
+// One free-form record: values in their free form, at most 5 a line, the
+// record ending with its line.
+class FreeFormRecord {
+  public:
+    void add(std::int32_t value) { append(free_form(value)); }
+    void add(float value) { append(free_form(value)); }
+    // The record's text; the record is empty again afterwards.
+    std::string finish();
+
+  private:
+    void append(const std::string& field);
+    std::string text_;
+    int on_line_ = 0;
+};
 
 // "d:\data\map\" + stem + extension, cut to 32 characters.
 TextField<32> result_path(std::string_view stem, std::string_view extension);
