@@ -1,4 +1,5 @@
 // mapari: off-line analysis of 64-lead body-surface-map recordings.
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -52,6 +53,9 @@ int run_demo(const mapari::Options& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // A file-size limit must fail the write that meets it (and be reported),
+    // not kill the program with the operator's work in it.
+    std::signal(SIGXFSZ, SIG_IGN);
     std::ios::sync_with_stdio(false);
     std::vector<std::string> arguments(argv + 1, argv + argc);
     std::string error;
