@@ -1,0 +1,424 @@
+#include "regression/polynomial_regression.hpp"
+
+#include <algorithm>
+#include <cmath>
+
+#include "regression/report_format.hpp"
+
+namespace mapari {
+namespace {
+
+constexpr float pivot_tolerance = 1e-6f;
+constexpr float ss_floor = 2.9e-31f;         // least residual sum of squares, keeps s above 0
+constexpr float constancy_fraction = 1e-6f;  // spread below this part of mean^2 is "constant"
+constexpr std::int32_t solver_rows = regression_rows;
+constexpr std::int32_t inverse_of_factor_only = 1;
+constexpr std::int32_t forward_half_only = 1;
+
+// A caller's array seen from its element 1.
+template <typename T>
+struct OneBased {
+    T* first;
+    T& operator()(std::int32_t i) const { return first[i - 1]; }
+};
+
+bool level_is_one_of(std::int32_t level, std::int32_t a, std::int32_t b) {
+    return level == a || level == b;
+}
+
+// The degree must be 1 to 20, with at least m + 2 points to leave a residual
+// degree of freedom; a refusal is reported with the numbers as passed.
+bool parameters_accepted(RegressionWork& work, Runtime& runtime, std::int32_t first,
+                         std::int32_t last, std::int32_t m) {
+    work.first = std::max(first, 1);
+    work.count = last - work.first + 1;
+    if (m < regression_rows && m > 0 && work.count > m + 1) return true;
+    ReportLine line(control_skip_line);
+    line.text("*** parameter error m1 =").integer(first, 4).blanks(3).text("m =").integer(last, 4);
+    line.blanks(3).text("  =,").integer(m, 4).text(" .lt.  ").integer(regression_rows, 3);
+    write_record(runtime, line);
+    return false;
+}
+
+// Power sums S(1..2m), cross sums T(1..m), Sy and Syy, all in 64 bits.
+void accumulate_sums(RegressionWork& work, OneBased<const float> x, OneBased<const float> y,
+                     std::int32_t last, std::int32_t m) {
+    work.power_sums.fill(0.0);
+    work.cross_sums.fill(0.0);
+    work.sum_y = 0.0;
+    work.corrected_yy = 0.0;
+    for (std::int32_t i = work.first; i <= last; ++i) {
+        const double xi = x(i);
+        const double yi = y(i);
+        work.powers(1) = xi;
+        for (std::int32_t k = 2; k <= 2 * m; ++k) work.powers(k) = xi * work.powers(k - 1);
+        for (std::int32_t k = 1; k <= 2 * m; ++k) work.power_sums(k) += work.powers(k);
+        work.sum_y += yi;
+        for (std::int32_t k = 1; k <= m; ++k) work.cross_sums(k) += yi * work.powers(k);
+        work.corrected_yy += yi * yi;
+    }
+}
+
+// The upper triangle of the normal equations about the means, and the
+// right-hand side in column m + 1.
+void build_matrix(RegressionWork& work, std::int32_t m) {
+    const double inverse_n = work.inverse_count;
+    const auto& s = work.power_sums;
+    for (std::int32_t i = 1; i <= m; ++i) {
+        for (std::int32_t j = i; j <= m; ++j)
+            work.matrix(i, j) = static_cast<float>(s(i + j) - s(i) * s(j) * inverse_n);
+        work.matrix(i, m + 1) =
+            static_cast<float>(work.cross_sums(i) - work.sum_y * s(i) * inverse_n);
+    }
+}
+
+// Means and variances; Syy becomes the corrected sum of squares.
+void summarise_data(RegressionWork& work) {
+    const double n = work.count;
+    work.mean_x = static_cast<float>(work.power_sums(1) / n);
+    work.variance_x = std::max(work.matrix(1, 1) * work.inverse_count_less_one, 0.0f);
+    work.mean_y = static_cast<float>(work.sum_y / n);
+    work.corrected_yy -= work.sum_y * work.sum_y / n;
+    work.corrected_yy_32 = std::max(static_cast<float>(work.corrected_yy), 0.0f);
+    work.variance_y = work.corrected_yy_32 * work.inverse_count_less_one;
+}
+
+// sqrt(var x * var y): whether there is anything to fit at all, and the
+// divisor of the correlation. The product is formed in 64 bits so that two
+// small variances cannot underflow to a false zero, nor two large ones overflow.
+double spread(const RegressionWork& work) {
+    return std::sqrt(double(work.variance_x) * double(work.variance_y));
+}
+
+void store_data_summary(const RegressionWork& work, OneBased<float> summary) {
+    summary(1) = work.mean_x;
+    summary(2) = work.variance_x;
+    summary(3) = work.mean_y;
+    summary(4) = work.variance_y;
+    summary(5) = work.correlation;
+}
+
+void write_data_summary(Runtime& runtime, const RegressionWork& work) {
+    write_record(runtime, ReportLine(control_new_page));
+    write_record(runtime, ReportLine(control_skip_line).text(" *** polynomial regression ***"));
+    write_record(runtime, ReportLine(control_skip_line)
+                              .text("number of datas")
+                              .blanks(19)
+                              .text("= ")
+                              .integer(work.count, 10));
+    write_record(runtime, ReportLine(control_skip_line)
+                              .text("independent variable  x      mean =")
+                              .fixed(work.mean_x, 25, 8));
+    write_record(
+        runtime,
+        ReportLine(control_none).blanks(25).text("variance =").fixed(work.variance_x, 25, 8));
+    write_record(runtime, ReportLine(control_skip_line)
+                              .text("dependent variable    y      mean =")
+                              .fixed(work.mean_y, 25, 8));
+    write_record(
+        runtime,
+        ReportLine(control_none).blanks(25).text("variance =").fixed(work.variance_y, 25, 8));
+    write_record(runtime, ReportLine(control_skip_line)
+                              .text("          correlation coefficient =")
+                              .fixed(work.correlation, 25, 8));
+}
+
+// Near-constant data is warned of but still fitted: x is judged on its
+// variance, y on its corrected sum of squares.
+void write_warnings(Runtime& runtime, const RegressionWork& work) {
+    if (work.variance_x <= work.mean_x * work.mean_x * constancy_fraction)
+        write_record(runtime,
+                     ReportLine(control_skip_line).text("*** warning : variable x is constant."));
+    if (work.corrected_yy_32 <= work.mean_y * work.mean_y * constancy_fraction)
+        write_record(
+            runtime,
+            ReportLine(control_skip_line).text("*** warning : dependent variable y is constant."));
+}
+
+// R^-1(i, k) as the solver leaves it, at a(k + 1, i).
+float factor_inverse(const RegressionWork& work, std::int32_t i, std::int32_t k) {
+    return work.matrix(k + 1, i);
+}
+
+// Term k joins the fit: its sum of squares z(k)^2 leaves the residual, and
+// column k of R^-1 adds to the coefficients and the variance factors.
+void add_term(RegressionWork& work, std::int32_t k, OneBased<float> b, OneBased<float> r) {
+    const float z = work.forward(k);
+    b(k) = 0.0f;
+    work.term_ss(k) = z * z;
+    work.variance_factors(k) = 0.0f;
+    work.residual_ss = std::max(work.residual_ss - double(work.term_ss(k)), double(ss_floor));
+    // Q is rounded to 32 bits while SSres is not, so with no fit to speak of
+    // their ratio can pass 1 by a rounding; R^2 then stays at 0.
+    float r_squared = 1.0f;
+    if (work.corrected_yy_32 > ss_floor)
+        r_squared = static_cast<float>(
+            std::max(1.0 - work.residual_ss / double(work.corrected_yy_32), 0.0));
+    work.fit.r_squared = r_squared;
+    work.fit.multiple_r = std::sqrt(r_squared);
+    r(k) = work.fit.multiple_r;
+    for (std::int32_t i = 1; i <= k; ++i) {
+        const double inverse = factor_inverse(work, i, k);
+        b(i) = static_cast<float>(double(b(i)) + inverse * double(z));
+        work.variance_factors(i) =
+            static_cast<float>(double(work.variance_factors(i)) + inverse * inverse);
+    }
+}
+
+// Degrees of freedom, standard errors, t values, the intercept and the
+// analysis of variance of the degree-k fit.
+void degree_statistics(RegressionWork& work, std::int32_t k, OneBased<const float> b,
+                       OneBased<float> se, float& intercept) {
+    DegreeFit& fit = work.fit;
+    fit.residual_df = (work.count - 1) - k + work.dropped_so_far;
+    fit.regression_df = k - work.dropped_so_far;
+    const float s = static_cast<float>(std::sqrt(work.residual_ss / fit.residual_df));
+    fit.estimate_error = s;
+    double centred_sum = work.sum_y;
+    for (std::int32_t i = 1; i <= k; ++i) {
+        se(i) = std::sqrt(work.variance_factors(i)) * s;
+        work.t_values(i) = b(i) / (ss_floor + se(i));
+        centred_sum -= double(b(i)) * work.power_sums(i);
+    }
+    intercept = static_cast<float>(centred_sum / work.count);
+    fit.sequential_f = work.term_ss(k) / (s * s);
+    fit.regression_ss = fit.r_squared * work.corrected_yy_32;
+    fit.regression_ms = fit.regression_ss / static_cast<float>(fit.regression_df);
+    fit.residual_ms = static_cast<float>(work.residual_ss / fit.residual_df);
+    fit.overall_f = fit.regression_ms / fit.residual_ms;
+}
+
+void write_coefficient_table(Runtime& runtime, const RegressionWork& work, std::int32_t k,
+                             OneBased<const float> b, OneBased<const float> se) {
+    write_record(runtime, ReportLine(control_skip_line)
+                              .text("order term")
+                              .blanks(10)
+                              .text("  regression")
+                              .blanks(8)
+                              .text("standard error")
+                              .blanks(11)
+                              .text("t"));
+    write_record(runtime, ReportLine(control_none)
+                              .blanks(20)
+                              .text(" coefficient")
+                              .blanks(8)
+                              .text(" of reg. coef.")
+                              .blanks(11)
+                              .text("value"));
+    for (std::int32_t i = 1; i <= k; ++i)
+        write_record(runtime, ReportLine(control_none)
+                                  .integer(i, 10)
+                                  .fixed(b(i), 22, 8)
+                                  .fixed(se(i), 22, 8)
+                                  .fixed(work.t_values(i), 16, 4));
+}
+
+void write_variance_table(Runtime& runtime, const RegressionWork& work, std::int32_t k,
+                          std::int32_t m) {
+    const DegreeFit& fit = work.fit;
+    write_record(runtime, ReportLine(control_skip_line)
+                              .blanks(10)
+                              .text("analysis of variance  for")
+                              .integer(k, 4)
+                              .text(" degree polynomial  "));
+    write_record(runtime, ReportLine(control_skip_line)
+                              .text("     source of      degrees of")
+                              .blanks(4)
+                              .text("sum of")
+                              .blanks(10)
+                              .text("mean")
+                              .blanks(9)
+                              .text("f"));
+    write_record(runtime, ReportLine(control_none)
+                              .blanks(5)
+                              .text("variation ")
+                              .blanks(8)
+                              .text("freedom")
+                              .text("   squares")
+                              .blanks(7)
+                              .text("squares")
+                              .blanks(9)
+                              .text("value"));
+    write_record(runtime, ReportLine(control_none));
+    if (k == m) {
+        for (std::int32_t i = 1; i <= m; ++i)
+            write_record(runtime, ReportLine(control_none)
+                                      .integer(i, 5)
+                                      .text(" order term .......    1 ")
+                                      .general(work.term_ss(i), 14)
+                                      .general(work.term_ss(i), 14));
+    }
+    write_record(runtime, ReportLine(control_none)
+                              .text("due to regression  .....")
+                              .integer(fit.regression_df, 5)
+                              .blanks(1)
+                              .general(fit.regression_ss, 14)
+                              .general(fit.regression_ms, 14)
+                              .general(fit.overall_f, 14));
+    write_record(runtime, ReportLine(control_none)
+                              .text("residual about reg. ....")
+                              .integer(fit.residual_df, 5)
+                              .blanks(1)
+                              .general(work.residual_ss, 14)
+                              .general(fit.residual_ms, 14));
+    write_record(runtime, ReportLine(control_none)
+                              .text("total     ..............")
+                              .integer(work.count - 1, 5)
+                              .blanks(1)
+                              .general(work.corrected_yy_32, 14));
+}
+
+void write_degree_block(Runtime& runtime, const RegressionWork& work, std::int32_t k,
+                        std::int32_t m, float intercept, OneBased<const float> b,
+                        OneBased<const float> se) {
+    const DegreeFit& fit = work.fit;
+    write_record(runtime, ReportLine(control_skip_line)
+                              .text(" *** polynomial regression of degree ")
+                              .integer(k, 2)
+                              .text(" ***"));
+    write_record(runtime, ReportLine(control_skip_line)
+                              .text("multiple regression coeffcient    =")
+                              .fixed(fit.multiple_r, 20, 8));
+    write_record(runtime, ReportLine(control_none)
+                              .text("standard error of estimate        =")
+                              .fixed(fit.estimate_error, 20, 8));
+    write_record(runtime, ReportLine(control_none)
+                              .text("f-value ( sequential f-test )     =")
+                              .fixed(fit.sequential_f, 20, 8));
+    write_record(runtime, ReportLine(control_skip_line)
+                              .text("intercept constant                =")
+                              .fixed(intercept, 20, 8));
+    write_coefficient_table(runtime, work, k, b, se);
+    write_variance_table(runtime, work, k, m);
+}
+
+struct CallOutputs {
+    float& intercept;
+    OneBased<float> coefficients, standard_errors, multiple_r;
+};
+
+// The fits of degree 1 to m, from the one factorisation. A degree whose pivot
+// the solver dropped (its reciprocal pivot is 0) adds no term and no degree of
+// freedom, and gets no block of its own unless it is degree m. The reciprocal
+// pivot is the test, not R^-1(1, k): that entry is 0 for every even degree
+// when x is symmetric about 0, although those terms are real.
+void fit_degrees(RegressionWork& work, Runtime& runtime, std::int32_t m, std::int32_t report_level,
+                 CallOutputs& out) {
+    work.dropped_so_far = 0;
+    work.residual_ss = work.corrected_yy;
+    const bool every_degree = level_is_one_of(report_level, 1, 2);
+    for (std::int32_t k = 1; k <= m; ++k) {
+        add_term(work, k, out.coefficients, out.multiple_r);
+        const bool dropped = work.matrix(k + 1, k) == 0.0f;
+        if (dropped) ++work.dropped_so_far;
+        if (k != m && (dropped || !every_degree)) continue;
+        const OneBased<const float> b{out.coefficients.first};
+        degree_statistics(work, k, b, out.standard_errors, out.intercept);
+        if (report_level > 0)
+            write_degree_block(runtime, work, k, m, out.intercept, b,
+                               OneBased<const float>{out.standard_errors.first});
+    }
+}
+
+// The fit summary holds the values of degree m.
+void store_fit_summary(const RegressionWork& work, std::int32_t m, OneBased<float> summary) {
+    const DegreeFit& fit = work.fit;
+    summary(1) = work.determinant;
+    summary(2) = fit.estimate_error;
+    summary(3) = fit.multiple_r;
+    summary(4) = fit.r_squared;
+    summary(5) = fit.regression_ss;
+    summary(6) = static_cast<float>(m - work.solver_status);
+    summary(7) = static_cast<float>(work.residual_ss);
+    summary(8) = static_cast<float>(fit.residual_df);
+    summary(9) = fit.overall_f;
+}
+
+// residual(i) = (y - b0) - p(x), p by Horner's rule without b0.
+void compute_residuals(const RegressionWork& work, std::int32_t last, std::int32_t m,
+                       float intercept, OneBased<const float> b, OneBased<const float> x,
+                       OneBased<const float> y, OneBased<float> residuals) {
+    for (std::int32_t i = work.first; i <= last; ++i) {
+        float p = 0.0f;
+        for (std::int32_t k = m; k >= 1; --k) p = (p + b(k)) * x(i);
+        residuals(i) = (y(i) - intercept) - p;
+    }
+}
+
+void write_residual_table(Runtime& runtime, const RegressionWork& work, std::int32_t last,
+                          OneBased<const float> x, OneBased<const float> y,
+                          OneBased<const float> residuals) {
+    write_record(runtime, ReportLine(control_new_page));
+    write_record(runtime, ReportLine(control_skip_line).blanks(10).text("table of residuals  "));
+    write_record(runtime, ReportLine(control_skip_line)
+                              .text("  no.")
+                              .blanks(9)
+                              .text("x value")
+                              .blanks(9)
+                              .text("y value")
+                              .blanks(5)
+                              .text("y predicted")
+                              .blanks(8)
+                              .text("residual"));
+    for (std::int32_t i = work.first; i <= last; ++i)
+        write_record(runtime, ReportLine(control_none)
+                                  .integer(i, 5)
+                                  .fixed(x(i), 16, 5)
+                                  .fixed(y(i), 16, 5)
+                                  .fixed(y(i) - residuals(i), 16, 5)
+                                  .fixed(residuals(i), 16, 5));
+}
+
+// Sums, matrix, data summary and warnings. Returns false when x or y has no
+// spread at all: coefficients and intercept are then 0 and the call ends.
+bool prepare_data(RegressionWork& work, Runtime& runtime, std::int32_t last,
+                  OneBased<const float> x, OneBased<const float> y, std::int32_t m,
+                  std::int32_t report_level, CallOutputs& out, OneBased<float> data_summary) {
+    work.inverse_count = 1.0 / work.count;
+    work.inverse_count_less_one = 1.0f / static_cast<float>(work.count - 1);
+    accumulate_sums(work, x, y, last, m);
+    build_matrix(work, m);
+    summarise_data(work);
+    const double xy_spread = spread(work);
+    if (xy_spread * double(work.inverse_count_less_one) == 0.0) {
+        for (std::int32_t k = 1; k <= m; ++k) out.coefficients(k) = 0.0f;
+        out.intercept = 0.0f;
+        return false;
+    }
+    // Sxy / sqrt(Sxx Syy), written with the variances: (Sxy / sqrt(var x var y)) / (N - 1).
+    work.correlation =
+        static_cast<float>(work.matrix(1, m + 1) / xy_spread * double(work.inverse_count_less_one));
+    store_data_summary(work, data_summary);
+    if (report_level > 0) write_data_summary(runtime, work);
+    write_warnings(runtime, work);
+    return true;
+}
+
+}  // namespace
+
+void polynomial_regression(RegressionWork& work, Runtime& runtime, const std::int32_t& first,
+                           const std::int32_t& last, const float* x, const float* y,
+                           const std::int32_t& m, const std::int32_t& report_level,
+                           float& intercept, float* coefficients, float* standard_errors,
+                           float* residuals, float* fit_summary, float* data_summary,
+                           float* multiple_r, std::int32_t& status) {
+    status = 0;
+    if (!parameters_accepted(work, runtime, first, last, m)) {
+        status = -1;
+        return;
+    }
+    const OneBased<const float> xs{x}, ys{y};
+    CallOutputs out{intercept, {coefficients}, {standard_errors}, {multiple_r}};
+    if (!prepare_data(work, runtime, last, xs, ys, m, report_level, out, {data_summary})) return;
+    tmatrp(runtime, m, work.matrix, pivot_tolerance, inverse_of_factor_only, forward_half_only,
+           work.forward, work.determinant, solver_rows, work.solver_status);
+    status = work.solver_status;
+    if (status < 0) return;
+    fit_degrees(work, runtime, m, report_level, out);
+    store_fit_summary(work, m, {fit_summary});
+    compute_residuals(work, last, m, intercept, {coefficients}, xs, ys, {residuals});
+    if (level_is_one_of(report_level, 1, 3))
+        write_residual_table(runtime, work, last, xs, ys, {residuals});
+}
+
+}  // namespace mapari
