@@ -1,0 +1,428 @@
+// mapari-synth: file layout, determinism, the planted truth against the
+// noiseless waveform, the beats as the analysis finds them, and the command
+// line with its failure paths.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tools/synth_command.hpp"
+#include "tools/synth_model.hpp"
+
+namespace mapari::synth {
+namespace {
+
+SynthModel model_for(std::uint32_t seed, int seconds, double noise_rms = 10.0) {
+    SynthSettings settings;
+    settings.seed = seed;
+    settings.seconds = seconds;
+    settings.noise_rms = noise_rms;
+    return make_model(settings);
+}
+
+// Sample of channel (1 to 72) at frame (1-based).
+int sample_at(const std::vector<std::int16_t>& samples, int frame, int channel) {
+    return samples[static_cast<std::size_t>((frame - 1) * channel_count + channel - 1)];
+}
+
+// Earliest k in [first, last] with the most negative 2y(k+1) + y(k+2) - 2y(k-1) - y(k-2).
+template <typename Signal>
+int steepest_downstroke(Signal y, int first, int last) {
+    int steepest_k = first;
+    double steepest = 0.0;
+    for (int k = first; k <= last; ++k) {
+        const double d = 2.0 * y(k + 1) + y(k + 2) - 2.0 * y(k - 1) - y(k - 2);
+        if (k == first || d < steepest) {
+            steepest = d;
+            steepest_k = k;
+        }
+    }
+    return steepest_k;
+}
+
+// Slope at k of the least-squares cubic through y(k-20) .. y(k+20). With x
+// centred on k the fit splits over the orthogonal terms x and
+// x^3 - (S4/S2) x (Sn = sum of x^n), whose slopes at x = 0 are a1 and
+// -a3 S4/S2.
+template <typename Signal>
+double local_cubic_slope(Signal y, int k) {
+    constexpr int half_width = 20;
+    double s2 = 0.0, s4 = 0.0, s6 = 0.0;
+    for (int x = -half_width; x <= half_width; ++x) {
+        s2 += x * x;
+        s4 += x * x * x * x;
+        s6 += 1.0 * x * x * x * x * x * x;
+    }
+    double a1 = 0.0, a3 = 0.0;
+    for (int x = -half_width; x <= half_width; ++x) {
+        a1 += x * y(k + x);
+        a3 += (1.0 * x * x * x - s4 / s2 * x) * y(k + x);
+    }
+    a1 /= s2;
+    a3 /= s6 - s4 * s4 / s2;
+    return a1 - a3 * s4 / s2;
+}
+
+// The analysis' recovery search: largest local-cubic slope from first to
+// last, taken only where it still rises from the sample before.
+template <typename Signal>
+int steepest_upstroke(Signal y, int first, int last) {
+    int steepest_k = first;
+    double steepest = 0.0;
+    for (int k = first; k <= last; ++k) {
+        const double slope = local_cubic_slope(y, k);
+        if (slope > steepest && slope > local_cubic_slope(y, k - 1)) {
+            steepest = slope;
+            steepest_k = k;
+        }
+    }
+    return steepest_k;
+}
+
+// Beats of the 4000-frame stretch that starts after first_frame - 1, found the
+// way the analysis does: the most negative five-point slope of the 32-bit
+// magnitude of leads 13, 23, 37 in samples 100 to 3800, blanking 100 before to
+// 200 after each, until a minimum is no longer below 0.6 of the first one. The
+// last position is that first miss. Positions are 1-based within the stretch.
+std::vector<int> find_beats(const std::vector<std::int16_t>& samples, int first_frame) {
+    constexpr int n = 4000;
+    std::vector<float> magnitude(n + 1, 0.0f), slope(n + 1, 0.0f);
+    for (int i = 1; i <= n; ++i) {
+        for (int lead : default_display_leads) {
+            const auto value =
+                static_cast<float>(sample_at(samples, first_frame + i - 1, lead + 8));
+            magnitude[i] += value * value;
+        }
+    }
+    for (int i = 3; i <= n - 3; ++i)
+        slope[i] =
+            2 * magnitude[i + 1] + magnitude[i + 2] - 2 * magnitude[i - 1] - magnitude[i - 2];
+    const float smallest = *std::min_element(slope.begin() + 2, slope.begin() + n - 1);
+    std::vector<int> beats;
+    for (float current = smallest; 0.6f * smallest > current && beats.size() < 199;) {
+        const auto found = std::min_element(slope.begin() + 100, slope.begin() + 3801);
+        current = *found;
+        const int position = static_cast<int>(found - slope.begin());
+        beats.push_back(position);
+        std::fill(slope.begin() + std::max(1, position - 100),
+                  slope.begin() + std::min(n, position + 200) + 1, 0.0f);
+    }
+    return beats;
+}
+
+TEST(SynthEncoding, WritesEachSampleHighByteFirstInOrder) {
+    const std::string bytes = encode_recording({1, -1, 32767, -32768, 256, -256});
+    EXPECT_EQ(bytes, std::string("\x00\x01\xFF\xFF\x7F\xFF\x80\x00\x01\x00\xFF\x00", 12));
+}
+
+TEST(SynthRecording, HoldsFramesOf72ChannelsWithChannelsOneToEightZero) {
+    for (const auto& [seconds, file_bytes] : {std::pair{4, 576'000}, std::pair{32, 4'608'000}}) {
+        const SynthModel model = model_for(1, seconds);
+        const std::vector<std::int16_t> samples = render_samples(model);
+        EXPECT_EQ(model.frames, 1000 * seconds);
+        ASSERT_EQ(samples.size(), static_cast<std::size_t>(model.frames * 72));
+        EXPECT_EQ(encode_recording(samples).size(), static_cast<std::size_t>(file_bytes));
+        for (int frame = 1; frame <= model.frames; ++frame) {
+            for (int channel = 1; channel <= 8; ++channel)
+                ASSERT_EQ(sample_at(samples, frame, channel), 0) << frame << ' ' << channel;
+        }
+        // Lead 13 (channel 21) falls at least 900 from R to S, so R or S
+        // reaches 450; wander (up to 33) and noise leave more than 400.
+        const int q = model.beats.front().q_onset;
+        int largest = 0;
+        for (int frame = q; frame < q + 100; ++frame)
+            largest = std::max(largest, std::abs(sample_at(samples, frame, 21)));
+        EXPECT_GT(largest, 400);
+    }
+}
+
+TEST(SynthRecording, SameSeedGivesSameBytesAndAnotherSeedDiffers) {
+    const std::string first = encode_recording(render_samples(model_for(5, 4)));
+    EXPECT_EQ(first, encode_recording(render_samples(model_for(5, 4))));
+    EXPECT_NE(first, encode_recording(render_samples(model_for(6, 4))));
+    EXPECT_NE(truth_json(model_for(5, 4)), truth_json(model_for(6, 4)));
+}
+
+constexpr std::array<std::uint32_t, 5> truth_seeds{1, 2, 3, 42, 4'000'000'000u};
+
+TEST(SynthTruth, ActivationIsTheUnambiguousSteepestDownstrokeOfTheNoiselessQrs) {
+    for (std::uint32_t seed : truth_seeds) {
+        const SynthModel model = model_for(seed, 4);
+        const BeatMarks& beat = model.beats.front();
+        for (int lead = 1; lead <= lead_count; ++lead) {
+            const LeadShape& shape = model.leads[lead - 1];
+            auto y = [&shape](int ms) { return beat_value(shape, ms); };
+            const int last = beat.j_point - beat.q_onset;
+            const int steepest = steepest_downstroke(y, 7, last);
+            EXPECT_EQ(steepest, shape.activation_ms) << "seed " << seed << " lead " << lead;
+            // Rounding to whole units moves a five-point difference by at most
+            // 3, so a lead of 20 over every other sample keeps the place.
+            auto d = [&y](int k) { return 2 * y(k + 1) + y(k + 2) - 2 * y(k - 1) - y(k - 2); };
+            for (int k = 7; k <= last; ++k) {
+                if (k == steepest) continue;
+                EXPECT_GT(d(k) - d(steepest), 20.0) << lead << ' ' << k;
+            }
+        }
+    }
+}
+
+TEST(SynthTruth, RecoveryIsTheSteepestUpstrokeOfTheNoiselessTWave) {
+    for (std::uint32_t seed : truth_seeds) {
+        const SynthModel model = model_for(seed, 4);
+        const BeatMarks& beat = model.beats.front();
+        const int first = beat.j_point - beat.q_onset + 100;
+        const int last = beat.t_end - beat.q_onset;
+        for (int lead = 1; lead <= lead_count; ++lead) {
+            const LeadShape& shape = model.leads[lead - 1];
+            auto y = [&shape](double ms) { return beat_value(shape, ms); };
+            // The derivative, by central differences at 0.1 ms steps, peaks
+            // within half a sample of the recovery time.
+            double peak_ms = first;
+            double peak_slope = 0.0;
+            for (double ms = first; ms <= last; ms += 0.1) {
+                const double slope = (y(ms + 0.05) - y(ms - 0.05)) / 0.1;
+                if (slope > peak_slope) {
+                    peak_slope = slope;
+                    peak_ms = ms;
+                }
+            }
+            EXPECT_NEAR(peak_ms, shape.recovery_ms, 0.5) << "seed " << seed << " lead " << lead;
+            auto y_at = [&y](int ms) { return y(ms); };
+            EXPECT_EQ(steepest_upstroke(y_at, first, last), shape.recovery_ms)
+                << "seed " << seed << " lead " << lead;
+        }
+    }
+}
+
+TEST(SynthTruth, NoiselessRecordingShowsTheTruthAtEveryBeat) {
+    const SynthModel model = model_for(3, 32, 0.0);
+    const std::vector<std::int16_t> samples = render_samples(model);
+    ASSERT_EQ(model.beats.size(), 40u);  // stimuli 294 + 800 k up to 31494
+    for (const BeatMarks& beat : model.beats) {
+        for (int lead = 1; lead <= lead_count; ++lead) {
+            const LeadShape& shape = model.leads[lead - 1];
+            auto s = [&samples, lead](int frame) {
+                return 1.0 * sample_at(samples, frame, lead + 8);
+            };
+            EXPECT_EQ(steepest_downstroke(s, beat.q_onset + 7, beat.j_point) - beat.q_onset,
+                      shape.activation_ms)
+                << "beat " << beat.q_onset << " lead " << lead;
+            EXPECT_NEAR(steepest_upstroke(s, beat.j_point + 100, beat.t_end) - beat.q_onset,
+                        shape.recovery_ms, 1)
+                << "beat " << beat.q_onset << " lead " << lead;
+        }
+    }
+}
+
+TEST(SynthTruth, MarksFrameEveryLeadsTimesAndTheTimesVarySmoothly) {
+    for (std::uint32_t seed : truth_seeds) {
+        const SynthModel model = model_for(seed, 32);
+        for (std::size_t i = 0; i < model.beats.size(); ++i) {
+            const BeatMarks& beat = model.beats[i];
+            EXPECT_EQ(beat.stimulus, 294 + 800 * static_cast<int>(i));
+            EXPECT_EQ(beat.q_onset, beat.stimulus + 6);
+            EXPECT_GE(beat.qrs_peak, beat.q_onset);
+            EXPECT_LE(beat.qrs_peak, beat.j_point);
+            if (i + 1 < model.beats.size()) {
+                EXPECT_LT(beat.t_end, model.beats[i + 1].stimulus);
+            }
+        }
+        const BeatMarks& beat = model.beats.front();
+        for (int lead = 1; lead <= lead_count; ++lead) {
+            const LeadShape& shape = model.leads[lead - 1];
+            // Inside the analysis' search ranges: Q onset + 7 to J, and J + 100 to T end.
+            EXPECT_GE(shape.activation_ms, 25);
+            EXPECT_LE(beat.q_onset + shape.activation_ms, beat.j_point - 30);
+            EXPECT_GE(beat.q_onset + shape.recovery_ms, beat.j_point + 120);
+            EXPECT_LE(shape.recovery_ms, 320);
+            EXPECT_LE(beat.q_onset + shape.recovery_ms, beat.t_end - 100);
+            // Neighbours on the grid: activation spreads 35 ms over at least
+            // the 4.95 grid steps from the centre to a corner, 35 / 4.95 = 7.1
+            // ms a step, plus rounding; recovery adds 0.7 of that and at most
+            // 80 ms over 7 steps, 5.6 + 11.4 + 1.
+            for (int neighbour : {lead + 1, lead + 8}) {
+                if (neighbour > lead_count || (neighbour == lead + 1 && lead % 8 == 0)) continue;
+                const LeadShape& other = model.leads[neighbour - 1];
+                EXPECT_LE(std::abs(shape.activation_ms - other.activation_ms), 8) << lead;
+                EXPECT_LE(std::abs(shape.recovery_ms - other.recovery_ms), 18) << lead;
+            }
+        }
+    }
+}
+
+TEST(SynthBeats, EveryStretchFindsEachPlantedBeatAtItsQrs) {
+    for (std::uint32_t seed : {1u, 2u, 42u}) {
+        const SynthModel model = model_for(seed, 32);
+        const std::vector<std::int16_t> samples = render_samples(model);
+        for (int second = 0; second <= 28; ++second) {
+            const int offset = 1000 * second;
+            const std::vector<int> found = find_beats(samples, offset + 1);
+            int planted = 0;
+            int selectable = 0;
+            for (const BeatMarks& beat : model.beats) {
+                const int position = beat.qrs_peak - offset;
+                if (position < 100 || position > 3800) continue;
+                ++planted;
+                if (position > 200 && position <= 3000) ++selectable;
+                // Noise can slide the minimum a few samples along a broad fall.
+                EXPECT_TRUE(std::any_of(found.begin(), found.end(),
+                                        [position](int p) { return std::abs(p - position) <= 6; }))
+                    << "seed " << seed << " second " << second << " beat " << position;
+            }
+            // Each planted beat once, then the first minimum that missed 0.6.
+            EXPECT_EQ(found.size(), static_cast<std::size_t>(planted + 1)) << second;
+            EXPECT_GE(selectable, 3) << second;
+            // Lead 13's QRS lies in samples 100 to 1000, where the display scale is
+            // taken; wander (up to 33) and noise move its peak by far less than a fifth.
+            int scale = 0, largest = 0;
+            for (int i = 1; i <= 4000; ++i) {
+                const int value = std::abs(sample_at(samples, offset + i, 21));
+                largest = std::max(largest, value);
+                if (i >= 100 && i <= 1000) scale = std::max(scale, value);
+            }
+            EXPECT_GT(scale, largest * 4 / 5) << second;
+        }
+    }
+}
+
+TEST(SynthTruth, JsonNamesSettingsBeatsAndLeads) {
+    const SynthModel model = model_for(9, 4);
+    const std::string json = truth_json(model);
+    EXPECT_TRUE(
+        json.starts_with("{\"seed\":9,\"seconds\":4,\"frames\":4000,\"cycle_ms\":800,\n"
+                         "\"beats\":[\n{\"stimulus\":294,\"q_onset\":300,\"j_point\":"));
+    EXPECT_TRUE(json.ends_with("}\n]}\n"));
+    // 4 s hold five complete beats: stimuli 294, 1094, 1894, 2694, 3494.
+    ASSERT_EQ(model.beats.size(), 5u);
+    const BeatMarks& last = model.beats.back();
+    std::ostringstream beat_line;
+    beat_line << "{\"stimulus\":3494,\"q_onset\":3500,\"j_point\":" << last.j_point
+              << ",\"t_end\":" << last.t_end << ",\"qrs_peak\":" << last.qrs_peak << "}\n],\n";
+    EXPECT_NE(json.find(beat_line.str()), std::string::npos);
+    for (int lead = 1; lead <= lead_count; ++lead) {
+        std::ostringstream lead_line;
+        lead_line << "\n{\"lead\":" << lead
+                  << ",\"activation_ms\":" << model.leads[lead - 1].activation_ms
+                  << ",\"recovery_ms\":" << model.leads[lead - 1].recovery_ms << "}";
+        EXPECT_NE(json.find(lead_line.str()), std::string::npos) << lead;
+    }
+}
+
+class SynthCommand : public testing::Test {
+  protected:
+    void SetUp() override {
+        directory_ = std::filesystem::temp_directory_path() /
+                     ("mapari_synth_" +
+                      std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
+        std::filesystem::remove_all(directory_);
+        std::filesystem::create_directories(directory_);
+    }
+    void TearDown() override { std::filesystem::remove_all(directory_); }
+
+    std::string path(const std::string& name) const { return (directory_ / name).string(); }
+
+    int run(const std::vector<std::string>& arguments) {
+        out_.str({});
+        err_.str({});
+        return run_command(arguments, out_, err_);
+    }
+
+    static std::string contents(const std::string& file) {
+        std::ifstream in(file, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+
+    std::vector<std::string> files() const {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(directory_))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    std::filesystem::path directory_;
+    std::ostringstream out_;
+    std::ostringstream err_;
+};
+
+TEST_F(SynthCommand, WritesTheRecordingAndTruthOfItsSettings) {
+    std::ofstream(path("r.dat")) << "an older file";
+    EXPECT_EQ(run({"--out", path("r.dat"), "--truth", path("r.json"), "--seconds", "4", "--seed",
+                   "7", "--noise", "0", "--rate", "75"}),
+              0);
+    EXPECT_EQ(err_.str(), "");
+    EXPECT_EQ(files(), (std::vector<std::string>{"r.dat", "r.json"}));
+    const SynthModel model = model_for(7, 4, 0.0);
+    const std::string bytes = contents(path("r.dat"));
+    EXPECT_EQ(bytes.size(), 576'000u);
+    EXPECT_EQ(bytes, encode_recording(render_samples(model)));
+    EXPECT_EQ(contents(path("r.json")), truth_json(model));
+}
+
+TEST_F(SynthCommand, DefaultsAreThirtyTwoSecondsSeedOneNoiseTenAt75PerMinute) {
+    EXPECT_EQ(run({"--out", path("r.dat")}), 0);
+    EXPECT_EQ(files(), std::vector<std::string>{"r.dat"});
+    EXPECT_EQ(contents(path("r.dat")), encode_recording(render_samples(model_for(1, 32, 10.0))));
+}
+
+TEST_F(SynthCommand, RateSetsTheCycle) {
+    EXPECT_EQ(run({"--out", path("r.dat"), "--truth", path("r.json"), "--rate", "120"}), 0);
+    EXPECT_NE(contents(path("r.json")).find("\"cycle_ms\":500,"), std::string::npos);
+}
+
+TEST_F(SynthCommand, RefusesBadCommandLinesWithExitCodeTwoAndWritesNothing) {
+    const std::string out = path("r.dat");
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases{
+        {{}, "--out FILE.dat is required"},
+        {{"--out"}, "--out needs a value"},
+        {{"--out", out, "--seconds", "5"}, "--seconds must be 4 or 32"},
+        {{"--out", out, "--seconds", "4s"}, "--seconds must be 4 or 32"},
+        {{"--out", out, "--seed", "-1"}, "--seed must be a whole number from 0 to 4294967295"},
+        {{"--out", out, "--seed", "4294967296"},
+         "--seed must be a whole number from 0 to 4294967295"},
+        {{"--out", out, "--noise", "-3"}, "--noise must be a number from 0 to 1000"},
+        {{"--out", out, "--noise", "nan"}, "--noise must be a number from 0 to 1000"},
+        {{"--out", out, "--rate", "69.9"}, "--rate must be a number from 70 to 120"},
+        {{"--out", out, "--rate", "121"}, "--rate must be a number from 70 to 120"},
+        {{"--out", out, "--colour", "red"}, "unknown option '--colour'"},
+        {{"--out", out, "extra"}, "unexpected argument 'extra'"},
+        {{"--out", out, "--truth", out}, "--out and --truth name the same file"},
+    };
+    for (const auto& [arguments, message] : cases) {
+        EXPECT_EQ(run(arguments), 2) << message;
+        EXPECT_EQ(err_.str(), "mapari-synth: " + message + " (see --help)\n");
+        EXPECT_TRUE(files().empty()) << message;
+    }
+}
+
+TEST_F(SynthCommand, HelpPrintsTheUsageAndWritesNothing) {
+    EXPECT_EQ(run({"--out", path("r.dat"), "--help"}), 0);
+    EXPECT_TRUE(out_.str().starts_with("usage: mapari-synth --out FILE.dat [--truth FILE.json]"));
+    EXPECT_EQ(err_.str(), "");
+    EXPECT_TRUE(files().empty());
+}
+
+TEST_F(SynthCommand, UnwritableFileGivesExitCodeOneAndLeavesNoFile) {
+    const std::string missing = path("missing/r.dat");
+    EXPECT_EQ(run({"--out", missing, "--truth", path("r.json"), "--seconds", "4"}), 1);
+    EXPECT_EQ(err_.str(),
+              "mapari-synth: cannot write " + missing + ": No such file or directory\n");
+    EXPECT_TRUE(files().empty());
+
+    // The recording is complete before the truth fails; it is removed too.
+    const std::string missing_truth = path("missing/r.json");
+    EXPECT_EQ(run({"--out", path("r.dat"), "--truth", missing_truth, "--seconds", "4"}), 1);
+    EXPECT_EQ(err_.str(),
+              "mapari-synth: cannot write " + missing_truth + ": No such file or directory\n");
+    EXPECT_TRUE(files().empty());
+}
+
+}  // namespace
+}  // namespace mapari::synth

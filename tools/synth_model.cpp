@@ -1,0 +1,371 @@
+#include "tools/synth_model.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+#include <random>
+
+namespace mapari::synth {
+
+namespace {
+
+using Leads = std::array<LeadShape, lead_count>;
+
+// Beat timing, milliseconds.
+constexpr int first_stimulus_frame = 294;  // puts the first Q onset at frame 300
+constexpr int stimulus_to_q_ms = 6;
+constexpr int min_activation_ms = 25;
+constexpr int activation_span_ms = 35;  // activation 25 to 60 ms after Q onset
+constexpr int min_recovery_ms = 215;
+constexpr double recovery_per_activation = 0.7;  // later activation, later recovery
+constexpr double recovery_gradient_ms = 80.0;    // recovery 215 to 320 ms after Q onset
+
+// Edges of the QRS: centre relative to the activation time, and width (sigma).
+constexpr double r_upstroke_lead_ms = 12.0;
+constexpr double r_upstroke_width_ms = 4.0;
+constexpr double downstroke_width_ms = 3.0;
+constexpr double s_return_delay_ms = 20.0;
+constexpr double s_return_width_ms = 5.0;
+// Edges of the T wave: the downstroke follows the upstroke (at the recovery time).
+constexpr double t_upstroke_width_ms = 12.0;
+constexpr double t_downstroke_delay_ms = 80.0;
+constexpr double t_downstroke_width_ms = 18.0;
+constexpr double edge_end_widths = 3.0;      // an edge has ended three widths past its centre
+constexpr double edge_vanish_widths = 10.0;  // beyond ten widths an edge is 1 to double precision
+
+// Amplitudes, raw units.
+constexpr double min_downstroke = 900.0;  // r + s far from the amplitude maximum
+constexpr double downstroke_bump = 1100.0;
+constexpr double downstroke_bump_width = 3.0;  // grid steps
+constexpr double min_r_fraction = 0.15;        // nearly QS at the pacing site
+constexpr double r_fraction_span = 0.7;
+constexpr double min_t_amplitude = 250.0;
+constexpr double t_amplitude_span = 300.0;
+constexpr double max_stimulus = 160.0;
+constexpr double stimulus_fall_with_distance = 60.0;
+// Beats are found on the squares of the raw leads, so the wander changes how
+// steeply each beat falls; at twice this some beats fall short of the finder's
+// threshold.
+constexpr double wander_amplitude = 25.0;
+constexpr double wander_hz = 0.3;
+
+// Maps are drawn again until the display leads give a clear beat; about two
+// draws in three are clear, so the limit is never reached in practice.
+constexpr double clear_beat_ratio = 0.5;
+constexpr int max_map_draws = 100;
+
+// A uniform value in (0, 1) from one 32-bit draw.
+double unit_interval(std::mt19937& generator) {
+    return (static_cast<double>(generator()) + 0.5) / 4294967296.0;
+}
+
+// Standard normal value as the sum of twelve uniform draws less six. The sum is
+// formed in integers, so it is the same on every machine; the tails end at
+// six standard deviations, which is of no matter for recording noise.
+double standard_normal(std::mt19937& generator) {
+    constexpr std::uint64_t draws = 12;
+    std::uint64_t sum = 0;
+    for (std::uint64_t i = 0; i < draws; ++i) sum += generator();
+    const double centre = 6.0 * 4294967295.0;
+    return (static_cast<double>(sum) - centre) / 4294967296.0;
+}
+
+// Rising edge from 0 to 1 centred at centre_ms: the integral of a Gaussian.
+double edge(double ms, double centre_ms, double width_ms) {
+    return 0.5 * std::erfc(-(ms - centre_ms) / (width_ms * std::numbers::sqrt2));
+}
+
+int grid_row(int lead) {
+    return (lead - 1) / grid_columns;
+}
+int grid_column(int lead) {
+    return (lead - 1) % grid_columns;
+}
+
+// Map parameters drawn from the seed: where pacing starts, the direction of
+// the recovery gradient and where the QRS is largest.
+struct MapDraw {
+    double pacing_row = 0.0;
+    double pacing_column = 0.0;
+    double gradient_angle_rad = 0.0;
+    double bump_row = 0.0;
+    double bump_column = 0.0;
+    double wander_phase_rad = 0.0;
+};
+
+MapDraw draw_map(std::mt19937& generator) {
+    const double last_index = grid_columns - 1;
+    MapDraw draw;
+    draw.pacing_row = last_index * unit_interval(generator);
+    draw.pacing_column = last_index * unit_interval(generator);
+    draw.gradient_angle_rad = 2.0 * std::numbers::pi * unit_interval(generator);
+    draw.bump_row = last_index * unit_interval(generator);
+    draw.bump_column = last_index * unit_interval(generator);
+    draw.wander_phase_rad = 2.0 * std::numbers::pi * unit_interval(generator);
+    return draw;
+}
+
+Leads make_leads(const MapDraw& draw) {
+    std::array<double, lead_count> distance{};
+    std::array<double, lead_count> projection{};
+    for (int lead = 1; lead <= lead_count; ++lead) {
+        const double row = grid_row(lead);
+        const double column = grid_column(lead);
+        distance[lead - 1] = std::hypot(row - draw.pacing_row, column - draw.pacing_column);
+        projection[lead - 1] =
+            column * std::cos(draw.gradient_angle_rad) + row * std::sin(draw.gradient_angle_rad);
+    }
+    const double max_distance = *std::max_element(distance.begin(), distance.end());
+    const auto [min_projection, max_projection] =
+        std::minmax_element(projection.begin(), projection.end());
+    const double projection_span = *max_projection - *min_projection;
+
+    Leads leads{};
+    for (int lead = 1; lead <= lead_count; ++lead) {
+        const double spread = distance[lead - 1] / max_distance;  // 0 at the pacing site
+        const double gradient = (projection[lead - 1] - *min_projection) / projection_span;
+        const double bump_distance =
+            std::hypot(grid_row(lead) - draw.bump_row, grid_column(lead) - draw.bump_column);
+        const double downstroke =
+            min_downstroke +
+            downstroke_bump * std::exp(-bump_distance * bump_distance /
+                                       (2.0 * downstroke_bump_width * downstroke_bump_width));
+        const double r_fraction = min_r_fraction + r_fraction_span * spread;
+
+        LeadShape& shape = leads[lead - 1];
+        shape.activation_ms =
+            min_activation_ms + static_cast<int>(std::lround(activation_span_ms * spread));
+        shape.recovery_ms =
+            min_recovery_ms +
+            static_cast<int>(
+                std::lround(recovery_per_activation * (shape.activation_ms - min_activation_ms) +
+                            recovery_gradient_ms * gradient));
+        shape.r_amplitude = r_fraction * downstroke;
+        shape.s_amplitude = downstroke - shape.r_amplitude;
+        shape.t_amplitude = min_t_amplitude + t_amplitude_span * (1.0 - gradient);
+        shape.stimulus_amplitude = max_stimulus - stimulus_fall_with_distance * spread;
+        shape.wander_amplitude =
+            wander_amplitude * (0.7 + 0.6 * grid_column(lead) / (grid_columns - 1.0));
+    }
+    return leads;
+}
+
+int latest_activation_ms(const Leads& leads) {
+    int latest = 0;
+    for (const LeadShape& lead : leads) latest = std::max(latest, lead.activation_ms);
+    return latest;
+}
+
+int latest_recovery_ms(const Leads& leads) {
+    int latest = 0;
+    for (const LeadShape& lead : leads) latest = std::max(latest, lead.recovery_ms);
+    return latest;
+}
+
+int j_point_ms(const Leads& leads) {
+    return latest_activation_ms(leads) +
+           static_cast<int>(s_return_delay_ms + edge_end_widths * s_return_width_ms);
+}
+
+int t_end_ms(const Leads& leads) {
+    return latest_recovery_ms(leads) +
+           static_cast<int>(t_downstroke_delay_ms + edge_end_widths * t_downstroke_width_ms);
+}
+
+// The stimulus artifact: one sample up and one half as far down.
+double stimulus_value(const LeadShape& lead, int ms_from_q) {
+    if (ms_from_q == -stimulus_to_q_ms) return lead.stimulus_amplitude;
+    if (ms_from_q == 1 - stimulus_to_q_ms) return -0.5 * lead.stimulus_amplitude;
+    return 0.0;
+}
+
+// Five-point slope of the noiseless magnitude of the default display leads
+// (sum of squares) over one beat: element i is the slope i - 6 ms after the
+// Q onset, from the stimulus to the T end. This is what beats are found by.
+std::vector<double> magnitude_slope(const Leads& leads) {
+    auto magnitude = [&leads](int ms) {
+        double sum = 0.0;
+        for (int lead : default_display_leads) {
+            const LeadShape& shape = leads[lead - 1];
+            const double value = beat_value(shape, ms) + stimulus_value(shape, ms);
+            sum += value * value;
+        }
+        return sum;
+    };
+    std::vector<double> slope;
+    for (int k = -stimulus_to_q_ms; k <= t_end_ms(leads); ++k) {
+        slope.push_back(2.0 * magnitude(k + 1) + magnitude(k + 2) - 2.0 * magnitude(k - 1) -
+                        magnitude(k - 2));
+    }
+    return slope;
+}
+
+// Index of the most negative value, the earliest of equal ones.
+std::size_t steepest_fall(const std::vector<double>& slope) {
+    return static_cast<std::size_t>(std::min_element(slope.begin(), slope.end()) - slope.begin());
+}
+
+// A beat is clear when every other local minimum of the magnitude slope is
+// less than half as steep as its steepest fall: noise then cannot move the
+// found beat from one fall to another, and the beat finder's stop at 0.6 of
+// the steepest fall leaves stimulus artifacts and T waves alone.
+bool display_beat_is_clear(const Leads& leads) {
+    const std::vector<double> slope = magnitude_slope(leads);
+    const std::size_t steepest = steepest_fall(slope);
+    for (std::size_t k = 1; k + 1 < slope.size(); ++k) {
+        const bool local_minimum = slope[k] < slope[k - 1] && slope[k] <= slope[k + 1];
+        if (local_minimum && k != steepest && slope[k] < clear_beat_ratio * slope[steepest])
+            return false;
+    }
+    return true;
+}
+
+std::vector<BeatMarks> place_beats(const SynthModel& model) {
+    const int j_ms = j_point_ms(model.leads);
+    const int t_ms = t_end_ms(model.leads);
+    const int peak_ms =
+        static_cast<int>(steepest_fall(magnitude_slope(model.leads))) - stimulus_to_q_ms;
+    std::vector<BeatMarks> beats;
+    for (int stimulus = first_stimulus_frame;; stimulus += model.cycle_ms) {
+        const int q_onset = stimulus + stimulus_to_q_ms;
+        if (q_onset + t_ms > model.frames) break;
+        beats.push_back({stimulus, q_onset, q_onset + j_ms, q_onset + t_ms, q_onset + peak_ms});
+    }
+    return beats;
+}
+
+// One beat of one lead, stimulus artifact included, from the stimulus on:
+// element i is the value i - 6 ms after the Q onset.
+std::vector<double> beat_template(const SynthModel& model, const LeadShape& lead) {
+    const int last_ms =
+        latest_recovery_ms(model.leads) +
+        static_cast<int>(t_downstroke_delay_ms + edge_vanish_widths * t_downstroke_width_ms);
+    std::vector<double> values;
+    for (int ms = -stimulus_to_q_ms; ms <= last_ms; ++ms)
+        values.push_back(beat_value(lead, ms) + stimulus_value(lead, ms));
+    return values;
+}
+
+std::int16_t to_sample(double value) {
+    const double limited = std::clamp(std::round(value), -32768.0, 32767.0);
+    return static_cast<std::int16_t>(limited);
+}
+
+void append_number(std::string& text, const char* key, long long value, bool last = false) {
+    text += '"';
+    text += key;
+    text += "\":";
+    text += std::to_string(value);
+    if (!last) text += ',';
+}
+
+}  // namespace
+
+double beat_value(const LeadShape& lead, double ms_from_q) {
+    const double t = ms_from_q;
+    const double activation = lead.activation_ms;
+    const double recovery = lead.recovery_ms;
+    if (t < activation - r_upstroke_lead_ms - edge_vanish_widths * r_upstroke_width_ms) return 0.0;
+    const double downstroke = lead.r_amplitude + lead.s_amplitude;
+    const double qrs =
+        lead.r_amplitude * edge(t, activation - r_upstroke_lead_ms, r_upstroke_width_ms) -
+        downstroke * edge(t, activation, downstroke_width_ms) +
+        lead.s_amplitude * edge(t, activation + s_return_delay_ms, s_return_width_ms);
+    const double t_wave =
+        lead.t_amplitude * (edge(t, recovery, t_upstroke_width_ms) -
+                            edge(t, recovery + t_downstroke_delay_ms, t_downstroke_width_ms));
+    return qrs + t_wave;
+}
+
+SynthModel make_model(const SynthSettings& settings) {
+    SynthModel model;
+    model.settings = settings;
+    model.frames = settings.seconds * frames_per_second;
+    model.cycle_ms = static_cast<int>(std::lround(60000.0 / settings.rate_bpm));
+    std::mt19937 generator(settings.seed);
+    for (int draw_count = 1; draw_count <= max_map_draws; ++draw_count) {
+        const MapDraw draw = draw_map(generator);
+        model.wander_phase_rad = draw.wander_phase_rad;
+        model.leads = make_leads(draw);
+        if (display_beat_is_clear(model.leads)) break;
+    }
+    model.beats = place_beats(model);
+    return model;
+}
+
+std::vector<std::int16_t> render_samples(const SynthModel& model) {
+    const auto frames = static_cast<std::size_t>(model.frames);
+    std::vector<std::int16_t> samples(frames * channel_count, 0);
+    // The noise has a generator of its own, so the map of a seed does not
+    // depend on how much noise is drawn.
+    std::seed_seq noise_seeds{model.settings.seed, 1u};
+    std::mt19937 noise(noise_seeds);
+    const double wander_rad_per_frame = 2.0 * std::numbers::pi * wander_hz / frames_per_second;
+    std::vector<double> trace(frames);
+    for (int lead = 1; lead <= lead_count; ++lead) {
+        const LeadShape& shape = model.leads[lead - 1];
+        for (std::size_t i = 0; i < frames; ++i) {
+            trace[i] =
+                shape.wander_amplitude *
+                std::sin(wander_rad_per_frame * static_cast<double>(i) + model.wander_phase_rad);
+        }
+        const std::vector<double> beat = beat_template(model, shape);
+        for (const BeatMarks& marks : model.beats) {
+            const auto first = static_cast<std::size_t>(marks.stimulus - 1);
+            for (std::size_t k = 0; k < beat.size() && first + k < frames; ++k) {
+                trace[first + k] += beat[k];
+            }
+        }
+        const std::size_t channel_index = static_cast<std::size_t>(lead + first_lead_channel - 2);
+        for (std::size_t i = 0; i < frames; ++i) {
+            double value = trace[i];
+            if (model.settings.noise_rms > 0.0)
+                value += model.settings.noise_rms * standard_normal(noise);
+            samples[i * channel_count + channel_index] = to_sample(value);
+        }
+    }
+    return samples;
+}
+
+std::string encode_recording(const std::vector<std::int16_t>& samples) {
+    std::string bytes;
+    bytes.reserve(2 * samples.size());
+    for (std::int16_t sample : samples) {
+        const auto bits = static_cast<std::uint16_t>(sample);
+        bytes += static_cast<char>(bits >> 8);
+        bytes += static_cast<char>(bits & 0xFFu);
+    }
+    return bytes;
+}
+
+std::string truth_json(const SynthModel& model) {
+    std::string text = "{";
+    append_number(text, "seed", model.settings.seed);
+    append_number(text, "seconds", model.settings.seconds);
+    append_number(text, "frames", model.frames);
+    append_number(text, "cycle_ms", model.cycle_ms);
+    text += "\n\"beats\":[";
+    for (std::size_t i = 0; i < model.beats.size(); ++i) {
+        const BeatMarks& beat = model.beats[i];
+        text += i == 0 ? "\n{" : ",\n{";
+        append_number(text, "stimulus", beat.stimulus);
+        append_number(text, "q_onset", beat.q_onset);
+        append_number(text, "j_point", beat.j_point);
+        append_number(text, "t_end", beat.t_end);
+        append_number(text, "qrs_peak", beat.qrs_peak, true);
+        text += '}';
+    }
+    text += "\n],\n\"leads\":[";
+    for (int lead = 1; lead <= lead_count; ++lead) {
+        const LeadShape& shape = model.leads[lead - 1];
+        text += lead == 1 ? "\n{" : ",\n{";
+        append_number(text, "lead", lead);
+        append_number(text, "activation_ms", shape.activation_ms);
+        append_number(text, "recovery_ms", shape.recovery_ms, true);
+        text += '}';
+    }
+    text += "\n]}\n";
+    return text;
+}
+
+}  // namespace mapari::synth

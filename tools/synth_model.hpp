@@ -1,0 +1,101 @@
+// Synthetic map recordings with known activation and recovery times.
+//
+// The model is a paced rhythm at a fixed cycle. Each beat starts with a short
+// biphasic stimulus artifact 6 ms before the Q onset; every map lead then has a
+// QRS built from three Gaussian-integral edges (R upstroke, the downstroke at
+// the lead's activation time, the return from S) and an upright T wave built
+// from two edges (the upstroke at the lead's recovery time and a slower
+// downstroke 80 ms later). Activation spreads from a pacing site on the 8 x 8
+// lead grid (lead 1 top left, rows of 8), so activation and recovery vary
+// smoothly over the leads. Baseline wander (0.3 Hz, about 25 units) and
+// Gaussian noise are added before rounding to 16-bit samples.
+//
+// The planted times are exact for the noiseless waveform: the downstroke edge
+// is symmetric about its integer centre and the other edges are at least three
+// of their widths away, so the most negative five-point difference
+// 2S(k+1) + S(k+2) - 2S(k-1) - S(k-2) falls on the activation sample; the T
+// upstroke is 12 ms wide (about 31 ms from 10 % to 90 %), so its steepest
+// sample is also where a local cubic fit over +-20 samples has its largest
+// slope. tests/tools/test_synth.cpp checks both on every lead.
+//
+// Everything that varies comes from std::mt19937 (its output is fixed by the
+// language standard) through transforms written here rather than the library's
+// distributions, whose output differs between standard libraries. A seed thus
+// gives the same bytes on every run, and elsewhere too unless the maths library
+// rounds its last bit differently right at a half unit.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace mapari::synth {
+
+inline constexpr int channel_count = 72;  // channels of a frame
+inline constexpr int lead_count = 64;     // map leads, channels 9 to 72
+inline constexpr int first_lead_channel = 9;
+inline constexpr int grid_columns = 8;  // leads per row of the map grid
+inline constexpr int frames_per_second = 1000;
+
+// Display leads the analysis detects beats on by default.
+inline constexpr std::array<int, 3> default_display_leads{13, 23, 37};
+
+inline constexpr double min_rate_bpm = 70.0;   // slower leaves a second without a QRS
+inline constexpr double max_rate_bpm = 120.0;  // faster runs the T wave into the next beat
+inline constexpr double max_noise_rms = 1000.0;
+
+struct SynthSettings {
+    std::uint32_t seed = 1;
+    int seconds = 32;         // 4 or 32
+    double noise_rms = 10.0;  // raw units (taken as microvolts)
+    double rate_bpm = 75.0;   // min_rate_bpm to max_rate_bpm
+};
+
+// The waveform of one lead. Times are milliseconds after the Q onset,
+// amplitudes raw units.
+struct LeadShape {
+    int activation_ms = 0;  // centre of the QRS downstroke
+    int recovery_ms = 0;    // centre of the T upstroke
+    double r_amplitude = 0.0;
+    double s_amplitude = 0.0;  // depth of S; the downstroke falls r + s
+    double t_amplitude = 0.0;
+    double stimulus_amplitude = 0.0;
+    double wander_amplitude = 0.0;
+};
+
+// Fiducial points of one beat, 1-based frame numbers of the file.
+struct BeatMarks {
+    int stimulus = 0;  // first sample of the stimulus artifact
+    int q_onset = 0;   // reference of every lead's times
+    int j_point = 0;   // end of the latest QRS
+    int t_end = 0;     // end of the latest T wave
+    int qrs_peak = 0;  // steepest fall of the noiseless magnitude of leads 13, 23, 37,
+                       // where beat finding places the beat
+};
+
+struct SynthModel {
+    SynthSettings settings;
+    int frames = 0;
+    int cycle_ms = 0;
+    double wander_phase_rad = 0.0;
+    std::array<LeadShape, lead_count> leads{};
+    std::vector<BeatMarks> beats;  // complete beats only, in time order
+};
+
+SynthModel make_model(const SynthSettings& settings);
+
+// Noiseless QRS and T wave of one lead at ms_from_q milliseconds after the Q
+// onset (the stimulus artifact and the wander are not part of it).
+double beat_value(const LeadShape& lead, double ms_from_q);
+
+// Frames of the recording, channel 1 first within a frame: frames * 72 samples.
+std::vector<std::int16_t> render_samples(const SynthModel& model);
+
+// The recording file: each sample as two bytes, high byte first.
+std::string encode_recording(const std::vector<std::int16_t>& samples);
+
+// The truth file: settings, beat marks and per-lead times as JSON.
+std::string truth_json(const SynthModel& model);
+
+}  // namespace mapari::synth
