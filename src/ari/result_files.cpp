@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "ari/ari_computation.hpp"
 #include "dialogue/answer_forms.hpp"
 #include "dialogue/ask.hpp"
 #include "recording/recording.hpp"
@@ -133,17 +134,23 @@ void save_results(Store& store, Runtime& runtime) {
         runtime, Channel::trace,
         "データ" + std::string(results.ds_path.view()) + "を保存します。yes or no?  <y/n>");
     if (!is_letter(store.answers.letter, 'y')) return;
-    if (!write_result(store, runtime, results.ds_path, ds_file_text(store.beat))) return;
-    if (!all_marks_set(store.beat)) return;
-    results.se_path = result_path(stem, ".se");
-    runtime.write_line(Channel::trace, "SE_fileを保存します。");
-    std::string se_text = se_file_text(store.beat);
-    if (se_text.empty()) {
+    const bool marked = all_marks_set(store.beat);
+    const std::string se_text = se_file_text(store.beat);
+    // Refused before any file is written, so the .ds and .se of one name always belong together.
+    if (marked && se_text.empty()) {
         runtime.write_line(Channel::trace,
-                           "A mark does not fit the 5 columns of the .se record; mark again.");
+                           "A mark does not fit the 5 columns of the .se record; nothing was "
+                           "saved. Mark again.");
         return;
     }
-    write_result(store, runtime, results.se_path, se_text);
+    if (!write_result(store, runtime, results.ds_path, ds_file_text(store.beat))) return;
+    if (!marked) return;
+    results.se_path = result_path(stem, ".se");
+    runtime.write_line(Channel::trace, "SE_fileを保存します。");
+    if (!write_result(store, runtime, results.se_path, se_text)) return;
+    if (store.settings.ari_file_switch == 0) return;
+    if (compute_ari(store, runtime))
+        runtime.write_line(Channel::trace, "ARI_fileを作成保存しました。");
 }
 
 }  // namespace mapari

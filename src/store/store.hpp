@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "regression/polynomial_regression.hpp"
 #include "store/arrays.hpp"
 
 namespace mapari {
@@ -103,6 +104,36 @@ struct Results {
     TextField<32> se_path;    // "d:\data\map\" + stem + ".se": the fiducial record
 };
 
+// The ARI computation's own storage; the slope curves persist between saves.
+struct AriWork {
+    std::int32_t smoothing_half_width = 20;  // h: the T wave fit spans k - h to k + h, samples
+    std::int32_t activation_offset = 7;      // a: samples after P where the AT search begins
+    std::int32_t recovery_delay = 100;       // r: samples after J before which no RT is taken
+    // Element (k, l): lead l at row k of the saved beat, as a whole number of raw units.
+    Array2<std::int32_t, averaged_rows, lead_count> beat_matrix{};
+    std::int32_t reference_point = 0;  // P: the first value of the .se record (the Q onset)
+    std::int32_t second_value = 0;     // the stimulus mark, shown only
+    std::int32_t j_point = 0;          // J, row of the saved beat
+    std::int32_t t_end = 0;            // E, row of the saved beat
+    Array1<std::int32_t, averaged_rows> lead_samples{};  // S(k) of the lead in work
+    Array1<float, averaged_rows> abscissae{};            // x(k) = k
+    Array1<float, averaged_rows> ordinates{};            // y(k) = S(k)
+    // D(k, l): slope of the fitted cubic at row k, raw units per sample; rows J..E rewritten per
+    // call.
+    Array2<float, averaged_rows, lead_count> slope_curve{};
+    Array1<float, lead_count> activation_ms{};  // AT(l) = activation sample - P
+    Array1<float, lead_count> recovery_ms{};    // RT(l) = recovery sample - P
+    TextField<33> ari_path;                     // "d:\data\map\" + stem + ".ari"
+    // The regression's working store and results; a refused window keeps the last coefficients.
+    RegressionWork regression{};
+    float intercept = 0.0f;
+    Array1<float, largest_degree> coefficients{}, standard_errors{}, multiple_r{};
+    Array1<float, averaged_rows> residuals{};
+    Array1<float, 9> fit_summary{};
+    Array1<float, 5> data_summary{};
+    std::int32_t regression_status = 0;
+};
+
 // Answers shared by several questions.
 struct Answers {
     std::int32_t yes_no = 0;  // the last (1/0) answer
@@ -116,6 +147,7 @@ struct Store {
     Display display;
     Beat beat;
     Results results;
+    AriWork ari;
     Answers answers;
 
     // Store channel of map lead l (1 to 64).

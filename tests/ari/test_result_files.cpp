@@ -174,17 +174,22 @@ TEST_F(SaveStep, AnyMarkZeroWritesOnlyTheDsFile) {
     }
 }
 
-TEST_F(SaveStep, MarkWiderThanItsColumnsGivesAMessageAndNoSeFile) {
+// The refusal comes before any file is written, so a .ds never stands beside an
+// older .se of the same name that does not belong to it.
+TEST_F(SaveStep, MarkWiderThanItsColumnsGivesAMessageAndNoFile) {
+    put_file(data_ / "ab.se", "  111  112  113  114\n");
     set_marks(120, 250, 100000, 700);
     start("d\nab\ny\nx\n");
     EXPECT_EQ(run_menu(), 2);
-    EXPECT_EQ(listing(data_), (Lines{"ab.ds"}));
+    EXPECT_EQ(listing(data_), (Lines{"ab.se"}));
+    EXPECT_EQ(file_bytes(data_ / "ab.se"), "  111  112  113  114\n");
     const Lines lines = transcript();
-    ASSERT_GE(lines.size(), 9u);
+    ASSERT_GE(lines.size(), 3u);
     const std::string message = lines[lines.size() - 3];
     EXPECT_EQ(message.rfind("Unit 12| ", 0), 0u);
     EXPECT_NE(message, se_line);
     EXPECT_NE(message, answered("y"));
+    for (const std::string& line : lines) EXPECT_NE(line, se_line);
 }
 
 TEST_F(SaveStep, UnusableSaveNamesAreAskedAgain) {
