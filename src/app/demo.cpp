@@ -5,11 +5,15 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "tools/synth_model.hpp"
 
 namespace mapari {
 namespace {
+
+constexpr int averaged_beat_row = 201;  // the row of the working beat that holds its position
+const int shown_leads[] = {1, 13, 23, 37, 64};
 
 bool write_file(const std::filesystem::path& path, const std::string& content,
                 std::ostream& errors) {
@@ -26,6 +30,47 @@ bool write_file(const std::filesystem::path& path, const std::string& content,
         return false;
     }
     return true;
+}
+
+// The value after a label on the first transcript line that starts with it, or -1.
+long value_after(const std::string& transcript, const std::string& label) {
+    std::istringstream lines(transcript);
+    std::string line;
+    while (std::getline(lines, line))
+        if (line.starts_with(label)) return std::strtol(line.c_str() + label.size(), nullptr, 10);
+    return -1;
+}
+
+// The planted beat nearest to a sample of the recording.
+const synth::BeatMarks& planted_beat_near(const synth::SynthModel& model, long sample) {
+    const synth::BeatMarks* nearest = &model.beats.front();
+    for (const synth::BeatMarks& beat : model.beats)
+        if (std::labs(beat.qrs_peak - sample) < std::labs(nearest->qrs_peak - sample))
+            nearest = &beat;
+    return *nearest;
+}
+
+void write_lead_table(const std::vector<double>& ari, const synth::SynthModel& model,
+                      int planted_offset_ms, std::ostream& out) {
+    char line[160];
+    out << "  lead   AT ms (planted)   RT ms (planted)   ARI ms (planted)\n";
+    for (int lead : shown_leads) {
+        const double at = ari[3 + lead], rt = ari[3 + 64 + lead];
+        const int planted_at = model.leads[lead - 1].activation_ms + planted_offset_ms;
+        const int planted_rt = model.leads[lead - 1].recovery_ms + planted_offset_ms;
+        std::snprintf(line, sizeof line, "  %4d   %5.0f (%5d)     %5.0f (%5d)     %5.0f (%5d)\n",
+                      lead, at, planted_at, rt, planted_rt, rt - at, planted_rt - planted_at);
+        out << line;
+    }
+    int at_close = 0, rt_close = 0;
+    for (int lead = 1; lead <= 64; ++lead) {
+        at_close +=
+            std::abs(ari[3 + lead] - model.leads[lead - 1].activation_ms - planted_offset_ms) <= 3;
+        rt_close += std::abs(ari[3 + 64 + lead] - model.leads[lead - 1].recovery_ms -
+                             planted_offset_ms) <= 3;
+    }
+    out << "  leads within 3 ms of the planted times: activation " << at_close << "/64, recovery "
+        << rt_close << "/64\n";
 }
 
 }  // namespace
@@ -45,17 +90,27 @@ bool make_demo_data(std::ostream& errors) {
 }
 
 void write_demo_summary(const std::string& transcript, std::ostream& out) {
-    std::istringstream lines(transcript);
-    std::string line;
-    const std::string averaging = "number of averaging:";
+    const synth::SynthModel model = synth::make_model(synth::SynthSettings{});
     out << "\nDemo summary\n";
-    while (std::getline(lines, line)) {
-        if (line.starts_with(averaging)) {
-            int count = std::stoi(line.substr(averaging.size()));
-            out << "  beats averaged: " << count / 8 << " in each of 8 passes (count " << count
-                << ")\n";
-        }
+    const long count = value_after(transcript, "number of averaging:");
+    out << "  beats averaged: " << count / 8 << " in each of 8 passes (count " << count << ")\n";
+    std::ifstream ari_file(std::filesystem::path(demo_folder) / "data" / "demo01.ari");
+    std::vector<double> ari;
+    for (double value; ari_file >> value;) ari.push_back(value);
+    const long selected = value_after(transcript, "選択した点（msec）");
+    if (ari.size() != 4 + 2 * 64 || selected < 0) {
+        out << "  no ARI file was made\n";
+        return;
     }
+    // Planted times count from the true Q onset; measured ones from the clicked reference.
+    const synth::BeatMarks& beat = planted_beat_near(model, selected);
+    const long true_q_row = averaged_beat_row - (selected - beat.q_onset);
+    const int offset_ms = static_cast<int>(true_q_row - static_cast<long>(ari[0]));
+    out << "  reference (Q onset) clicked at row " << static_cast<long>(ari[0])
+        << ", planted at row " << true_q_row << "; J at row " << static_cast<long>(ari[1])
+        << ", T end at row " << static_cast<long>(ari[2]) << "\n";
+    write_lead_table(ari, model, offset_ms, out);
+    out << "  result files: " << demo_folder << "/data/demo01.ds, .se, .ari\n";
     out << "  pictures of the trace window: " << demo_folder << "/pictures\n";
 }
 
