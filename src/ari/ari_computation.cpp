@@ -1,6 +1,8 @@
 #include "ari/ari_computation.hpp"
 
+#include <cctype>
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -103,23 +105,26 @@ bool read_files(Store& store, Runtime& runtime) {
 }  // namespace
 
 bool read_ds_text(const std::string& text, AriWork& work, std::string& reason) {
-    const char* cursor = text.c_str();
+    const char* cursor = text.data();
+    const char* const end = text.data() + text.size();
     for (int k = 1; k <= averaged_rows; ++k) {
         for (int l = 1; l <= lead_count; ++l) {
-            char* end = nullptr;
-            errno = 0;
-            double value = std::strtod(cursor, &end);
-            if (end == cursor) {
+            while (cursor != end && std::isspace(static_cast<unsigned char>(*cursor))) ++cursor;
+            if (cursor != end && *cursor == '+') ++cursor;
+            double value = 0.0;
+            auto [after, status] = std::from_chars(cursor, end, value);
+            if (cursor == end ||
+                (status != std::errc() && status != std::errc::result_out_of_range)) {
                 reason = "record " + std::to_string(k) + " holds " + std::to_string(l - 1) +
                          " of its 64 numbers";
                 return false;
             }
-            if (errno == ERANGE || !std::isfinite(value) || std::fabs(value) > 2.0e9) {
+            if (status != std::errc() || !std::isfinite(value) || std::fabs(value) > 2.0e9) {
                 reason = "record " + std::to_string(k) + " holds a value out of range";
                 return false;
             }
             work.beat_matrix(k, l) = static_cast<std::int32_t>(std::lround(value));
-            cursor = end;
+            cursor = after;
         }
     }
     return true;
