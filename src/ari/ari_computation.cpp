@@ -59,10 +59,15 @@ bool read_whole_file(const std::string& host_file, std::string& text, std::strin
     return true;
 }
 
-// Reads one result file back; on failure says which file and why.
-bool read_back(Store& store, Runtime& runtime, const TextField<32>& path, std::string& text) {
-    std::string reason;
-    if (read_whole_file(host_path(store, path.stem()), text, reason)) return true;
+// Reads one result file back and parses it; on failure says which file and why.
+using ResultParser = bool (*)(const std::string&, AriWork&, std::string&);
+bool read_result(Store& store, Runtime& runtime, const std::string& label,
+                 const TextField<32>& path, ResultParser parse) {
+    runtime.write_line(Channel::text, label);
+    std::string text, reason;
+    if (read_whole_file(host_path(store, path.stem()), text, reason) &&
+        parse(text, store.ari, reason))
+        return true;
     runtime.write_line(Channel::trace, "Cannot read " + std::string(path.stem()) + ": " + reason +
                                            "; no ARI file.");
     return false;
@@ -80,26 +85,13 @@ std::string ari_file_text(const AriWork& work) {
 }
 
 bool read_files(Store& store, Runtime& runtime) {
-    AriWork& work = store.ari;
     const Results& results = store.results;
-    std::string text, reason;
-    runtime.write_line(Channel::text,
-                       "reading a file  :" + padded(results.ds_path.stem(), ds_path_width));
-    if (!read_back(store, runtime, results.ds_path, text)) return false;
-    if (!read_ds_text(text, work, reason)) {
-        runtime.write_line(Channel::trace,
-                           std::string(results.ds_path.stem()) + ": " + reason + "; no ARI file.");
-        return false;
-    }
-    runtime.write_line(Channel::text,
-                       "reading a file" + padded(results.se_path.stem(), se_path_width));
-    if (!read_back(store, runtime, results.se_path, text)) return false;
-    if (!read_se_text(text, work, reason)) {
-        runtime.write_line(Channel::trace,
-                           std::string(results.se_path.stem()) + ": " + reason + "; no ARI file.");
-        return false;
-    }
-    return true;
+    return read_result(store, runtime,
+                       "reading a file  :" + padded(results.ds_path.stem(), ds_path_width),
+                       results.ds_path, read_ds_text) &&
+           read_result(store, runtime,
+                       "reading a file" + padded(results.se_path.stem(), se_path_width),
+                       results.se_path, read_se_text);
 }
 
 }  // namespace
