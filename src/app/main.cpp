@@ -10,6 +10,7 @@
 #include "app/command_line.hpp"
 #include "app/demo.hpp"
 #include "app/session.hpp"
+#include "window/qt/desktop_program.hpp"
 #include "window/qt/headless_pictures.hpp"
 
 namespace {
@@ -31,11 +32,37 @@ int run_script(const mapari::Options& options) {
                                                    options.snapshot_directory);
 }
 
-int run_demo(const mapari::Options& options) {
-    if (options.demo_in_window) {
-        std::cerr << "mapari: this build has no desktop window; run the demo without --gui\n";
+// Pause between the demo's answers and clicks in the window, so that one can follow them.
+constexpr int demo_pace_milliseconds = 350;
+
+int run_desktop(const mapari::Options& options) {
+    if (!options.snapshot_directory.empty()) {
+        std::cerr << "mapari: --snapshots goes with --script\n" << mapari::usage_text;
         return mapari::exit_usage;
     }
+    mapari::qt::DesktopOptions desktop;
+    desktop.data_directory = options.data_directory;
+    desktop.record_path = options.record_path;
+    desktop.version = MAPARI_VERSION;
+    return mapari::qt::run_desktop_program(desktop, std::cerr);
+}
+
+// The demo session played in the desktop window, as if typed and clicked.
+int run_demo_in_window(const mapari::Options& options) {
+    if (!mapari::make_demo_data(std::cerr)) return mapari::exit_failure;
+    const std::string folder = mapari::demo_folder;
+    mapari::qt::DesktopOptions desktop;
+    desktop.data_directory = folder + "/data";
+    desktop.default_file_directory = folder;
+    desktop.record_path = options.record_path;
+    desktop.version = MAPARI_VERSION;
+    desktop.script = mapari::demo_script;
+    desktop.script_pace_milliseconds = demo_pace_milliseconds;
+    return mapari::qt::run_desktop_program(desktop, std::cerr);
+}
+
+int run_demo(const mapari::Options& options) {
+    if (options.demo_in_window) return run_demo_in_window(options);
     if (!mapari::make_demo_data(std::cerr)) return mapari::exit_failure;
     const std::string folder = mapari::demo_folder;
     std::error_code ignored;
@@ -78,6 +105,5 @@ int main(int argc, char** argv) {
         case mapari::Options::Mode::desktop:
             break;
     }
-    std::cerr << "mapari: this build has no desktop window; run a session with --script FILE\n";
-    return mapari::exit_usage;
+    return run_desktop(*options);
 }

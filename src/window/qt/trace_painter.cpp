@@ -51,7 +51,9 @@ QColor colour_of(std::uint32_t rgb_value) {
 }
 
 void paint_window(QPainter& painter, const WindowContent& content, int scale) {
-    const QRect area = painter.viewport();
+    // The drawing surface in the painter's coordinates; the painter's transform
+    // places it (on a picture of the same size, or stretched over a widget).
+    const QRect area(0, 0, drawing_width_pixels * scale, drawing_height_pixels * scale);
     painter.fillRect(area, Qt::white);
     paint_drawing(painter, content, scale);
     paint_text(painter, content, scale, area.height());

@@ -11,9 +11,10 @@
 
 namespace mapari::qt {
 
-// Paints the content on a surface of `scale` device pixels per drawing pixel:
-// white background, the polylines in their colours, the text lines from the
-// top left (the latest lines when they do not all fit).
+// Paints the content on a surface of `scale` painter units per drawing pixel,
+// (1000 × 300) × scale from the painter's origin: white background, the
+// polylines in their colours, the text lines from the top left (the latest
+// lines when they do not all fit).
 void paint_window(QPainter& painter, const WindowContent& content, int scale);
 
 // The trace window as a picture of 1000 × 300 drawing pixels times scale.

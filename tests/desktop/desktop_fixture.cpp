@@ -1,0 +1,111 @@
+#include "desktop_fixture.hpp"
+
+#include <unistd.h>
+
+#include <QSettings>
+#include <QTest>
+#include <fstream>
+#include <iterator>
+
+#include "tools/synth_model.hpp"
+#include "window/qt/surface_mapping.hpp"
+
+namespace mapari::desktop_tests {
+
+std::string read_bytes(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in) return "<missing>";
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void write_recording(const std::filesystem::path& file, int seconds) {
+    synth::SynthSettings settings;
+    settings.seconds = seconds;
+    std::string bytes = synth::encode_recording(synth::render_samples(synth::make_model(settings)));
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    ASSERT_TRUE(out.good()) << "cannot write " << file;
+}
+
+void DesktopTest::SetUp() {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    root_ = std::filesystem::temp_directory_path() /
+            ("mapari-desktop-" + std::string(info->test_suite_name()) + "-" + info->name() + "-" +
+             std::to_string(::getpid()));
+    std::filesystem::remove_all(root_);
+    data_dir_ = root_ / "data";
+    work_dir_ = root_ / "work";
+    std::filesystem::create_directories(data_dir_);
+    std::filesystem::create_directories(work_dir_);
+    // Each test starts from the program's defaults, not from what an earlier one remembered.
+    QSettings().clear();
+}
+
+void DesktopTest::TearDown() {
+    session_.reset();
+    std::error_code ignored;
+    std::filesystem::remove_all(root_, ignored);
+}
+
+void DesktopTest::start(qt::Program program, qt::DesktopOptions options) {
+    options.version = "test";
+    session_ = std::make_unique<qt::DesktopSession>(std::move(program), options);
+    std::string error;
+    ASSERT_TRUE(session_->start(error)) << error;
+}
+
+void DesktopTest::start_analysis(const std::string& record_path, const std::string& script) {
+    qt::DesktopOptions options;
+    options.data_directory = data_dir_.string();
+    options.default_file_directory = work_dir_.string();
+    options.record_path = record_path;
+    options.script = script;
+    start(qt::analysis_program(options.data_directory), options);
+}
+
+void DesktopTest::wait_for_new_input(qt::Awaited kind, Channel channel) {
+    auto awaited = [&] {
+        const qt::PendingInput& pending = frame().pending_input();
+        return pending.kind == kind && pending.channel == channel &&
+               pending.serial > answered_serial_;
+    };
+    ASSERT_TRUE(QTest::qWaitFor(awaited, wait_milliseconds))
+        << "the program does not wait for "
+        << (kind == qt::Awaited::answer ? "an answer" : "a click") << " in "
+        << qt::window_name(channel).toStdString() << "; the status bar says \""
+        << frame().input_status().toStdString() << "\"";
+}
+
+void DesktopTest::answer(Channel channel, const QString& text) {
+    ASSERT_NO_FATAL_FAILURE(wait_for_new_input(qt::Awaited::answer, channel));
+    answered_serial_ = frame().pending_input().serial;
+    QLineEdit* input = channel == Channel::trace ? frame().trace_window()->input()
+                                                 : frame().text_window()->input();
+    QTest::keyClicks(input, text);
+    QTest::keyClick(input, Qt::Key_Return);
+    ASSERT_TRUE(input->text().isEmpty())
+        << "the answer \"" << text.toStdString() << "\" was not taken";
+}
+
+void DesktopTest::click_surface_at(QPoint widget_position, Qt::MouseButton button) {
+    ASSERT_NO_FATAL_FAILURE(wait_for_new_input(qt::Awaited::click, Channel::trace));
+    answered_serial_ = frame().pending_input().serial;
+    QTest::mouseClick(frame().trace_window()->surface(), button, {}, widget_position);
+}
+
+void DesktopTest::click_drawing_pixel(int column, int row) {
+    ASSERT_NO_FATAL_FAILURE(wait_for_new_input(qt::Awaited::click, Channel::trace));
+    answered_serial_ = frame().pending_input().serial;
+    qt::TraceSurface* surface = frame().trace_window()->surface();
+    QPoint position = qt::SurfaceMapping(surface->size()).widget_position_of({column, row});
+    QTest::mouseClick(surface, Qt::LeftButton, {}, position);
+}
+
+void DesktopTest::wait_until_finished() {
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return frame().input_status().startsWith("The program has ended"); },
+                        wait_milliseconds))
+        << "the status bar says \"" << frame().input_status().toStdString() << "\"";
+}
+
+}  // namespace mapari::desktop_tests
