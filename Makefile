@@ -24,8 +24,10 @@ test: build build-asan format-check
 	@cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 	@cd $(ASAN_BUILD) && ctest --output-on-failure -j $(JOBS)
 
+# In the desktop window when a display is there, headless otherwise.
 demo: build
-	@./$(BUILD)/src/app/mapari --demo
+	@if [ -n "$$DISPLAY" ]; then ./$(BUILD)/src/app/mapari --demo --gui; \
+	else ./$(BUILD)/src/app/mapari --demo; fi
 
 bench: build
 	@for b in $(BUILD)/bench/bench_*; do $$b; done
