@@ -102,7 +102,7 @@ bool read_ds_text(const std::string& text, AriWork& work, std::string& reason) {
     for (int k = 1; k <= averaged_rows; ++k) {
         for (int l = 1; l <= lead_count; ++l) {
             while (cursor != end && std::isspace(static_cast<unsigned char>(*cursor))) ++cursor;
-            if (cursor != end && *cursor == '+') ++cursor;
+            if (cursor + 1 < end && *cursor == '+' && *(cursor + 1) != '-') ++cursor;
             double value = 0.0;
             auto [after, status] = std::from_chars(cursor, end, value);
             if (cursor == end ||
@@ -123,6 +123,10 @@ bool read_ds_text(const std::string& text, AriWork& work, std::string& reason) {
 }
 
 bool read_se_text(const std::string& text, AriWork& work, std::string& reason) {
+    if (text.empty()) {
+        reason = "the file holds no record";
+        return false;
+    }
     std::string_view record(text);
     record = record.substr(0, record.find('\n'));
     std::int32_t* targets[fiducial_count] = {&work.reference_point, &work.second_value,
@@ -153,6 +157,9 @@ std::string broken_limit(const AriWork& work) {
     if (J + 2 > averaged_rows) return "J + 2 = " + std::to_string(J + 2) + " must be at most 1024";
     if (E + h > averaged_rows) return "E + h = " + std::to_string(E + h) + " must be at most 1024";
     if (J + r - 1 < 1) return "J + r - 1 = " + std::to_string(J + r - 1) + " must be at least 1";
+    // The first recovery test compares with the slope one row before J + r,
+    // which this computation has formed only when r is at least 1.
+    if (r < 1) return "the minimum recovery delay r = " + std::to_string(r) + " must be at least 1";
     return {};
 }
 

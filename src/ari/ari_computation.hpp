@@ -14,7 +14,7 @@
 // It works from the files the save step has just written (.ds and .se), not
 // from memory, and writes the .ari file. Defaults: h = 20, a = 7, r = 100.
 // Limits checked before any file is written: P + a − 2 ≥ 1, J ≥ 1,
-// J + 2 ≤ 1024, E + h ≤ 1024, J + r − 1 ≥ 1, h ≥ 2.
+// J + 2 ≤ 1024, E + h ≤ 1024, J + r − 1 ≥ 1, r ≥ 1, h ≥ 2.
 // Check a result with a synthetic recording whose times are planted
 // (mapari-synth --truth).
 #pragma once

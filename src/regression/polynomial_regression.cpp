@@ -43,20 +43,32 @@ bool parameters_accepted(RegressionWork& work, Runtime& runtime, std::int32_t fi
 // Power sums S(1..2m), cross sums T(1..m), Sy and Syy, all in 64 bits.
 void accumulate_sums(RegressionWork& work, OneBased<const float> x, OneBased<const float> y,
                      std::int32_t last, std::int32_t m) {
-    work.power_sums.fill(0.0);
-    work.cross_sums.fill(0.0);
-    work.sum_y = 0.0;
-    work.corrected_yy = 0.0;
+    // Local accumulators let the sums stay in registers; each is still added
+    // point by point in ascending order, so the results are those of the table.
+    const std::int32_t powers_used = 2 * m;
+    double power_sums[2 * largest_degree];
+    double cross_sums[largest_degree];
+    for (std::int32_t k = 0; k < powers_used; ++k) power_sums[k] = 0.0;
+    for (std::int32_t k = 0; k < m; ++k) cross_sums[k] = 0.0;
+    double sum_y = 0.0, sum_yy = 0.0;
     for (std::int32_t i = work.first; i <= last; ++i) {
         const double xi = x(i);
         const double yi = y(i);
-        work.powers(1) = xi;
-        for (std::int32_t k = 2; k <= 2 * m; ++k) work.powers(k) = xi * work.powers(k - 1);
-        for (std::int32_t k = 1; k <= 2 * m; ++k) work.power_sums(k) += work.powers(k);
-        work.sum_y += yi;
-        for (std::int32_t k = 1; k <= m; ++k) work.cross_sums(k) += yi * work.powers(k);
-        work.corrected_yy += yi * yi;
+        double power = xi;  // x^(k+1), each power formed as x times the one below it
+        for (std::int32_t k = 0; k < powers_used; ++k) {
+            if (k > 0) power = xi * power;
+            power_sums[k] += power;
+            if (k < m) cross_sums[k] += yi * power;
+        }
+        sum_y += yi;
+        sum_yy += yi * yi;
     }
+    work.power_sums.fill(0.0);
+    work.cross_sums.fill(0.0);
+    for (std::int32_t k = 1; k <= powers_used; ++k) work.power_sums(k) = power_sums[k - 1];
+    for (std::int32_t k = 1; k <= m; ++k) work.cross_sums(k) = cross_sums[k - 1];
+    work.sum_y = sum_y;
+    work.corrected_yy = sum_yy;
 }
 
 // The upper triangle of the normal equations about the means, and the

@@ -57,7 +57,6 @@ struct DegreeFit {
 struct RegressionWork {
     Array1<double, 2 * largest_degree> power_sums;  // S(k)
     Array1<double, largest_degree> cross_sums;      // T(k)
-    Array1<double, 2 * largest_degree> powers;      // x^k of one point
     SolverMatrix matrix;
     Array1<float, regression_rows> forward;  // z
     Array1<float, largest_degree> term_ss, variance_factors, t_values;

@@ -594,7 +594,11 @@ TEST_F(AriDialogue, MarksOutsideTheLimitsGiveAMessageAndNoFile) {
         {"E + h = 1025", 94, 100, 112, 1005, "", "E + h = 1025"},
         {"E + h = 1024", 94, 100, 112, 1004, "", ""},
         {"J + r - 1 = 0", 94, 100, 112, 160, "20\n7\n-111\n", "J + r - 1 = 0"},
-        {"J + r - 1 = 1", 94, 100, 112, 160, "20\n7\n-110\n", ""},
+        {"J + r - 1 = 1", 94, 100, 112, 160, "20\n7\n-110\n", "r = -110"},
+        // r = 0 would compare the first slope with one row this call never formed.
+        {"r = 0", 94, 100, 112, 160, "20\n7\n0\n", "r = 0"},
+        {"r = 1", 94, 100, 112, 160, "20\n7\n1\n", ""},
+        {"J = 1 and r = 1", 94, 100, 1, 160, "20\n7\n1\n", ""},
     };
     const std::string older = "an older ARI record\n";
     for (const LimitCase& limit : cases) {
