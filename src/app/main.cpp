@@ -1,80 +1,50 @@
 // mapari: off-line analysis of 64-lead body-surface-map recordings.
+//
+// Headless sessions run here, with the core alone, so that a scripted analysis
+// starts fast and needs no display libraries. The desktop program, the demo
+// and sessions that paint pictures need Qt: for them this program becomes
+// `mapari-window`, which stands beside it, with the same arguments.
+#include <unistd.h>
+
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "app/command_line.hpp"
-#include "app/demo.hpp"
 #include "app/session.hpp"
-#include "window/qt/desktop_program.hpp"
-#include "window/qt/headless_pictures.hpp"
 
 namespace {
 
+constexpr const char* window_program_name = "mapari-window";
+
 int run_script(const mapari::Options& options) {
     mapari::SessionFiles files{options.data_directory, ".", options.record_path, {}};
-    std::ifstream script_file;
-    if (options.script_path != "-") {
-        script_file.open(options.script_path);
-        if (!script_file) {
-            std::cerr << "mapari: cannot read the script " << options.script_path << '\n';
-            return mapari::exit_usage;
-        }
-    }
-    std::istream& script = options.script_path == "-" ? std::cin : script_file;
-    if (options.snapshot_directory.empty())
-        return mapari::run_headless_session(script, std::cout, std::cerr, files);
-    return mapari::qt::run_headless_with_snapshots(script, std::cout, std::cerr, files,
-                                                   options.snapshot_directory);
-}
-
-// Pause between the demo's answers and clicks in the window, so that one can follow them.
-constexpr int demo_pace_milliseconds = 350;
-
-int run_desktop(const mapari::Options& options) {
-    if (!options.snapshot_directory.empty()) {
-        std::cerr << "mapari: --snapshots goes with --script\n" << mapari::usage_text;
+    if (options.script_path == "-")
+        return mapari::run_headless_session(std::cin, std::cout, std::cerr, files);
+    std::ifstream script(options.script_path);
+    if (!script) {
+        std::cerr << "mapari: cannot read the script " << options.script_path << '\n';
         return mapari::exit_usage;
     }
-    mapari::qt::DesktopOptions desktop;
-    desktop.data_directory = options.data_directory;
-    desktop.record_path = options.record_path;
-    desktop.version = MAPARI_VERSION;
-    return mapari::qt::run_desktop_program(desktop, std::cerr);
+    return mapari::run_headless_session(script, std::cout, std::cerr, files);
 }
 
-// The demo session played in the desktop window, as if typed and clicked.
-int run_demo_in_window(const mapari::Options& options) {
-    if (!mapari::make_demo_data(std::cerr)) return mapari::exit_failure;
-    const std::string folder = mapari::demo_folder;
-    mapari::qt::DesktopOptions desktop;
-    desktop.data_directory = folder + "/data";
-    desktop.default_file_directory = folder;
-    desktop.record_path = options.record_path;
-    desktop.version = MAPARI_VERSION;
-    desktop.script = mapari::demo_script;
-    desktop.script_pace_milliseconds = demo_pace_milliseconds;
-    return mapari::qt::run_desktop_program(desktop, std::cerr);
-}
-
-int run_demo(const mapari::Options& options) {
-    if (options.demo_in_window) return run_demo_in_window(options);
-    if (!mapari::make_demo_data(std::cerr)) return mapari::exit_failure;
-    const std::string folder = mapari::demo_folder;
-    std::error_code ignored;
-    std::filesystem::remove_all(folder + "/pictures", ignored);
-    std::istringstream script(mapari::demo_script);
-    std::ostringstream transcript;
-    mapari::SessionFiles files{folder + "/data", folder, "", {}};
-    int code = mapari::qt::run_headless_with_snapshots(script, transcript, std::cerr, files,
-                                                       folder + "/pictures");
-    std::cout << transcript.str();
-    if (code == mapari::exit_normal) mapari::write_demo_summary(transcript.str(), std::cout);
-    return code;
+// Replaces this process by the window program; returns only when it cannot start.
+int run_window_program(char** argv) {
+    std::error_code error;
+    std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+    std::filesystem::path program =
+        (error ? std::filesystem::path(argv[0]) : self).replace_filename(window_program_name);
+    std::string name = program.string();
+    argv[0] = name.data();
+    execv(name.c_str(), argv);
+    std::cerr << "mapari: cannot start " << name << ": " << std::strerror(errno) << '\n';
+    return mapari::exit_failure;
 }
 
 }  // namespace
@@ -99,11 +69,12 @@ int main(int argc, char** argv) {
             std::cout << "mapari " << MAPARI_VERSION << '\n';
             return mapari::exit_normal;
         case mapari::Options::Mode::script:
-            return run_script(*options);
+            if (options->snapshot_directory.empty()) return run_script(*options);
+            break;
         case mapari::Options::Mode::demo:
-            return run_demo(*options);
         case mapari::Options::Mode::desktop:
             break;
     }
-    return run_desktop(*options);
+    std::cout.flush();
+    return run_window_program(argv);
 }

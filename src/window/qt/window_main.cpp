@@ -1,0 +1,111 @@
+// mapari-window: the part of mapari that needs Qt — the desktop program, the
+// demo, and headless sessions that paint pictures of the trace window. The
+// `mapari` command starts it with its own arguments when one of these is asked.
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/command_line.hpp"
+#include "app/demo.hpp"
+#include "app/session.hpp"
+#include "window/qt/desktop_program.hpp"
+#include "window/qt/headless_pictures.hpp"
+
+namespace {
+
+int run_script(const mapari::Options& options) {
+    mapari::SessionFiles files{options.data_directory, ".", options.record_path, {}};
+    std::ifstream script_file;
+    if (options.script_path != "-") {
+        script_file.open(options.script_path);
+        if (!script_file) {
+            std::cerr << "mapari: cannot read the script " << options.script_path << '\n';
+            return mapari::exit_usage;
+        }
+    }
+    std::istream& script = options.script_path == "-" ? std::cin : script_file;
+    if (options.snapshot_directory.empty())
+        return mapari::run_headless_session(script, std::cout, std::cerr, files);
+    return mapari::qt::run_headless_with_snapshots(script, std::cout, std::cerr, files,
+                                                   options.snapshot_directory);
+}
+
+// Pause between the demo's answers and clicks in the window, so that one can follow them.
+constexpr int demo_pace_milliseconds = 350;
+
+int run_desktop(const mapari::Options& options) {
+    if (!options.snapshot_directory.empty()) {
+        std::cerr << "mapari: --snapshots goes with --script\n" << mapari::usage_text;
+        return mapari::exit_usage;
+    }
+    mapari::qt::DesktopOptions desktop;
+    desktop.data_directory = options.data_directory;
+    desktop.record_path = options.record_path;
+    desktop.version = MAPARI_VERSION;
+    return mapari::qt::run_desktop_program(desktop, std::cerr);
+}
+
+// The demo session played in the desktop window, as if typed and clicked.
+int run_demo_in_window(const mapari::Options& options) {
+    if (!mapari::make_demo_data(std::cerr)) return mapari::exit_failure;
+    const std::string folder = mapari::demo_folder;
+    mapari::qt::DesktopOptions desktop;
+    desktop.data_directory = folder + "/data";
+    desktop.default_file_directory = folder;
+    desktop.record_path = options.record_path;
+    desktop.version = MAPARI_VERSION;
+    desktop.script = mapari::demo_script;
+    desktop.script_pace_milliseconds = demo_pace_milliseconds;
+    return mapari::qt::run_desktop_program(desktop, std::cerr);
+}
+
+int run_demo(const mapari::Options& options) {
+    if (options.demo_in_window) return run_demo_in_window(options);
+    if (!mapari::make_demo_data(std::cerr)) return mapari::exit_failure;
+    const std::string folder = mapari::demo_folder;
+    std::error_code ignored;
+    std::filesystem::remove_all(folder + "/pictures", ignored);
+    std::istringstream script(mapari::demo_script);
+    std::ostringstream transcript;
+    mapari::SessionFiles files{folder + "/data", folder, "", {}};
+    int code = mapari::qt::run_headless_with_snapshots(script, transcript, std::cerr, files,
+                                                       folder + "/pictures");
+    std::cout << transcript.str();
+    if (code == mapari::exit_normal) mapari::write_demo_summary(transcript.str(), std::cout);
+    return code;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // A file-size limit must fail the write that meets it (and be reported),
+    // not kill the program with the operator's work in it.
+    std::signal(SIGXFSZ, SIG_IGN);
+    std::ios::sync_with_stdio(false);
+    std::vector<std::string> arguments(argv + 1, argv + argc);
+    std::string error;
+    std::optional<mapari::Options> options = mapari::parse_command_line(arguments, error);
+    if (!options) {
+        std::cerr << "mapari: " << error << '\n' << mapari::usage_text;
+        return mapari::exit_usage;
+    }
+    switch (options->mode) {
+        case mapari::Options::Mode::help:
+            std::cout << mapari::usage_text;
+            return mapari::exit_normal;
+        case mapari::Options::Mode::version:
+            std::cout << "mapari " << MAPARI_VERSION << '\n';
+            return mapari::exit_normal;
+        case mapari::Options::Mode::script:
+            return run_script(*options);
+        case mapari::Options::Mode::demo:
+            return run_demo(*options);
+        case mapari::Options::Mode::desktop:
+            break;
+    }
+    return run_desktop(*options);
+}
