@@ -74,14 +74,15 @@ bool read_result(Store& store, Runtime& runtime, const std::string& label,
 }
 
 std::string ari_file_text(const AriWork& work) {
-    FreeFormRecord record;
+    FreeFormWriter record;
     record.add(work.reference_point);
     record.add(work.j_point);
     record.add(work.t_end);
     record.add(work.smoothing_half_width);
     for (int l = 1; l <= lead_count; ++l) record.add(work.activation_ms(l));
     for (int l = 1; l <= lead_count; ++l) record.add(work.recovery_ms(l));
-    return record.finish();
+    record.end_record();
+    return record.take();
 }
 
 bool read_files(Store& store, Runtime& runtime) {
@@ -168,7 +169,9 @@ void find_activation(AriWork& work, int lead) {
     float steepest = 0.0f;
     std::int32_t activation = work.reference_point;
     for (std::int32_t k = work.reference_point + work.activation_offset; k <= work.j_point; ++k) {
-        const std::int32_t difference = 2 * S(k + 1) + S(k + 2) - 2 * S(k - 1) - S(k - 2);
+        // A .ds value may be as large as 2e9, so the six-fold sum is formed in 64 bits.
+        const std::int64_t difference =
+            std::int64_t{2} * S(k + 1) + S(k + 2) - std::int64_t{2} * S(k - 1) - S(k - 2);
         if (static_cast<float>(difference) < steepest) {
             steepest = static_cast<float>(difference);
             activation = k;

@@ -56,20 +56,36 @@ bool all_marks_set(const Beat& beat) {
 
 }  // namespace
 
-void FreeFormRecord::append(const std::string& field) {
+char* FreeFormWriter::next_field(std::size_t width) {
     if (on_line_ == values_per_line) {
         text_ += '\n';
         on_line_ = 0;
     }
-    text_ += field;
     ++on_line_;
+    const std::size_t at = text_.size();
+    text_.resize(at + width);
+    return text_.data() + at;
 }
 
-std::string FreeFormRecord::finish() {
-    std::string record = std::move(text_) + '\n';
+void FreeFormWriter::add(std::int32_t value) {
+    const std::string field = free_form(value);
+    field.copy(next_field(field.size()), field.size());
+}
+
+void FreeFormWriter::add(float value) {
+    write_free_form(value, next_field(free_real_width));
+}
+
+void FreeFormWriter::end_record() {
+    text_ += '\n';
+    on_line_ = 0;
+}
+
+std::string FreeFormWriter::take() {
+    std::string text = std::move(text_);
     text_.clear();
     on_line_ = 0;
-    return record;
+    return text;
 }
 
 TextField<32> result_path(std::string_view stem, std::string_view extension) {
@@ -82,14 +98,12 @@ TextField<32> result_path(std::string_view stem, std::string_view extension) {
 }
 
 std::string ds_file_text(const Beat& beat) {
-    std::string text;
-    text.reserve(averaged_rows * (lead_count * free_real_width + 16));
-    FreeFormRecord record;
+    FreeFormWriter writer;
     for (int k = 1; k <= averaged_rows; ++k) {
-        for (int l = 1; l <= lead_count; ++l) record.add(beat.averaged(k, l));
-        text += record.finish();
+        for (int l = 1; l <= lead_count; ++l) writer.add(beat.averaged(k, l));
+        writer.end_record();
     }
-    return text;
+    return writer.take();
 }
 
 std::string se_file_text(const Beat& beat) {

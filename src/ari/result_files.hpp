@@ -26,17 +26,19 @@ inline constexpr std::size_t longest_save_stem =
     17;  // keeps the ".ds"/".se" of a 32-character path
 inline constexpr int values_per_line = 5;
 
-// One free-form record: values in their free form, at most 5 a line, the
-// record ending with its line.
-class FreeFormRecord {
+// Free-form records: values in their free form, at most 5 a line; each
+// record begins on a new line.
+class FreeFormWriter {
   public:
-    void add(std::int32_t value) { append(free_form(value)); }
-    void add(float value) { append(free_form(value)); }
-    // The record's text; the record is empty again afterwards.
-    std::string finish();
+    void add(std::int32_t value);
+    void add(float value);
+    // Ends the record in hand: the next value begins a new line.
+    void end_record();
+    // All records written; the writer is empty again afterwards.
+    std::string take();
 
   private:
-    void append(const std::string& field);
+    char* next_field(std::size_t width);
     std::string text_;
     int on_line_ = 0;
 };

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace mapari {
 namespace {
@@ -22,38 +23,54 @@ SignificantDigits round_to_significant(double magnitude) {
     // Scientific notation with 6 decimals, d.dddddde±XX, is correctly rounded
     // to 7 significant digits; its exponent already counts a carry (9.9999999 → 1.000000e+01).
     char scientific[32];
-    auto result = std::to_chars(scientific, scientific + sizeof scientific, magnitude,
+    auto result = std::to_chars(scientific, scientific + sizeof scientific - 1, magnitude,
                                 std::chars_format::scientific, significant_digits - 1);
     *result.ptr = '\0';
     SignificantDigits rounded;
     rounded.digits[0] = scientific[0];
-    for (int i = 1; i < significant_digits; ++i) rounded.digits[i] = scientific[i + 1];
+    std::memcpy(rounded.digits + 1, scientific + 2, significant_digits - 1);
     rounded.k = std::atoi(scientific + significant_digits + 2) + 1;
     return rounded;
 }
 
-std::string right_aligned(const std::string& text, std::size_t width) {
-    return text.size() < width ? std::string(width - text.size(), ' ') + text : text;
+// Writes text right-aligned in a field of width characters at out.
+void right_aligned(const char* text, int length, int width, char* out) {
+    const int blanks = width > length ? width - length : 0;
+    std::memset(out, ' ', static_cast<std::size_t>(blanks));
+    std::memcpy(out + blanks, text, static_cast<std::size_t>(length));
 }
 
-std::string exponent_form(bool negative, const SignificantDigits& rounded) {
-    char exponent[16];
-    std::snprintf(exponent, sizeof exponent, "E%c%02d", rounded.k < 0 ? '-' : '+',
-                  std::abs(rounded.k));
-    std::string text = negative ? "-0." : "0.";
-    text.append(rounded.digits, significant_digits);
-    return right_aligned(text + exponent, free_real_width);
+void exponent_form(bool negative, const SignificantDigits& rounded, char* out) {
+    char text[24];
+    int length = 0;
+    if (negative) text[length++] = '-';
+    text[length++] = '0';
+    text[length++] = '.';
+    std::memcpy(text + length, rounded.digits, significant_digits);
+    length += significant_digits;
+    length += std::snprintf(text + length, sizeof text - static_cast<std::size_t>(length),
+                            "E%c%02d", rounded.k < 0 ? '-' : '+', std::abs(rounded.k) % 100);
+    right_aligned(text, length, free_real_width, out);
 }
 
-// 0.1 <= |value| < 10^7: the 7 digits with the point after the first k.
-std::string plain_form(bool negative, const SignificantDigits& rounded) {
-    std::string text = negative ? "-" : "";
-    if (rounded.k == 0) text += '0';
-    text.append(rounded.digits, static_cast<std::size_t>(rounded.k));
-    text += '.';
-    text.append(rounded.digits + rounded.k,
+// 0.1 <= |value| < 10^7: the 7 digits with the point after the first k, then 4 blanks.
+void plain_form(bool negative, const SignificantDigits& rounded, char* out) {
+    char text[16];
+    int length = 0;
+    if (negative) text[length++] = '-';
+    if (rounded.k == 0) text[length++] = '0';
+    std::memcpy(text + length, rounded.digits, static_cast<std::size_t>(rounded.k));
+    length += rounded.k;
+    text[length++] = '.';
+    std::memcpy(text + length, rounded.digits + rounded.k,
                 static_cast<std::size_t>(significant_digits - rounded.k));
-    return right_aligned(text, plain_width) + "    ";
+    length += significant_digits - rounded.k;
+    right_aligned(text, length, plain_width, out);
+    std::memset(out + plain_width, ' ', free_real_width - plain_width);
+}
+
+void word_form(const char* word, char* out) {
+    right_aligned(word, static_cast<int>(std::strlen(word)), free_real_width, out);
 }
 
 }  // namespace
@@ -64,15 +81,25 @@ std::string free_form(std::int32_t value) {
     return buffer;
 }
 
-std::string free_form(float value) {
+void write_free_form(float value, char* out) {
     const double exact = value;
-    if (std::isnan(exact)) return right_aligned("NaN", free_real_width);
-    if (std::isinf(exact))
-        return right_aligned(exact < 0 ? "-Infinity" : "Infinity", free_real_width);
-    if (exact == 0.0) return right_aligned("0.000000", plain_width) + "    ";
+    if (std::isnan(exact)) return word_form("NaN", out);
+    if (std::isinf(exact)) return word_form(exact < 0 ? "-Infinity" : "Infinity", out);
+    if (exact == 0.0) {
+        right_aligned("0.000000", 8, plain_width, out);
+        std::memset(out + plain_width, ' ', free_real_width - plain_width);
+        return;
+    }
     const SignificantDigits rounded = round_to_significant(std::fabs(exact));
-    if (rounded.k < 0 || rounded.k > significant_digits) return exponent_form(exact < 0, rounded);
-    return plain_form(exact < 0, rounded);
+    if (rounded.k < 0 || rounded.k > significant_digits)
+        return exponent_form(exact < 0, rounded, out);
+    plain_form(exact < 0, rounded, out);
+}
+
+std::string free_form(float value) {
+    std::string text(free_real_width, ' ');
+    write_free_form(value, text.data());
+    return text;
 }
 
 }  // namespace mapari

@@ -20,5 +20,7 @@ inline constexpr int free_real_width = 15;
 
 std::string free_form(std::int32_t value);
 std::string free_form(float value);
+// The same 15 characters written at out, for writers of many values.
+void write_free_form(float value, char* out);
 
 }  // namespace mapari

@@ -41,24 +41,29 @@ bool parameters_accepted(RegressionWork& work, Runtime& runtime, std::int32_t fi
 }
 
 // Power sums S(1..2m), cross sums T(1..m), Sy and Syy, all in 64 bits.
-void accumulate_sums(RegressionWork& work, OneBased<const float> x, OneBased<const float> y,
-                     std::int32_t last, std::int32_t m) {
-    // Local accumulators let the sums stay in registers; each is still added
-    // point by point in ascending order, so the results are those of the table.
-    const std::int32_t powers_used = 2 * m;
+// FixedDegree > 0 is the degree known when compiling (the ARI computation's
+// cubic), which lets the compiler keep every sum in a register; 0 takes m.
+// Either way each sum is added point by point in ascending order, so the
+// results are the same.
+template <std::int32_t FixedDegree>
+void accumulate_sums_of_degree(RegressionWork& work, OneBased<const float> x,
+                               OneBased<const float> y, std::int32_t last, std::int32_t m) {
+    const std::int32_t degree = FixedDegree > 0 ? FixedDegree : m;
+    const std::int32_t powers_used = 2 * degree;
     double power_sums[2 * largest_degree];
     double cross_sums[largest_degree];
     for (std::int32_t k = 0; k < powers_used; ++k) power_sums[k] = 0.0;
-    for (std::int32_t k = 0; k < m; ++k) cross_sums[k] = 0.0;
+    for (std::int32_t k = 0; k < degree; ++k) cross_sums[k] = 0.0;
     double sum_y = 0.0, sum_yy = 0.0;
     for (std::int32_t i = work.first; i <= last; ++i) {
         const double xi = x(i);
         const double yi = y(i);
         double power = xi;  // x^(k+1), each power formed as x times the one below it
+#pragma GCC unroll 6
         for (std::int32_t k = 0; k < powers_used; ++k) {
             if (k > 0) power = xi * power;
             power_sums[k] += power;
-            if (k < m) cross_sums[k] += yi * power;
+            if (k < degree) cross_sums[k] += yi * power;
         }
         sum_y += yi;
         sum_yy += yi * yi;
@@ -66,9 +71,16 @@ void accumulate_sums(RegressionWork& work, OneBased<const float> x, OneBased<con
     work.power_sums.fill(0.0);
     work.cross_sums.fill(0.0);
     for (std::int32_t k = 1; k <= powers_used; ++k) work.power_sums(k) = power_sums[k - 1];
-    for (std::int32_t k = 1; k <= m; ++k) work.cross_sums(k) = cross_sums[k - 1];
+    for (std::int32_t k = 1; k <= degree; ++k) work.cross_sums(k) = cross_sums[k - 1];
     work.sum_y = sum_y;
     work.corrected_yy = sum_yy;
+}
+
+void accumulate_sums(RegressionWork& work, OneBased<const float> x, OneBased<const float> y,
+                     std::int32_t last, std::int32_t m) {
+    constexpr std::int32_t cubic = 3;
+    if (m == cubic) return accumulate_sums_of_degree<cubic>(work, x, y, last, m);
+    accumulate_sums_of_degree<0>(work, x, y, last, m);
 }
 
 // The upper triangle of the normal equations about the means, and the
