@@ -2,8 +2,12 @@
 JOBS ?= $(shell nproc)
 BUILD := build
 ASAN_BUILD := build-asan
+FUZZ_BUILD := build-fuzz
+FUZZ_TARGETS := fuzz_answer_forms fuzz_script fuzz_recording fuzz_result_files fuzz_session
+# `make fuzz` runs each target this long; FUZZ_SECONDS=600 for a longer search.
+FUZZ_SECONDS ?= 120
 
-.PHONY: test demo deps build build-asan format-check bench clean
+.PHONY: test demo deps build build-asan build-fuzz fuzz fuzz-smoke format-check bench clean
 
 deps:
 	@./scripts/install-deps.sh
@@ -16,11 +20,36 @@ build-asan: deps
 	@cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DMAPARI_SANITIZE=ON -DMAPARI_WITH_QT=OFF >/dev/null
 	@cmake --build $(ASAN_BUILD) -j $(JOBS)
 
+# The libFuzzer targets: clang with coverage, AddressSanitizer and UBSan.
+build-fuzz: deps
+	@cmake -S . -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	    -DMAPARI_WITH_QT=OFF -DMAPARI_FUZZ=ON >/dev/null
+	@cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_targets
+
+# Each target searches from its seed corpus, copied into the build folder so
+# the inputs it adds stay out of the repository; a crash is written to
+# $(FUZZ_BUILD)/artifacts/ and stops the run.
+fuzz: build-fuzz
+	@mkdir -p $(FUZZ_BUILD)/artifacts
+	@for t in $(FUZZ_TARGETS); do \
+	    echo "== $$t: $(FUZZ_SECONDS) s"; \
+	    mkdir -p $(FUZZ_BUILD)/corpus-$$t && cp -r fuzz/corpus/$$t/. $(FUZZ_BUILD)/corpus-$$t/ && \
+	    $(FUZZ_BUILD)/fuzz/$$t $(FUZZ_BUILD)/corpus-$$t -max_total_time=$(FUZZ_SECONDS) \
+	        -print_final_stats=1 -artifact_prefix=$(FUZZ_BUILD)/artifacts/$$t- || exit 1; \
+	done
+
+# A short, repeatable search for `make test`: a fixed seed and a fixed number
+# of runs per target (about ten seconds each), two targets at a time.
+FUZZ_SMOKE_RUNS := fuzz_session:250 fuzz_recording:250 fuzz_result_files:2000 \
+                   fuzz_answer_forms:400000 fuzz_script:400000
+fuzz-smoke: build-fuzz
+	@./fuzz/smoke.sh $(FUZZ_BUILD) $(JOBS) $(FUZZ_SMOKE_RUNS)
+
 format-check: deps
 	@files=$$(git ls-files '*.cpp' '*.hpp'); \
 	clang-format --dry-run --Werror $$files && echo "clang-format: clean"
 
-test: build build-asan format-check
+test: build build-asan format-check fuzz-smoke
 	@cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 	@cd $(ASAN_BUILD) && ctest --output-on-failure -j $(JOBS)
 
@@ -33,4 +62,4 @@ bench: build
 	@for b in $(BUILD)/bench/bench_*; do $$b; done
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

@@ -4,6 +4,7 @@
 set -euo pipefail
 packages=(
     g++ cmake make clang-format
+    clang libclang-rt-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     qt6-base-dev fonts-ipafont-gothic
 )
