@@ -1,5 +1,8 @@
 #include "app/command_line.hpp"
 
+#include <csignal>
+#include <iostream>
+
 namespace mapari {
 
 const char* const usage_text =
@@ -51,6 +54,26 @@ std::optional<Options> parse_command_line(const std::vector<std::string>& argume
         return std::nullopt;
     }
     return options;
+}
+
+std::optional<Options> start_program(int argc, char** argv, int& exit_code) {
+    std::signal(SIGXFSZ, SIG_IGN);
+    std::ios::sync_with_stdio(false);
+    std::vector<std::string> arguments(argv + 1, argv + argc);
+    std::string error;
+    std::optional<Options> options = parse_command_line(arguments, error);
+    exit_code = exit_normal;
+    if (!options) {
+        std::cerr << "mapari: " << error << '\n' << usage_text;
+        exit_code = exit_usage;
+    } else if (options->mode == Options::Mode::help) {
+        std::cout << usage_text;
+    } else if (options->mode == Options::Mode::version) {
+        std::cout << "mapari " << MAPARI_VERSION << '\n';
+    } else {
+        return options;
+    }
+    return std::nullopt;
 }
 
 }  // namespace mapari

@@ -27,4 +27,11 @@ std::optional<Options> parse_command_line(const std::vector<std::string>& argume
 
 extern const char* const usage_text;
 
+// What both programs do first: the file-size signal ignored (a write over a
+// limit must fail and be reported, not kill the program with the operator's
+// work in it), the arguments parsed, a mistake reported, help and version
+// answered. Returns the options when there is a session to run; otherwise
+// exit_code is set.
+std::optional<Options> start_program(int argc, char** argv, int& exit_code);
+
 }  // namespace mapari

@@ -7,13 +7,11 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <string>
-#include <vector>
 
 #include "app/command_line.hpp"
 #include "app/session.hpp"
@@ -50,31 +48,11 @@ int run_window_program(char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    // A file-size limit must fail the write that meets it (and be reported),
-    // not kill the program with the operator's work in it.
-    std::signal(SIGXFSZ, SIG_IGN);
-    std::ios::sync_with_stdio(false);
-    std::vector<std::string> arguments(argv + 1, argv + argc);
-    std::string error;
-    std::optional<mapari::Options> options = mapari::parse_command_line(arguments, error);
-    if (!options) {
-        std::cerr << "mapari: " << error << '\n' << mapari::usage_text;
-        return mapari::exit_usage;
-    }
-    switch (options->mode) {
-        case mapari::Options::Mode::help:
-            std::cout << mapari::usage_text;
-            return mapari::exit_normal;
-        case mapari::Options::Mode::version:
-            std::cout << "mapari " << MAPARI_VERSION << '\n';
-            return mapari::exit_normal;
-        case mapari::Options::Mode::script:
-            if (options->snapshot_directory.empty()) return run_script(*options);
-            break;
-        case mapari::Options::Mode::demo:
-        case mapari::Options::Mode::desktop:
-            break;
-    }
+    int exit_code = mapari::exit_normal;
+    std::optional<mapari::Options> options = mapari::start_program(argc, argv, exit_code);
+    if (!options) return exit_code;
+    if (options->mode == mapari::Options::Mode::script && options->snapshot_directory.empty())
+        return run_script(*options);
     std::cout.flush();
     return run_window_program(argv);
 }

@@ -1,13 +1,11 @@
 // mapari-window: the part of mapari that needs Qt — the desktop program, the
 // demo, and headless sessions that paint pictures of the trace window. The
 // `mapari` command starts it with its own arguments when one of these is asked.
-#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <sstream>
 #include <string>
-#include <vector>
 
 #include "app/command_line.hpp"
 #include "app/demo.hpp"
@@ -82,30 +80,10 @@ int run_demo(const mapari::Options& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    // A file-size limit must fail the write that meets it (and be reported),
-    // not kill the program with the operator's work in it.
-    std::signal(SIGXFSZ, SIG_IGN);
-    std::ios::sync_with_stdio(false);
-    std::vector<std::string> arguments(argv + 1, argv + argc);
-    std::string error;
-    std::optional<mapari::Options> options = mapari::parse_command_line(arguments, error);
-    if (!options) {
-        std::cerr << "mapari: " << error << '\n' << mapari::usage_text;
-        return mapari::exit_usage;
-    }
-    switch (options->mode) {
-        case mapari::Options::Mode::help:
-            std::cout << mapari::usage_text;
-            return mapari::exit_normal;
-        case mapari::Options::Mode::version:
-            std::cout << "mapari " << MAPARI_VERSION << '\n';
-            return mapari::exit_normal;
-        case mapari::Options::Mode::script:
-            return run_script(*options);
-        case mapari::Options::Mode::demo:
-            return run_demo(*options);
-        case mapari::Options::Mode::desktop:
-            break;
-    }
+    int exit_code = mapari::exit_normal;
+    std::optional<mapari::Options> options = mapari::start_program(argc, argv, exit_code);
+    if (!options) return exit_code;
+    if (options->mode == mapari::Options::Mode::script) return run_script(*options);
+    if (options->mode == mapari::Options::Mode::demo) return run_demo(*options);
     return run_desktop(*options);
 }
