@@ -27,15 +27,16 @@ build-fuzz: deps
 	@cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_targets
 
 # Each target searches from its seed corpus, copied into the build folder so
-# the inputs it adds stay out of the repository; a crash is written to
-# $(FUZZ_BUILD)/artifacts/ and stops the run.
+# the inputs it adds stay out of the repository, with fuzz/TARGET.dict where
+# there is one; a crash is written to $(FUZZ_BUILD)/artifacts/ and stops the run.
 fuzz: build-fuzz
 	@mkdir -p $(FUZZ_BUILD)/artifacts
 	@for t in $(FUZZ_TARGETS); do \
 	    echo "== $$t: $(FUZZ_SECONDS) s"; \
 	    mkdir -p $(FUZZ_BUILD)/corpus-$$t && cp -r fuzz/corpus/$$t/. $(FUZZ_BUILD)/corpus-$$t/ && \
-	    $(FUZZ_BUILD)/fuzz/$$t $(FUZZ_BUILD)/corpus-$$t -max_total_time=$(FUZZ_SECONDS) \
-	        -print_final_stats=1 -artifact_prefix=$(FUZZ_BUILD)/artifacts/$$t- || exit 1; \
+	    dict=; [ -f fuzz/$$t.dict ] && dict=-dict=fuzz/$$t.dict; \
+	    $(FUZZ_BUILD)/fuzz/$$t $(FUZZ_BUILD)/corpus-$$t -max_total_time=$(FUZZ_SECONDS) -max_len=4096 \
+	        $$dict -print_final_stats=1 -artifact_prefix=$(FUZZ_BUILD)/artifacts/$$t- || exit 1; \
 	done
 
 # A short, repeatable search for `make test`: a fixed seed and a fixed number

@@ -13,9 +13,11 @@ mkdir -p "$build/artifacts"
 run_one() {
     local build=$1 target=${2%%:*} runs=${2##*:}
     local log="$build/smoke-$target.log" found="$build/smoke-$target"
+    local options=(-seed=1 -runs="$runs" -timeout=60 -max_len=4096
+        -artifact_prefix="$build/artifacts/$target-")
+    [ -f "fuzz/$target.dict" ] && options+=(-dict="fuzz/$target.dict")
     rm -rf "$found" && mkdir -p "$found"
-    if "$build/fuzz/$target" "$found" "fuzz/corpus/$target" -seed=1 -runs="$runs" -timeout=60 \
-        -artifact_prefix="$build/artifacts/$target-" >"$log" 2>&1; then
+    if "$build/fuzz/$target" "$found" "fuzz/corpus/$target" "${options[@]}" >"$log" 2>&1; then
         echo "fuzz-smoke: $target: $(grep -o 'Done [0-9]* runs in [0-9]* second(s)' "$log")"
     else
         tail -n 40 "$log"
