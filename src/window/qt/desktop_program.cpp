@@ -37,6 +37,7 @@ DesktopSession::DesktopSession(Program program, const DesktopOptions& options)
       frame_(std::make_unique<FrameWindow>(*windows_, QString::fromStdString(options.version))) {
     windows_->on_change([frame = frame_.get()] { frame->request_refresh(); });
     frame_->on_close = [this] { end_program(); };
+    frame_->set_data_directory(QString::fromStdString(options.data_directory));
     if (!options_.script.empty())
         new ScriptedInput(*frame_, options_.script, options_.script_pace_milliseconds);
 }

@@ -1,8 +1,9 @@
 // The frame's menus: File, Edit, View, State, Window and Help, and the
-// commands behind them.
+// commands behind them. The View menu also opens reviews of .ari files.
 #include <QApplication>
 #include <QClipboard>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
@@ -14,6 +15,8 @@
 #include <array>
 
 #include "window/qt/frame_window.hpp"
+#include "window/qt/review_painter.hpp"
+#include "window/qt/review_window.hpp"
 #include "window/qt/trace_painter.hpp"
 
 namespace mapari::qt {
@@ -64,6 +67,12 @@ void FrameWindow::create_view_menu() {
     menu->addAction(QStringLiteral("&Fit to Frame"), this, [this] {
         if (trace_sub_ != nullptr) trace_sub_->showMaximized();
     });
+    menu->addSeparator();
+    review_last_action_ = menu->addAction(QStringLiteral("&Review Last ARI File"), this,
+                                          [this] { review_last_ari(); });
+    review_last_action_->setEnabled(false);  // until the program writes one
+    menu->addAction(QStringLiteral("Review ARI &File..."), this,
+                    [this] { review_ari_from_dialog(); });
 }
 
 void FrameWindow::create_state_menu() {
@@ -217,6 +226,37 @@ void FrameWindow::apply_zoom() {
     const QSize target(drawing_width_pixels * zoom_percent_ / 100,
                        drawing_height_pixels * zoom_percent_ / 100);
     trace_sub_->resize(trace_sub_->size() + (target - trace_->surface()->size()));
+}
+
+bool FrameWindow::open_review(const QString& ari_path, QString& error) {
+    review::ReviewPicture picture;
+    std::string message;
+    if (!review_picture_of(ari_path.toStdString(), picture, message)) {
+        error = QString::fromStdString(message);
+        return false;
+    }
+    auto* sub = mdi_->addSubWindow(new ReviewWindow(render_review_image(picture)));
+    sub->setAttribute(Qt::WA_DeleteOnClose);
+    sub->setWindowTitle(QStringLiteral("Review of %1").arg(QFileInfo(ari_path).fileName()));
+    sub->resize(mdi_->viewport()->size() * 9 / 10);
+    sub->show();
+    mdi_->setActiveSubWindow(sub);
+    return true;
+}
+
+void FrameWindow::review_last_ari() {
+    QString error;
+    if (!open_review(last_ari_path(), error))
+        QMessageBox::warning(this, QStringLiteral("Review"), error);
+}
+
+void FrameWindow::review_ari_from_dialog() {
+    QString path =
+        QFileDialog::getOpenFileName(this, QStringLiteral("Review ARI File"), data_directory_,
+                                     QStringLiteral("ARI files (*.ari);;All files (*)"));
+    QString error;
+    if (!path.isEmpty() && !open_review(path, error))
+        QMessageBox::warning(this, QStringLiteral("Review"), error);
 }
 
 void FrameWindow::arrange_icons() {

@@ -2,8 +2,11 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
 #include <QSettings>
 #include <QStatusBar>
+
+#include "recording/recording.hpp"
 
 namespace mapari::qt {
 namespace {
@@ -81,11 +84,31 @@ void FrameWindow::refresh() {
     refresh_posted_ = false;
     WindowsSnapshot snapshot = windows_.snapshot(text_->lines_shown(), text_->clears_shown());
     text_->show_lines(snapshot);
+    note_written_ari(snapshot.text_lines);
     text_->set_cross_cursor(snapshot.text_cross_cursor);
     show_trace(snapshot);
     show_focus(snapshot);
     show_status(snapshot);
     if (on_refresh) on_refresh(snapshot);
+}
+
+void FrameWindow::note_written_ari(const std::vector<std::string>& new_lines) {
+    // The ARI computation announces the .ari file it writes on the text window;
+    // the runtime learns of it there, without a channel of its own to the program.
+    constexpr std::string_view announcement = "writing a file";
+    for (const std::string& line : new_lines) {
+        if (!line.starts_with(announcement)) continue;
+        const QString path = QString::fromStdString(line.substr(announcement.size())).trimmed();
+        if (path.endsWith(QStringLiteral(".ari"))) last_ari_program_path_ = path;
+    }
+    if (review_last_action_ != nullptr) review_last_action_->setEnabled(!last_ari_path().isEmpty());
+}
+
+QString FrameWindow::last_ari_path() const {
+    const QString prefix = QString::fromUtf8(program_data_directory.data(),
+                                             static_cast<qsizetype>(program_data_directory.size()));
+    if (!last_ari_program_path_.startsWith(prefix)) return {};
+    return QDir(data_directory_).filePath(last_ari_program_path_.mid(prefix.size()));
 }
 
 void FrameWindow::show_trace(WindowsSnapshot& snapshot) {

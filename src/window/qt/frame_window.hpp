@@ -62,6 +62,15 @@ class FrameWindow : public QMainWindow {
     void set_output_paused(bool paused);
     void arrange_icons();
 
+    // The host folder that stands for "d:\data\map\" in the program's paths.
+    void set_data_directory(const QString& folder) { data_directory_ = folder; }
+    // The host path of the .ari file the program wrote last in this run (from
+    // its "writing a file" line); empty before the first.
+    QString last_ari_path() const;
+    // Opens the review of an .ari file in a child window; false, with a
+    // message that names the file and the problem, when it cannot be reviewed.
+    bool open_review(const QString& ari_path, QString& error);
+
     // Called when the frame closes, before it goes: ends the program.
     std::function<void()> on_close;
     // Called after each refresh with what it showed.
@@ -84,6 +93,10 @@ class FrameWindow : public QMainWindow {
     void print_from_dialog();
     void zoom_by(int steps);
     void show_about();
+    void review_last_ari();
+    void review_ari_from_dialog();
+    // Keeps the path of the latest "writing a file" line among lines new to the text window.
+    void note_written_ari(const std::vector<std::string>& new_lines);
 
     QMdiSubWindow* add_subwindow(QWidget* widget, const QString& title, QRect geometry);
     void show_trace(WindowsSnapshot& snapshot);
@@ -115,6 +128,9 @@ class FrameWindow : public QMainWindow {
     PendingInput pending_;
     bool finished_ = false;
     int zoom_percent_ = 100;
+    QString data_directory_ = QStringLiteral("./data/map");
+    QString last_ari_program_path_;  // as the program wrote it, "d:\data\map\NAME.ari"
+    QAction* review_last_action_ = nullptr;
 };
 
 // The name of a window in messages: "the text window" or "Unit 12".

@@ -1,0 +1,52 @@
+// The inputs of one review, read from their files: the .ari record, the
+// electrode layout (the grid unless a layout file is named) and, when a .ds
+// file is named, the saved beat for the review sheet. Every failure comes
+// back as one message that names the file and what is wrong with it.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "review/ari_record.hpp"
+#include "review/electrode_layout.hpp"
+#include "review/lead_values.hpp"
+
+namespace mapari::review {
+
+// The saved beat as the ARI computation takes it: every value rounded to the
+// nearest whole number, halves away from zero, so that the sheet shows the
+// samples the activation and recovery were found on.
+struct BeatTraces {
+    std::vector<std::int32_t> values;  // lead l's samples 1..1024 at [(l-1)·1024, l·1024)
+    std::int32_t at(int sample, int lead) const {
+        return values[static_cast<std::size_t>((lead - 1) * averaged_rows + (sample - 1))];
+    }
+};
+
+struct ReviewRequest {
+    std::string ari_path;
+    std::string ds_path;      // empty: no review sheet
+    std::string layout_path;  // empty: the 8 × 8 grid
+    std::int32_t recovery_delay_samples = default_recovery_delay_samples;
+};
+
+struct ReviewData {
+    std::string title;  // the .ari file's name, without its folder
+    AriRecord record;
+    LeadTable leads{};
+    ElectrodeLayout layout;
+    std::optional<BeatTraces> beat;
+    std::int32_t recovery_delay_samples = default_recovery_delay_samples;
+};
+
+// The whole content of a file; false with the reason ("No such file or
+// directory", "it is a folder") when it cannot be read.
+bool read_text_file(const std::string& path, std::string& text, std::string& reason);
+
+// Reads every file the request names; false with "PATH: reason" for the
+// first that cannot be used.
+bool load_review(const ReviewRequest& request, ReviewData& data, std::string& message);
+
+}  // namespace mapari::review

@@ -1,0 +1,376 @@
+#include "review/review_layout.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+
+namespace mapari::review {
+namespace {
+
+// Sizes in pixels of the picture at 100 %; text sizes are in the painter.
+constexpr double margin = 16.0;
+constexpr double panel_width = 520.0;
+constexpr double panel_gap = 24.0;
+constexpr double content_width = 3 * panel_width + 2 * panel_gap;
+constexpr double line_height = 24.0;
+constexpr double title_height = 28.0;
+constexpr double field_side = 416.0;  // 52 pixels a cell of the 8 × 8 grid
+constexpr double bar_gap = 16.0;
+constexpr double bar_width = 22.0;
+constexpr double sheet_row_height = 124.0;
+constexpr double sheet_height = 8 * sheet_row_height;  // the most the sheet's panels take
+// Panels are kept about as much wider than tall as those of the grid (201 × 124),
+// but never lower than a trace can be read in.
+constexpr double panel_height_per_width = sheet_row_height / 201.0;
+constexpr double lowest_panel = 90.0;
+constexpr double narrowest_long_tag = 180.0;  // a panel this wide says "no downstroke" in full
+constexpr double sheet_context_samples = 40.0;
+constexpr double smallest_marker = 14.0;
+constexpr double largest_marker = 60.0;
+constexpr double smallest_value_marker = 40.0;  // a marker this wide has room for its value
+constexpr double panel_inset = 3.0;
+constexpr double trace_label_height = 16.0;
+constexpr double trace_padding = 4.0;
+constexpr int least_ticks = 4;
+// A quarter pixel off the drawn trace is not seen, and keeps a PDF of 64
+// traces a fraction of the size.
+constexpr double trace_tolerance = 0.25;
+
+enum class Quantity { activation, recovery, interval };
+
+double value_of(const LeadValues& lead, Quantity quantity) {
+    switch (quantity) {
+        case Quantity::activation:
+            return lead.activation_ms;
+        case Quantity::recovery:
+            return lead.recovery_ms;
+        case Quantity::interval:
+            break;
+    }
+    return lead.ari_ms;
+}
+
+bool flagged_for(const LeadValues& lead, Quantity quantity) {
+    switch (quantity) {
+        case Quantity::activation:
+            return lead.no_downstroke;
+        case Quantity::recovery:
+            return lead.no_upstroke;
+        case Quantity::interval:
+            break;
+    }
+    return lead.no_downstroke || lead.no_upstroke;
+}
+
+std::string number_text(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.6g", value);
+    return text;
+}
+
+ColourBar colour_bar(const LeadTable& leads, Quantity quantity, const Box& box) {
+    ColourBar bar;
+    bar.box = box;
+    bar.label = "ms";
+    for (const LeadValues& lead : leads)
+        if (!flagged_for(lead, quantity)) bar.range.include(value_of(lead, quantity));
+    bar.range = bar.range.widened();
+    if (bar.range.empty) return bar;
+    for (double value : scale_ticks(bar.range.low, bar.range.high, least_ticks))
+        bar.ticks.push_back(
+            {box.bottom() - bar.range.fraction(value) * box.height, number_text(value)});
+    return bar;
+}
+
+Box square_around(Point centre, double side) {
+    return {centre.x - side / 2, centre.y - side / 2, side, side};
+}
+
+MapCell map_cell(const LeadValues& lead, int number, Quantity quantity, const ColourBar& bar) {
+    MapCell cell;
+    cell.lead = number;
+    cell.flagged = flagged_for(lead, quantity);
+    const double value = value_of(lead, quantity);
+    cell.value_text = ms_text(static_cast<float>(value));
+    cell.fill = cell.flagged ? Rgb{205, 205, 205} : viridis(bar.range.fraction(value));
+    cell.light_text = !cell.flagged && wants_light_text(cell.fill);
+    return cell;
+}
+
+std::vector<MapCell> map_cells(const ReviewData& data, Quantity quantity, const Box& field,
+                               const ColourBar& bar) {
+    Point cell_size;
+    const auto centres = place_leads(data.layout, field, true, cell_size);
+    const double side = data.layout.is_grid
+                            ? cell_size.x
+                            : std::clamp(cell_size.x * 0.9, smallest_marker, largest_marker);
+    std::vector<MapCell> cells;
+    for (int l = 1; l <= lead_count; ++l) {
+        const auto k = static_cast<std::size_t>(l - 1);
+        MapCell cell = map_cell(data.leads[k], l, quantity, bar);
+        cell.box = square_around(centres[k], side);
+        cell.round = !data.layout.is_grid;
+        cell.shows_value = data.layout.is_grid || side >= smallest_value_marker;
+        cells.push_back(cell);
+    }
+    return cells;
+}
+
+std::string flag_note(const LeadTable& leads, Quantity quantity) {
+    const auto count = std::count_if(leads.begin(), leads.end(), [&](const LeadValues& lead) {
+        return flagged_for(lead, quantity);
+    });
+    if (count == 0) return "Every lead has a finding.";
+    const std::string leads_text = count == 1 ? "1 lead" : std::to_string(count) + " leads";
+    switch (quantity) {
+        case Quantity::activation:
+            return leads_text + " hatched: no downstroke after the reference point.";
+        case Quantity::recovery:
+            return leads_text + " hatched: no upstroke after the minimum recovery delay.";
+        case Quantity::interval:
+            break;
+    }
+    return leads_text + " hatched: AT or RT is a default.";
+}
+
+MapPanel map_panel(const ReviewData& data, Quantity quantity, const std::string& title, double left,
+                   double top) {
+    MapPanel panel;
+    panel.title = title;
+    panel.title_box = {left, top, panel_width, title_height};
+    panel.field = {left, top + title_height, field_side, field_side};
+    const Box bar_box{panel.field.right() + bar_gap, panel.field.top, bar_width, field_side};
+    panel.bar = colour_bar(data.leads, quantity, bar_box);
+    panel.cells = map_cells(data, quantity, panel.field, panel.bar);
+    panel.note = flag_note(data.leads, quantity);
+    panel.note_box = {left, panel.field.bottom() + 6, panel_width, line_height};
+    return panel;
+}
+
+// Each lead's trace over the samples shown, on one amplitude scale for all
+// leads (so that sizes compare), each centred on its own middle value.
+double common_span(const BeatTraces& beat, int first, int last) {
+    double span = 0.0;
+    for (int l = 1; l <= lead_count; ++l) {
+        std::int32_t low = beat.at(first, l), high = low;
+        for (int k = first; k <= last; ++k) {
+            low = std::min(low, beat.at(k, l));
+            high = std::max(high, beat.at(k, l));
+        }
+        span = std::max(span, static_cast<double>(high) - static_cast<double>(low));
+    }
+    return span > 0.0 ? span : 1.0;
+}
+
+std::vector<Point> trace_points(const BeatTraces& beat, int lead, int first, int last, double span,
+                                const Box& area) {
+    std::int32_t low = beat.at(first, lead), high = low;
+    for (int k = first; k <= last; ++k) {
+        low = std::min(low, beat.at(k, lead));
+        high = std::max(high, beat.at(k, lead));
+    }
+    const double middle = (static_cast<double>(low) + static_cast<double>(high)) / 2;
+    const double centre_y = area.top + area.height / 2;
+    std::vector<Point> points;
+    points.reserve(static_cast<std::size_t>(last - first + 1));
+    for (int k = first; k <= last; ++k)
+        points.push_back({area.left + area.width * (k - first) / std::max(1, last - first),
+                          centre_y - (beat.at(k, lead) - middle) / span * area.height});
+    return simplified(points, trace_tolerance);
+}
+
+double distance_to_segment(Point p, Point a, Point b) {
+    const double dx = b.x - a.x, dy = b.y - a.y;
+    const double length_squared = dx * dx + dy * dy;
+    const double t =
+        length_squared > 0
+            ? std::clamp(((p.x - a.x) * dx + (p.y - a.y) * dy) / length_squared, 0.0, 1.0)
+            : 0.0;
+    return std::hypot(p.x - (a.x + t * dx), p.y - (a.y + t * dy));
+}
+
+class SampleAxis {
+  public:
+    SampleAxis(int first, int last, const Box& area) : first_(first), last_(last), area_(area) {}
+    std::optional<double> x(double sample) const {
+        if (!(sample >= first_ && sample <= last_)) return std::nullopt;
+        return area_.left + area_.width * (sample - first_) / std::max(1, last_ - first_);
+    }
+
+  private:
+    int first_, last_;
+    Box area_;
+};
+
+// What a sheet panel says of its lead's defaults, in full when the panel is wide.
+std::string flag_tag(const LeadValues& values, bool wide) {
+    if (values.no_downstroke && values.no_upstroke)
+        return wide ? "no downstroke, no upstroke" : "no down/up";
+    if (values.no_downstroke) return wide ? "no downstroke" : "no down";
+    if (values.no_upstroke) return wide ? "no upstroke" : "no up";
+    return {};
+}
+
+SheetPanel sheet_panel(const ReviewData& data, int lead, const Box& box,
+                       std::pair<int, int> samples, double span) {
+    SheetPanel panel;
+    panel.lead = lead;
+    panel.box = box;
+    const Box area{box.left + trace_padding, box.top + trace_label_height,
+                   box.width - 2 * trace_padding, box.height - trace_label_height - trace_padding};
+    panel.trace = trace_points(*data.beat, lead, samples.first, samples.second, span, area);
+    const SampleAxis axis(samples.first, samples.second, area);
+    const AriRecord& record = data.record;
+    const LeadValues& values = data.leads[static_cast<std::size_t>(lead - 1)];
+    panel.reference_x = axis.x(record.reference_point);
+    panel.j_x = axis.x(record.j_point);
+    panel.t_end_x = axis.x(record.t_end);
+    panel.activation_x = axis.x(record.reference_point + static_cast<double>(values.activation_ms));
+    panel.recovery_x = axis.x(record.reference_point + static_cast<double>(values.recovery_ms));
+    panel.no_downstroke = values.no_downstroke;
+    panel.no_upstroke = values.no_upstroke;
+    panel.tag = flag_tag(values, box.width >= narrowest_long_tag);
+    return panel;
+}
+
+// The sheet's field: the full width, and the height that gives panels of the
+// grid's proportions (no higher than the grid's, no lower than lowest_panel).
+Box sheet_field(const ElectrodeLayout& layout, double top) {
+    Box field{margin, top, content_width, sheet_height};
+    Point cell;
+    place_leads(layout, field, false, cell);
+    const double wanted =
+        std::clamp(cell.x * panel_height_per_width, lowest_panel, sheet_row_height);
+    field.height = std::min(sheet_height, sheet_height * wanted / cell.y);
+    return field;
+}
+
+ReviewSheet review_sheet(const ReviewData& data, double top) {
+    ReviewSheet sheet;
+    const auto samples = sheet_samples(data);
+    sheet.title = "Review sheet: the saved beat of each lead, samples " +
+                  std::to_string(samples.first) + " to " + std::to_string(samples.second) +
+                  ", one amplitude scale for all leads";
+    sheet.title_box = {margin, top, content_width, title_height};
+    sheet.legend_box = {margin, top + title_height, content_width, line_height};
+    sheet.field = sheet_field(data.layout, sheet.legend_box.bottom());
+    Point cell;
+    const auto centres = place_leads(data.layout, sheet.field, false, cell);
+    const double span = common_span(*data.beat, samples.first, samples.second);
+    for (int l = 1; l <= lead_count; ++l) {
+        const Point centre = centres[static_cast<std::size_t>(l - 1)];
+        const Box box{centre.x - cell.x / 2 + panel_inset, centre.y - cell.y / 2 + panel_inset,
+                      cell.x - 2 * panel_inset, cell.y - 2 * panel_inset};
+        sheet.panels.push_back(sheet_panel(data, l, box, samples, span));
+    }
+    return sheet;
+}
+
+void lay_out_heading(const ReviewData& data, ReviewPicture& picture) {
+    const AriRecord& record = data.record;
+    const std::int32_t r = data.recovery_delay_samples;
+    picture.heading = "Review of " + data.title;
+    picture.heading_box = {margin, margin, content_width, title_height};
+    picture.details =
+        "P = " + std::to_string(record.reference_point) +
+        ", J = " + std::to_string(record.j_point) + ", T end = " + std::to_string(record.t_end) +
+        " (samples of the saved beat);  h = " + std::to_string(record.smoothing_half_width) +
+        ";  r = " + std::to_string(r) + ", so the default RT is J + r − P = " +
+        std::to_string(record.j_point + r - record.reference_point) + " ms";
+    picture.details_box = {margin, picture.heading_box.bottom(), content_width, line_height};
+    picture.legend =
+        "a default, not a finding: AT = 0 (no downstroke after the reference point), "
+        "RT = J + r − P (no upstroke after the minimum recovery delay r)";
+    picture.legend_box = {margin, picture.details_box.bottom(), content_width, line_height};
+}
+
+}  // namespace
+
+std::array<Point, lead_count> place_leads(const ElectrodeLayout& layout, const Box& field,
+                                          bool keep_aspect, Point& cell) {
+    double low_x = std::numeric_limits<double>::infinity(), high_x = -low_x;
+    double low_y = low_x, high_y = -low_x;
+    for (const Position& p : layout.positions) {
+        low_x = std::min(low_x, p.x), high_x = std::max(high_x, p.x);
+        low_y = std::min(low_y, p.y), high_y = std::max(high_y, p.y);
+    }
+    // Half a spacing beyond the outermost electrodes, so that their cells fit.
+    const double spacing = least_spacing(layout);
+    double scale_x = field.width / (high_x - low_x + spacing);
+    double scale_y = field.height / (high_y - low_y + spacing);
+    if (keep_aspect) scale_x = scale_y = std::min(scale_x, scale_y);
+    const double left = field.left + (field.width - (high_x - low_x + spacing) * scale_x) / 2;
+    const double top = field.top + (field.height - (high_y - low_y + spacing) * scale_y) / 2;
+    cell = {spacing * scale_x, spacing * scale_y};
+    std::array<Point, lead_count> centres;
+    for (std::size_t k = 0; k < centres.size(); ++k)
+        centres[k] = {left + (layout.positions[k].x - low_x + spacing / 2) * scale_x,
+                      top + (layout.positions[k].y - low_y + spacing / 2) * scale_y};
+    return centres;
+}
+
+std::vector<Point> simplified(const std::vector<Point>& points, double tolerance) {
+    if (points.size() < 3) return points;
+    std::vector<bool> kept(points.size(), false);
+    kept.front() = kept.back() = true;
+    // Stretches still to look at, as first and last index; no recursion, so any length is safe.
+    std::vector<std::pair<std::size_t, std::size_t>> stretches{{0, points.size() - 1}};
+    while (!stretches.empty()) {
+        const auto [first, last] = stretches.back();
+        stretches.pop_back();
+        std::size_t farthest = first;
+        double largest = tolerance;
+        for (std::size_t k = first + 1; k < last; ++k) {
+            const double distance = distance_to_segment(points[k], points[first], points[last]);
+            if (distance > largest) largest = distance, farthest = k;
+        }
+        if (farthest == first) continue;
+        kept[farthest] = true;
+        stretches.push_back({first, farthest});
+        stretches.push_back({farthest, last});
+    }
+    std::vector<Point> result;
+    for (std::size_t k = 0; k < points.size(); ++k)
+        if (kept[k]) result.push_back(points[k]);
+    return result;
+}
+
+std::pair<int, int> sheet_samples(const ReviewData& data) {
+    const AriRecord& record = data.record;
+    double earliest = std::min(record.reference_point, record.t_end);
+    double latest = std::max(record.reference_point, record.t_end);
+    for (const LeadValues& lead : data.leads) {
+        earliest = std::min(earliest, record.reference_point + double{lead.activation_ms});
+        latest = std::max(latest, record.reference_point + double{lead.recovery_ms});
+    }
+    const auto first = static_cast<int>(
+        std::clamp(std::floor(earliest - sheet_context_samples), 1.0, double{averaged_rows - 1}));
+    const auto last =
+        static_cast<int>(std::clamp(std::ceil(latest + sheet_context_samples),
+                                    static_cast<double>(first + 1), double{averaged_rows}));
+    return {first, last};
+}
+
+ReviewPicture lay_out_review(const ReviewData& data) {
+    ReviewPicture picture;
+    lay_out_heading(data, picture);
+    const double maps_top = picture.legend_box.bottom() + 12;
+    const char* const titles[] = {"Activation time AT (ms)", "Recovery time RT (ms)",
+                                  "Activation-recovery interval ARI = RT − AT (ms)"};
+    const Quantity quantities[] = {Quantity::activation, Quantity::recovery, Quantity::interval};
+    for (std::size_t m = 0; m < picture.maps.size(); ++m)
+        picture.maps[m] =
+            map_panel(data, quantities[m], titles[m],
+                      margin + static_cast<double>(m) * (panel_width + panel_gap), maps_top);
+    double bottom = picture.maps[0].note_box.bottom();
+    if (data.beat) {
+        picture.sheet = review_sheet(data, bottom + 20);
+        bottom = picture.sheet->field.bottom();
+    }
+    picture.width = content_width + 2 * margin;
+    picture.height = std::ceil(bottom + margin);
+    return picture;
+}
+
+}  // namespace mapari::review

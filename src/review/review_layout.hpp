@@ -1,0 +1,121 @@
+// The review picture laid out in pixels, ready to paint: a heading, three
+// maps side by side (activation time, recovery time, ARI = RT − AT, each on
+// its own colour scale) and, when the saved beat was read, the review sheet
+// of the 64 averaged-beat traces as small multiples in the same layout.
+//
+// Everything the picture shows is decided here — places, colours, texts,
+// which values are defaults — so the painter only draws it, and the raster
+// picture and the PDF cannot differ.
+#pragma once
+
+#include <array>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "review/colour_scale.hpp"
+#include "review/review_input.hpp"
+
+namespace mapari::review {
+
+struct Box {
+    double left = 0.0;
+    double top = 0.0;
+    double width = 0.0;
+    double height = 0.0;
+    double right() const { return left + width; }
+    double bottom() const { return top + height; }
+};
+
+struct Point {
+    double x = 0.0;
+    double y = 0.0;
+};
+
+// One lead on a map: a cell of the grid, or the marker of an electrode.
+struct MapCell {
+    int lead = 0;
+    Box box;               // the cell, or the square the round marker fills
+    bool round = false;    // marker of an electrode array
+    bool flagged = false;  // a default value, not a finding: drawn hatched grey
+    Rgb fill;              // the value's colour (a flagged cell is grey instead)
+    bool light_text = false;
+    std::string value_text;   // the value in ms
+    bool shows_value = true;  // false on markers too small for it
+};
+
+struct Tick {
+    double y = 0.0;  // on the bar
+    std::string label;
+};
+
+struct ColourBar {
+    Box box;           // the ramp, low value at the bottom
+    ValueRange range;  // empty when every lead is flagged
+    std::vector<Tick> ticks;
+    std::string label;  // "ms"
+};
+
+struct MapPanel {
+    std::string title;  // "Activation time AT (ms)"
+    Box title_box;
+    Box field;  // where the cells are
+    std::vector<MapCell> cells;
+    ColourBar bar;
+    std::string note;  // how many leads are flagged, and why
+    Box note_box;
+};
+
+// One lead's small multiple. Marks are horizontal positions of samples inside
+// the panel; a sample outside the samples shown has none.
+struct SheetPanel {
+    int lead = 0;
+    Box box;
+    std::vector<Point> trace;
+    std::optional<double> reference_x, j_x, t_end_x;  // P, J, E
+    std::optional<double> activation_x, recovery_x;   // P + AT, P + RT
+    bool no_downstroke = false;
+    bool no_upstroke = false;
+    std::string tag;  // "no downstroke", "no up", ...; empty without a default
+};
+
+struct ReviewSheet {
+    std::string title;
+    Box title_box;
+    Box legend_box;
+    Box field;  // where the panels are
+    std::vector<SheetPanel> panels;
+};
+
+struct ReviewPicture {
+    double width = 0.0;
+    double height = 0.0;
+    std::string heading;  // the .ari file
+    Box heading_box;
+    std::string details;  // P, J, E, h, r
+    Box details_box;
+    std::string legend;  // what the hatching means
+    Box legend_box;      // a hatched swatch at its left, then the text
+    std::array<MapPanel, 3> maps;
+    std::optional<ReviewSheet> sheet;
+};
+
+ReviewPicture lay_out_review(const ReviewData& data);
+
+// The samples the sheet shows: from 40 before the earliest mark (P or an
+// activation) to 40 after the latest (E or a recovery), within 1..1024.
+std::pair<int, int> sheet_samples(const ReviewData& data);
+
+// The centre of each lead's cell or marker placed in the field. With
+// keep_aspect the layout's x and y units stay equal (the maps); without it,
+// each axis fills the field (the sheet). `cell` is set to the size of a cell.
+std::array<Point, lead_count> place_leads(const ElectrodeLayout& layout, const Box& field,
+                                          bool keep_aspect, Point& cell);
+
+// The polyline with the points left out that lie within `tolerance` pixels of
+// the segment between the points kept on either side (Ramer–Douglas–Peucker);
+// the first and the last point stay. A trace's flat stretches shrink to a few
+// points while every turn stays where it was drawn.
+std::vector<Point> simplified(const std::vector<Point>& points, double tolerance);
+
+}  // namespace mapari::review

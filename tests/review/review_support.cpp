@@ -1,0 +1,82 @@
+#include "review_support.hpp"
+
+#include <cstdio>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <vector>
+
+namespace mapari::review_tests {
+namespace {
+
+// Five values a line, 15 characters each, as the free-form writer lays them out.
+std::string five_a_line(const std::vector<std::string>& values) {
+    std::string text;
+    for (std::size_t k = 0; k < values.size(); ++k) {
+        char field[32];
+        std::snprintf(field, sizeof field, "%15s", values[k].c_str());
+        text += field;
+        if (k % 5 == 4 || k + 1 == values.size()) text += '\n';
+    }
+    return text;
+}
+
+}  // namespace
+
+std::string hand_made_ari_text() {
+    std::vector<std::string> values = {"150", "250", "600", "20"};
+    std::vector<std::string> at(64, "40.00000"), rt(64, "300.0000");
+    at[0] = "0.000000";
+    rt[1] = "200.0000";
+    at[2] = "0.000000";
+    rt[2] = "200.0000";
+    at[7] = "12.50000";
+    rt[7] = "287.2500";
+    rt[8] = "201.0000";
+    at[63] = "61.00000";
+    rt[63] = "199.0000";
+    values.insert(values.end(), at.begin(), at.end());
+    values.insert(values.end(), rt.begin(), rt.end());
+    return five_a_line(values);
+}
+
+std::string indexed_ds_text() {
+    return cut_ds_text(1024 * 64);
+}
+
+std::string cut_ds_text(int numbers) {
+    std::string text;
+    int written = 0;
+    for (int k = 1; k <= 1024 && written < numbers; ++k) {
+        std::vector<std::string> record;
+        for (int l = 1; l <= 64 && written < numbers; ++l, ++written)
+            record.push_back(std::to_string(k + 1000 * l) + ".000");
+        text += five_a_line(record);
+    }
+    return text;
+}
+
+std::string read_bytes(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+void write_bytes(const std::filesystem::path& file, const std::string& bytes) {
+    std::ofstream(file, std::ios::binary) << bytes;
+}
+
+TemporaryFolder::TemporaryFolder() {
+    std::random_device seed;
+    path_ = std::filesystem::temp_directory_path() /
+            ("mapari-review-test-" + std::to_string(seed()) + std::to_string(seed()));
+    std::filesystem::create_directories(path_);
+}
+
+TemporaryFolder::~TemporaryFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+}
+
+}  // namespace mapari::review_tests

@@ -1,0 +1,44 @@
+// Inputs of the review tests: a hand-made .ari record whose values and flags
+// are worked out in the tests, .ds texts, and a temporary folder.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace mapari::review_tests {
+
+// P = 150, J = 250, E = 600, h = 20; with r = 100 the default RT is
+// J + r − P = 200. Every lead has AT = 40 and RT = 300, except
+//   lead 1   AT = 0                     (no downstroke)
+//   lead 2   RT = 200                   (no upstroke)
+//   lead 3   AT = 0, RT = 200           (both)
+//   lead 8   AT = 12.5, RT = 287.25     (not whole: a hand-edited file)
+//   lead 9   RT = 201                   (one past the default: a finding)
+//   lead 64  AT = 61, RT = 199
+// written as the program writes it, five values a line.
+std::string hand_made_ari_text();
+
+// A .ds text of 1024 records of 64 values; value (sample k, lead l) =
+// k + 1000 · l, so that a value tells where it was read from.
+std::string indexed_ds_text();
+// The same cut after `numbers` values.
+std::string cut_ds_text(int numbers);
+
+std::string read_bytes(const std::filesystem::path& file);
+void write_bytes(const std::filesystem::path& file, const std::string& bytes);
+
+// A fresh folder under the system's temporary folder, removed at the end.
+class TemporaryFolder {
+  public:
+    TemporaryFolder();
+    ~TemporaryFolder();
+    TemporaryFolder(const TemporaryFolder&) = delete;
+    TemporaryFolder& operator=(const TemporaryFolder&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+    std::string file(const std::string& name) const { return (path_ / name).string(); }
+
+  private:
+    std::filesystem::path path_;
+};
+
+}  // namespace mapari::review_tests

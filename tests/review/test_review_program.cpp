@@ -1,0 +1,278 @@
+// mapari-review as a whole: the files it writes, and bad input refused with a
+// message that names the file and the problem, exit code 1 and no file
+// written. The refusals run the program as a process, so a crash would show
+// as one.
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <algorithm>
+#include <sstream>
+
+#include "review/review_layout.hpp"
+#include "review_command.hpp"
+#include "review_support.hpp"
+
+namespace mapari::review {
+namespace {
+
+using review_tests::read_bytes;
+using review_tests::TemporaryFolder;
+using review_tests::write_bytes;
+
+class ReviewProgram : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        write_bytes(ari_, review_tests::hand_made_ari_text());
+        write_bytes(ds_, review_tests::indexed_ds_text());
+    }
+    // Runs the program's main function; its output and errors are kept.
+    int run(const std::vector<std::string>& arguments) {
+        std::ostringstream out, errors;
+        const int code = run_review(arguments, out, errors);
+        out_ = out.str();
+        errors_ = errors.str();
+        return code;
+    }
+    // What the folder holds, by name.
+    std::vector<std::string> files() const {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(folder_.path()))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    TemporaryFolder folder_;
+    std::string ari_ = folder_.file("s1.ari"), ds_ = folder_.file("s1.ds");
+    std::string out_, errors_;
+};
+
+TEST_F(ReviewProgram, WritesPictureVectorPdfAndCsvBesideTheAriFile) {
+    ASSERT_EQ(run({ari_, "--ds", ds_}), 0) << errors_;
+    EXPECT_EQ(files(), (std::vector<std::string>{"s1.ari", "s1.csv", "s1.ds", "s1.pdf", "s1.png"}));
+    EXPECT_EQ(out_, "wrote " + folder_.file("s1.png") + "\nwrote " + folder_.file("s1.pdf") +
+                        "\nwrote " + folder_.file("s1.csv") +
+                        "\ns1.ari: 2 of 64 leads without a downstroke (AT = 0), 2 without an "
+                        "upstroke (RT = J + r - P, r = 100)\n");
+    // The picture is the laid-out review with its sheet.
+    ReviewRequest request{ari_, ds_, "", default_recovery_delay_samples};
+    ReviewData data;
+    std::string message;
+    ASSERT_TRUE(load_review(request, data, message)) << message;
+    const ReviewPicture picture = lay_out_review(data);
+    ASSERT_TRUE(picture.sheet.has_value());
+    const QImage png(QString::fromStdString(folder_.file("s1.png")));
+    EXPECT_EQ(png.size(), QSize(static_cast<int>(picture.width), static_cast<int>(picture.height)));
+    EXPECT_EQ(read_bytes(folder_.file("s1.csv")), review_csv(data.leads));
+}
+
+TEST_F(ReviewProgram, PdfIsOneVectorPage) {
+    ASSERT_EQ(run({ari_, "--ds", ds_}), 0) << errors_;
+    const std::string pdf = read_bytes(folder_.file("s1.pdf"));
+    EXPECT_EQ(pdf.substr(0, 5), "%PDF-");
+    EXPECT_NE(pdf.rfind("%%EOF"), std::string::npos);
+    EXPECT_EQ(pdf.find("/Subtype /Image"), std::string::npos);  // drawn, not a picture in a PDF
+    const QString pdfinfo = QStandardPaths::findExecutable(QStringLiteral("pdfinfo"));
+    if (pdfinfo.isEmpty()) GTEST_SKIP() << "pdfinfo is not installed (poppler-utils)";
+    QProcess info;
+    info.start(pdfinfo, {QString::fromStdString(folder_.file("s1.pdf"))});
+    ASSERT_TRUE(info.waitForFinished(-1));
+    const QString report = QString::fromUtf8(info.readAllStandardOutput());
+    EXPECT_EQ(info.exitCode(), 0) << info.readAllStandardError().toStdString();
+    EXPECT_TRUE(report.contains(QRegularExpression(QStringLiteral("Pages:\\s+1\\n"))))
+        << report.toStdString();
+    // 1640 pixels across at 96 an inch: 1230 points.
+    EXPECT_TRUE(report.contains(QRegularExpression(QStringLiteral("Page size:\\s+1230 x "))))
+        << report.toStdString();
+}
+
+TEST_F(ReviewProgram, OutputNameIsTakenWholeWithExtensionsAdded) {
+    ASSERT_EQ(run({ari_, "-o", folder_.file("review.v2")}), 0) << errors_;
+    EXPECT_EQ(files(), (std::vector<std::string>{"review.v2.csv", "review.v2.pdf", "review.v2.png",
+                                                 "s1.ari", "s1.ds"}));
+}
+
+TEST_F(ReviewProgram, RecoveryDelayOptionMovesTheFlag) {
+    // r = 101: J + r − P = 201 is lead 9's RT; lead 2's RT = 200 is a finding then.
+    ASSERT_EQ(run({ari_, "--recovery-delay", "101"}), 0) << errors_;
+    const std::string csv = read_bytes(folder_.file("s1.csv"));
+    EXPECT_NE(csv.find("\n2,40,200,160,\n"), std::string::npos) << csv;
+    EXPECT_NE(csv.find("\n9,40,201,161,no_upstroke\n"), std::string::npos) << csv;
+}
+
+TEST_F(ReviewProgram, LayoutFileIsUsed) {
+    std::string layout;
+    for (int l = 1; l <= 64; ++l)
+        layout +=
+            std::to_string(l) + "," + std::to_string(l % 16) + "," + std::to_string(l / 16) + "\n";
+    write_bytes(folder_.file("array.csv"), layout);
+    ASSERT_EQ(run({ari_, "--layout", folder_.file("array.csv")}), 0) << errors_;
+    const QImage png(QString::fromStdString(folder_.file("s1.png")));
+    EXPECT_FALSE(png.isNull());
+}
+
+TEST_F(ReviewProgram, WrongCommandLinesAreUsageErrors) {
+    const std::vector<std::vector<std::string>> wrong = {
+        {},
+        {ari_, "--ds"},
+        {ari_, "--colour", "x"},
+        {ari_, ari_},
+        {ari_, "--recovery-delay", "abc"},
+        {ari_, "--recovery-delay", "0"},
+    };
+    for (const auto& arguments : wrong) {
+        EXPECT_EQ(run(arguments), 2);
+        EXPECT_NE(errors_.find("usage: mapari-review"), std::string::npos) << errors_;
+    }
+    EXPECT_EQ(run({ari_, "--ds"}), 2);
+    EXPECT_EQ(errors_.substr(0, errors_.find('\n')), "mapari-review: --ds needs a value");
+    EXPECT_EQ(files(), (std::vector<std::string>{"s1.ari", "s1.ds"}));
+}
+
+TEST_F(ReviewProgram, AnOutputNeverReplacesAnInput) {
+    // -o array next to the layout file array.csv would write array.csv over it.
+    const std::string layout = folder_.file("array.csv");
+    std::string rows;
+    for (int l = 1; l <= 64; ++l)
+        rows +=
+            std::to_string(l) + "," + std::to_string(l % 8) + "," + std::to_string(l / 8) + "\n";
+    write_bytes(layout, rows);
+    EXPECT_EQ(run({ari_, "--layout", layout, "-o", folder_.file("array")}), 2);
+    EXPECT_EQ(errors_.substr(0, errors_.find('\n')),
+              "mapari-review: " + folder_.file("array") + ".csv would replace the layout file");
+    EXPECT_EQ(read_bytes(layout), rows);
+    // An .ari file named NAME.csv would be replaced by the default OUT.csv.
+    const std::string odd = folder_.file("s1-copy.csv");
+    write_bytes(odd, review_tests::hand_made_ari_text());
+    EXPECT_EQ(run({odd}), 2);
+    EXPECT_EQ(errors_.substr(0, errors_.find('\n')),
+              "mapari-review: " + folder_.file("s1-copy") + ".csv would replace the .ari file");
+    EXPECT_EQ(read_bytes(odd), review_tests::hand_made_ari_text());
+}
+
+TEST_F(ReviewProgram, HelpIsNoError) {
+    EXPECT_EQ(run({"--help"}), 0);
+    EXPECT_EQ(out_, review_usage);
+}
+
+TEST_F(ReviewProgram, OutputThatCannotBeWrittenIsNamed) {
+    const std::string base = folder_.file("no-such-folder/review");
+    EXPECT_EQ(run({ari_, "-o", base}), 1);
+    EXPECT_EQ(errors_, "mapari-review: cannot write " + base + ".png: No such file or directory\n");
+}
+
+// ---- as a process
+
+struct Outcome {
+    QProcess::ExitStatus status;
+    int code;
+    std::string errors;
+};
+
+Outcome run_program(const QStringList& arguments, bool without_platform = false) {
+    QProcess program;
+    if (without_platform) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        environment.remove(QStringLiteral("DISPLAY"));
+        environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        program.setProcessEnvironment(environment);
+    }
+    program.start(QStringLiteral(MAPARI_REVIEW_PROGRAM), arguments);
+    EXPECT_TRUE(program.waitForFinished(-1));
+    return {program.exitStatus(), program.exitCode(), program.readAllStandardError().toStdString()};
+}
+
+class ReviewProcess : public ReviewProgram {
+  protected:
+    // Runs the program on the files and expects a refusal naming the file and the problem.
+    void expect_refusal(const QStringList& arguments, const std::string& message) {
+        const Outcome outcome = run_program(arguments);
+        EXPECT_EQ(outcome.status, QProcess::NormalExit) << "the program crashed";
+        EXPECT_EQ(outcome.code, 1);
+        EXPECT_NE(outcome.errors.find("mapari-review: " + message + "\n"), std::string::npos)
+            << outcome.errors;
+        for (const char* written : {"s1.png", "s1.pdf", "s1.csv"})
+            EXPECT_FALSE(std::filesystem::exists(folder_.path() / written)) << written;
+    }
+    QString q(const std::string& text) const { return QString::fromStdString(text); }
+};
+
+TEST_F(ReviewProcess, RunsWithoutADisplay) {
+    const Outcome outcome = run_program({q(ari_), "--ds", q(ds_)}, true);
+    EXPECT_EQ(outcome.status, QProcess::NormalExit);
+    EXPECT_EQ(outcome.code, 0) << outcome.errors;
+    EXPECT_TRUE(std::filesystem::exists(folder_.path() / "s1.png"));
+}
+
+TEST_F(ReviewProcess, ShortAriFileIsRefused) {
+    write_bytes(ari_, "150 250 600 20 40.0\n");
+    expect_refusal({q(ari_)}, ari_ +
+                                  ": it ends after 5 of its 132 numbers (the activation time of "
+                                  "lead 2 is missing)");
+}
+
+TEST_F(ReviewProcess, EmptyAriFileIsRefused) {
+    write_bytes(ari_, "");
+    expect_refusal({q(ari_)}, ari_ + ": it holds no numbers; an .ari record holds 132");
+}
+
+TEST_F(ReviewProcess, MalformedAriFileIsRefused) {
+    std::string text = review_tests::hand_made_ari_text();
+    text.replace(text.find("600"), 3, "6#0");
+    write_bytes(ari_, text);
+    expect_refusal({q(ari_)},
+                   ari_ + ": number 3 (the T end) reads \"6#0\", which is not a whole number");
+}
+
+TEST_F(ReviewProcess, BinaryFileIsRefused) {
+    write_bytes(ari_, std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16));
+    expect_refusal({q(ari_)}, ari_ +
+                                  ": number 1 (the reference point P) reads \"\\x89PNG\", which "
+                                  "is not a whole number");
+}
+
+TEST_F(ReviewProcess, MissingAriFileIsRefused) {
+    const std::string missing = folder_.file("s2.ari");
+    expect_refusal({q(missing)}, missing + ": No such file or directory");
+}
+
+TEST_F(ReviewProcess, ShortDsFileIsRefused) {
+    write_bytes(ds_, review_tests::cut_ds_text(1023 * 64));
+    expect_refusal({q(ari_), "--ds", q(ds_)}, ds_ + ": record 1024 holds 0 of its 64 numbers");
+}
+
+TEST_F(ReviewProcess, MalformedDsFileIsRefused) {
+    std::string text = review_tests::indexed_ds_text();
+    text.replace(text.find("1001.000"), 8, "1,001.00");
+    write_bytes(ds_, text);
+    expect_refusal({q(ari_), "--ds", q(ds_)}, ds_ + ": record 1 holds 1 of its 64 numbers");
+}
+
+TEST_F(ReviewProcess, LayoutFaultsAreRefusedWithTheLineNumber) {
+    const std::string layout = folder_.file("array.csv");
+    std::string rows = "lead,x,y\n";
+    for (int l = 1; l <= 64; ++l)
+        rows +=
+            std::to_string(l) + "," + std::to_string(l % 8) + "," + std::to_string(l / 8) + "\n";
+    // Lead 64 left out.
+    write_bytes(layout, rows.substr(0, rows.find("64,")));
+    expect_refusal({q(ari_), "--layout", q(layout)},
+                   layout + ": no line gives lead 64 (the file has 64 lines)");
+    // Lead 12 twice: line 13 and again on line 66.
+    write_bytes(layout, rows + "12,9,9\n");
+    expect_refusal({q(ari_), "--layout", q(layout)},
+                   layout + ": line 66: lead 12 is given again (first on line 13)");
+    // A word where y belongs, on lead 30's line 31.
+    std::string bad = rows;
+    bad.replace(bad.find("\n30,6,3\n"), 8, "\n30,6,y3\n");
+    write_bytes(layout, bad);
+    expect_refusal({q(ari_), "--layout", q(layout)},
+                   layout + ": line 31: \"y3\" is not a number (y)");
+}
+
+}  // namespace
+}  // namespace mapari::review

@@ -1,0 +1,165 @@
+#include "review_command.hpp"
+
+#include <filesystem>
+
+#include "app/command_line.hpp"
+#include "ari/result_files.hpp"
+#include "dialogue/answer_forms.hpp"
+#include "review/review_layout.hpp"
+#include "window/qt/review_painter.hpp"
+
+namespace mapari::review {
+
+const char* const review_usage =
+    "usage: mapari-review NAME.ari [--ds NAME.ds] [--layout LAYOUT.csv] [--recovery-delay R] "
+    "[-o OUT]\n"
+    "  writes OUT.png, OUT.pdf and OUT.csv (OUT defaults to NAME)\n"
+    "  --ds NAME.ds          add the review sheet of the saved beat's 64 traces\n"
+    "  --layout LAYOUT.csv   electrode positions, one line 'lead, x, y' per lead\n"
+    "                        (default: an 8 x 8 grid, lead 1 top left, rows of 8)\n"
+    "  --recovery-delay R    the minimum recovery delay r of the session, in samples\n"
+    "                        (default 100); RT = J + r - P is flagged as a default\n";
+
+namespace {
+
+struct Outputs {
+    std::string png, pdf, csv;
+};
+
+bool take_value(const std::vector<std::string>& arguments, std::size_t& k, std::string& value,
+                std::string& error) {
+    if (k + 1 >= arguments.size() || arguments[k + 1].empty()) {
+        error = arguments[k] + " needs a value";
+        return false;
+    }
+    value = arguments[++k];
+    return true;
+}
+
+bool take_delay(const std::string& text, std::int32_t& delay, std::string& error) {
+    std::optional<std::int32_t> value = read_whole_number(text);
+    if (!value || *value < 1) {
+        error = "--recovery-delay takes a whole number of samples from 1 on, not \"" + text + "\"";
+        return false;
+    }
+    delay = *value;
+    return true;
+}
+
+bool take_option(const std::vector<std::string>& arguments, std::size_t& k, ReviewOptions& options,
+                 std::string& error) {
+    const std::string& word = arguments[k];
+    ReviewRequest& request = options.request;
+    if (word == "--ds") return take_value(arguments, k, request.ds_path, error);
+    if (word == "--layout") return take_value(arguments, k, request.layout_path, error);
+    if (word == "-o") return take_value(arguments, k, options.output_base, error);
+    if (word == "--recovery-delay") {
+        std::string text;
+        return take_value(arguments, k, text, error) &&
+               take_delay(text, request.recovery_delay_samples, error);
+    }
+    if (word.starts_with("-")) {
+        error = "unknown option " + word;
+        return false;
+    }
+    if (!request.ari_path.empty()) {
+        error = "one .ari file at a time (" + request.ari_path + " and " + word + ")";
+        return false;
+    }
+    request.ari_path = word;
+    return true;
+}
+
+bool write_output(const std::string& path, const QByteArray& bytes, std::ostream& out,
+                  std::ostream& errors) {
+    std::string reason = "the picture could not be made";
+    if (!bytes.isEmpty() && write_file_safely(path, bytes.toStdString(), reason)) {
+        out << "wrote " << path << '\n';
+        return true;
+    }
+    errors << "mapari-review: cannot write " << path << ": " << reason << '\n';
+    return false;
+}
+
+void write_summary(const ReviewData& data, std::ostream& out) {
+    int no_downstroke = 0, no_upstroke = 0;
+    for (const LeadValues& lead : data.leads) {
+        no_downstroke += lead.no_downstroke ? 1 : 0;
+        no_upstroke += lead.no_upstroke ? 1 : 0;
+    }
+    out << data.title << ": " << no_downstroke << " of 64 leads without a downstroke (AT = 0), "
+        << no_upstroke
+        << " without an upstroke (RT = J + r - P, r = " << data.recovery_delay_samples << ")\n";
+}
+
+// The input an output would replace ("the layout file"), or empty when none:
+// -o next to a layout file of the same stem would write OUT.csv over it.
+std::string replaced_input(const ReviewOptions& options) {
+    const ReviewRequest& request = options.request;
+    const std::pair<const std::string*, const char*> inputs[] = {
+        {&request.ari_path, "the .ari file"},
+        {&request.ds_path, "the .ds file"},
+        {&request.layout_path, "the layout file"}};
+    std::error_code ignored;
+    for (const char* extension : {".png", ".pdf", ".csv"}) {
+        const auto output =
+            std::filesystem::weakly_canonical(options.output_base + extension, ignored);
+        for (const auto& [path, name] : inputs)
+            if (!path->empty() && std::filesystem::weakly_canonical(*path, ignored) == output)
+                return options.output_base + extension + " would replace " + name;
+    }
+    return {};
+}
+
+}  // namespace
+
+std::optional<ReviewOptions> parse_review_arguments(const std::vector<std::string>& arguments,
+                                                    std::string& error) {
+    ReviewOptions options;
+    for (std::size_t k = 0; k < arguments.size(); ++k) {
+        if (arguments[k] == "--help" || arguments[k] == "-h") {
+            options.help = true;
+            return options;
+        }
+        if (!take_option(arguments, k, options, error)) return std::nullopt;
+    }
+    if (options.request.ari_path.empty()) {
+        error = "name the .ari file to review";
+        return std::nullopt;
+    }
+    if (options.output_base.empty())
+        options.output_base =
+            std::filesystem::path(options.request.ari_path).replace_extension().string();
+    if (error = replaced_input(options); !error.empty()) return std::nullopt;
+    return options;
+}
+
+int run_review(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& errors) {
+    std::string error;
+    std::optional<ReviewOptions> options = parse_review_arguments(arguments, error);
+    if (!options) {
+        errors << "mapari-review: " << error << '\n' << review_usage;
+        return exit_usage;
+    }
+    if (options->help) {
+        out << review_usage;
+        return exit_normal;
+    }
+    ReviewData data;
+    if (!load_review(options->request, data, error)) {
+        errors << "mapari-review: " << error << '\n';
+        return exit_failure;
+    }
+    const ReviewPicture picture = lay_out_review(data);
+    const std::string& base = options->output_base;
+    // Each file is made whole in memory and written through a temporary name.
+    const bool written =
+        write_output(base + ".png", qt::review_png(picture), out, errors) &&
+        write_output(base + ".pdf", qt::review_pdf(picture), out, errors) &&
+        write_output(base + ".csv", QByteArray::fromStdString(review_csv(data.leads)), out, errors);
+    if (!written) return exit_failure;
+    write_summary(data, out);
+    return exit_normal;
+}
+
+}  // namespace mapari::review

@@ -1,0 +1,37 @@
+// mapari-review: the review of one session's results as pictures and a table.
+//
+//   mapari-review NAME.ari [--ds NAME.ds] [--layout LAYOUT.csv]
+//                 [--recovery-delay R] [-o OUT]
+//
+// writes OUT.png and OUT.pdf (the three maps and, with --ds, the review
+// sheet) and OUT.csv (lead, AT_ms, RT_ms, ARI_ms, flags). OUT defaults to the
+// .ari path without its extension. Exit codes: 0 done, 1 a file that cannot
+// be read, used or written (the message names it), 2 a wrong command line.
+#pragma once
+
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "review/review_input.hpp"
+
+namespace mapari::review {
+
+extern const char* const review_usage;
+
+struct ReviewOptions {
+    ReviewRequest request;
+    std::string output_base;  // OUT, to which .png, .pdf and .csv are added
+    bool help = false;
+};
+
+// The options of the command line (without the program name); nothing, with
+// the reason, when they are wrong.
+std::optional<ReviewOptions> parse_review_arguments(const std::vector<std::string>& arguments,
+                                                    std::string& error);
+
+// The whole program. Needs a QGuiApplication for the painting.
+int run_review(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& errors);
+
+}  // namespace mapari::review
