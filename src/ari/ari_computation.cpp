@@ -7,7 +7,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <sstream>
 
 #include "ari/result_files.hpp"
 #include "dialogue/answer_forms.hpp"
@@ -53,9 +52,16 @@ bool read_whole_file(const std::string& host_file, std::string& text, std::strin
         reason = std::strerror(errno);
         return false;
     }
-    std::ostringstream content;
-    content << file.rdbuf();
-    text = content.str();
+    // Read in one piece into a string of the file's size: the .ds is about a megabyte.
+    file.seekg(0, std::ios::end);
+    const std::streamoff size = file.tellg();
+    file.seekg(0, std::ios::beg);
+    text.assign(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
+    file.read(text.data(), static_cast<std::streamsize>(text.size()));
+    if (file.gcount() != static_cast<std::streamsize>(text.size())) {
+        reason = "the file could not be read to its end";
+        return false;
+    }
     return true;
 }
 

@@ -99,6 +99,8 @@ TextField<32> result_path(std::string_view stem, std::string_view extension) {
 
 std::string ds_file_text(const Beat& beat) {
     FreeFormWriter writer;
+    constexpr std::size_t lines_per_record = (lead_count + values_per_line - 1) / values_per_line;
+    writer.reserve(averaged_rows * (lead_count * free_real_width + lines_per_record));
     for (int k = 1; k <= averaged_rows; ++k) {
         for (int l = 1; l <= lead_count; ++l) writer.add(beat.averaged(k, l));
         writer.end_record();

@@ -30,6 +30,8 @@ inline constexpr int values_per_line = 5;
 // record begins on a new line.
 class FreeFormWriter {
   public:
+    // Room for the given number of characters, so a large file is built without copies.
+    void reserve(std::size_t characters) { text_.reserve(characters); }
     void add(std::int32_t value);
     void add(float value);
     // Ends the record in hand: the next value begins a new line.
