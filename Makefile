@@ -41,8 +41,8 @@ fuzz: build-fuzz
 
 # A short, repeatable search for `make test`: a fixed seed and a fixed number
 # of runs per target (about ten seconds each), two targets at a time.
-FUZZ_SMOKE_RUNS := fuzz_session:250 fuzz_recording:250 fuzz_result_files:2000 \
-                   fuzz_answer_forms:400000 fuzz_script:400000
+FUZZ_SMOKE_RUNS := fuzz_session:200 fuzz_recording:200 fuzz_result_files:1500 \
+                   fuzz_answer_forms:300000 fuzz_script:300000
 fuzz-smoke: build-fuzz
 	@./fuzz/smoke.sh $(FUZZ_BUILD) $(JOBS) $(FUZZ_SMOKE_RUNS)
 

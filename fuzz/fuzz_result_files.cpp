@@ -1,10 +1,10 @@
 // Result files as the ARI computation reads them back: any text as a .ds file
 // and as a .se record, then the limit check. The first six bytes are the
-// settings h, a and r (16 bits each); the seventh says whether the text is
-// also repeated until it holds a whole beat's numbers, so the readers get
-// past the first record. When both files read and no limit is broken, the
-// activation and recovery search runs on one lead: the limits must keep it
-// inside the beat.
+// settings h, a and r (16 bits each). The seventh chooses the lead searched,
+// and its lowest bit makes the .ds text the rest of the input repeated until
+// it holds a whole beat's numbers, so the reader gets past the first record.
+// When both files read and no limit is broken, the activation and recovery
+// search runs on that lead: the limits must keep it inside the beat.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
