@@ -2,6 +2,7 @@
 // noiseless waveform, the beats as the analysis finds them, and the command
 // line with its failure paths.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -320,7 +321,8 @@ class SynthCommand : public testing::Test {
     void SetUp() override {
         directory_ = std::filesystem::temp_directory_path() /
                      ("mapari_synth_" +
-                      std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
+                      std::string(testing::UnitTest::GetInstance()->current_test_info()->name()) +
+                      "_" + std::to_string(::getpid()));
         std::filesystem::remove_all(directory_);
         std::filesystem::create_directories(directory_);
     }
