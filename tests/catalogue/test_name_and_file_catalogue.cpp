@@ -1,0 +1,1 @@
+#include "catalogue_support.hpp"
