@@ -7,7 +7,7 @@ packages=(
     clang libclang-rt-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     qt6-base-dev fonts-ipafont-gothic
-    poppler-utils
+    poppler-utils valgrind
 )
 missing=()
 for p in "${packages[@]}"; do
