@@ -33,7 +33,7 @@ std::optional<ScriptEvent> parse_click(const std::vector<std::string_view>& word
     }
     if ((words.size() > 1 && !parse_pixel(words[1], event.column)) ||
         (words.size() > 2 && !parse_pixel(words[2], event.row))) {
-        error = "a click position must be whole pixel numbers";
+        error = "a click position must be whole pixel numbers from -32768 to 32767";
         return std::nullopt;
     }
     return event;
