@@ -34,7 +34,7 @@ enum Event : std::size_t {
     variable_part,     // "01"
     display_second,    // "0"
     view_select,       // "s"
-    selection_click,   // column 173: the beat at sample 1153
+    selection_click,   // column 173: sample 1153, nearest the beat at 1151
     selection_ok,      // "y"
     correction_back,   // "x"
     view_average,      // "b"
