@@ -21,7 +21,7 @@ std::string save_name_problem(std::string_view stem) {
     std::string unsafe = unsafe_name_reason(stem);
     if (!unsafe.empty()) return unsafe;
     if (stem.size() > longest_save_stem)
-        return "it is longer than " + std::to_string(longest_save_stem) + " characters";
+        return "it is longer than " + std::to_string(longest_save_stem) + " bytes";
     return {};
 }
 
