@@ -1,5 +1,7 @@
 #include "review_support.hpp"
 
+#include <gtest/gtest.h>
+
 #include <cstdio>
 #include <fstream>
 #include <random>
@@ -38,6 +40,16 @@ std::string hand_made_ari_text() {
     values.insert(values.end(), at.begin(), at.end());
     values.insert(values.end(), rt.begin(), rt.end());
     return five_a_line(values);
+}
+
+review::ReviewData hand_made_review() {
+    review::ReviewData data;
+    data.title = "s1.ari";
+    std::string reason;
+    EXPECT_TRUE(review::parse_ari_text(hand_made_ari_text(), data.record, reason)) << reason;
+    data.leads = review::lead_values(data.record, review::default_recovery_delay_samples);
+    data.layout = review::grid_layout();
+    return data;
 }
 
 std::string indexed_ds_text() {

@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <string>
 
+#include "review/review_input.hpp"
+
 namespace mapari::review_tests {
 
 // P = 150, J = 250, E = 600, h = 20; with r = 100 the default RT is
@@ -17,6 +19,9 @@ namespace mapari::review_tests {
 //   lead 64  AT = 61, RT = 199
 // written as the program writes it, five values a line.
 std::string hand_made_ari_text();
+// The hand-made record read, its lead values with the default r, on the grid;
+// no beat.
+review::ReviewData hand_made_review();
 
 // A .ds text of 1024 records of 64 values; value (sample k, lead l) =
 // k + 1000 · l, so that a value tells where it was read from.

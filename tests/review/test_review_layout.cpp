@@ -11,16 +11,7 @@
 namespace mapari::review {
 namespace {
 
-// The hand-made record (see review_support.hpp) on the grid.
-ReviewData hand_made_review() {
-    ReviewData data;
-    data.title = "s1.ari";
-    std::string reason;
-    EXPECT_TRUE(parse_ari_text(review_tests::hand_made_ari_text(), data.record, reason));
-    data.leads = lead_values(data.record, default_recovery_delay_samples);
-    data.layout = grid_layout();
-    return data;
-}
+using review_tests::hand_made_review;
 
 // A beat whose lead l is flat at l, with a step at sample 400: of 100 in
 // lead 1, of 50 in every other lead.

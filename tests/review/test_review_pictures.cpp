@@ -12,13 +12,9 @@
 namespace mapari::review {
 namespace {
 
-ReviewData hand_made_review() {
-    ReviewData data;
-    data.title = "s1.ari";
-    std::string reason;
-    EXPECT_TRUE(parse_ari_text(review_tests::hand_made_ari_text(), data.record, reason));
-    data.leads = lead_values(data.record, default_recovery_delay_samples);
-    data.layout = grid_layout();
+// The hand-made record with a saved beat: every lead k % 50 at sample k.
+ReviewData hand_made_review_with_beat() {
+    ReviewData data = review_tests::hand_made_review();
     BeatTraces beat;
     for (int l = 1; l <= lead_count; ++l)
         for (int k = 1; k <= averaged_rows; ++k) beat.values.push_back(k % 50);
@@ -28,7 +24,7 @@ ReviewData hand_made_review() {
 
 class ReviewPictures : public ::testing::Test {
   protected:
-    ReviewPicture picture_ = lay_out_review(hand_made_review());
+    ReviewPicture picture_ = lay_out_review(hand_made_review_with_beat());
     QImage image_ = qt::render_review_image(picture_);
 
     // The colours in the lower right quarter of a box, an edge of 3 pixels left out
