@@ -1,12 +1,9 @@
 #include "ari/ari_computation.hpp"
 
 #include <cctype>
-#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
-#include <cstring>
-#include <fstream>
 
 #include "ari/result_files.hpp"
 #include "dialogue/answer_forms.hpp"
@@ -46,32 +43,13 @@ void ask_ari_settings(Store& store, Runtime& runtime) {
         ask_integer_field(runtime, Channel::text, " enter minimum rt after j (1-200):", 4);
 }
 
-bool read_whole_file(const std::string& host_file, std::string& text, std::string& reason) {
-    std::ifstream file(host_file, std::ios::binary);
-    if (!file) {
-        reason = std::strerror(errno);
-        return false;
-    }
-    // Read in one piece into a string of the file's size: the .ds is about a megabyte.
-    file.seekg(0, std::ios::end);
-    const std::streamoff size = file.tellg();
-    file.seekg(0, std::ios::beg);
-    text.assign(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
-    file.read(text.data(), static_cast<std::streamsize>(text.size()));
-    if (file.gcount() != static_cast<std::streamsize>(text.size())) {
-        reason = "the file could not be read to its end";
-        return false;
-    }
-    return true;
-}
-
 // Reads one result file back and parses it; on failure says which file and why.
 using ResultParser = bool (*)(const std::string&, AriWork&, std::string&);
 bool read_result(Store& store, Runtime& runtime, const std::string& label,
                  const TextField<32>& path, ResultParser parse) {
     runtime.write_line(Channel::text, label);
     std::string text, reason;
-    if (read_whole_file(host_path(store, path.stem()), text, reason) &&
+    if (read_text_file(host_path(store, path.stem()), text, reason) &&
         parse(text, store.ari, reason))
         return true;
     runtime.write_line(Channel::trace, "Cannot read " + std::string(path.stem()) + ": " + reason +

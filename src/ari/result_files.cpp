@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 
 #include "ari/ari_computation.hpp"
 #include "dialogue/answer_forms.hpp"
@@ -139,6 +141,30 @@ bool write_file_safely(const std::string& host_file, const std::string& text, st
     reason = std::strerror(written ? errno : write_error);
     std::remove(temporary.c_str());
     return false;
+}
+
+bool read_text_file(const std::string& host_file, std::string& text, std::string& reason) {
+    std::error_code status;
+    if (std::filesystem::is_directory(host_file, status)) {
+        reason = "it is a folder, not a file";
+        return false;
+    }
+    std::ifstream file(host_file, std::ios::binary);
+    if (!file) {
+        reason = std::strerror(errno);
+        return false;
+    }
+    // One string of the file's size, filled by one read: a .ds is about a megabyte.
+    file.seekg(0, std::ios::end);
+    const std::streamoff size = file.tellg();
+    file.seekg(0, std::ios::beg);
+    text.assign(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
+    file.read(text.data(), static_cast<std::streamsize>(text.size()));
+    if (file.gcount() != static_cast<std::streamsize>(text.size())) {
+        reason = "it cannot be read to the end";
+        return false;
+    }
+    return true;
 }
 
 void save_results(Store& store, Runtime& runtime) {

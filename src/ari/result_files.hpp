@@ -57,6 +57,10 @@ std::string se_file_text(const Beat& beat);
 // false with the reason, and the file as it was.
 bool write_file_safely(const std::string& host_file, const std::string& text, std::string& reason);
 
+// The whole content of a file, read in one piece; false with the reason ("No
+// such file or directory", "it is a folder, not a file") when it cannot be read.
+bool read_text_file(const std::string& host_file, std::string& text, std::string& reason);
+
 // The correction menu's "d": asks the save name and writes the result files.
 void save_results(Store& store, Runtime& runtime);
 

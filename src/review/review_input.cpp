@@ -1,13 +1,10 @@
 #include "review/review_input.hpp"
 
-#include <cerrno>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <memory>
-#include <sstream>
 
 #include "ari/ari_computation.hpp"
+#include "ari/result_files.hpp"
 
 namespace mapari::review {
 namespace {
@@ -33,27 +30,6 @@ bool load_file(const std::string& path, std::string& message, Parse parse) {
 }
 
 }  // namespace
-
-bool read_text_file(const std::string& path, std::string& text, std::string& reason) {
-    std::error_code status;
-    if (std::filesystem::is_directory(path, status)) {
-        reason = "it is a folder, not a file";
-        return false;
-    }
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        reason = std::strerror(errno);
-        return false;
-    }
-    std::ostringstream content;
-    content << file.rdbuf();
-    text = content.str();
-    if (file.bad()) {
-        reason = "it cannot be read to the end";
-        return false;
-    }
-    return true;
-}
 
 bool load_review(const ReviewRequest& request, ReviewData& data, std::string& message) {
     data.title = std::filesystem::path(request.ari_path).filename().string();

@@ -41,10 +41,6 @@ struct ReviewData {
     std::int32_t recovery_delay_samples = default_recovery_delay_samples;
 };
 
-// The whole content of a file; false with the reason ("No such file or
-// directory", "it is a folder") when it cannot be read.
-bool read_text_file(const std::string& path, std::string& text, std::string& reason);
-
 // Reads every file the request names; false with "PATH: reason" for the
 // first that cannot be used.
 bool load_review(const ReviewRequest& request, ReviewData& data, std::string& message);
