@@ -15,6 +15,7 @@
 
 #include "catalogue_support.hpp"
 #include "dialogue/free_form.hpp"
+#include "dialogue_texts.hpp"
 #include "display/plot.hpp"
 
 namespace mapari::catalogue {
@@ -23,24 +24,13 @@ namespace {
 using sessions::padded_path;
 using sessions::read_bytes;
 using sessions::SyntheticRecording;
+using namespace sessions::texts;
 
 // ---- the program's own texts ----
 
-const std::string kLeadsOk = "表示する誘導はこれでいいですか？ y or n  (1/0)";
-const std::string kFirstLead = "enter first_lead  :";
-const std::string kSecondLead = "enter second_lead  :";
-const std::string kThirdLead = "enter third_lead  :";
-const std::string kCoefficientOk = "波形認識係数0.99でいいですか? y or n  (1/0)";
-const std::string kCoefficientAsk = "係数を入れてください (0.0 - 1.0)  :";
-const std::string kAriSwitch = "ari ファイルを同時作成しますか？、 yes or no (1/0)  :";
-const std::string kAriDefaults = " yes or no (1/0)  :";
-const std::string kVariable = "fileの可変部分をいれてください。(xxx.dat):";
-const std::string kSecond = "記録開始から何秒の時点を表示しますか？(0-28) :";
 const std::string kSmoothing = "number of smoothing :";
 const std::string kStimulusDelay = " time to act after stim:";
 const std::string kRecoveryDelay = " enter minimum rt after j (1-200):";
-const std::string kMoreData = "この続きのデータを処理しますか？　(1/0)  :";
-const std::string kOtherSeries = "別のデータシリーズを処理しますか？ (1/0)  :";
 const std::string kSaveName = "保存ファイル名を入れてください。：";
 
 constexpr const char* kWholeNumber = "a whole number";
@@ -127,8 +117,8 @@ TEST_F(CatalogueTest, LettersAtEveryNumericQuestionAreRefusedAndTheQuestionAsked
         {third_lead, kThirdLead, kWholeNumber, false},
         {coefficient_ok, kCoefficientOk, kWholeNumber, true},
         {coefficient, kCoefficientAsk, kNumber, false},
-        {ari_switch, kAriSwitch, kWholeNumber, true},
-        {ari_defaults, kAriDefaults, kWholeNumber, true},
+        {ari_switch, kAri, kWholeNumber, true},
+        {ari_defaults, kYesNo, kWholeNumber, true},
         {display_second, kSecond, kWholeNumber, false},
         {smoothing_points, kSmoothing, kWholeNumber, false},
         {stimulus_delay, kStimulusDelay, kWholeNumber, false},

@@ -22,15 +22,14 @@
 
 #include "app/session.hpp"
 #include "catalogue_support.hpp"
+#include "dialogue_texts.hpp"
 
 namespace mapari::catalogue {
 namespace {
 
 namespace fs = std::filesystem;
+namespace texts = sessions::texts;
 
-const std::string common_prompt = "fileの共通部分をいれてください  :";
-const std::string variable_prompt = "fileの可変部分をいれてください。(xxx.dat):";
-const std::string second_prompt = "記録開始から何秒の時点を表示しますか？(0-28) :";
 const std::string save_prompt = "Unit 12| 保存ファイル名を入れてください。：";
 const std::string correction_menu =
     "Unit 12| 保存処理(d), 区分点(s),一点補正(z),二点補正(t),戻る(x)";
@@ -393,12 +392,12 @@ const std::vector<Trial> variable_part_trials = {
 };
 
 std::vector<Block> variable_part_blocks() {
-    std::vector<Block> blocks = refusal_blocks(variable_part_refusals, variable_prompt);
+    std::vector<Block> blocks = refusal_blocks(variable_part_refusals, texts::kVariable);
     for (const Trial& trial : variable_part_trials)
         blocks.push_back({trial.label,
                           {trial.typed, "0"},
-                          {text_echo(trial.typed), second_prompt, text_echo("0"),
-                           cannot_open(trial.path), variable_prompt}});
+                          {text_echo(trial.typed), texts::kSecond, text_echo("0"),
+                           cannot_open(trial.path), texts::kVariable}});
     return blocks;
 }
 
@@ -459,12 +458,12 @@ void NameAndFileCatalogue::expect_common_part_tried(const Trial& trial) {
     EXPECT_EQ(result.exit_code, 3);
     EXPECT_EQ(result.errors,
               "mapari: the script ended while the program waited for an answer to \"" +
-                  variable_prompt + "\"\n");
-    EXPECT_EQ(
-        result.transcript,
-        sessions::concat({slice(good_transcript_, 0, echo_line(good_transcript_, common_part)),
-                          {text_echo(trial.typed), variable_prompt, text_echo("01"), second_prompt,
-                           text_echo("0"), cannot_open(trial.path), variable_prompt}}));
+                  texts::kVariable + "\"\n");
+    EXPECT_EQ(result.transcript,
+              sessions::concat(
+                  {slice(good_transcript_, 0, echo_line(good_transcript_, common_part)),
+                   {text_echo(trial.typed), texts::kVariable, text_echo("01"), texts::kSecond,
+                    text_echo("0"), cannot_open(trial.path), texts::kVariable}}));
     expect_folder_holds(data_dir_, {{"demo01.dat", recording()}});
     EXPECT_EQ(fort12(), "<missing>");
 }
@@ -472,7 +471,7 @@ void NameAndFileCatalogue::expect_common_part_tried(const Trial& trial) {
 TEST_F(NameAndFileCatalogue, BadNamesAreAskedAgainOrTriedAsCutAndLeaveNoFile) {
     play_good_session();
     const std::vector<Insertion> chains[] = {
-        {{common_part, refusal_blocks(common_part_refusals, common_prompt)}},
+        {{common_part, refusal_blocks(common_part_refusals, texts::kCommon)}},
         {{variable_part, variable_part_blocks()}},
         {{save_name, save_name_blocks()}},
     };
@@ -510,12 +509,13 @@ Block recording_refused(const char* label, const std::string& variable_part,
                         const std::string& message) {
     return {label,
             {variable_part, "0"},
-            {text_echo(variable_part), second_prompt, text_echo("0"), message, variable_prompt}};
+            {text_echo(variable_part), texts::kSecond, text_echo("0"), message, texts::kVariable}};
 }
 
 Block second_refused_block(const char* label, const std::string& typed, int last_second,
                            int frames) {
-    return {label, {typed}, {text_echo(typed), second_refused(last_second, frames), second_prompt}};
+    return {
+        label, {typed}, {text_echo(typed), second_refused(last_second, frames), texts::kSecond}};
 }
 
 TEST_F(NameAndFileCatalogue, UnreadableRecordingsAndSecondsPastTheFileLeaveTheFolderAsItWas) {

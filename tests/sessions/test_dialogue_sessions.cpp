@@ -9,33 +9,16 @@
 #include <string>
 
 #include "dialogue/free_form.hpp"
+#include "dialogue_texts.hpp"
 #include "display/plot.hpp"
 #include "session_fixture.hpp"
 
 namespace mapari::sessions {
 namespace {
 
-// ---- the program's own texts ----
+using namespace texts;
 
-const std::string kRule(55, '+');
-const std::string kLeadsShown = "表示する誘導は13, 23, 37です。";
-const std::string kLeadsOk = "表示する誘導はこれでいいですか？ y or n  (1/0)";
-const std::string kFirstLead = "enter first_lead  :";
-const std::string kSecondLead = "enter second_lead  :";
-const std::string kThirdLead = "enter third_lead  :";
-const std::string kCoefficientOk = "波形認識係数0.99でいいですか? y or n  (1/0)";
-const std::string kCoefficientAsk = "係数を入れてください (0.0 - 1.0)  :";
-const std::string kAri = "ari ファイルを同時作成しますか？、 yes or no (1/0)  :";
-const std::string kDefaults = "設定は平滑化T波20点、QRS７点、J後不応期100msecでいいですか？ ";
-const std::string kYesNo = " yes or no (1/0)  :";
-const std::string kLater = "設定はあとで入力します。";
-const std::string kBegin = "では、解析する　　";
-const std::string kCommon = "fileの共通部分をいれてください  :";
-const std::string kVariable = "fileの可変部分をいれてください。(xxx.dat):";
-const std::string kSecond = "記録開始から何秒の時点を表示しますか？(0-28) :";
-const std::string kViewMenu = "Unit 12| 波形選択(s), 加算平均(b),波形削除(d), 戻る(o), 終了(x)";
-const std::string kMoreData = "この続きのデータを処理しますか？　(1/0)  :";
-const std::string kOtherSeries = "別のデータシリーズを処理しますか？ (1/0)  :";
+// ---- the program's own texts ----
 
 const Lines kDefaultSettingsScript = {"1", "1", "1", "1"};
 
