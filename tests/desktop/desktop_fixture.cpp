@@ -1,22 +1,13 @@
 #include "desktop_fixture.hpp"
 
-#include <unistd.h>
-
 #include <QSettings>
 #include <QTest>
 #include <fstream>
-#include <iterator>
 
 #include "tools/synth_model.hpp"
 #include "window/qt/surface_mapping.hpp"
 
 namespace mapari::desktop_tests {
-
-std::string read_bytes(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) return "<missing>";
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 void write_recording(const std::filesystem::path& file, int seconds) {
     synth::SynthSettings settings;
@@ -28,15 +19,10 @@ void write_recording(const std::filesystem::path& file, int seconds) {
 }
 
 void DesktopTest::SetUp() {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    root_ = std::filesystem::temp_directory_path() /
-            ("mapari-desktop-" + std::string(info->test_suite_name()) + "-" + info->name() + "-" +
-             std::to_string(::getpid()));
-    std::filesystem::remove_all(root_);
-    data_dir_ = root_ / "data";
-    work_dir_ = root_ / "work";
-    std::filesystem::create_directories(data_dir_);
-    std::filesystem::create_directories(work_dir_);
+    const test_folders::TestFolders folders = test_folders::fresh_test_folders("mapari-desktop");
+    root_ = folders.root;
+    data_dir_ = folders.data;
+    work_dir_ = folders.work;
     // Each test starts from the program's defaults, not from what an earlier one remembered.
     QSettings().clear();
 }

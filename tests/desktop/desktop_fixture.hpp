@@ -12,13 +12,14 @@
 #include <memory>
 #include <string>
 
+#include "../sessions/test_folders.hpp"
 #include "window/qt/desktop_program.hpp"
 
 namespace mapari::desktop_tests {
 
 inline constexpr int wait_milliseconds = 20000;
 
-std::string read_bytes(const std::filesystem::path& file);
+using test_folders::read_bytes;
 // Writes a synthetic paced recording of `seconds` seconds (4 or 32).
 void write_recording(const std::filesystem::path& file, int seconds);
 

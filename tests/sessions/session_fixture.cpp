@@ -1,11 +1,8 @@
 #include "session_fixture.hpp"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cmath>
 #include <fstream>
-#include <iterator>
 #include <sstream>
 
 #include "app/session.hpp"
@@ -98,22 +95,11 @@ Lines concat(std::initializer_list<Lines> blocks) {
     return all;
 }
 
-std::string read_bytes(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) return "<missing>";
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 void SessionTest::SetUp() {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    root_ = std::filesystem::temp_directory_path() /
-            ("mapari-session-" + std::string(info->test_suite_name()) + "-" + info->name() + "-" +
-             std::to_string(::getpid()));
-    std::filesystem::remove_all(root_);
-    data_dir_ = root_ / "data";
-    work_dir_ = root_ / "work";
-    std::filesystem::create_directories(data_dir_);
-    std::filesystem::create_directories(work_dir_);
+    const test_folders::TestFolders folders = test_folders::fresh_test_folders("mapari-session");
+    root_ = folders.root;
+    data_dir_ = folders.data;
+    work_dir_ = folders.work;
     session_data_dir_ = data_dir_;
 }
 

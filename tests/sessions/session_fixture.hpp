@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "test_folders.hpp"
 #include "window/window_model.hpp"
 
 namespace mapari::sessions {
@@ -88,6 +89,6 @@ class SessionTest : public ::testing::Test {
     std::filesystem::path session_data_dir_;
 };
 
-std::string read_bytes(const std::filesystem::path& file);
+using test_folders::read_bytes;
 
 }  // namespace mapari::sessions
