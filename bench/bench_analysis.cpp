@@ -8,7 +8,7 @@
 
 #include "beats/averaging.hpp"
 #include "beats/selection.hpp"
-#include "display/trace_display.hpp"
+#include "phases/trace_drawing.hpp"
 #include "recording/recording.hpp"
 #include "tools/synth_model.hpp"
 #include "window/headless_runtime.hpp"

@@ -13,7 +13,7 @@
 #include <string>
 
 #include "ari/ari_computation.hpp"
-#include "ari/result_files.hpp"
+#include "formats/result_files.hpp"
 #include "tools/synth_model.hpp"
 #include "window/headless_runtime.hpp"
 

@@ -1,14 +1,10 @@
 #include "tools/synth_command.hpp"
 
-#include <cerrno>
 #include <charconv>
-#include <cstdio>
-#include <cstring>
-#include <filesystem>
 #include <optional>
 #include <string_view>
-#include <system_error>
 
+#include "formats/files.hpp"
 #include "tools/synth_model.hpp"
 
 namespace mapari::synth {
@@ -107,56 +103,12 @@ ParsedCommand parse_command(const std::vector<std::string>& arguments) {
     return parsed;
 }
 
-std::string temporary_path(const std::string& path) {
-    return path + ".tmp";
-}
-
-// Writes bytes to path; returns "" or the reason it failed, and then leaves
-// no file behind.
-std::string write_whole_file(const std::string& path, const std::string& bytes) {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr) return std::strerror(errno);
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    const int write_errno = errno;
-    const bool closed = std::fclose(file) == 0;
-    if (written && closed) return {};
-    const std::string reason = std::strerror(written ? errno : write_errno);
-    std::error_code ignored;
-    std::filesystem::remove(path, ignored);
-    return reason;
-}
-
-struct OutputFile {
-    std::string path;
-    std::string bytes;
-};
-
-// Removes the temporary files of files[first] to files[last - 1].
-void remove_temporaries(const std::vector<OutputFile>& files, std::size_t first, std::size_t last) {
-    std::error_code ignored;
-    for (std::size_t i = first; i < last; ++i)
-        std::filesystem::remove(temporary_path(files[i].path), ignored);
-}
-
-// Writes every file under its temporary name first and renames them into
-// place only when all are complete.
-int write_outputs(const std::vector<OutputFile>& files, std::ostream& err) {
-    for (std::size_t i = 0; i < files.size(); ++i) {
-        const std::string reason = write_whole_file(temporary_path(files[i].path), files[i].bytes);
-        if (reason.empty()) continue;
-        err << "mapari-synth: cannot write " << files[i].path << ": " << reason << '\n';
-        remove_temporaries(files, 0, i);
-        return exit_io_error;
-    }
-    for (std::size_t i = 0; i < files.size(); ++i) {
-        std::error_code error;
-        std::filesystem::rename(temporary_path(files[i].path), files[i].path, error);
-        if (!error) continue;
-        err << "mapari-synth: cannot write " << files[i].path << ": " << error.message() << '\n';
-        remove_temporaries(files, i, files.size());
-        return exit_io_error;
-    }
-    return exit_done;
+// Writes every file, or none of them.
+int write_outputs(const std::vector<FileContent>& files, std::ostream& err) {
+    std::string failed_path, reason;
+    if (write_files_atomically(files, failed_path, reason)) return exit_normal;
+    err << "mapari-synth: cannot write " << failed_path << ": " << reason << '\n';
+    return exit_failure;
 }
 
 }  // namespace
@@ -165,14 +117,14 @@ int run_command(const std::vector<std::string>& arguments, std::ostream& out, st
     const ParsedCommand parsed = parse_command(arguments);
     if (parsed.options.help) {
         out << usage_text;
-        return exit_done;
+        return exit_normal;
     }
     if (!parsed.error.empty()) {
         err << "mapari-synth: " << parsed.error << " (see --help)\n";
         return exit_usage;
     }
     const SynthModel model = make_model(parsed.options.settings);
-    std::vector<OutputFile> files{
+    std::vector<FileContent> files{
         {parsed.options.out_path, encode_recording(render_samples(model))}};
     if (!parsed.options.truth_path.empty())
         files.push_back({parsed.options.truth_path, truth_json(model)});

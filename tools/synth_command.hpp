@@ -12,11 +12,9 @@
 #include <string>
 #include <vector>
 
-namespace mapari::synth {
+#include "window/exit_codes.hpp"
 
-inline constexpr int exit_done = 0;
-inline constexpr int exit_io_error = 1;
-inline constexpr int exit_usage = 2;
+namespace mapari::synth {
 
 // Runs the tool on its arguments (the program name not included). The usage
 // text goes to out; each error is one line on err.

@@ -5,11 +5,9 @@
 #include <string>
 #include <vector>
 
-namespace mapari {
+#include "window/exit_codes.hpp"
 
-inline constexpr int exit_normal = 0;
-inline constexpr int exit_failure = 1;
-inline constexpr int exit_usage = 2;
+namespace mapari {
 
 struct Options {
     enum class Mode { desktop, script, demo, help, version };

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "formats/files.hpp"
 #include "tools/synth_model.hpp"
 
 namespace mapari {
@@ -17,19 +18,10 @@ const int shown_leads[] = {1, 13, 23, 37, 64};
 
 bool write_file(const std::filesystem::path& path, const std::string& content,
                 std::ostream& errors) {
-    std::filesystem::path temporary = path;
-    temporary += ".part";
-    std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
-    file.write(content.data(), static_cast<std::streamsize>(content.size()));
-    file.close();
-    std::error_code error;
-    if (file) std::filesystem::rename(temporary, path, error);
-    if (!file || error) {
-        errors << "mapari: cannot write " << path.string() << '\n';
-        std::filesystem::remove(temporary, error);
-        return false;
-    }
-    return true;
+    std::string reason;
+    if (write_file_atomically(path.string(), content, reason)) return true;
+    errors << "mapari: cannot write " << path.string() << ": " << reason << '\n';
+    return false;
 }
 
 // The value after a label on the first transcript line that starts with it, or -1.

@@ -9,7 +9,6 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <string>
 
@@ -19,18 +18,6 @@
 namespace {
 
 constexpr const char* window_program_name = "mapari-window";
-
-int run_script(const mapari::Options& options) {
-    mapari::SessionFiles files{options.data_directory, ".", options.record_path, {}};
-    if (options.script_path == "-")
-        return mapari::run_headless_session(std::cin, std::cout, std::cerr, files);
-    std::ifstream script(options.script_path);
-    if (!script) {
-        std::cerr << "mapari: cannot read the script " << options.script_path << '\n';
-        return mapari::exit_usage;
-    }
-    return mapari::run_headless_session(script, std::cout, std::cerr, files);
-}
 
 // Replaces this process by the window program; returns only when it cannot start.
 int run_window_program(char** argv) {
@@ -52,7 +39,7 @@ int main(int argc, char** argv) {
     std::optional<mapari::Options> options = mapari::start_program(argc, argv, exit_code);
     if (!options) return exit_code;
     if (options->mode == mapari::Options::Mode::script && options->snapshot_directory.empty())
-        return run_script(*options);
+        return mapari::run_script(*options);
     std::cout.flush();
     return run_window_program(argv);
 }

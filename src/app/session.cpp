@@ -1,9 +1,11 @@
 #include "app/session.hpp"
 
 #include <fstream>
+#include <iostream>
 #include <memory>
 
-#include "dialogue/driver.hpp"
+#include "app/driver.hpp"
+#include "recording/recording.hpp"
 #include "window/headless_runtime.hpp"
 
 namespace mapari {
@@ -11,11 +13,11 @@ namespace mapari {
 int run_headless_session(std::istream& script, std::ostream& transcript, std::ostream& errors,
                          const SessionFiles& files) {
     auto store = std::make_unique<Store>();
-    if (files.data_directory.size() >= data_directory_capacity) {
-        errors << "mapari: the data directory path is too long\n";
+    std::string reason;
+    if (!set_data_directory(store->naming, files.data_directory, reason)) {
+        errors << "mapari: " << reason << '\n';
         return exit_usage;
     }
-    files.data_directory.copy(store->naming.data_directory.data(), files.data_directory.size());
     std::ofstream record;
     if (!files.record_path.empty()) {
         record.open(files.record_path, std::ios::out | std::ios::trunc);
@@ -34,6 +36,17 @@ int run_headless_session(std::istream& script, std::ostream& transcript, std::os
         return ended.exit_code();
     }
     return exit_normal;
+}
+
+int run_script(const Options& options, const SessionPlayer& play) {
+    const SessionFiles files{options.data_directory, ".", options.record_path, {}};
+    if (options.script_path == "-") return play(std::cin, std::cout, std::cerr, files);
+    std::ifstream script(options.script_path);
+    if (!script) {
+        std::cerr << "mapari: cannot read the script " << options.script_path << '\n';
+        return exit_usage;
+    }
+    return play(script, std::cout, std::cerr, files);
 }
 
 }  // namespace mapari

@@ -25,4 +25,12 @@ struct SessionFiles {
 int run_headless_session(std::istream& script, std::ostream& transcript, std::ostream& errors,
                          const SessionFiles& files);
 
+// A way to play a script session: run_headless_session, or one that paints too.
+using SessionPlayer = std::function<int(std::istream& script, std::ostream& transcript,
+                                        std::ostream& errors, const SessionFiles& files)>;
+
+// The session of --script: the script file (or standard input for "-") played
+// with `play` on the folders of the options, the transcript on standard output.
+int run_script(const Options& options, const SessionPlayer& play = run_headless_session);
+
 }  // namespace mapari

@@ -12,9 +12,9 @@
 // Check: averaging identical beats gives the beat back exactly.
 #pragma once
 
-#include "dialogue/point.hpp"
+#include <cstdint>
+
 #include "store/store.hpp"
-#include "window/runtime.hpp"
 
 namespace mapari {
 
@@ -26,12 +26,15 @@ inline constexpr int last_averaged_ms = 3000;
 
 // Aligns the beat at position p to the template; returns the aligned
 // position, or 0 when the best correlation misses the coefficient.
-std::int32_t align_beat(Store& store, std::int32_t p);
-// One pass: beats found, sorted, aligned, and the accepted ones summed.
-void run_averaging_pass(Store& store, Runtime& runtime, int pass_second);
+std::int32_t align_beat(const Settings& settings, const Recording& recording, Beat& beat,
+                        std::int32_t p);
 
-// The view menu's "b": returns the correction menu, or the display point when
-// no beat has been selected yet to serve as the template.
-Point average_beats(Store& store, Runtime& runtime);
+// The working beat emptied for a new average.
+void start_averaging(Beat& beat);
+// One pass: beats found, sorted, aligned, and the accepted ones summed.
+void run_averaging_pass(const Settings& settings, const Recording& recording, Display& display,
+                        Beat& beat);
+// The sums divided by the number of beats summed (nothing when none was).
+void finish_averaging(Beat& beat);
 
 }  // namespace mapari

@@ -1,46 +1,14 @@
-// The four forms in which the operator's answer lines are read.
-//
-// - Free values: the first value on the line; values are separated by blanks
-//   or commas, and a line holding no value is passed over (the reader takes
-//   the next line).
-// - Fixed fields: only the first w characters count, a shorter line being
-//   padded with blanks; blanks inside a number field are ignored and an
-//   all-blank field is 0. The real field without a decimal point is read in
-//   hundredths ("99" is 0.99).
-// - Letter answers: the first value as a text of 10 characters, blank-padded,
-//   compared whole.
-// - Texts of a fixed width: the characters as typed, blank-padded.
-//
-// Each reader returns nothing when the text cannot be read as the number it
-// must be; the caller then says so and asks again.
+// Letter answers: the first free value of the line as a text of 10
+// characters, blank-padded, compared whole. Numbers and texts are read in the
+// forms of formats/fields.hpp.
 #pragma once
 
-#include <cstdint>
 #include <optional>
 #include <string_view>
 
-#include "store/arrays.hpp"
+#include "formats/fields.hpp"
 
 namespace mapari {
-
-// The first value of a free-form line, or nothing when the line holds none.
-std::optional<std::string_view> first_free_value(std::string_view line);
-
-// A whole number written with an optional sign, as a free value holds it.
-std::optional<std::int32_t> read_whole_number(std::string_view value);
-// A real number: sign, digits with an optional point, optional exponent (E or D).
-std::optional<float> read_real_number(std::string_view value);
-
-// An integer field of the given width.
-std::optional<std::int32_t> read_integer_field(std::string_view line, int width);
-// A real field of the given width; without a decimal point the digits count
-// in units of 10^-implied_decimals.
-std::optional<float> read_real_field(std::string_view line, int width, int implied_decimals);
-
-// The first `Width` bytes of the line, blank-padded. A character of several
-// bytes that the cut would split is left out whole, so the text stays valid.
-template <std::size_t Width>
-TextField<Width> read_text_field(std::string_view line);
 
 // The letter answer: the first free value cut or padded to 10 characters;
 // a line holding no value gives nothing (the reader takes the next line).
@@ -48,16 +16,5 @@ std::optional<TextField<10>> read_letter_answer(std::string_view line);
 
 // Whether a letter answer is exactly the one letter in lower or upper case.
 bool is_letter(const TextField<10>& answer, char lower_case_letter);
-
-// ---- implementation of the template ----
-
-std::size_t utf8_safe_cut(std::string_view text, std::size_t max_bytes);
-
-template <std::size_t Width>
-TextField<Width> read_text_field(std::string_view line) {
-    TextField<Width> field;
-    field.assign(line.substr(0, utf8_safe_cut(line, Width)));
-    return field;
-}
 
 }  // namespace mapari

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "dialogue/ask.hpp"
-#include "dialogue/free_form.hpp"
+#include "formats/free_form.hpp"
 
 namespace mapari {
 namespace {

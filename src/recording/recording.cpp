@@ -34,10 +34,38 @@ std::string unsafe_name_reason(std::string_view name) {
     return {};
 }
 
-std::string host_path(const Store& store, std::string_view program_path) {
+TextField<32> result_path(std::string_view stem, std::string_view extension) {
+    std::string path(program_data_directory);
+    path += stem;
+    path += extension;
+    TextField<32> field;
+    field.assign(path);
+    return field;
+}
+
+std::string save_name_problem(std::string_view stem) {
+    if (stem.empty()) return "a save name is needed";
+    std::string unsafe = unsafe_name_reason(stem);
+    if (!unsafe.empty()) return unsafe;
+    if (stem.size() > longest_save_stem)
+        return "it is longer than " + std::to_string(longest_save_stem) + " bytes";
+    return {};
+}
+
+bool set_data_directory(Naming& naming, std::string_view folder, std::string& reason) {
+    if (folder.size() >= data_directory_capacity) {
+        reason = "the data directory path is too long";
+        return false;
+    }
+    naming.data_directory.fill('\0');
+    folder.copy(naming.data_directory.data(), folder.size());
+    return true;
+}
+
+std::string host_path(const Naming& naming, std::string_view program_path) {
     std::string_view name = program_path;
     if (name.starts_with(program_data_directory)) name.remove_prefix(program_data_directory.size());
-    std::string path(store.naming.data_directory.data());
+    std::string path(naming.data_directory.data());
     if (!path.empty() && path.back() != '/') path += '/';
     path += name;
     return path;
@@ -51,9 +79,9 @@ std::string frames_text(long long frames) {
 
 }  // namespace
 
-ReadOutcome read_recording(Store& store, std::string& message) {
-    std::string program_path(store.naming.recording_path.stem());
-    const std::string path = host_path(store, program_path);
+ReadOutcome read_recording(const Naming& naming, Recording& recording, std::string& message) {
+    std::string program_path(naming.recording_path.stem());
+    const std::string path = host_path(naming, program_path);
     std::error_code status_error;
     if (std::filesystem::is_directory(path, status_error)) {
         message = "Cannot open " + program_path + ": it is a folder, not a recording.";
@@ -71,7 +99,7 @@ ReadOutcome read_recording(Store& store, std::string& message) {
                   frames_text(samples_per_reading) + ".";
         return ReadOutcome::too_short;
     }
-    const int second = store.naming.display_second;
+    const int second = naming.display_second;
     long long first_frame = static_cast<long long>(second) * frames_per_second;
     long long last_second_held =
         std::min<long long>(last_display_second, file_frames / frames_per_second - 4);
@@ -81,17 +109,16 @@ ReadOutcome read_recording(Store& store, std::string& message) {
         return ReadOutcome::second_not_held;
     }
     file.seekg(first_frame * bytes_per_frame);
-    file.read(reinterpret_cast<char*>(store.recording.file_bytes.data()), bytes_per_reading);
+    file.read(reinterpret_cast<char*>(recording.file_bytes.data()), bytes_per_reading);
     if (file.gcount() != bytes_per_reading) {
         message = "Cannot read " + program_path + ": the file ended early.";
         return ReadOutcome::too_short;
     }
-    decode_recording(store);
+    decode_recording(recording);
     return ReadOutcome::read;
 }
 
-void decode_recording(Store& store) {
-    Recording& recording = store.recording;
+void decode_recording(Recording& recording) {
     for (int k = 1; k <= channel_count * samples_per_reading; ++k) {
         int value = 256 * recording.file_bytes(2 * k - 1) + recording.file_bytes(2 * k);
         if (value >= 32768) value -= 65536;

@@ -1,5 +1,5 @@
-// Recording files: naming, the program path, and reading a stretch of 4000
-// frames into the channel store.
+// Recording files: naming, program paths and their host files, and reading a
+// stretch of 4000 frames into the channel store.
 //
 // A recording is a headerless file of frames, one per millisecond; a frame is
 // 72 signed 16-bit samples, big-endian, channel 1 first (144 bytes). Channels
@@ -30,8 +30,21 @@ TextField<30> build_recording_path(const TextField<6>& common_part,
 // it can: path separators, a colon, "..", and control characters are refused.
 std::string unsafe_name_reason(std::string_view name);
 
+inline constexpr std::size_t longest_save_stem =
+    17;  // keeps the ".ds"/".se" of a 32-character path
+
+// "d:\data\map\" + stem + extension, cut to 32 characters.
+TextField<32> result_path(std::string_view stem, std::string_view extension);
+
+// Why a typed save name's stem cannot name the result files, or empty when it can.
+std::string save_name_problem(std::string_view stem);
+
+// Makes the host folder stand for "d:\data\map\". False, with the reason,
+// when its path does not fit the store.
+bool set_data_directory(Naming& naming, std::string_view folder, std::string& reason);
+
 // The host file that a program path ("d:\data\map\name") stands for.
-std::string host_path(const Store& store, std::string_view program_path);
+std::string host_path(const Naming& naming, std::string_view program_path);
 
 enum class ReadOutcome {
     read,            // the stretch is in the channel store
@@ -40,13 +53,13 @@ enum class ReadOutcome {
     second_not_held  // the file is long enough, but not for this display second
 };
 
-// Reads the stretch of the store's display second from the recording path
-// into the channel store. On any outcome but `read`, message says why and the
-// channel store is unchanged.
-ReadOutcome read_recording(Store& store, std::string& message);
+// Reads the stretch of the display second from the recording path into the
+// channel store. On any outcome but `read`, message says why and the channel
+// store is unchanged.
+ReadOutcome read_recording(const Naming& naming, Recording& recording, std::string& message);
 
 // Decodes big-endian 16-bit samples and places them channel by channel:
 // file_bytes -> decoded -> samples.
-void decode_recording(Store& store);
+void decode_recording(Recording& recording);
 
 }  // namespace mapari

@@ -28,7 +28,7 @@ bool level_is_one_of(std::int32_t level, std::int32_t a, std::int32_t b) {
 
 // The degree must be 1 to 20, with at least m + 2 points to leave a residual
 // degree of freedom; a refusal is reported with the numbers as passed.
-bool parameters_accepted(RegressionWork& work, Runtime& runtime, std::int32_t first,
+bool parameters_accepted(RegressionWork& work, ReportSink& report, std::int32_t first,
                          std::int32_t last, std::int32_t m) {
     work.first = std::max(first, 1);
     work.count = last - work.first + 1;
@@ -36,7 +36,7 @@ bool parameters_accepted(RegressionWork& work, Runtime& runtime, std::int32_t fi
     ReportLine line(control_skip_line);
     line.text("*** parameter error m1 =").integer(first, 4).blanks(3).text("m =").integer(last, 4);
     line.blanks(3).text("  =,").integer(m, 4).text(" .lt.  ").integer(regression_rows, 3);
-    write_record(runtime, line);
+    write_record(report, line);
     return false;
 }
 
@@ -122,40 +122,40 @@ void store_data_summary(const RegressionWork& work, OneBased<float> summary) {
     summary(5) = work.correlation;
 }
 
-void write_data_summary(Runtime& runtime, const RegressionWork& work) {
-    write_record(runtime, ReportLine(control_new_page));
-    write_record(runtime, ReportLine(control_skip_line).text(" *** polynomial regression ***"));
-    write_record(runtime, ReportLine(control_skip_line)
+void write_data_summary(ReportSink& report, const RegressionWork& work) {
+    write_record(report, ReportLine(control_new_page));
+    write_record(report, ReportLine(control_skip_line).text(" *** polynomial regression ***"));
+    write_record(report, ReportLine(control_skip_line)
                               .text("number of datas")
                               .blanks(19)
                               .text("= ")
                               .integer(work.count, 10));
-    write_record(runtime, ReportLine(control_skip_line)
+    write_record(report, ReportLine(control_skip_line)
                               .text("independent variable  x      mean =")
                               .fixed(work.mean_x, 25, 8));
     write_record(
-        runtime,
+        report,
         ReportLine(control_none).blanks(25).text("variance =").fixed(work.variance_x, 25, 8));
-    write_record(runtime, ReportLine(control_skip_line)
+    write_record(report, ReportLine(control_skip_line)
                               .text("dependent variable    y      mean =")
                               .fixed(work.mean_y, 25, 8));
     write_record(
-        runtime,
+        report,
         ReportLine(control_none).blanks(25).text("variance =").fixed(work.variance_y, 25, 8));
-    write_record(runtime, ReportLine(control_skip_line)
+    write_record(report, ReportLine(control_skip_line)
                               .text("          correlation coefficient =")
                               .fixed(work.correlation, 25, 8));
 }
 
 // Near-constant data is warned of but still fitted: x is judged on its
 // variance, y on its corrected sum of squares.
-void write_warnings(Runtime& runtime, const RegressionWork& work) {
+void write_warnings(ReportSink& report, const RegressionWork& work) {
     if (work.variance_x <= work.mean_x * work.mean_x * constancy_fraction)
-        write_record(runtime,
+        write_record(report,
                      ReportLine(control_skip_line).text("*** warning : variable x is constant."));
     if (work.corrected_yy_32 <= work.mean_y * work.mean_y * constancy_fraction)
         write_record(
-            runtime,
+            report,
             ReportLine(control_skip_line).text("*** warning : dependent variable y is constant."));
 }
 
@@ -212,9 +212,9 @@ void degree_statistics(RegressionWork& work, std::int32_t k, OneBased<const floa
     fit.overall_f = fit.regression_ms / fit.residual_ms;
 }
 
-void write_coefficient_table(Runtime& runtime, const RegressionWork& work, std::int32_t k,
+void write_coefficient_table(ReportSink& report, const RegressionWork& work, std::int32_t k,
                              OneBased<const float> b, OneBased<const float> se) {
-    write_record(runtime, ReportLine(control_skip_line)
+    write_record(report, ReportLine(control_skip_line)
                               .text("order term")
                               .blanks(10)
                               .text("  regression")
@@ -222,7 +222,7 @@ void write_coefficient_table(Runtime& runtime, const RegressionWork& work, std::
                               .text("standard error")
                               .blanks(11)
                               .text("t"));
-    write_record(runtime, ReportLine(control_none)
+    write_record(report, ReportLine(control_none)
                               .blanks(20)
                               .text(" coefficient")
                               .blanks(8)
@@ -230,22 +230,22 @@ void write_coefficient_table(Runtime& runtime, const RegressionWork& work, std::
                               .blanks(11)
                               .text("value"));
     for (std::int32_t i = 1; i <= k; ++i)
-        write_record(runtime, ReportLine(control_none)
+        write_record(report, ReportLine(control_none)
                                   .integer(i, 10)
                                   .fixed(b(i), 22, 8)
                                   .fixed(se(i), 22, 8)
                                   .fixed(work.t_values(i), 16, 4));
 }
 
-void write_variance_table(Runtime& runtime, const RegressionWork& work, std::int32_t k,
+void write_variance_table(ReportSink& report, const RegressionWork& work, std::int32_t k,
                           std::int32_t m) {
     const DegreeFit& fit = work.fit;
-    write_record(runtime, ReportLine(control_skip_line)
+    write_record(report, ReportLine(control_skip_line)
                               .blanks(10)
                               .text("analysis of variance  for")
                               .integer(k, 4)
                               .text(" degree polynomial  "));
-    write_record(runtime, ReportLine(control_skip_line)
+    write_record(report, ReportLine(control_skip_line)
                               .text("     source of      degrees of")
                               .blanks(4)
                               .text("sum of")
@@ -253,7 +253,7 @@ void write_variance_table(Runtime& runtime, const RegressionWork& work, std::int
                               .text("mean")
                               .blanks(9)
                               .text("f"));
-    write_record(runtime, ReportLine(control_none)
+    write_record(report, ReportLine(control_none)
                               .blanks(5)
                               .text("variation ")
                               .blanks(8)
@@ -263,57 +263,57 @@ void write_variance_table(Runtime& runtime, const RegressionWork& work, std::int
                               .text("squares")
                               .blanks(9)
                               .text("value"));
-    write_record(runtime, ReportLine(control_none));
+    write_record(report, ReportLine(control_none));
     if (k == m) {
         for (std::int32_t i = 1; i <= m; ++i)
-            write_record(runtime, ReportLine(control_none)
+            write_record(report, ReportLine(control_none)
                                       .integer(i, 5)
                                       .text(" order term .......    1 ")
                                       .general(work.term_ss(i), 14)
                                       .general(work.term_ss(i), 14));
     }
-    write_record(runtime, ReportLine(control_none)
+    write_record(report, ReportLine(control_none)
                               .text("due to regression  .....")
                               .integer(fit.regression_df, 5)
                               .blanks(1)
                               .general(fit.regression_ss, 14)
                               .general(fit.regression_ms, 14)
                               .general(fit.overall_f, 14));
-    write_record(runtime, ReportLine(control_none)
+    write_record(report, ReportLine(control_none)
                               .text("residual about reg. ....")
                               .integer(fit.residual_df, 5)
                               .blanks(1)
                               .general(work.residual_ss, 14)
                               .general(fit.residual_ms, 14));
-    write_record(runtime, ReportLine(control_none)
+    write_record(report, ReportLine(control_none)
                               .text("total     ..............")
                               .integer(work.count - 1, 5)
                               .blanks(1)
                               .general(work.corrected_yy_32, 14));
 }
 
-void write_degree_block(Runtime& runtime, const RegressionWork& work, std::int32_t k,
+void write_degree_block(ReportSink& report, const RegressionWork& work, std::int32_t k,
                         std::int32_t m, float intercept, OneBased<const float> b,
                         OneBased<const float> se) {
     const DegreeFit& fit = work.fit;
-    write_record(runtime, ReportLine(control_skip_line)
+    write_record(report, ReportLine(control_skip_line)
                               .text(" *** polynomial regression of degree ")
                               .integer(k, 2)
                               .text(" ***"));
-    write_record(runtime, ReportLine(control_skip_line)
+    write_record(report, ReportLine(control_skip_line)
                               .text("multiple regression coeffcient    =")
                               .fixed(fit.multiple_r, 20, 8));
-    write_record(runtime, ReportLine(control_none)
+    write_record(report, ReportLine(control_none)
                               .text("standard error of estimate        =")
                               .fixed(fit.estimate_error, 20, 8));
-    write_record(runtime, ReportLine(control_none)
+    write_record(report, ReportLine(control_none)
                               .text("f-value ( sequential f-test )     =")
                               .fixed(fit.sequential_f, 20, 8));
-    write_record(runtime, ReportLine(control_skip_line)
+    write_record(report, ReportLine(control_skip_line)
                               .text("intercept constant                =")
                               .fixed(intercept, 20, 8));
-    write_coefficient_table(runtime, work, k, b, se);
-    write_variance_table(runtime, work, k, m);
+    write_coefficient_table(report, work, k, b, se);
+    write_variance_table(report, work, k, m);
 }
 
 struct CallOutputs {
@@ -326,7 +326,7 @@ struct CallOutputs {
 // freedom, and gets no block of its own unless it is degree m. The reciprocal
 // pivot is the test, not R^-1(1, k): that entry is 0 for every even degree
 // when x is symmetric about 0, although those terms are real.
-void fit_degrees(RegressionWork& work, Runtime& runtime, std::int32_t m, std::int32_t report_level,
+void fit_degrees(RegressionWork& work, ReportSink& report, std::int32_t m, std::int32_t report_level,
                  CallOutputs& out) {
     work.dropped_so_far = 0;
     work.residual_ss = work.corrected_yy;
@@ -339,7 +339,7 @@ void fit_degrees(RegressionWork& work, Runtime& runtime, std::int32_t m, std::in
         const OneBased<const float> b{out.coefficients.first};
         degree_statistics(work, k, b, out.standard_errors, out.intercept);
         if (report_level > 0)
-            write_degree_block(runtime, work, k, m, out.intercept, b,
+            write_degree_block(report, work, k, m, out.intercept, b,
                                OneBased<const float>{out.standard_errors.first});
     }
 }
@@ -369,12 +369,12 @@ void compute_residuals(const RegressionWork& work, std::int32_t last, std::int32
     }
 }
 
-void write_residual_table(Runtime& runtime, const RegressionWork& work, std::int32_t last,
+void write_residual_table(ReportSink& report, const RegressionWork& work, std::int32_t last,
                           OneBased<const float> x, OneBased<const float> y,
                           OneBased<const float> residuals) {
-    write_record(runtime, ReportLine(control_new_page));
-    write_record(runtime, ReportLine(control_skip_line).blanks(10).text("table of residuals  "));
-    write_record(runtime, ReportLine(control_skip_line)
+    write_record(report, ReportLine(control_new_page));
+    write_record(report, ReportLine(control_skip_line).blanks(10).text("table of residuals  "));
+    write_record(report, ReportLine(control_skip_line)
                               .text("  no.")
                               .blanks(9)
                               .text("x value")
@@ -385,7 +385,7 @@ void write_residual_table(Runtime& runtime, const RegressionWork& work, std::int
                               .blanks(8)
                               .text("residual"));
     for (std::int32_t i = work.first; i <= last; ++i)
-        write_record(runtime, ReportLine(control_none)
+        write_record(report, ReportLine(control_none)
                                   .integer(i, 5)
                                   .fixed(x(i), 16, 5)
                                   .fixed(y(i), 16, 5)
@@ -395,7 +395,7 @@ void write_residual_table(Runtime& runtime, const RegressionWork& work, std::int
 
 // Sums, matrix, data summary and warnings. Returns false when x or y has no
 // spread at all: coefficients and intercept are then 0 and the call ends.
-bool prepare_data(RegressionWork& work, Runtime& runtime, std::int32_t last,
+bool prepare_data(RegressionWork& work, ReportSink& report, std::int32_t last,
                   OneBased<const float> x, OneBased<const float> y, std::int32_t m,
                   std::int32_t report_level, CallOutputs& out, OneBased<float> data_summary) {
     work.inverse_count = 1.0 / work.count;
@@ -413,36 +413,42 @@ bool prepare_data(RegressionWork& work, Runtime& runtime, std::int32_t last,
     work.correlation =
         static_cast<float>(work.matrix(1, m + 1) / xy_spread * double(work.inverse_count_less_one));
     store_data_summary(work, data_summary);
-    if (report_level > 0) write_data_summary(runtime, work);
-    write_warnings(runtime, work);
+    if (report_level > 0) write_data_summary(report, work);
+    write_warnings(report, work);
     return true;
 }
 
 }  // namespace
 
-void polynomial_regression(RegressionWork& work, Runtime& runtime, const std::int32_t& first,
-                           const std::int32_t& last, const float* x, const float* y,
-                           const std::int32_t& m, const std::int32_t& report_level,
-                           float& intercept, float* coefficients, float* standard_errors,
-                           float* residuals, float* fit_summary, float* data_summary,
-                           float* multiple_r, std::int32_t& status) {
+void polynomial_regression(RegressionWork& work, const RegressionPoints& points,
+                           std::int32_t degree, std::int32_t report_level,
+                           RegressionResults& results, ReportSink& report) {
+    const std::int32_t m = degree, last = points.last;
+    std::int32_t& status = results.status;
     status = 0;
-    if (!parameters_accepted(work, runtime, first, last, m)) {
+    if (!parameters_accepted(work, report, points.first, last, m)) {
         status = -1;
         return;
     }
-    const OneBased<const float> xs{x}, ys{y};
-    CallOutputs out{intercept, {coefficients}, {standard_errors}, {multiple_r}};
-    if (!prepare_data(work, runtime, last, xs, ys, m, report_level, out, {data_summary})) return;
-    tmatrp(runtime, m, work.matrix, pivot_tolerance, inverse_of_factor_only, forward_half_only,
+    const OneBased<const float> xs{points.x}, ys{points.y};
+    CallOutputs out{results.intercept,
+                    {results.coefficients.data()},
+                    {results.standard_errors.data()},
+                    {results.multiple_r.data()}};
+    if (!prepare_data(work, report, last, xs, ys, m, report_level, out,
+                      {results.data_summary.data()}))
+        return;
+    tmatrp(report, m, work.matrix, pivot_tolerance, inverse_of_factor_only, forward_half_only,
            work.forward, work.determinant, solver_rows, work.solver_status);
     status = work.solver_status;
     if (status < 0) return;
-    fit_degrees(work, runtime, m, report_level, out);
-    store_fit_summary(work, m, {fit_summary});
-    compute_residuals(work, last, m, intercept, {coefficients}, xs, ys, {residuals});
+    fit_degrees(work, report, m, report_level, out);
+    store_fit_summary(work, m, {results.fit_summary.data()});
+    const OneBased<float> residuals{points.residuals};
+    compute_residuals(work, last, m, results.intercept, {results.coefficients.data()}, xs, ys,
+                      residuals);
     if (level_is_one_of(report_level, 1, 3))
-        write_residual_table(runtime, work, last, xs, ys, {residuals});
+        write_residual_table(report, work, last, xs, ys, {points.residuals});
 }
 
 }  // namespace mapari

@@ -31,70 +31,27 @@
 
 #include <cstdint>
 
+#include "regression/report_format.hpp"
 #include "regression/tmatrp.hpp"
-#include "store/arrays.hpp"
-#include "window/runtime.hpp"
+#include "store/regression_work.hpp"
 
 namespace mapari {
 
-inline constexpr int largest_degree = 20;
-
-// Statistics of the fit of one degree, as the report and the fit summary show them.
-struct DegreeFit {
-    float r_squared = 0.0f;
-    float multiple_r = 0.0f;
-    float estimate_error = 0.0f;  // s, the standard error of estimate
-    float sequential_f = 0.0f;    // F of the term this degree adds
-    float regression_ss = 0.0f;
-    float regression_ms = 0.0f;
-    float residual_ms = 0.0f;
-    float overall_f = 0.0f;
-    std::int32_t regression_df = 0;
-    std::int32_t residual_df = 0;
+// The points of one call, x(i) and y(i) for i = first..last, seen through
+// pointers at element 1 of the caller's arrays (x[i - 1] is x(i)); the
+// residuals are written to the same places of `residuals`.
+struct RegressionPoints {
+    std::int32_t first = 1;
+    std::int32_t last = 0;
+    const float* x = nullptr;
+    const float* y = nullptr;
+    float* residuals = nullptr;
 };
 
-// The routine's working store, owned by the caller (it lives in the program store).
-struct RegressionWork {
-    Array1<double, 2 * largest_degree> power_sums;  // S(k)
-    Array1<double, largest_degree> cross_sums;      // T(k)
-    SolverMatrix matrix;
-    Array1<float, regression_rows> forward;  // z
-    Array1<float, largest_degree> term_ss, variance_factors, t_values;
-
-    std::int32_t first = 1;               // first point used, at least 1
-    std::int32_t count = 0;               // N
-    double inverse_count = 0.0;           // 1/N
-    float inverse_count_less_one = 0.0f;  // 1/(N - 1)
-    double sum_y = 0.0;                   // Sy
-    double corrected_yy = 0.0;            // Syy, corrected for the mean after the data summary
-    float corrected_yy_32 = 0.0f;         // Q
-    float mean_x = 0.0f, variance_x = 0.0f, mean_y = 0.0f, variance_y = 0.0f;
-    float correlation = 0.0f;
-    float determinant = 0.0f;
-    std::int32_t solver_status = 0;
-    std::int32_t dropped_so_far = 0;  // d
-    double residual_ss = 0.0;         // SSres of the degree in hand
-    DegreeFit fit;
-};
-
-// The outputs of one call in one place, for a caller that keeps them together.
-struct RegressionResults {
-    float intercept = 0.0f;
-    Array1<float, largest_degree> coefficients, standard_errors, multiple_r;
-    Array1<float, 9> fit_summary;
-    Array1<float, 5> data_summary;
-};
-
-// x, y and residuals point at element 1 of arrays of at least last values
-// (x[i - 1] is x(i)); coefficients, standard_errors and multiple_r at m
-// values; fit_summary at 9 and data_summary at 5. Outputs a call does not
-// reach keep their contents. status: 0 fit made, k > 0 terms dropped, -1
-// parameters refused, -2 matrix not positive definite.
-void polynomial_regression(RegressionWork& work, Runtime& runtime, const std::int32_t& first,
-                           const std::int32_t& last, const float* x, const float* y,
-                           const std::int32_t& m, const std::int32_t& report_level,
-                           float& intercept, float* coefficients, float* standard_errors,
-                           float* residuals, float* fit_summary, float* data_summary,
-                           float* multiple_r, std::int32_t& status);
+// Fits the polynomial of the given degree (m) to the points; the report of
+// the given level goes to the sink, and results.status says how the call went.
+void polynomial_regression(RegressionWork& work, const RegressionPoints& points,
+                           std::int32_t degree, std::int32_t report_level,
+                           RegressionResults& results, ReportSink& report);
 
 }  // namespace mapari

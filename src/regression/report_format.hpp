@@ -1,6 +1,6 @@
 // Records of the regression report and of the solver's messages, built in a
-// fixed buffer (no allocation) and written as one line each on the standard
-// output channel.
+// fixed buffer (no allocation) and handed one line each to the caller's
+// report sink; the dialogue writes them on the standard output channel.
 //
 // A record is its carriage-control character ("1" new page, "0" one empty line
 // before, " " nothing) followed at once by the text; the channel shows it as
@@ -27,7 +27,6 @@
 #include <cstdint>
 #include <string_view>
 
-#include "window/runtime.hpp"
 
 namespace mapari {
 
@@ -62,9 +61,16 @@ class ReportLine {
     std::size_t length_ = 0;
 };
 
-// Writes the record as one line on the standard output channel.
-inline void write_record(Runtime& runtime, const ReportLine& line) {
-    runtime.write_line(Channel::text, line.view());
+// Where the records of a call go, one line each: the caller decides (the text
+// window of the dialogue, a list in a test, nowhere).
+class ReportSink {
+  public:
+    virtual ~ReportSink() = default;
+    virtual void write(std::string_view record) = 0;
+};
+
+inline void write_record(ReportSink& report, const ReportLine& line) {
+    report.write(line.view());
 }
 
 }  // namespace mapari

@@ -16,15 +16,15 @@ float& result(SolverMatrix& a, int i, int j) {
     return a(j + 1, i);
 }
 
-void write_order_message(Runtime& runtime, std::int32_t n, std::int32_t nn) {
+void write_order_message(ReportSink& report, std::int32_t n, std::int32_t nn) {
     ReportLine line(control_skip_line);
     line.text("*** n =").integer(n, 4).blanks(3).text(" nn =").integer(nn, 4).blanks(3);
     line.text("n should be positive and  less than nn in tmatrp  ");
-    write_record(runtime, line);
+    write_record(report, line);
 }
 
-void write_not_positive_definite(Runtime& runtime) {
-    write_record(runtime,
+void write_not_positive_definite(ReportSink& report) {
+    write_record(report,
                  ReportLine(control_skip_line).text("*** matrix a is not positive definite   "));
 }
 
@@ -109,7 +109,7 @@ void form_inverse(SolverMatrix& a, int n) {
 
 }  // namespace
 
-void tmatrp(Runtime& runtime, const std::int32_t& n, SolverMatrix& a, const float& eps,
+void tmatrp(ReportSink& report, const std::int32_t& n, SolverMatrix& a, const float& eps,
             const std::int32_t& inv, const std::int32_t& sol, Vector& x, float& det,
             const std::int32_t& nn, std::int32_t& ier) {
     ier = 0;
@@ -117,14 +117,14 @@ void tmatrp(Runtime& runtime, const std::int32_t& n, SolverMatrix& a, const floa
     // and below the rows the matrix really has.
     if (n < 1 || nn <= n || n >= regression_rows) {
         ier = -1;
-        write_order_message(runtime, n, nn);
+        write_order_message(report, n, nn);
         return;
     }
     det = 1.0f;
     for (int i = 1; i <= n; ++i) {
         if (!factor_row(a, n, i, eps, det, ier)) {
             ier = -2;
-            write_not_positive_definite(runtime);
+            write_not_positive_definite(report);
             return;
         }
     }

@@ -23,7 +23,7 @@
 //   ier  out: 0 all pivots usable; k > 0 k pivots dropped; -1 n or nn refused
 //        (a, x and det untouched); -2 not positive definite (det is the
 //        product up to the negative pivot, a holds the finished factor rows).
-// The refusals write a one-line message on the standard output channel.
+// The refusals write a one-line message to the report sink.
 //
 // Arithmetic: every sum runs in a 64-bit accumulator over products of the
 // stored 32-bit values, and every result is stored as a 32-bit real.
@@ -35,15 +35,12 @@
 
 #include <cstdint>
 
-#include "store/arrays.hpp"
-#include "window/runtime.hpp"
+#include "regression/report_format.hpp"
+#include "store/regression_work.hpp"
 
 namespace mapari {
 
-inline constexpr int regression_rows = 21;  // row count of the normal-equation matrix
-using SolverMatrix = Array2<float, regression_rows, regression_rows + 1>;  // a(i,j), 1-based
-
-void tmatrp(Runtime& runtime, const std::int32_t& n, SolverMatrix& a, const float& eps,
+void tmatrp(ReportSink& report, const std::int32_t& n, SolverMatrix& a, const float& eps,
             const std::int32_t& inv, const std::int32_t& sol, Array1<float, regression_rows>& x,
             float& det, const std::int32_t& nn, std::int32_t& ier);
 

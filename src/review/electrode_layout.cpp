@@ -6,8 +6,8 @@
 #include <optional>
 #include <vector>
 
-#include "dialogue/answer_forms.hpp"
-#include "review/quoted.hpp"
+#include "formats/fields.hpp"
+#include "formats/quoted.hpp"
 
 namespace mapari::review {
 namespace {

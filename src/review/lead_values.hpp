@@ -18,7 +18,7 @@
 #include <cstdint>
 #include <string>
 
-#include "review/ari_record.hpp"
+#include "formats/ari_file.hpp"
 
 namespace mapari::review {
 

@@ -3,18 +3,18 @@
 #include <filesystem>
 #include <memory>
 
-#include "ari/ari_computation.hpp"
-#include "ari/result_files.hpp"
+#include "formats/files.hpp"
+#include "formats/result_files.hpp"
 
 namespace mapari::review {
 namespace {
 
 bool read_beat_text(const std::string& text, BeatTraces& beat, std::string& reason) {
-    // The .ds reader of the ARI computation, so that the review reads a beat
-    // exactly as the computation did.
-    auto work = std::make_unique<AriWork>();
-    if (!read_ds_text(text, *work, reason)) return false;
-    const auto& matrix = work->beat_matrix.values;  // each lead's 1024 samples in a row
+    // The one .ds reader, so that the review reads a beat exactly as the ARI
+    // computation did.
+    auto matrix_store = std::make_unique<Array2<std::int32_t, averaged_rows, lead_count>>();
+    if (!read_ds_text(text, *matrix_store, reason)) return false;
+    const auto& matrix = matrix_store->values;  // each lead's 1024 samples in a row
     beat.values.assign(matrix.begin(), matrix.end());
     return true;
 }
@@ -24,7 +24,7 @@ bool read_beat_text(const std::string& text, BeatTraces& beat, std::string& reas
 template <typename Parse>
 bool load_file(const std::string& path, std::string& message, Parse parse) {
     std::string text, reason;
-    if (read_text_file(path, text, reason) && parse(text, reason)) return true;
+    if (read_whole_file(path, text, reason) && parse(text, reason)) return true;
     message = path + ": " + reason;
     return false;
 }

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "review/ari_record.hpp"
+#include "formats/ari_file.hpp"
 #include "review/electrode_layout.hpp"
 #include "review/lead_values.hpp"
 

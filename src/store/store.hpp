@@ -6,8 +6,8 @@
 
 #include <cstdint>
 
-#include "regression/polynomial_regression.hpp"
 #include "store/arrays.hpp"
+#include "store/regression_work.hpp"
 
 namespace mapari {
 
@@ -126,12 +126,8 @@ struct AriWork {
     TextField<33> ari_path;                     // "d:\data\map\" + stem + ".ari"
     // The regression's working store and results; a refused window keeps the last coefficients.
     RegressionWork regression{};
-    float intercept = 0.0f;
-    Array1<float, largest_degree> coefficients{}, standard_errors{}, multiple_r{};
+    RegressionResults fit{};
     Array1<float, averaged_rows> residuals{};
-    Array1<float, 9> fit_summary{};
-    Array1<float, 5> data_summary{};
-    std::int32_t regression_status = 0;
 };
 
 // Answers shared by several questions.

@@ -44,7 +44,7 @@ ScriptEvent HeadlessRuntime::next_event(Channel waiting_in, const char* awaited)
         std::string error;
         std::optional<ScriptEvent> event = parse_script_line(line, error);
         if (!event) {
-            fail(exit_script_error,
+            fail(exit_usage,
                  "script line " + std::to_string(script_line_number_) + ": " + error);
         }
         if (event->kind != ScriptEvent::Kind::comment) return *event;
@@ -57,7 +57,7 @@ ScriptEvent HeadlessRuntime::next_event(Channel waiting_in, const char* awaited)
 std::string HeadlessRuntime::read_line(Channel channel) {
     ScriptEvent event = next_event(channel, "an answer");
     if (event.kind != ScriptEvent::Kind::answer) {
-        fail(exit_script_error, "script line " + std::to_string(script_line_number_) +
+        fail(exit_usage, "script line " + std::to_string(script_line_number_) +
                                     ": a click, but the program waits for an answer to \"" +
                                     windows_.pending_prompt(channel) + "\"");
     }
@@ -76,7 +76,7 @@ MouseEvent HeadlessRuntime::wait_mouse_event(int event_mask) {
                : event.kind == ScriptEvent::Kind::right_click ? right_button_down
                                                               : 0;
     if (code == 0 || (event_mask & code) == 0) {
-        fail(exit_script_error, "script line " + std::to_string(script_line_number_) + ": " +
+        fail(exit_usage, "script line " + std::to_string(script_line_number_) + ": " +
                                     (code == 0 ? "an answer" : "a click of a button") +
                                     ", but the program waits for a click after \"" +
                                     windows_.pending_prompt(active) + "\"");

@@ -11,14 +11,12 @@
 #include <istream>
 #include <ostream>
 
+#include "window/exit_codes.hpp"
 #include "window/runtime.hpp"
 #include "window/script.hpp"
 #include "window/window_model.hpp"
 
 namespace mapari {
-
-inline constexpr int exit_script_error = 2;
-inline constexpr int exit_script_ended = 3;
 
 class HeadlessRuntime : public Runtime {
   public:

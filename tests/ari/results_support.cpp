@@ -8,9 +8,9 @@
 #include <fstream>
 #include <iterator>
 
-#include "beats/correction_menu.hpp"
+#include "phases/correction_menu.hpp"
 #include "beats/selection.hpp"
-#include "display/trace_display.hpp"
+#include "phases/trace_drawing.hpp"
 
 namespace mapari::results_test {
 

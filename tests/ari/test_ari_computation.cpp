@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "ari/ari_computation.hpp"
-#include "ari/result_files.hpp"
+#include "formats/result_files.hpp"
 #include "results_support.hpp"
 #include "session_fixture.hpp"
 #ifdef MAPARI_HAVE_SYNTH_MODEL

@@ -16,7 +16,7 @@
 #include <functional>
 #include <memory>
 
-#include "dialogue/free_form.hpp"
+#include "formats/free_form.hpp"
 #include "results_support.hpp"
 #include "session_fixture.hpp"
 #ifdef MAPARI_HAVE_SYNTH_MODEL

@@ -7,8 +7,8 @@
 #include "beat_support.hpp"
 #include "beats/averaging.hpp"
 #include "beats/selection.hpp"
-#include "dialogue/driver.hpp"
-#include "display/trace_display.hpp"
+#include "app/driver.hpp"
+#include "phases/trace_drawing.hpp"
 
 namespace mapari::beats_test {
 namespace {

@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "beat_support.hpp"
-#include "display/trace_display.hpp"
+#include "phases/trace_drawing.hpp"
 
 namespace mapari::beats_test {
 namespace {

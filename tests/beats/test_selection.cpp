@@ -6,7 +6,7 @@
 
 #include "beat_support.hpp"
 #include "beats/selection.hpp"
-#include "display/trace_display.hpp"
+#include "phases/trace_drawing.hpp"
 
 namespace mapari::beats_test {
 namespace {

@@ -14,9 +14,9 @@
 #include <vector>
 
 #include "catalogue_support.hpp"
-#include "dialogue/free_form.hpp"
+#include "formats/free_form.hpp"
 #include "dialogue_texts.hpp"
-#include "display/plot.hpp"
+#include "phases/plot.hpp"
 
 namespace mapari::catalogue {
 namespace {

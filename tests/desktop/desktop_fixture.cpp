@@ -5,7 +5,7 @@
 #include <fstream>
 
 #include "tools/synth_model.hpp"
-#include "window/qt/surface_mapping.hpp"
+#include "desktop/surface_mapping.hpp"
 
 namespace mapari::desktop_tests {
 

@@ -13,7 +13,7 @@
 #include <string>
 
 #include "../sessions/test_folders.hpp"
-#include "window/qt/desktop_program.hpp"
+#include "desktop/desktop_program.hpp"
 
 namespace mapari::desktop_tests {
 

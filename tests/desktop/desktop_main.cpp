@@ -5,7 +5,7 @@
 #include <QApplication>
 #include <QTemporaryDir>
 
-#include "window/qt/desktop_program.hpp"
+#include "desktop/desktop_program.hpp"
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);

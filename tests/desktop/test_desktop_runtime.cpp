@@ -17,8 +17,8 @@
 #include <vector>
 
 #include "desktop_fixture.hpp"
-#include "window/qt/mouse_events.hpp"
-#include "window/qt/surface_mapping.hpp"
+#include "desktop/mouse_events.hpp"
+#include "desktop/surface_mapping.hpp"
 
 namespace mapari::desktop_tests {
 namespace {

@@ -12,7 +12,7 @@
 #include <QTimer>
 
 #include "desktop_fixture.hpp"
-#include "window/qt/text_window.hpp"
+#include "desktop/text_window.hpp"
 
 namespace mapari::desktop_tests {
 namespace {

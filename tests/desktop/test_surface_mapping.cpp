@@ -1,7 +1,7 @@
 // The one mapping between widget positions and drawing pixels.
 #include <gtest/gtest.h>
 
-#include "window/qt/surface_mapping.hpp"
+#include "desktop/surface_mapping.hpp"
 #include "window/window_model.hpp"
 
 namespace mapari::desktop_tests {

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "display/trace_display.hpp"
+#include "phases/trace_drawing.hpp"
 #include "golden_support.hpp"
 #include "store/store.hpp"
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "review/ari_record.hpp"
-#include "review/quoted.hpp"
+#include "formats/ari_file.hpp"
+#include "formats/quoted.hpp"
 #include "review_support.hpp"
 
 namespace mapari::review {

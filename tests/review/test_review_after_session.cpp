@@ -5,7 +5,7 @@
 #include <QMenuBar>
 
 #include "desktop_fixture.hpp"
-#include "window/qt/review_window.hpp"
+#include "desktop/review_window.hpp"
 
 namespace mapari::desktop_tests {
 namespace {

@@ -7,7 +7,7 @@
 
 #include "review/review_layout.hpp"
 #include "review_support.hpp"
-#include "window/qt/review_painter.hpp"
+#include "desktop/review_painter.hpp"
 
 namespace mapari::review {
 namespace {

@@ -8,8 +8,8 @@
 
 #include "review/review_layout.hpp"
 #include "review_support.hpp"
-#include "window/qt/frame_window.hpp"
-#include "window/qt/review_window.hpp"
+#include "desktop/frame_window.hpp"
+#include "desktop/review_window.hpp"
 
 namespace mapari::qt {
 namespace {

@@ -8,9 +8,9 @@
 #include <cstring>
 #include <string>
 
-#include "dialogue/free_form.hpp"
+#include "formats/free_form.hpp"
 #include "dialogue_texts.hpp"
-#include "display/plot.hpp"
+#include "phases/plot.hpp"
 #include "session_fixture.hpp"
 
 namespace mapari::sessions {

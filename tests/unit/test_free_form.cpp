@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <limits>
 
-#include "dialogue/free_form.hpp"
+#include "formats/free_form.hpp"
 
 namespace mapari {
 namespace {

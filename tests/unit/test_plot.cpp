@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "display/plot.hpp"
+#include "phases/plot.hpp"
 #include "temp_folder.hpp"
 #include "window/headless_runtime.hpp"
 

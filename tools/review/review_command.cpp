@@ -2,11 +2,11 @@
 
 #include <filesystem>
 
-#include "app/command_line.hpp"
-#include "ari/result_files.hpp"
-#include "dialogue/answer_forms.hpp"
+#include "desktop/review_painter.hpp"
+#include "formats/fields.hpp"
+#include "formats/files.hpp"
 #include "review/review_layout.hpp"
-#include "window/qt/review_painter.hpp"
+#include "window/exit_codes.hpp"
 
 namespace mapari::review {
 
@@ -73,7 +73,7 @@ bool take_option(const std::vector<std::string>& arguments, std::size_t& k, Revi
 bool write_output(const std::string& path, const QByteArray& bytes, std::ostream& out,
                   std::ostream& errors) {
     std::string reason = "the picture could not be made";
-    if (!bytes.isEmpty() && write_file_safely(path, bytes.toStdString(), reason)) {
+    if (!bytes.isEmpty() && write_file_atomically(path, std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), reason)) {
         out << "wrote " << path << '\n';
         return true;
     }

@@ -1,0 +1,120 @@
+#include "desktop/desktop_program.hpp"
+
+#include <QApplication>
+#include <QFont>
+#include <QTemporaryDir>
+
+#include "app/command_line.hpp"
+#include "app/driver.hpp"
+#include "recording/recording.hpp"
+#include "store/store.hpp"
+
+namespace mapari::qt {
+namespace {
+
+// A display for the windows: the platform is chosen, or X11 or Wayland is there.
+bool display_available() {
+    return !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") ||
+           !qEnvironmentVariableIsEmpty("DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
+}  // namespace
+
+Program analysis_program(const std::string& data_directory) {
+    return [data_directory](Runtime& runtime) {
+        auto store = std::make_unique<Store>();
+        std::string reason;
+        if (!set_data_directory(store->naming, data_directory, reason))
+            throw SessionEnded(reason, exit_usage);
+        run_program(*store, runtime);
+    };
+}
+
+DesktopSession::DesktopSession(Program program, const DesktopOptions& options)
+    : program_(std::move(program)),
+      options_(options),
+      windows_(std::make_unique<SharedWindows>(options.default_file_directory)),
+      frame_(std::make_unique<FrameWindow>(*windows_, QString::fromStdString(options.version))) {
+    windows_->on_change([frame = frame_.get()] { frame->request_refresh(); });
+    frame_->on_close = [this] { end_program(); };
+    frame_->set_data_directory(QString::fromStdString(options.data_directory));
+    if (!options_.script.empty())
+        new ScriptedInput(*frame_, options_.script, options_.script_pace_milliseconds);
+}
+
+DesktopSession::~DesktopSession() {
+    end_program();
+}
+
+bool DesktopSession::start(std::string& error) {
+    if (!options_.record_path.empty()) {
+        record_.open(options_.record_path, std::ios::out | std::ios::trunc);
+        if (!record_) {
+            error = "cannot write the record file " + options_.record_path;
+            return false;
+        }
+    }
+    runtime_ = std::make_unique<DesktopRuntime>(*windows_, record_.is_open() ? &record_ : nullptr);
+    frame_->show();
+    frame_->refresh();
+    thread_ = std::thread([this] { run_program_thread(); });
+    return true;
+}
+
+void DesktopSession::run_program_thread() {
+    int code = exit_normal;
+    std::string message;
+    try {
+        program_(*runtime_);
+    } catch (const SessionEnded& ended) {
+        code = ended.exit_code();
+        message = ended.what();
+    } catch (const std::exception& failure) {
+        code = exit_failure;
+        message = failure.what();
+    }
+    exit_code_ = code;
+    end_message_ = message;
+    windows_->finish(code, message);
+}
+
+void DesktopSession::end_program() {
+    windows_->end_session();
+    if (thread_.joinable()) thread_.join();
+}
+
+void use_japanese_fallback_font() {
+    QFont font = QApplication::font();
+    font.setFamilies({font.family(), QStringLiteral("IPAGothic"), QStringLiteral("IPAPGothic"),
+                      QStringLiteral("Noto Sans CJK JP")});
+    QApplication::setFont(font);
+}
+
+int run_desktop_program(const DesktopOptions& options, std::ostream& errors) {
+    if (!display_available()) {
+        errors << "mapari: no display for the desktop program (DISPLAY is not set); "
+                  "run a session with --script FILE\n";
+        return exit_failure;
+    }
+    int argc = 1;
+    char name[] = "mapari";
+    char* argv[] = {name, nullptr};
+    QApplication application(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("mapari"));
+    QApplication::setApplicationName(QStringLiteral("mapari"));
+    use_japanese_fallback_font();
+    DesktopSession session(analysis_program(options.data_directory), options);
+    std::string error;
+    if (!session.start(error)) {
+        errors << "mapari: " << error << '\n';
+        return exit_failure;
+    }
+    QApplication::exec();
+    session.end_program();
+    // Closing the frame is a normal end; any other end says why.
+    if (session.exit_code() != exit_normal) errors << "mapari: " << session.end_message() << '\n';
+    return session.exit_code();
+}
+
+}  // namespace mapari::qt

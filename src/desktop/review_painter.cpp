@@ -1,0 +1,282 @@
+#include "desktop/review_painter.hpp"
+
+#include <QBuffer>
+#include <QLinearGradient>
+#include <QPainterPath>
+#include <QPdfWriter>
+
+namespace mapari::qt {
+namespace {
+
+using review::Box;
+
+// Text sizes in pixels, chosen to read at 100 % on a screen.
+constexpr int heading_pixels = 20;
+constexpr int title_pixels = 15;
+constexpr int body_pixels = 13;
+constexpr int value_pixels = 14;
+constexpr int small_pixels = 11;
+constexpr double pdf_pixels_per_inch = 96.0;
+// Qt's PNG quality 70 is zlib level 2: about two thirds of the encoding time
+// of the default level for 1 % more bytes on a review picture.
+constexpr int png_quality = 80;
+
+const QColor ink(30, 30, 30);
+const QColor muted(95, 95, 95);
+const QColor hatch_ink(110, 110, 110);
+const QColor flagged_fill(205, 205, 205);
+const QColor fiducial_ink(150, 150, 150);
+const QColor activation_ink(20, 90, 220);
+const QColor recovery_ink(215, 40, 40);
+const QColor flag_tag_ink(170, 80, 0);
+const QColor flagged_panel_fill(255, 243, 228);
+
+QRectF rect_of(const Box& box) {
+    return {box.left, box.top, box.width, box.height};
+}
+
+QColor colour_of(review::Rgb rgb) {
+    return {rgb.red, rgb.green, rgb.blue};
+}
+
+void set_font(QPainter& painter, int pixels, bool bold = false) {
+    QFont font = painter.font();
+    font.setPixelSize(pixels);
+    font.setBold(bold);
+    painter.setFont(font);
+}
+
+void draw_text(QPainter& painter, const Box& box, const std::string& text, int pixels,
+               bool bold = false, QColor colour = ink,
+               int flags = Qt::AlignLeft | Qt::AlignVCenter) {
+    set_font(painter, pixels, bold);
+    painter.setPen(colour);
+    painter.drawText(rect_of(box), flags, QString::fromStdString(text));
+}
+
+// Grey with diagonal hatching: the mark of a default value.
+void fill_hatched(QPainter& painter, const QPainterPath& shape) {
+    painter.fillPath(shape, flagged_fill);
+    painter.fillPath(shape, QBrush(hatch_ink, Qt::BDiagPattern));
+}
+
+QPainterPath cell_shape(const review::MapCell& cell) {
+    QPainterPath shape;
+    const QRectF box = rect_of(cell.box).adjusted(0.5, 0.5, -0.5, -0.5);
+    if (cell.round)
+        shape.addEllipse(box);
+    else
+        shape.addRect(box);
+    return shape;
+}
+
+// A grid cell: the lead number small at the top left, the value large in the middle.
+void paint_grid_cell_text(QPainter& painter, const review::MapCell& cell, QColor colour) {
+    Box corner = cell.box;
+    corner.left += 4;
+    corner.top += 2;
+    draw_text(painter, corner, std::to_string(cell.lead), small_pixels, false, colour,
+              Qt::AlignLeft | Qt::AlignTop);
+    draw_text(painter, cell.box, cell.value_text, value_pixels, true, colour, Qt::AlignCenter);
+}
+
+// A marker: the lead number above the value, or the number alone when the marker is small.
+void paint_marker_text(QPainter& painter, const review::MapCell& cell, QColor colour) {
+    if (!cell.shows_value) {
+        draw_text(painter, cell.box, std::to_string(cell.lead), small_pixels, false, colour,
+                  Qt::AlignCenter);
+        return;
+    }
+    Box upper = cell.box;
+    upper.height /= 2;
+    Box lower = upper;
+    lower.top += upper.height;
+    draw_text(painter, upper, std::to_string(cell.lead), small_pixels, false, colour,
+              Qt::AlignHCenter | Qt::AlignBottom);
+    draw_text(painter, lower, cell.value_text, value_pixels, true, colour,
+              Qt::AlignHCenter | Qt::AlignTop);
+}
+
+void paint_cell(QPainter& painter, const review::MapCell& cell) {
+    const QPainterPath shape = cell_shape(cell);
+    if (cell.flagged)
+        fill_hatched(painter, shape);
+    else
+        painter.fillPath(shape, colour_of(cell.fill));
+    painter.setPen(QPen(cell.flagged ? hatch_ink : QColor(Qt::white), 1.0));
+    painter.drawPath(shape);
+    const QColor text_colour = cell.light_text ? QColor(Qt::white) : ink;
+    if (cell.round)
+        paint_marker_text(painter, cell, text_colour);
+    else
+        paint_grid_cell_text(painter, cell, text_colour);
+}
+
+void paint_colour_bar(QPainter& painter, const review::ColourBar& bar) {
+    const QRectF box = rect_of(bar.box);
+    Box above{bar.box.left - 10, bar.box.top - 20, bar.box.width + 40, 18};
+    draw_text(painter, above, bar.label, small_pixels, false, muted);
+    if (bar.range.empty) {
+        QPainterPath whole_bar;
+        whole_bar.addRect(box);
+        fill_hatched(painter, whole_bar);
+        Box note{bar.box.right() + 6, bar.box.top, 80, 40};
+        draw_text(painter, note, "no findings", small_pixels, false, muted,
+                  Qt::AlignLeft | Qt::TextWordWrap);
+        return;
+    }
+    QLinearGradient ramp(box.bottomLeft(), box.topLeft());
+    constexpr int stops = 32;
+    for (int k = 0; k <= stops; ++k) {
+        const double t = static_cast<double>(k) / stops;
+        ramp.setColorAt(t, colour_of(review::viridis(t)));
+    }
+    painter.fillRect(box, ramp);
+    painter.setPen(QPen(muted, 1.0));
+    painter.drawRect(box);
+    for (const review::Tick& tick : bar.ticks) {
+        painter.setPen(QPen(ink, 1.0));
+        painter.drawLine(QPointF(box.right(), tick.y), QPointF(box.right() + 5, tick.y));
+        Box label{box.right() + 8, tick.y - 9, 60, 18};
+        draw_text(painter, label, tick.label, small_pixels);
+    }
+}
+
+void paint_map(QPainter& painter, const review::MapPanel& map) {
+    draw_text(painter, map.title_box, map.title, title_pixels, true);
+    for (const review::MapCell& cell : map.cells) paint_cell(painter, cell);
+    paint_colour_bar(painter, map.bar);
+    draw_text(painter, map.note_box, map.note, body_pixels, false, muted);
+}
+
+void paint_heading(QPainter& painter, const review::ReviewPicture& picture) {
+    draw_text(painter, picture.heading_box, picture.heading, heading_pixels, true);
+    draw_text(painter, picture.details_box, picture.details, body_pixels);
+    const Box& legend = picture.legend_box;
+    QPainterPath swatch;
+    swatch.addRect(QRectF(legend.left, legend.top + 4, 34, legend.height - 8));
+    fill_hatched(painter, swatch);
+    Box text = legend;
+    text.left += 42;
+    text.width -= 42;
+    draw_text(painter, text, "Hatched grey: " + picture.legend, body_pixels);
+}
+
+// A mark of one sample across the trace: solid for a finding, dashed for a
+// default, with a small triangle at the top.
+void paint_sample_mark(QPainter& painter, double x, const Box& panel, QColor colour,
+                       bool is_default) {
+    QPen pen(colour, 1.5, is_default ? Qt::DashLine : Qt::SolidLine);
+    painter.setPen(pen);
+    painter.drawLine(QPointF(x, panel.top + 14), QPointF(x, panel.bottom() - 2));
+    QPolygonF triangle{{x - 4, panel.top + 10}, {x + 4, panel.top + 10}, {x, panel.top + 16}};
+    painter.setBrush(is_default ? QBrush(Qt::white) : QBrush(colour));
+    painter.setPen(QPen(colour, 1.0));
+    painter.drawPolygon(triangle);
+    painter.setBrush(Qt::NoBrush);
+}
+
+void paint_panel_marks(QPainter& painter, const review::SheetPanel& panel) {
+    painter.setPen(QPen(fiducial_ink, 1.0));
+    for (const auto& x : {panel.reference_x, panel.j_x, panel.t_end_x})
+        if (x) painter.drawLine(QPointF(*x, panel.box.top + 14), QPointF(*x, panel.box.bottom()));
+    if (panel.activation_x)
+        paint_sample_mark(painter, *panel.activation_x, panel.box, activation_ink,
+                          panel.no_downstroke);
+    if (panel.recovery_x)
+        paint_sample_mark(painter, *panel.recovery_x, panel.box, recovery_ink, panel.no_upstroke);
+}
+
+void paint_panel(QPainter& painter, const review::SheetPanel& panel) {
+    // A tinted panel finds a lead with a default among the 64 at a glance.
+    if (panel.no_downstroke || panel.no_upstroke)
+        painter.fillRect(rect_of(panel.box), flagged_panel_fill);
+    painter.setPen(QPen(QColor(215, 215, 215), 1.0));
+    painter.drawRect(rect_of(panel.box));
+    paint_panel_marks(painter, panel);
+    QPolygonF trace;
+    for (const review::Point& point : panel.trace) trace << QPointF(point.x, point.y);
+    painter.setPen(QPen(ink, 1.0));
+    painter.drawPolyline(trace);
+    Box label{panel.box.left + 3, panel.box.top, panel.box.width - 6, 14};
+    draw_text(painter, label, std::to_string(panel.lead), small_pixels, true);
+    draw_text(painter, label, panel.tag, small_pixels, false, flag_tag_ink,
+              Qt::AlignRight | Qt::AlignVCenter);
+}
+
+// One legend entry: a short sample of the mark, then its text; returns where the next goes.
+double paint_legend_entry(QPainter& painter, double left, const Box& row, QColor colour,
+                          bool dashed, const QString& text) {
+    painter.setPen(QPen(colour, 1.5, dashed ? Qt::DashLine : Qt::SolidLine));
+    painter.drawLine(QPointF(left + 4, row.top + 4), QPointF(left + 4, row.bottom() - 4));
+    set_font(painter, body_pixels);
+    painter.setPen(ink);
+    const QRectF text_box(left + 12, row.top, 400, row.height);
+    QRectF used;
+    painter.drawText(text_box, Qt::AlignLeft | Qt::AlignVCenter, text, &used);
+    return used.right() + 22;
+}
+
+void paint_sheet(QPainter& painter, const review::ReviewSheet& sheet) {
+    draw_text(painter, sheet.title_box, sheet.title, title_pixels, true);
+    double left = sheet.legend_box.left;
+    const Box& row = sheet.legend_box;
+    left = paint_legend_entry(painter, left, row, fiducial_ink, false,
+                              QStringLiteral("P, J and T end"));
+    left = paint_legend_entry(painter, left, row, activation_ink, false,
+                              QStringLiteral("activation P + AT"));
+    left = paint_legend_entry(painter, left, row, recovery_ink, false,
+                              QStringLiteral("recovery P + RT"));
+    paint_legend_entry(painter, left, row, muted, true,
+                       QStringLiteral("dashed, hollow: a default, not a finding"));
+    for (const review::SheetPanel& panel : sheet.panels) paint_panel(painter, panel);
+}
+
+}  // namespace
+
+void paint_review(QPainter& painter, const review::ReviewPicture& picture) {
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    painter.fillRect(QRectF(0, 0, picture.width, picture.height), Qt::white);
+    paint_heading(painter, picture);
+    for (const review::MapPanel& map : picture.maps) paint_map(painter, map);
+    if (picture.sheet) paint_sheet(painter, *picture.sheet);
+}
+
+QImage render_review_image(const review::ReviewPicture& picture) {
+    QImage image(static_cast<int>(std::ceil(picture.width)),
+                 static_cast<int>(std::ceil(picture.height)), QImage::Format_RGB32);
+    QPainter painter(&image);
+    paint_review(painter, picture);
+    return image;
+}
+
+QByteArray review_png(const review::ReviewPicture& picture) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    if (!render_review_image(picture).save(&buffer, "PNG", png_quality)) return {};
+    return bytes;
+}
+
+QByteArray review_pdf(const review::ReviewPicture& picture) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    {
+        QPdfWriter writer(&buffer);
+        writer.setTitle(QString::fromStdString(picture.heading));
+        writer.setCreator(QStringLiteral("mapari-review"));
+        writer.setResolution(static_cast<int>(pdf_pixels_per_inch));
+        const QSizeF inches(picture.width / pdf_pixels_per_inch,
+                            picture.height / pdf_pixels_per_inch);
+        writer.setPageSize(QPageSize(inches, QPageSize::Inch));
+        writer.setPageMargins(QMarginsF(0, 0, 0, 0));
+        QPainter painter;
+        if (!painter.begin(&writer)) return {};
+        paint_review(painter, picture);
+    }  // the writer finishes the document when it goes
+    return bytes;
+}
+
+}  // namespace mapari::qt

@@ -1,0 +1,81 @@
+// mapari-window: the part of mapari that needs Qt — the desktop program, the
+// demo, and headless sessions that paint pictures of the trace window. The
+// `mapari` command starts it with its own arguments when one of these is asked.
+#include <filesystem>
+#include <iostream>
+#include <sstream>
+#include <string>
+
+#include "app/command_line.hpp"
+#include "app/demo.hpp"
+#include "app/session.hpp"
+#include "desktop/desktop_program.hpp"
+#include "desktop/headless_pictures.hpp"
+
+namespace {
+
+int run_script_session(const mapari::Options& options) {
+    if (options.snapshot_directory.empty()) return mapari::run_script(options);
+    return mapari::run_script(options, [&options](std::istream& script, std::ostream& transcript,
+                                                  std::ostream& errors,
+                                                  const mapari::SessionFiles& files) {
+        return mapari::qt::run_headless_with_snapshots(script, transcript, errors, files,
+                                                       options.snapshot_directory);
+    });
+}
+
+// Pause between the demo's answers and clicks in the window, so that one can follow them.
+constexpr int demo_pace_milliseconds = 350;
+
+int run_desktop(const mapari::Options& options) {
+    if (!options.snapshot_directory.empty()) {
+        std::cerr << "mapari: --snapshots goes with --script\n" << mapari::usage_text;
+        return mapari::exit_usage;
+    }
+    mapari::qt::DesktopOptions desktop;
+    desktop.data_directory = options.data_directory;
+    desktop.record_path = options.record_path;
+    desktop.version = MAPARI_VERSION;
+    return mapari::qt::run_desktop_program(desktop, std::cerr);
+}
+
+// The demo session played in the desktop window, as if typed and clicked.
+int run_demo_in_window(const mapari::Options& options) {
+    if (!mapari::make_demo_data(std::cerr)) return mapari::exit_failure;
+    const std::string folder = mapari::demo_folder;
+    mapari::qt::DesktopOptions desktop;
+    desktop.data_directory = folder + "/data";
+    desktop.default_file_directory = folder;
+    desktop.record_path = options.record_path;
+    desktop.version = MAPARI_VERSION;
+    desktop.script = mapari::demo_script;
+    desktop.script_pace_milliseconds = demo_pace_milliseconds;
+    return mapari::qt::run_desktop_program(desktop, std::cerr);
+}
+
+int run_demo(const mapari::Options& options) {
+    if (options.demo_in_window) return run_demo_in_window(options);
+    if (!mapari::make_demo_data(std::cerr)) return mapari::exit_failure;
+    const std::string folder = mapari::demo_folder;
+    std::error_code ignored;
+    std::filesystem::remove_all(folder + "/pictures", ignored);
+    std::istringstream script(mapari::demo_script);
+    std::ostringstream transcript;
+    mapari::SessionFiles files{folder + "/data", folder, "", {}};
+    int code = mapari::qt::run_headless_with_snapshots(script, transcript, std::cerr, files,
+                                                       folder + "/pictures");
+    std::cout << transcript.str();
+    if (code == mapari::exit_normal) mapari::write_demo_summary(transcript.str(), std::cout);
+    return code;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    int exit_code = mapari::exit_normal;
+    std::optional<mapari::Options> options = mapari::start_program(argc, argv, exit_code);
+    if (!options) return exit_code;
+    if (options->mode == mapari::Options::Mode::script) return run_script_session(*options);
+    if (options->mode == mapari::Options::Mode::demo) return run_demo(*options);
+    return run_desktop(*options);
+}

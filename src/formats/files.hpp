@@ -1,0 +1,35 @@
+// Whole files in and out. Every file the programs write goes through one
+// writer: the content is written under a temporary name beside the file
+// (name + ".partial") and renamed into place once complete, so a failed
+// write (a full disk, a read-only folder) never leaves half a file and never
+// replaces a good one.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace mapari {
+
+inline constexpr std::string_view partial_suffix = ".partial";
+
+// Writes bytes to path through its temporary name; on failure returns false
+// with the reason, the file as it was and no temporary left.
+bool write_file_atomically(const std::string& path, std::string_view bytes, std::string& reason);
+
+struct FileContent {
+    std::string path;
+    std::string bytes;
+};
+
+// Writes every file under its temporary name, then renames them into place:
+// when one cannot be written, none is renamed. On failure returns false with
+// the path that failed and the reason; no temporary is left.
+bool write_files_atomically(const std::vector<FileContent>& files, std::string& failed_path,
+                            std::string& reason);
+
+// The whole content of a file, read in one piece; false with the reason ("No
+// such file or directory", "it is a folder, not a file") when it cannot be read.
+bool read_whole_file(const std::string& path, std::string& text, std::string& reason);
+
+}  // namespace mapari

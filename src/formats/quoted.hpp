@@ -1,0 +1,14 @@
+// A word of an input file as messages show it.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace mapari {
+
+// The word in double quotes, cut after 24 bytes ("…" then), with every byte
+// that is not printable ASCII written as \xNN: a binary file read by mistake
+// gives a message that still reads on a terminal.
+std::string quoted_word(std::string_view word);
+
+}  // namespace mapari

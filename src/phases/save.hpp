@@ -1,0 +1,18 @@
+// The save step, the correction menu's "d": the save name is asked, the
+// working beat is written as the .ds file and its marks as the .se file, and
+// when ARI files are made, the settings of the computation are asked, both
+// files are read back, and the .ari file is written from what they hold.
+//
+// A result file that cannot be written is named with the reason and the beat
+// and marks stay; the files are written through the atomic writer, so no
+// half-written file is left.
+#pragma once
+
+#include "store/store.hpp"
+#include "window/runtime.hpp"
+
+namespace mapari {
+
+void save_results(Store& store, Runtime& runtime);
+
+}  // namespace mapari

@@ -1,0 +1,13 @@
+// The exit codes of every mapari program.
+#pragma once
+
+namespace mapari {
+
+inline constexpr int exit_normal = 0;   // the operator stopped the program, or the work is done
+inline constexpr int exit_failure = 1;  // any other failure (a file that cannot be written, ...)
+// A usage error, or a script that brings a click where an answer is due or
+// the other way round (named with its line number).
+inline constexpr int exit_usage = 2;
+inline constexpr int exit_script_ended = 3;  // the script ended while the program waited
+
+}  // namespace mapari
