@@ -1,17 +1,16 @@
-// Speed of the analysis steps on one synthetic recording: decoding a reading,
-// beat detection, and the whole averaging (8 passes with alignment and sums
-// over 64 leads). Run: make bench (or build/bench/bench_analysis).
+// Speed of the analysis steps on one synthetic recording, as plain calls of
+// the computations with no runtime: decoding a reading, beat detection, and
+// the whole averaging (8 passes with alignment and sums over 64 leads).
+// Run: make bench (or build/bench/bench_analysis).
 #include <benchmark/benchmark.h>
 
 #include <memory>
-#include <sstream>
 
 #include "beats/averaging.hpp"
+#include "beats/detection.hpp"
 #include "beats/selection.hpp"
-#include "phases/trace_drawing.hpp"
 #include "recording/recording.hpp"
 #include "tools/synth_model.hpp"
-#include "window/headless_runtime.hpp"
 
 namespace {
 
@@ -24,7 +23,7 @@ std::unique_ptr<mapari::Store> synthetic_store() {
     auto store = std::make_unique<mapari::Store>();
     for (int k = 1; k <= mapari::bytes_per_reading; ++k)
         store->recording.file_bytes(k) = static_cast<std::uint8_t>(bytes[k - 1]);
-    mapari::decode_recording(*store);
+    mapari::decode_recording(store->recording);
     const std::int16_t channels[] = {21, 31, 45};
     for (int k = 1; k <= 3; ++k) store->settings.lead_channel(k) = channels[k - 1];
     return store;
@@ -33,7 +32,7 @@ std::unique_ptr<mapari::Store> synthetic_store() {
 void BM_DecodeRecording(benchmark::State& state) {
     auto store = synthetic_store();
     for (auto _ : state) {
-        mapari::decode_recording(*store);
+        mapari::decode_recording(store->recording);
         benchmark::DoNotOptimize(store->recording.samples(9, 1));
     }
 }
@@ -42,7 +41,8 @@ BENCHMARK(BM_DecodeRecording);
 void BM_DetectBeats(benchmark::State& state) {
     auto store = synthetic_store();
     for (auto _ : state) {
-        mapari::detect_beats(*store, mapari::display_last_candidate);
+        mapari::detect_beats(store->settings, store->recording, store->display,
+                             mapari::display_last_candidate);
         benchmark::DoNotOptimize(store->display.beat_list(1));
     }
 }
@@ -50,18 +50,18 @@ BENCHMARK(BM_DetectBeats);
 
 void BM_AverageBeats(benchmark::State& state) {
     auto store = synthetic_store();
-    std::istringstream no_script;
-    std::ostringstream transcript;
-    mapari::HeadlessRuntime runtime(no_script, transcript);
-    runtime.open_trace_window();
-    mapari::prepare_display(*store, runtime);
-    mapari::sort_beats(*store);
+    mapari::detect_beats(store->settings, store->recording, store->display,
+                         mapari::display_last_candidate);
+    mapari::sort_beats(store->display);
     store->beat.selected_position = store->display.sorted_beats(2);
-    mapari::take_selected_beat(*store, runtime);
+    mapari::take_selected_beat(store->settings, store->recording, store->beat);
     for (auto _ : state) {
-        mapari::average_beats(*store, runtime);
+        mapari::start_averaging(store->beat);
+        for (int pass = 0; pass < mapari::averaging_passes; ++pass)
+            mapari::run_averaging_pass(store->settings, store->recording, store->display,
+                                       store->beat);
+        mapari::finish_averaging(store->beat);
         benchmark::DoNotOptimize(store->beat.averaging_count);
-        transcript.str({});
     }
 }
 BENCHMARK(BM_AverageBeats)->Unit(benchmark::kMillisecond);

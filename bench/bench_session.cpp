@@ -70,7 +70,8 @@ void BM_ReadRecording(benchmark::State& state) {
     store->naming.recording_path = mapari::build_recording_path(common, variable);
     std::string message;
     for (auto _ : state) {
-        if (mapari::read_recording(*store, message) != mapari::ReadOutcome::read)
+        if (mapari::read_recording(store->naming, store->recording, message) !=
+            mapari::ReadOutcome::read)
             state.SkipWithError(message.c_str());
     }
 }

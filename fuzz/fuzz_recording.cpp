@@ -70,7 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return made;
     }();
     const std::string file = file_for(data, size);
-    const std::string path = host_path(*store, store->naming.recording_path.stem());
+    const std::string path = host_path(store->naming, store->naming.recording_path.stem());
     {
         std::ofstream out(path, std::ios::binary | std::ios::trunc);
         out.write(file.data(), static_cast<std::streamsize>(file.size()));
@@ -94,7 +94,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         store->recording.samples(1, 1) = static_cast<std::int16_t>(second);
         const std::vector<std::int16_t> before = frames_sample(*store);
         std::string message;
-        const ReadOutcome outcome = read_recording(*store, message);
+        const ReadOutcome outcome = read_recording(store->naming, store->recording, message);
         if (file_frames < samples_per_reading) {
             check(outcome == ReadOutcome::too_short);
         } else if (second < 0 || second > last_second_held) {

@@ -101,8 +101,8 @@ std::string_view shown_save_name(const Results& results) {
     return name.substr(0, utf8_safe_cut(name, shown_save_name_length));
 }
 
-// Settings, the files read back, the limits, the computation and the .ari
-// file; false (with a message) when no .ari file was written.
+}  // namespace
+
 bool make_ari_file(Store& store, Runtime& runtime) {
     AriWork& work = store.ari;
     ask_ari_settings(store, runtime);
@@ -131,8 +131,6 @@ bool make_ari_file(Store& store, Runtime& runtime) {
                        "Cannot write " + std::string(work.ari_path.stem()) + ": " + reason + ".");
     return false;
 }
-
-}  // namespace
 
 void save_results(Store& store, Runtime& runtime) {
     Results& results = store.results;

@@ -15,4 +15,9 @@ namespace mapari {
 
 void save_results(Store& store, Runtime& runtime);
 
+// The ARI part of the save, once the .ds and .se files stand: the settings,
+// the files read back, the limits, the computation and the .ari file; false
+// (with a message) when no .ari file was written.
+bool make_ari_file(Store& store, Runtime& runtime);
+
 }  // namespace mapari

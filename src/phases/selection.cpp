@@ -9,22 +9,18 @@
 #include "phases/plot.hpp"
 
 namespace mapari {
-namespace {
 
-// Makes the beat at the selected position the working beat and draws it.
 void take_and_draw_beat(Store& store, Runtime& runtime) {
     Beat& beat = store.beat;
     runtime.clear_window();
-    runtime.write_line(Channel::text,
-                       "selected time" + free_form(beat.selected_position - window_rows_before_beat));
+    runtime.write_line(Channel::text, "selected time" + free_form(beat.selected_position -
+                                                                  window_rows_before_beat));
     take_selected_beat(store.settings, store.recording, beat);
     beat.averaged_step = beat_step(store.display);
     for (int j = 1; j <= display_lead_count; ++j)
         draw_beat_column(store, runtime, beat.selected_traces.column(j));
     runtime.write_line(Channel::text, "temp set");
 }
-
-}  // namespace
 
 Point select_waveform(Store& store, Runtime& runtime) {
     Display& display = store.display;

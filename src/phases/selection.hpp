@@ -12,5 +12,8 @@ namespace mapari {
 // Returns the correction menu after a selection, or the display point when
 // the click is refused or out of range.
 Point select_waveform(Store& store, Runtime& runtime);
+// Makes the beat at the selected position the working beat and the template,
+// and draws it.
+void take_and_draw_beat(Store& store, Runtime& runtime);
 
 }  // namespace mapari

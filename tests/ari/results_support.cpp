@@ -8,8 +8,9 @@
 #include <fstream>
 #include <iterator>
 
-#include "phases/correction_menu.hpp"
 #include "beats/selection.hpp"
+#include "phases/correction_menu.hpp"
+#include "phases/selection.hpp"
 #include "phases/trace_drawing.hpp"
 
 namespace mapari::results_test {
@@ -124,7 +125,7 @@ void WorkingBeatTest::start(const std::string& script) {
     ASSERT_TRUE(prepare_display(*store_, *runtime_));
     runtime_->open_trace_window();
     store_->beat.selected_position = 1000;
-    take_selected_beat(*store_, *runtime_);
+    take_and_draw_beat(*store_, *runtime_);
     for (int l = 1; l <= lead_count; ++l)
         for (int k = 1; k <= averaged_rows; ++k) store_->beat.averaged(k, l) = pattern_value(k, l);
     selection_lines_ = transcript().size();

@@ -16,12 +16,13 @@
 #include <vector>
 
 #include "ari/ari_computation.hpp"
+#include "dialogue/text_report.hpp"
 #include "formats/result_files.hpp"
+#include "phases/save.hpp"
+#include "recording/recording.hpp"
 #include "results_support.hpp"
 #include "session_fixture.hpp"
-#ifdef MAPARI_HAVE_SYNTH_MODEL
 #include "tools/synth_model.hpp"
-#endif
 #include "window/headless_runtime.hpp"
 
 namespace mapari::results_test {
@@ -331,7 +332,8 @@ class AriSearch : public ::testing::Test {
             work.ordinates(k) = static_cast<float>(s[static_cast<std::size_t>(k)]);
         }
         find_activation(work, lead);
-        find_recovery(work, *runtime_, lead);
+        TextWindowReport report(*runtime_);
+        find_recovery(work, report, lead);
         return {static_cast<int>(work.activation_ms(lead)),
                 static_cast<int>(work.recovery_ms(lead))};
     }
@@ -415,7 +417,7 @@ TEST_F(AriSearch, RecoveryWithoutARisingPositiveSlopeStaysAtJPlusR) {
     add_slope(falling, 1, -3);
     EXPECT_EQ(recovery(falling), 22);
     // The last fit (rows 158..162) kept three terms: the cubic one was dropped.
-    EXPECT_EQ(store_->ari.regression_status, 1);
+    EXPECT_EQ(store_->ari.fit.status, 1);
     // The upstroke peaks before the search: from D(121) = 32.8 the slope only falls, so no row
     // rises from the one before it, although D(122) = 30.4 is positive.
     Column early = flat_column();
@@ -652,7 +654,8 @@ class AriFiles : public ::testing::Test {
         store_ = std::make_unique<Store>();
         const std::string folder = data_.string();
         ASSERT_LT(folder.size(), static_cast<std::size_t>(data_directory_capacity));
-        std::copy(folder.begin(), folder.end(), store_->naming.data_directory.data());
+        std::string reason;
+        ASSERT_TRUE(set_data_directory(store_->naming, folder, reason)) << reason;
         store_->results.save_name.assign("ab");
         store_->results.ds_path = result_path("ab", ".ds");
         store_->results.se_path = result_path("ab", ".se");
@@ -670,7 +673,7 @@ class AriFiles : public ::testing::Test {
         std::ostringstream transcript;
         HeadlessRuntime runtime(script, transcript, nullptr, root_.string());
         runtime.open_trace_window();
-        written_ = compute_ari(*store_, runtime);
+        written_ = make_ari_file(*store_, runtime);
         Lines lines;
         std::istringstream in(transcript.str());
         for (std::string line; std::getline(in, line);) lines.push_back(line);
@@ -770,7 +773,7 @@ TEST(AriDsValues, RoundedToTheNearestWholeNumberHalvesAwayFromZero) {
     std::string text = "2.5 -2.5 2.4999999 -2.4999999 0.5 -0.5 1.5 -1.49   0.3500000E+02 -7\n";
     for (int i = 10; i < averaged_rows * lead_count; ++i) text += "   0.000000    ";
     std::string reason;
-    ASSERT_TRUE(read_ds_text(text, *work, reason)) << reason;
+    ASSERT_TRUE(read_ds_text(text, work->beat_matrix, reason)) << reason;
     const int expected[] = {3, -3, 2, -2, 1, -1, 2, -1, 35, -7};
     for (int l = 1; l <= 10; ++l) EXPECT_EQ(work->beat_matrix(1, l), expected[l - 1]) << l;
     EXPECT_EQ(work->beat_matrix(1024, 64), 0);

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "ari/ari_computation.hpp"
+#include "formats/result_files.hpp"
 #include "window/headless_runtime.hpp"
 
 namespace mapari {
@@ -33,7 +34,8 @@ TEST(AriExtremeValues, ActivationOfAFallBetweenTheLargestValues) {
     auto work = std::make_unique<AriWork>();
     std::string reason;
     ASSERT_TRUE(read_se_text("  148  143  243  601\n", *work, reason)) << reason;
-    ASSERT_TRUE(read_ds_text(step_beat("2000000000", "-2e9", 300), *work, reason)) << reason;
+    ASSERT_TRUE(read_ds_text(step_beat("2000000000", "-2e9", 300), work->beat_matrix, reason))
+        << reason;
     work->reference_point = 148;
     work->j_point = 400;  // the search runs from row 155 to row 400
     EXPECT_EQ(broken_limit(*work), "");
@@ -51,7 +53,8 @@ TEST(AriExtremeValues, RiseBetweenTheLargestValuesHasNoActivation) {
     auto work = std::make_unique<AriWork>();
     std::string reason;
     ASSERT_TRUE(read_se_text("  148  143  400  601\n", *work, reason)) << reason;
-    ASSERT_TRUE(read_ds_text(step_beat("-2e9", "2000000000", 300), *work, reason)) << reason;
+    ASSERT_TRUE(read_ds_text(step_beat("-2e9", "2000000000", 300), work->beat_matrix, reason))
+        << reason;
     for (int k = 1; k <= averaged_rows; ++k) work->lead_samples(k) = work->beat_matrix(k, 1);
 
     find_activation(*work, 1);

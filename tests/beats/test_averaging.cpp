@@ -6,8 +6,13 @@
 
 #include "beat_support.hpp"
 #include "beats/averaging.hpp"
+#include "beats/correlation.hpp"
+#include "beats/detection.hpp"
 #include "beats/selection.hpp"
+#include "phases/averaging.hpp"
 #include "phases/plot.hpp"
+#include "phases/point.hpp"
+#include "phases/selection.hpp"
 #include "phases/trace_drawing.hpp"
 
 namespace mapari::beats_test {
@@ -39,7 +44,7 @@ class Averaging : public ::testing::Test {
     void show_and_select(int q) {
         show();
         store->beat.selected_position = q;
-        take_selected_beat(*store, *runtime);
+        take_and_draw_beat(*store, *runtime);
     }
     Lines lines_of_averaging() const {
         const Lines all = runtime.transcript();
@@ -137,11 +142,11 @@ TEST_F(Averaging, SelectedBeatIsFoundAgainAtShiftZero) {
     for (int i = 0; i < 51; ++i) candidate[i] = sample(13, 1275 + i);
     EXPECT_NEAR(sequence_correlation(store->beat.template_samples.data(), candidate, 51), 1.0f,
                 1e-6f);
-    EXPECT_EQ(align_beat(*store, 1300), 1300);
+    EXPECT_EQ(align_beat(store->settings, store->recording, store->beat, 1300), 1300);
     // The search reaches 10 samples either way; a taller beat matches as well.
-    EXPECT_EQ(align_beat(*store, 1297), 1300);
-    EXPECT_EQ(align_beat(*store, 1310), 1300);
-    EXPECT_EQ(align_beat(*store, 2893), 2900);
+    EXPECT_EQ(align_beat(store->settings, store->recording, store->beat, 1297), 1300);
+    EXPECT_EQ(align_beat(store->settings, store->recording, store->beat, 1310), 1300);
+    EXPECT_EQ(align_beat(store->settings, store->recording, store->beat, 2893), 2900);
 }
 
 // Lead 13 repeats 0, 100, 300, −200, 50 with period 5 around sample 1000, so
@@ -151,9 +156,10 @@ TEST_F(Averaging, EqualCoefficientsKeepTheSmallestShift) {
     constexpr std::int16_t pattern[5] = {0, 100, 300, -200, 50};
     for (int t = 900; t <= 1100; ++t) store->recording.samples(21, t) = pattern[t % 5];
     store->beat.selected_position = 1000;
-    take_selected_beat(*store, *runtime);
-    EXPECT_EQ(align_beat(*store, 1000), 990);
-    EXPECT_EQ(align_beat(*store, 1003), 995);  // equal at −8, −3, 2, 7
+    take_and_draw_beat(*store, *runtime);
+    EXPECT_EQ(align_beat(store->settings, store->recording, store->beat, 1000), 990);
+    EXPECT_EQ(align_beat(store->settings, store->recording, store->beat, 1003),
+              995);  // equal at −8, −3, 2, 7
 }
 
 // Template: a rising ramp. Around 2000 lead 13 falls steadily, so every
@@ -185,8 +191,10 @@ TEST_F(Averaging, CoefficientAtOrBelowZeroTakesShiftZero) {
     for (const Case& c :
          {Case{0.99f, 0, 0}, Case{0.01f, 0, 0}, Case{0.0f, 2000, 3000}, Case{-0.5f, 2000, 3000}}) {
         store->settings.recognition_coefficient = c.coefficient;
-        EXPECT_EQ(align_beat(*store, 2000), c.at_2000) << c.coefficient;
-        EXPECT_EQ(align_beat(*store, 3000), c.at_3000) << c.coefficient;
+        EXPECT_EQ(align_beat(store->settings, store->recording, store->beat, 2000), c.at_2000)
+            << c.coefficient;
+        EXPECT_EQ(align_beat(store->settings, store->recording, store->beat, 3000), c.at_3000)
+            << c.coefficient;
     }
 }
 

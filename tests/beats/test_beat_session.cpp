@@ -4,10 +4,13 @@
 
 #include <cstring>
 
+#include "app/driver.hpp"
 #include "beat_support.hpp"
 #include "beats/averaging.hpp"
+#include "beats/detection.hpp"
 #include "beats/selection.hpp"
-#include "app/driver.hpp"
+#include "phases/averaging.hpp"
+#include "phases/selection.hpp"
 #include "phases/trace_drawing.hpp"
 
 namespace mapari::beats_test {
@@ -161,7 +164,7 @@ TEST(RealRecording, AveragingTheRepeatedSockBeatGivesItBack) {
         if (p >= 201 && p <= 3000 && p % 800 >= 100 && p % 800 <= 160) q = p;
     ASSERT_NE(q, 0) << "no QRS found from 201 to 3000";
     store->beat.selected_position = q;
-    take_selected_beat(*store, *runtime);
+    take_and_draw_beat(*store, *runtime);
     ASSERT_EQ(average_beats(*store, *runtime), Point::correction_menu);
 
     // The copies of the beat at q that lie from 201 to 3000.

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "beat_support.hpp"
+#include "beats/detection.hpp"
 #include "phases/trace_drawing.hpp"
 
 namespace mapari::beats_test {
@@ -108,8 +109,8 @@ TEST_F(Detection, FivePointSlopeOfTheThreeLeadMagnitude) {
     }
     store->recording.samples(ch2, 11) = 1;
     store->recording.samples(ch3, 9) = -2;
-    form_traces(*store);
-    form_slope(*store);
+    form_traces(store->settings, store->recording, store->display);
+    form_slope(store->display);
     EXPECT_EQ(display.time_axis_ms(1), 1.0f);
     EXPECT_EQ(display.time_axis_ms(4000), 4000.0f);
     EXPECT_EQ(display.traces(9, 3), -2.0f);
@@ -133,7 +134,7 @@ TEST_F(Detection, BeatAt3800BlanksTheSlopeFrom3700To4000) {
     store->recording.samples(ch2, 3700) = 2;
     store->recording.samples(ch2, 97) = 2;
     store->recording.samples(ch3, 3995) = 3;
-    detect_beats(*store, 3800);
+    detect_beats(store->settings, store->recording, store->display, 3800);
     EXPECT_EQ(display.smallest_slope, -30000.0f);
     EXPECT_EQ(beat_list(), (std::vector<int>{3800, 100}));
     EXPECT_EQ(display.slope(3698), 4.0f);
@@ -150,14 +151,14 @@ TEST_F(Detection, BeatAt3900BlanksUpToTheEndOnly) {
     set_samples(*store, ch1, 3850, 3900, 100);
     store->recording.samples(ch2, 3801) = 2;
     display.potmax = 123.0f;
-    detect_beats(*store, 3900);
+    detect_beats(store->settings, store->recording, store->display, 3900);
     EXPECT_EQ(beat_list(), (std::vector<int>{3900, 100}));
     EXPECT_EQ(display.slope(3799), 4.0f);
     EXPECT_EQ(count_nonzero_slopes(3800, 4000), 0);
     EXPECT_EQ(display.potmax, 123.0f);
     EXPECT_EQ(display.smallest_slope, -30000.0f);
 
-    detect_beats(*store, 3800);
+    detect_beats(store->settings, store->recording, store->display, 3800);
     EXPECT_EQ(beat_list(), (std::vector<int>{100}));
 }
 
@@ -171,7 +172,7 @@ TEST_F(Detection, EqualMinimaGoToTheEarliestSampleAndBlank100Before200After) {
     set_samples(*store, ch2, 1950, 2000, 100);
     set_samples(*store, ch3, 901, 1201, 2);
     set_samples(*store, ch3, 1202, 4000, 4);
-    detect_beats(*store, 3800);
+    detect_beats(store->settings, store->recording, store->display, 3800);
     EXPECT_EQ(beat_list(), (std::vector<int>{1000, 2000, 100}));
     EXPECT_EQ(display.slope(899), 4.0f);
     EXPECT_EQ(display.slope(900), 0.0f);
@@ -186,7 +187,7 @@ TEST_F(Detection, EqualMinimaGoToTheEarliestSampleAndBlank100Before200After) {
 TEST_F(Detection, SmallestSlopeIsTakenBeyondTheSearch) {
     set_samples(*store, ch1, 20, 50, 200);
     set_samples(*store, ch2, 1950, 2000, 100);
-    detect_beats(*store, 3800);
+    detect_beats(store->settings, store->recording, store->display, 3800);
     EXPECT_EQ(display.smallest_slope, -120000.0f);
     EXPECT_EQ(beat_list(), (std::vector<int>{2000}));
 }
@@ -197,7 +198,7 @@ TEST_F(Detection, SmallestSlopeIsTakenBeyondTheSearch) {
 TEST_F(Detection, NoSlopeBelowTheStartValueRecordsNoPosition) {
     for (int t = 1; t <= 3850; ++t)
         store->recording.samples(ch1, t) = static_cast<std::int16_t>(5000 + 5 * t);
-    detect_beats(*store, 3800);
+    detect_beats(store->settings, store->recording, store->display, 3800);
     EXPECT_LT(display.smallest_slope, 0.0f);
     EXPECT_TRUE(beat_list().empty());
 }

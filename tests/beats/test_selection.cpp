@@ -5,7 +5,10 @@
 #include <gtest/gtest.h>
 
 #include "beat_support.hpp"
+#include "beats/detection.hpp"
 #include "beats/selection.hpp"
+#include "phases/point.hpp"
+#include "phases/selection.hpp"
 #include "phases/trace_drawing.hpp"
 
 namespace mapari::beats_test {
@@ -115,7 +118,7 @@ TEST_F(Selection, WorkingBeatAtTheEdgesOfTheSelectableRange) {
         store->beat.averaged.fill(untouched);
         show("", {});
         store->beat.selected_position = q;
-        take_selected_beat(*store, **runtime);
+        take_and_draw_beat(*store, **runtime);
         expect_working_beat(q);
         expect_drawn_window(q);
         EXPECT_EQ(runtime->transcript(), (Lines{"selected time" + int12(q - 200), "temp set"}));

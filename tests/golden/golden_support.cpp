@@ -66,7 +66,7 @@ std::unique_ptr<Store> read_stretch(const std::filesystem::path& folder, const s
         build_recording_path(store->naming.common_part, store->naming.variable_part);
     store->naming.display_second = second;
     std::string message;
-    const ReadOutcome outcome = read_recording(*store, message);
+    const ReadOutcome outcome = read_recording(store->naming, store->recording, message);
     EXPECT_EQ(outcome, ReadOutcome::read) << message;
     return store;
 }

@@ -14,8 +14,9 @@
 #include <string>
 #include <vector>
 
-#include "phases/trace_drawing.hpp"
+#include "beats/detection.hpp"
 #include "golden_support.hpp"
+#include "phases/trace_drawing.hpp"
 #include "store/store.hpp"
 
 namespace mapari::golden {
@@ -103,7 +104,7 @@ TEST_P(RealMit100, EveryAnnotatedBeatIsFoundAndNothingElse) {
             ASSERT_EQ(store->recording.samples(Store::lead_channel_of(l), i), stretch(l, i))
                 << "lead " << l << " sample " << i;
 
-    detect_beats(*store, display_last_candidate);
+    detect_beats(store->settings, store->recording, store->display, display_last_candidate);
     const std::vector<int> found = beat_list(*store);
     ASSERT_GE(found.size(), 2u);
     // Beat finding written again from its definition gives the same list.
@@ -173,7 +174,7 @@ TEST(RealPtb010, AveragingAcceptsTheRealBeatsThatMatchTheSelectedOne) {
     const Stretch stretch(recording, 0);
     auto store = read_real_stretch("ptb010", 0);
     ASSERT_FALSE(HasFailure());
-    detect_beats(*store, display_last_candidate);
+    detect_beats(store->settings, store->recording, store->display, display_last_candidate);
     const std::vector<int> shown = beat_list(*store);
 
     // The beat to select: of the beats shown from 201 to 3000, the one that
@@ -264,7 +265,7 @@ TEST(RealSock01, ActivationOrderOfTheAriFileFollowsTheRecordedDownstrokes) {
     const Stretch stretch(recording, 0);
     auto store = read_real_stretch("sock01", 0);
     ASSERT_FALSE(HasFailure());
-    detect_beats(*store, display_last_candidate);
+    detect_beats(store->settings, store->recording, store->display, display_last_candidate);
     const std::vector<int> shown = beat_list(*store);
 
     // Each copy of the beat starts at frame 800 k + 1; its QRS lies 100 to 160

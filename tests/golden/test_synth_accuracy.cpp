@@ -15,8 +15,9 @@
 #include <string>
 #include <vector>
 
-#include "phases/trace_drawing.hpp"
+#include "beats/detection.hpp"
 #include "golden_support.hpp"
+#include "phases/trace_drawing.hpp"
 #include "store/store.hpp"
 #include "tools/synth_model.hpp"
 
@@ -108,7 +109,7 @@ TEST_P(SynthAccuracy, AriTimesMatchThePlantedOnes) {
     // The beats the program shows, to click exactly on one of them.
     auto store = read_stretch(folder.data(), "synth", "a", c.second);
     ASSERT_FALSE(HasFailure());
-    detect_beats(*store, display_last_candidate);
+    detect_beats(store->settings, store->recording, store->display, display_last_candidate);
 
     // The first planted beat from sample 400 of the stretch on that is shown
     // within 20 ms of where the model puts its steepest fall. Planted marks

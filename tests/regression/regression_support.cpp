@@ -1,17 +1,10 @@
 #include "regression_support.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <utility>
 
 namespace mapari::test_support {
-
-std::vector<std::string> TextWindow::lines() const {
-    std::vector<std::string> result;
-    std::istringstream text(transcript.str());
-    std::string line;
-    while (std::getline(text, line)) result.push_back(line);
-    return result;
-}
 
 RegressionCall::RegressionCall(std::vector<float> xs, std::vector<float> ys)
     : x(std::move(xs)),
@@ -25,9 +18,25 @@ RegressionCall::RegressionCall(std::vector<float> xs, std::vector<float> ys)
 
 void RegressionCall::run(std::int32_t first, std::int32_t last, std::int32_t m,
                          std::int32_t level) {
-    polynomial_regression(work, window.runtime, first, last, x.data(), y.data(), m, level,
-                          intercept, coefficients.data(), standard_errors.data(), residuals.data(),
-                          fit_summary.data(), data_summary.data(), multiple_r.data(), status);
+    // The results start as the outputs stand, so that an output the call does not reach keeps them.
+    RegressionResults results;
+    results.intercept = intercept;
+    std::copy(coefficients.begin(), coefficients.end(), results.coefficients.values.begin());
+    std::copy(standard_errors.begin(), standard_errors.end(),
+              results.standard_errors.values.begin());
+    std::copy(multiple_r.begin(), multiple_r.end(), results.multiple_r.values.begin());
+    std::copy(fit_summary.begin(), fit_summary.end(), results.fit_summary.values.begin());
+    std::copy(data_summary.begin(), data_summary.end(), results.data_summary.values.begin());
+    const RegressionPoints points{first, last, x.data(), y.data(), residuals.data()};
+    polynomial_regression(work, points, m, level, results, window);
+    intercept = results.intercept;
+    coefficients.assign(results.coefficients.values.begin(), results.coefficients.values.end());
+    standard_errors.assign(results.standard_errors.values.begin(),
+                           results.standard_errors.values.end());
+    multiple_r.assign(results.multiple_r.values.begin(), results.multiple_r.values.end());
+    fit_summary.assign(results.fit_summary.values.begin(), results.fit_summary.values.end());
+    data_summary.assign(results.data_summary.values.begin(), results.data_summary.values.end());
+    status = results.status;
 }
 
 bool RegressionCall::outputs_untouched() const {

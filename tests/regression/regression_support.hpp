@@ -1,27 +1,26 @@
-// Support for the regression tests: a headless runtime whose text lines can
-// be read back, one call of the regression with every output preset to a
-// sentinel, and an independent 64-bit least-squares fit to compare with.
+// Support for the regression tests: a report sink whose lines can be read back, one call of the
+// regression with every output preset to a sentinel, and an independent 64-bit least-squares fit to
+// compare with.
 #pragma once
 
 #include <cstdint>
-#include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "regression/polynomial_regression.hpp"
-#include "window/headless_runtime.hpp"
 
 namespace mapari::test_support {
 
 // A value no computation here produces, so an untouched output shows.
 inline constexpr float sentinel = -777.25f;
 
-struct TextWindow {
-    std::istringstream script;
-    std::ostringstream transcript;
-    HeadlessRuntime runtime{script, transcript};
-    // The lines written on the standard output channel, in order.
-    std::vector<std::string> lines() const;
+// The report of a call, as the text window would show it.
+struct TextWindow final : ReportSink {
+    void write(std::string_view record) override { written.emplace_back(record); }
+    // The records written, in order.
+    const std::vector<std::string>& lines() const { return written; }
+    std::vector<std::string> written;
 };
 
 // One call of polynomial_regression on x(1..last), y(1..last).

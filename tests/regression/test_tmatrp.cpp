@@ -42,7 +42,7 @@ struct Solve {
     std::int32_t ier = 12345;
     void run(SolverMatrix& a, std::int32_t n, float eps, std::int32_t inv, std::int32_t sol,
              std::int32_t nn = regression_rows) {
-        tmatrp(window.runtime, n, a, eps, inv, sol, x, det, nn, ier);
+        tmatrp(window, n, a, eps, inv, sol, x, det, nn, ier);
     }
 };
 

@@ -46,7 +46,7 @@ review::ReviewData hand_made_review() {
     review::ReviewData data;
     data.title = "s1.ari";
     std::string reason;
-    EXPECT_TRUE(review::parse_ari_text(hand_made_ari_text(), data.record, reason)) << reason;
+    EXPECT_TRUE(parse_ari_text(hand_made_ari_text(), data.record, reason)) << reason;
     data.leads = review::lead_values(data.record, review::default_recovery_delay_samples);
     data.layout = review::grid_layout();
     return data;

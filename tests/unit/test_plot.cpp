@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "beats/correlation.hpp"
 #include "phases/plot.hpp"
 #include "temp_folder.hpp"
 #include "window/headless_runtime.hpp"

@@ -68,9 +68,9 @@ TEST(RecordingPath, UnsafeNamePartsAreRefused) {
 TEST(RecordingPath, HostPathReplacesTheProgramDirectory) {
     auto store = std::make_unique<Store>();
     std::strcpy(store->naming.data_directory.data(), "/srv/maps");
-    EXPECT_EQ(host_path(*store, R"(d:\data\map\abc001.dat)"), "/srv/maps/abc001.dat");
+    EXPECT_EQ(host_path(store->naming, R"(d:\data\map\abc001.dat)"), "/srv/maps/abc001.dat");
     std::strcpy(store->naming.data_directory.data(), "/srv/maps/");
-    EXPECT_EQ(host_path(*store, R"(d:\data\map\abc001.dat)"), "/srv/maps/abc001.dat");
+    EXPECT_EQ(host_path(store->naming, R"(d:\data\map\abc001.dat)"), "/srv/maps/abc001.dat");
 }
 
 // The bytes of a recording file: `frames` frames of 72 big-endian samples.
@@ -108,7 +108,7 @@ class ReadRecording : public ::testing::Test {
     }
     ReadOutcome read(int display_second) {
         store->naming.display_second = display_second;
-        return read_recording(*store, message);
+        return read_recording(store->naming, store->recording, message);
     }
     bool channel_store_untouched() const {
         const auto& values = store->recording.samples.values;
