@@ -103,8 +103,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     files.data_directory = f.data;
     files.default_file_directory = f.working;
     const int exit_code = run_headless_session(script, discarded, discarded, files);
-    check(exit_code == exit_normal || exit_code == exit_usage ||
-          exit_code == exit_script_ended);
+    check(exit_code == exit_normal || exit_code == exit_usage || exit_code == exit_script_ended);
     clear_session_files(f);
     return 0;
 }

@@ -15,7 +15,7 @@ inline constexpr int first_selectable_ms = 201;
 inline constexpr int last_selectable_ms = 3000;
 inline constexpr int template_length = 51;
 inline constexpr int template_half_width = 25;
-inline constexpr int beat_window_rows = 1000;  // rows of the working beat taken and drawn
+inline constexpr int beat_window_rows = 1000;        // rows of the working beat taken and drawn
 inline constexpr int window_rows_before_beat = 200;  // the window starts 200 samples before it
 
 // The sample under a clicked horizontal position of the recording drawing.
