@@ -16,12 +16,12 @@ namespace {
 
 int run_script_session(const mapari::Options& options) {
     if (options.snapshot_directory.empty()) return mapari::run_script(options);
-    return mapari::run_script(options, [&options](std::istream& script, std::ostream& transcript,
-                                                  std::ostream& errors,
-                                                  const mapari::SessionFiles& files) {
-        return mapari::qt::run_headless_with_snapshots(script, transcript, errors, files,
-                                                       options.snapshot_directory);
-    });
+    return mapari::run_script(
+        options, [&options](std::istream& script, std::ostream& transcript, std::ostream& errors,
+                            const mapari::SessionFiles& files) {
+            return mapari::qt::run_headless_with_snapshots(script, transcript, errors, files,
+                                                           options.snapshot_directory);
+        });
 }
 
 // Pause between the demo's answers and clicks in the window, so that one can follow them.
