@@ -9,13 +9,12 @@
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <string_view>
 
 #include "ari/ari_computation.hpp"
+#include "formats/result_files.hpp"
 #include "fuzz/fuzz_support.hpp"
-#include "window/headless_runtime.hpp"
 
 namespace {
 
@@ -24,6 +23,10 @@ using fuzz::check;
 
 constexpr std::size_t header_bytes = 7;
 constexpr std::size_t longest_repeated_text = 2 << 20;
+
+struct NoReport final : ReportSink {
+    void write(std::string_view) override {}
+};
 
 std::int32_t signed_16(const std::uint8_t* bytes) {
     return static_cast<std::int16_t>(static_cast<std::uint16_t>(bytes[0] << 8 | bytes[1]));
@@ -65,7 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool se_read = read_se_text(text, *work, reason);
     check(se_read || !reason.empty());
     reason.clear();
-    const bool ds_read = read_ds_text(repeat ? repeated(text) : text, *work, reason);
+    const bool ds_read = read_ds_text(repeat ? repeated(text) : text, work->beat_matrix, reason);
     check(ds_read || !reason.empty());
     if (!se_read || !ds_read || !broken_limit(*work).empty()) return 0;
 
@@ -75,10 +78,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         work->abscissae(k) = static_cast<float>(k);
         work->ordinates(k) = static_cast<float>(work->lead_samples(k));
     }
-    std::istringstream no_answers;
-    std::ostringstream transcript;
-    HeadlessRuntime runtime(no_answers, transcript);
+    NoReport report;
     find_activation(*work, lead);
-    find_recovery(*work, runtime, lead);
+    find_recovery(*work, report, lead);
     return 0;
 }

@@ -126,25 +126,25 @@ void write_data_summary(ReportSink& report, const RegressionWork& work) {
     write_record(report, ReportLine(control_new_page));
     write_record(report, ReportLine(control_skip_line).text(" *** polynomial regression ***"));
     write_record(report, ReportLine(control_skip_line)
-                              .text("number of datas")
-                              .blanks(19)
-                              .text("= ")
-                              .integer(work.count, 10));
+                             .text("number of datas")
+                             .blanks(19)
+                             .text("= ")
+                             .integer(work.count, 10));
     write_record(report, ReportLine(control_skip_line)
-                              .text("independent variable  x      mean =")
-                              .fixed(work.mean_x, 25, 8));
+                             .text("independent variable  x      mean =")
+                             .fixed(work.mean_x, 25, 8));
     write_record(
         report,
         ReportLine(control_none).blanks(25).text("variance =").fixed(work.variance_x, 25, 8));
     write_record(report, ReportLine(control_skip_line)
-                              .text("dependent variable    y      mean =")
-                              .fixed(work.mean_y, 25, 8));
+                             .text("dependent variable    y      mean =")
+                             .fixed(work.mean_y, 25, 8));
     write_record(
         report,
         ReportLine(control_none).blanks(25).text("variance =").fixed(work.variance_y, 25, 8));
     write_record(report, ReportLine(control_skip_line)
-                              .text("          correlation coefficient =")
-                              .fixed(work.correlation, 25, 8));
+                             .text("          correlation coefficient =")
+                             .fixed(work.correlation, 25, 8));
 }
 
 // Near-constant data is warned of but still fitted: x is judged on its
@@ -215,81 +215,81 @@ void degree_statistics(RegressionWork& work, std::int32_t k, OneBased<const floa
 void write_coefficient_table(ReportSink& report, const RegressionWork& work, std::int32_t k,
                              OneBased<const float> b, OneBased<const float> se) {
     write_record(report, ReportLine(control_skip_line)
-                              .text("order term")
-                              .blanks(10)
-                              .text("  regression")
-                              .blanks(8)
-                              .text("standard error")
-                              .blanks(11)
-                              .text("t"));
+                             .text("order term")
+                             .blanks(10)
+                             .text("  regression")
+                             .blanks(8)
+                             .text("standard error")
+                             .blanks(11)
+                             .text("t"));
     write_record(report, ReportLine(control_none)
-                              .blanks(20)
-                              .text(" coefficient")
-                              .blanks(8)
-                              .text(" of reg. coef.")
-                              .blanks(11)
-                              .text("value"));
+                             .blanks(20)
+                             .text(" coefficient")
+                             .blanks(8)
+                             .text(" of reg. coef.")
+                             .blanks(11)
+                             .text("value"));
     for (std::int32_t i = 1; i <= k; ++i)
         write_record(report, ReportLine(control_none)
-                                  .integer(i, 10)
-                                  .fixed(b(i), 22, 8)
-                                  .fixed(se(i), 22, 8)
-                                  .fixed(work.t_values(i), 16, 4));
+                                 .integer(i, 10)
+                                 .fixed(b(i), 22, 8)
+                                 .fixed(se(i), 22, 8)
+                                 .fixed(work.t_values(i), 16, 4));
 }
 
 void write_variance_table(ReportSink& report, const RegressionWork& work, std::int32_t k,
                           std::int32_t m) {
     const DegreeFit& fit = work.fit;
     write_record(report, ReportLine(control_skip_line)
-                              .blanks(10)
-                              .text("analysis of variance  for")
-                              .integer(k, 4)
-                              .text(" degree polynomial  "));
+                             .blanks(10)
+                             .text("analysis of variance  for")
+                             .integer(k, 4)
+                             .text(" degree polynomial  "));
     write_record(report, ReportLine(control_skip_line)
-                              .text("     source of      degrees of")
-                              .blanks(4)
-                              .text("sum of")
-                              .blanks(10)
-                              .text("mean")
-                              .blanks(9)
-                              .text("f"));
+                             .text("     source of      degrees of")
+                             .blanks(4)
+                             .text("sum of")
+                             .blanks(10)
+                             .text("mean")
+                             .blanks(9)
+                             .text("f"));
     write_record(report, ReportLine(control_none)
-                              .blanks(5)
-                              .text("variation ")
-                              .blanks(8)
-                              .text("freedom")
-                              .text("   squares")
-                              .blanks(7)
-                              .text("squares")
-                              .blanks(9)
-                              .text("value"));
+                             .blanks(5)
+                             .text("variation ")
+                             .blanks(8)
+                             .text("freedom")
+                             .text("   squares")
+                             .blanks(7)
+                             .text("squares")
+                             .blanks(9)
+                             .text("value"));
     write_record(report, ReportLine(control_none));
     if (k == m) {
         for (std::int32_t i = 1; i <= m; ++i)
             write_record(report, ReportLine(control_none)
-                                      .integer(i, 5)
-                                      .text(" order term .......    1 ")
-                                      .general(work.term_ss(i), 14)
-                                      .general(work.term_ss(i), 14));
+                                     .integer(i, 5)
+                                     .text(" order term .......    1 ")
+                                     .general(work.term_ss(i), 14)
+                                     .general(work.term_ss(i), 14));
     }
     write_record(report, ReportLine(control_none)
-                              .text("due to regression  .....")
-                              .integer(fit.regression_df, 5)
-                              .blanks(1)
-                              .general(fit.regression_ss, 14)
-                              .general(fit.regression_ms, 14)
-                              .general(fit.overall_f, 14));
+                             .text("due to regression  .....")
+                             .integer(fit.regression_df, 5)
+                             .blanks(1)
+                             .general(fit.regression_ss, 14)
+                             .general(fit.regression_ms, 14)
+                             .general(fit.overall_f, 14));
     write_record(report, ReportLine(control_none)
-                              .text("residual about reg. ....")
-                              .integer(fit.residual_df, 5)
-                              .blanks(1)
-                              .general(work.residual_ss, 14)
-                              .general(fit.residual_ms, 14));
+                             .text("residual about reg. ....")
+                             .integer(fit.residual_df, 5)
+                             .blanks(1)
+                             .general(work.residual_ss, 14)
+                             .general(fit.residual_ms, 14));
     write_record(report, ReportLine(control_none)
-                              .text("total     ..............")
-                              .integer(work.count - 1, 5)
-                              .blanks(1)
-                              .general(work.corrected_yy_32, 14));
+                             .text("total     ..............")
+                             .integer(work.count - 1, 5)
+                             .blanks(1)
+                             .general(work.corrected_yy_32, 14));
 }
 
 void write_degree_block(ReportSink& report, const RegressionWork& work, std::int32_t k,
@@ -297,21 +297,21 @@ void write_degree_block(ReportSink& report, const RegressionWork& work, std::int
                         OneBased<const float> se) {
     const DegreeFit& fit = work.fit;
     write_record(report, ReportLine(control_skip_line)
-                              .text(" *** polynomial regression of degree ")
-                              .integer(k, 2)
-                              .text(" ***"));
+                             .text(" *** polynomial regression of degree ")
+                             .integer(k, 2)
+                             .text(" ***"));
     write_record(report, ReportLine(control_skip_line)
-                              .text("multiple regression coeffcient    =")
-                              .fixed(fit.multiple_r, 20, 8));
+                             .text("multiple regression coeffcient    =")
+                             .fixed(fit.multiple_r, 20, 8));
     write_record(report, ReportLine(control_none)
-                              .text("standard error of estimate        =")
-                              .fixed(fit.estimate_error, 20, 8));
+                             .text("standard error of estimate        =")
+                             .fixed(fit.estimate_error, 20, 8));
     write_record(report, ReportLine(control_none)
-                              .text("f-value ( sequential f-test )     =")
-                              .fixed(fit.sequential_f, 20, 8));
+                             .text("f-value ( sequential f-test )     =")
+                             .fixed(fit.sequential_f, 20, 8));
     write_record(report, ReportLine(control_skip_line)
-                              .text("intercept constant                =")
-                              .fixed(intercept, 20, 8));
+                             .text("intercept constant                =")
+                             .fixed(intercept, 20, 8));
     write_coefficient_table(report, work, k, b, se);
     write_variance_table(report, work, k, m);
 }
@@ -326,8 +326,8 @@ struct CallOutputs {
 // freedom, and gets no block of its own unless it is degree m. The reciprocal
 // pivot is the test, not R^-1(1, k): that entry is 0 for every even degree
 // when x is symmetric about 0, although those terms are real.
-void fit_degrees(RegressionWork& work, ReportSink& report, std::int32_t m, std::int32_t report_level,
-                 CallOutputs& out) {
+void fit_degrees(RegressionWork& work, ReportSink& report, std::int32_t m,
+                 std::int32_t report_level, CallOutputs& out) {
     work.dropped_so_far = 0;
     work.residual_ss = work.corrected_yy;
     const bool every_degree = level_is_one_of(report_level, 1, 2);
@@ -375,22 +375,22 @@ void write_residual_table(ReportSink& report, const RegressionWork& work, std::i
     write_record(report, ReportLine(control_new_page));
     write_record(report, ReportLine(control_skip_line).blanks(10).text("table of residuals  "));
     write_record(report, ReportLine(control_skip_line)
-                              .text("  no.")
-                              .blanks(9)
-                              .text("x value")
-                              .blanks(9)
-                              .text("y value")
-                              .blanks(5)
-                              .text("y predicted")
-                              .blanks(8)
-                              .text("residual"));
+                             .text("  no.")
+                             .blanks(9)
+                             .text("x value")
+                             .blanks(9)
+                             .text("y value")
+                             .blanks(5)
+                             .text("y predicted")
+                             .blanks(8)
+                             .text("residual"));
     for (std::int32_t i = work.first; i <= last; ++i)
         write_record(report, ReportLine(control_none)
-                                  .integer(i, 5)
-                                  .fixed(x(i), 16, 5)
-                                  .fixed(y(i), 16, 5)
-                                  .fixed(y(i) - residuals(i), 16, 5)
-                                  .fixed(residuals(i), 16, 5));
+                                 .integer(i, 5)
+                                 .fixed(x(i), 16, 5)
+                                 .fixed(y(i), 16, 5)
+                                 .fixed(y(i) - residuals(i), 16, 5)
+                                 .fixed(residuals(i), 16, 5));
 }
 
 // Sums, matrix, data summary and warnings. Returns false when x or y has no

@@ -27,7 +27,6 @@
 #include <cstdint>
 #include <string_view>
 
-
 namespace mapari {
 
 inline constexpr char control_new_page = '1';

@@ -54,10 +54,10 @@ struct RegressionWork {
 // What a call hands back. Outputs a call does not reach keep their contents,
 // so a refused window leaves the last coefficients in place.
 struct RegressionResults {
-    float intercept = 0.0f;                                  // b0
-    Array1<float, largest_degree> coefficients{};            // b1 .. bm
-    Array1<float, largest_degree> standard_errors{};         // of b1 .. bm
-    Array1<float, largest_degree> multiple_r{};              // R after each term joins
+    float intercept = 0.0f;                           // b0
+    Array1<float, largest_degree> coefficients{};     // b1 .. bm
+    Array1<float, largest_degree> standard_errors{};  // of b1 .. bm
+    Array1<float, largest_degree> multiple_r{};       // R after each term joins
     // det, s, R, R^2, SSR, terms kept, SSres, residual df, F of degree m.
     Array1<float, 9> fit_summary{};
     Array1<float, 5> data_summary{};  // mean x, var x, mean y, var y, correlation

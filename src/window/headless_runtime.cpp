@@ -44,8 +44,7 @@ ScriptEvent HeadlessRuntime::next_event(Channel waiting_in, const char* awaited)
         std::string error;
         std::optional<ScriptEvent> event = parse_script_line(line, error);
         if (!event) {
-            fail(exit_usage,
-                 "script line " + std::to_string(script_line_number_) + ": " + error);
+            fail(exit_usage, "script line " + std::to_string(script_line_number_) + ": " + error);
         }
         if (event->kind != ScriptEvent::Kind::comment) return *event;
     }
@@ -58,8 +57,8 @@ std::string HeadlessRuntime::read_line(Channel channel) {
     ScriptEvent event = next_event(channel, "an answer");
     if (event.kind != ScriptEvent::Kind::answer) {
         fail(exit_usage, "script line " + std::to_string(script_line_number_) +
-                                    ": a click, but the program waits for an answer to \"" +
-                                    windows_.pending_prompt(channel) + "\"");
+                             ": a click, but the program waits for an answer to \"" +
+                             windows_.pending_prompt(channel) + "\"");
     }
     windows_.echo_answer(channel, event.answer);
     if (channel == Channel::trace) transcript_ << unit_label();
@@ -77,9 +76,9 @@ MouseEvent HeadlessRuntime::wait_mouse_event(int event_mask) {
                                                               : 0;
     if (code == 0 || (event_mask & code) == 0) {
         fail(exit_usage, "script line " + std::to_string(script_line_number_) + ": " +
-                                    (code == 0 ? "an answer" : "a click of a button") +
-                                    ", but the program waits for a click after \"" +
-                                    windows_.pending_prompt(active) + "\"");
+                             (code == 0 ? "an answer" : "a click of a button") +
+                             ", but the program waits for a click after \"" +
+                             windows_.pending_prompt(active) + "\"");
     }
     transcript_ << "> click " << event.column << ',' << event.row
                 << (code == left_button_down ? " left" : " right") << '\n';

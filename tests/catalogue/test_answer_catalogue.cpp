@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "catalogue_support.hpp"
-#include "formats/free_form.hpp"
 #include "dialogue_texts.hpp"
+#include "formats/free_form.hpp"
 #include "phases/plot.hpp"
 
 namespace mapari::catalogue {

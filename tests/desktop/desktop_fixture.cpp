@@ -4,8 +4,8 @@
 #include <QTest>
 #include <fstream>
 
-#include "tools/synth_model.hpp"
 #include "desktop/surface_mapping.hpp"
+#include "tools/synth_model.hpp"
 
 namespace mapari::desktop_tests {
 

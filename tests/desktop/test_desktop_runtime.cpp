@@ -16,9 +16,9 @@
 #include <set>
 #include <vector>
 
-#include "desktop_fixture.hpp"
 #include "desktop/mouse_events.hpp"
 #include "desktop/surface_mapping.hpp"
+#include "desktop_fixture.hpp"
 
 namespace mapari::desktop_tests {
 namespace {

@@ -11,8 +11,8 @@
 #include <QTextLayout>
 #include <QTimer>
 
-#include "desktop_fixture.hpp"
 #include "desktop/text_window.hpp"
+#include "desktop_fixture.hpp"
 
 namespace mapari::desktop_tests {
 namespace {

@@ -4,8 +4,8 @@
 #include <QMenu>
 #include <QMenuBar>
 
-#include "desktop_fixture.hpp"
 #include "desktop/review_window.hpp"
+#include "desktop_fixture.hpp"
 
 namespace mapari::desktop_tests {
 namespace {

@@ -5,9 +5,9 @@
 
 #include <QImage>
 
+#include "desktop/review_painter.hpp"
 #include "review/review_layout.hpp"
 #include "review_support.hpp"
-#include "desktop/review_painter.hpp"
 
 namespace mapari::review {
 namespace {

@@ -6,10 +6,10 @@
 #include <QMenu>
 #include <QMenuBar>
 
-#include "review/review_layout.hpp"
-#include "review_support.hpp"
 #include "desktop/frame_window.hpp"
 #include "desktop/review_window.hpp"
+#include "review/review_layout.hpp"
+#include "review_support.hpp"
 
 namespace mapari::qt {
 namespace {

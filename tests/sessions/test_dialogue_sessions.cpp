@@ -8,8 +8,8 @@
 #include <cstring>
 #include <string>
 
-#include "formats/free_form.hpp"
 #include "dialogue_texts.hpp"
+#include "formats/free_form.hpp"
 #include "phases/plot.hpp"
 #include "session_fixture.hpp"
 

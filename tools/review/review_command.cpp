@@ -73,7 +73,10 @@ bool take_option(const std::vector<std::string>& arguments, std::size_t& k, Revi
 bool write_output(const std::string& path, const QByteArray& bytes, std::ostream& out,
                   std::ostream& errors) {
     std::string reason = "the picture could not be made";
-    if (!bytes.isEmpty() && write_file_atomically(path, std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), reason)) {
+    if (!bytes.isEmpty() &&
+        write_file_atomically(
+            path, std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
+            reason)) {
         out << "wrote " << path << '\n';
         return true;
     }
