@@ -749,6 +749,23 @@ TEST_F(AriFiles, DsFileThatCannotBeReadIsNamed) {
     }
 }
 
+// The echo of the save name shows its first 12 bytes, cut back to the last
+// whole character: "a" + あいうえ is 13 bytes, and byte 12 is the middle of え.
+TEST_F(AriFiles, SaveNameEchoCutsWholeCharacters) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"aあいうえ", "aあいう"},           // 1 + 3 × 3 = 10 bytes kept
+        {"あいうえお", "あいうえ"},         // 12 bytes, a whole character boundary
+        {"abcdefghijklm", "abcdefghijkl"},  // plain ASCII is cut at 12
+        {"ab", "ab          "}};            // a short name keeps the blanks of its field
+    for (const auto& [name, shown] : cases) {
+        SCOPED_TRACE(name);
+        store_->results.save_name.assign(name);
+        const Lines lines = run();
+        ASSERT_FALSE(lines.empty());
+        EXPECT_EQ(lines.front(), shown);
+    }
+}
+
 TEST_F(AriFiles, SeFileThatCannotBeReadIsNamed) {
     put_file(data_ / "ab.ds", ds_of(worked_column));
     // An empty file holds no record at all; a short record reads as blank fields.
