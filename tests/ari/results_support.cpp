@@ -1,19 +1,16 @@
 #include "results_support.hpp"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 
 #include "beats/selection.hpp"
 #include "phases/correction_menu.hpp"
 #include "phases/selection.hpp"
 #include "phases/trace_drawing.hpp"
 
-namespace mapari::results_test {
+namespace mapari::ari_tests {
 
 std::string int12(int value) {
     char buffer[32];
@@ -55,31 +52,13 @@ Lines listing(const std::filesystem::path& folder) {
     return names;
 }
 
-std::string file_bytes(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) return "<missing>";
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void put_file(const std::filesystem::path& file, const std::string& bytes) {
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out << bytes;
-    ASSERT_TRUE(out.good()) << file;
-}
-
 bool contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
 }
 
 void WorkingBeatTest::SetUp() {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = "mapari-results-" + std::string(info->test_suite_name()) + "-" +
-                       info->name() + "-" + std::to_string(::getpid());
-    std::replace(name.begin(), name.end(), '/', '_');
-    root_ = std::filesystem::temp_directory_path() / name;
-    std::filesystem::remove_all(root_);
-    data_ = root_ / "data";
-    std::filesystem::create_directories(data_);
+    root_ = folder_.path();
+    data_ = folder_.folder("data");
     store_ = std::make_unique<Store>();
     const int leads[display_lead_count] = {13, 23, 37};
     for (int j = 1; j <= display_lead_count; ++j)
@@ -90,13 +69,6 @@ void WorkingBeatTest::SetUp() {
         for (int t = 1; t <= samples_per_reading; ++t)
             store_->recording.samples(c, t) =
                 static_cast<std::int16_t>((37 * c + 13 * t) % 2001 - 1000);
-}
-
-void WorkingBeatTest::TearDown() {
-    std::error_code ignored;
-    std::filesystem::permissions(data_, std::filesystem::perms::owner_all,
-                                 std::filesystem::perm_options::add, ignored);
-    std::filesystem::remove_all(root_, ignored);
 }
 
 void WorkingBeatTest::set_data_directory(const std::filesystem::path& folder) {
@@ -171,4 +143,4 @@ void WorkingBeatTest::expect_redrawn_beat(const WindowContent& trace) const {
     }
 }
 
-}  // namespace mapari::results_test
+}  // namespace mapari::ari_tests

@@ -14,10 +14,11 @@
 #include <vector>
 
 #include "store/store.hpp"
+#include "support/temporary_folder.hpp"
 #include "window/headless_runtime.hpp"
 #include "window/window_model.hpp"
 
-namespace mapari::results_test {
+namespace mapari::ari_tests {
 
 using Lines = std::vector<std::string>;
 
@@ -50,8 +51,8 @@ struct TraceWait {
 
 // Names of the entries of a folder, sorted; a folder's name ends with '/'.
 Lines listing(const std::filesystem::path& folder);
-std::string file_bytes(const std::filesystem::path& file);
-void put_file(const std::filesystem::path& file, const std::string& bytes);
+using test_support::read_bytes;
+using test_support::write_bytes;
 bool contains(const std::string& text, const std::string& part);
 
 // A fresh store with display leads 13, 23, 37, its data folder in a temporary
@@ -61,7 +62,6 @@ bool contains(const std::string& text, const std::string& part);
 class WorkingBeatTest : public ::testing::Test {
   protected:
     void SetUp() override;
-    void TearDown() override;
 
     // A new runtime on the script, the display prepared and the beat selected.
     void start(const std::string& script);
@@ -78,6 +78,7 @@ class WorkingBeatTest : public ::testing::Test {
     // three blue 1000-point polylines of the display leads and no marker.
     void expect_redrawn_beat(const WindowContent& trace) const;
 
+    test_support::TemporaryFolder folder_;
     std::filesystem::path root_, data_;
     std::unique_ptr<Store> store_;
     std::vector<TraceWait> waits_;
@@ -89,4 +90,4 @@ class WorkingBeatTest : public ::testing::Test {
     std::size_t selection_lines_ = 0;
 };
 
-}  // namespace mapari::results_test
+}  // namespace mapari::ari_tests

@@ -3,7 +3,6 @@
 // the activation and recovery searches on hand-made beats worked out by hand,
 // the .ari record byte by byte, and every way it refuses to write a file.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -21,11 +20,11 @@
 #include "phases/save.hpp"
 #include "recording/recording.hpp"
 #include "results_support.hpp"
-#include "session_fixture.hpp"
+#include "support/session_fixture.hpp"
 #include "tools/synth_model.hpp"
 #include "window/headless_runtime.hpp"
 
-namespace mapari::results_test {
+namespace mapari::ari_tests {
 namespace {
 
 // The values of a free-form file, read as a stream of numbers.
@@ -39,7 +38,7 @@ std::vector<double> numbers_in(const std::string& text) {
 // ---- accuracy on synthetic recordings ----
 
 #ifdef MAPARI_HAVE_SYNTH_MODEL
-using sessions::SessionResult;
+using test_support::SessionResult;
 
 constexpr const char* selected_text = "選択した点（msec）";
 
@@ -57,14 +56,14 @@ struct Accuracy {
     int worst_at = 0, worst_rt = 0;
 };
 
-class AriAccuracy : public sessions::SessionTest {
+class AriAccuracy : public test_support::SessionTest {
   protected:
     // Writes the recording of the seed and returns its model.
     synth::SynthModel write_recording(std::uint32_t seed) {
         synth::SynthSettings settings;
         settings.seed = seed;
         const synth::SynthModel model = synth::make_model(settings);
-        put_file(data_file("syn01.dat"), synth::encode_recording(synth::render_samples(model)));
+        write_bytes(data_file("syn01.dat"), synth::encode_recording(synth::render_samples(model)));
         return model;
     }
 
@@ -127,7 +126,7 @@ class AriAccuracy : public sessions::SessionTest {
             EXPECT_GE(count, 16);
         }
 
-        const std::vector<double> ari = numbers_in(sessions::read_bytes(data_file("ab.ari")));
+        const std::vector<double> ari = numbers_in(test_support::read_bytes(data_file("ab.ari")));
         Accuracy accuracy;
         if (ari.size() != 132u) {
             ADD_FAILURE() << "the .ari file holds " << ari.size() << " numbers";
@@ -518,8 +517,8 @@ TEST_F(AriDialogue, SettingsAskedWhenTheDefaultsWereDeclined) {
                                     computation_lines("ab          ", "ab"),
                                     {ari_done, menu_line, "Unit 12> x"}}));
     EXPECT_EQ(listing(data_), (Lines{"ab.ari", "ab.ds", "ab.se"}));
-    EXPECT_EQ(file_bytes(data_ / "ab.se"), "  100   94  112  160\n");
-    EXPECT_EQ(file_bytes(data_ / "ab.ari"), ari_record(100, 112, 160, 2, typed_at, typed_rt));
+    EXPECT_EQ(read_bytes(data_ / "ab.se"), "  100   94  112  160\n");
+    EXPECT_EQ(read_bytes(data_ / "ab.ari"), ari_record(100, 112, 160, 2, typed_at, typed_rt));
 }
 
 TEST_F(AriDialogue, DefaultsAcceptedAskNothing) {
@@ -529,7 +528,7 @@ TEST_F(AriDialogue, DefaultsAcceptedAskNothing) {
     EXPECT_EQ(transcript(), joined({save_lines("ab"),
                                     computation_lines("ab          ", "ab"),
                                     {ari_done, menu_line, "Unit 12> x"}}));
-    EXPECT_EQ(file_bytes(data_ / "ab.ari"), ari_record(100, 112, 160, 20, default_at, default_rt));
+    EXPECT_EQ(read_bytes(data_ / "ab.ari"), ari_record(100, 112, 160, 20, default_at, default_rt));
 }
 
 // The settings hold for one call: a second save with the defaults declined asks again.
@@ -537,8 +536,8 @@ TEST_F(AriDialogue, EverySaveAsksAgain) {
     start("d\nab\ny\n 2\n 2\n 10\nd\ncd\ny\n20\n7\n100\nx\n");
     prepare(0);
     EXPECT_EQ(run_menu(), 3);
-    EXPECT_EQ(file_bytes(data_ / "ab.ari"), ari_record(100, 112, 160, 2, typed_at, typed_rt));
-    EXPECT_EQ(file_bytes(data_ / "cd.ari"), ari_record(100, 112, 160, 20, default_at, default_rt));
+    EXPECT_EQ(read_bytes(data_ / "ab.ari"), ari_record(100, 112, 160, 2, typed_at, typed_rt));
+    EXPECT_EQ(read_bytes(data_ / "cd.ari"), ari_record(100, 112, 160, 20, default_at, default_rt));
     const Lines lines = transcript();
     EXPECT_EQ(std::count(lines.begin(), lines.end(), "number of smoothing :"), 2);
 }
@@ -554,7 +553,7 @@ TEST_F(AriDialogue, SaveNameLongerThanTwelveCharactersKeepsItsStem) {
                                     {ari_done, menu_line, "Unit 12> x"}}));
     EXPECT_EQ(listing(data_),
               (Lines{"abcdefghijklmn.ari", "abcdefghijklmn.ds", "abcdefghijklmn.se"}));
-    EXPECT_EQ(file_bytes(data_ / "abcdefghijklmn.ari"),
+    EXPECT_EQ(read_bytes(data_ / "abcdefghijklmn.ari"),
               ari_record(100, 112, 160, 20, default_at, default_rt));
 }
 
@@ -607,7 +606,7 @@ TEST_F(AriDialogue, MarksOutsideTheLimitsGiveAMessageAndNoFile) {
         SCOPED_TRACE(limit.label);
         std::filesystem::remove_all(data_);
         std::filesystem::create_directories(data_);
-        put_file(data_ / "ab.ari", older);
+        write_bytes(data_ / "ab.ari", older);
         start("d\nab\ny\n" + limit.settings + "x\n");
         prepare(limit.settings.empty() ? 1 : 0);
         set_marks(limit.stimulus, limit.q_onset, limit.j_point, limit.t_end);
@@ -619,10 +618,10 @@ TEST_F(AriDialogue, MarksOutsideTheLimitsGiveAMessageAndNoFile) {
         char se[32];
         std::snprintf(se, sizeof se, "%5d%5d%5d%5d\n", limit.q_onset, limit.stimulus, limit.j_point,
                       limit.t_end);
-        EXPECT_EQ(file_bytes(data_ / "ab.se"), se);
+        EXPECT_EQ(read_bytes(data_ / "ab.se"), se);
         if (std::string(limit.named).empty()) {
             EXPECT_EQ(last, ari_done);
-            const std::vector<double> values = numbers_in(file_bytes(data_ / "ab.ari"));
+            const std::vector<double> values = numbers_in(read_bytes(data_ / "ab.ari"));
             ASSERT_EQ(values.size(), 132u);
             EXPECT_EQ(values[0], limit.q_onset);
             EXPECT_EQ(values[1], limit.j_point);
@@ -631,7 +630,7 @@ TEST_F(AriDialogue, MarksOutsideTheLimitsGiveAMessageAndNoFile) {
             EXPECT_EQ(last.rfind("Unit 12| ", 0), 0u) << last;
             EXPECT_TRUE(contains(last, limit.named)) << last;
             EXPECT_EQ(std::count(lines.begin(), lines.end(), ari_done), 0);
-            EXPECT_EQ(file_bytes(data_ / "ab.ari"), older);
+            EXPECT_EQ(read_bytes(data_ / "ab.ari"), older);
             EXPECT_FALSE(std::filesystem::exists(data_ / "ab.ari.partial"));
         }
     }
@@ -644,13 +643,8 @@ TEST_F(AriDialogue, MarksOutsideTheLimitsGiveAMessageAndNoFile) {
 class AriFiles : public ::testing::Test {
   protected:
     void SetUp() override {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        root_ = std::filesystem::temp_directory_path() /
-                ("mapari-ari-" + std::string(info->test_suite_name()) + "-" + info->name() + "-" +
-                 std::to_string(::getpid()));
-        std::filesystem::remove_all(root_);
-        data_ = root_ / "data";
-        std::filesystem::create_directories(data_);
+        root_ = folder_.path();
+        data_ = folder_.folder("data");
         store_ = std::make_unique<Store>();
         const std::string folder = data_.string();
         ASSERT_LT(folder.size(), static_cast<std::size_t>(data_directory_capacity));
@@ -660,13 +654,8 @@ class AriFiles : public ::testing::Test {
         store_->results.ds_path = result_path("ab", ".ds");
         store_->results.se_path = result_path("ab", ".se");
         store_->settings.settings_answer = 1;
-        put_file(data_ / "ab.ari", older_);
+        write_bytes(data_ / "ab.ari", older_);
     }
-    void TearDown() override {
-        std::error_code ignored;
-        std::filesystem::remove_all(root_, ignored);
-    }
-
     // Runs the computation on the answers; the transcript lines.
     Lines run(const std::string& answers = "") {
         std::istringstream script(answers);
@@ -687,10 +676,11 @@ class AriFiles : public ::testing::Test {
         ASSERT_FALSE(lines.empty());
         EXPECT_EQ(lines.back().rfind("Unit 12| ", 0), 0u) << lines.back();
         EXPECT_TRUE(contains(lines.back(), path)) << lines.back();
-        EXPECT_EQ(file_bytes(data_ / "ab.ari"), older_);
+        EXPECT_EQ(read_bytes(data_ / "ab.ari"), older_);
         for (const std::string& line : lines) EXPECT_NE(line.rfind("writing a file", 0), 0u);
     }
 
+    test_support::TemporaryFolder folder_;
     std::filesystem::path root_, data_;
     std::unique_ptr<Store> store_;
     bool written_ = false;
@@ -717,11 +707,11 @@ const std::string ds_shown = "reading a file  :" + padded("d:\\data\\map\\ab.ds"
 const std::string se_shown = "reading a file" + padded("d:\\data\\map\\ab.se", 32);
 
 TEST_F(AriFiles, GoodFilesGiveTheRecord) {
-    put_file(data_ / "ab.ds", ds_of(worked_column));
-    put_file(data_ / "ab.se", worked_se);
+    write_bytes(data_ / "ab.ds", ds_of(worked_column));
+    write_bytes(data_ / "ab.se", worked_se);
     run();
     EXPECT_TRUE(written_);
-    EXPECT_EQ(file_bytes(data_ / "ab.ari"), ari_record(100, 112, 160, 20, default_at, default_rt));
+    EXPECT_EQ(read_bytes(data_ / "ab.ari"), ari_record(100, 112, 160, 20, default_at, default_rt));
     EXPECT_EQ(listing(data_), (Lines{"ab.ari", "ab.ds", "ab.se"}));
 }
 
@@ -737,11 +727,11 @@ TEST_F(AriFiles, DsFileThatCannotBeReadIsNamed) {
                                                          {"one number short", short_text},
                                                          {"a word", word},
                                                          {"too large", "3e9 " + good}};
-    put_file(data_ / "ab.se", worked_se);
+    write_bytes(data_ / "ab.se", worked_se);
     for (const auto& [label, text] : cases) {
         SCOPED_TRACE(label);
         std::filesystem::remove(data_ / "ab.ds");
-        if (std::string(label) != "missing") put_file(data_ / "ab.ds", text);
+        if (std::string(label) != "missing") write_bytes(data_ / "ab.ds", text);
         const Lines lines = run();
         expect_refused(lines, "d:\\data\\map\\ab.ds");
         ASSERT_EQ(lines.size(), 3u);
@@ -767,14 +757,14 @@ TEST_F(AriFiles, SaveNameEchoCutsWholeCharacters) {
 }
 
 TEST_F(AriFiles, SeFileThatCannotBeReadIsNamed) {
-    put_file(data_ / "ab.ds", ds_of(worked_column));
+    write_bytes(data_ / "ab.ds", ds_of(worked_column));
     // An empty file holds no record at all; a short record reads as blank fields.
     const std::pair<const char*, std::string> cases[] = {
         {"missing", ""}, {"empty", ""}, {"a letter in a field", "  1x0   94  112  160\n"}};
     for (const auto& [label, text] : cases) {
         SCOPED_TRACE(label);
         std::filesystem::remove(data_ / "ab.se");
-        if (std::string(label) != "missing") put_file(data_ / "ab.se", text);
+        if (std::string(label) != "missing") write_bytes(data_ / "ab.se", text);
         const Lines lines = run();
         expect_refused(lines, "d:\\data\\map\\ab.se");
         ASSERT_EQ(lines.size(), 4u);
@@ -813,16 +803,16 @@ TEST_F(AriFiles, HalvesRoundAwayFromZeroBeforeTheSearch) {
         }
         text += '\n';
     }
-    put_file(data_ / "ab.ds", text);
-    put_file(data_ / "ab.se", worked_se);
+    write_bytes(data_ / "ab.ds", text);
+    write_bytes(data_ / "ab.se", worked_se);
     store_->settings.settings_answer = 0;
     run("2\n2\n10\n");
     EXPECT_TRUE(written_);
-    EXPECT_EQ(file_bytes(data_ / "ab.ari"),
+    EXPECT_EQ(read_bytes(data_ / "ab.ari"),
               ari_record(
                   100, 112, 160, 2, [](int l) { return l == 1 || l == 3 || l == 4 ? 5 : 0; },
                   [](int) { return 22; }));
 }
 
 }  // namespace
-}  // namespace mapari::results_test
+}  // namespace mapari::ari_tests

@@ -11,7 +11,7 @@
 #include "formats/result_files.hpp"
 #include "window/headless_runtime.hpp"
 
-namespace mapari {
+namespace mapari::ari_tests {
 namespace {
 
 // A .ds text whose lead 1 holds `high` up to row `last_high` and `low` after;
@@ -62,4 +62,4 @@ TEST(AriExtremeValues, RiseBetweenTheLargestValuesHasNoActivation) {
 }
 
 }  // namespace
-}  // namespace mapari
+}  // namespace mapari::ari_tests

@@ -8,7 +8,7 @@
 #include "beats/baseline.hpp"
 #include "results_support.hpp"
 
-namespace mapari::results_test {
+namespace mapari::ari_tests {
 namespace {
 
 const std::string one_point_prompt = "Unit 12| 補正基準点をClick!";
@@ -373,4 +373,4 @@ TEST_F(CorrectionMenu, TwoPointRefusesOutsideSamplesAndEqualSamples) {
 }
 
 }  // namespace
-}  // namespace mapari::results_test
+}  // namespace mapari::ari_tests

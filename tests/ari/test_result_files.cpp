@@ -5,7 +5,6 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -18,12 +17,12 @@
 
 #include "formats/free_form.hpp"
 #include "results_support.hpp"
-#include "session_fixture.hpp"
+#include "support/session_fixture.hpp"
 #ifdef MAPARI_HAVE_SYNTH_MODEL
 #include "tools/synth_model.hpp"
 #endif
 
-namespace mapari::results_test {
+namespace mapari::ari_tests {
 namespace {
 
 const std::string save_prompt = "Unit 12| 保存ファイル名を入れてください。：";
@@ -116,7 +115,7 @@ TEST_F(SaveStep, DsFileHoldsTheWorkingBeatAsItStands) {
     EXPECT_EQ(listing(data_), (Lines{"ab.ds"}));
 
     int records = 0;
-    const std::vector<double> values = read_ds(file_bytes(data_ / "ab.ds"), records);
+    const std::vector<double> values = read_ds(read_bytes(data_ / "ab.ds"), records);
     EXPECT_EQ(records, 1024);
     ASSERT_EQ(values.size(), 1024u * 64u);
     // Seven significant digits: within half a unit of the seventh digit.
@@ -135,11 +134,11 @@ TEST_F(SaveStep, OnlyYWritesAndNothingElseTouchesAFile) {
     set_marks(120, 250, 400, 700);
     for (const std::string answer : {"n", "N", "yes", "Yes", "yy", "\nx"}) {
         SCOPED_TRACE(answer);
-        put_file(data_ / "ab.ds", "an earlier beat\n");
+        write_bytes(data_ / "ab.ds", "an earlier beat\n");
         start("d\nab\n" + answer + "\nx\n");
         EXPECT_EQ(run_menu(), 2);
         EXPECT_EQ(listing(data_), (Lines{"ab.ds"}));
-        EXPECT_EQ(file_bytes(data_ / "ab.ds"), "an earlier beat\n");
+        EXPECT_EQ(read_bytes(data_ / "ab.ds"), "an earlier beat\n");
         const Lines lines = transcript();
         ASSERT_GE(lines.size(), 8u);
         EXPECT_EQ(slice(lines, 0, 5), slice(saved("ab", "y"), 0, 5));
@@ -156,7 +155,7 @@ TEST_F(SaveStep, SeRecordWhenAllFourMarksAreSet) {
     expected.push_back(se_line);
     EXPECT_EQ(transcript(), with_menu_after(expected));
     EXPECT_EQ(listing(data_), (Lines{"ab.ds", "ab.se"}));
-    EXPECT_EQ(file_bytes(data_ / "ab.se"), "  250  120  400  700\n");
+    EXPECT_EQ(read_bytes(data_ / "ab.se"), "  250  120  400  700\n");
     EXPECT_EQ(store_->beat.fiducial_marks(2), 250);
 }
 
@@ -177,12 +176,12 @@ TEST_F(SaveStep, AnyMarkZeroWritesOnlyTheDsFile) {
 // The refusal comes before any file is written, so a .ds never stands beside an
 // older .se of the same name that does not belong to it.
 TEST_F(SaveStep, MarkWiderThanItsColumnsGivesAMessageAndNoFile) {
-    put_file(data_ / "ab.se", "  111  112  113  114\n");
+    write_bytes(data_ / "ab.se", "  111  112  113  114\n");
     set_marks(120, 250, 100000, 700);
     start("d\nab\ny\nx\n");
     EXPECT_EQ(run_menu(), 2);
     EXPECT_EQ(listing(data_), (Lines{"ab.se"}));
-    EXPECT_EQ(file_bytes(data_ / "ab.se"), "  111  112  113  114\n");
+    EXPECT_EQ(read_bytes(data_ / "ab.se"), "  111  112  113  114\n");
     const Lines lines = transcript();
     ASSERT_GE(lines.size(), 3u);
     const std::string message = lines[lines.size() - 3];
@@ -242,7 +241,7 @@ class ResultFaults : public WorkingBeatTest {
 TEST_F(ResultFaults, UnwritableDataDirectoryKeepsBeatMarksAndFiles) {
     set_marks(120, 250, 400, 700);
     start("d\nab\ny\nx\n");
-    put_file(data_ / "ab.ds", "a good beat\n");
+    write_bytes(data_ / "ab.ds", "a good beat\n");
     namespace fs = std::filesystem;
     fs::permissions(data_, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
                                fs::perms::group_exec | fs::perms::others_read |
@@ -255,7 +254,7 @@ TEST_F(ResultFaults, UnwritableDataDirectoryKeepsBeatMarksAndFiles) {
         std::fclose(probe);
         fs::permissions(data_, fs::perms::owner_all, fs::perm_options::add);
         fs::remove_all(data_);
-        put_file(data_, "not a folder\n");
+        write_bytes(data_, "not a folder\n");
         expected_error = ENOTDIR;
         folder_case = false;
     }
@@ -270,9 +269,9 @@ TEST_F(ResultFaults, UnwritableDataDirectoryKeepsBeatMarksAndFiles) {
     EXPECT_EQ(store_->beat.fiducial_marks(4), 700);
     if (folder_case) {
         EXPECT_EQ(listing(data_), (Lines{"ab.ds"}));
-        EXPECT_EQ(file_bytes(data_ / "ab.ds"), "a good beat\n");
+        EXPECT_EQ(read_bytes(data_ / "ab.ds"), "a good beat\n");
     } else {
-        EXPECT_EQ(file_bytes(data_), "not a folder\n");
+        EXPECT_EQ(read_bytes(data_), "not a folder\n");
     }
 }
 
@@ -280,7 +279,7 @@ TEST_F(ResultFaults, UnwritableDataDirectoryKeepsBeatMarksAndFiles) {
 // temporary name and the rename fails.
 TEST_F(ResultFaults, FolderInThePlaceOfTheFileIsReportedAndLeftAlone) {
     std::filesystem::create_directories(data_ / "ab.ds");
-    put_file(data_ / "ab.ds" / "inside", "kept\n");
+    write_bytes(data_ / "ab.ds" / "inside", "kept\n");
     start("d\nab\ny\nx\n");
     EXPECT_EQ(run_menu(), 2);
     const Lines lines = transcript();
@@ -288,14 +287,14 @@ TEST_F(ResultFaults, FolderInThePlaceOfTheFileIsReportedAndLeftAlone) {
     EXPECT_TRUE(contains(report, std::strerror(EISDIR))) << report;
     EXPECT_EQ(Lines(lines.end() - 3, lines.end()), (Lines{report, menu_line, answered("x")}));
     EXPECT_EQ(listing(data_), (Lines{"ab.ds/"}));
-    EXPECT_EQ(file_bytes(data_ / "ab.ds" / "inside"), "kept\n");
+    EXPECT_EQ(read_bytes(data_ / "ab.ds" / "inside"), "kept\n");
 }
 
 // The .ds file is about 1 MB; a child process limited to 100 kB files runs
 // the save, so the write fails part way. It reports its transcript through a
 // pipe and its menu count through the exit code.
 TEST_F(ResultFaults, WriteFailingPartWayLeavesTheGoodFile) {
-    put_file(data_ / "ab.ds", "a good beat\n");
+    write_bytes(data_ / "ab.ds", "a good beat\n");
     start("d\nab\ny\nx\n");
     int channel[2];
     ASSERT_EQ(::pipe(channel), 0);
@@ -334,15 +333,15 @@ TEST_F(ResultFaults, WriteFailingPartWayLeavesTheGoodFile) {
     const std::string report = report_of(lines, "d:\\data\\map\\ab.ds");
     EXPECT_TRUE(contains(report, std::strerror(EFBIG))) << text;
     EXPECT_EQ(listing(data_), (Lines{"ab.ds"}));
-    EXPECT_EQ(file_bytes(data_ / "ab.ds"), "a good beat\n");
+    EXPECT_EQ(read_bytes(data_ / "ab.ds"), "a good beat\n");
 }
 
 // ---- whole sessions ----
 
-using sessions::SessionResult;
-using sessions::SyntheticRecording;
+using test_support::SessionResult;
+using test_support::SyntheticRecording;
 
-class ResultSession : public sessions::SessionTest {};
+class ResultSession : public test_support::SessionTest {};
 
 constexpr const char* view_menu = "Unit 12| 波形選択(s), 加算平均(b),波形削除(d), 戻る(o), 終了(x)";
 constexpr const char* second_question = "記録開始から何秒の時点を表示しますか？(0-28) :";
@@ -401,7 +400,7 @@ SessionRecording write_session_recording(const std::filesystem::path& file) {
     settings.seconds = 4;
     const synth::SynthModel model = synth::make_model(settings);
     auto samples = std::make_shared<std::vector<std::int16_t>>(synth::render_samples(model));
-    put_file(file, synth::encode_recording(*samples));
+    write_bytes(file, synth::encode_recording(*samples));
     int beat = 0;
     for (const synth::BeatMarks& marks : model.beats)
         if (beat == 0 && marks.qrs_peak >= 400 && marks.qrs_peak <= 2800) beat = marks.qrs_peak;
@@ -475,12 +474,12 @@ TEST_F(ResultSession, WholeSessionFilesEqualAnIndependentComputation) {
             if (l % 5 == 0 || l == 64) ds += '\n';
         }
     }
-    EXPECT_TRUE(sessions::read_bytes(data_file("ab.ds")) == ds) << "the .ds file differs";
+    EXPECT_TRUE(test_support::read_bytes(data_file("ab.ds")) == ds) << "the .ds file differs";
 
     char se[64];
     std::snprintf(se, sizeof se, "%5d%5d%5d%5d\n", row_of_column(75), row_of_column(60),
                   row_of_column(150), row_of_column(300));
-    EXPECT_EQ(sessions::read_bytes(data_file("ab.se")), se);
+    EXPECT_EQ(test_support::read_bytes(data_file("ab.se")), se);
 
     EXPECT_LT(index_of(lines, "itzr1" + int12(r)), lines.size());
     EXPECT_LT(index_of(lines, "itzr" + int12(i1) + int12(i2)), lines.size());
@@ -492,4 +491,4 @@ TEST_F(ResultSession, WholeSessionFilesEqualAnIndependentComputation) {
 }
 
 }  // namespace
-}  // namespace mapari::results_test
+}  // namespace mapari::ari_tests

@@ -1,12 +1,9 @@
 #include "beat_support.hpp"
 
-#include <unistd.h>
-
-#include <algorithm>
 #include <cstdio>
 #include <fstream>
 
-namespace mapari::beats_test {
+namespace mapari::beats_tests {
 
 std::unique_ptr<Store> make_store() {
     auto store = std::make_unique<Store>();
@@ -15,31 +12,6 @@ std::unique_ptr<Store> make_store() {
             static_cast<std::int16_t>(Store::lead_channel_of(display_leads[k - 1]));
     store->settings.recognition_coefficient = 0.99f;
     return store;
-}
-
-TempDir::TempDir() {
-    static int made = 0;
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = "mapari-beats-" + std::to_string(::getpid()) + "-" + std::to_string(++made) +
-                       "-" +
-                       (info ? std::string(info->test_suite_name()) + "-" + info->name() : "x");
-    std::replace(name.begin(), name.end(), '/', '_');
-    path_ = std::filesystem::temp_directory_path() / name;
-    std::filesystem::remove_all(path_);
-    std::filesystem::create_directories(path_);
-}
-
-TempDir::~TempDir() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-}
-
-std::string read_file(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) return "<missing>";
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
 }
 
 ScriptedRuntime::ScriptedRuntime(const std::string& script, const std::filesystem::path& dir)
@@ -208,4 +180,4 @@ bool load_recording(Store& store, const std::filesystem::path& file) {
     return true;
 }
 
-}  // namespace mapari::beats_test
+}  // namespace mapari::beats_tests

@@ -14,10 +14,14 @@
 #include <vector>
 
 #include "store/store.hpp"
+#include "support/temporary_folder.hpp"
 #include "window/headless_runtime.hpp"
 #include "window/window_model.hpp"
 
-namespace mapari::beats_test {
+namespace mapari::beats_tests {
+
+using test_support::read_bytes;
+using test_support::TemporaryFolder;
 
 using Lines = std::vector<std::string>;
 
@@ -28,21 +32,6 @@ inline constexpr std::uint32_t cyan = rgb(0, 255, 255);
 // A store on the heap (it is large) with display leads 13, 23, 37 as
 // channels 21, 31, 45 and the recognition coefficient 0.99.
 std::unique_ptr<Store> make_store();
-
-// A directory of its own for each test, removed afterwards.
-class TempDir {
-  public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const std::filesystem::path& path() const { return path_; }
-
-  private:
-    std::filesystem::path path_;
-};
-
-std::string read_file(const std::filesystem::path& file);
 
 // A headless runtime answering from the script text; fort.12 goes to dir.
 class ScriptedRuntime {
@@ -116,4 +105,4 @@ struct BeatTrain {
 // Reads the first 4000 frames of a recording file into the channel store.
 bool load_recording(Store& store, const std::filesystem::path& file);
 
-}  // namespace mapari::beats_test
+}  // namespace mapari::beats_tests

@@ -15,7 +15,7 @@
 #include "phases/selection.hpp"
 #include "phases/trace_drawing.hpp"
 
-namespace mapari::beats_test {
+namespace mapari::beats_tests {
 namespace {
 
 constexpr const char* averaging_start = "Unit 12| 加算平均の計算中です。";
@@ -31,7 +31,7 @@ Lines averaging_lines(int count) {
 
 class Averaging : public ::testing::Test {
   protected:
-    TempDir dir;
+    TemporaryFolder dir;
     std::unique_ptr<Store> store = make_store();
     ScriptedRuntime runtime{"", dir.path()};
 
@@ -264,4 +264,4 @@ TEST_F(Averaging, ConstantDisplayLeadsGiveCountZeroAndFlatLines) {
 }
 
 }  // namespace
-}  // namespace mapari::beats_test
+}  // namespace mapari::beats_tests

@@ -13,7 +13,7 @@
 #include "phases/selection.hpp"
 #include "phases/trace_drawing.hpp"
 
-namespace mapari::beats_test {
+namespace mapari::beats_tests {
 namespace {
 
 constexpr const char* view_menu = "Unit 12| 波形選択(s), 加算平均(b),波形削除(d), 戻る(o), 終了(x)";
@@ -35,7 +35,7 @@ void set_data_directory(Store& store, const std::filesystem::path& dir) {
 // the beat at 1300 (click column 195 is sample 1300), goes back, averages,
 // goes back and ends.
 TEST(BeatSession, SelectThenAverageAWrittenRecording) {
-    TempDir dir;
+    TemporaryFolder dir;
     const std::filesystem::path data = dir.path() / "data", work = dir.path() / "work";
     std::filesystem::create_directories(data);
     std::filesystem::create_directories(work);
@@ -112,7 +112,7 @@ TEST(BeatSession, SelectThenAverageAWrittenRecording) {
     // The lines of the preparation went to the trace channel's default file.
     std::string path = "d:\\data\\map\\synth01.dat";
     path.resize(30, ' ');
-    EXPECT_EQ(read_file(work / "fort.12"),
+    EXPECT_EQ(read_bytes(work / "fort.12"),
               "point 1\npoint 2\n" + path + "drawing ecg data\n   1000.000    potmax\n");
 
     // The template is the selected beat on lead 13; the averaged beat is the
@@ -148,7 +148,7 @@ TEST(RealRecording, AveragingTheRepeatedSockBeatGivesItBack) {
         GTEST_SKIP() << "real recording not found: " << file.string();
     auto store = make_store();
     ASSERT_TRUE(load_recording(*store, file));
-    TempDir dir;
+    TemporaryFolder dir;
     ScriptedRuntime runtime("", dir.path());
     ASSERT_TRUE(prepare_display(*store, *runtime));
     runtime->open_trace_window();
@@ -179,4 +179,4 @@ TEST(RealRecording, AveragingTheRepeatedSockBeatGivesItBack) {
 }
 
 }  // namespace
-}  // namespace mapari::beats_test
+}  // namespace mapari::beats_tests

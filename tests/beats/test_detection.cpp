@@ -10,14 +10,14 @@
 #include "beats/detection.hpp"
 #include "phases/trace_drawing.hpp"
 
-namespace mapari::beats_test {
+namespace mapari::beats_tests {
 namespace {
 
 constexpr int ch1 = 21, ch2 = 31, ch3 = 45;
 
 class Detection : public ::testing::Test {
   protected:
-    TempDir dir;
+    TemporaryFolder dir;
     std::unique_ptr<Store> store = make_store();
     Display& display = store->display;
 
@@ -241,7 +241,7 @@ TEST_F(Prepare, PotmaxAndTheLinesOfTheTraceChannel) {
         fresh->recording.samples(ch2, 400) = 9000;
         fresh->recording.samples(ch1, c.sample) = c.value;
         fresh->naming.recording_path.assign("d:\\data\\map\\abc01.dat");
-        TempDir own;
+        TemporaryFolder own;
         ScriptedRuntime runtime("", own.path());
         ASSERT_TRUE(prepare_display(*fresh, *runtime));
         const float potmax = static_cast<float>(std::abs(c.value));
@@ -251,7 +251,7 @@ TEST_F(Prepare, PotmaxAndTheLinesOfTheTraceChannel) {
         EXPECT_EQ(fresh->display.centre, 0.5f);
         std::string padded_path = "d:\\data\\map\\abc01.dat";
         padded_path.resize(30, ' ');
-        EXPECT_EQ(read_file(own.path() / "fort.12"),
+        EXPECT_EQ(read_bytes(own.path() / "fort.12"),
                   "point 1\npoint 2\n" + padded_path + "drawing ecg data\n" + c.line + "\n");
         EXPECT_TRUE(runtime.transcript().empty());
     }
@@ -263,7 +263,7 @@ TEST_F(Prepare, NoSignalOnTheFirstLeadStopsAfterTheProgressLines) {
     set_samples(*store, ch2, 1, 4000, 77);
     ScriptedRuntime runtime("", dir.path());
     EXPECT_FALSE(prepare_display(*store, *runtime));
-    EXPECT_EQ(read_file(dir.path() / "fort.12"), "point 1\npoint 2\n");
+    EXPECT_EQ(read_bytes(dir.path() / "fort.12"), "point 1\npoint 2\n");
 }
 
 class Draw : public Detection {};
@@ -310,4 +310,4 @@ TEST_F(Draw, TracesFillTheBandAndAreHeldInsideTheWindow) {
 }
 
 }  // namespace
-}  // namespace mapari::beats_test
+}  // namespace mapari::beats_tests

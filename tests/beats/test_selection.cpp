@@ -11,7 +11,7 @@
 #include "phases/selection.hpp"
 #include "phases/trace_drawing.hpp"
 
-namespace mapari::beats_test {
+namespace mapari::beats_tests {
 namespace {
 
 constexpr const char* click_prompt = "Unit 12| 選択する波形の線の近くをClick";
@@ -32,7 +32,7 @@ Lines accepted_lines(const std::string& click, const std::string& answer, int q)
 
 class Selection : public ::testing::Test {
   protected:
-    TempDir dir;
+    TemporaryFolder dir;
     std::unique_ptr<Store> store = make_store();
     std::unique_ptr<ScriptedRuntime> runtime;
 
@@ -234,4 +234,4 @@ TEST_F(Selection, RightClickSelectsAtTheMiddle) {
 }
 
 }  // namespace
-}  // namespace mapari::beats_test
+}  // namespace mapari::beats_tests

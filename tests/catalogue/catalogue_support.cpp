@@ -6,7 +6,7 @@
 
 #include "tools/synth_model.hpp"
 
-namespace mapari::catalogue {
+namespace mapari::catalogue_tests {
 namespace {
 
 bool is_echo(const std::string& line) {
@@ -127,4 +127,4 @@ void CatalogueTest::expect_good_session_with(const SessionResult& result, Event 
     EXPECT_EQ(fort12(), good_fort12_);
 }
 
-}  // namespace mapari::catalogue
+}  // namespace mapari::catalogue_tests

@@ -12,12 +12,11 @@
 #include <map>
 #include <string>
 
-#include "session_fixture.hpp"
+#include "support/session_fixture.hpp"
 
-namespace mapari::catalogue {
+namespace mapari::catalogue_tests {
 
-using sessions::Lines;
-using sessions::SessionResult;
+using namespace test_support;
 
 // Events of the good session by name: each is the index of one script line
 // (an answer or a click) in `good_script()`.
@@ -94,7 +93,7 @@ std::string cannot_read(const std::string& typed, const char* expected);
 // Each case runs in a scratch folder of its own with the synthetic recording
 // demo01.dat (4 s, seed 1) in its data folder. The good session is played once
 // per case to have the transcript and the files a case is compared with.
-class CatalogueTest : public sessions::SessionTest {
+class CatalogueTest : public test_support::SessionTest {
   protected:
     void SetUp() override;
 
@@ -116,4 +115,4 @@ class CatalogueTest : public sessions::SessionTest {
     std::string good_fort12_;
 };
 
-}  // namespace mapari::catalogue
+}  // namespace mapari::catalogue_tests

@@ -14,17 +14,14 @@
 #include <vector>
 
 #include "catalogue_support.hpp"
-#include "dialogue_texts.hpp"
 #include "formats/free_form.hpp"
 #include "phases/plot.hpp"
+#include "support/dialogue_texts.hpp"
 
-namespace mapari::catalogue {
+namespace mapari::catalogue_tests {
 namespace {
 
-using sessions::padded_path;
-using sessions::read_bytes;
-using sessions::SyntheticRecording;
-using namespace sessions::texts;
+using namespace test_support::texts;
 
 // ---- the program's own texts ----
 
@@ -464,4 +461,4 @@ TEST_F(CatalogueTest, CoefficientOf0Or5OrNegativeIsUsedAsReadAndTheFilesStayComp
 }
 
 }  // namespace
-}  // namespace mapari::catalogue
+}  // namespace mapari::catalogue_tests

@@ -20,11 +20,8 @@
 
 #include "catalogue_support.hpp"
 
-namespace mapari::catalogue {
+namespace mapari::catalogue_tests {
 namespace {
-
-using sessions::padded_path;
-using sessions::SyntheticRecording;
 
 const std::string view_menu = "波形選択(s), 加算平均(b),波形削除(d), 戻る(o), 終了(x)";
 const std::string selection_prompt = "選択する波形の線の近くをClick";
@@ -468,9 +465,9 @@ TEST_F(ClickAndEndCatalogue, ClickPositionBeyondSixteenBitsIsAScriptError) {
         EXPECT_EQ(result.errors,
                   "mapari: script line 13: a click position must be whole pixel numbers from "
                   "-32768 to 32767\n");
-        EXPECT_EQ(
-            result.transcript,
-            sessions::first_lines(good_transcript_, echo_line(good_transcript_, selection_click)));
+        EXPECT_EQ(result.transcript,
+                  test_support::first_lines(good_transcript_,
+                                            echo_line(good_transcript_, selection_click)));
         EXPECT_EQ(folder_bytes(data_dir_), recording_only());
     }
 }
@@ -557,7 +554,7 @@ TEST_F(ClickAndEndCatalogue, AveragingBeforeAnySelectionIsRefused) {
                 trace_line(view_menu), trace_echo("b")})},
         {view_select,
          {"s", "@click 0", "y", "b"},
-         after(sessions::concat({refused_selection(click_echo(0)), {trace_echo("b")}}))},
+         after(test_support::concat({refused_selection(click_echo(0)), {trace_echo("b")}}))},
     });
 }
 
@@ -631,7 +628,7 @@ class ScriptEndCatalogue : public ClickAndEndCatalogue {
     }
 
     Lines transcript_until(Event event) const {
-        return sessions::first_lines(good_transcript_, echo_line(good_transcript_, event));
+        return test_support::first_lines(good_transcript_, echo_line(good_transcript_, event));
     }
 
     // A recording whose lead 13, the first display lead, is 0 throughout.
@@ -640,13 +637,14 @@ class ScriptEndCatalogue : public ClickAndEndCatalogue {
         silent.add_spike_train({23, 37}, 500, 800, 700);
         silent.write(data_file("demo02.dat"));
         files_with_silent_recording_ = folder_bytes(data_dir_);
-        return sessions::concat({script_until(variable_part), {"02", "0"}});
+        return test_support::concat({script_until(variable_part), {"02", "0"}});
     }
 
     Lines transcript_to_the_no_data_pause() const {
-        return sessions::concat({transcript_until(variable_part),
-                                 {text_echo("02"), "記録開始から何秒の時点を表示しますか？(0-28) :",
-                                  text_echo("0"), trace_line(no_data_prompt)}});
+        return test_support::concat(
+            {transcript_until(variable_part),
+             {text_echo("02"), "記録開始から何秒の時点を表示しますか？(0-28) :", text_echo("0"),
+              trace_line(no_data_prompt)}});
     }
 
     const std::string no_data_prompt = padded_path("d:\\data\\map\\demo02.dat") + "No data!  Hit";
@@ -700,7 +698,7 @@ TEST_F(ScriptEndCatalogue, WrongKindOfEventAtEveryWaitStopsAtItsLine) {
     }
     reset_data_folder();
     const SessionResult paused =
-        run(sessions::concat({script_to_the_no_data_pause(), {"@click 500"}}));
+        run(test_support::concat({script_to_the_no_data_pause(), {"@click 500"}}));
     EXPECT_EQ(paused.exit_code, 2);
     EXPECT_EQ(paused.errors,
               "mapari: script line 12: a click, but the program waits for an "
@@ -711,4 +709,4 @@ TEST_F(ScriptEndCatalogue, WrongKindOfEventAtEveryWaitStopsAtItsLine) {
 }
 
 }  // namespace
-}  // namespace mapari::catalogue
+}  // namespace mapari::catalogue_tests

@@ -3,7 +3,7 @@
 // leaves the recording with its three result files.
 #include "catalogue_support.hpp"
 
-namespace mapari::catalogue {
+namespace mapari::catalogue_tests {
 namespace {
 
 TEST_F(CatalogueTest, GoodSessionEchoesEveryEventInOrderAndWritesTheResults) {
@@ -42,4 +42,4 @@ TEST_F(CatalogueTest, InsertedLinesStandBeforeTheEventsEcho) {
 }
 
 }  // namespace
-}  // namespace mapari::catalogue
+}  // namespace mapari::catalogue_tests

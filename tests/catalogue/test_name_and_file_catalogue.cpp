@@ -6,7 +6,6 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -22,13 +21,13 @@
 
 #include "app/session.hpp"
 #include "catalogue_support.hpp"
-#include "dialogue_texts.hpp"
+#include "support/dialogue_texts.hpp"
 
-namespace mapari::catalogue {
+namespace mapari::catalogue_tests {
 namespace {
 
 namespace fs = std::filesystem;
-namespace texts = sessions::texts;
+namespace texts = test_support::texts;
 
 const std::string save_prompt = "Unit 12| 保存ファイル名を入れてください。：";
 const std::string correction_menu =
@@ -285,8 +284,8 @@ class NameAndFileCatalogue : public CatalogueTest {
             return result;
         }
         result.exit_code = WEXITSTATUS(status);
-        result.transcript = lines_of(sessions::read_bytes(transcript_file));
-        result.errors = sessions::read_bytes(errors_file);
+        result.transcript = lines_of(test_support::read_bytes(transcript_file));
+        result.errors = test_support::read_bytes(errors_file);
         return result;
     }
 
@@ -460,7 +459,7 @@ void NameAndFileCatalogue::expect_common_part_tried(const Trial& trial) {
               "mapari: the script ended while the program waited for an answer to \"" +
                   texts::kVariable + "\"\n");
     EXPECT_EQ(result.transcript,
-              sessions::concat(
+              test_support::concat(
                   {slice(good_transcript_, 0, echo_line(good_transcript_, common_part)),
                    {text_echo(trial.typed), texts::kVariable, text_echo("01"), texts::kSecond,
                     text_echo("0"), cannot_open(trial.path), texts::kVariable}}));
@@ -743,7 +742,7 @@ TEST_F(ResultFileFaults, FileThatCannotBeWrittenIsNamedWithTheReasonAndTheOlderF
                                   correction_menu};
             const std::vector<Insertion> failed_save = {
                 {correction_save,
-                 {{"the failed save", save_answers, sessions::concat({save_lines, report})}}}};
+                 {{"the failed save", save_answers, test_support::concat({save_lines, report})}}}};
             const SessionResult result =
                 run_with_fault(file, script_with_blocks(failed_save), fault);
             expect_good_session_with_blocks(result, failed_save, good_files_);
@@ -886,7 +885,7 @@ void NameAndFileCatalogue::expect_wide_smoothing() {
     const SessionResult result = run_fresh(changed_script(changes));
     EXPECT_EQ(result.exit_code, 0) << result.errors;
     EXPECT_EQ(result.transcript, changed_transcript(good_transcript_, changes));
-    const std::string ari = sessions::read_bytes(data_file("demo01.ari"));
+    const std::string ari = test_support::read_bytes(data_file("demo01.ari"));
     expect_folder_holds(data_dir_, good_files_with({{"demo01.ari", ari}}));
 
     const std::vector<double> good = numbers_in(good_files_.at("demo01.ari"));
@@ -943,4 +942,4 @@ TEST_F(NameAndFileCatalogue, MarksOrAnswersBreakingAnAriLimitGiveTheReasonAndNoA
 }
 
 }  // namespace
-}  // namespace mapari::catalogue
+}  // namespace mapari::catalogue_tests

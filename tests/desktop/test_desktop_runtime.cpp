@@ -18,9 +18,11 @@
 
 #include "desktop/mouse_events.hpp"
 #include "desktop/surface_mapping.hpp"
-#include "desktop_fixture.hpp"
+#include "support/desktop_fixture.hpp"
 
 namespace mapari::desktop_tests {
+
+using namespace test_support;
 namespace {
 
 // What a test program saw, read by the test once the program has ended.

@@ -8,10 +8,12 @@
 #include <sstream>
 
 #include "app/session.hpp"
-#include "desktop_fixture.hpp"
+#include "support/desktop_fixture.hpp"
 #include "window/script.hpp"
 
 namespace mapari::desktop_tests {
+
+using namespace test_support;
 namespace {
 
 using Lines = std::vector<std::string>;

@@ -12,9 +12,11 @@
 #include <QTimer>
 
 #include "desktop/text_window.hpp"
-#include "desktop_fixture.hpp"
+#include "support/desktop_fixture.hpp"
 
 namespace mapari::desktop_tests {
+
+using namespace test_support;
 namespace {
 
 class FrameMenuTest : public DesktopTest {

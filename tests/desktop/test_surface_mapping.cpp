@@ -5,6 +5,7 @@
 #include "window/window_model.hpp"
 
 namespace mapari::desktop_tests {
+
 namespace {
 
 using qt::SurfaceMapping;

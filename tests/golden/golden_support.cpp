@@ -1,7 +1,5 @@
 #include "golden_support.hpp"
 
-#include <stdlib.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -14,7 +12,7 @@
 #include "app/session.hpp"
 #include "recording/recording.hpp"
 
-namespace mapari::golden {
+namespace mapari::golden_tests {
 
 // ---- real recordings ----
 
@@ -209,22 +207,6 @@ Alignment align(const Stretch& stretch, int lead_number, const std::vector<doubl
 
 // ---- sessions ----
 
-ScratchFolder::ScratchFolder() {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "mapari-golden-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) ADD_FAILURE() << "cannot make " << pattern;
-    root_ = pattern;
-    data_ = root_ / "data";
-    work_ = root_ / "work";
-    std::filesystem::create_directories(data_);
-    std::filesystem::create_directories(work_);
-}
-
-ScratchFolder::~ScratchFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(root_, ignored);
-}
-
 void place_recording(const std::filesystem::path& source, const std::filesystem::path& data) {
     const std::filesystem::path target = data / source.filename();
     std::error_code failed;
@@ -306,4 +288,4 @@ std::optional<AriFile> read_ari(const std::filesystem::path& file) {
     return ari;
 }
 
-}  // namespace mapari::golden
+}  // namespace mapari::golden_tests

@@ -15,8 +15,9 @@
 #include <vector>
 
 #include "store/store.hpp"
+#include "support/temporary_folder.hpp"
 
-namespace mapari::golden {
+namespace mapari::golden_tests {
 
 using Lines = std::vector<std::string>;
 
@@ -102,19 +103,15 @@ Alignment align(const Stretch& stretch, int lead_number, const std::vector<doubl
 
 // ---- sessions ----
 
-// A fresh folder under the system's temporary folder with data/ and work/,
-// removed with everything in it afterwards.
+// A temporary folder holding data/ and work/ for one session.
 class ScratchFolder {
   public:
-    ScratchFolder();
-    ~ScratchFolder();
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
     const std::filesystem::path& data() const { return data_; }
     const std::filesystem::path& work() const { return work_; }
 
   private:
-    std::filesystem::path root_, data_, work_;
+    test_support::TemporaryFolder root_;
+    std::filesystem::path data_ = root_.folder("data"), work_ = root_.folder("work");
 };
 
 // Puts the real recording into the scratch data folder under its own name (a
@@ -152,4 +149,4 @@ std::optional<AriFile> read_ari(const std::filesystem::path& file);
 // All numbers of a free-form text file.
 std::vector<double> read_numbers(const std::filesystem::path& file);
 
-}  // namespace mapari::golden
+}  // namespace mapari::golden_tests

@@ -19,7 +19,7 @@
 #include "phases/trace_drawing.hpp"
 #include "store/store.hpp"
 
-namespace mapari::golden {
+namespace mapari::golden_tests {
 namespace {
 
 // Why a test on a real recording is skipped.
@@ -381,4 +381,4 @@ TEST(RealSock01, ActivationOrderOfTheAriFileFollowsTheRecordedDownstrokes) {
 }
 
 }  // namespace
-}  // namespace mapari::golden
+}  // namespace mapari::golden_tests

@@ -21,7 +21,7 @@
 #include "store/store.hpp"
 #include "tools/synth_model.hpp"
 
-namespace mapari::golden {
+namespace mapari::golden_tests {
 namespace {
 
 struct Case {
@@ -207,4 +207,4 @@ INSTANTIATE_TEST_SUITE_P(Sweep, SynthAccuracy, ::testing::ValuesIn(sweep()),
                          });
 
 }  // namespace
-}  // namespace mapari::golden
+}  // namespace mapari::golden_tests

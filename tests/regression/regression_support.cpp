@@ -4,7 +4,7 @@
 #include <cmath>
 #include <utility>
 
-namespace mapari::test_support {
+namespace mapari::regression_tests {
 
 RegressionCall::RegressionCall(std::vector<float> xs, std::vector<float> ys)
     : x(std::move(xs)),
@@ -170,4 +170,4 @@ ReferenceFit reference_fit(const std::vector<double>& x, const std::vector<doubl
     return f;
 }
 
-}  // namespace mapari::test_support
+}  // namespace mapari::regression_tests

@@ -10,7 +10,7 @@
 
 #include "regression/polynomial_regression.hpp"
 
-namespace mapari::test_support {
+namespace mapari::regression_tests {
 
 // A value no computation here produces, so an untouched output shows.
 inline constexpr float sentinel = -777.25f;
@@ -65,4 +65,4 @@ ReferenceFit reference_fit(const std::vector<double>& x, const std::vector<doubl
 // The values of points first..last of a 1-based float array, widened.
 std::vector<double> widened(const std::vector<float>& values, int first, int last);
 
-}  // namespace mapari::test_support
+}  // namespace mapari::regression_tests

@@ -11,13 +11,8 @@
 
 #include "regression_support.hpp"
 
-namespace mapari {
+namespace mapari::regression_tests {
 namespace {
-
-using test_support::reference_fit;
-using test_support::RegressionCall;
-using test_support::sentinel;
-using test_support::widened;
 
 std::vector<float> counting(int from, int to) {
     std::vector<float> values;
@@ -327,4 +322,4 @@ TEST(PolynomialRegression, EachCallStartsAfresh) {
 }
 
 }  // namespace
-}  // namespace mapari
+}  // namespace mapari::regression_tests

@@ -19,14 +19,8 @@
 
 #include "regression_support.hpp"
 
-namespace mapari {
+namespace mapari::regression_tests {
 namespace {
-
-using test_support::reference_data;
-using test_support::reference_fit;
-using test_support::ReferenceFit;
-using test_support::RegressionCall;
-using test_support::widened;
 
 // A real field may differ from the reference by this part of its value (the
 // 32-bit results of this data differ by up to 2e-5), plus half a unit of its
@@ -362,7 +356,7 @@ TEST(RegressionReport, ResidualRowsCarryCallersPointNumbers) {
     RegressionCall call(x, y);
     call.run(11, 17, 2, 3);
     expect_report(call.window.lines(), expected_report(x, y, 11, 17, 2, 3));
-    for (int i = 0; i < 10; ++i) EXPECT_EQ(call.residuals[i], test_support::sentinel);
+    for (int i = 0; i < 10; ++i) EXPECT_EQ(call.residuals[i], sentinel);
     EXPECT_EQ(call.window.lines().back().substr(0, 6), "    17");
 }
 
@@ -386,4 +380,4 @@ TEST(RegressionReport, NumberTooWideForItsFieldShowsAsterisks) {
 }
 
 }  // namespace
-}  // namespace mapari
+}  // namespace mapari::regression_tests

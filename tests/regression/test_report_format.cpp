@@ -9,7 +9,7 @@
 
 #include "regression/report_format.hpp"
 
-namespace mapari {
+namespace mapari::regression_tests {
 namespace {
 
 std::string integer_field(std::int64_t value, int width) {
@@ -98,4 +98,4 @@ TEST(ReportFormat, ValuesThatAreNotFinite) {
 }
 
 }  // namespace
-}  // namespace mapari
+}  // namespace mapari::regression_tests

@@ -10,11 +10,9 @@
 #include "regression/tmatrp.hpp"
 #include "regression_support.hpp"
 
-namespace mapari {
+namespace mapari::regression_tests {
 namespace {
 
-using test_support::sentinel;
-using test_support::TextWindow;
 using Vector = Array1<float, regression_rows>;
 
 // A matrix whose every element holds the sentinel, with A's upper triangle and b set.
@@ -308,4 +306,4 @@ TEST(Tmatrp, OrderOneInverseIsSquaredReciprocal) {
 }
 
 }  // namespace
-}  // namespace mapari
+}  // namespace mapari::regression_tests

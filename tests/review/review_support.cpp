@@ -4,8 +4,6 @@
 
 #include <cstdio>
 #include <fstream>
-#include <random>
-#include <sstream>
 #include <vector>
 
 namespace mapari::review_tests {
@@ -66,29 +64,6 @@ std::string cut_ds_text(int numbers) {
         text += five_a_line(record);
     }
     return text;
-}
-
-std::string read_bytes(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
-
-void write_bytes(const std::filesystem::path& file, const std::string& bytes) {
-    std::ofstream(file, std::ios::binary) << bytes;
-}
-
-TemporaryFolder::TemporaryFolder() {
-    std::random_device seed;
-    path_ = std::filesystem::temp_directory_path() /
-            ("mapari-review-test-" + std::to_string(seed()) + std::to_string(seed()));
-    std::filesystem::create_directories(path_);
-}
-
-TemporaryFolder::~TemporaryFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
 }
 
 }  // namespace mapari::review_tests

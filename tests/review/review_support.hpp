@@ -1,11 +1,12 @@
 // Inputs of the review tests: a hand-made .ari record whose values and flags
-// are worked out in the tests, .ds texts, and a temporary folder.
+// are worked out in the tests, and .ds texts.
 #pragma once
 
 #include <filesystem>
 #include <string>
 
 #include "review/review_input.hpp"
+#include "support/temporary_folder.hpp"
 
 namespace mapari::review_tests {
 
@@ -29,21 +30,8 @@ std::string indexed_ds_text();
 // The same cut after `numbers` values.
 std::string cut_ds_text(int numbers);
 
-std::string read_bytes(const std::filesystem::path& file);
-void write_bytes(const std::filesystem::path& file, const std::string& bytes);
-
-// A fresh folder under the system's temporary folder, removed at the end.
-class TemporaryFolder {
-  public:
-    TemporaryFolder();
-    ~TemporaryFolder();
-    TemporaryFolder(const TemporaryFolder&) = delete;
-    TemporaryFolder& operator=(const TemporaryFolder&) = delete;
-    const std::filesystem::path& path() const { return path_; }
-    std::string file(const std::string& name) const { return (path_ / name).string(); }
-
-  private:
-    std::filesystem::path path_;
-};
+using test_support::read_bytes;
+using test_support::TemporaryFolder;
+using test_support::write_bytes;
 
 }  // namespace mapari::review_tests

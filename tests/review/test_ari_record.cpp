@@ -10,10 +10,10 @@
 #include "formats/quoted.hpp"
 #include "review_support.hpp"
 
-namespace mapari::review {
-namespace {
+namespace mapari::review_tests {
 
-using review_tests::hand_made_ari_text;
+using namespace review;
+namespace {
 
 // The words of the hand-made record.
 std::vector<std::string> hand_made_words() {
@@ -145,4 +145,4 @@ TEST(Quoted, BytesThatDoNotPrintAreWrittenInHex) {
 }
 
 }  // namespace
-}  // namespace mapari::review
+}  // namespace mapari::review_tests

@@ -6,7 +6,9 @@
 
 #include "review/colour_scale.hpp"
 
-namespace mapari::review {
+namespace mapari::review_tests {
+
+using namespace review;
 namespace {
 
 using ::testing::DoubleNear;
@@ -88,4 +90,4 @@ TEST(ScaleTicks, NoTicksWithoutARange) {
 }
 
 }  // namespace
-}  // namespace mapari::review
+}  // namespace mapari::review_tests

@@ -6,7 +6,9 @@
 
 #include "review/electrode_layout.hpp"
 
-namespace mapari::review {
+namespace mapari::review_tests {
+
+using namespace review;
 namespace {
 
 // A layout file of leads 1 to 64 on a 4 × 16 array, 1.5 cm apart, each line
@@ -116,4 +118,4 @@ TEST(ElectrodeLayout, SpacingIsTheLargerOfTheXAndYDistances) {
 }
 
 }  // namespace
-}  // namespace mapari::review
+}  // namespace mapari::review_tests

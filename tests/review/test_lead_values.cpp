@@ -4,13 +4,15 @@
 #include "review/lead_values.hpp"
 #include "review_support.hpp"
 
-namespace mapari::review {
+namespace mapari::review_tests {
+
+using namespace review;
 namespace {
 
 AriRecord hand_made_record() {
     AriRecord record;
     std::string reason;
-    EXPECT_TRUE(parse_ari_text(review_tests::hand_made_ari_text(), record, reason)) << reason;
+    EXPECT_TRUE(parse_ari_text(hand_made_ari_text(), record, reason)) << reason;
     return record;
 }
 
@@ -132,4 +134,4 @@ TEST(LeadValues, FlagsJoinWithASemicolon) {
 }
 
 }  // namespace
-}  // namespace mapari::review
+}  // namespace mapari::review_tests

@@ -5,9 +5,11 @@
 #include <QMenuBar>
 
 #include "desktop/review_window.hpp"
-#include "desktop_fixture.hpp"
+#include "support/desktop_fixture.hpp"
 
-namespace mapari::desktop_tests {
+namespace mapari::review_tests {
+
+using namespace test_support;
 namespace {
 
 class ReviewAfterSession : public DesktopTest {
@@ -57,4 +59,4 @@ TEST_F(ReviewAfterSession, TheAriFileOfTheSessionOpensFromTheViewMenu) {
 }
 
 }  // namespace
-}  // namespace mapari::desktop_tests
+}  // namespace mapari::review_tests

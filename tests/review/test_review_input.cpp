@@ -4,17 +4,16 @@
 #include "review/review_input.hpp"
 #include "review_support.hpp"
 
-namespace mapari::review {
-namespace {
+namespace mapari::review_tests {
 
-using review_tests::TemporaryFolder;
-using review_tests::write_bytes;
+using namespace review;
+namespace {
 
 class ReviewInput : public ::testing::Test {
   protected:
     void SetUp() override {
         request_.ari_path = folder_.file("s1.ari");
-        write_bytes(request_.ari_path, review_tests::hand_made_ari_text());
+        write_bytes(request_.ari_path, hand_made_ari_text());
     }
     // The message of a load that must fail.
     std::string failure() {
@@ -41,7 +40,7 @@ TEST_F(ReviewInput, AriAloneGivesTheGridAndNoBeat) {
 
 TEST_F(ReviewInput, BeatValuesKeepTheirSampleAndLead) {
     request_.ds_path = folder_.file("s1.ds");
-    write_bytes(request_.ds_path, review_tests::indexed_ds_text());
+    write_bytes(request_.ds_path, indexed_ds_text());
     ReviewData data;
     std::string message;
     ASSERT_TRUE(load_review(request_, data, message)) << message;
@@ -54,7 +53,7 @@ TEST_F(ReviewInput, BeatValuesKeepTheirSampleAndLead) {
 
 TEST_F(ReviewInput, BeatValuesAreRoundedAsTheComputationRoundsThem) {
     request_.ds_path = folder_.file("s1.ds");
-    std::string text = review_tests::indexed_ds_text();
+    std::string text = indexed_ds_text();
     // The first two values of record 1 (leads 1 and 2) become 2.5 and −2.5.
     text.replace(text.find("1001.000"), 8, "     2.5");
     text.replace(text.find("2001.000"), 8, "    -2.5");
@@ -86,13 +85,13 @@ TEST_F(ReviewInput, ShortAriFileIsNamedWithWhatIsMissing) {
 TEST_F(ReviewInput, ShortDsFileIsNamedWithTheRecordCut) {
     request_.ds_path = folder_.file("s1.ds");
     // Two records and ten values of the third.
-    write_bytes(request_.ds_path, review_tests::cut_ds_text(2 * 64 + 10));
+    write_bytes(request_.ds_path, cut_ds_text(2 * 64 + 10));
     EXPECT_EQ(failure(), request_.ds_path + ": record 3 holds 10 of its 64 numbers");
 }
 
 TEST_F(ReviewInput, MalformedDsFileIsNamed) {
     request_.ds_path = folder_.file("s1.ds");
-    std::string text = review_tests::indexed_ds_text();
+    std::string text = indexed_ds_text();
     // Value (sample 5, lead 3): the reading stops after "3005.0", at "x0".
     text.replace(text.find("3005.000"), 8, "3005.0x0");
     write_bytes(request_.ds_path, text);
@@ -107,4 +106,4 @@ TEST_F(ReviewInput, LayoutFileFaultIsNamedWithItsLine) {
 }
 
 }  // namespace
-}  // namespace mapari::review
+}  // namespace mapari::review_tests

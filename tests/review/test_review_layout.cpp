@@ -8,10 +8,10 @@
 #include "review/review_layout.hpp"
 #include "review_support.hpp"
 
-namespace mapari::review {
-namespace {
+namespace mapari::review_tests {
 
-using review_tests::hand_made_review;
+using namespace review;
+namespace {
 
 // A beat whose lead l is flat at l, with a step at sample 400: of 100 in
 // lead 1, of 50 in every other lead.
@@ -273,4 +273,4 @@ TEST(Simplified, TwoPointsOrFewerStayAsTheyAre) {
 }
 
 }  // namespace
-}  // namespace mapari::review
+}  // namespace mapari::review_tests

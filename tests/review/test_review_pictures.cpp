@@ -9,12 +9,14 @@
 #include "review/review_layout.hpp"
 #include "review_support.hpp"
 
-namespace mapari::review {
+namespace mapari::review_tests {
+
+using namespace review;
 namespace {
 
 // The hand-made record with a saved beat: every lead k % 50 at sample k.
 ReviewData hand_made_review_with_beat() {
-    ReviewData data = review_tests::hand_made_review();
+    ReviewData data = hand_made_review();
     BeatTraces beat;
     for (int l = 1; l <= lead_count; ++l)
         for (int k = 1; k <= averaged_rows; ++k) beat.values.push_back(k % 50);
@@ -104,4 +106,4 @@ TEST_F(ReviewPictures, PngBytesAreThePicture) {
 }
 
 }  // namespace
-}  // namespace mapari::review
+}  // namespace mapari::review_tests

@@ -15,18 +15,16 @@
 #include "review_command.hpp"
 #include "review_support.hpp"
 
-namespace mapari::review {
-namespace {
+namespace mapari::review_tests {
 
-using review_tests::read_bytes;
-using review_tests::TemporaryFolder;
-using review_tests::write_bytes;
+using namespace review;
+namespace {
 
 class ReviewProgram : public ::testing::Test {
   protected:
     void SetUp() override {
-        write_bytes(ari_, review_tests::hand_made_ari_text());
-        write_bytes(ds_, review_tests::indexed_ds_text());
+        write_bytes(ari_, hand_made_ari_text());
+        write_bytes(ds_, indexed_ds_text());
     }
     // Runs the program's main function; its output and errors are kept.
     int run(const std::vector<std::string>& arguments) {
@@ -146,11 +144,11 @@ TEST_F(ReviewProgram, AnOutputNeverReplacesAnInput) {
     EXPECT_EQ(read_bytes(layout), rows);
     // An .ari file named NAME.csv would be replaced by the default OUT.csv.
     const std::string odd = folder_.file("s1-copy.csv");
-    write_bytes(odd, review_tests::hand_made_ari_text());
+    write_bytes(odd, hand_made_ari_text());
     EXPECT_EQ(run({odd}), 2);
     EXPECT_EQ(errors_.substr(0, errors_.find('\n')),
               "mapari-review: " + folder_.file("s1-copy") + ".csv would replace the .ari file");
-    EXPECT_EQ(read_bytes(odd), review_tests::hand_made_ari_text());
+    EXPECT_EQ(read_bytes(odd), hand_made_ari_text());
 }
 
 TEST_F(ReviewProgram, HelpIsNoError) {
@@ -221,7 +219,7 @@ TEST_F(ReviewProcess, EmptyAriFileIsRefused) {
 }
 
 TEST_F(ReviewProcess, MalformedAriFileIsRefused) {
-    std::string text = review_tests::hand_made_ari_text();
+    std::string text = hand_made_ari_text();
     text.replace(text.find("600"), 3, "6#0");
     write_bytes(ari_, text);
     expect_refusal({q(ari_)},
@@ -241,12 +239,12 @@ TEST_F(ReviewProcess, MissingAriFileIsRefused) {
 }
 
 TEST_F(ReviewProcess, ShortDsFileIsRefused) {
-    write_bytes(ds_, review_tests::cut_ds_text(1023 * 64));
+    write_bytes(ds_, cut_ds_text(1023 * 64));
     expect_refusal({q(ari_), "--ds", q(ds_)}, ds_ + ": record 1024 holds 0 of its 64 numbers");
 }
 
 TEST_F(ReviewProcess, MalformedDsFileIsRefused) {
-    std::string text = review_tests::indexed_ds_text();
+    std::string text = indexed_ds_text();
     text.replace(text.find("1001.000"), 8, "1,001.00");
     write_bytes(ds_, text);
     expect_refusal({q(ari_), "--ds", q(ds_)}, ds_ + ": record 1 holds 1 of its 64 numbers");
@@ -275,4 +273,4 @@ TEST_F(ReviewProcess, LayoutFaultsAreRefusedWithTheLineNumber) {
 }
 
 }  // namespace
-}  // namespace mapari::review
+}  // namespace mapari::review_tests

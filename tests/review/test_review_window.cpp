@@ -11,11 +11,10 @@
 #include "review/review_layout.hpp"
 #include "review_support.hpp"
 
-namespace mapari::qt {
-namespace {
+namespace mapari::review_tests {
 
-using review_tests::TemporaryFolder;
-using review_tests::write_bytes;
+using namespace qt;
+namespace {
 
 class ReviewEntries : public ::testing::Test {
   protected:
@@ -70,11 +69,11 @@ TEST_F(ReviewEntries, LastAriFileIsLearnedFromTheWritingLine) {
 }
 
 TEST_F(ReviewEntries, ReviewOpensInAChildWindowWithTheSheetWhenTheBeatIsBeside) {
-    write_bytes(folder_.file("s1.ari"), review_tests::hand_made_ari_text());
+    write_bytes(folder_.file("s1.ari"), hand_made_ari_text());
     program_writes(writing_s1);
     QString error;
     ASSERT_TRUE(frame_.open_review(frame_.last_ari_path(), error)) << error.toStdString();
-    write_bytes(folder_.file("s1.ds"), review_tests::indexed_ds_text());
+    write_bytes(folder_.file("s1.ds"), indexed_ds_text());
     ASSERT_TRUE(frame_.open_review(frame_.last_ari_path(), error)) << error.toStdString();
     const std::vector<ReviewWindow*> reviews = review_windows();
     ASSERT_EQ(reviews.size(), 2u);
@@ -99,4 +98,4 @@ TEST_F(ReviewEntries, AFileThatCannotBeReviewedIsNamedAndOpensNothing) {
 }
 
 }  // namespace
-}  // namespace mapari::qt
+}  // namespace mapari::review_tests

@@ -8,12 +8,14 @@
 #include <cstring>
 #include <string>
 
-#include "dialogue_texts.hpp"
 #include "formats/free_form.hpp"
 #include "phases/plot.hpp"
-#include "session_fixture.hpp"
+#include "support/dialogue_texts.hpp"
+#include "support/session_fixture.hpp"
 
-namespace mapari::sessions {
+namespace mapari::sessions_tests {
+
+using namespace test_support;
 namespace {
 
 using namespace texts;
@@ -702,4 +704,4 @@ TEST_F(DialogueSession, UnwritableRecordFileStopsBeforeTheBanner) {
 }
 
 }  // namespace
-}  // namespace mapari::sessions
+}  // namespace mapari::sessions_tests

@@ -2,22 +2,23 @@
 // noiseless waveform, the beats as the analysis finds them, and the command
 // line with its failure paths.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "support/temporary_folder.hpp"
 #include "tools/synth_command.hpp"
 #include "tools/synth_model.hpp"
 
-namespace mapari::synth {
+namespace mapari::tools_tests {
+
+using namespace synth;
 namespace {
 
 SynthModel model_for(std::uint32_t seed, int seconds, double noise_rms = 10.0) {
@@ -318,17 +319,7 @@ TEST(SynthTruth, JsonNamesSettingsBeatsAndLeads) {
 
 class SynthCommand : public testing::Test {
   protected:
-    void SetUp() override {
-        directory_ = std::filesystem::temp_directory_path() /
-                     ("mapari_synth_" +
-                      std::string(testing::UnitTest::GetInstance()->current_test_info()->name()) +
-                      "_" + std::to_string(::getpid()));
-        std::filesystem::remove_all(directory_);
-        std::filesystem::create_directories(directory_);
-    }
-    void TearDown() override { std::filesystem::remove_all(directory_); }
-
-    std::string path(const std::string& name) const { return (directory_ / name).string(); }
+    std::string path(const std::string& name) const { return folder_.file(name); }
 
     int run(const std::vector<std::string>& arguments) {
         out_.str({});
@@ -336,20 +327,15 @@ class SynthCommand : public testing::Test {
         return run_command(arguments, out_, err_);
     }
 
-    static std::string contents(const std::string& file) {
-        std::ifstream in(file, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
-
     std::vector<std::string> files() const {
         std::vector<std::string> names;
-        for (const auto& entry : std::filesystem::directory_iterator(directory_))
+        for (const auto& entry : std::filesystem::directory_iterator(folder_.path()))
             names.push_back(entry.path().filename().string());
         std::sort(names.begin(), names.end());
         return names;
     }
 
-    std::filesystem::path directory_;
+    test_support::TemporaryFolder folder_;
     std::ostringstream out_;
     std::ostringstream err_;
 };
@@ -362,21 +348,23 @@ TEST_F(SynthCommand, WritesTheRecordingAndTruthOfItsSettings) {
     EXPECT_EQ(err_.str(), "");
     EXPECT_EQ(files(), (std::vector<std::string>{"r.dat", "r.json"}));
     const SynthModel model = model_for(7, 4, 0.0);
-    const std::string bytes = contents(path("r.dat"));
+    const std::string bytes = test_support::read_bytes(path("r.dat"));
     EXPECT_EQ(bytes.size(), 576'000u);
     EXPECT_EQ(bytes, encode_recording(render_samples(model)));
-    EXPECT_EQ(contents(path("r.json")), truth_json(model));
+    EXPECT_EQ(test_support::read_bytes(path("r.json")), truth_json(model));
 }
 
 TEST_F(SynthCommand, DefaultsAreThirtyTwoSecondsSeedOneNoiseTenAt75PerMinute) {
     EXPECT_EQ(run({"--out", path("r.dat")}), 0);
     EXPECT_EQ(files(), std::vector<std::string>{"r.dat"});
-    EXPECT_EQ(contents(path("r.dat")), encode_recording(render_samples(model_for(1, 32, 10.0))));
+    EXPECT_EQ(test_support::read_bytes(path("r.dat")),
+              encode_recording(render_samples(model_for(1, 32, 10.0))));
 }
 
 TEST_F(SynthCommand, RateSetsTheCycle) {
     EXPECT_EQ(run({"--out", path("r.dat"), "--truth", path("r.json"), "--rate", "120"}), 0);
-    EXPECT_NE(contents(path("r.json")).find("\"cycle_ms\":500,"), std::string::npos);
+    EXPECT_NE(test_support::read_bytes(path("r.json")).find("\"cycle_ms\":500,"),
+              std::string::npos);
 }
 
 TEST_F(SynthCommand, RefusesBadCommandLinesWithExitCodeTwoAndWritesNothing) {
@@ -427,4 +415,4 @@ TEST_F(SynthCommand, UnwritableFileGivesExitCodeOneAndLeavesNoFile) {
 }
 
 }  // namespace
-}  // namespace mapari::synth
+}  // namespace mapari::tools_tests

@@ -6,7 +6,7 @@
 
 #include "dialogue/answer_forms.hpp"
 
-namespace mapari {
+namespace mapari::unit_tests {
 namespace {
 
 // A free integer as the (1/0) questions read it: the first value, or nothing.
@@ -216,4 +216,4 @@ TEST(AnswerForms, TextFieldNeverSplitsACharacterOfSeveralBytes) {
 }
 
 }  // namespace
-}  // namespace mapari
+}  // namespace mapari::unit_tests

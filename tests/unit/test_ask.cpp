@@ -4,15 +4,15 @@
 #include <sstream>
 
 #include "dialogue/ask.hpp"
-#include "temp_folder.hpp"
+#include "support/temporary_folder.hpp"
 #include "window/headless_runtime.hpp"
 
-namespace mapari {
+namespace mapari::unit_tests {
 namespace {
 
 struct Dialogue {
     explicit Dialogue(const std::string& script_text) : script(script_text) {}
-    test_support::TempFolder folder;
+    test_support::TemporaryFolder folder;
     std::istringstream script;
     std::ostringstream transcript;
     HeadlessRuntime runtime{script, transcript, nullptr, folder.path()};
@@ -72,4 +72,4 @@ TEST(Ask, YesOneAndYesNonzeroTests) {
 }
 
 }  // namespace
-}  // namespace mapari
+}  // namespace mapari::unit_tests

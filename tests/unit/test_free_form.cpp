@@ -7,7 +7,7 @@
 
 #include "formats/free_form.hpp"
 
-namespace mapari {
+namespace mapari::unit_tests {
 namespace {
 
 TEST(FreeForm, IntegerIsRightAlignedInTwelve) {
@@ -98,4 +98,4 @@ TEST(FreeForm, RealIsAlwaysFifteenWide) {
 }
 
 }  // namespace
-}  // namespace mapari
+}  // namespace mapari::unit_tests

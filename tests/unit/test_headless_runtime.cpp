@@ -4,15 +4,15 @@
 #include <sstream>
 #include <string>
 
-#include "temp_folder.hpp"
+#include "support/temporary_folder.hpp"
 #include "window/headless_runtime.hpp"
 
-namespace mapari {
+namespace mapari::unit_tests {
 namespace {
 
 struct Session {
     explicit Session(const std::string& script_text) : script(script_text) {}
-    test_support::TempFolder folder;
+    test_support::TemporaryFolder folder;
     std::istringstream script;
     std::ostringstream transcript;
     std::ostringstream record;
@@ -174,4 +174,4 @@ TEST(HeadlessRuntime, AnswersStayOnTheirWindow) {
 }
 
 }  // namespace
-}  // namespace mapari
+}  // namespace mapari::unit_tests

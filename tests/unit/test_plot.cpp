@@ -9,10 +9,10 @@
 
 #include "beats/correlation.hpp"
 #include "phases/plot.hpp"
-#include "temp_folder.hpp"
+#include "support/temporary_folder.hpp"
 #include "window/headless_runtime.hpp"
 
-namespace mapari {
+namespace mapari::unit_tests {
 namespace {
 
 TEST(PixelConversion, ProductIsExactAndCutTowardZero) {
@@ -111,7 +111,7 @@ TEST(ClickWait, AnythingButALeftDownGivesHalf) {
 
 struct ScriptedWindows {
     explicit ScriptedWindows(const std::string& script_text) : script(script_text) {}
-    test_support::TempFolder folder;
+    test_support::TemporaryFolder folder;
     std::istringstream script;
     std::ostringstream transcript;
     HeadlessRuntime runtime{script, transcript, nullptr, folder.path()};
@@ -236,4 +236,4 @@ TEST(SequenceCorrelation, FullTemplateLengthWithLargeSamples) {
 }
 
 }  // namespace
-}  // namespace mapari
+}  // namespace mapari::unit_tests

@@ -9,13 +9,13 @@
 
 #include "dialogue/answer_forms.hpp"
 #include "recording/recording.hpp"
-#include "temp_folder.hpp"
+#include "support/temporary_folder.hpp"
 
-namespace mapari {
+namespace mapari::unit_tests {
 namespace {
 
-using test_support::TempFolder;
-using test_support::write_file;
+using test_support::TemporaryFolder;
+using test_support::write_bytes;
 
 std::string path_for(std::string_view common_typed, std::string_view variable_typed) {
     return std::string(
@@ -104,7 +104,7 @@ class ReadRecording : public ::testing::Test {
             build_recording_path(read_text_field<6>(common), read_text_field<6>(variable));
     }
     void write_recording(RecordingBytes& recording) {
-        write_file(folder.file("abc001.dat"), recording.bytes());
+        write_bytes(folder.file("abc001.dat"), recording.bytes());
     }
     ReadOutcome read(int display_second) {
         store->naming.display_second = display_second;
@@ -117,7 +117,7 @@ class ReadRecording : public ::testing::Test {
                store->recording.samples_per_channel == 0;
     }
 
-    TempFolder folder;
+    TemporaryFolder folder;
     std::unique_ptr<Store> store;
     std::string message;
 };
@@ -252,7 +252,7 @@ int sample_in_file(const std::string& bytes, long frame, int channel) {
 
 TEST_F(ReadRecording, RealRecordingOfThirtyTwoSecondsHoldsSecondsZeroTo28) {
     const std::string directory = "/work/shared/data/real";
-    const std::string bytes = test_support::file_text(directory + "/realmit100.dat");
+    const std::string bytes = test_support::read_bytes(directory + "/realmit100.dat");
     if (bytes.size() != 4608000u) GTEST_SKIP() << "real recordings are not at hand";
     point_store_at(directory, "real", "mit100");
 
@@ -272,4 +272,4 @@ TEST_F(ReadRecording, RealRecordingOfThirtyTwoSecondsHoldsSecondsZeroTo28) {
 }
 
 }  // namespace
-}  // namespace mapari
+}  // namespace mapari::unit_tests

@@ -5,7 +5,7 @@
 
 #include "window/script.hpp"
 
-namespace mapari {
+namespace mapari::unit_tests {
 namespace {
 
 using Kind = ScriptEvent::Kind;
@@ -98,4 +98,4 @@ TEST(ScriptLine, ReplayLinesAreWrittenInFull) {
 }
 
 }  // namespace
-}  // namespace mapari
+}  // namespace mapari::unit_tests

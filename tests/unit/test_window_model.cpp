@@ -5,21 +5,21 @@
 #include <string>
 #include <vector>
 
-#include "temp_folder.hpp"
+#include "support/temporary_folder.hpp"
 #include "window/headless_runtime.hpp"
 #include "window/window_model.hpp"
 
-namespace mapari {
+namespace mapari::unit_tests {
 namespace {
 
-using test_support::file_text;
-using test_support::TempFolder;
+using test_support::read_bytes;
+using test_support::TemporaryFolder;
 using Lines = std::vector<std::string>;
 using Points = std::vector<PixelPoint>;
 
 TEST(TraceChannel, LinesBeforeOpeningGoToFort12NotTheTranscript) {
-    TempFolder folder;
-    test_support::write_file(folder.file("fort.12"), "left over from an earlier run\n");
+    TemporaryFolder folder;
+    test_support::write_bytes(folder.file("fort.12"), "left over from an earlier run\n");
     std::istringstream script;
     std::ostringstream transcript;
     HeadlessRuntime runtime(script, transcript, nullptr, folder.path());
@@ -27,30 +27,30 @@ TEST(TraceChannel, LinesBeforeOpeningGoToFort12NotTheTranscript) {
     runtime.write_line(Channel::trace, "point 1");
     runtime.write_line(Channel::text, "on the text window");
     runtime.write_line(Channel::trace, "point 2");
-    EXPECT_EQ(file_text(folder.file("fort.12")), "point 1\npoint 2\n");
+    EXPECT_EQ(read_bytes(folder.file("fort.12")), "point 1\npoint 2\n");
     EXPECT_EQ(transcript.str(), "on the text window\n");
     EXPECT_TRUE(runtime.windows().trace_window().lines.empty());
 
     runtime.open_trace_window();
     runtime.write_line(Channel::trace, "menu");
-    EXPECT_EQ(file_text(folder.file("fort.12")), "point 1\npoint 2\n");
+    EXPECT_EQ(read_bytes(folder.file("fort.12")), "point 1\npoint 2\n");
     EXPECT_EQ(transcript.str(), "on the text window\nUnit 12| menu\n");
     EXPECT_EQ(runtime.windows().trace_window().lines, Lines{"menu"});
 }
 
 TEST(TraceChannel, WritingAfterTheWindowClosedStartsTheFileAfresh) {
-    TempFolder folder;
+    TemporaryFolder folder;
     WindowModel windows(folder.path());
     EXPECT_FALSE(windows.write_line(Channel::trace, "point 1"));
     windows.open_trace_window();
     EXPECT_TRUE(windows.write_line(Channel::trace, "menu"));
     windows.close_trace_window();
     EXPECT_FALSE(windows.write_line(Channel::trace, "point 1 again"));
-    EXPECT_EQ(file_text(folder.file("fort.12")), "point 1 again\n");
+    EXPECT_EQ(read_bytes(folder.file("fort.12")), "point 1 again\n");
 }
 
 TEST(TraceChannel, OpeningGivesAFreshWindow) {
-    TempFolder folder;
+    TemporaryFolder folder;
     WindowModel windows(folder.path());
     windows.open_trace_window();
     windows.write_line(Channel::trace, "old");
@@ -65,7 +65,7 @@ TEST(TraceChannel, OpeningGivesAFreshWindow) {
 }
 
 TEST(ActiveWindow, ClearEmptiesTheActiveWindowOnly) {
-    TempFolder folder;
+    TemporaryFolder folder;
     WindowModel windows(folder.path());
     windows.write_line(Channel::text, "banner");
     windows.move_to(0, 0);
@@ -88,7 +88,7 @@ TEST(ActiveWindow, ClearEmptiesTheActiveWindowOnly) {
 }
 
 TEST(ActiveWindow, DrawingGoesToTraceWindowWhileOpenElseTextWindow) {
-    TempFolder folder;
+    TemporaryFolder folder;
     WindowModel windows(folder.path());
     EXPECT_EQ(windows.active_window(), Channel::text);
     windows.move_to(1, 2);
@@ -109,7 +109,7 @@ TEST(ActiveWindow, DrawingGoesToTraceWindowWhileOpenElseTextWindow) {
 }
 
 TEST(Drawing, LinesContinueFromTheCurrentPositionUntilMoveOrColourChange) {
-    TempFolder folder;
+    TemporaryFolder folder;
     WindowModel windows(folder.path());
     windows.open_trace_window();
     windows.set_drawing_colour(0xAB0000F0u);  // the top byte is ignored
@@ -131,7 +131,7 @@ TEST(Drawing, LinesContinueFromTheCurrentPositionUntilMoveOrColourChange) {
 }
 
 TEST(Drawing, PendingPromptIsTheLastLineOfEachChannel) {
-    TempFolder folder;
+    TemporaryFolder folder;
     WindowModel windows(folder.path());
     windows.write_line(Channel::text, "first");
     windows.write_line(Channel::trace, "point 1");
@@ -141,4 +141,4 @@ TEST(Drawing, PendingPromptIsTheLastLineOfEachChannel) {
 }
 
 }  // namespace
-}  // namespace mapari
+}  // namespace mapari::unit_tests

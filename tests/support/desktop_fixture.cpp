@@ -7,7 +7,7 @@
 #include "desktop/surface_mapping.hpp"
 #include "tools/synth_model.hpp"
 
-namespace mapari::desktop_tests {
+namespace mapari::test_support {
 
 void write_recording(const std::filesystem::path& file, int seconds) {
     synth::SynthSettings settings;
@@ -19,18 +19,15 @@ void write_recording(const std::filesystem::path& file, int seconds) {
 }
 
 void DesktopTest::SetUp() {
-    const test_folders::TestFolders folders = test_folders::fresh_test_folders("mapari-desktop");
-    root_ = folders.root;
-    data_dir_ = folders.data;
-    work_dir_ = folders.work;
+    root_ = folder_.path();
+    data_dir_ = folder_.folder("data");
+    work_dir_ = folder_.folder("work");
     // Each test starts from the program's defaults, not from what an earlier one remembered.
     QSettings().clear();
 }
 
 void DesktopTest::TearDown() {
     session_.reset();
-    std::error_code ignored;
-    std::filesystem::remove_all(root_, ignored);
 }
 
 void DesktopTest::start(qt::Program program, qt::DesktopOptions options) {
@@ -94,4 +91,4 @@ void DesktopTest::wait_until_finished() {
         << "the status bar says \"" << frame().input_status().toStdString() << "\"";
 }
 
-}  // namespace mapari::desktop_tests
+}  // namespace mapari::test_support

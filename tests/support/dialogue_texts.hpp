@@ -4,7 +4,7 @@
 
 #include <string>
 
-namespace mapari::sessions::texts {
+namespace mapari::test_support::texts {
 
 inline const std::string kRule(55, '+');
 inline const std::string kLeadsShown = "表示する誘導は13, 23, 37です。";
@@ -28,4 +28,4 @@ inline const std::string kViewMenu =
 inline const std::string kMoreData = "この続きのデータを処理しますか？　(1/0)  :";
 inline const std::string kOtherSeries = "別のデータシリーズを処理しますか？ (1/0)  :";
 
-}  // namespace mapari::sessions::texts
+}  // namespace mapari::test_support::texts

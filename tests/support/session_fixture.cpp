@@ -7,7 +7,7 @@
 
 #include "app/session.hpp"
 
-namespace mapari::sessions {
+namespace mapari::test_support {
 namespace {
 
 constexpr int channels = 72;
@@ -96,16 +96,10 @@ Lines concat(std::initializer_list<Lines> blocks) {
 }
 
 void SessionTest::SetUp() {
-    const test_folders::TestFolders folders = test_folders::fresh_test_folders("mapari-session");
-    root_ = folders.root;
-    data_dir_ = folders.data;
-    work_dir_ = folders.work;
+    root_ = folder_.path();
+    data_dir_ = folder_.folder("data");
+    work_dir_ = folder_.folder("work");
     session_data_dir_ = data_dir_;
-}
-
-void SessionTest::TearDown() {
-    std::error_code ignored;
-    std::filesystem::remove_all(root_, ignored);
 }
 
 SessionResult SessionTest::run(const Lines& script, const std::string& record_path,
@@ -135,4 +129,4 @@ std::string SessionTest::fort12() const {
     return read_bytes(fort12_path());
 }
 
-}  // namespace mapari::sessions
+}  // namespace mapari::test_support

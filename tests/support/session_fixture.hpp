@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "test_folders.hpp"
+#include "temporary_folder.hpp"
 #include "window/window_model.hpp"
 
-namespace mapari::sessions {
+namespace mapari::test_support {
 
 using Lines = std::vector<std::string>;
 
@@ -67,7 +67,6 @@ Lines concat(std::initializer_list<Lines> blocks);
 class SessionTest : public ::testing::Test {
   protected:
     void SetUp() override;
-    void TearDown() override;
 
     using TraceWait = std::function<void(const WindowModel&)>;
 
@@ -84,11 +83,10 @@ class SessionTest : public ::testing::Test {
     // The whole default file of the trace channel, or "<missing>" when absent.
     std::string fort12() const;
 
+    TemporaryFolder folder_;
     std::filesystem::path root_, data_dir_, work_dir_;
     // The folder that stands for the program's data directory (data_dir_ by default).
     std::filesystem::path session_data_dir_;
 };
 
-using test_folders::read_bytes;
-
-}  // namespace mapari::sessions
+}  // namespace mapari::test_support

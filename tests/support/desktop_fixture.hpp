@@ -12,14 +12,13 @@
 #include <memory>
 #include <string>
 
-#include "../sessions/test_folders.hpp"
 #include "desktop/desktop_program.hpp"
+#include "temporary_folder.hpp"
 
-namespace mapari::desktop_tests {
+namespace mapari::test_support {
 
 inline constexpr int wait_milliseconds = 20000;
 
-using test_folders::read_bytes;
 // Writes a synthetic paced recording of `seconds` seconds (4 or 32).
 void write_recording(const std::filesystem::path& file, int seconds);
 
@@ -47,9 +46,10 @@ class DesktopTest : public ::testing::Test {
     void wait_for_new_input(qt::Awaited kind, Channel channel);
     void wait_until_finished();
 
+    TemporaryFolder folder_;
     std::filesystem::path root_, data_dir_, work_dir_;
     std::unique_ptr<qt::DesktopSession> session_;
     std::uint64_t answered_serial_ = 0;
 };
 
-}  // namespace mapari::desktop_tests
+}  // namespace mapari::test_support
