@@ -13,7 +13,7 @@ namespace {
 
 constexpr std::string_view usage_text =
     "usage: mapari-synth --out FILE.dat [--truth FILE.json] [--seed N] [--seconds 4|32]\n"
-    "                    [--noise UV] [--rate BPM] [--help]\n"
+    "                    [--noise UV] [--rate BPM] [--help] [--version]\n"
     "Writes a synthetic 64-lead map recording of a paced rhythm: 72 big-endian 16-bit\n"
     "channels a frame (channels 1-8 zero), 1000 frames a second, with known activation\n"
     "and recovery times for every lead.\n"
@@ -29,6 +29,7 @@ struct CommandOptions {
     std::string out_path;
     std::string truth_path;  // empty: no truth file
     bool help = false;
+    bool version = false;
 };
 
 struct ParsedCommand {
@@ -80,8 +81,8 @@ ParsedCommand parse_command(const std::vector<std::string>& arguments) {
     ParsedCommand parsed;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& name = arguments[i];
-        if (name == "--help") {
-            parsed.options.help = true;
+        if (name == "--help" || name == "--version") {
+            (name == "--help" ? parsed.options.help : parsed.options.version) = true;
             return parsed;
         }
         if (!name.starts_with("--")) {
@@ -117,6 +118,10 @@ int run_command(const std::vector<std::string>& arguments, std::ostream& out, st
     const ParsedCommand parsed = parse_command(arguments);
     if (parsed.options.help) {
         out << usage_text;
+        return exit_normal;
+    }
+    if (parsed.options.version) {
+        out << "mapari-synth " << MAPARI_VERSION << '\n';
         return exit_normal;
     }
     if (!parsed.error.empty()) {

@@ -47,8 +47,9 @@ bool write_result(Store& store, Runtime& runtime, const TextField<32>& path,
                   const std::string& text) {
     std::string reason;
     if (write_file_atomically(host_path(store.naming, path.stem()), text, reason)) return true;
-    runtime.write_line(Channel::trace, "Cannot write " + std::string(path.stem()) + ": " + reason +
-                                           ". The beat and the marks are kept.");
+    runtime.write_line(Channel::trace, "Cannot write " +
+                                           path_and_host_file(store.naming, path.stem()) + ": " +
+                                           reason + ". The beat and the marks are kept.");
     return false;
 }
 
@@ -74,8 +75,9 @@ bool read_result(Store& store, Runtime& runtime, const std::string& label,
     std::string text, reason;
     if (read_whole_file(host_path(store.naming, path.stem()), text, reason) && parse(text, reason))
         return true;
-    runtime.write_line(Channel::trace, "Cannot read " + std::string(path.stem()) + ": " + reason +
-                                           "; no ARI file.");
+    runtime.write_line(Channel::trace, "Cannot read " +
+                                           path_and_host_file(store.naming, path.stem()) + ": " +
+                                           reason + "; no ARI file.");
     return false;
 }
 
@@ -127,8 +129,9 @@ bool make_ari_file(Store& store, Runtime& runtime) {
     if (write_file_atomically(host_path(store.naming, work.ari_path.stem()), ari_file_text(work),
                               reason))
         return true;
-    runtime.write_line(Channel::trace,
-                       "Cannot write " + std::string(work.ari_path.stem()) + ": " + reason + ".");
+    runtime.write_line(Channel::trace, "Cannot write " +
+                                           path_and_host_file(store.naming, work.ari_path.stem()) +
+                                           ": " + reason + ".");
     return false;
 }
 

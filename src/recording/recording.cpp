@@ -79,9 +79,13 @@ std::string frames_text(long long frames) {
 
 }  // namespace
 
+std::string path_and_host_file(const Naming& naming, std::string_view program_path) {
+    return std::string(program_path) + " (" + host_path(naming, program_path) + ")";
+}
+
 ReadOutcome read_recording(const Naming& naming, Recording& recording, std::string& message) {
-    std::string program_path(naming.recording_path.stem());
-    const std::string path = host_path(naming, program_path);
+    const std::string path = host_path(naming, naming.recording_path.stem());
+    const std::string program_path = path_and_host_file(naming, naming.recording_path.stem());
     std::error_code status_error;
     if (std::filesystem::is_directory(path, status_error)) {
         message = "Cannot open " + program_path + ": it is a folder, not a recording.";

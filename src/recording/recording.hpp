@@ -45,6 +45,9 @@ bool set_data_directory(Naming& naming, std::string_view folder, std::string& re
 
 // The host file that a program path ("d:\data\map\name") stands for.
 std::string host_path(const Naming& naming, std::string_view program_path);
+// A program path as the program's own messages name it: the path, then the
+// file on this computer that it stands for in brackets.
+std::string path_and_host_file(const Naming& naming, std::string_view program_path);
 
 enum class ReadOutcome {
     read,            // the stretch is in the channel store

@@ -280,13 +280,14 @@ TEST_F(CatalogueTest, EmptyLineIsPassedOverOrReadAsAnEmptyFieldAtEveryQuestion) 
                      good_files_});
     // An empty variable part leaves the path at the common part: demo.dat,
     // which is not there; the display second is asked before the reading.
-    cases.push_back({"variable part", script_with(variable_part, {"", "0"}),
-                     with_lines_before(good, variable_part,
-                                       {text_echo(""), kSecond, text_echo("0"),
-                                        "Cannot open d:\\data\\map\\demo.dat: " +
-                                            std::string(std::strerror(ENOENT)) + ".",
-                                        kVariable}),
-                     good_files_});
+    cases.push_back(
+        {"variable part", script_with(variable_part, {"", "0"}),
+         with_lines_before(good, variable_part,
+                           {text_echo(""), kSecond, text_echo("0"),
+                            "Cannot open " + test_support::named("d:\\data\\map\\demo.dat") + ": " +
+                                std::string(std::strerror(ENOENT)) + ".",
+                            kVariable}),
+         good_files_});
     // An empty common part adds nothing to the path: variable part demo01
     // names the same recording.
     {

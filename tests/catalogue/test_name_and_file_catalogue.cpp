@@ -56,7 +56,7 @@ std::string refused_save_name(const std::string& quoted, const char* reason) {
 }
 
 std::string cannot_open(const std::string& path) {
-    return "Cannot open " + path + ": " + std::strerror(ENOENT) + ".";
+    return "Cannot open " + test_support::named(path) + ": " + std::strerror(ENOENT) + ".";
 }
 
 std::string padded(std::string text, std::size_t width_bytes) {
@@ -70,12 +70,14 @@ std::string save_question(const std::string& path) {
 }
 
 std::string second_refused(int last_second, int frames) {
-    return "The display second must be from 0 to " + std::to_string(last_second) +
-           ": d:\\data\\map\\demo01.dat holds " + std::to_string(frames) + " frames.";
+    return "The display second must be from 0 to " + std::to_string(last_second) + ": " +
+           test_support::named("d:\\data\\map\\demo01.dat") + " holds " + std::to_string(frames) +
+           " frames.";
 }
 
 std::string too_short(const std::string& path, int frames) {
-    return path + " holds " + std::to_string(frames) + " frames; a display needs 4000 frames.";
+    return test_support::named(path) + " holds " + std::to_string(frames) +
+           " frames; a display needs 4000 frames.";
 }
 
 std::string int12(int value) {
@@ -259,6 +261,7 @@ class NameAndFileCatalogue : public CatalogueTest {
             in, transcript, errors,
             SessionFiles{session_data_dir_.string(), work_dir_.string(), "", {}});
         result.transcript = watched.lines();
+        test_support::show_data_folder(result.transcript, session_data_dir_);
         result.errors = errors.str();
         return result;
     }
@@ -545,7 +548,8 @@ TEST_F(NameAndFileCatalogue, UnreadableRecordingsAndSecondsPastTheFileLeaveTheFo
             recording_refused("3999 frames", "04", too_short(path + "4.dat", 3999)),
             recording_refused("an odd 575,999 bytes", "05", too_short(path + "5.dat", 3999)),
             recording_refused("a folder", "06",
-                              "Cannot open " + path + "6.dat: it is a folder, not a recording.")}},
+                              "Cannot open " + test_support::named(path + "6.dat") +
+                                  ": it is a folder, not a recording.")}},
           {display_second,
            {second_refused_block("29", "29", 0, 4000), second_refused_block("1", "1", 0, 4000),
             second_refused_block("-1", "-1", 0, 4000),
@@ -679,6 +683,7 @@ class ResultFileFaults : public NameAndFileCatalogue {
 
 SessionResult ResultFileFaults::run_with_fault(const ResultFile& file, const Lines& script,
                                                WriteFault fault) {
+    // The report's line up to the file's name, as the session writes it.
     const std::string report = "Unit 12| Cannot write d:\\data\\map\\" + file.name;
     WatchedTranscript watched;
     switch (fault) {
@@ -737,7 +742,8 @@ TEST_F(ResultFileFaults, FileThatCannotBeWrittenIsNamedWithTheReasonAndTheOlderF
             }
             reset_data_folder_with(entries);
             fs::remove_all(at_failure_);
-            const Lines report = {"Unit 12| Cannot write d:\\data\\map\\" + file.name + ": " +
+            const Lines report = {"Unit 12| Cannot write " +
+                                      test_support::named("d:\\data\\map\\" + file.name) + ": " +
                                       expected_reason(fault) + "." + file.closing,
                                   correction_menu};
             const std::vector<Insertion> failed_save = {

@@ -385,10 +385,10 @@ TEST_F(DialogueSession, NamePartsEndAtTheirFirstBlankAndAreCutToSixCharacters) {
                              end_of_recording("d:\\data\\map\\ab001.dat", "1"),
                              variable_part("001.dat"),
                              display_second("0"),
-                             {cannot_open("d:\\data\\map\\ab001.da.dat")},
+                             {cannot_open(named("d:\\data\\map\\ab001.da.dat"))},
                              variable_part(" 001"),
                              display_second("0"),
-                             {cannot_open("d:\\data\\map\\ab.dat")},
+                             {cannot_open(named("d:\\data\\map\\ab.dat"))},
                              variable_part("0012345"),
                              display_second("0"),
                              view_menu("x"),
@@ -446,24 +446,24 @@ TEST_F(DialogueSession, MissingAndShortFilesLeadBackToTheVariablePart) {
     EXPECT_TRUE(result.transcript[folder_line].starts_with("Cannot "));
     EXPECT_NE(result.transcript[folder_line].find(folder), std::string::npos);
     result.transcript[folder_line] = "<folder>";
-    Lines expected =
-        concat({banner(),
-                default_settings(),
-                common_part("abc"),
-                variable_part("nofile"),
-                display_second("0"),
-                {cannot_open("d:\\data\\map\\abcnofile.dat")},
-                variable_part("sht"),
-                display_second("0"),
-                {"d:\\data\\map\\abcsht.dat holds 3999 frames; a display needs 4000 frames."},
-                variable_part("dir"),
-                display_second("0"),
-                {"<folder>"},
-                variable_part("001"),
-                display_second("0"),
-                view_menu("x"),
-                end_of_recording("d:\\data\\map\\abc001.dat", "0"),
-                other_series("0")});
+    Lines expected = concat(
+        {banner(),
+         default_settings(),
+         common_part("abc"),
+         variable_part("nofile"),
+         display_second("0"),
+         {cannot_open(named("d:\\data\\map\\abcnofile.dat"))},
+         variable_part("sht"),
+         display_second("0"),
+         {named("d:\\data\\map\\abcsht.dat") + " holds 3999 frames; a display needs 4000 frames."},
+         variable_part("dir"),
+         display_second("0"),
+         {"<folder>"},
+         variable_part("001"),
+         display_second("0"),
+         view_menu("x"),
+         end_of_recording("d:\\data\\map\\abc001.dat", "0"),
+         other_series("0")});
     EXPECT_EQ(result.transcript, expected);
     EXPECT_EQ(fort12(),
               as_file(progress_lines("d:\\data\\map\\abc001.dat", recording.potmax(13, 0))));
@@ -479,7 +479,7 @@ TEST_F(DialogueSession, DisplaySecondOutsideTheFileIsAskedAgain) {
     EXPECT_EQ(result.exit_code, 0);
     const std::string four_k = "d:\\data\\map\\abc004.dat", five_k = "d:\\data\\map\\abc005.dat";
     auto refused = [](int last, const std::string& path, int frames) {
-        return "The display second must be from 0 to " + std::to_string(last) + ": " + path +
+        return "The display second must be from 0 to " + std::to_string(last) + ": " + named(path) +
                " holds " + std::to_string(frames) + " frames.";
     };
     Lines expected = concat(
@@ -507,17 +507,18 @@ TEST_F(DialogueSession, SecondTwentyEightReadsTheLastStretchOfAThirtyTwoSecondFi
         run(concat({kDefaultSettingsScript, {"abc", "032", "29", "28", "x", "0", "0"}}));
     EXPECT_EQ(result.exit_code, 0);
     const std::string path = "d:\\data\\map\\abc032.dat";
-    EXPECT_EQ(result.transcript,
-              concat({banner(),
-                      default_settings(),
-                      common_part("abc"),
-                      variable_part("032"),
-                      {kSecond, "> 29",
-                       "The display second must be from 0 to 28: " + path + " holds 32000 frames.",
-                       kSecond, "> 28"},
-                      view_menu("x"),
-                      end_of_recording(path, "0"),
-                      other_series("0")}));
+    EXPECT_EQ(
+        result.transcript,
+        concat({banner(),
+                default_settings(),
+                common_part("abc"),
+                variable_part("032"),
+                {kSecond, "> 29",
+                 "The display second must be from 0 to 28: " + named(path) + " holds 32000 frames.",
+                 kSecond, "> 28"},
+                view_menu("x"),
+                end_of_recording(path, "0"),
+                other_series("0")}));
     ASSERT_NE(recording.potmax(13, 28), recording.potmax(13, 27));
     EXPECT_EQ(fort12(),
               as_file(progress_lines("d:\\data\\map\\abc032.dat", recording.potmax(13, 28))));

@@ -121,8 +121,26 @@ SessionResult SessionTest::run_script_text(const std::string& script,
                                           record_path, std::move(on_trace_wait)});
     std::istringstream lines(transcript.str());
     for (std::string line; std::getline(lines, line);) result.transcript.push_back(line);
+    show_data_folder(result.transcript, session_data_dir_);
     result.errors = errors.str();
     return result;
+}
+
+void show_data_folder(Lines& lines, const std::filesystem::path& data_folder) {
+    std::string folder = data_folder.string();
+    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+    if (folder.empty()) return;
+    for (std::string& line : lines)
+        for (std::size_t at = line.find(folder); at != std::string::npos;
+             at = line.find(folder, at + 6))
+            line.replace(at, folder.size(), "<data>");
+}
+
+std::string named(const std::string& program_path) {
+    const std::string prefix = "d:\\data\\map\\";
+    const std::string name =
+        program_path.starts_with(prefix) ? program_path.substr(prefix.size()) : program_path;
+    return program_path + " (<data>/" + name + ")";
 }
 
 std::string SessionTest::fort12() const {

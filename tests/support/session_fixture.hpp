@@ -63,6 +63,13 @@ Lines first_lines(const Lines& lines, std::size_t count);
 // Appends the blocks in order.
 Lines concat(std::initializer_list<Lines> blocks);
 
+// The session's data folder differs from run to run: the lines show it as "<data>".
+void show_data_folder(Lines& lines, const std::filesystem::path& data_folder);
+// A program path ("d:\\data\\map\\name") as the program's own messages name
+// it in a transcript of SessionTest: followed by the file of the session's data
+// folder it stands for, the folder shown as "<data>".
+std::string named(const std::string& program_path);
+
 // Each test gets its own data directory and working directory (for fort.12).
 class SessionTest : public ::testing::Test {
   protected:
@@ -71,7 +78,8 @@ class SessionTest : public ::testing::Test {
     using TraceWait = std::function<void(const WindowModel&)>;
 
     // Runs the program on the script lines (joined with '\n'); on_trace_wait
-    // sees the windows each time the program waits in the trace window.
+    // sees the windows each time the program waits in the trace window. The
+    // transcript shows the session's data folder as "<data>".
     SessionResult run(const Lines& script, const std::string& record_path = "",
                       TraceWait on_trace_wait = {});
     SessionResult run_script_text(const std::string& script, const std::string& record_path = "",

@@ -13,6 +13,7 @@ namespace mapari::review {
 const char* const review_usage =
     "usage: mapari-review NAME.ari [--ds NAME.ds] [--layout LAYOUT.csv] [--recovery-delay R] "
     "[-o OUT]\n"
+    "       mapari-review --help | --version\n"
     "  writes OUT.png, OUT.pdf and OUT.csv (OUT defaults to NAME)\n"
     "  --ds NAME.ds          add the review sheet of the saved beat's 64 traces\n"
     "  --layout LAYOUT.csv   electrode positions, one line 'lead, x, y' per lead\n"
@@ -124,6 +125,10 @@ std::optional<ReviewOptions> parse_review_arguments(const std::vector<std::strin
             options.help = true;
             return options;
         }
+        if (arguments[k] == "--version") {
+            options.version = true;
+            return options;
+        }
         if (!take_option(arguments, k, options, error)) return std::nullopt;
     }
     if (options.request.ari_path.empty()) {
@@ -146,6 +151,10 @@ int run_review(const std::vector<std::string>& arguments, std::ostream& out, std
     }
     if (options->help) {
         out << review_usage;
+        return exit_normal;
+    }
+    if (options->version) {
+        out << "mapari-review " << MAPARI_VERSION << '\n';
         return exit_normal;
     }
     ReviewData data;

@@ -24,6 +24,7 @@ struct ReviewOptions {
     ReviewRequest request;
     std::string output_base;  // OUT, to which .png, .pdf and .csv are added
     bool help = false;
+    bool version = false;
 };
 
 // The options of the command line (without the program name); nothing, with
