@@ -2,28 +2,46 @@
 JOBS ?= $(shell nproc)
 BUILD := build
 ASAN_BUILD := build-asan
+RELEASE_BUILD := build-release
 FUZZ_BUILD := build-fuzz
 FUZZ_TARGETS := fuzz_answer_forms fuzz_script fuzz_recording fuzz_result_files fuzz_session
 # `make fuzz` runs each target this long; FUZZ_SECONDS=600 for a longer search.
 FUZZ_SECONDS ?= 120
 
-.PHONY: test demo deps build build-asan build-fuzz fuzz fuzz-smoke format-check bench clean
+.PHONY: test demo deps build build-asan build-release package install-check build-fuzz fuzz \
+        fuzz-smoke format-check bench clean
 
 deps:
 	@./scripts/install-deps.sh
 
 build: deps
-	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMAPARI_WERROR=ON >/dev/null
 	@cmake --build $(BUILD) -j $(JOBS)
 
 build-asan: deps
-	@cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DMAPARI_SANITIZE=ON -DMAPARI_WITH_QT=OFF >/dev/null
+	@cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DMAPARI_SANITIZE=ON -DMAPARI_WITH_QT=OFF \
+	    -DMAPARI_WERROR=ON >/dev/null
 	@cmake --build $(ASAN_BUILD) -j $(JOBS)
+
+# The programs as a user or a packager builds them: Release, no tests.
+build-release: deps
+	@cmake -S . -B $(RELEASE_BUILD) -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
+	    -DMAPARI_WERROR=ON >/dev/null
+	@cmake --build $(RELEASE_BUILD) -j $(JOBS)
+
+# The Debian package, $(RELEASE_BUILD)/mapari_<version>_amd64.deb.
+package: build-release
+	@cd $(RELEASE_BUILD) && cpack -G DEB >/dev/null && ls mapari_*.deb
+
+# Installs into a temporary prefix and runs the installed programs from a
+# folder outside the source tree; checks the package's fields and contents.
+install-check: package
+	@./scripts/check-install.sh $(RELEASE_BUILD)
 
 # The libFuzzer targets: clang with coverage, AddressSanitizer and UBSan.
 build-fuzz: deps
 	@cmake -S . -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-	    -DMAPARI_WITH_QT=OFF -DMAPARI_FUZZ=ON >/dev/null
+	    -DMAPARI_WITH_QT=OFF -DMAPARI_FUZZ=ON -DMAPARI_WERROR=ON >/dev/null
 	@cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_targets
 
 # Each target searches from its seed corpus, copied into the build folder so
@@ -50,7 +68,7 @@ format-check: deps
 	@files=$$(git ls-files '*.cpp' '*.hpp'); \
 	clang-format --dry-run --Werror $$files && echo "clang-format: clean"
 
-test: build build-asan format-check fuzz-smoke
+test: build build-asan format-check fuzz-smoke install-check
 	@cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 	@cd $(ASAN_BUILD) && ctest --output-on-failure -j $(JOBS)
 
@@ -63,4 +81,4 @@ bench: build
 	@for b in $(BUILD)/bench/bench_*; do $$b; done
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(RELEASE_BUILD) $(FUZZ_BUILD)

@@ -8,6 +8,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     qt6-base-dev fonts-ipafont-gothic
     poppler-utils valgrind
+    libxcb1-dev dpkg-dev
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,6 +1,11 @@
 #include "app/command_line.hpp"
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <csignal>
+#include <cstring>
+#include <filesystem>
 #include <iostream>
 
 namespace mapari {
@@ -40,6 +45,7 @@ std::optional<Options> parse_command_line(const std::vector<std::string>& argume
             options.mode = Options::Mode::script;
         } else if (word == "--data-dir") {
             if (!value(options.data_directory)) return std::nullopt;
+            options.data_directory_given = true;
         } else if (word == "--snapshots") {
             if (!value(options.snapshot_directory)) return std::nullopt;
         } else if (word == "--record") {
@@ -56,6 +62,20 @@ std::optional<Options> parse_command_line(const std::vector<std::string>& argume
     return options;
 }
 
+namespace {
+
+// Why the folder cannot serve as the data folder, or nothing when it can.
+std::string unreadable_folder(const std::string& folder) {
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::status(folder, error);
+    if (!std::filesystem::exists(status)) return "there is no such folder";
+    if (!std::filesystem::is_directory(status)) return "it is not a folder";
+    if (::access(folder.c_str(), R_OK | X_OK) != 0) return std::strerror(errno);
+    return {};
+}
+
+}  // namespace
+
 std::optional<Options> start_program(int argc, char** argv, int& exit_code) {
     std::signal(SIGXFSZ, SIG_IGN);
     std::ios::sync_with_stdio(false);
@@ -70,6 +90,13 @@ std::optional<Options> start_program(int argc, char** argv, int& exit_code) {
         std::cout << usage_text;
     } else if (options->mode == Options::Mode::version) {
         std::cout << "mapari " << MAPARI_VERSION << '\n';
+    } else if (const std::string problem = options->data_directory_given
+                                               ? unreadable_folder(options->data_directory)
+                                               : std::string();
+               !problem.empty()) {
+        std::cerr << "mapari: the data folder " << options->data_directory
+                  << " cannot be used: " << problem << '\n';
+        exit_code = exit_usage;
     } else {
         return options;
     }

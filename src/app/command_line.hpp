@@ -14,8 +14,9 @@ struct Options {
     Mode mode = Mode::desktop;
     std::string script_path;  // "-" for standard input
     std::string data_directory = "./data/map";
-    std::string snapshot_directory;  // empty: no pictures
-    std::string record_path;         // empty: no recording of the session
+    bool data_directory_given = false;  // named with --data-dir
+    std::string snapshot_directory;     // empty: no pictures
+    std::string record_path;            // empty: no recording of the session
     bool demo_in_window = false;
 };
 
@@ -27,9 +28,9 @@ extern const char* const usage_text;
 
 // What both programs do first: the file-size signal ignored (a write over a
 // limit must fail and be reported, not kill the program with the operator's
-// work in it), the arguments parsed, a mistake reported, help and version
-// answered. Returns the options when there is a session to run; otherwise
-// exit_code is set.
+// work in it), the arguments parsed, a mistake reported (a --data-dir that
+// is not a readable folder too), help and version answered. Returns the options when there is a
+// session to run; otherwise exit_code is set.
 std::optional<Options> start_program(int argc, char** argv, int& exit_code);
 
 }  // namespace mapari

@@ -3,7 +3,7 @@
 // Headless sessions run here, with the core alone, so that a scripted analysis
 // starts fast and needs no display libraries. The desktop program, the demo
 // and sessions that paint pictures need Qt: for them this program becomes
-// `mapari-window`, which stands beside it, with the same arguments.
+// `mapari-window`, with the same arguments.
 #include <unistd.h>
 
 #include <cerrno>
@@ -19,13 +19,22 @@ namespace {
 
 constexpr const char* window_program_name = "mapari-window";
 
-// Replaces this process by the window program; returns only when it cannot start.
-int run_window_program(char** argv) {
+// Where the window program stands: beside this program in the build tree, in
+// the installed layout under the folder MAPARI_WINDOW_FOLDER names relative to
+// this program's own folder.
+std::filesystem::path window_program(const char* argv0) {
     std::error_code error;
     std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
-    std::filesystem::path program =
-        (error ? std::filesystem::path(argv[0]) : self).replace_filename(window_program_name);
-    std::string name = program.string();
+    const std::filesystem::path folder =
+        (error ? std::filesystem::path(argv0) : self).parent_path();
+    const std::filesystem::path beside = folder / window_program_name;
+    if (::access(beside.c_str(), X_OK) == 0) return beside;
+    return (folder / MAPARI_WINDOW_FOLDER / window_program_name).lexically_normal();
+}
+
+// Replaces this process by the window program; returns only when it cannot start.
+int run_window_program(char** argv) {
+    std::string name = window_program(argv[0]).string();
     argv[0] = name.data();
     execv(name.c_str(), argv);
     std::cerr << "mapari: cannot start " << name << ": " << std::strerror(errno) << '\n';

@@ -1,5 +1,7 @@
 #include "desktop/desktop_program.hpp"
 
+#include <xcb/xcb.h>
+
 #include <QApplication>
 #include <QFont>
 #include <QTemporaryDir>
@@ -12,11 +14,20 @@
 namespace mapari::qt {
 namespace {
 
-// A display for the windows: the platform is chosen, or X11 or Wayland is there.
-bool display_available() {
-    return !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") ||
-           !qEnvironmentVariableIsEmpty("DISPLAY") ||
-           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+// Why the windows cannot be shown, or nothing when they can. Qt ends the
+// process when the X display it is given does not answer, so an X display is
+// asked first; another platform, or Wayland, is left to Qt.
+std::string display_problem() {
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+    const QByteArray display = qgetenv("DISPLAY");
+    const bool wayland = !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+    if (platform.isEmpty() ? wayland : !platform.startsWith("xcb")) return {};
+    if (display.isEmpty()) return "no display for the desktop program (DISPLAY is not set)";
+    xcb_connection_t* connection = xcb_connect(display.constData(), nullptr);
+    const bool answered = xcb_connection_has_error(connection) == 0;
+    xcb_disconnect(connection);
+    if (answered) return {};
+    return "cannot open the display \"" + display.toStdString() + "\" for the desktop program";
 }
 
 }  // namespace
@@ -92,9 +103,8 @@ void use_japanese_fallback_font() {
 }
 
 int run_desktop_program(const DesktopOptions& options, std::ostream& errors) {
-    if (!display_available()) {
-        errors << "mapari: no display for the desktop program (DISPLAY is not set); "
-                  "run a session with --script FILE\n";
+    if (const std::string problem = display_problem(); !problem.empty()) {
+        errors << "mapari: " << problem << "; run a session headless with --script FILE\n";
         return exit_failure;
     }
     int argc = 1;

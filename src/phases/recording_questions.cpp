@@ -17,7 +17,7 @@ TextField<6> ask_name_part(Runtime& runtime, const char* prompt) {
         TextField<6> part = read_text_field<6>(runtime.read_line(Channel::text));
         std::string reason = unsafe_name_reason(part.stem());
         if (reason.empty()) return part;
-        runtime.write_line(Channel::text, "\"" + std::string(part.stem()) +
+        runtime.write_line(Channel::text, std::string("\"").append(part.stem()) +
                                               "\" cannot be part of a file name: " + reason + ".");
         runtime.write_line(Channel::text, prompt);
     }

@@ -36,8 +36,8 @@ void ask_save_name(Store& store, Runtime& runtime) {
         std::string_view stem = store.results.save_name.stem();
         std::string problem = save_name_problem(stem);
         if (problem.empty()) return;
-        runtime.write_line(Channel::trace,
-                           "\"" + std::string(stem) + "\" cannot be a save name: " + problem + ".");
+        runtime.write_line(Channel::trace, std::string("\"").append(stem) +
+                                               "\" cannot be a save name: " + problem + ".");
         runtime.write_line(Channel::trace, save_prompt);
     }
 }

@@ -12,6 +12,7 @@
 #include "phases/averaging.hpp"
 #include "phases/selection.hpp"
 #include "phases/trace_drawing.hpp"
+#include "support/real_data.hpp"
 
 namespace mapari::beats_tests {
 namespace {
@@ -137,7 +138,7 @@ TEST(BeatSession, SelectThenAverageAWrittenRecording) {
 }
 
 std::filesystem::path real_recording(const char* name) {
-    return std::filesystem::path(MAPARI_REAL_DATA_DIR) / name;
+    return test_support::real_data_folder() / name;
 }
 
 // One measured beat repeated every 800 ms: every beat the averaging accepts

@@ -11,13 +11,14 @@
 
 #include "app/session.hpp"
 #include "recording/recording.hpp"
+#include "support/real_data.hpp"
 
 namespace mapari::golden_tests {
 
 // ---- real recordings ----
 
 std::filesystem::path real_data_dir() {
-    return std::filesystem::path(MAPARI_REAL_DATA_DIR);
+    return test_support::real_data_folder();
 }
 
 std::optional<std::filesystem::path> real_recording(const std::string& file_name) {

@@ -11,6 +11,7 @@
 #include "formats/free_form.hpp"
 #include "phases/plot.hpp"
 #include "support/dialogue_texts.hpp"
+#include "support/real_data.hpp"
 #include "support/session_fixture.hpp"
 
 namespace mapari::sessions_tests {
@@ -525,7 +526,7 @@ TEST_F(DialogueSession, SecondTwentyEightReadsTheLastStretchOfAThirtyTwoSecondFi
 }
 
 TEST_F(DialogueSession, RealRecordingIsReadFromTheChosenSecond) {
-    const std::filesystem::path real_dir = "/work/shared/data/real";
+    const std::filesystem::path real_dir = test_support::real_data_folder();
     if (!std::filesystem::exists(real_dir / "realptb010.dat")) GTEST_SKIP() << "no real data";
     session_data_dir_ = real_dir;
     SessionResult result =

@@ -9,6 +9,7 @@
 
 #include "dialogue/answer_forms.hpp"
 #include "recording/recording.hpp"
+#include "support/real_data.hpp"
 #include "support/temporary_folder.hpp"
 
 namespace mapari::unit_tests {
@@ -251,7 +252,7 @@ int sample_in_file(const std::string& bytes, long frame, int channel) {
 }
 
 TEST_F(ReadRecording, RealRecordingOfThirtyTwoSecondsHoldsSecondsZeroTo28) {
-    const std::string directory = "/work/shared/data/real";
+    const std::string directory = test_support::real_data_folder().string();
     const std::string bytes = test_support::read_bytes(directory + "/realmit100.dat");
     if (bytes.size() != 4608000u) GTEST_SKIP() << "real recordings are not at hand";
     point_store_at(directory, "real", "mit100");

@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# Runs each program as a user would and compares its exit code, standard output
+# and standard error with what they must be, case by case.
+set -uo pipefail
+version=$1 mapari=$2 review=$3 synth=$4
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+cd "$scratch"
+mkdir data
+touch not-a-folder
+failures=0
+
+# expect NAME CODE STDOUT STDERR -- COMMAND...
+expect() {
+    local name=$1 code=$2 out=$3 err=$4
+    shift 5
+    local got_out got_err got_code
+    got_out=$("$@" </dev/null 2>err.txt)
+    got_code=$?
+    got_err=$(cat err.txt)
+    if [ "$got_code" != "$code" ] || [ "$got_out" != "$out" ] || [ "$got_err" != "$err" ]; then
+        printf 'FAILED %s\n  exit %s (want %s)\n  out: %s\n  want %s\n  err: %s\n  want %s\n' \
+            "$name" "$got_code" "$code" "$got_out" "$out" "$got_err" "$err"
+        failures=$((failures + 1))
+    fi
+}
+
+no_display=(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM)
+dead_display=(env -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM DISPLAY=:4093)
+remedy="run a session headless with --script FILE"
+
+expect "mapari --version" 0 "mapari $version" "" -- "$mapari" --version
+expect "mapari-review --version" 0 "mapari-review $version" "" -- "$review" --version
+expect "mapari-synth --version" 0 "mapari-synth $version" "" -- "$synth" --version
+expect "script, missing data folder" 2 "" \
+    "mapari: the data folder nowhere cannot be used: there is no such folder" \
+    -- "$mapari" --script - --data-dir nowhere
+expect "script, data folder is a file" 2 "" \
+    "mapari: the data folder not-a-folder cannot be used: it is not a folder" \
+    -- "$mapari" --script - --data-dir not-a-folder
+expect "desktop, missing data folder" 2 "" \
+    "mapari: the data folder nowhere cannot be used: there is no such folder" \
+    -- "${no_display[@]}" "$mapari" --data-dir nowhere
+expect "desktop, no display" 1 "" \
+    "mapari: no display for the desktop program (DISPLAY is not set); $remedy" \
+    -- "${no_display[@]}" "$mapari" --data-dir data
+expect "desktop, display that does not answer" 1 "" \
+    "mapari: cannot open the display \":4093\" for the desktop program; $remedy" \
+    -- "${dead_display[@]}" "$mapari" --data-dir data
+expect "demo in the window, display that does not answer" 1 "" \
+    "mapari: cannot open the display \":4093\" for the desktop program; $remedy" \
+    -- "${dead_display[@]}" "$mapari" --demo --gui
+expect "mapari-review without a desktop session prints its own lines alone" 2 "" \
+    "mapari-review: name the .ari file to review
+$("$review" --help)" \
+    -- env -u XDG_RUNTIME_DIR -u QT_QPA_PLATFORM -u DISPLAY "$review"
+
+[ "$failures" -eq 0 ] && echo "programs: every case as it must be"
+exit "$failures"
