@@ -9,6 +9,7 @@ packages=(
     qt6-base-dev fonts-ipafont-gothic
     poppler-utils valgrind
     libxcb1-dev dpkg-dev
+    libbiosig-dev libmatio-dev libsoxr-dev pkg-config
 )
 missing=()
 for p in "${packages[@]}"; do

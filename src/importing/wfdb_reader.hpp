@@ -1,0 +1,25 @@
+// WFDB records, read from their header (.hea) and signal files.
+#pragma once
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <string_view>
+
+#include "importing/source_recording.hpp"
+
+namespace mapari::importing {
+
+// The record from the text of its header and the bytes of its signal files,
+// by the file names the header gives. False, with the reason, when the header
+// does not parse or a file is missing or too short for the samples it claims.
+bool decode_wfdb_record(std::string_view header_text,
+                        const std::map<std::string, std::string>& signal_files,
+                        SourceRecording& recording, std::string& reason);
+
+// Reads the record whose header is `header_file`; its signal files are looked
+// for beside it. False, with the reason, when the record cannot be read whole.
+bool read_wfdb_record(const std::filesystem::path& header_file, SourceRecording& recording,
+                      std::string& reason);
+
+}  // namespace mapari::importing
