@@ -1,0 +1,163 @@
+// The import's own arithmetic: lead maps, pieces, the count step, the check
+// of files in the map layout.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <numbers>
+#include <string>
+#include <vector>
+
+#include "importing/import.hpp"
+#include "importing/lead_map.hpp"
+#include "importing/recording_check.hpp"
+
+namespace mapari::importing_tests {
+namespace {
+
+using namespace importing;
+
+const std::vector<std::string> labels = {"MLII", "V5", "i"};
+
+TEST(LeadMap, LinesNameLeadsAndAuxiliaryChannelsByLabelOrNumber) {
+    LeadMap map;
+    std::string reason;
+    ASSERT_TRUE(
+        parse_lead_map("lead,signal\n13,MLII\n23, 2\r\naux1,i\n\n64,1\n", labels, map, reason))
+        << reason;
+    EXPECT_EQ(map.signal_of_lead(13), 0);
+    EXPECT_EQ(map.signal_of_lead(23), 1);
+    EXPECT_EQ(map.signal_of_channel[0], 2);
+    EXPECT_EQ(map.signal_of_lead(64), 0);
+    EXPECT_EQ(map.signal_of_lead(1), -1);
+    EXPECT_EQ(unfed_leads(map), "1-12, 14-22, 24-63");
+}
+
+TEST(LeadMap, LinesThatCannotBeUsedAreNamedByNumber) {
+    struct Case {
+        const char* text;
+        const char* reason;
+    } cases[] = {
+        {"13,MLII\n13,V5\n", "line 2: \"13\" is named on line 1 too"},
+        {"13 MLII\n", "line 1: \"13 MLII\" is not \"lead,signal\""},
+        {"65,MLII\n", "line 1: \"65\" is not a lead (1 to 64, aux1 to aux8)"},
+        {"aux9,MLII\n", "line 1: \"aux9\" is not a lead (1 to 64, aux1 to aux8)"},
+        {"\n\n0,MLII\n", "line 3: \"0\" is not a lead (1 to 64, aux1 to aux8)"},
+        {"1,V6\n", "line 1: the source has no signal \"V6\""},
+        {"1,4\n", "line 1: the source has no signal \"4\""},
+        {"lead,signal\nlead,signal\n", "line 2: \"lead\" is not a lead (1 to 64, aux1 to aux8)"},
+    };
+    for (const Case& c : cases) {
+        LeadMap map;
+        std::string reason;
+        EXPECT_FALSE(parse_lead_map(c.text, labels, map, reason)) << c.text;
+        EXPECT_EQ(reason, c.reason);
+    }
+}
+
+TEST(LeadMap, DefaultFeedsTheFirstSixtyFourSignals) {
+    EXPECT_EQ(unfed_leads(default_lead_map(2)), "3-64");
+    EXPECT_EQ(unfed_leads(default_lead_map(80)), "");
+    EXPECT_EQ(default_lead_map(80).signal_of_lead(64), 63);
+    EXPECT_EQ(default_lead_map(80).signal_of_channel[7], -1);
+    EXPECT_EQ(number_ranges({1, 2, 3, 5, 7, 8}), "1-3, 5, 7-8");
+}
+
+TEST(Pieces, ThirtyTwoSecondsEveryTwentyEightTheLastEndingWithTheSource) {
+    struct Case {
+        long long frames;
+        std::vector<std::pair<long long, long long>> pieces;  // first frame, frames
+    } cases[] = {
+        {4000, {{0, 4000}}},
+        {32000, {{0, 32000}}},
+        {32001, {{0, 32000}, {28000, 4001}}},
+        {60000, {{0, 32000}, {28000, 32000}}},
+        {96000, {{0, 32000}, {28000, 32000}, {56000, 32000}, {84000, 12000}}},
+    };
+    for (const Case& c : cases) {
+        const std::vector<ImportedPiece> pieces = plan_pieces("run", c.frames);
+        ASSERT_EQ(pieces.size(), c.pieces.size()) << c.frames;
+        for (std::size_t k = 0; k < pieces.size(); ++k) {
+            EXPECT_EQ(pieces[k].first_frame, c.pieces[k].first) << c.frames << " piece " << k;
+            EXPECT_EQ(pieces[k].frames, c.pieces[k].second) << c.frames << " piece " << k;
+            EXPECT_EQ(pieces[k].file_name, "run00" + std::to_string(k + 1) + ".dat");
+        }
+    }
+}
+
+TEST(CountStep, TheSmallestStepThatKeepsEverySampleWithinSixteenBits) {
+    const std::pair<double, int> cases[] =
+        {
+            {0.0, 1},        {32767.0, 1},    {32767.4, 1},  {32767.5, 2},
+            {65534.0, 2},    {65535.0, 5},    {163835.0, 5}, {163837.5, 10},
+            {1638350.0, 50}, {2000000.0, 50},  // still too large: clipped at 50 microvolts a count
+        };
+    for (const auto& [largest, step] : cases)
+        EXPECT_EQ(microvolts_per_count(largest), step) << largest;
+}
+
+// A file in the map layout whose moving channels hold `value(channel, frame)`.
+template <typename Value>
+std::string layout_bytes(long long frames, Value value, bool big_endian = true) {
+    std::string bytes;
+    for (long long t = 0; t < frames; ++t)
+        for (int c = 1; c <= recording_channels; ++c) {
+            const auto sample = static_cast<std::uint16_t>(value(c, t));
+            const char high = static_cast<char>(sample >> 8),
+                       low = static_cast<char>(sample & 0xff);
+            bytes += big_endian ? high : low;
+            bytes += big_endian ? low : high;
+        }
+    return bytes;
+}
+
+std::int16_t beat_wave(int channel, long long t) {
+    if (channel <= auxiliary_channels) return 0;
+    return static_cast<std::int16_t>(
+        1500.0 * std::sin(2.0 * std::numbers::pi * static_cast<double>(t) / 800.0) +
+        10.0 * channel);
+}
+
+TEST(RecordingCheck, SmoothBigEndianChannelsLookLikeARecording) {
+    const RecordingCheck check = check_recording_bytes(layout_bytes(5000, beat_wave));
+    EXPECT_TRUE(check.plausible()) << check_report(check);
+    EXPECT_EQ(check.frames, 5000);
+    EXPECT_EQ(check_report(check),
+              "5000 frames (5 s)\nflat channels: 1-8\nclipped channels: none\n"
+              "it looks like a map recording\n");
+}
+
+TEST(RecordingCheck, BytesThatAreNoRecordingAreNamedWithTheirReason) {
+    std::uint32_t noise_state = 12345;
+    const auto noise = [&noise_state](int, long long) {
+        noise_state = noise_state * 1664525u + 1013904223u;
+        return static_cast<std::int16_t>(noise_state >> 16);
+    };
+    const auto clipped = [](int channel, long long t) {
+        return channel == 9 && t == 7 ? std::int16_t{32767} : beat_wave(channel, t);
+    };
+    struct Case {
+        std::string bytes;
+        std::vector<std::string> problems;
+    } cases[] = {
+        {layout_bytes(5000, beat_wave, false),
+         {"the bytes look swapped: the samples are smooth read little-endian"}},
+        {layout_bytes(5000, noise),
+         {"the samples jump from frame to frame like noise: not 72 big-endian channels at "
+          "1000 Hz (a WFDB signal file, or another format?)"}},
+        {layout_bytes(3999, beat_wave), {"it holds 3999 frames; a display needs 4000"}},
+        {layout_bytes(5000, beat_wave) + "x",
+         {"its size is not a whole number of 144-byte frames"}},
+        {layout_bytes(5000, [](int, long long) { return std::int16_t{0}; }),
+         {"every channel is flat"}},
+        {std::string(5000 * 144, 'a'), {"it is text, not binary frames"}},
+        {"", {"it holds no frames to look at"}},
+    };
+    for (const Case& c : cases) EXPECT_EQ(check_recording_bytes(c.bytes).problems, c.problems);
+    const RecordingCheck with_clip = check_recording_bytes(layout_bytes(5000, clipped));
+    EXPECT_EQ(with_clip.clipped_channels, std::vector<int>{9});
+    EXPECT_TRUE(with_clip.plausible());
+}
+
+}  // namespace
+}  // namespace mapari::importing_tests
