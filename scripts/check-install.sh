@@ -18,13 +18,14 @@ fail() {
 }
 
 cmake --install "$build" --prefix "$prefix" >/dev/null
-for file in bin/mapari bin/mapari-review bin/mapari-synth libexec/mapari/mapari-window \
+for file in bin/mapari bin/mapari-review bin/mapari-synth bin/mapari-import \
+    libexec/mapari/mapari-window \
     share/doc/mapari/README.md share/doc/mapari/LICENSE share/doc/mapari/CHANGELOG.md \
     share/doc/mapari/CITATION.cff; do
     [ -f "$prefix/$file" ] || fail "$file is not installed"
 done
 
-for program in mapari mapari-review mapari-synth; do
+for program in mapari mapari-review mapari-synth mapari-import; do
     said=$("$prefix/bin/$program" --version)
     [ "$said" = "$program $version" ] || fail "$program --version says \"$said\""
 done
@@ -43,6 +44,8 @@ env -u DISPLAY -u XDG_RUNTIME_DIR -u QT_QPA_PLATFORM "$prefix/bin/mapari-review"
 for extension in png pdf csv; do
     [ -s "demo-out/data/demo01.$extension" ] || fail "mapari-review wrote no demo01.$extension"
 done
+"$prefix/bin/mapari-import" --check demo-out/data/demo01.dat >check.txt ||
+    fail "the installed mapari-import --check refused the demo recording: $(cat check.txt)"
 
 # The README's batch recipe, as written, over two recordings in place of /data/runs.
 mkdir runs
@@ -67,11 +70,12 @@ for field in "Package: mapari" "Version: $version" "Architecture: amd64"; do
     grep -q "^ $field\$" <<<"$info" || fail "the package has no \"$field\""
 done
 depends=$(sed -n 's/^ Depends: //p' <<<"$info")
-for dependency in libc6 libstdc++6 libqt6gui6 libqt6widgets6 libxcb1 fonts-ipafont-gothic; do
+for dependency in libc6 libstdc++6 libqt6gui6 libqt6widgets6 libxcb1 libbiosig3 libmatio11 \
+    libsoxr0 fonts-ipafont-gothic; do
     grep -q "\b$dependency\b" <<<"$depends" || fail "the package does not depend on $dependency"
 done
 contents=$(dpkg-deb --contents "$package")
-for file in usr/bin/mapari usr/bin/mapari-review usr/bin/mapari-synth \
+for file in usr/bin/mapari usr/bin/mapari-review usr/bin/mapari-synth usr/bin/mapari-import \
     usr/libexec/mapari/mapari-window usr/share/doc/mapari/LICENSE \
     usr/share/doc/mapari/CHANGELOG.md usr/share/doc/mapari/README.md; do
     grep -q " \./$file\$" <<<"$contents" || fail "the package does not hold /$file"

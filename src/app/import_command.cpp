@@ -1,10 +1,12 @@
 #include "app/import_command.hpp"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <optional>
 #include <ostream>
+#include <sstream>
 
 #include "formats/files.hpp"
 #include "importing/import.hpp"
@@ -131,13 +133,16 @@ std::string seconds_text(long long frames) {
     return text;
 }
 
-void write_summary(const importing::ImportRequest& request, const importing::ImportReport& report,
-                   std::ostream& out) {
+}  // namespace
+
+std::string import_summary(const importing::ImportRequest& request,
+                           const importing::ImportReport& report) {
     long long frames = 0;
     for (const importing::ImportedPiece& piece : report.pieces)
         frames = std::max(frames, piece.first_frame + piece.frames);
     char rate[32];
     std::snprintf(rate, sizeof rate, "%g", report.source_rate_hz);
+    std::ostringstream out;
     out << "read " << request.source.string() << ": " << report.format << ", "
         << report.labels.size() << " signals at " << rate << " Hz, " << seconds_text(frames) << '\n'
         << (report.resampled ? "resampled to 1000 Hz; " : "") << report.microvolts_per_count
@@ -149,9 +154,8 @@ void write_summary(const importing::ImportRequest& request, const importing::Imp
     for (const std::string& warning : report.warnings) out << "note: " << warning << '\n';
     for (const auto& [channel, samples] : report.clipped)
         out << "clipped: channel " << channel << ", " << samples << " samples\n";
+    return out.str();
 }
-
-}  // namespace
 
 int run_import_command(const std::vector<std::string>& arguments, std::ostream& out,
                        std::ostream& errors, bool progress_shown) {
@@ -184,7 +188,7 @@ int run_import_command(const std::vector<std::string>& arguments, std::ostream& 
         errors << "mapari-import: " << error << '\n';
         return exit_failure;
     }
-    write_summary(options->request, report, out);
+    out << import_summary(options->request, report);
     return exit_normal;
 }
 

@@ -15,6 +15,7 @@
 #include <array>
 
 #include "desktop/frame_window.hpp"
+#include "desktop/import_dialog.hpp"
 #include "desktop/review_painter.hpp"
 #include "desktop/review_window.hpp"
 #include "desktop/trace_painter.hpp"
@@ -39,6 +40,12 @@ QString first_line(const QString& text) {
 
 void FrameWindow::create_file_menu() {
     QMenu* menu = menuBar()->addMenu(QStringLiteral("&File"));
+    menu->addAction(QStringLiteral("&Import Recording..."), this, [this] {
+        auto* dialog = new ImportDialog(data_directory_, this);
+        dialog->setAttribute(Qt::WA_DeleteOnClose);
+        dialog->show();
+    });
+    menu->addSeparator();
     menu->addAction(QStringLiteral("Save &Text..."), QKeySequence::Save, this,
                     [this] { save_text_from_dialog(); });
     menu->addAction(QStringLiteral("Save &Picture..."), this,

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "store/store.hpp"
+#include "support/stretch.hpp"
 #include "support/temporary_folder.hpp"
 
 namespace mapari::golden_tests {
@@ -26,7 +27,7 @@ inline constexpr int map_leads = 64;
 inline constexpr int frame_channels = 72;
 inline constexpr int beat_row = 201;  // row of the working beat that holds the beat position
 inline constexpr int working_rows = 1000;
-inline constexpr std::array<int, 3> default_leads{13, 23, 37};
+using test_support::default_leads;
 
 // ---- real recordings ----
 
@@ -60,12 +61,8 @@ class Stretch {
     int first_frame_;
 };
 
-// A store with the default display leads that has read the display second of
-// common + variable part from `folder`, as the program reads it.
-std::unique_ptr<Store> read_stretch(const std::filesystem::path& folder, const std::string& common,
-                                    const std::string& variable, int second);
-// The beat list in the order found, up to its first empty slot.
-std::vector<int> beat_list(const Store& store);
+using test_support::beat_list;
+using test_support::read_stretch;
 
 // ---- geometry of clicks ----
 

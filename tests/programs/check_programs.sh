@@ -2,7 +2,7 @@
 # Runs each program as a user would and compares its exit code, standard output
 # and standard error with what they must be, case by case.
 set -uo pipefail
-version=$1 mapari=$2 review=$3 synth=$4
+version=$1 mapari=$2 review=$3 synth=$4 import=$5
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 cd "$scratch"
@@ -32,6 +32,16 @@ remedy="run a session headless with --script FILE"
 expect "mapari --version" 0 "mapari $version" "" -- "$mapari" --version
 expect "mapari-review --version" 0 "mapari-review $version" "" -- "$review" --version
 expect "mapari-synth --version" 0 "mapari-synth $version" "" -- "$synth" --version
+expect "mapari-import --version" 0 "mapari-import $version" "" -- "$import" --version
+expect "mapari-import without a name" 2 "" "mapari-import: --data-dir and --name are needed
+$("$import" --help)" -- "$import" source.edf --data-dir data
+expect "mapari-import of a file that is not there" 1 "" \
+    "mapari-import: nowhere.edf: there is no such file" \
+    -- "$import" nowhere.edf --data-dir data --name run
+expect "mapari-import --check of a text file" 1 "not-a-folder: 0 frames (0 s)
+flat channels: none
+clipped channels: none
+not a recording: it holds no frames to look at" "" -- "$import" --check not-a-folder
 expect "script, missing data folder" 2 "" \
     "mapari: the data folder nowhere cannot be used: there is no such folder" \
     -- "$mapari" --script - --data-dir nowhere

@@ -1,0 +1,106 @@
+#include "desktop/import_dialog.hpp"
+
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QMetaObject>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "app/import_command.hpp"
+
+namespace mapari::qt {
+
+ImportDialog::ImportDialog(const QString& data_directory, QWidget* parent) : QDialog(parent) {
+    setWindowTitle(QStringLiteral("Import Recording"));
+    auto* form = new QFormLayout;
+    source_ = add_field(form, QStringLiteral("&Source:"), true);
+    name_ = add_field(form, QStringLiteral("&Name (1-6 characters):"), false);
+    data_directory_ = add_field(form, QStringLiteral("&Data folder:"), false);
+    data_directory_->setText(data_directory);
+    lead_map_ = add_field(form, QStringLiteral("&Lead map (optional):"), true);
+    rate_ = add_field(form, QStringLiteral("&Rate in Hz (if the file has none):"), false);
+    variable_ = add_field(form, QStringLiteral("MATLAB &variable (optional):"), false);
+    progress_ = new QProgressBar;
+    progress_->setRange(0, 100);
+    outcome_ = new QPlainTextEdit;
+    outcome_->setReadOnly(true);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close);
+    import_button_ = buttons->addButton(QStringLiteral("&Import"), QDialogButtonBox::ActionRole);
+    connect(import_button_, &QPushButton::clicked, this, [this] { start_import(); });
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addWidget(progress_);
+    layout->addWidget(outcome_);
+    layout->addWidget(buttons);
+}
+
+ImportDialog::~ImportDialog() {
+    if (worker_.joinable()) worker_.join();
+}
+
+QLineEdit* ImportDialog::add_field(QFormLayout* form, const QString& label, bool browse_for_file) {
+    auto* field = new QLineEdit;
+    if (!browse_for_file) {
+        form->addRow(label, field);
+        return field;
+    }
+    auto* row = new QHBoxLayout;
+    auto* browse = new QToolButton;
+    browse->setText(QStringLiteral("..."));
+    connect(browse, &QToolButton::clicked, this, [this, field] {
+        const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Choose a file"),
+                                                          data_directory_->text());
+        if (!path.isEmpty()) field->setText(path);
+    });
+    row->addWidget(field);
+    row->addWidget(browse);
+    form->addRow(label, row);
+    return field;
+}
+
+void ImportDialog::start_import() {
+    if (running_) return;
+    importing::ImportRequest request;
+    request.source = source_->text().toStdString();
+    request.name = name_->text().toStdString();
+    request.data_directory = data_directory_->text().toStdString();
+    request.lead_map = lead_map_->text().toStdString();
+    request.variable = variable_->text().toStdString();
+    request.program = std::string("mapari ") + MAPARI_VERSION;
+    bool rate_read = true;
+    if (!rate_->text().trimmed().isEmpty()) request.rate_hz = rate_->text().toDouble(&rate_read);
+    if (!rate_read || request.rate_hz < 0.0) {
+        finish(false, QStringLiteral("The rate must be a number of hertz above 0."));
+        return;
+    }
+    if (worker_.joinable()) worker_.join();
+    running_ = true;
+    import_button_->setEnabled(false);
+    progress_->setValue(0);
+    outcome_->clear();
+    worker_ = std::thread([this, request] {
+        const auto progress = [this](std::string_view, double share_done) {
+            QMetaObject::invokeMethod(progress_, "setValue", Qt::QueuedConnection,
+                                      Q_ARG(int, static_cast<int>(share_done * 100.0)));
+        };
+        importing::ImportReport report;
+        std::string reason;
+        const bool imported = importing::import_recording(request, progress, report, reason);
+        const QString text = QString::fromStdString(imported ? import_summary(request, report)
+                                                             : "Nothing was written: " + reason);
+        QMetaObject::invokeMethod(
+            this, [this, imported, text] { finish(imported, text); }, Qt::QueuedConnection);
+    });
+}
+
+void ImportDialog::finish(bool imported, const QString& text) {
+    if (imported) progress_->setValue(100);
+    outcome_->setPlainText(text);
+    import_button_->setEnabled(true);
+    running_ = false;
+}
+
+}  // namespace mapari::qt

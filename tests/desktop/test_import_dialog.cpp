@@ -1,0 +1,57 @@
+// File → Import Recording…: the dialog imports with the command's code, shows
+// the command's summary, and writes nothing when the import is refused.
+#include <gtest/gtest.h>
+
+#include <QTest>
+#include <filesystem>
+#include <string>
+
+#include "desktop/import_dialog.hpp"
+#include "support/temporary_folder.hpp"
+
+namespace mapari::desktop_tests {
+namespace {
+
+using test_support::TemporaryFolder;
+
+// Five seconds of two signals at 500 Hz, in microvolts.
+std::string csv_source() {
+    std::string text = "V1 [uV],V2 [uV]\n";
+    for (int k = 0; k < 2500; ++k)
+        text += std::to_string(k % 500) + "," + std::to_string(-(k % 250)) + "\n";
+    return text;
+}
+
+bool import_with(qt::ImportDialog& dialog, const QString& source, const QString& name) {
+    dialog.source_field()->setText(source);
+    dialog.name_field()->setText(name);
+    dialog.rate_field()->setText(QStringLiteral("500"));
+    QTest::mouseClick(dialog.import_button(), Qt::LeftButton);
+    return QTest::qWaitFor([&dialog] { return !dialog.running(); }, 20000);
+}
+
+TEST(ImportDialog, ImportsIntoTheDataFolderAndNamesTheNewRecordings) {
+    TemporaryFolder folder;
+    const std::filesystem::path data = folder.folder("data");
+    test_support::write_bytes(folder.path() / "leads.csv", csv_source());
+    qt::ImportDialog dialog(QString::fromStdString(data.string()));
+    EXPECT_EQ(dialog.data_directory_field()->text().toStdString(), data.string());
+
+    ASSERT_TRUE(import_with(dialog, QString::fromStdString(folder.file("leads.csv")), "csv"));
+    const std::string outcome = dialog.outcome().toStdString();
+    EXPECT_NE(outcome.find("resampled to 1000 Hz; 1 microvolts a count\n"), std::string::npos)
+        << outcome;
+    EXPECT_NE(
+        outcome.find("wrote 1 piece to " + data.string() + ": csv001.dat, and csv.import.json\n"),
+        std::string::npos)
+        << outcome;
+    EXPECT_EQ(std::filesystem::file_size(data / "csv001.dat"), 5000u * 144u);
+
+    ASSERT_TRUE(import_with(dialog, QString::fromStdString(folder.file("leads.csv")), "a/b"));
+    EXPECT_EQ(dialog.outcome().toStdString(),
+              "Nothing was written: the name \"a/b\" cannot be used: it holds a path separator");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(data), {}), 2);
+}
+
+}  // namespace
+}  // namespace mapari::desktop_tests
