@@ -9,7 +9,9 @@
 namespace mapari::importing {
 
 // Reads the numeric matrix named `variable`, or the only one when `variable`
-// is empty; the longer side is time. The rate stays 0 (a matrix states none).
+// is empty; the longer side is time and the values are taken as millivolts.
+// The rate stays 0 (a matrix states none). False, with the reason said of the
+// file ("holds no numeric matrix"), when no matrix can be read.
 bool read_matlab_file(const std::filesystem::path& file, const std::string& variable,
                       SourceRecording& recording, std::string& reason);
 
