@@ -287,17 +287,14 @@ bool read_biosig_file(const std::filesystem::path& file, SourceRecording& record
                       std::string& reason) {
     const Header header(sopen(file.c_str(), "r", nullptr));
     if (header == nullptr) {
-        reason = file.string() + " cannot be read: BioSig cannot open it";
+        reason = "cannot be read: BioSig cannot open it";
         return false;
     }
     if (header->AS.B4C_ERRNUM != 0) {
-        reason = file.string() + " cannot be read: " + biosig_reason(*header);
+        reason = "cannot be read: " + biosig_reason(*header);
         return false;
     }
-    std::string detail;
-    if (read_open_file(file, *header, recording, detail)) return true;
-    reason = file.string() + " " + detail;
-    return false;
+    return read_open_file(file, *header, recording, reason);
 }
 
 }  // namespace mapari::importing

@@ -228,7 +228,7 @@ TEST(BiosigReader, RefusesWhatIsNoRecordingOfVoltages) {
         const std::filesystem::path file = written(folder, refusal.format, 500, refusal.signals);
         const Read result = read_quietly(file);
         EXPECT_FALSE(result.read);
-        EXPECT_EQ(result.reason, file.string() + refusal.message);
+        EXPECT_EQ(" " + result.reason, refusal.message);
         EXPECT_EQ(result.printed, "");
     }
 }
@@ -266,7 +266,7 @@ TEST(BiosigReader, RefusesAFileShorterThanItsHeaderSays) {
         write_bytes(file, damage.damage(bytes, bytes.size() - 3 * damage.record_bytes));
         const Read result = read_quietly(file);
         EXPECT_FALSE(result.read);
-        EXPECT_EQ(result.reason, file.string() + damage.message);
+        EXPECT_EQ(" " + result.reason, damage.message);
         EXPECT_EQ(result.printed, "");
         EXPECT_TRUE(result.recording.signals.empty());
     }
@@ -287,12 +287,12 @@ TEST(BiosigReader, RefusesFilesBiosigCannotRead) {
         write_bytes(file, bytes);
         const Read result = read_quietly(file);
         EXPECT_FALSE(result.read);
-        EXPECT_EQ(result.reason, file.string() + message);
+        EXPECT_EQ(" " + result.reason, message);
         EXPECT_EQ(result.printed, "");
     }
     const TemporaryFolder folder;
     const Read missing = read_quietly(folder.file("missing.edf"));
-    EXPECT_EQ(missing.reason, folder.file("missing.edf") + " cannot be read: Cannot open file");
+    EXPECT_EQ(missing.reason, "cannot be read: Cannot open file");
     EXPECT_EQ(missing.printed, "");
 }
 
