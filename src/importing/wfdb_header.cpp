@@ -52,17 +52,15 @@ class Fields {
 // Sets the reason for a fault of one header line.
 class LineFault {
   public:
-    LineFault(std::string_view header_name, int line, std::string& reason)
-        : header_name_(header_name), line_(line), reason_(reason) {}
+    LineFault(int line, std::string& reason) : line_(line), reason_(reason) {}
 
-    // "100.hea line 3: what"; false, so that a check can end with `return fault(...)`.
+    // "line 3: what"; false, so that a check can end with `return fault(...)`.
     bool operator()(const std::string& what) const {
-        reason_ = std::string(header_name_) + " line " + std::to_string(line_) + ": " + what;
+        reason_ = "line " + std::to_string(line_) + ": " + what;
         return false;
     }
 
   private:
-    std::string_view header_name_;
     int line_;
     std::string& reason_;
 };
@@ -296,8 +294,7 @@ bool is_empty_or_comment(std::string_view line) {
 
 }  // namespace
 
-bool parse_wfdb_header(std::string_view header_name, std::string_view text, WfdbHeader& header,
-                       std::string& reason) {
+bool parse_wfdb_header(std::string_view text, WfdbHeader& header, std::string& reason) {
     header = WfdbHeader{};
     std::size_t signal_count = 0;
     bool record_line_read = false;
@@ -311,7 +308,7 @@ bool parse_wfdb_header(std::string_view header_name, std::string_view text, Wfdb
         ++line_number;
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         if (is_empty_or_comment(line)) continue;
-        const LineFault fault(header_name, line_number, reason);
+        const LineFault fault(line_number, reason);
         if (record_line_read) {
             if (!read_signal_line(line, header, fault)) return false;
         } else {
@@ -320,13 +317,12 @@ bool parse_wfdb_header(std::string_view header_name, std::string_view text, Wfdb
         }
     }
     if (!record_line_read) {
-        reason = std::string(header_name) + ": no record line";
+        reason = "no record line, only comments and empty lines";
         return false;
     }
     if (header.signals.size() < signal_count) {
-        reason = std::string(header_name) + ": the record line counts " +
-                 std::to_string(signal_count) + " signals; the lines after it describe " +
-                 std::to_string(header.signals.size());
+        reason = "the record line counts " + std::to_string(signal_count) +
+                 " signals; the lines after it describe " + std::to_string(header.signals.size());
         return false;
     }
     return true;

@@ -40,10 +40,9 @@ struct WfdbHeader {
 // The formats whose samples this reader decodes.
 inline constexpr int wfdb_formats[] = {8, 16, 61, 80, 160, 212, 310, 311};
 
-// Reads the header text; `header_name` ("100.hea") begins every message.
-// False, with the reason naming the line ("100.hea line 3: \"abc\" is not a
-// gain"), when the text is no header of a record this reader can decode.
-bool parse_wfdb_header(std::string_view header_name, std::string_view text, WfdbHeader& header,
-                       std::string& reason);
+// Reads the header text. False, with the reason naming the line ("line 3:
+// \"abc\" is not a gain"), when the text is no header of a record this reader
+// can decode.
+bool parse_wfdb_header(std::string_view text, WfdbHeader& header, std::string& reason);
 
 }  // namespace mapari::importing

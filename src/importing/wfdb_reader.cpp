@@ -64,25 +64,22 @@ bool decode_wfdb_record(std::string_view header_text,
                         const std::map<std::string, std::string>& signal_files,
                         SourceRecording& recording, std::string& reason) {
     WfdbHeader header;
-    return parse_wfdb_header("header", header_text, header, reason) &&
+    return parse_wfdb_header(header_text, header, reason) &&
            decode_record(header, signal_files, recording, reason);
 }
 
 bool read_wfdb_record(const std::filesystem::path& header_file, SourceRecording& recording,
                       std::string& reason) {
     std::string header_text;
-    if (!read_whole_file(header_file.string(), header_text, reason)) {
-        reason = header_file.string() + ": " + reason;
-        return false;
-    }
     WfdbHeader header;
-    if (!parse_wfdb_header(header_file.filename().string(), header_text, header, reason))
+    if (!read_whole_file(header_file.string(), header_text, reason) ||
+        !parse_wfdb_header(header_text, header, reason))
         return false;
     std::map<std::string, std::string> files;
     for (const WfdbFile& file : header.files) {
         const std::filesystem::path path = header_file.parent_path() / file.name;
         if (!read_whole_file(path.string(), files[file.name], reason)) {
-            reason = path.string() + ": " + reason;
+            reason = file.name + ": " + reason;
             return false;
         }
     }

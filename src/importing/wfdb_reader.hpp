@@ -13,7 +13,7 @@ namespace mapari::importing {
 // The record from the text of its header and the bytes of its signal files,
 // by the file names the header gives. False, with the reason, when the header
 // does not parse or a file is missing or too short for the samples it claims;
-// a fault of the header is told by its line ("header line 3: \"abc\" is not a
+// a fault of the header is told by its line ("line 3: \"abc\" is not a
 // gain"), one of a signal file by its name ("100.dat: holds ..."). The
 // recording is left as it was.
 bool decode_wfdb_record(std::string_view header_text,
@@ -22,8 +22,9 @@ bool decode_wfdb_record(std::string_view header_text,
 
 // Reads the record whose header is `header_file`; its signal files are looked
 // for beside it. False, with the reason, when the record cannot be read whole:
-// the header's faults are told by its file name ("100.hea line 3: ..."), a
-// file that cannot be read by its path.
+// the reasons are those above, and a signal file that cannot be read is named
+// as the header names it. The header's own name is left to the caller to put
+// in front, as for every reader.
 bool read_wfdb_record(const std::filesystem::path& header_file, SourceRecording& recording,
                       std::string& reason);
 

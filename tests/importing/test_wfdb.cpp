@@ -230,13 +230,13 @@ TEST(Wfdb, RefusalsNameTheLineOrFileAndTheReason) {
         Files files;
         const char* reason;
     } cases[] = {
-        {"r 1 250 2\nr.dat 16 abc\n", three_samples, "header line 2: \"abc\" is not a gain"},
+        {"r 1 250 2\nr.dat 16 abc\n", three_samples, "line 2: \"abc\" is not a gain"},
         {"r 1 250 2\nr.dat 16 200/mmHg 12 0 0 0 0 ABP\n", three_samples,
-         "header line 2: signal \"ABP\" is in mmHg, not a voltage"},
+         "line 2: signal \"ABP\" is in mmHg, not a voltage"},
         {"r 1 250 2\nr.dat 24\n", three_samples,
-         "header line 2: format 24 is not read (formats read: 8, 16, 61, 80, 160, 212, 310, 311)"},
+         "line 2: format 24 is not read (formats read: 8, 16, 61, 80, 160, 212, 310, 311)"},
         {"r 1 250 2\nr.dat 0\n", three_samples,
-         "header line 2: format 0 is not read (formats read: 8, 16, 61, 80, 160, 212, 310, 311)"},
+         "line 2: format 0 is not read (formats read: 8, 16, 61, 80, 160, 212, 310, 311)"},
         {"r 1 250 4\nr.dat 16 200 12 0 0 0 0 I\n", three_samples,
          "r.dat: holds 3 samples of signal \"I\"; the header says 4"},
         {"r 2 250 2\nr.dat 16\nr.dat 16\n", three_samples,
@@ -248,34 +248,30 @@ TEST(Wfdb, RefusalsNameTheLineOrFileAndTheReason) {
         {"r 1 250 2\nq.dat 16\n", three_samples, "q.dat: not among the signal files"},
         {"r 1\nr.dat 16 1e-305/V\n", three_samples,
          "signal \"signal 1\": its gain is too small for its values to be held"},
-        {"# only a comment\n\n", three_samples, "header: no record line"},
+        {"# only a comment\n\n", three_samples, "no record line, only comments and empty lines"},
         {"r 2 250 2\nr.dat 16\n# no second signal\n", three_samples,
-         "header: the record line counts 2 signals; the lines after it describe 1"},
+         "the record line counts 2 signals; the lines after it describe 1"},
         {"r/2 1 250\n", three_samples,
-         "header line 1: records of several segments (\"r/2\") are not read"},
-        {"r\n", three_samples, "header line 1: the record line gives no number of signals"},
-        {"r x\n", three_samples, "header line 1: \"x\" is not a number of signals"},
-        {"r 0\n", three_samples, "header line 1: the record has no signals"},
-        {"r 1 0\n", three_samples, "header line 1: \"0\" is not a sampling frequency"},
-        {"r 1 360/x\n", three_samples, "header line 1: \"360/x\" is not a sampling frequency"},
-        {"r 1 250 -3\n", three_samples, "header line 1: \"-3\" is not a number of samples"},
-        {"r 1\nr.dat\n", three_samples, "header line 2: no signal format follows the file name"},
+         "line 1: records of several segments (\"r/2\") are not read"},
+        {"r\n", three_samples, "line 1: the record line gives no number of signals"},
+        {"r x\n", three_samples, "line 1: \"x\" is not a number of signals"},
+        {"r 0\n", three_samples, "line 1: the record has no signals"},
+        {"r 1 0\n", three_samples, "line 1: \"0\" is not a sampling frequency"},
+        {"r 1 360/x\n", three_samples, "line 1: \"360/x\" is not a sampling frequency"},
+        {"r 1 250 -3\n", three_samples, "line 1: \"-3\" is not a number of samples"},
+        {"r 1\nr.dat\n", three_samples, "line 2: no signal format follows the file name"},
         {"r 1\nr.dat 16x2\n", three_samples,
-         "header line 2: \"16x2\": signals of several samples a frame are not read"},
-        {"r 1\nr.dat 16:1\n", three_samples,
-         "header line 2: \"16:1\": skewed signals are not read"},
-        {"r 1\nr.dat 16+x\n", three_samples, "header line 2: \"16+x\" is not a signal format"},
-        {"r 1\nr.dat 16 200(x)\n", three_samples,
-         "header line 2: \"200(x)\": \"x\" is not a baseline"},
-        {"r 1\nr.dat 16 200/\n", three_samples,
-         "header line 2: \"200/\" names no unit after its \"/\""},
-        {"r 1\nr.dat 16 200 12 1.5\n", three_samples, "header line 2: \"1.5\" is not an ADC zero"},
-        {"r 1\n~ 16 200 12 0 0 0 0 I\n", three_samples,
-         "header line 2: signal \"I\" is kept in no file"},
+         "line 2: \"16x2\": signals of several samples a frame are not read"},
+        {"r 1\nr.dat 16:1\n", three_samples, "line 2: \"16:1\": skewed signals are not read"},
+        {"r 1\nr.dat 16+x\n", three_samples, "line 2: \"16+x\" is not a signal format"},
+        {"r 1\nr.dat 16 200(x)\n", three_samples, "line 2: \"200(x)\": \"x\" is not a baseline"},
+        {"r 1\nr.dat 16 200/\n", three_samples, "line 2: \"200/\" names no unit after its \"/\""},
+        {"r 1\nr.dat 16 200 12 1.5\n", three_samples, "line 2: \"1.5\" is not an ADC zero"},
+        {"r 1\n~ 16 200 12 0 0 0 0 I\n", three_samples, "line 2: signal \"I\" is kept in no file"},
         {"r 2\nr.dat 16\nr.dat 80\n", three_samples,
-         "header line 3: the signals of r.dat differ in their format or byte offset"},
+         "line 3: the signals of r.dat differ in their format or byte offset"},
         {"r 3\nr.dat 16\nq.dat 16\nr.dat 16\n", three_samples,
-         "header line 4: the signals of r.dat are not on consecutive lines"},
+         "line 4: the signals of r.dat are not on consecutive lines"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.header);
@@ -292,11 +288,11 @@ TEST(Wfdb, ReadsTheSignalFilesBesideTheHeader) {
     SourceRecording recording;
     std::string reason;
     EXPECT_FALSE(importing::read_wfdb_record(header, recording, reason));
-    EXPECT_EQ(reason, header.string() + ": No such file or directory");
+    EXPECT_EQ(reason, "No such file or directory");  // the caller names the header
 
     test_support::write_bytes(header, "rec 1 360\nrec.dat 16 200/mV 12 0 0 0 0 I\n");
     EXPECT_FALSE(importing::read_wfdb_record(header, recording, reason));
-    EXPECT_EQ(reason, folder.file("rec.dat") + ": No such file or directory");
+    EXPECT_EQ(reason, "rec.dat: No such file or directory");
 
     test_support::write_bytes(folder.path() / "rec.dat", two_samples.at("r.dat"));
     ASSERT_TRUE(importing::read_wfdb_record(header, recording, reason)) << reason;
@@ -304,7 +300,8 @@ TEST(Wfdb, ReadsTheSignalFilesBesideTheHeader) {
 
     test_support::write_bytes(header, "rec 1 360\nrec.dat 16 abc\n");
     EXPECT_FALSE(importing::read_wfdb_record(header, recording, reason));
-    EXPECT_EQ(reason, "rec.hea line 2: \"abc\" is not a gain");
+    EXPECT_EQ(reason, "line 2: \"abc\" is not a gain");
+    EXPECT_EQ(recording.signals[0].microvolts, std::vector<double>({500, -300}));
 }
 
 // The 16-bit sum of a signal's ADC values, worked back from its microvolts.
