@@ -18,23 +18,24 @@ void add_beat(const Recording& recording, Beat& beat, std::int32_t q) {
 
 }  // namespace
 
-std::int32_t align_beat(const Settings& settings, const Recording& recording, Beat& beat,
-                        std::int32_t p) {
-    float best_coefficient = 0.0f;
+BeatAlignment best_alignment(const Recording& recording, Beat& beat, std::int32_t p) {
     // With a coefficient of 0 or below, a beat no shift lifts above 0 is taken as it lies.
-    int best_shift = 0;
+    BeatAlignment best;
     for (int s = -largest_shift_samples; s <= largest_shift_samples; ++s) {
         for (int i = 1; i <= template_length; ++i)
             beat.candidate(i) =
                 recording.samples(beat.template_channel, p + s - template_half_width - 1 + i);
         float r = sequence_correlation(beat.template_samples.data(), beat.candidate.data(),
                                        template_length);
-        if (r > best_coefficient) {
-            best_coefficient = r;
-            best_shift = s;
-        }
+        if (r > best.correlation) best = {s, r};
     }
-    if (best_coefficient >= settings.recognition_coefficient) return p + best_shift;
+    return best;
+}
+
+std::int32_t align_beat(const Settings& settings, const Recording& recording, Beat& beat,
+                        std::int32_t p) {
+    const BeatAlignment best = best_alignment(recording, beat, p);
+    if (best.correlation >= settings.recognition_coefficient) return p + best.shift;
     return 0;
 }
 

@@ -24,6 +24,13 @@ inline constexpr int largest_shift_samples = 10;
 inline constexpr int first_averaged_ms = 201;  // row 1 of a beat at 201 is sample 1
 inline constexpr int last_averaged_ms = 3000;
 
+struct BeatAlignment {
+    int shift = 0;             // samples, -10 to 10
+    float correlation = 0.0f;  // with the template at that shift; 0 when none is above 0
+};
+// The shift of the beat at position p that correlates best with the
+// template; the smallest shift on ties.
+BeatAlignment best_alignment(const Recording& recording, Beat& beat, std::int32_t p);
 // Aligns the beat at position p to the template; returns the aligned
 // position, or 0 when the best correlation misses the coefficient.
 std::int32_t align_beat(const Settings& settings, const Recording& recording, Beat& beat,

@@ -1,0 +1,289 @@
+#include "app/batch_analysis.hpp"
+
+#include <deque>
+#include <fstream>
+#include <memory>
+
+#include "app/driver.hpp"
+#include "app/unattended_runtime.hpp"
+#include "beats/averaging.hpp"
+#include "beats/beat_choice.hpp"
+#include "beats/detection.hpp"
+#include "beats/marks.hpp"
+#include "beats/selection.hpp"
+#include "formats/files.hpp"
+#include "importing/recording_check.hpp"
+#include "phases/plot.hpp"
+#include "recording/recording.hpp"
+#include "window/exit_codes.hpp"
+
+namespace mapari {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int fewest_beats_a_pass = 3;
+constexpr int clickable_columns = 1000;
+
+struct RecordingNames {
+    std::string common, variable, save_name;
+    std::string file_name() const { return common + variable + ".dat"; }
+};
+
+// The recording keeps its own name when that splits into two name parts the
+// dialogue takes; another is linked as "rec01.dat".
+RecordingNames names_for(const std::string& stem) {
+    const bool usable = !stem.empty() && stem.size() <= 12 && unsafe_name_reason(stem).empty() &&
+                        stem.find_first_of(" \t") == std::string::npos &&
+                        save_name_problem(stem).empty();
+    if (!usable) return {"rec", "01", "rec01"};
+    const std::size_t common = std::min<std::size_t>(6, stem.size());
+    return {stem.substr(0, common), stem.substr(common), stem};
+}
+
+[[noreturn]] void give_up(const std::string& why) {
+    throw SessionEnded(why, exit_failure);
+}
+
+std::string click_at(int column) {
+    return "@click " + std::to_string(column);
+}
+
+// The first column whose click the selection snaps to the beat.
+int column_for_beat(const Display& display, int position, int previous) {
+    for (int column = 0; column < clickable_columns; ++column)
+        if (nearest_beat(display, click_sample(column_fraction(column), display), previous) ==
+            position)
+            return column;
+    give_up("no column of the drawing selects the beat at " + std::to_string(position) + " ms");
+}
+
+// The first column whose click marks the row of the beat drawing.
+int column_for_row(const Display& display, const Beat& beat, int row) {
+    for (int column = 0; column < clickable_columns; ++column)
+        if (beat_row_at(column_fraction(column), display, beat) == row) return column;
+    give_up("row " + std::to_string(row) + " of the beat cannot be clicked");
+}
+
+std::deque<Decision> settings_answers(const BatchSettings& settings) {
+    std::deque<Decision> answers;
+    const auto answer = [&answers](std::string text) {
+        answers.push_back([text] { return text; });
+    };
+    const bool default_leads = settings.leads == std::array<int, display_lead_count>{13, 23, 37};
+    answer(default_leads ? "1" : "0");
+    if (!default_leads)
+        for (int lead : settings.leads) answer(std::to_string(lead));
+    answer(settings.coefficient.empty() ? "1" : "0");
+    if (!settings.coefficient.empty()) answer(settings.coefficient);
+    answer("1");  // the ARI file is made with the save
+    answer(settings.ari_settings ? "0" : "1");
+    return answers;
+}
+
+// The decisions of one session, made from the store of the program they answer.
+class UnattendedSession {
+  public:
+    UnattendedSession(Store& store, RecordingAnalysis& analysis, const BatchSettings& settings,
+                      const RecordingNames& names)
+        : store_(store), analysis_(analysis), settings_(settings), names_(names) {}
+
+    std::deque<Decision> decisions() {
+        std::deque<Decision> all = settings_answers(settings_);
+        for (std::string answer : {names_.common, names_.variable,
+                                   std::to_string(settings_.display_second), std::string("s")})
+            all.push_back([answer] { return answer; });
+        all.push_back([this] { return select_template(); });
+        add_answers(all, {"y", "x", "b", "s"});
+        all.push_back([this] { return mark_first(); });
+        for (int mark = 2; mark <= fiducial_count; ++mark)
+            all.push_back([this, mark] { return click_row(marked_row(mark)); });
+        add_answers(all, {"y", "t"});
+        all.push_back([this] { return click_row(analysis_.marks.q_onset); });
+        all.push_back([this] { return click_row(analysis_.marks.t_end); });
+        add_answers(all, {"y", "d", names_.save_name, "y"});
+        if (settings_.ari_settings)
+            for (int value : *settings_.ari_settings)
+                all.push_back([value] { return std::to_string(value); });
+        add_answers(all, {"x", "x", "0", "0"});
+        return all;
+    }
+
+  private:
+    static void add_answers(std::deque<Decision>& all, std::initializer_list<std::string> answers) {
+        for (const std::string& answer : answers) all.push_back([answer] { return answer; });
+    }
+
+    std::string select_template() {
+        double mean_correlation = 0.0;
+        const std::int32_t chosen = choose_template_beat(store_.settings, store_.recording,
+                                                         store_.display, mean_correlation);
+        analysis_.beats_found = count_sorted_beats(store_.display);
+        if (chosen == 0) give_up("no beat from 201 to 3000 ms to take as the template");
+        analysis_.template_beat = chosen;
+        return click_at(column_for_beat(store_.display, chosen, store_.beat.selected_position));
+    }
+
+    // The marks are found once the averaged beat is there, at the first mark's click.
+    std::string mark_first() {
+        analysis_.marks = find_automatic_marks(store_.beat);
+        for (int mark = 1; mark <= fiducial_count; ++mark)
+            if (marked_row(mark) < 1 || marked_row(mark) > beat_window_rows)
+                give_up("automatic marks: " + (analysis_.marks.problem.empty()
+                                                   ? std::string("a mark outside the beat")
+                                                   : analysis_.marks.problem));
+        return click_row(marked_row(1));
+    }
+
+    std::int32_t marked_row(int mark) const {
+        const AutomaticMarks& marks = analysis_.marks;
+        const std::int32_t rows[fiducial_count] = {marks.stimulus, marks.q_onset, marks.j_point,
+                                                   marks.t_end};
+        return rows[mark - 1];
+    }
+
+    std::string click_row(std::int32_t row) const {
+        return click_at(column_for_row(store_.display, store_.beat, row));
+    }
+
+    Store& store_;
+    RecordingAnalysis& analysis_;
+    const BatchSettings& settings_;
+    const RecordingNames& names_;
+};
+
+}  // namespace
+
+namespace {
+
+std::string recording_problem(const fs::path& recording, int display_second) {
+    std::string bytes, reason;
+    if (!read_whole_file(recording.string(), bytes, reason)) return "cannot be read: " + reason;
+    const importing::RecordingCheck check = importing::check_recording_bytes(bytes);
+    if (!check.plausible()) return "not a recording: " + check.problems.front();
+    const long long needed = 1000LL * (display_second + 4);
+    if (check.frames < needed)
+        return "holds " + std::to_string(check.frames) + " frames; display second " +
+               std::to_string(display_second) + " needs " + std::to_string(needed);
+    return {};
+}
+
+// A fresh folder with the recording linked in (copied where links cannot be made).
+bool prepare_folder(const fs::path& recording, const fs::path& folder, const RecordingNames& names,
+                    std::string& reason) {
+    std::error_code error;
+    fs::remove_all(folder, error);
+    fs::create_directories(folder, error);
+    if (!error)
+        fs::create_symlink(fs::absolute(recording, error), folder / names.file_name(), error);
+    if (error) {
+        error.clear();
+        fs::copy_file(recording, folder / names.file_name(), error);
+    }
+    if (error) reason = "cannot prepare " + folder.string() + ": " + error.message();
+    return !error;
+}
+
+int run_session(Store& store, UnattendedSession& session, const fs::path& folder,
+                std::string& reason) {
+    std::ofstream transcript(folder / "transcript.txt", std::ios::binary);
+    std::ofstream record(folder / "session.script", std::ios::binary);
+    UnattendedRuntime runtime(transcript, record, folder.string(), session.decisions());
+    try {
+        run_program(store, runtime);
+    } catch (const SessionEnded& ended) {
+        reason = ended.what();
+        return ended.exit_code();
+    }
+    transcript.close();
+    record.close();
+    if (!transcript || !record) {
+        reason = "cannot write the session's transcript and script in " + folder.string();
+        return exit_failure;
+    }
+    return exit_normal;
+}
+
+void gather_accepted_beats(Store& store, RecordingAnalysis& analysis) {
+    Display& display = store.display;
+    detect_beats(store.settings, store.recording, display, averaging_last_candidate);
+    sort_beats(display);
+    for (int s = 1, found = count_sorted_beats(display); s <= found; ++s) {
+        const std::int32_t position = display.sorted_beats(s);
+        const BeatAlignment best = best_alignment(store.recording, store.beat, position);
+        const std::int32_t aligned = position + best.shift;
+        if (best.correlation >= store.settings.recognition_coefficient &&
+            aligned >= first_averaged_ms && aligned <= last_averaged_ms)
+            analysis.accepted.push_back({position, best.shift, best.correlation});
+    }
+}
+
+void add_flag(std::string& flags, const char* flag) {
+    flags += (flags.empty() ? "" : ";") + std::string(flag);
+}
+
+void gather_lead_results(Store& store, RecordingAnalysis& analysis) {
+    const AriWork& work = store.ari;
+    analysis.ari_settings = {work.smoothing_half_width, work.activation_offset,
+                             work.recovery_delay};
+    auto scratch = std::make_unique<std::array<float, samples_per_reading>>();
+    const LeadQualities qualities = judge_leads(store.beat, store.recording, *scratch);
+    const std::int32_t P = work.reference_point;
+    for (int l = 1; l <= lead_count; ++l) {
+        const auto at = static_cast<std::size_t>(l - 1);
+        analysis.activation_ms[at] = work.activation_ms(l);
+        analysis.recovery_ms[at] = work.recovery_ms(l);
+        std::string& flags = analysis.flags[at];
+        if (work.activation_ms(l) == 0.0f) add_flag(flags, "no-downstroke");
+        if (work.recovery_ms(l) == static_cast<float>(work.j_point + work.recovery_delay - P))
+            add_flag(flags, "no-upstroke");
+        else if (work.recovery_ms(l) == static_cast<float>(work.t_end - P))
+            add_flag(flags, "rt-at-window-edge");
+        if (qualities[at].weak) add_flag(flags, "weak");
+        if (qualities[at].flat) add_flag(flags, "flat");
+        if (qualities[at].clipped) add_flag(flags, "clipped");
+        if (qualities[at].noisy) add_flag(flags, "noisy");
+    }
+}
+
+// What keeps a finished analysis from being reported as fine.
+std::string doubt_about(const RecordingAnalysis& analysis) {
+    const AutomaticMarks& marks = analysis.marks;
+    const int accepted_a_pass = analysis.averaging_count / averaging_passes;
+    if (accepted_a_pass < fewest_beats_a_pass)
+        return "only " + std::to_string(accepted_a_pass) + " beats accepted for the average";
+    if (!marks.problem.empty()) return marks.problem;
+    if (!(marks.stimulus <= marks.q_onset && marks.q_onset < marks.j_point &&
+          marks.j_point < marks.t_end))
+        return "the marks are out of order";
+    if (marks.t_end <= marks.t_peak) return "the T end lies before the T wave's peak";
+    return {};
+}
+
+}  // namespace
+
+RecordingAnalysis analyse_recording(const fs::path& recording, const fs::path& folder,
+                                    const BatchSettings& settings) {
+    RecordingAnalysis analysis;
+    analysis.name = recording.stem().string();
+    const RecordingNames names = names_for(analysis.name);
+    analysis.reason = recording_problem(recording, settings.display_second);
+    if (!analysis.reason.empty() || !prepare_folder(recording, folder, names, analysis.reason))
+        return analysis;
+    auto store = std::make_unique<Store>();
+    if (!set_data_directory(store->naming, folder.string(), analysis.reason)) return analysis;
+    UnattendedSession session(*store, analysis, settings, names);
+    if (run_session(*store, session, folder, analysis.reason) != exit_normal) return analysis;
+    if (!fs::exists(folder / (names.save_name + ".ari"))) {
+        analysis.reason = "the session wrote no ARI file (see its transcript)";
+        return analysis;
+    }
+    analysis.averaging_count = store->beat.averaging_count;
+    gather_accepted_beats(*store, analysis);
+    gather_lead_results(*store, analysis);
+    analysis.reason = doubt_about(analysis);
+    analysis.status = analysis.reason.empty() ? AnalysisStatus::ok : AnalysisStatus::check;
+    return analysis;
+}
+
+}  // namespace mapari

@@ -1,0 +1,58 @@
+// One recording analysed without an operator: the whole dialogue of the
+// program, answered and clicked by decisions made from what the program has
+// at each wait — the beat whose template correlates best with the others,
+// averaging with the recognition coefficient, automatic marks on the averaged
+// beat, a baseline through the Q onset and the T end, the save with its ARI
+// file. The session runs in a folder of its own, which keeps the recording's
+// link, the session's script, transcript and fort.12, and the result files.
+#pragma once
+
+#include <array>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "beats/automatic_marks.hpp"
+#include "beats/lead_quality.hpp"
+#include "store/store.hpp"
+
+namespace mapari {
+
+struct BatchSettings {
+    int display_second = 0;
+    std::array<int, display_lead_count> leads{13, 23, 37};
+    std::string coefficient;  // as typed, e.g. "0.95"; empty: the default 0.99
+    std::optional<std::array<int, 3>> ari_settings;  // h, a, r; none: the defaults
+};
+
+struct AcceptedBeat {
+    int position = 0;  // the sample the beat was found at, in the stretch
+    int shift = 0;     // samples it was moved to fit the template
+    float correlation = 0.0f;
+};
+
+enum class AnalysisStatus { ok, check, failed };
+
+struct RecordingAnalysis {
+    std::string name;  // the recording's file name without .dat: its folder and its rows
+    AnalysisStatus status = AnalysisStatus::failed;
+    std::string reason;  // why check or failed
+    int beats_found = 0;
+    int template_beat = 0;
+    std::vector<AcceptedBeat> accepted;
+    int averaging_count = 0;
+    AutomaticMarks marks;
+    std::array<int, 3> ari_settings{20, 7, 100};  // h, a, r as the computation used them
+    std::array<float, lead_count> activation_ms{};
+    std::array<float, lead_count> recovery_ms{};
+    std::array<std::string, lead_count> flags;  // words joined by ';'
+};
+
+// Analyses `recording` in `folder` (made afresh). Never throws: every failure
+// is in the result's status and reason.
+RecordingAnalysis analyse_recording(const std::filesystem::path& recording,
+                                    const std::filesystem::path& folder,
+                                    const BatchSettings& settings);
+
+}  // namespace mapari

@@ -1,0 +1,99 @@
+#include "app/batch_tables.hpp"
+
+#include <cstdio>
+
+namespace mapari {
+namespace {
+
+// A field as CSV wants it: quoted, quotes doubled, when it holds a comma, a
+// quote or a line end.
+std::string csv_field(const std::string& text) {
+    if (text.find_first_of(",\"\n\r") == std::string::npos) return text;
+    std::string quoted = "\"";
+    for (char c : text) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return quoted + "\"";
+}
+
+std::string number(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", value);
+    return text;
+}
+
+std::string accepted_beats(const RecordingAnalysis& analysis) {
+    std::string text;
+    for (const AcceptedBeat& beat : analysis.accepted) {
+        char entry[64];
+        std::snprintf(entry, sizeof entry, "%s%d/%+d/%.4f", text.empty() ? "" : " ", beat.position,
+                      beat.shift, static_cast<double>(beat.correlation));
+        text += entry;
+    }
+    return text;
+}
+
+int leads_flagged(const RecordingAnalysis& analysis, const std::string& flag) {
+    int count = 0;
+    for (const std::string& flags : analysis.flags)
+        count += (";" + flags + ";").find(";" + flag + ";") != std::string::npos;
+    return count;
+}
+
+std::string analysed_columns(const RecordingAnalysis& analysis) {
+    const AutomaticMarks& marks = analysis.marks;
+    std::string row = std::to_string(analysis.beats_found) + "," +
+                      std::to_string(analysis.template_beat) + "," +
+                      std::to_string(analysis.accepted.size()) + "," + accepted_beats(analysis) +
+                      "," + std::to_string(analysis.averaging_count);
+    for (int mark : {marks.stimulus, marks.q_onset, marks.j_point, marks.t_end})
+        row += "," + std::to_string(mark);
+    row += std::string(",") + (marks.stimulus_found ? "yes" : "no");
+    for (int setting : analysis.ari_settings) row += "," + std::to_string(setting);
+    for (const char* flag :
+         {"no-downstroke", "no-upstroke", "rt-at-window-edge", "weak", "flat", "clipped", "noisy"})
+        row += "," + std::to_string(leads_flagged(analysis, flag));
+    return row;
+}
+
+}  // namespace
+
+const char* status_name(AnalysisStatus status) {
+    switch (status) {
+        case AnalysisStatus::ok:
+            return "ok";
+        case AnalysisStatus::check:
+            return "check";
+        case AnalysisStatus::failed:
+            break;
+    }
+    return "failed";
+}
+
+std::string results_table(const std::vector<RecordingAnalysis>& analyses) {
+    std::string table = results_header;
+    for (const RecordingAnalysis& analysis : analyses) {
+        if (analysis.status == AnalysisStatus::failed) continue;
+        for (int l = 1; l <= lead_count; ++l) {
+            const auto at = static_cast<std::size_t>(l - 1);
+            const double activation = analysis.activation_ms[at],
+                         recovery = analysis.recovery_ms[at];
+            table += csv_field(analysis.name) + "," + std::to_string(l) + "," + number(activation) +
+                     "," + number(recovery) + "," + number(recovery - activation) + "," +
+                     analysis.flags[at] + "\n";
+        }
+    }
+    return table;
+}
+
+std::string recordings_table(const std::vector<RecordingAnalysis>& analyses, int display_second) {
+    std::string table = recordings_header;
+    for (const RecordingAnalysis& analysis : analyses) {
+        table += csv_field(analysis.name) + "," + status_name(analysis.status) + "," +
+                 csv_field(analysis.reason) + "," + std::to_string(display_second) + ",";
+        table += analysis.status == AnalysisStatus::failed ? std::string(19, ',')
+                                                           : analysed_columns(analysis);
+        table += "\n";
+    }
+    return table;
+}
+
+}  // namespace mapari

@@ -1,0 +1,25 @@
+// The tables of a batch: results.csv, one row per recording and lead (AT,
+// RT, ARI and the flags a reader must know), and recordings.csv, one row per
+// recording (status, beats, marks, settings, lead flags counted, the reason).
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "app/batch_analysis.hpp"
+
+namespace mapari {
+
+inline constexpr const char* results_header = "recording,lead,AT_ms,RT_ms,ARI_ms,flags\n";
+inline constexpr const char* recordings_header =
+    "recording,status,reason,display_second,beats_found,template_beat,beats_accepted,"
+    "accepted_beats,averaging_count,stimulus,q_onset,j_point,t_end,stimulus_found,smoothing,"
+    "activation_offset,recovery_delay,no_downstroke,no_upstroke,rt_at_window_edge,weak,flat,"
+    "clipped,noisy\n";
+
+std::string results_table(const std::vector<RecordingAnalysis>& analyses);
+std::string recordings_table(const std::vector<RecordingAnalysis>& analyses, int display_second);
+
+const char* status_name(AnalysisStatus status);
+
+}  // namespace mapari

@@ -1,0 +1,142 @@
+// The unattended analysis: its tables column by column, the command's
+// faults, the replay of its script, and its results against planted truth.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/batch_analysis.hpp"
+#include "app/batch_command.hpp"
+#include "app/batch_tables.hpp"
+#include "app/session.hpp"
+#include "support/real_data.hpp"
+#include "support/temporary_folder.hpp"
+#include "tools/synth_model.hpp"
+
+namespace mapari::batch_tests {
+namespace {
+
+namespace fs = std::filesystem;
+using test_support::read_bytes;
+using test_support::TemporaryFolder;
+using test_support::write_bytes;
+
+// A synthetic recording of 4 s written into the folder; its model.
+synth::SynthModel write_synthetic(const fs::path& file, std::uint32_t seed, double noise,
+                                  double rate_bpm) {
+    synth::SynthSettings settings;
+    settings.seed = seed;
+    settings.seconds = 4;
+    settings.noise_rms = noise;
+    settings.rate_bpm = rate_bpm;
+    const synth::SynthModel model = synth::make_model(settings);
+    write_bytes(file, synth::encode_recording(synth::render_samples(model)));
+    return model;
+}
+
+struct CommandRun {
+    int exit_code = 0;
+    std::string out, errors;
+};
+
+CommandRun run_batch(const std::vector<std::string>& arguments) {
+    std::ostringstream out, errors;
+    CommandRun run;
+    run.exit_code = run_batch_command(arguments, out, errors, false);
+    run.out = out.str();
+    run.errors = errors.str();
+    return run;
+}
+
+TEST(BatchTables, OneRowPerLeadAndOnePerRecordingWithEveryColumn) {
+    RecordingAnalysis analysed;
+    analysed.name = "run,1";
+    analysed.status = AnalysisStatus::check;
+    analysed.reason = "the T end lies before the T wave's peak";
+    analysed.beats_found = 5;
+    analysed.template_beat = 1153;
+    analysed.accepted = {{353, -1, 0.9981f}, {1153, 0, 1.0f}};
+    analysed.averaging_count = 16;
+    analysed.marks.stimulus = 143;
+    analysed.marks.q_onset = 148;
+    analysed.marks.j_point = 243;
+    analysed.marks.t_end = 601;
+    analysed.marks.stimulus_found = true;
+    analysed.activation_ms.fill(40.0f);
+    analysed.recovery_ms.fill(256.5f);
+    analysed.activation_ms[1] = 0.0f;
+    analysed.flags[1] = "no-downstroke;weak";
+    analysed.flags[2] = "weak";
+    RecordingAnalysis failed;
+    failed.name = "bad";
+    failed.reason = "not a recording: it is text, not binary frames";
+    const std::string results = results_table({analysed, failed});
+    EXPECT_TRUE(
+        results.starts_with("recording,lead,AT_ms,RT_ms,ARI_ms,flags\n"
+                            "\"run,1\",1,40,256.5,216.5,\n"
+                            "\"run,1\",2,0,256.5,256.5,no-downstroke;weak\n"
+                            "\"run,1\",3,40,256.5,216.5,weak\n"))
+        << results;
+    EXPECT_EQ(std::count(results.begin(), results.end(), '\n'), 65);
+    EXPECT_EQ(recordings_table({analysed, failed}, 4),
+              std::string(recordings_header) +
+                  "\"run,1\",check,the T end lies before the T wave's peak,4,5,1153,2,"
+                  "353/-1/0.9981 1153/+0/1.0000,16,143,148,243,601,yes,20,7,100,1,0,0,2,0,0,0\n"
+                  "bad,failed,\"not a recording: it is text, not binary "
+                  "frames\",4,,,,,,,,,,,,,,,,,,,,\n");
+}
+
+TEST(BatchCommand, WrongCommandLinesAreUsageErrors) {
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{"--out", "d"}, "name the recordings to analyse"},
+        {{"a.dat"}, "--out DIR is needed"},
+        {{"a.dat", "--out"}, "--out needs a value"},
+        {{"a.dat", "--out", "d", "--jobs", "0"}, "--jobs cannot be \"0\" (see --help)"},
+        {{"a.dat", "--out", "d", "--shard", "3/2"}, "--shard cannot be \"3/2\" (see --help)"},
+        {{"a.dat", "--out", "d", "--display-second", "29"},
+         "--display-second cannot be \"29\" (see --help)"},
+        {{"a.dat", "--out", "d", "--leads", "13,23"}, "--leads cannot be \"13,23\" (see --help)"},
+        {{"a.dat", "--out", "d", "--leads", "13,23,65"},
+         "--leads cannot be \"13,23,65\" (see --help)"},
+        {{"a.dat", "--out", "d", "--coefficient", "1.5"},
+         "--coefficient cannot be \"1.5\" (see --help)"},
+        {{"a.dat", "--out", "d", "--settings", "1,7,100"},
+         "--settings cannot be \"1,7,100\" (see --help)"},
+        {{"a.dat", "--out", "d", "--fast", "1"}, "unknown option '--fast'"},
+    };
+    for (const auto& [arguments, message] : cases) {
+        const CommandRun run = run_batch(arguments);
+        EXPECT_EQ(run.exit_code, 2) << message;
+        EXPECT_EQ(run.errors, "mapari-batch: " + message + "\n" + batch_usage_text);
+    }
+}
+
+TEST(BatchCommand, BadRecordingsGetFailedRowsAndTheOthersAreAnalysed) {
+    TemporaryFolder folder;
+    write_synthetic(folder.path() / "good.dat", 3, 10.0, 75.0);
+    write_bytes(folder.path() / "text.dat", std::string(600000, 'x'));
+    write_bytes(folder.path() / "short.dat",
+                read_bytes(folder.path() / "good.dat").substr(0, 144 * 3000));
+    const fs::path out = folder.path() / "out";
+    const CommandRun run =
+        run_batch({folder.file("good.dat"), folder.file("text.dat"), folder.file("short.dat"),
+                   folder.file("missing.dat"), "--out", out.string(), "--jobs", "2"});
+    EXPECT_EQ(run.exit_code, 1) << run.errors;
+    const std::string recordings = read_bytes(out / "recordings.csv");
+    for (const std::string row :
+         {"text,failed,\"not a recording: it is text, not binary frames\",0,",
+          "short,failed,not a recording: it holds 3000 frames; a display needs 4000,0,",
+          "missing,failed,cannot be read: No such file or directory,0,"})
+        EXPECT_NE(recordings.find("\n" + row), std::string::npos) << row << "\n" << recordings;
+    EXPECT_NE(recordings.find("\ngood,ok,,0,"), std::string::npos) << recordings;
+    EXPECT_TRUE(fs::exists(out / "good" / "good.ari"));
+    EXPECT_FALSE(fs::exists(out / "text"));
+    for (const auto& entry : fs::directory_iterator(out))
+        EXPECT_FALSE(entry.path().filename().string().ends_with(".partial"));
+}
+
+}  // namespace
+}  // namespace mapari::batch_tests
