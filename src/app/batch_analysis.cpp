@@ -219,7 +219,8 @@ void gather_accepted_beats(Store& store, RecordingAnalysis& analysis) {
 }
 
 void add_flag(std::string& flags, const char* flag) {
-    flags += (flags.empty() ? "" : ";") + std::string(flag);
+    if (!flags.empty()) flags += ';';
+    flags += flag;
 }
 
 void gather_lead_results(Store& store, RecordingAnalysis& analysis) {

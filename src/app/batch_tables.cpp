@@ -38,19 +38,26 @@ int leads_flagged(const RecordingAnalysis& analysis, const std::string& flag) {
     return count;
 }
 
+void add_field(std::string& row, const std::string& field) {
+    if (!row.empty()) row += ',';
+    row += field;
+}
+
 std::string analysed_columns(const RecordingAnalysis& analysis) {
     const AutomaticMarks& marks = analysis.marks;
-    std::string row = std::to_string(analysis.beats_found) + "," +
-                      std::to_string(analysis.template_beat) + "," +
-                      std::to_string(analysis.accepted.size()) + "," + accepted_beats(analysis) +
-                      "," + std::to_string(analysis.averaging_count);
+    std::string row;
+    for (int count :
+         {analysis.beats_found, analysis.template_beat, static_cast<int>(analysis.accepted.size())})
+        add_field(row, std::to_string(count));
+    add_field(row, accepted_beats(analysis));
+    add_field(row, std::to_string(analysis.averaging_count));
     for (int mark : {marks.stimulus, marks.q_onset, marks.j_point, marks.t_end})
-        row += "," + std::to_string(mark);
-    row += std::string(",") + (marks.stimulus_found ? "yes" : "no");
-    for (int setting : analysis.ari_settings) row += "," + std::to_string(setting);
+        add_field(row, std::to_string(mark));
+    add_field(row, marks.stimulus_found ? "yes" : "no");
+    for (int setting : analysis.ari_settings) add_field(row, std::to_string(setting));
     for (const char* flag :
          {"no-downstroke", "no-upstroke", "rt-at-window-edge", "weak", "flat", "clipped", "noisy"})
-        row += "," + std::to_string(leads_flagged(analysis, flag));
+        add_field(row, std::to_string(leads_flagged(analysis, flag)));
     return row;
 }
 

@@ -20,4 +20,10 @@ std::string quoted_word(std::string_view word) {
     return text + (word.size() > longest_shown ? "…\"" : "\"");
 }
 
+std::string in_quotes(std::string_view text) {
+    std::string quoted = "\"";
+    quoted.append(text);
+    return quoted + "\"";
+}
+
 }  // namespace mapari

@@ -11,4 +11,8 @@ namespace mapari {
 // gives a message that still reads on a terminal.
 std::string quoted_word(std::string_view word);
 
+// The text in double quotes, as it stands: a label or field of a file named in
+// a message.
+std::string in_quotes(std::string_view text);
+
 }  // namespace mapari

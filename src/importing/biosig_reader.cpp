@@ -13,6 +13,8 @@
 #include <utility>
 #include <vector>
 
+#include "formats/quoted.hpp"
+
 namespace mapari::importing {
 namespace {
 
@@ -42,10 +44,6 @@ std::string trimmed(std::string_view text) {
     if (first == std::string_view::npos) return {};
     const auto last = text.find_last_not_of(" \t\r\n");
     return std::string(text.substr(first, last - first + 1));
-}
-
-std::string in_quotes(const std::string& text) {
-    return "\"" + text + "\"";
 }
 
 // BioSig's error message without its "ERROR ... SOPEN(read):" lead and
@@ -115,10 +113,13 @@ std::vector<TakenChannel> take_signal_channels(HDRTYPE& header) {
 // A unit text BioSig does not know, with the micro sign written in UTF-8
 // (BioSig knows only the Latin-1 one), coded again with the letter u.
 std::uint16_t code_of_unit_text(const std::string& text) {
-    std::string spelled = text;
     for (const std::string_view micro : {"\xc2\xb5", "\xce\xbc"})
-        if (spelled.starts_with(micro)) spelled = "u" + spelled.substr(micro.size());
-    return PhysDimCode(spelled.c_str());
+        if (text.starts_with(micro)) {
+            std::string spelled(1, 'u');
+            spelled.append(text, micro.size());
+            return PhysDimCode(spelled.c_str());
+        }
+    return PhysDimCode(text.c_str());
 }
 
 // How each signal's values become microvolts. A signal with no unit is taken

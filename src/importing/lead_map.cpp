@@ -2,6 +2,8 @@
 
 #include <charconv>
 
+#include "formats/quoted.hpp"
+
 namespace mapari::importing {
 namespace {
 
@@ -58,26 +60,26 @@ bool parse_lead_map(std::string_view text, const std::vector<std::string>& label
         const auto comma = line.find(',');
         const std::string where = "line " + std::to_string(line_number) + ": ";
         if (comma == std::string_view::npos) {
-            reason = where + "\"" + std::string(line) + "\" is not \"lead,signal\"";
+            reason = where + in_quotes(line) + " is not \"lead,signal\"";
             return false;
         }
         const std::string_view lead = trimmed(line.substr(0, comma));
         const std::string_view signal = trimmed(line.substr(comma + 1));
         const int channel = channel_of(lead);
         if (channel == 0) {
-            reason = where + "\"" + std::string(lead) + "\" is not a lead (1 to 64, aux1 to aux8)";
+            reason = where + in_quotes(lead) + " is not a lead (1 to 64, aux1 to aux8)";
             return false;
         }
         int& earlier_line = named_on_line[static_cast<std::size_t>(channel - 1)];
         if (earlier_line != 0) {
-            reason = where + "\"" + std::string(lead) + "\" is named on line " +
-                     std::to_string(earlier_line) + " too";
+            reason = where + in_quotes(lead) + " is named on line " + std::to_string(earlier_line) +
+                     " too";
             return false;
         }
         earlier_line = line_number;
         const int source = signal_of(signal, labels);
         if (source < 0) {
-            reason = where + "the source has no signal \"" + std::string(signal) + "\"";
+            reason = where + "the source has no signal " + in_quotes(signal);
             return false;
         }
         map.signal_of_channel[static_cast<std::size_t>(channel - 1)] = source;
@@ -99,7 +101,10 @@ std::string number_ranges(const std::vector<int>& ascending) {
         while (last + 1 < ascending.size() && ascending[last + 1] == ascending[last] + 1) ++last;
         if (!text.empty()) text += ", ";
         text += std::to_string(ascending[k]);
-        if (last > k) text += "-" + std::to_string(ascending[last]);
+        if (last > k) {
+            text += '-';
+            text += std::to_string(ascending[last]);
+        }
         k = last + 1;
     }
     return text;

@@ -7,16 +7,13 @@
 #include <iterator>
 
 #include "formats/fields.hpp"
+#include "formats/quoted.hpp"
 
 namespace mapari::importing {
 namespace {
 
 bool is_blank(char c) {
     return c == ' ' || c == '\t';
-}
-
-std::string quoted(std::string_view text) {
-    return "\"" + std::string(text) + "\"";
 }
 
 // The fields of a line, which blanks separate.
@@ -97,7 +94,7 @@ bool read_frequencies(std::string_view field, WfdbHeader& header, const LineFaul
     const std::optional<double> rate_hz = read_real(field.substr(0, slash));
     if (!rate_hz || *rate_hz <= 0.0 ||
         (slash != std::string_view::npos && !is_counter(field.substr(slash + 1))))
-        return fault(quoted(field) + " is not a sampling frequency");
+        return fault(in_quotes(field) + " is not a sampling frequency");
     header.rate_hz = *rate_hz;
     return true;
 }
@@ -110,11 +107,11 @@ bool read_record_line(std::string_view line, std::size_t& signal_count, WfdbHead
     Fields fields(line);
     const std::string_view name = fields.next();
     if (name.find('/') != std::string_view::npos)
-        return fault("records of several segments (" + quoted(name) + ") are not read");
+        return fault("records of several segments (" + in_quotes(name) + ") are not read");
     const std::string_view count_field = fields.next();
     if (count_field.empty()) return fault("the record line gives no number of signals");
     const std::optional<std::int32_t> count = read_whole_number(count_field);
-    if (!count || *count < 0) return fault(quoted(count_field) + " is not a number of signals");
+    if (!count || *count < 0) return fault(in_quotes(count_field) + " is not a number of signals");
     if (*count == 0) return fault("the record has no signals");
     signal_count = static_cast<std::size_t>(*count);
 
@@ -124,7 +121,7 @@ bool read_record_line(std::string_view line, std::size_t& signal_count, WfdbHead
     if (samples_field.empty()) return true;
     const std::optional<std::int32_t> samples = read_whole_number(samples_field);
     if (!samples || *samples < 0)
-        return fault(quoted(samples_field) + " is not a number of samples");
+        return fault(in_quotes(samples_field) + " is not a number of samples");
     // 0 leaves the count to the files, as no count does.
     if (*samples > 0) header.samples = static_cast<std::size_t>(*samples);
     return true;
@@ -163,14 +160,14 @@ bool read_format_field(std::string_view field, Storage& storage, const LineFault
     if (!format || !take_modifier(modifiers, 'x', per_frame) ||
         !take_modifier(modifiers, ':', skew) || !take_modifier(modifiers, '+', offset) ||
         !modifiers.empty() || per_frame.value_or(1) < 1 || offset.value_or(0) < 0)
-        return fault(quoted(field) + " is not a signal format");
+        return fault(in_quotes(field) + " is not a signal format");
     if (std::find(std::begin(wfdb_formats), std::end(wfdb_formats), *format) ==
         std::end(wfdb_formats))
         return fault("format " + std::to_string(*format) +
                      " is not read (formats read: " + formats_read() + ")");
     if (per_frame.value_or(1) > 1)
-        return fault(quoted(field) + ": signals of several samples a frame are not read");
-    if (skew.value_or(0) != 0) return fault(quoted(field) + ": skewed signals are not read");
+        return fault(in_quotes(field) + ": signals of several samples a frame are not read");
+    if (skew.value_or(0) != 0) return fault(in_quotes(field) + ": skewed signals are not read");
     storage.format = *format;
     storage.byte_offset = static_cast<std::size_t>(offset.value_or(0));
     return true;
@@ -190,12 +187,12 @@ constexpr VoltageUnit voltage_units[] = {
 
 bool read_unit(std::string_view field, std::string_view unit, WfdbSignal& signal,
                const LineFault& fault) {
-    if (unit.empty()) return fault(quoted(field) + " names no unit after its \"/\"");
+    if (unit.empty()) return fault(in_quotes(field) + " names no unit after its \"/\"");
     const auto* found =
         std::find_if(std::begin(voltage_units), std::end(voltage_units),
                      [unit](const VoltageUnit& known) { return known.name == unit; });
     if (found == std::end(voltage_units))
-        return fault("signal " + quoted(signal.label) + " is in " + std::string(unit) +
+        return fault("signal " + in_quotes(signal.label) + " is in " + std::string(unit) +
                      ", not a voltage");
     signal.microvolts_per_unit = found->microvolts;
     signal.unit_given = true;
@@ -212,16 +209,16 @@ bool read_gain_field(std::string_view field, WfdbSignal& signal,
         return false;
     const std::size_t open = gain_text.find('(');
     if (open != std::string_view::npos) {
-        if (gain_text.back() != ')') return fault(quoted(field) + " is not a gain");
+        if (gain_text.back() != ')') return fault(in_quotes(field) + " is not a gain");
         const std::string_view baseline_text =
             gain_text.substr(open + 1, gain_text.size() - open - 2);
         baseline = read_whole_number(baseline_text);
         if (!baseline)
-            return fault(quoted(field) + ": " + quoted(baseline_text) + " is not a baseline");
+            return fault(in_quotes(field) + ": " + in_quotes(baseline_text) + " is not a baseline");
         gain_text = gain_text.substr(0, open);
     }
     const std::optional<double> gain = read_real(gain_text);
-    if (!gain) return fault(quoted(field) + " is not a gain");
+    if (!gain) return fault(in_quotes(field) + " is not a gain");
     // A gain of 0 marks an uncalibrated signal, which keeps the assumed gain.
     signal.gain_given = *gain != 0.0;
     if (signal.gain_given) signal.adc_units_per_unit = *gain;
@@ -264,14 +261,14 @@ bool read_signal_line(std::string_view line, WfdbHeader& header, const LineFault
         const std::string_view text = fields.next();
         if (text.empty()) continue;
         whole_fields[i] = read_whole_number(text);
-        if (!whole_fields[i]) return fault(quoted(text) + " is not " + whole_field_names[i]);
+        if (!whole_fields[i]) return fault(in_quotes(text) + " is not " + whole_field_names[i]);
     }
     const std::string_view description = fields.rest();
 
     WfdbSignal signal;
     signal.label = description.empty() ? "signal " + std::to_string(header.signals.size() + 1)
                                        : std::string(description);
-    if (file_name == "~") return fault("signal " + quoted(signal.label) + " is kept in no file");
+    if (file_name == "~") return fault("signal " + in_quotes(signal.label) + " is kept in no file");
     if (format_field.empty()) return fault("no signal format follows the file name");
     Storage storage;
     std::optional<std::int32_t> baseline;

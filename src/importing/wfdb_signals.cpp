@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "formats/quoted.hpp"
+
 namespace mapari::importing {
 namespace {
 
@@ -100,17 +102,14 @@ std::int32_t stored_value(int format, const unsigned char* bytes, std::size_t in
     }
 }
 
-std::string quoted(const std::string& text) {
-    return "\"" + text + "\"";
-}
-
 std::string samples_text(std::size_t count) {
     return std::to_string(count) + (count == 1 ? " sample" : " samples");
 }
 
 // "signal \"MLII\"" for a file of one signal, "each of its 3 signals" for more.
 std::string signals_of(const WfdbFile& file, const WfdbHeader& header) {
-    if (file.signals.size() == 1) return "signal " + quoted(header.signals[file.signals[0]].label);
+    if (file.signals.size() == 1)
+        return "signal " + in_quotes(header.signals[file.signals[0]].label);
     return "each of its " + std::to_string(file.signals.size()) + " signals";
 }
 
@@ -161,7 +160,7 @@ bool decode_file(const WfdbHeader& header, const WfdbFile& file, std::string_vie
         }
         if (!std::all_of(microvolts.begin(), microvolts.end(),
                          [](double value) { return std::isfinite(value); })) {
-            reason = "signal " + quoted(signal.label) +
+            reason = "signal " + in_quotes(signal.label) +
                      ": its gain is too small for its values to be held";
             return false;
         }
