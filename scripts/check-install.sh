@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Checks a Release build as a user and a packager meet it: installs it into a
 # temporary prefix, runs the installed programs from a folder outside the
-# source tree with no display (the demo, the review, the README's batch
-# recipe), and reads the Debian package's fields and contents.
+# source tree with no display (the demo, the review, the import's check, a
+# batch), and reads the Debian package's fields and contents.
 # Usage: scripts/check-install.sh BUILD_DIR   (after `make package`)
 set -euo pipefail
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
@@ -18,14 +18,14 @@ fail() {
 }
 
 cmake --install "$build" --prefix "$prefix" >/dev/null
-for file in bin/mapari bin/mapari-review bin/mapari-synth bin/mapari-import \
+for file in bin/mapari bin/mapari-review bin/mapari-synth bin/mapari-import bin/mapari-batch \
     libexec/mapari/mapari-window \
     share/doc/mapari/README.md share/doc/mapari/LICENSE share/doc/mapari/CHANGELOG.md \
     share/doc/mapari/CITATION.cff; do
     [ -f "$prefix/$file" ] || fail "$file is not installed"
 done
 
-for program in mapari mapari-review mapari-synth mapari-import; do
+for program in mapari mapari-review mapari-synth mapari-import mapari-batch; do
     said=$("$prefix/bin/$program" --version)
     [ "$said" = "$program $version" ] || fail "$program --version says \"$said\""
 done
@@ -47,20 +47,15 @@ done
 "$prefix/bin/mapari-import" --check demo-out/data/demo01.dat >check.txt ||
     fail "the installed mapari-import --check refused the demo recording: $(cat check.txt)"
 
-# The README's batch recipe, as written, over two recordings in place of /data/runs.
+# The installed batch over two recordings, then the review of all of them.
 mkdir runs
-for variable in 001 002; do "$prefix/bin/mapari-synth" --out "runs/run$variable.dat" --seconds 4; done
-sed 's/^demo$/run/; s/^01$/@VARIABLE@/; s/^demo01$/@SAVE@/' "$source_dir/demo/session.script" \
-    >session.template
-sed -n '/^## Batch analysis/,/^## /p' "$source_dir/README.md" | sed -n '/^```$/,/^```$/p' |
-    sed '1d;$d' |
-    sed "s|/data/runs|$work/runs|g" >recipe.sh
-[ -s recipe.sh ] || fail "the README holds no batch recipe"
-PATH="$prefix/bin:$PATH" bash recipe.sh || fail "the README's batch recipe failed ($?)"
-for variable in 001 002; do
-    [ -s "logs/$variable.txt" ] || fail "the batch recipe wrote no logs/$variable.txt"
-    [ -s "runs/run$variable.ari" ] || fail "the batch recipe wrote no run$variable.ari"
+for seed in 1 2; do "$prefix/bin/mapari-synth" --out "runs/run00$seed.dat" --seed "$seed" --seconds 4; done
+"$prefix/bin/mapari-batch" runs/run001.dat runs/run002.dat --out study --jobs 2 >batch.txt 2>&1 ||
+    fail "the installed mapari-batch did not analyse both recordings: $(cat batch.txt)"
+for name in run001 run002; do
+    [ -s "study/$name/$name.ari" ] || fail "the batch wrote no study/$name/$name.ari"
 done
+[ "$(wc -l <study/results.csv)" -eq 129 ] || fail "study/results.csv does not hold 2 x 64 rows"
 
 # The package: its fields, its dependencies from the linked libraries, its files.
 package="$build/mapari_${version}_amd64.deb"
@@ -76,6 +71,7 @@ for dependency in libc6 libstdc++6 libqt6gui6 libqt6widgets6 libxcb1 libbiosig3 
 done
 contents=$(dpkg-deb --contents "$package")
 for file in usr/bin/mapari usr/bin/mapari-review usr/bin/mapari-synth usr/bin/mapari-import \
+    usr/bin/mapari-batch \
     usr/libexec/mapari/mapari-window usr/share/doc/mapari/LICENSE \
     usr/share/doc/mapari/CHANGELOG.md usr/share/doc/mapari/README.md; do
     grep -q " \./$file\$" <<<"$contents" || fail "the package does not hold /$file"
