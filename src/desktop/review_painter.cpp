@@ -4,6 +4,7 @@
 #include <QLinearGradient>
 #include <QPainterPath>
 #include <QPdfWriter>
+#include <algorithm>
 
 namespace mapari::qt {
 namespace {
@@ -152,6 +153,7 @@ void paint_map(QPainter& painter, const review::MapPanel& map) {
 void paint_heading(QPainter& painter, const review::ReviewPicture& picture) {
     draw_text(painter, picture.heading_box, picture.heading, heading_pixels, true);
     draw_text(painter, picture.details_box, picture.details, body_pixels);
+    if (picture.legend.empty()) return;
     const Box& legend = picture.legend_box;
     QPainterPath swatch;
     swatch.addRect(QRectF(legend.left, legend.top + 4, 34, legend.height - 8));
@@ -240,6 +242,7 @@ void paint_review(QPainter& painter, const review::ReviewPicture& picture) {
     painter.fillRect(QRectF(0, 0, picture.width, picture.height), Qt::white);
     paint_heading(painter, picture);
     for (const review::MapPanel& map : picture.maps) paint_map(painter, map);
+    draw_text(painter, picture.other_flags_box, picture.other_flags, body_pixels);
     if (picture.sheet) paint_sheet(painter, *picture.sheet);
 }
 
@@ -260,21 +263,33 @@ QByteArray review_png(const review::ReviewPicture& picture) {
 }
 
 QByteArray review_pdf(const review::ReviewPicture& picture) {
+    return review_pdf(std::span(&picture, 1), picture.heading);
+}
+
+QByteArray review_pdf(std::span<const review::ReviewPicture> pictures, const std::string& title) {
+    if (pictures.empty()) return {};
+    double width = 0.0, height = 0.0;
+    for (const review::ReviewPicture& picture : pictures) {
+        width = std::max(width, picture.width);
+        height = std::max(height, picture.height);
+    }
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     {
         QPdfWriter writer(&buffer);
-        writer.setTitle(QString::fromStdString(picture.heading));
+        writer.setTitle(QString::fromStdString(title));
         writer.setCreator(QStringLiteral("mapari-review"));
         writer.setResolution(static_cast<int>(pdf_pixels_per_inch));
-        const QSizeF inches(picture.width / pdf_pixels_per_inch,
-                            picture.height / pdf_pixels_per_inch);
+        const QSizeF inches(width / pdf_pixels_per_inch, height / pdf_pixels_per_inch);
         writer.setPageSize(QPageSize(inches, QPageSize::Inch));
         writer.setPageMargins(QMarginsF(0, 0, 0, 0));
         QPainter painter;
         if (!painter.begin(&writer)) return {};
-        paint_review(painter, picture);
+        for (std::size_t k = 0; k < pictures.size(); ++k) {
+            if (k > 0 && !writer.newPage()) return {};
+            paint_review(painter, pictures[k]);
+        }
     }  // the writer finishes the document when it goes
     return bytes;
 }

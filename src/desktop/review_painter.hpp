@@ -7,6 +7,8 @@
 #include <QByteArray>
 #include <QImage>
 #include <QPainter>
+#include <span>
+#include <string>
 
 #include "review/review_layout.hpp"
 
@@ -22,5 +24,10 @@ QImage render_review_image(const review::ReviewPicture& picture);
 // 96 pixels an inch. Empty when Qt cannot make them.
 QByteArray review_png(const review::ReviewPicture& picture);
 QByteArray review_pdf(const review::ReviewPicture& picture);
+
+// The pictures as a vector PDF of one page each, every page as large as the
+// largest picture, each picture at its page's top left; the document's title
+// is given. Empty when there is no picture or Qt cannot make the PDF.
+QByteArray review_pdf(std::span<const review::ReviewPicture> pictures, const std::string& title);
 
 }  // namespace mapari::qt

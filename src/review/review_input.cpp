@@ -5,6 +5,7 @@
 
 #include "formats/files.hpp"
 #include "formats/result_files.hpp"
+#include "review/results_table.hpp"
 
 namespace mapari::review {
 namespace {
@@ -29,22 +30,29 @@ bool load_file(const std::string& path, std::string& message, Parse parse) {
     return false;
 }
 
+// The layout file's electrodes, or the grid when no file is named.
+bool load_layout(const std::string& path, ElectrodeLayout& layout, std::string& message) {
+    layout = grid_layout();
+    return path.empty() ||
+           load_file(path, message, [&](const std::string& text, std::string& reason) {
+               return parse_layout_csv(text, layout, reason);
+           });
+}
+
 }  // namespace
 
 bool load_review(const ReviewRequest& request, ReviewData& data, std::string& message) {
     data.title = std::filesystem::path(request.ari_path).filename().string();
     data.recovery_delay_samples = request.recovery_delay_samples;
+    AriRecord record;
     if (!load_file(request.ari_path, message, [&](const std::string& text, std::string& reason) {
-            return parse_ari_text(text, data.record, reason);
+            return parse_ari_text(text, record, reason);
         }))
         return false;
-    data.leads = lead_values(data.record, data.recovery_delay_samples);
-    data.layout = grid_layout();
-    if (!request.layout_path.empty() &&
-        !load_file(request.layout_path, message, [&](const std::string& text, std::string& reason) {
-            return parse_layout_csv(text, data.layout, reason);
-        }))
-        return false;
+    data.record = record;
+    data.leads = lead_values(record, data.recovery_delay_samples);
+    data.other_flags.clear();
+    if (!load_layout(request.layout_path, data.layout, message)) return false;
     data.beat.reset();
     if (request.ds_path.empty()) return true;
     BeatTraces beat;
@@ -53,6 +61,22 @@ bool load_review(const ReviewRequest& request, ReviewData& data, std::string& me
         }))
         return false;
     data.beat = std::move(beat);
+    return true;
+}
+
+bool load_results_review(const ResultsRequest& request, std::vector<ReviewData>& recordings,
+                         std::string& message) {
+    std::vector<RecordingResults> table;
+    if (!load_file(request.table_path, message, [&](const std::string& text, std::string& reason) {
+            return read_results_table(text, table, reason);
+        }))
+        return false;
+    ElectrodeLayout layout;
+    if (!load_layout(request.layout_path, layout, message)) return false;
+    recordings.clear();
+    recordings.reserve(table.size());
+    for (const RecordingResults& recording : table)
+        recordings.push_back(recording_review(recording, layout));
     return true;
 }
 

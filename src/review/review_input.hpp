@@ -1,7 +1,9 @@
 // The inputs of one review, read from their files: the .ari record, the
 // electrode layout (the grid unless a layout file is named) and, when a .ds
-// file is named, the saved beat for the review sheet. Every failure comes
-// back as one message that names the file and what is wrong with it.
+// file is named, the saved beat for the review sheet; or, instead of the
+// record, a batch analysis's results table with the values of many
+// recordings. Every failure comes back as one message that names the file
+// and what is wrong with it.
 #pragma once
 
 #include <cstdint>
@@ -32,17 +34,38 @@ struct ReviewRequest {
     std::int32_t recovery_delay_samples = default_recovery_delay_samples;
 };
 
+// How many leads of a recording carry one of a results table's other flags.
+struct FlagCount {
+    std::string flag;  // "weak"
+    int leads = 0;
+};
+
 struct ReviewData {
-    std::string title;  // the .ari file's name, without its folder
-    AriRecord record;
-    LeadTable leads{};
+    std::string title;  // the .ari file's name without its folder, or the recording's name
+    // None when the values come from a results table, which holds no P, J or E.
+    std::optional<AriRecord> record;
+    // None when a results table gives no values for the recording (the
+    // analysis failed on it).
+    std::optional<LeadTable> leads;
+    std::vector<FlagCount> other_flags;  // a results table's, each flag once; empty for a record
     ElectrodeLayout layout;
-    std::optional<BeatTraces> beat;
+    std::optional<BeatTraces> beat;  // only with a record
     std::int32_t recovery_delay_samples = default_recovery_delay_samples;
 };
 
 // Reads every file the request names; false with "PATH: reason" for the
 // first that cannot be used.
 bool load_review(const ReviewRequest& request, ReviewData& data, std::string& message);
+
+struct ResultsRequest {
+    std::string table_path;
+    std::string layout_path;  // empty: the 8 × 8 grid
+};
+
+// Reads the results table and the layout: one review per recording, in the
+// table's order; false with "PATH: reason" for the first file that cannot be
+// used.
+bool load_results_review(const ResultsRequest& request, std::vector<ReviewData>& recordings,
+                         std::string& message);
 
 }  // namespace mapari::review

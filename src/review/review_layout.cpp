@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <iterator>
 #include <limits>
 
 namespace mapari::review {
@@ -108,7 +109,7 @@ std::vector<MapCell> map_cells(const ReviewData& data, Quantity quantity, const 
     std::vector<MapCell> cells;
     for (int l = 1; l <= lead_count; ++l) {
         const auto k = static_cast<std::size_t>(l - 1);
-        MapCell cell = map_cell(data.leads[k], l, quantity, bar);
+        MapCell cell = map_cell((*data.leads)[k], l, quantity, bar);
         cell.box = square_around(centres[k], side);
         cell.round = !data.layout.is_grid;
         cell.shows_value = data.layout.is_grid || side >= smallest_value_marker;
@@ -141,9 +142,9 @@ MapPanel map_panel(const ReviewData& data, Quantity quantity, const std::string&
     panel.title_box = {left, top, panel_width, title_height};
     panel.field = {left, top + title_height, field_side, field_side};
     const Box bar_box{panel.field.right() + bar_gap, panel.field.top, bar_width, field_side};
-    panel.bar = colour_bar(data.leads, quantity, bar_box);
+    panel.bar = colour_bar(*data.leads, quantity, bar_box);
     panel.cells = map_cells(data, quantity, panel.field, panel.bar);
-    panel.note = flag_note(data.leads, quantity);
+    panel.note = flag_note(*data.leads, quantity);
     panel.note_box = {left, panel.field.bottom() + 6, panel_width, line_height};
     return panel;
 }
@@ -221,8 +222,8 @@ SheetPanel sheet_panel(const ReviewData& data, int lead, const Box& box,
                    box.width - 2 * trace_padding, box.height - trace_label_height - trace_padding};
     panel.trace = trace_points(*data.beat, lead, samples.first, samples.second, span, area);
     const SampleAxis axis(samples.first, samples.second, area);
-    const AriRecord& record = data.record;
-    const LeadValues& values = data.leads[static_cast<std::size_t>(lead - 1)];
+    const AriRecord& record = *data.record;
+    const LeadValues& values = (*data.leads)[static_cast<std::size_t>(lead - 1)];
     panel.reference_x = axis.x(record.reference_point);
     panel.j_x = axis.x(record.j_point);
     panel.t_end_x = axis.x(record.t_end);
@@ -267,22 +268,55 @@ ReviewSheet review_sheet(const ReviewData& data, double top) {
     return sheet;
 }
 
+std::string record_details(const AriRecord& record, std::int32_t r) {
+    return "P = " + std::to_string(record.reference_point) +
+           ", J = " + std::to_string(record.j_point) + ", T end = " + std::to_string(record.t_end) +
+           " (samples of the saved beat);  h = " + std::to_string(record.smoothing_half_width) +
+           ";  r = " + std::to_string(r) + ", so the default RT is J + r − P = " +
+           std::to_string(record.j_point + r - record.reference_point) + " ms";
+}
+
+// Where a recording's values come from when there is no record to give P, J and E.
+std::string table_details(const ReviewData& data) {
+    if (!data.leads)
+        return "The results table gives no values for this recording: the batch analysis failed "
+               "on it.";
+    return "Values of the batch analysis's results table, whose flags no-downstroke and "
+           "no-upstroke mark the defaults";
+}
+
 void lay_out_heading(const ReviewData& data, ReviewPicture& picture) {
-    const AriRecord& record = data.record;
-    const std::int32_t r = data.recovery_delay_samples;
     picture.heading = "Review of " + data.title;
     picture.heading_box = {margin, margin, content_width, title_height};
-    picture.details =
-        "P = " + std::to_string(record.reference_point) +
-        ", J = " + std::to_string(record.j_point) + ", T end = " + std::to_string(record.t_end) +
-        " (samples of the saved beat);  h = " + std::to_string(record.smoothing_half_width) +
-        ";  r = " + std::to_string(r) + ", so the default RT is J + r − P = " +
-        std::to_string(record.j_point + r - record.reference_point) + " ms";
+    picture.details = data.record ? record_details(*data.record, data.recovery_delay_samples)
+                                  : table_details(data);
     picture.details_box = {margin, picture.heading_box.bottom(), content_width, line_height};
-    picture.legend =
-        "a default, not a finding: AT = 0 (no downstroke after the reference point), "
-        "RT = J + r − P (no upstroke after the minimum recovery delay r)";
+    if (data.leads)
+        picture.legend =
+            "a default, not a finding: AT = 0 (no downstroke after the reference point), "
+            "RT = J + r − P (no upstroke after the minimum recovery delay r)";
     picture.legend_box = {margin, picture.details_box.bottom(), content_width, line_height};
+}
+
+std::string other_flags_text(const std::vector<FlagCount>& counts) {
+    std::string text = "Other flags of the batch analysis:";
+    if (counts.empty()) return text + " none.";
+    for (std::size_t k = 0; k < counts.size(); ++k)
+        text += (k == 0 ? " " : ", ") +
+                (counts[k].leads == 1 ? "1 lead" : std::to_string(counts[k].leads) + " leads") +
+                " " + counts[k].flag;
+    return text + ".";
+}
+
+void lay_out_maps(const ReviewData& data, ReviewPicture& picture) {
+    const double maps_top = picture.legend_box.bottom() + 12;
+    const char* const titles[] = {"Activation time AT (ms)", "Recovery time RT (ms)",
+                                  "Activation-recovery interval ARI = RT − AT (ms)"};
+    const Quantity quantities[] = {Quantity::activation, Quantity::recovery, Quantity::interval};
+    for (std::size_t m = 0; m < std::size(quantities); ++m)
+        picture.maps.push_back(
+            map_panel(data, quantities[m], titles[m],
+                      margin + static_cast<double>(m) * (panel_width + panel_gap), maps_top));
 }
 
 }  // namespace
@@ -337,10 +371,10 @@ std::vector<Point> simplified(const std::vector<Point>& points, double tolerance
 }
 
 std::pair<int, int> sheet_samples(const ReviewData& data) {
-    const AriRecord& record = data.record;
+    const AriRecord& record = *data.record;
     double earliest = std::min(record.reference_point, record.t_end);
     double latest = std::max(record.reference_point, record.t_end);
-    for (const LeadValues& lead : data.leads) {
+    for (const LeadValues& lead : *data.leads) {
         earliest = std::min(earliest, record.reference_point + double{lead.activation_ms});
         latest = std::max(latest, record.reference_point + double{lead.recovery_ms});
     }
@@ -355,16 +389,17 @@ std::pair<int, int> sheet_samples(const ReviewData& data) {
 ReviewPicture lay_out_review(const ReviewData& data) {
     ReviewPicture picture;
     lay_out_heading(data, picture);
-    const double maps_top = picture.legend_box.bottom() + 12;
-    const char* const titles[] = {"Activation time AT (ms)", "Recovery time RT (ms)",
-                                  "Activation-recovery interval ARI = RT − AT (ms)"};
-    const Quantity quantities[] = {Quantity::activation, Quantity::recovery, Quantity::interval};
-    for (std::size_t m = 0; m < picture.maps.size(); ++m)
-        picture.maps[m] =
-            map_panel(data, quantities[m], titles[m],
-                      margin + static_cast<double>(m) * (panel_width + panel_gap), maps_top);
-    double bottom = picture.maps[0].note_box.bottom();
-    if (data.beat) {
+    double bottom = picture.details_box.bottom();
+    if (data.leads) {
+        lay_out_maps(data, picture);
+        bottom = picture.maps[0].note_box.bottom();
+    }
+    if (!data.record) {
+        picture.other_flags = other_flags_text(data.other_flags);
+        picture.other_flags_box = {margin, bottom + 6, content_width, line_height};
+        bottom = picture.other_flags_box.bottom();
+    }
+    if (data.beat && data.record && data.leads) {
         picture.sheet = review_sheet(data, bottom + 20);
         bottom = picture.sheet->field.bottom();
     }

@@ -1,7 +1,9 @@
 // The review picture laid out in pixels, ready to paint: a heading, three
 // maps side by side (activation time, recovery time, ARI = RT − AT, each on
 // its own colour scale) and, when the saved beat was read, the review sheet
-// of the 64 averaged-beat traces as small multiples in the same layout.
+// of the 64 averaged-beat traces as small multiples in the same layout. A
+// recording of a results table has a line of its other flags under the maps
+// instead of the sheet, and no maps when the table gives it no values.
 //
 // Everything the picture shows is decided here — places, colours, texts,
 // which values are defaults — so the painter only draws it, and the raster
@@ -90,20 +92,23 @@ struct ReviewSheet {
 struct ReviewPicture {
     double width = 0.0;
     double height = 0.0;
-    std::string heading;  // the .ari file
+    std::string heading;  // the .ari file or the recording
     Box heading_box;
-    std::string details;  // P, J, E, h, r
+    std::string details;  // P, J, E, h, r; or where a recording's values come from
     Box details_box;
-    std::string legend;  // what the hatching means
-    Box legend_box;      // a hatched swatch at its left, then the text
-    std::array<MapPanel, 3> maps;
+    std::string legend;          // what the hatching means; empty without maps
+    Box legend_box;              // a hatched swatch at its left, then the text
+    std::vector<MapPanel> maps;  // AT, RT and ARI, or none without values
+    std::string other_flags;     // "Other flags: 2 leads weak."; empty for a record
+    Box other_flags_box;
     std::optional<ReviewSheet> sheet;
 };
 
 ReviewPicture lay_out_review(const ReviewData& data);
 
 // The samples the sheet shows: from 40 before the earliest mark (P or an
-// activation) to 40 after the latest (E or a recovery), within 1..1024.
+// activation) to 40 after the latest (E or a recovery), within 1..1024. Only
+// for data with a record and values.
 std::pair<int, int> sheet_samples(const ReviewData& data);
 
 // The centre of each lead's cell or marker placed in the field. With

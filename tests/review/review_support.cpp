@@ -21,6 +21,17 @@ std::string five_a_line(const std::vector<std::string>& values) {
     return text;
 }
 
+template <typename Fill>
+std::string rows_of(const std::string& name, const std::map<int, std::string>& given, Fill fill) {
+    std::string text;
+    for (int l = 1; l <= 64; ++l) {
+        const auto row = given.find(l);
+        text += name + "," + std::to_string(l) + "," +
+                (row != given.end() ? row->second : fill(l)) + "\n";
+    }
+    return text;
+}
+
 }  // namespace
 
 std::string hand_made_ari_text() {
@@ -44,10 +55,23 @@ review::ReviewData hand_made_review() {
     review::ReviewData data;
     data.title = "s1.ari";
     std::string reason;
-    EXPECT_TRUE(parse_ari_text(hand_made_ari_text(), data.record, reason)) << reason;
-    data.leads = review::lead_values(data.record, review::default_recovery_delay_samples);
+    AriRecord record;
+    EXPECT_TRUE(parse_ari_text(hand_made_ari_text(), record, reason)) << reason;
+    data.record = record;
+    data.leads = review::lead_values(record, review::default_recovery_delay_samples);
     data.layout = review::grid_layout();
     return data;
+}
+
+std::string results_rows(const std::string& name, const std::map<int, std::string>& given) {
+    return rows_of(name, given, [](int lead) {
+        return std::to_string(lead) + "," + std::to_string(2 * lead + 100) + "," +
+               std::to_string(lead + 100) + ",";
+    });
+}
+
+std::string failed_results_rows(const std::string& name, const std::map<int, std::string>& given) {
+    return rows_of(name, given, [](int) { return std::string(",,,"); });
 }
 
 std::string indexed_ds_text() {

@@ -1,9 +1,11 @@
 // Inputs of the review tests: a hand-made .ari record whose values and flags
-// are worked out in the tests, and .ds texts.
+// are worked out in the tests, .ds texts and the rows of results tables.
 #pragma once
 
 #include <filesystem>
+#include <map>
 #include <string>
+#include <string_view>
 
 #include "review/review_input.hpp"
 #include "support/temporary_folder.hpp"
@@ -29,6 +31,14 @@ review::ReviewData hand_made_review();
 std::string indexed_ds_text();
 // The same cut after `numbers` values.
 std::string cut_ds_text(int numbers);
+
+inline constexpr std::string_view results_header = "recording,lead,AT_ms,RT_ms,ARI_ms,flags\n";
+// The 64 rows of a recording in a results table: lead l is "NAME,l,l,2l+100,l+100,"
+// unless `given` holds what follows its lead number ("43,256,213,weak").
+std::string results_rows(const std::string& name, const std::map<int, std::string>& given = {});
+// The same for a recording the analysis failed on: lead l is "NAME,l,,,," unless given.
+std::string failed_results_rows(const std::string& name,
+                                const std::map<int, std::string>& given = {});
 
 using test_support::read_bytes;
 using test_support::TemporaryFolder;

@@ -34,8 +34,8 @@ TEST_F(ReviewInput, AriAloneGivesTheGridAndNoBeat) {
     EXPECT_EQ(data.title, "s1.ari");
     EXPECT_TRUE(data.layout.is_grid);
     EXPECT_FALSE(data.beat.has_value());
-    EXPECT_TRUE(data.leads[0].no_downstroke);  // lead 1: AT = 0
-    EXPECT_EQ(data.leads[7].ari_ms, 274.75f);  // lead 8: 287.25 − 12.5
+    EXPECT_TRUE((*data.leads)[0].no_downstroke);  // lead 1: AT = 0
+    EXPECT_EQ((*data.leads)[7].ari_ms, 274.75f);  // lead 8: 287.25 − 12.5
 }
 
 TEST_F(ReviewInput, BeatValuesKeepTheirSampleAndLead) {

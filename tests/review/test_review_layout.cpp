@@ -109,7 +109,7 @@ TEST(ReviewLayout, NotesCountTheFlaggedLeads) {
 
 TEST(ReviewLayout, AMapWithoutFindingsHasNoColourRange) {
     ReviewData data = hand_made_review();
-    for (LeadValues& lead : data.leads) lead.no_downstroke = true;
+    for (LeadValues& lead : *data.leads) lead.no_downstroke = true;
     const ReviewPicture picture = lay_out_review(data);
     EXPECT_TRUE(picture.maps[activation_map].bar.range.empty);
     EXPECT_TRUE(picture.maps[activation_map].bar.ticks.empty());
@@ -156,9 +156,9 @@ TEST(ReviewLayout, SheetShowsFromBeforeTheFirstMarkToAfterTheLast) {
     ReviewData data = hand_made_review();
     // Earliest: P + AT = 150 + 0; latest: E = 600 (P + RT is at most 450); 40 either side.
     EXPECT_EQ(sheet_samples(data), std::make_pair(110, 640));
-    data.leads[5].recovery_ms = 500.0f;  // P + RT = 650, past E
+    (*data.leads)[5].recovery_ms = 500.0f;  // P + RT = 650, past E
     EXPECT_EQ(sheet_samples(data), std::make_pair(110, 690));
-    data.record.reference_point = 20;  // 20 − 40 is before the first sample
+    data.record->reference_point = 20;  // 20 − 40 is before the first sample
     EXPECT_EQ(sheet_samples(data).first, 1);
 }
 

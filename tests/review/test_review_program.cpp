@@ -20,6 +20,26 @@ namespace mapari::review_tests {
 using namespace review;
 namespace {
 
+// What pdfinfo (poppler-utils) says of the PDF; empty when it is not installed.
+QString pdf_report(const std::string& path) {
+    const QString pdfinfo = QStandardPaths::findExecutable(QStringLiteral("pdfinfo"));
+    if (pdfinfo.isEmpty()) return {};
+    QProcess info;
+    info.start(pdfinfo, {QString::fromStdString(path)});
+    EXPECT_TRUE(info.waitForFinished(-1));
+    EXPECT_EQ(info.exitCode(), 0) << info.readAllStandardError().toStdString();
+    return QString::fromUtf8(info.readAllStandardOutput());
+}
+
+// The page objects of the PDF ("/Type /Page", not the "/Type /Pages" of their tree).
+int page_objects(const std::string& pdf) {
+    int pages = 0;
+    const std::string mark = "/Type /Page";
+    for (std::size_t at = pdf.find(mark); at != std::string::npos; at = pdf.find(mark, at + 1))
+        pages += pdf.compare(at, mark.size() + 1, mark + "s") != 0 ? 1 : 0;
+    return pages;
+}
+
 class ReviewProgram : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -64,7 +84,7 @@ TEST_F(ReviewProgram, WritesPictureVectorPdfAndCsvBesideTheAriFile) {
     ASSERT_TRUE(picture.sheet.has_value());
     const QImage png(QString::fromStdString(folder_.file("s1.png")));
     EXPECT_EQ(png.size(), QSize(static_cast<int>(picture.width), static_cast<int>(picture.height)));
-    EXPECT_EQ(read_bytes(folder_.file("s1.csv")), review_csv(data.leads));
+    EXPECT_EQ(read_bytes(folder_.file("s1.csv")), review_csv(*data.leads));
 }
 
 TEST_F(ReviewProgram, PdfIsOneVectorPage) {
@@ -73,13 +93,9 @@ TEST_F(ReviewProgram, PdfIsOneVectorPage) {
     EXPECT_EQ(pdf.substr(0, 5), "%PDF-");
     EXPECT_NE(pdf.rfind("%%EOF"), std::string::npos);
     EXPECT_EQ(pdf.find("/Subtype /Image"), std::string::npos);  // drawn, not a picture in a PDF
-    const QString pdfinfo = QStandardPaths::findExecutable(QStringLiteral("pdfinfo"));
-    if (pdfinfo.isEmpty()) GTEST_SKIP() << "pdfinfo is not installed (poppler-utils)";
-    QProcess info;
-    info.start(pdfinfo, {QString::fromStdString(folder_.file("s1.pdf"))});
-    ASSERT_TRUE(info.waitForFinished(-1));
-    const QString report = QString::fromUtf8(info.readAllStandardOutput());
-    EXPECT_EQ(info.exitCode(), 0) << info.readAllStandardError().toStdString();
+    EXPECT_EQ(page_objects(pdf), 1);
+    const QString report = pdf_report(folder_.file("s1.pdf"));
+    if (report.isEmpty()) GTEST_SKIP() << "pdfinfo is not installed (poppler-utils)";
     EXPECT_TRUE(report.contains(QRegularExpression(QStringLiteral("Pages:\\s+1\\n"))))
         << report.toStdString();
     // 1640 pixels across at 96 an inch: 1230 points.
@@ -149,6 +165,69 @@ TEST_F(ReviewProgram, AnOutputNeverReplacesAnInput) {
     EXPECT_EQ(errors_.substr(0, errors_.find('\n')),
               "mapari-review: " + folder_.file("s1-copy") + ".csv would replace the .ari file");
     EXPECT_EQ(read_bytes(odd), hand_made_ari_text());
+}
+
+TEST_F(ReviewProgram, ResultsTableGivesOnePdfPageARecording) {
+    const std::string table = folder_.file("results.csv");
+    write_bytes(table, std::string(results_header) +
+                           results_rows("realptb010", {{2, "0,200,200,no-downstroke;no-upstroke"},
+                                                       {3, "12.5,300,287.5,weak"}}) +
+                           failed_results_rows("realptb011"));
+    ASSERT_EQ(run({"--results", table}), 0) << errors_;
+    EXPECT_EQ(out_, "wrote " + folder_.file("results.pdf") + " (2 recordings)\n");
+    EXPECT_EQ(files(), (std::vector<std::string>{"results.csv", "results.pdf", "s1.ari", "s1.ds"}));
+    const std::string pdf = read_bytes(folder_.file("results.pdf"));
+    EXPECT_EQ(pdf.substr(0, 5), "%PDF-");
+    EXPECT_EQ(page_objects(pdf), 2);
+    const QString report = pdf_report(folder_.file("results.pdf"));
+    if (report.isEmpty()) GTEST_SKIP() << "pdfinfo is not installed (poppler-utils)";
+    EXPECT_TRUE(report.contains(QRegularExpression(QStringLiteral("Pages:\\s+2\\n"))))
+        << report.toStdString();
+}
+
+TEST_F(ReviewProgram, ResultsTableWithLayoutWritesTheNamedOutput) {
+    const std::string table = folder_.file("results.csv"), layout = folder_.file("array.csv");
+    write_bytes(table, std::string(results_header) + results_rows("realptb010"));
+    std::string rows;
+    for (int l = 1; l <= 64; ++l)
+        rows +=
+            std::to_string(l) + "," + std::to_string(l % 16) + "," + std::to_string(l / 16) + "\n";
+    write_bytes(layout, rows);
+    ASSERT_EQ(run({"--results", table, "--layout", layout, "-o", folder_.file("batch")}), 0)
+        << errors_;
+    EXPECT_EQ(out_, "wrote " + folder_.file("batch.pdf") + " (1 recording)\n");
+    EXPECT_EQ(page_objects(read_bytes(folder_.file("batch.pdf"))), 1);
+}
+
+TEST_F(ReviewProgram, BadResultsTableIsRefusedWithItsLine) {
+    const std::string table = folder_.file("results.csv");
+    write_bytes(table, std::string(results_header) + "realptb010,1,x,256,213,\n");
+    EXPECT_EQ(run({"--results", table}), 1);
+    EXPECT_EQ(errors_, "mapari-review: " + table + ": line 2: \"x\" is not a number (AT_ms)\n");
+    EXPECT_EQ(out_, "");
+    EXPECT_EQ(files(), (std::vector<std::string>{"results.csv", "s1.ari", "s1.ds"}));
+}
+
+TEST_F(ReviewProgram, ResultsTableGoesWithNeitherAnAriFileNorABeat) {
+    const std::string table = folder_.file("results.csv");
+    const std::string with_ari = "--results cannot be combined with an .ari file (" + ari_ + ")";
+    const std::pair<std::vector<std::string>, std::string> wrong[] = {
+        {{"--results", table, ari_}, with_ari},
+        {{ari_, "--results", table}, with_ari},
+        {{"--results", table, "--ds", ds_}, "--results cannot be combined with --ds"},
+        {{"--results", table, "--recovery-delay", "90"},
+         "--results cannot be combined with --recovery-delay: the table's flags mark the "
+         "defaults"},
+        {{"--results"}, "--results needs a value"},
+        {{"--results", folder_.file("table.pdf")},
+         folder_.file("table") + ".pdf would replace the results table"},
+    };
+    for (const auto& [arguments, message] : wrong) {
+        EXPECT_EQ(run(arguments), 2) << message;
+        EXPECT_EQ(errors_.substr(0, errors_.find('\n')), "mapari-review: " + message);
+        EXPECT_NE(errors_.find("usage: mapari-review"), std::string::npos) << errors_;
+    }
+    EXPECT_EQ(files(), (std::vector<std::string>{"s1.ari", "s1.ds"}));
 }
 
 TEST_F(ReviewProgram, HelpIsNoError) {

@@ -1,4 +1,5 @@
-// mapari-review: maps, review sheet and table of one session's results.
+// mapari-review: maps, review sheet and table of one session's results, or the
+// maps of every recording of a batch analysis's results table.
 #include <QGuiApplication>
 #include <csignal>
 #include <cstdlib>

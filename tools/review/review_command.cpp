@@ -13,8 +13,12 @@ namespace mapari::review {
 const char* const review_usage =
     "usage: mapari-review NAME.ari [--ds NAME.ds] [--layout LAYOUT.csv] [--recovery-delay R] "
     "[-o OUT]\n"
+    "       mapari-review --results TABLE.csv [--layout LAYOUT.csv] [-o OUT]\n"
     "       mapari-review --help | --version\n"
     "  writes OUT.png, OUT.pdf and OUT.csv (OUT defaults to NAME)\n"
+    "  --results TABLE.csv   instead of one .ari file, a batch analysis's table of results:\n"
+    "                        writes OUT.pdf, the maps of each recording on a page of its\n"
+    "                        own (OUT defaults to TABLE)\n"
     "  --ds NAME.ds          add the review sheet of the saved beat's 64 traces\n"
     "  --layout LAYOUT.csv   electrode positions, one line 'lead, x, y' per lead\n"
     "                        (default: an 8 x 8 grid, lead 1 top left, rows of 8)\n"
@@ -54,7 +58,9 @@ bool take_option(const std::vector<std::string>& arguments, std::size_t& k, Revi
     if (word == "--ds") return take_value(arguments, k, request.ds_path, error);
     if (word == "--layout") return take_value(arguments, k, request.layout_path, error);
     if (word == "-o") return take_value(arguments, k, options.output_base, error);
+    if (word == "--results") return take_value(arguments, k, options.results_path, error);
     if (word == "--recovery-delay") {
+        options.recovery_delay_given = true;
         std::string text;
         return take_value(arguments, k, text, error) &&
                take_delay(text, request.recovery_delay_samples, error);
@@ -71,14 +77,15 @@ bool take_option(const std::vector<std::string>& arguments, std::size_t& k, Revi
     return true;
 }
 
+// Writes the bytes and says so in a line "wrote PATH", with the note after it.
 bool write_output(const std::string& path, const QByteArray& bytes, std::ostream& out,
-                  std::ostream& errors) {
+                  std::ostream& errors, const std::string& note = {}) {
     std::string reason = "the picture could not be made";
     if (!bytes.isEmpty() &&
         write_file_atomically(
             path, std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
             reason)) {
-        out << "wrote " << path << '\n';
+        out << "wrote " << path << note << '\n';
         return true;
     }
     errors << "mapari-review: cannot write " << path << ": " << reason << '\n';
@@ -87,7 +94,7 @@ bool write_output(const std::string& path, const QByteArray& bytes, std::ostream
 
 void write_summary(const ReviewData& data, std::ostream& out) {
     int no_downstroke = 0, no_upstroke = 0;
-    for (const LeadValues& lead : data.leads) {
+    for (const LeadValues& lead : *data.leads) {
         no_downstroke += lead.no_downstroke ? 1 : 0;
         no_upstroke += lead.no_upstroke ? 1 : 0;
     }
@@ -103,9 +110,13 @@ std::string replaced_input(const ReviewOptions& options) {
     const std::pair<const std::string*, const char*> inputs[] = {
         {&request.ari_path, "the .ari file"},
         {&request.ds_path, "the .ds file"},
-        {&request.layout_path, "the layout file"}};
+        {&request.layout_path, "the layout file"},
+        {&options.results_path, "the results table"}};
+    const std::vector<std::string> extensions =
+        options.results_path.empty() ? std::vector<std::string>{".png", ".pdf", ".csv"}
+                                     : std::vector<std::string>{".pdf"};
     std::error_code ignored;
-    for (const char* extension : {".png", ".pdf", ".csv"}) {
+    for (const std::string& extension : extensions) {
         const auto output =
             std::filesystem::weakly_canonical(options.output_base + extension, ignored);
         for (const auto& [path, name] : inputs)
@@ -113,6 +124,40 @@ std::string replaced_input(const ReviewOptions& options) {
                 return options.output_base + extension + " would replace " + name;
     }
     return {};
+}
+
+// Why the options cannot go with --results, or empty: the table takes the
+// place of the .ari file, and holds neither a beat nor r.
+std::string results_conflict(const ReviewOptions& options) {
+    const ReviewRequest& request = options.request;
+    if (!request.ari_path.empty())
+        return "--results cannot be combined with an .ari file (" + request.ari_path + ")";
+    if (!request.ds_path.empty()) return "--results cannot be combined with --ds";
+    if (options.recovery_delay_given)
+        return "--results cannot be combined with --recovery-delay: the table's flags mark the "
+               "defaults";
+    return {};
+}
+
+// Every recording of the results table on a page of its own, in one PDF.
+int review_results(const ReviewOptions& options, std::ostream& out, std::ostream& errors) {
+    std::vector<ReviewData> recordings;
+    std::string message;
+    if (!load_results_review({options.results_path, options.request.layout_path}, recordings,
+                             message)) {
+        errors << "mapari-review: " << message << '\n';
+        return exit_failure;
+    }
+    std::vector<ReviewPicture> pages;
+    pages.reserve(recordings.size());
+    for (const ReviewData& recording : recordings) pages.push_back(lay_out_review(recording));
+    const std::string title =
+        "Review of " + std::filesystem::path(options.results_path).filename().string();
+    const std::string count =
+        pages.size() == 1 ? "1 recording" : std::to_string(pages.size()) + " recordings";
+    const bool written = write_output(options.output_base + ".pdf", qt::review_pdf(pages, title),
+                                      out, errors, " (" + count + ")");
+    return written ? exit_normal : exit_failure;
 }
 
 }  // namespace
@@ -131,13 +176,16 @@ std::optional<ReviewOptions> parse_review_arguments(const std::vector<std::strin
         }
         if (!take_option(arguments, k, options, error)) return std::nullopt;
     }
-    if (options.request.ari_path.empty()) {
+    const bool results = !options.results_path.empty();
+    if (results) error = results_conflict(options);
+    if (!error.empty()) return std::nullopt;
+    if (!results && options.request.ari_path.empty()) {
         error = "name the .ari file to review";
         return std::nullopt;
     }
+    const std::string& input = results ? options.results_path : options.request.ari_path;
     if (options.output_base.empty())
-        options.output_base =
-            std::filesystem::path(options.request.ari_path).replace_extension().string();
+        options.output_base = std::filesystem::path(input).replace_extension().string();
     if (error = replaced_input(options); !error.empty()) return std::nullopt;
     return options;
 }
@@ -157,6 +205,7 @@ int run_review(const std::vector<std::string>& arguments, std::ostream& out, std
         out << "mapari-review " << MAPARI_VERSION << '\n';
         return exit_normal;
     }
+    if (!options->results_path.empty()) return review_results(*options, out, errors);
     ReviewData data;
     if (!load_review(options->request, data, error)) {
         errors << "mapari-review: " << error << '\n';
@@ -168,7 +217,8 @@ int run_review(const std::vector<std::string>& arguments, std::ostream& out, std
     const bool written =
         write_output(base + ".png", qt::review_png(picture), out, errors) &&
         write_output(base + ".pdf", qt::review_pdf(picture), out, errors) &&
-        write_output(base + ".csv", QByteArray::fromStdString(review_csv(data.leads)), out, errors);
+        write_output(base + ".csv", QByteArray::fromStdString(review_csv(*data.leads)), out,
+                     errors);
     if (!written) return exit_failure;
     write_summary(data, out);
     return exit_normal;

@@ -1,12 +1,17 @@
-// mapari-review: the review of one session's results as pictures and a table.
+// mapari-review: the review of one session's results as pictures and a table,
+// or of a batch analysis's results as one PDF.
 //
 //   mapari-review NAME.ari [--ds NAME.ds] [--layout LAYOUT.csv]
 //                 [--recovery-delay R] [-o OUT]
+//   mapari-review --results TABLE.csv [--layout LAYOUT.csv] [-o OUT]
 //
-// writes OUT.png and OUT.pdf (the three maps and, with --ds, the review
-// sheet) and OUT.csv (lead, AT_ms, RT_ms, ARI_ms, flags). OUT defaults to the
-// .ari path without its extension. Exit codes: 0 done, 1 a file that cannot
-// be read, used or written (the message names it), 2 a wrong command line.
+// The first writes OUT.png and OUT.pdf (the three maps and, with --ds, the
+// review sheet) and OUT.csv (lead, AT_ms, RT_ms, ARI_ms, flags); OUT defaults
+// to the .ari path without its extension. The second writes OUT.pdf, the maps
+// of every recording of the table on a page of its own; OUT defaults to the
+// table's path without its extension. Exit codes: 0 done, 1 a file that
+// cannot be read, used or written (the message names it), 2 a wrong command
+// line.
 #pragma once
 
 #include <optional>
@@ -22,6 +27,8 @@ extern const char* const review_usage;
 
 struct ReviewOptions {
     ReviewRequest request;
+    std::string results_path;  // a results table to review instead of the request's .ari file
+    bool recovery_delay_given = false;
     std::string output_base;  // OUT, to which .png, .pdf and .csv are added
     bool help = false;
     bool version = false;

@@ -1,0 +1,254 @@
+#include "review/results_table.hpp"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+
+#include "formats/quoted.hpp"
+
+namespace mapari::review {
+namespace {
+
+constexpr std::string_view header = "recording,lead,AT_ms,RT_ms,ARI_ms,flags";
+constexpr std::string_view byte_order_mark = "\xEF\xBB\xBF";
+constexpr std::array<const char*, 3> value_columns = {"AT_ms", "RT_ms", "ARI_ms"};
+constexpr std::size_t column_count = 6;
+
+std::vector<std::string_view> split(std::string_view text, char separator) {
+    std::vector<std::string_view> parts;
+    for (std::size_t end; (end = text.find(separator)) != std::string_view::npos;) {
+        parts.push_back(text.substr(0, end));
+        text.remove_prefix(end + 1);
+    }
+    parts.push_back(text);
+    return parts;
+}
+
+bool read_lead(std::string_view field, int& lead, std::string& reason) {
+    const char* end = field.data() + field.size();
+    const auto [stop, error] = std::from_chars(field.data(), end, lead);
+    if (error != std::errc() || stop != end) {
+        reason = quoted_word(field) + " is not a lead number";
+        return false;
+    }
+    if (lead < 1 || lead > lead_count) {
+        reason = quoted_word(field) + " is not a lead number from 1 to 64";
+        return false;
+    }
+    return true;
+}
+
+// A number as %g prints it ("43", "12.5", "-3", "1e+06"); nothing for any other text.
+std::optional<float> decimal_number(std::string_view field) {
+    float value = 0.0f;
+    const char* end = field.data() + field.size();
+    const auto [stop, error] = std::from_chars(field.data(), end, value);
+    if (error != std::errc() || stop != end || !std::isfinite(value)) return std::nullopt;
+    return value;
+}
+
+// AT, RT and ARI of a row, all three or none; the flags are read afterwards.
+bool read_values(const std::vector<std::string_view>& fields, std::optional<LeadValues>& values,
+                 std::string& reason) {
+    const std::array<std::string_view, 3> texts = {fields[2], fields[3], fields[4]};
+    const auto is_empty = [](std::string_view text) { return text.empty(); };
+    values.reset();
+    if (std::all_of(texts.begin(), texts.end(), is_empty)) return true;
+    std::array<float, 3> numbers{};
+    for (std::size_t k = 0; k < texts.size(); ++k) {
+        if (texts[k].empty()) {
+            reason = std::string(value_columns[k]) +
+                     " is empty while other values are given; a row gives all three or none";
+            return false;
+        }
+        const std::optional<float> number = decimal_number(texts[k]);
+        if (!number) {
+            reason = quoted_word(texts[k]) + " is not a number (" + value_columns[k] + ")";
+            return false;
+        }
+        numbers[k] = *number;
+    }
+    values = LeadValues{numbers[0], numbers[1], numbers[2], false, false};
+    return true;
+}
+
+// The flag words of a row: the two defaults go to values (a row without values
+// has none to mark), the others to `others`.
+bool read_flags(std::string_view field, std::optional<LeadValues>& values,
+                std::vector<std::string>& others, std::string& reason) {
+    others.clear();
+    if (field.empty()) return true;
+    for (std::string_view word : split(field, ';')) {
+        if (word == "no-downstroke") {
+            if (values) values->no_downstroke = true;
+        } else if (word == "no-upstroke") {
+            if (values) values->no_upstroke = true;
+        } else if (std::find(other_flag_words.begin(), other_flag_words.end(), word) !=
+                   other_flag_words.end()) {
+            others.emplace_back(word);
+        } else {
+            reason = quoted_word(word) +
+                     " is not a flag (no-downstroke, no-upstroke, rt-at-window-edge, weak, flat, "
+                     "clipped, noisy)";
+            return false;
+        }
+    }
+    return true;
+}
+
+// Places each row in its recording, and refuses rows out of their place:
+// leads out of order, a recording left before its lead 64, a recording whose
+// rows come back after another's, values on some rows of a recording only.
+class TableReader {
+  public:
+    explicit TableReader(std::vector<RecordingResults>& recordings) : recordings_(recordings) {}
+
+    bool read_row(std::string_view line, int line_number, std::string& reason) {
+        const std::vector<std::string_view> fields = split(line, ',');
+        if (fields.size() != column_count) {
+            reason =
+                std::to_string(fields.size()) + " fields where " + std::string(header) + " are 6";
+            return false;
+        }
+        if (fields[0].empty()) {
+            reason = "the recording has no name";
+            return false;
+        }
+        int lead = 0;
+        std::optional<LeadValues> values;
+        std::vector<std::string> others;
+        if (!read_lead(fields[1], lead, reason) || !read_values(fields, values, reason) ||
+            !read_flags(fields[5], values, others, reason))
+            return false;
+        if (!take_place(fields[0], lead, line_number, reason)) return false;
+        return store(lead, values, std::move(others), reason);
+    }
+
+    // At the end of the table: the last recording must be whole, and there must be one.
+    bool finish(int last_row_line, std::string& reason) const {
+        if (recordings_.empty()) {
+            reason = "it holds no rows after its header, so no recording to review";
+            return false;
+        }
+        if (next_lead_ > lead_count) return true;
+        reason = "the table ends after line " + std::to_string(last_row_line) + ", but " +
+                 missing_lead();
+        return false;
+    }
+
+  private:
+    // The row's recording is the current one at its next lead, or a new one at lead 1.
+    bool take_place(std::string_view name, int lead, int line_number, std::string& reason) {
+        if (!recordings_.empty() && recordings_.back().name == name) {
+            if (next_lead_ > lead_count) {
+                reason = "lead " + std::to_string(lead) + " of " + quoted_word(name) +
+                         " again, after its lead 64";
+                return false;
+            }
+            return expect_lead(name, lead, reason);
+        }
+        if (!recordings_.empty() && next_lead_ <= lead_count) {
+            reason = quoted_word(name) + " begins, but " + missing_lead();
+            return false;
+        }
+        const auto earlier =
+            std::find_if(recordings_.begin(), recordings_.end(),
+                         [&](const RecordingResults& r) { return r.name == name; });
+        if (earlier != recordings_.end()) {
+            reason = "rows of " + quoted_word(name) +
+                     " again, after another recording's (its rows began on line " +
+                     std::to_string(earlier->first_line) + ")";
+            return false;
+        }
+        next_lead_ = 1;
+        if (!expect_lead(name, lead, reason)) return false;
+        recordings_.push_back({std::string(name), line_number, std::nullopt, {}});
+        return true;
+    }
+
+    bool expect_lead(std::string_view name, int lead, std::string& reason) {
+        if (lead == next_lead_) return true;
+        reason = "lead " + std::to_string(lead) + " of " + quoted_word(name) + " where lead " +
+                 std::to_string(next_lead_) + " belongs (leads go 1 to 64 in order)";
+        return false;
+    }
+
+    // Keeps the row's values; lead 1 decides whether the recording has values at all.
+    bool store(int lead, const std::optional<LeadValues>& values, std::vector<std::string> others,
+               std::string& reason) {
+        RecordingResults& recording = recordings_.back();
+        if (lead == 1 && values) recording.leads.emplace();
+        if (values.has_value() != recording.leads.has_value()) {
+            reason = std::string(values ? "values" : "no values") + " where lead 1 of " +
+                     quoted_word(recording.name) + " (line " +
+                     std::to_string(recording.first_line) + ") has " + (values ? "none" : "them");
+            return false;
+        }
+        const auto k = static_cast<std::size_t>(lead - 1);
+        if (values) (*recording.leads)[k] = *values;
+        recording.other_flags[k] = std::move(others);
+        ++next_lead_;
+        return true;
+    }
+
+    std::string missing_lead() const {
+        return "lead " + std::to_string(next_lead_) + " of " +
+               quoted_word(recordings_.back().name) + " is missing";
+    }
+
+    std::vector<RecordingResults>& recordings_;
+    int next_lead_ = lead_count + 1;  // of the last recording; past 64 once it is whole
+};
+
+}  // namespace
+
+bool read_results_table(std::string_view text, std::vector<RecordingResults>& recordings,
+                        std::string& reason) {
+    if (text.starts_with(byte_order_mark)) text.remove_prefix(byte_order_mark.size());
+    std::vector<RecordingResults> read;
+    TableReader reader(read);
+    int line_number = 0, last_row_line = 0;
+    while (!text.empty()) {
+        const std::size_t end = std::min(text.find('\n'), text.size());
+        std::string_view line = text.substr(0, end);
+        text.remove_prefix(std::min(end + 1, text.size()));
+        if (line.ends_with('\r')) line.remove_suffix(1);
+        if (++line_number == 1) {
+            if (line == header) continue;
+            reason =
+                "line 1: the header must be " + std::string(header) + ", not " + quoted_word(line);
+            return false;
+        }
+        if (line.empty()) continue;
+        if (!reader.read_row(line, line_number, reason)) {
+            reason = "line " + std::to_string(line_number) + ": " + reason;
+            return false;
+        }
+        last_row_line = line_number;
+    }
+    if (line_number == 0) {
+        reason = "it is empty; its first line must be the header " + std::string(header);
+        return false;
+    }
+    if (!reader.finish(last_row_line, reason)) return false;
+    recordings = std::move(read);
+    return true;
+}
+
+ReviewData recording_review(const RecordingResults& recording, const ElectrodeLayout& layout) {
+    ReviewData data;
+    data.title = recording.name;
+    data.leads = recording.leads;
+    data.layout = layout;
+    for (std::string_view flag : other_flag_words) {
+        const auto leads =
+            std::count_if(recording.other_flags.begin(), recording.other_flags.end(),
+                          [&](const std::vector<std::string>& flags) {
+                              return std::find(flags.begin(), flags.end(), flag) != flags.end();
+                          });
+        if (leads > 0) data.other_flags.push_back({std::string(flag), static_cast<int>(leads)});
+    }
+    return data;
+}
+
+}  // namespace mapari::review

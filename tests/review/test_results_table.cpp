@@ -1,0 +1,204 @@
+// A batch analysis's results table read back: the values and flags of every
+// recording and lead, the review of each recording, its page laid out, and
+// every fault refused with the line at fault.
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <tuple>
+#include <vector>
+
+#include "review/results_table.hpp"
+#include "review/review_layout.hpp"
+#include "review_support.hpp"
+
+namespace mapari::review_tests {
+
+using namespace review;
+namespace {
+
+// realptb010 (lines 2 to 65) with hand-made rows for leads 1 to 5, then
+// "Müller 02" (lines 66 to 129), on which the analysis failed.
+std::string hand_made_table() {
+    return std::string(results_header) +
+           results_rows("realptb010", {{1, "43,256,213,"},
+                                       {2, "0,200,200,no-downstroke;no-upstroke"},
+                                       {3, "12.5,-3,-15.5,weak"},
+                                       {4, "40,300,260,rt-at-window-edge;weak;noisy"},
+                                       {5, "1e+03,1250,250,clipped;no-upstroke"}}) +
+           failed_results_rows("Müller 02", {{1, ",,,flat"}, {2, ",,,no-downstroke;flat"}});
+}
+
+std::vector<RecordingResults> read_table(const std::string& text) {
+    std::vector<RecordingResults> recordings;
+    std::string reason;
+    EXPECT_TRUE(read_results_table(text, recordings, reason)) << reason;
+    return recordings;
+}
+
+using Values = std::tuple<float, float, float, bool, bool>;
+
+Values values_of(const LeadValues& lead) {
+    return {lead.activation_ms, lead.recovery_ms, lead.ari_ms, lead.no_downstroke,
+            lead.no_upstroke};
+}
+
+TEST(ResultsTable, ValuesAndFlagsOfEveryRecordingAndLead) {
+    const std::vector<RecordingResults> recordings = read_table(hand_made_table());
+    ASSERT_EQ(recordings.size(), 2u);
+    const RecordingResults& first = recordings[0];
+    EXPECT_EQ(first.name, "realptb010");
+    EXPECT_EQ(first.first_line, 2);
+    ASSERT_TRUE(first.leads.has_value());
+    const struct {
+        int lead;
+        Values values;
+        std::vector<std::string> others;
+    } expected[] = {
+        {1, {43, 256, 213, false, false}, {}},
+        {2, {0, 200, 200, true, true}, {}},
+        {3, {12.5f, -3, -15.5f, false, false}, {"weak"}},
+        {4, {40, 300, 260, false, false}, {"rt-at-window-edge", "weak", "noisy"}},
+        {5, {1000, 1250, 250, false, true}, {"clipped"}},
+        {64, {64, 228, 164, false, false}, {}},  // as every lead the rows do not name
+    };
+    for (const auto& lead : expected) {
+        const auto k = static_cast<std::size_t>(lead.lead - 1);
+        EXPECT_EQ(values_of((*first.leads)[k]), lead.values) << "lead " << lead.lead;
+        EXPECT_EQ(first.other_flags[k], lead.others) << "lead " << lead.lead;
+    }
+    // No values: the defaults have nothing to mark, the other flags are kept.
+    const RecordingResults& failed = recordings[1];
+    EXPECT_EQ(failed.name, "Müller 02");
+    EXPECT_EQ(failed.first_line, 66);
+    EXPECT_FALSE(failed.leads.has_value());
+    EXPECT_EQ(failed.other_flags[0], std::vector<std::string>{"flat"});
+    EXPECT_EQ(failed.other_flags[1], std::vector<std::string>{"flat"});
+    EXPECT_TRUE(failed.other_flags[2].empty());
+}
+
+TEST(ResultsTable, LineEndsMarkAndBlankLinesChangeNothing) {
+    const std::string plain = hand_made_table();
+    std::string crlf;
+    for (char c : plain) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    std::string spaced = plain;
+    spaced.insert(spaced.find("Müller"), "\n\n");
+    for (const std::string& text :
+         {crlf, "\xEF\xBB\xBF" + plain, spaced, plain.substr(0, plain.size() - 1)}) {
+        const std::vector<RecordingResults> recordings = read_table(text);
+        ASSERT_EQ(recordings.size(), 2u);
+        EXPECT_EQ(recordings[0].name, "realptb010");
+        EXPECT_EQ(values_of((*recordings[0].leads)[63]), Values(64, 228, 164, false, false));
+        EXPECT_EQ(recordings[1].name, "Müller 02");
+        EXPECT_EQ(recordings[1].other_flags[63], std::vector<std::string>{});
+    }
+}
+
+// The text with line `number` replaced, or left out when there is no replacement.
+std::string with_line(const std::string& text, int number, std::optional<std::string> line) {
+    std::size_t start = 0;
+    for (int k = 1; k < number; ++k) start = text.find('\n', start) + 1;
+    const std::size_t end = text.find('\n', start) + 1;
+    return text.substr(0, start) + (line ? *line + "\n" : "") + text.substr(end);
+}
+
+TEST(ResultsTable, FaultsAreRefusedWithTheirLine) {
+    const std::string header(results_header);
+    // Lines 2 to 65: recording a, leads 1 to 64; lines 66 to 129: recording b.
+    const std::string good = header + results_rows("a") + results_rows("b");
+    const std::string flags =
+        "(no-downstroke, no-upstroke, rt-at-window-edge, weak, flat, clipped, noisy)";
+    const struct {
+        std::string text;
+        std::string reason;
+    } faults[] = {
+        {"",
+         "it is empty; its first line must be the header recording,lead,AT_ms,RT_ms,ARI_ms,flags"},
+        {"recording,lead,AT,RT,ARI,flags\n" + results_rows("a"),
+         "line 1: the header must be recording,lead,AT_ms,RT_ms,ARI_ms,flags, not "
+         "\"recording,lead,AT,RT,ARI…\""},
+        {header + "\n", "it holds no rows after its header, so no recording to review"},
+        {with_line(good, 7, "a,6,x,112,106,"), "line 7: \"x\" is not a number (AT_ms)"},
+        {with_line(good, 7, "a,6,6,nan,106,"), "line 7: \"nan\" is not a number (RT_ms)"},
+        {with_line(good, 7, "a,6,6,112,,"),
+         "line 7: ARI_ms is empty while other values are given; a row gives all three or none"},
+        {with_line(good, 7, "a,65,6,112,106,"), "line 7: \"65\" is not a lead number from 1 to 64"},
+        {with_line(good, 7, "a,six,6,112,106,"), "line 7: \"six\" is not a lead number"},
+        {with_line(good, 7, "a,6,6,112,106"),
+         "line 7: 5 fields where recording,lead,AT_ms,RT_ms,ARI_ms,flags are 6"},
+        {with_line(good, 7, "a,6,6,112,106,weak;late"), "line 7: \"late\" is not a flag " + flags},
+        {with_line(good, 7, ",6,6,112,106,"), "line 7: the recording has no name"},
+        {with_line(good, 7, std::nullopt),
+         "line 7: lead 7 of \"a\" where lead 6 belongs (leads go 1 to 64 in order)"},
+        {with_line(good, 65, std::nullopt),
+         "line 65: \"b\" begins, but lead 64 of \"a\" is missing"},
+        {with_line(good, 129, std::nullopt),
+         "the table ends after line 128, but lead 64 of \"b\" is missing"},
+        {good + "b,64,64,228,164,\n", "line 130: lead 64 of \"b\" again, after its lead 64"},
+        {good + results_rows("a"),
+         "line 130: rows of \"a\" again, after another recording's (its rows began on line 2)"},
+        {with_line(good, 66, "b,2,2,104,102,"),
+         "line 66: lead 2 of \"b\" where lead 1 belongs (leads go 1 to 64 in order)"},
+        {with_line(good, 7, "a,6,,,,"),
+         "line 7: no values where lead 1 of \"a\" (line 2) has them"},
+        {header + failed_results_rows("a", {{6, "6,112,106,"}}),
+         "line 7: values where lead 1 of \"a\" (line 2) has none"},
+    };
+    for (const auto& fault : faults) {
+        std::vector<RecordingResults> recordings;
+        std::string reason;
+        EXPECT_FALSE(read_results_table(fault.text, recordings, reason)) << fault.reason;
+        EXPECT_EQ(reason, fault.reason);
+        EXPECT_TRUE(recordings.empty()) << fault.reason;
+    }
+}
+
+TEST(ResultsTable, ReviewOfARecordingCountsItsOtherFlags) {
+    const std::vector<RecordingResults> recordings = read_table(hand_made_table());
+    const ReviewData data = recording_review(recordings[0], grid_layout());
+    EXPECT_EQ(data.title, "realptb010");
+    EXPECT_FALSE(data.record.has_value());
+    EXPECT_FALSE(data.beat.has_value());
+    ASSERT_TRUE(data.leads.has_value());
+    EXPECT_EQ(values_of((*data.leads)[2]), Values(12.5f, -3, -15.5f, false, false));
+    std::vector<std::pair<std::string, int>> counts;
+    for (const FlagCount& count : data.other_flags) counts.emplace_back(count.flag, count.leads);
+    // In the order of the flag words, not of the leads.
+    EXPECT_EQ(counts, (std::vector<std::pair<std::string, int>>{
+                          {"rt-at-window-edge", 1}, {"weak", 2}, {"clipped", 1}, {"noisy", 1}}));
+}
+
+TEST(ResultsTable, PageOfARecordingShowsItsMapsAndOtherFlags) {
+    const std::vector<RecordingResults> recordings = read_table(hand_made_table());
+    const ReviewPicture picture = lay_out_review(recording_review(recordings[0], grid_layout()));
+    EXPECT_EQ(picture.heading, "Review of realptb010");
+    EXPECT_EQ(picture.details,
+              "Values of the batch analysis's results table, whose flags no-downstroke and "
+              "no-upstroke mark the defaults");
+    ASSERT_EQ(picture.maps.size(), 3u);
+    EXPECT_TRUE(picture.maps[0].cells[1].flagged);            // lead 2: no-downstroke
+    EXPECT_FALSE(picture.maps[0].cells[4].flagged);           // lead 5: AT is a finding...
+    EXPECT_TRUE(picture.maps[1].cells[4].flagged);            // ...its RT is not
+    EXPECT_EQ(picture.maps[2].cells[2].value_text, "-15.5");  // the table's ARI
+    EXPECT_EQ(picture.other_flags,
+              "Other flags of the batch analysis: 1 lead rt-at-window-edge, 2 leads weak, 1 lead "
+              "clipped, 1 lead noisy.");
+    EXPECT_GE(picture.other_flags_box.top, picture.maps[0].note_box.bottom());
+    EXPECT_GE(picture.height, picture.other_flags_box.bottom());
+    EXPECT_FALSE(picture.sheet.has_value());
+}
+
+TEST(ResultsTable, PageOfAFailedRecordingSaysSoWithoutMaps) {
+    const std::vector<RecordingResults> recordings = read_table(hand_made_table());
+    const ReviewPicture picture = lay_out_review(recording_review(recordings[1], grid_layout()));
+    EXPECT_EQ(picture.heading, "Review of Müller 02");
+    EXPECT_EQ(picture.details,
+              "The results table gives no values for this recording: the batch analysis failed "
+              "on it.");
+    EXPECT_TRUE(picture.maps.empty());
+    EXPECT_TRUE(picture.legend.empty());
+    EXPECT_EQ(picture.other_flags, "Other flags of the batch analysis: 2 leads flat.");
+    EXPECT_GE(picture.height, picture.other_flags_box.bottom());
+}
+
+}  // namespace
+}  // namespace mapari::review_tests
