@@ -1,5 +1,6 @@
 #include "app/batch_analysis.hpp"
 
+#include <cstdlib>
 #include <deque>
 #include <fstream>
 #include <memory>
@@ -23,6 +24,8 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr int fewest_beats_a_pass = 3;
+// More leads than a quarter without a T upstroke: the T wave was not where the marks say.
+constexpr int most_leads_without_upstroke = lead_count / 4;
 constexpr int clickable_columns = 1000;
 
 struct RecordingNames {
@@ -58,11 +61,18 @@ int column_for_beat(const Display& display, int position, int previous) {
     give_up("no column of the drawing selects the beat at " + std::to_string(position) + " ms");
 }
 
-// The first column whose click marks the row of the beat drawing.
+// The column whose click marks the row of the beat drawing nearest to `row`
+// (the drawing has fewer columns than the beat has rows); the first on ties.
 int column_for_row(const Display& display, const Beat& beat, int row) {
-    for (int column = 0; column < clickable_columns; ++column)
-        if (beat_row_at(column_fraction(column), display, beat) == row) return column;
-    give_up("row " + std::to_string(row) + " of the beat cannot be clicked");
+    int nearest_column = 0, nearest_distance = averaged_rows;
+    for (int column = 0; column < clickable_columns; ++column) {
+        const int distance = std::abs(beat_row_at(column_fraction(column), display, beat) - row);
+        if (distance < nearest_distance) {
+            nearest_distance = distance;
+            nearest_column = column;
+        }
+    }
+    return nearest_column;
 }
 
 std::deque<Decision> settings_answers(const BatchSettings& settings) {
@@ -258,6 +268,14 @@ std::string doubt_about(const RecordingAnalysis& analysis) {
           marks.j_point < marks.t_end))
         return "the marks are out of order";
     if (marks.t_end <= marks.t_peak) return "the T end lies before the T wave's peak";
+    const int recovery_delay = analysis.ari_settings[2];
+    if (marks.j_point + recovery_delay >= marks.t_end)
+        return "the T end lies within the minimum recovery delay of the J point";
+    int without_upstroke = 0;
+    for (const std::string& flags : analysis.flags)
+        without_upstroke += flags.find("no-upstroke") != std::string::npos;
+    if (without_upstroke > most_leads_without_upstroke)
+        return std::to_string(without_upstroke) + " leads without an upstroke in the T wave";
     return {};
 }
 
@@ -280,6 +298,11 @@ RecordingAnalysis analyse_recording(const fs::path& recording, const fs::path& f
         return analysis;
     }
     analysis.averaging_count = store->beat.averaging_count;
+    // The rows clicked, which may lie one from the rows found.
+    analysis.marks.stimulus = store->beat.fiducial_marks(1);
+    analysis.marks.q_onset = store->beat.fiducial_marks(2);
+    analysis.marks.j_point = store->beat.fiducial_marks(3);
+    analysis.marks.t_end = store->beat.fiducial_marks(4);
     gather_accepted_beats(*store, analysis);
     gather_lead_results(*store, analysis);
     analysis.reason = doubt_about(analysis);

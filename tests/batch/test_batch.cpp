@@ -2,8 +2,10 @@
 // faults, the replay of its script, and its results against planted truth.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -136,6 +138,75 @@ TEST(BatchCommand, BadRecordingsGetFailedRowsAndTheOthersAreAnalysed) {
     EXPECT_FALSE(fs::exists(out / "text"));
     for (const auto& entry : fs::directory_iterator(out))
         EXPECT_FALSE(entry.path().filename().string().ends_with(".partial"));
+}
+
+TEST(BatchAnalysis, ItsScriptReplaysTheSameResultFilesByteForByte) {
+    TemporaryFolder folder;
+    write_synthetic(folder.path() / "syn7.dat", 7, 20.0, 90.0);
+    const RecordingAnalysis analysis =
+        analyse_recording(folder.path() / "syn7.dat", folder.folder("batch"), BatchSettings{});
+    ASSERT_EQ(analysis.status, AnalysisStatus::ok) << analysis.reason;
+    const fs::path replay = folder.folder("replay");
+    fs::copy_file(folder.path() / "syn7.dat", replay / "syn7.dat");
+    std::ifstream script(folder.path() / "batch" / "session.script");
+    std::ostringstream transcript, errors;
+    ASSERT_EQ(run_headless_session(script, transcript, errors,
+                                   SessionFiles{replay.string(), replay.string(), "", {}}),
+              0)
+        << errors.str();
+    EXPECT_EQ(transcript.str(), read_bytes(folder.path() / "batch" / "transcript.txt"));
+    for (const char* file : {"syn7.ds", "syn7.se", "syn7.ari", "fort.12"})
+        EXPECT_EQ(read_bytes(replay / file), read_bytes(folder.path() / "batch" / file)) << file;
+}
+
+// Q onset from the leads' activation times: each is measured from the Q onset
+// mark, so their median offset from the planted times is the mark's error.
+TEST(BatchAnalysis, AutomaticMarksGiveThePlantedIntervalsOnSyntheticRecordings) {
+    struct Case {
+        std::uint32_t seed;
+        double noise, rate_bpm;
+    } cases[] = {{1, 0, 75}, {2, 10, 70}, {3, 30, 120}, {4, 20, 100}, {5, 30, 85}, {6, 5, 110}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE("seed " + std::to_string(c.seed));
+        TemporaryFolder folder;
+        const synth::SynthModel model =
+            write_synthetic(folder.path() / "syn.dat", c.seed, c.noise, c.rate_bpm);
+        const RecordingAnalysis analysis =
+            analyse_recording(folder.path() / "syn.dat", folder.folder("batch"), BatchSettings{});
+        ASSERT_EQ(analysis.status, AnalysisStatus::ok) << analysis.reason;
+        std::vector<double> offsets;
+        int planted_ari = 0;
+        for (int l = 1; l <= lead_count; ++l) {
+            const synth::LeadShape& lead = model.leads[static_cast<std::size_t>(l - 1)];
+            const auto at = static_cast<std::size_t>(l - 1);
+            offsets.push_back(analysis.activation_ms[at] - lead.activation_ms);
+            const double ari = analysis.recovery_ms[at] - analysis.activation_ms[at];
+            planted_ari += std::fabs(ari - (lead.recovery_ms - lead.activation_ms)) <= 3.0;
+        }
+        std::nth_element(offsets.begin(), offsets.begin() + 32, offsets.end());
+        EXPECT_LE(std::fabs(offsets[32]), 5.0) << "the Q onset mark is off by " << -offsets[32];
+        EXPECT_GE(planted_ari, 60) << "leads whose ARI is within 3 ms of the planted one";
+    }
+}
+
+TEST(BatchAnalysis, RealRecordingsAreAnalysedWithMarksInOrderOrFlaggedForACheck) {
+    for (const char* name : {"realptb010", "realmit100", "realsock01"}) {
+        SCOPED_TRACE(name);
+        const fs::path recording = test_support::real_data_folder() / (std::string(name) + ".dat");
+        if (!fs::exists(recording)) GTEST_SKIP() << "the real recordings are not at hand";
+        TemporaryFolder folder;
+        const RecordingAnalysis analysis =
+            analyse_recording(recording, folder.folder("batch"), BatchSettings{});
+        ASSERT_NE(analysis.status, AnalysisStatus::failed) << analysis.reason;
+        const AutomaticMarks& marks = analysis.marks;
+        if (analysis.status == AnalysisStatus::ok) {
+            EXPECT_TRUE(marks.stimulus <= marks.q_onset && marks.q_onset < marks.j_point &&
+                        marks.j_point < marks.t_end && marks.t_end <= 1000);
+            EXPECT_GT(marks.t_end, marks.t_peak) << "a T end before the T wave reported as fine";
+        } else {
+            EXPECT_FALSE(analysis.reason.empty());
+        }
+    }
 }
 
 }  // namespace
