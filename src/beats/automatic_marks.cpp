@@ -1,0 +1,422 @@
+#include "beats/automatic_marks.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "beats/selection.hpp"
+
+namespace mapari {
+namespace {
+
+using RowCurve = Array1<double, averaged_rows>;
+
+constexpr int beat_row = window_rows_before_beat + 1;  // where averaging puts the beat
+constexpr int last_clickable_row = beat_window_rows;
+constexpr double flat_lead_variance = 1e-6;  // raw units squared
+constexpr int iso_window_rows = 20;
+constexpr int iso_window_last_row = beat_row - 10;
+constexpr double quiet_window_tolerance = 1.2;
+constexpr int smoothing_half_width = 2;
+constexpr double noise_margin = 2.0;
+constexpr int qrs_search_rows = 50;
+constexpr double edge_top_fraction = 0.5;
+constexpr double edge_bottom_fraction = 0.02;
+// Rows over which a curve is seen to level off: longer for the slow T wave,
+// so that noise on its tail does not look like its end.
+constexpr int qrs_flattening_rows = 10;
+constexpr int t_flattening_rows = 20;
+constexpr int peak_half_width = 10;  // a peak is no lower than any row this near
+// Below these fractions of its peak a wave may level off before the iso-electric
+// level (an ST segment, a U wave); a QRS higher up is only between two lobes.
+constexpr double qrs_flattening_fraction = 0.25;
+constexpr double t_flattening_fraction = 0.5;
+constexpr int fewest_fitted_rows = 3;
+constexpr double quiet_velocity_fraction = 0.3;  // of the QRS's largest velocity
+constexpr int t_peak_search_rows = 400;          // after J; a later hump belongs to the next beat
+constexpr int stimulus_search_rows = 100;
+constexpr double spike_to_qrs_curvature = 3.0;
+constexpr double spike_to_noise_curvature = 5.0;
+constexpr int spike_rows = 2;  // a pacing spike rises and falls within a few rows
+
+struct BeatCurves {
+    Array1<bool, lead_count> active{};
+    int active_leads = 0;
+    Array1<double, lead_count> baseline{};
+    int iso_first_row = 0;
+    double noise_variance = 0.0;  // per lead, in the iso-electric window
+    double noise_level = 0.0;     // signal RMS up to this is taken as noise
+    RowCurve deviation{};         // RMS over the leads about their baselines, as it stands
+    RowCurve signal_rms{};        // the same smoothed, the noise taken out
+    RowCurve velocity{};          // RMS over the leads of the central first difference
+    RowCurve curvature{};         // RMS over the leads of the second difference
+};
+
+void mark_active_leads(const Beat& beat, BeatCurves& curves) {
+    for (int l = 1; l <= lead_count; ++l) {
+        double sum = 0.0;
+        for (int r = 1; r <= averaged_rows; ++r) sum += beat.averaged(r, l);
+        const double mean = sum / averaged_rows;
+        double squares = 0.0;
+        for (int r = 1; r <= averaged_rows; ++r)
+            squares += (beat.averaged(r, l) - mean) * (beat.averaged(r, l) - mean);
+        curves.active(l) = squares / averaged_rows > flat_lead_variance;
+        if (curves.active(l)) ++curves.active_leads;
+    }
+}
+
+// The variance of the active leads about their own means over the window, averaged over them.
+double window_variance(const Beat& beat, const BeatCurves& curves, int first_row) {
+    double total = 0.0;
+    for (int l = 1; l <= lead_count; ++l) {
+        if (!curves.active(l)) continue;
+        double sum = 0.0;
+        for (int r = first_row; r < first_row + iso_window_rows; ++r) sum += beat.averaged(r, l);
+        const double mean = sum / iso_window_rows;
+        double squares = 0.0;
+        for (int r = first_row; r < first_row + iso_window_rows; ++r)
+            squares += (beat.averaged(r, l) - mean) * (beat.averaged(r, l) - mean);
+        total += squares / iso_window_rows;
+    }
+    return total / curves.active_leads;
+}
+
+// The latest quiet window before the beat: the nearest to the QRS of those
+// about as quiet as the quietest, so a wave before it cannot shift the baseline.
+void find_iso_window(const Beat& beat, BeatCurves& curves) {
+    constexpr int last_first_row = iso_window_last_row - iso_window_rows + 1;
+    double quietest = std::numeric_limits<double>::max();
+    for (int first = 1; first <= last_first_row; ++first)
+        quietest = std::min(quietest, window_variance(beat, curves, first));
+    int first = last_first_row;
+    while (window_variance(beat, curves, first) > quiet_window_tolerance * quietest) --first;
+    curves.iso_first_row = first;
+    curves.noise_variance = window_variance(beat, curves, first);
+    for (int l = 1; l <= lead_count; ++l) {
+        double sum = 0.0;
+        for (int r = first; r < first + iso_window_rows; ++r) sum += beat.averaged(r, l);
+        curves.baseline(l) = sum / iso_window_rows;
+    }
+}
+
+void form_spatial_curves(const Beat& beat, BeatCurves& curves) {
+    const double leads = curves.active_leads;
+    for (int r = 1; r <= averaged_rows; ++r) {
+        const bool inner = r > 1 && r < averaged_rows;
+        double power = 0.0, first_power = 0.0, second_power = 0.0;
+        for (int l = 1; l <= lead_count; ++l) {
+            if (!curves.active(l)) continue;
+            const double value = beat.averaged(r, l);
+            power += (value - curves.baseline(l)) * (value - curves.baseline(l));
+            if (!inner) continue;
+            const double before = beat.averaged(r - 1, l), after = beat.averaged(r + 1, l);
+            first_power += (after - before) * (after - before) / 4.0;
+            second_power += (after - 2.0 * value + before) * (after - 2.0 * value + before);
+        }
+        curves.deviation(r) = std::sqrt(power / leads);
+        curves.velocity(r) = std::sqrt(first_power / leads);
+        curves.curvature(r) = std::sqrt(second_power / leads);
+    }
+}
+
+void form_signal_rms(BeatCurves& curves) {
+    for (int r = 1; r <= averaged_rows; ++r) {
+        const int first = std::max(1, r - smoothing_half_width);
+        const int last = std::min(averaged_rows, r + smoothing_half_width);
+        double power = 0.0;
+        for (int k = first; k <= last; ++k) power += curves.deviation(k) * curves.deviation(k);
+        power = power / (last - first + 1) - curves.noise_variance;
+        curves.signal_rms(r) = std::sqrt(std::max(power, 0.0));
+    }
+    // Rows whose smoothing reaches out of the window could take in a pacing spike beside it.
+    double largest_noise = 0.0;
+    const int first = curves.iso_first_row + smoothing_half_width;
+    for (int r = first; r < curves.iso_first_row + iso_window_rows - smoothing_half_width; ++r)
+        largest_noise = std::max(largest_noise, curves.signal_rms(r));
+    curves.noise_level = noise_margin * largest_noise;
+}
+
+// Row of the largest value of a curve over first..last, the earliest on ties.
+int row_of_largest(const RowCurve& curve, int first, int last) {
+    int best = first;
+    for (int r = first + 1; r <= last; ++r)
+        if (curve(r) > curve(best)) best = r;
+    return best;
+}
+
+// One edge of a wave, followed from the wave's peak one row at a time in
+// direction `step` (-1 toward the onset, +1 toward the end), never past `bound`.
+struct Edge {
+    int peak_row = 0;
+    int step = 1;
+    int bound_row = 1;
+    double bottom_level = 0.0;      // the edge has reached the iso-electric level below this
+    double flattening_level = 0.0;  // below this the curve may level off above that level
+    int flattening_rows = 0;
+    double busy_velocity = 0.0;  // where the velocity reaches this, the wave is still going on
+
+    bool reaches(int row) const { return step > 0 ? row <= bound_row : row >= bound_row; }
+};
+
+// The rows of an edge from half the peak down to the bottom level (the last
+// such run, after any later lobe of the wave), and where the walk stopped.
+struct EdgeWalk {
+    int fit_first = 0, fit_last = 0;
+    int stop_row = 0;
+    bool stopped_above = false;  // where the curve flattened or at the bound
+};
+
+// A straight line through the cube root of the curve: slope × (row − zero_row).
+struct CubeRootLine {
+    double slope = 0.0;
+    double zero_row = 0.0;
+
+    double value_cubed(int row) const {
+        const double root = slope * (row - zero_row);
+        return root * root * root;
+    }
+};
+
+// Whether the curve no longer falls away from the peak: its mean over the next
+// `flattening_rows` rows is as high as over the last ones up to here (means, so
+// that noise on a slow tail does not end the edge), with the velocity low all
+// the while (so that the dip between two lobes of a QRS does not end it either).
+bool has_flattened(const BeatCurves& curves, const Edge& edge, int row) {
+    if (!edge.reaches(row + edge.step * edge.flattening_rows)) return false;
+    double last_sum = 0.0, next_sum = 0.0;
+    for (int k = 0; k < edge.flattening_rows; ++k) {
+        if (curves.velocity(row + edge.step * k) >= edge.busy_velocity) return false;
+        last_sum += curves.signal_rms(row - edge.step * k);
+        next_sum += curves.signal_rms(row + edge.step * (k + 1));
+    }
+    return next_sum >= last_sum;
+}
+
+EdgeWalk follow_edge(const BeatCurves& curves, const Edge& edge) {
+    const RowCurve& rms = curves.signal_rms;
+    const double top_level = edge_top_fraction * rms(edge.peak_row);
+    EdgeWalk walk;
+    int row = edge.peak_row;
+    while (rms(row) > edge.bottom_level) {
+        if (rms(row) > top_level)
+            walk.fit_first = 0;
+        else if (walk.fit_first == 0)
+            walk.fit_first = row;
+        const bool low = rms(row) <= edge.flattening_level;
+        if (row == edge.bound_row || (low && has_flattened(curves, edge, row))) {
+            walk.stopped_above = true;
+            break;
+        }
+        row += edge.step;
+    }
+    walk.stop_row = row;
+    if (walk.fit_first == 0) walk.fit_first = row;
+    walk.fit_last = walk.stopped_above ? row : row - edge.step;
+    return walk;
+}
+
+// The least-squares line through the cube root of the curve over the walk's
+// fitted rows; false when there are too few or the line does not fall away
+// from the peak.
+bool fit_cube_root_line(const RowCurve& rms, const Edge& edge, const EdgeWalk& walk,
+                        CubeRootLine& line) {
+    const int lower = std::min(walk.fit_first, walk.fit_last);
+    const int upper = std::max(walk.fit_first, walk.fit_last);
+    if ((walk.fit_last - walk.fit_first) * edge.step + 1 < fewest_fitted_rows) return false;
+    const double count = upper - lower + 1;
+    double row_sum = 0.0, root_sum = 0.0;
+    for (int r = lower; r <= upper; ++r) {
+        row_sum += r;
+        root_sum += std::cbrt(rms(r));
+    }
+    const double row_mean = row_sum / count, root_mean = root_sum / count;
+    double cross = 0.0, spread = 0.0;
+    for (int r = lower; r <= upper; ++r) {
+        cross += (r - row_mean) * (std::cbrt(rms(r)) - root_mean);
+        spread += (r - row_mean) * (r - row_mean);
+    }
+    line.slope = cross / spread;
+    if (!(line.slope * edge.step < 0.0)) return false;
+    line.zero_row = row_mean - root_mean / line.slope;
+    return true;
+}
+
+// The line's zero, or nearer: walking out from the fitted rows, the first row
+// where the curve lies well below a line that still stands above the bottom
+// level shows that the wave ended more sharply than the line assumes; it ends
+// there.
+double believed_end(const BeatCurves& curves, const Edge& edge, const CubeRootLine& line,
+                    int from_row) {
+    int row = from_row + edge.step;
+    for (; (row - line.zero_row) * edge.step < 0.0; row += edge.step) {
+        if (!edge.reaches(row)) return row - edge.step;
+        const double expected = line.value_cubed(row);
+        if (expected > edge.bottom_level && curves.signal_rms(row) < 0.5 * expected) return row;
+    }
+    return line.zero_row;
+}
+
+// The row where the edge ends: the zero of the cube-root line, held back to
+// where the walk stopped when the curve flattened or met the bound above the
+// bottom level.
+double edge_end(const BeatCurves& curves, const Edge& edge) {
+    const EdgeWalk walk = follow_edge(curves, edge);
+    double end = walk.stop_row;
+    CubeRootLine line;
+    if (fit_cube_root_line(curves.signal_rms, edge, walk, line))
+        end = believed_end(curves, edge, line, walk.fit_last);
+    if (walk.stopped_above) {
+        const double stop = walk.stop_row;
+        end = edge.step > 0 ? std::min(end, stop) : std::max(end, stop);
+    }
+    return end;
+}
+
+std::int32_t nearest_row(double row) {
+    const double held = std::clamp(row, 1.0, double(averaged_rows));
+    return static_cast<std::int32_t>(std::lround(held));
+}
+
+// Largest curve value over rows first..last.
+double largest_in(const RowCurve& curve, int first, int last) {
+    return curve(row_of_largest(curve, first, last));
+}
+
+// The largest local maximum over first..last: a row no lower than any within
+// `peak_half_width` of it, all of them inside the range; 0 when there is none.
+int largest_local_peak(const RowCurve& curve, int first, int last) {
+    int best = 0;
+    for (int r = first + peak_half_width; r <= last - peak_half_width; ++r) {
+        if (best != 0 && curve(r) <= curve(best)) continue;
+        bool highest_around = true;
+        for (int k = r - peak_half_width; k <= r + peak_half_width && highest_around; ++k)
+            highest_around = curve(k) <= curve(r);
+        if (highest_around) best = r;
+    }
+    return best;
+}
+
+// The QRS peak, and the velocity below which the beat is at rest.
+struct Qrs {
+    int peak_row = 0;
+    double quiet_velocity = 0.0;
+};
+
+// The velocity at rest: a fraction of the QRS's, but clear of the noise.
+Qrs find_qrs_peak(const BeatCurves& curves) {
+    const int first = beat_row - qrs_search_rows, last = beat_row + qrs_search_rows;
+    double iso_velocity = 0.0;
+    for (int r = curves.iso_first_row + 1; r < curves.iso_first_row + iso_window_rows - 1; ++r)
+        iso_velocity += curves.velocity(r) / (iso_window_rows - 2);
+    return {row_of_largest(curves.signal_rms, first, last),
+            std::max(quiet_velocity_fraction * largest_in(curves.velocity, first, last),
+                     noise_margin * iso_velocity)};
+}
+
+// The first row after J where the velocity, having come to rest, rises again:
+// the next beat (its spike or its QRS).
+int next_beat_row(const BeatCurves& curves, const Qrs& qrs, int j_point) {
+    int row = std::max(j_point, 2);
+    while (row < averaged_rows && curves.velocity(row) >= qrs.quiet_velocity) ++row;
+    while (row < averaged_rows && curves.velocity(row) < qrs.quiet_velocity) ++row;
+    return row;
+}
+
+// The first row of a pacing spike before the Q onset, or 0 when there is none.
+std::int32_t find_stimulus(const BeatCurves& curves, int q_onset, double qrs_curvature) {
+    const int first = std::max(2, q_onset - stimulus_search_rows), last = q_onset - 1;
+    if (last < first) return 0;
+    const int spike_row = row_of_largest(curves.curvature, first, last);
+    // The window's inner rows: the curvature of its edge rows takes in the rows beside it.
+    double iso_curvature = 0.0;
+    for (int r = curves.iso_first_row + 1; r < curves.iso_first_row + iso_window_rows - 1; ++r)
+        iso_curvature += curves.curvature(r) / (iso_window_rows - 2);
+    const double spike = curves.curvature(spike_row);
+    if (spike < spike_to_qrs_curvature * qrs_curvature ||
+        spike < spike_to_noise_curvature * iso_curvature || spike == 0.0)
+        return 0;
+    const int spike_first = std::max(1, spike_row - spike_rows);
+    const double top = largest_in(curves.deviation, spike_first, spike_row + spike_rows);
+    int row = spike_first;
+    while (curves.deviation(row) < 0.5 * top) ++row;
+    return row;
+}
+
+void find_qrs_edges(const BeatCurves& curves, const Qrs& qrs, AutomaticMarks& marks) {
+    const double peak = curves.signal_rms(qrs.peak_row);
+    Edge edge{qrs.peak_row,
+              -1,
+              1,
+              std::max(curves.noise_level, edge_bottom_fraction * peak),
+              qrs_flattening_fraction * peak,
+              qrs_flattening_rows,
+              qrs.quiet_velocity};
+    marks.q_onset = nearest_row(edge_end(curves, edge));
+    edge.step = +1;
+    edge.bound_row = averaged_rows;
+    marks.j_point = nearest_row(edge_end(curves, edge));
+}
+
+// T peak and T end, before the next beat; false when no T wave stands out there.
+bool find_t_wave(const BeatCurves& curves, const Qrs& qrs, AutomaticMarks& marks) {
+    const int first = std::clamp(marks.j_point + 1, 1, averaged_rows);
+    const int limit = next_beat_row(curves, qrs, marks.j_point) - smoothing_half_width;
+    const int t_peak =
+        largest_local_peak(curves.signal_rms, first, std::min(limit, first + t_peak_search_rows));
+    const double peak = t_peak == 0 ? 0.0 : curves.signal_rms(t_peak);
+    if (peak <= curves.noise_level) return false;
+    const Edge edge{t_peak,
+                    +1,
+                    limit,
+                    std::max(curves.noise_level, edge_bottom_fraction * peak),
+                    t_flattening_fraction * peak,
+                    t_flattening_rows,
+                    qrs.quiet_velocity};
+    marks.t_peak = t_peak;
+    marks.t_end = nearest_row(edge_end(curves, edge));
+    return true;
+}
+
+std::string order_problem(const AutomaticMarks& marks) {
+    if (marks.stimulus >= 1 && marks.stimulus <= marks.q_onset && marks.q_onset < marks.j_point &&
+        marks.j_point < marks.t_peak && marks.t_peak < marks.t_end) {
+        if (marks.t_end <= last_clickable_row) return {};
+        return "T end past row 1000 (at row " + std::to_string(marks.t_end) + ")";
+    }
+    return "marks out of order: stimulus " + std::to_string(marks.stimulus) + ", Q onset " +
+           std::to_string(marks.q_onset) + ", J point " + std::to_string(marks.j_point) +
+           ", T peak " + std::to_string(marks.t_peak) + ", T end " + std::to_string(marks.t_end);
+}
+
+}  // namespace
+
+AutomaticMarks find_automatic_marks(const Beat& beat) {
+    AutomaticMarks marks;
+    BeatCurves curves;
+    mark_active_leads(beat, curves);
+    if (curves.active_leads == 0) {
+        marks.problem = "every lead of the averaged beat is flat";
+        return marks;
+    }
+    find_iso_window(beat, curves);
+    form_spatial_curves(beat, curves);
+    form_signal_rms(curves);
+    const Qrs qrs = find_qrs_peak(curves);
+    if (curves.signal_rms(qrs.peak_row) <= curves.noise_level) {
+        marks.problem = "no QRS stands out of the noise within 50 rows of row 201";
+        return marks;
+    }
+    find_qrs_edges(curves, qrs, marks);
+    const bool t_wave = find_t_wave(curves, qrs, marks);
+    const int qrs_first = std::clamp(marks.q_onset, 1, qrs.peak_row);
+    const int qrs_last = std::clamp(marks.j_point, qrs.peak_row, averaged_rows);
+    marks.stimulus =
+        find_stimulus(curves, marks.q_onset, largest_in(curves.curvature, qrs_first, qrs_last));
+    marks.stimulus_found = marks.stimulus != 0;
+    if (!marks.stimulus_found) marks.stimulus = marks.q_onset;
+    marks.problem =
+        t_wave ? order_problem(marks) : "no T wave between the J point and the next beat";
+    return marks;
+}
+
+}  // namespace mapari
