@@ -16,6 +16,7 @@ const char* const usage_text =
     "('-' = stdin)\n"
     "              [--snapshots DIR]                PNG of the trace window at each wait\n"
     "              [--record FILE]                  write every answer and click as a script\n"
+    "              [--gui]                          played in the desktop window, then yours\n"
     "       mapari --demo [--gui]                   make the demo data and run the demo session\n"
     "       mapari --help | --version\n";
 
@@ -39,7 +40,7 @@ std::optional<Options> parse_command_line(const std::vector<std::string>& argume
         } else if (word == "--demo") {
             options.mode = Options::Mode::demo;
         } else if (word == "--gui") {
-            options.demo_in_window = true;
+            options.in_window = true;
         } else if (word == "--script") {
             if (!value(options.script_path)) return std::nullopt;
             options.mode = Options::Mode::script;
@@ -55,8 +56,9 @@ std::optional<Options> parse_command_line(const std::vector<std::string>& argume
             return std::nullopt;
         }
     }
-    if (options.demo_in_window && options.mode != Options::Mode::demo) {
-        error = "--gui goes with --demo";
+    if (options.in_window && options.mode != Options::Mode::demo &&
+        options.mode != Options::Mode::script) {
+        error = "--gui goes with --demo or --script";
         return std::nullopt;
     }
     return options;

@@ -17,7 +17,7 @@ struct Options {
     bool data_directory_given = false;  // named with --data-dir
     std::string snapshot_directory;     // empty: no pictures
     std::string record_path;            // empty: no recording of the session
-    bool demo_in_window = false;
+    bool in_window = false;  // --gui: the demo or the script played in the desktop window
 };
 
 // Parses the arguments after the program name; on a mistake, error says what.

@@ -47,7 +47,8 @@ int main(int argc, char** argv) {
     int exit_code = mapari::exit_normal;
     std::optional<mapari::Options> options = mapari::start_program(argc, argv, exit_code);
     if (!options) return exit_code;
-    if (options->mode == mapari::Options::Mode::script && options->snapshot_directory.empty())
+    if (options->mode == mapari::Options::Mode::script && options->snapshot_directory.empty() &&
+        !options->in_window)
         return mapari::run_script(*options);
     std::cout.flush();
     return run_window_program(argv);

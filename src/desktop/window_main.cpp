@@ -11,6 +11,7 @@
 #include "app/session.hpp"
 #include "desktop/desktop_program.hpp"
 #include "desktop/headless_pictures.hpp"
+#include "formats/files.hpp"
 
 namespace {
 
@@ -39,6 +40,27 @@ int run_desktop(const mapari::Options& options) {
     return mapari::qt::run_desktop_program(desktop, std::cerr);
 }
 
+// Pause between a replayed script's answers and clicks: quick, yet each can be seen.
+constexpr int replay_pace_milliseconds = 60;
+
+// A script played into the desktop window, as if typed and clicked; where it
+// ends, the operator goes on (to look at the beat, correct a mark, save again).
+int run_script_in_window(const mapari::Options& options) {
+    std::string script, reason;
+    if (!mapari::read_whole_file(options.script_path, script, reason)) {
+        std::cerr << "mapari: cannot read the script " << options.script_path << ": " << reason
+                  << '\n';
+        return mapari::exit_usage;
+    }
+    mapari::qt::DesktopOptions desktop;
+    desktop.data_directory = options.data_directory;
+    desktop.record_path = options.record_path;
+    desktop.version = MAPARI_VERSION;
+    desktop.script = script;
+    desktop.script_pace_milliseconds = replay_pace_milliseconds;
+    return mapari::qt::run_desktop_program(desktop, std::cerr);
+}
+
 // The demo session played in the desktop window, as if typed and clicked.
 int run_demo_in_window(const mapari::Options& options) {
     if (!mapari::make_demo_data(std::cerr)) return mapari::exit_failure;
@@ -54,7 +76,7 @@ int run_demo_in_window(const mapari::Options& options) {
 }
 
 int run_demo(const mapari::Options& options) {
-    if (options.demo_in_window) return run_demo_in_window(options);
+    if (options.in_window) return run_demo_in_window(options);
     if (!mapari::make_demo_data(std::cerr)) return mapari::exit_failure;
     const std::string folder = mapari::demo_folder;
     std::error_code ignored;
@@ -75,7 +97,8 @@ int main(int argc, char** argv) {
     int exit_code = mapari::exit_normal;
     std::optional<mapari::Options> options = mapari::start_program(argc, argv, exit_code);
     if (!options) return exit_code;
-    if (options->mode == mapari::Options::Mode::script) return run_script_session(*options);
+    if (options->mode == mapari::Options::Mode::script)
+        return options->in_window ? run_script_in_window(*options) : run_script_session(*options);
     if (options->mode == mapari::Options::Mode::demo) return run_demo(*options);
     return run_desktop(*options);
 }

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "app/command_line.hpp"
 #include "window/script.hpp"
 
 namespace mapari::unit_tests {
@@ -95,6 +96,39 @@ TEST(ScriptLine, ReplayLinesAreWrittenInFull) {
     EXPECT_EQ(script_line_for(ScriptEvent{Kind::right_click, "", 500, 150}), "@right 500 150");
     EXPECT_EQ(script_line_for(ScriptEvent{Kind::answer, "@x", 500, 150}), "@@x");
     EXPECT_EQ(script_line_for(ScriptEvent{Kind::answer, "", 500, 150}), "");
+}
+
+}  // namespace
+}  // namespace mapari::unit_tests
+
+namespace mapari::unit_tests {
+namespace {
+
+TEST(CommandLine, GuiPlaysTheDemoOrAScriptInTheWindow) {
+    struct Case {
+        std::vector<std::string> arguments;
+        Options::Mode mode;
+        bool in_window;
+        std::string error;
+    } cases[] = {
+        {{"--script", "s.txt", "--gui"}, Options::Mode::script, true, ""},
+        {{"--demo", "--gui"}, Options::Mode::demo, true, ""},
+        {{"--script", "s.txt"}, Options::Mode::script, false, ""},
+        {{"--gui"}, Options::Mode::desktop, true, "--gui goes with --demo or --script"},
+        {{"--data-dir", "d", "--gui"},
+         Options::Mode::desktop,
+         true,
+         "--gui goes with --demo or --script"},
+    };
+    for (const Case& c : cases) {
+        std::string error;
+        const std::optional<Options> options = parse_command_line(c.arguments, error);
+        EXPECT_EQ(error, c.error);
+        if (!c.error.empty()) continue;
+        ASSERT_TRUE(options);
+        EXPECT_EQ(options->mode, c.mode);
+        EXPECT_EQ(options->in_window, c.in_window);
+    }
 }
 
 }  // namespace
