@@ -18,6 +18,7 @@ const char* const usage_text =
     "              [--record FILE]                  write every answer and click as a script\n"
     "              [--gui]                          played in the desktop window, then yours\n"
     "       mapari --demo [--gui]                   make the demo data and run the demo session\n"
+    "       every form: [--lang ja|en]           the language of the dialogue (default ja)\n"
     "       mapari --help | --version\n";
 
 std::optional<Options> parse_command_line(const std::vector<std::string>& arguments,
@@ -49,6 +50,16 @@ std::optional<Options> parse_command_line(const std::vector<std::string>& argume
             options.data_directory_given = true;
         } else if (word == "--snapshots") {
             if (!value(options.snapshot_directory)) return std::nullopt;
+        } else if (word == "--lang") {
+            std::string code;
+            if (!value(code)) return std::nullopt;
+            const std::optional<Language> language = language_named(code);
+            if (!language) {
+                error = "--lang takes ja or en, not \"" + code + "\"";
+                return std::nullopt;
+            }
+            options.language = *language;
+            options.language_given = true;
         } else if (word == "--record") {
             if (!value(options.record_path)) return std::nullopt;
         } else {
@@ -100,6 +111,8 @@ std::optional<Options> start_program(int argc, char** argv, int& exit_code) {
                   << " cannot be used: " << problem << '\n';
         exit_code = exit_usage;
     } else {
+        std::string reason;
+        use_language(options->language, reason);
         return options;
     }
     return std::nullopt;

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "formats/messages.hpp"
 #include "phases/averaging.hpp"
 #include "phases/correction_menu.hpp"
 #include "phases/selection.hpp"
@@ -17,11 +18,12 @@ constexpr const char* banner_rule = "+++++++++++++++++++++++++++++++++++++++++++
 
 void write_banner(Runtime& runtime) {
     runtime.write_line(Channel::text, banner_rule);
-    runtime.write_line(Channel::text, "このプログラムは波形認識、区分点認識、加算平均、基線補正");
-    runtime.write_line(Channel::text, "ARIの認識、データ保存などを行うものです。");
     runtime.write_line(Channel::text,
-                       "動かす前に.datがドライブd:のフォルダ\\data\\mapにあることを");
-    runtime.write_line(Channel::text, "確認してください。");
+                       message("このプログラムは波形認識、区分点認識、加算平均、基線補正"));
+    runtime.write_line(Channel::text, message("ARIの認識、データ保存などを行うものです。"));
+    runtime.write_line(Channel::text,
+                       message("動かす前に.datがドライブd:のフォルダ\\data\\mapにあることを"));
+    runtime.write_line(Channel::text, message("確認してください。"));
     runtime.write_line(Channel::text, banner_rule);
 }
 

@@ -3,6 +3,7 @@
 #include "beats/averaging.hpp"
 #include "beats/marks.hpp"
 #include "formats/free_form.hpp"
+#include "formats/messages.hpp"
 #include "phases/beat_drawing.hpp"
 
 namespace mapari {
@@ -11,17 +12,18 @@ Point average_beats(Store& store, Runtime& runtime) {
     Beat& beat = store.beat;
     if (beat.template_channel == 0) {
         runtime.write_line(Channel::trace,
-                           "No template yet: select a beat (s) before averaging (b).");
+                           message("No template yet: select a beat (s) before averaging (b)."));
         return Point::display;
     }
-    runtime.write_line(Channel::trace, "加算平均の計算中です。");
+    runtime.write_line(Channel::trace, message("加算平均の計算中です。"));
     start_averaging(beat);
     for (int pass = 0; pass < averaging_passes; ++pass) {
         runtime.write_line(Channel::text,
                            "nn" + free_form(static_cast<std::int32_t>(pass * seconds_per_pass)));
         run_averaging_pass(store.settings, store.recording, store.display, beat);
     }
-    runtime.write_line(Channel::text, "number of averaging:" + free_form(beat.averaging_count));
+    runtime.write_line(Channel::text,
+                       message("number of averaging:{1}", {free_form(beat.averaging_count)}));
     finish_averaging(beat);
     runtime.write_line(Channel::trace, "disp");
     runtime.clear_window();

@@ -2,6 +2,7 @@
 
 #include "dialogue/answer_forms.hpp"
 #include "dialogue/ask.hpp"
+#include "formats/messages.hpp"
 #include "phases/baseline.hpp"
 #include "phases/marking.hpp"
 #include "phases/save.hpp"
@@ -9,7 +10,7 @@
 namespace mapari {
 
 Point correction_menu(Store& store, Runtime& runtime) {
-    store.answers.letter = ask_letter(runtime, Channel::trace, correction_menu_prompt);
+    store.answers.letter = ask_letter(runtime, Channel::trace, message(correction_menu_prompt));
     const TextField<10>& answer = store.answers.letter;
     if (is_letter(answer, 'd')) {
         save_results(store, runtime);

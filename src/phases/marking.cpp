@@ -4,6 +4,7 @@
 #include "dialogue/answer_forms.hpp"
 #include "dialogue/ask.hpp"
 #include "formats/free_form.hpp"
+#include "formats/messages.hpp"
 #include "phases/beat_drawing.hpp"
 #include "phases/plot.hpp"
 
@@ -16,24 +17,24 @@ struct MarkPrompt {
 };
 
 constexpr MarkPrompt mark_prompts[fiducial_count] = {
-    {"stimulus artifactをClick ! ", "artifact point! "},
-    {"Q　開始点をClick !  ", "Q開始点 "},
-    {"J 点をClick! ", "J 点! "},
-    {"T 終点をClick! ", "T 終点! "},
+    {translatable("stimulus artifactをClick ! "), translatable("artifact point! ")},
+    {translatable("Q　開始点をClick !  "), translatable("Q開始点 ")},
+    {translatable("J 点をClick! "), translatable("J 点! ")},
+    {translatable("T 終点をClick! "), translatable("T 終点! ")},
 };
 
 }  // namespace
 
 void mark_fiducial_points(Store& store, Runtime& runtime) {
     for (int mark = 1; mark <= fiducial_count; ++mark) {
-        runtime.write_line(Channel::trace, mark_prompts[mark - 1].trace_prompt);
-        runtime.write_line(Channel::text, mark_prompts[mark - 1].text_label);
+        runtime.write_line(Channel::trace, message(mark_prompts[mark - 1].trace_prompt));
+        runtime.write_line(Channel::text, message(mark_prompts[mark - 1].text_label));
         float x = wait_click(runtime);
         draw_marker(runtime, x, store.display.marker_top, store.display.marker_bottom);
         store.beat.fiducial_marks(mark) = beat_row_at(x, store.display, store.beat);
         runtime.write_line(Channel::text, free_form(store.beat.fiducial_marks(mark)));
     }
-    store.answers.letter = ask_letter(runtime, Channel::trace, "これでいいですか? <y/n>");
+    store.answers.letter = ask_letter(runtime, Channel::trace, message("これでいいですか? <y/n>"));
     // The marks stand either way; the answer only decides whether the lines are cleaned away.
     if (!is_letter(store.answers.letter, 'n')) redraw_working_beat(store, runtime);
 }

@@ -11,13 +11,14 @@
 #include "formats/ari_file.hpp"
 #include "formats/files.hpp"
 #include "formats/free_form.hpp"
+#include "formats/messages.hpp"
 #include "formats/result_files.hpp"
 #include "recording/recording.hpp"
 
 namespace mapari {
 namespace {
 
-constexpr const char* save_prompt = "保存ファイル名を入れてください。：";
+constexpr const char* save_prompt = translatable("保存ファイル名を入れてください。：");
 constexpr std::size_t shown_save_name_length = 12;
 constexpr std::size_t ds_path_width = 30;
 constexpr std::size_t se_path_width = 32;
@@ -30,15 +31,15 @@ std::string padded(std::string_view text, std::size_t width) {
 }
 
 void ask_save_name(Store& store, Runtime& runtime) {
-    runtime.write_line(Channel::trace, save_prompt);
+    runtime.write_line(Channel::trace, message(save_prompt));
     for (;;) {
         store.results.save_name = read_text_field<32>(runtime.read_line(Channel::trace));
         std::string_view stem = store.results.save_name.stem();
         std::string problem = save_name_problem(stem);
         if (problem.empty()) return;
-        runtime.write_line(Channel::trace, std::string("\"").append(stem) +
-                                               "\" cannot be a save name: " + problem + ".");
-        runtime.write_line(Channel::trace, save_prompt);
+        runtime.write_line(Channel::trace,
+                           message("\"{1}\" cannot be a save name: {2}.", {stem, problem}));
+        runtime.write_line(Channel::trace, message(save_prompt));
     }
 }
 
@@ -47,9 +48,9 @@ bool write_result(Store& store, Runtime& runtime, const TextField<32>& path,
                   const std::string& text) {
     std::string reason;
     if (write_file_atomically(host_path(store.naming, path.stem()), text, reason)) return true;
-    runtime.write_line(Channel::trace, "Cannot write " +
-                                           path_and_host_file(store.naming, path.stem()) + ": " +
-                                           reason + ". The beat and the marks are kept.");
+    runtime.write_line(Channel::trace,
+                       message("Cannot write {1}: {2}. The beat and the marks are kept.",
+                               {path_and_host_file(store.naming, path.stem()), reason}));
     return false;
 }
 
@@ -60,11 +61,11 @@ void ask_ari_settings(Store& store, Runtime& runtime) {
     work.recovery_delay = default_recovery_delay;
     if (is_yes_one(store.settings.settings_answer)) return;
     work.smoothing_half_width =
-        ask_integer_field(runtime, Channel::text, "number of smoothing :", 2);
+        ask_integer_field(runtime, Channel::text, message("number of smoothing :"), 2);
     work.activation_offset =
-        ask_integer_field(runtime, Channel::text, " time to act after stim:", 4);
+        ask_integer_field(runtime, Channel::text, message(" time to act after stim:"), 4);
     work.recovery_delay =
-        ask_integer_field(runtime, Channel::text, " enter minimum rt after j (1-200):", 4);
+        ask_integer_field(runtime, Channel::text, message(" enter minimum rt after j (1-200):"), 4);
 }
 
 // Reads one result file back and parses it; on failure says which file and why.
@@ -75,26 +76,28 @@ bool read_result(Store& store, Runtime& runtime, const std::string& label,
     std::string text, reason;
     if (read_whole_file(host_path(store.naming, path.stem()), text, reason) && parse(text, reason))
         return true;
-    runtime.write_line(Channel::trace, "Cannot read " +
-                                           path_and_host_file(store.naming, path.stem()) + ": " +
-                                           reason + "; no ARI file.");
+    runtime.write_line(Channel::trace,
+                       message("Cannot read {1}: {2}; no ARI file.",
+                               {path_and_host_file(store.naming, path.stem()), reason}));
     return false;
 }
 
 bool read_result_files(Store& store, Runtime& runtime) {
     const Results& results = store.results;
     AriWork& work = store.ari;
-    return read_result(store, runtime,
-                       "reading a file  :" + padded(results.ds_path.stem(), ds_path_width),
-                       results.ds_path,
-                       [&work](const std::string& text, std::string& reason) {
-                           return read_ds_text(text, work.beat_matrix, reason);
-                       }) &&
-           read_result(store, runtime,
-                       "reading a file" + padded(results.se_path.stem(), se_path_width),
-                       results.se_path, [&work](const std::string& text, std::string& reason) {
-                           return read_se_text(text, work, reason);
-                       });
+    return read_result(
+               store, runtime,
+               message("reading a file  :{1}", {padded(results.ds_path.stem(), ds_path_width)}),
+               results.ds_path,
+               [&work](const std::string& text, std::string& reason) {
+                   return read_ds_text(text, work.beat_matrix, reason);
+               }) &&
+           read_result(
+               store, runtime,
+               message("reading a file{1}", {padded(results.se_path.stem(), se_path_width)}),
+               results.se_path, [&work](const std::string& text, std::string& reason) {
+                   return read_se_text(text, work, reason);
+               });
 }
 
 // The first 12 bytes of the save name as typed, cut between whole characters.
@@ -118,20 +121,20 @@ bool make_ari_file(Store& store, Runtime& runtime) {
                                           free_form(work.second_value));
     std::string limit = broken_limit(work);
     if (!limit.empty()) {
-        runtime.write_line(Channel::trace, "No ARI file: " + limit + ".");
+        runtime.write_line(Channel::trace, message("No ARI file: {1}.", {limit}));
         return false;
     }
     TextWindowReport report(runtime);
     compute_ari(work, report);
-    runtime.write_line(Channel::text,
-                       "writing a file" + padded(work.ari_path.stem(), ari_path_width));
+    runtime.write_line(Channel::text, message("writing a file{1}",
+                                              {padded(work.ari_path.stem(), ari_path_width)}));
     std::string reason;
     if (write_file_atomically(host_path(store.naming, work.ari_path.stem()), ari_file_text(work),
                               reason))
         return true;
-    runtime.write_line(Channel::trace, "Cannot write " +
-                                           path_and_host_file(store.naming, work.ari_path.stem()) +
-                                           ": " + reason + ".");
+    runtime.write_line(Channel::trace,
+                       message("Cannot write {1}: {2}.",
+                               {path_and_host_file(store.naming, work.ari_path.stem()), reason}));
     return false;
 }
 
@@ -140,27 +143,27 @@ void save_results(Store& store, Runtime& runtime) {
     ask_save_name(store, runtime);
     std::string_view stem = results.save_name.stem();
     results.ds_path = result_path(stem, ".ds");
-    store.answers.letter = ask_letter(
-        runtime, Channel::trace,
-        "データ" + std::string(results.ds_path.view()) + "を保存します。yes or no?  <y/n>");
+    store.answers.letter =
+        ask_letter(runtime, Channel::trace,
+                   message("データ{1}を保存します。yes or no?  <y/n>", {results.ds_path.view()}));
     if (!is_letter(store.answers.letter, 'y')) return;
     const bool marked = all_marks_set(store.beat);
     const std::string se_text = se_file_text(store.beat.fiducial_marks);
     // Refused before any file is written, so the .ds and .se of one name always belong together.
     if (marked && se_text.empty()) {
         runtime.write_line(Channel::trace,
-                           "A mark does not fit the 5 columns of the .se record; nothing was "
-                           "saved. Mark again.");
+                           message("A mark does not fit the 5 columns of the .se record; nothing "
+                                   "was saved. Mark again."));
         return;
     }
     if (!write_result(store, runtime, results.ds_path, ds_file_text(store.beat))) return;
     if (!marked) return;
     results.se_path = result_path(stem, ".se");
-    runtime.write_line(Channel::trace, "SE_fileを保存します。");
+    runtime.write_line(Channel::trace, message("SE_fileを保存します。"));
     if (!write_result(store, runtime, results.se_path, se_text)) return;
     if (store.settings.ari_file_switch == 0) return;
     if (make_ari_file(store, runtime))
-        runtime.write_line(Channel::trace, "ARI_fileを作成保存しました。");
+        runtime.write_line(Channel::trace, message("ARI_fileを作成保存しました。"));
 }
 
 }  // namespace mapari

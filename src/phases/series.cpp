@@ -4,6 +4,7 @@
 
 #include "dialogue/ask.hpp"
 #include "dialogue/settings.hpp"
+#include "formats/messages.hpp"
 #include "phases/recording_questions.hpp"
 #include "phases/trace_drawing.hpp"
 
@@ -15,7 +16,7 @@ namespace {
 Point no_data_pause(Store& store, Runtime& runtime) {
     if (!runtime.trace_window_open()) runtime.open_trace_window();
     ask_free_real(runtime, Channel::trace,
-                  std::string(store.naming.recording_path.view()) + "No data!  Hit");
+                  message("{1}No data!  Hit", {store.naming.recording_path.view()}));
     return Point::next_recording;
 }
 
@@ -24,7 +25,7 @@ Point no_data_pause(Store& store, Runtime& runtime) {
 Point series_start(Store& store, Runtime& runtime) {
     ask_settings(store, runtime);
     runtime.clear_window();
-    runtime.write_line(Channel::text, "では、解析する　　");
+    runtime.write_line(Channel::text, message("では、解析する　　"));
     ask_common_part(store, runtime);
     return Point::next_recording;
 }
@@ -43,17 +44,17 @@ Point reading(Store& store, Runtime& runtime) {
 }
 
 Point end_of_recording(Store& store, Runtime& runtime) {
-    runtime.write_line(Channel::text, " 終了");
+    runtime.write_line(Channel::text, message(" 終了"));
     runtime.clear_window();
     runtime.close_trace_window();
     runtime.clear_window();
     runtime.write_line(Channel::text,
-                       std::string(store.naming.recording_path.view()) + "を処理しました。");
-    store.answers.yes_no =
-        ask_free_integer(runtime, Channel::text, "この続きのデータを処理しますか？　(1/0)  :");
+                       message("{1}を処理しました。", {store.naming.recording_path.view()}));
+    store.answers.yes_no = ask_free_integer(runtime, Channel::text,
+                                            message("この続きのデータを処理しますか？　(1/0)  :"));
     if (is_yes_nonzero(store.answers.yes_no)) return Point::next_recording;
-    store.answers.yes_no =
-        ask_free_integer(runtime, Channel::text, "別のデータシリーズを処理しますか？ (1/0)  :");
+    store.answers.yes_no = ask_free_integer(runtime, Channel::text,
+                                            message("別のデータシリーズを処理しますか？ (1/0)  :"));
     if (is_yes_nonzero(store.answers.yes_no)) return Point::series_start;
     return Point::stop;
 }

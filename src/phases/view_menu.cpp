@@ -2,13 +2,14 @@
 
 #include "dialogue/answer_forms.hpp"
 #include "dialogue/ask.hpp"
+#include "formats/messages.hpp"
 #include "phases/trace_drawing.hpp"
 
 namespace mapari {
 
 Point display_and_view_menu(Store& store, Runtime& runtime) {
     draw_recording(store, runtime);
-    store.answers.letter = ask_letter(runtime, Channel::trace, view_menu_prompt);
+    store.answers.letter = ask_letter(runtime, Channel::trace, message(view_menu_prompt));
     const TextField<10>& answer = store.answers.letter;
     if (is_letter(answer, 's')) return Point::waveform_selection;
     if (is_letter(answer, 'b')) return Point::signal_averaging;
