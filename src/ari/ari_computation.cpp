@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "formats/messages.hpp"
 #include "regression/polynomial_regression.hpp"
 
 namespace mapari {
@@ -16,15 +17,22 @@ std::string broken_limit(const AriWork& work) {
     const std::int32_t P = work.reference_point, J = work.j_point, E = work.t_end;
     const std::int32_t h = work.smoothing_half_width, a = work.activation_offset,
                        r = work.recovery_delay;
-    if (h < 2) return "the smoothing half-width h = " + std::to_string(h) + " must be at least 2";
-    if (P + a - 2 < 1) return "P + a - 2 = " + std::to_string(P + a - 2) + " must be at least 1";
-    if (J < 1) return "the J point " + std::to_string(J) + " must be at least 1";
-    if (J + 2 > averaged_rows) return "J + 2 = " + std::to_string(J + 2) + " must be at most 1024";
-    if (E + h > averaged_rows) return "E + h = " + std::to_string(E + h) + " must be at most 1024";
-    if (J + r - 1 < 1) return "J + r - 1 = " + std::to_string(J + r - 1) + " must be at least 1";
+    if (h < 2)
+        return message("the smoothing half-width h = {1} must be at least 2", {std::to_string(h)});
+    if (P + a - 2 < 1)
+        return message("P + a - 2 = {1} must be at least 1", {std::to_string(P + a - 2)});
+    if (J < 1) return message("the J point {1} must be at least 1", {std::to_string(J)});
+    if (J + 2 > averaged_rows)
+        return message("J + 2 = {1} must be at most 1024", {std::to_string(J + 2)});
+    if (E + h > averaged_rows)
+        return message("E + h = {1} must be at most 1024", {std::to_string(E + h)});
+    if (J + r - 1 < 1)
+        return message("J + r - 1 = {1} must be at least 1", {std::to_string(J + r - 1)});
     // The first recovery test compares with the slope one row before J + r,
     // which this computation has formed only when r is at least 1.
-    if (r < 1) return "the minimum recovery delay r = " + std::to_string(r) + " must be at least 1";
+    if (r < 1)
+        return message("the minimum recovery delay r = {1} must be at least 1",
+                       {std::to_string(r)});
     return {};
 }
 

@@ -3,13 +3,15 @@
 #include <optional>
 #include <string>
 
+#include "formats/messages.hpp"
+
 namespace mapari {
 namespace {
 
 void refuse(Runtime& runtime, Channel channel, std::string_view prompt, std::string_view typed,
             const char* expected) {
-    runtime.write_line(channel, "Cannot read \"" + std::string(typed) + "\" as " + expected +
-                                    "; please answer again.");
+    runtime.write_line(channel, message("Cannot read \"{1}\" as {2}; please answer again.",
+                                        {typed, message(expected)}));
     runtime.write_line(channel, prompt);
 }
 
@@ -41,24 +43,25 @@ auto ask_field(Runtime& runtime, Channel channel, std::string_view prompt, const
 }  // namespace
 
 std::int32_t ask_free_integer(Runtime& runtime, Channel channel, std::string_view prompt) {
-    return ask_free_value(runtime, channel, prompt, "a whole number", read_whole_number);
+    return ask_free_value(runtime, channel, prompt, translatable("a whole number"),
+                          read_whole_number);
 }
 
 float ask_free_real(Runtime& runtime, Channel channel, std::string_view prompt) {
-    return ask_free_value(runtime, channel, prompt, "a number", read_real_number);
+    return ask_free_value(runtime, channel, prompt, translatable("a number"), read_real_number);
 }
 
 std::int32_t ask_integer_field(Runtime& runtime, Channel channel, std::string_view prompt,
                                int width) {
-    return ask_field(runtime, channel, prompt, "a whole number",
+    return ask_field(runtime, channel, prompt, translatable("a whole number"),
                      [width](std::string_view line) { return read_integer_field(line, width); });
 }
 
 float ask_real_field(Runtime& runtime, Channel channel, std::string_view prompt, int width,
                      int implied_decimals) {
-    return ask_field(runtime, channel, prompt, "a number", [=](std::string_view line) {
-        return read_real_field(line, width, implied_decimals);
-    });
+    return ask_field(
+        runtime, channel, prompt, translatable("a number"),
+        [=](std::string_view line) { return read_real_field(line, width, implied_decimals); });
 }
 
 TextField<10> ask_letter(Runtime& runtime, Channel channel, std::string_view prompt) {

@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "formats/messages.hpp"
+
 namespace mapari {
 
 TextField<30> build_recording_path(const TextField<6>& common_part,
@@ -25,12 +27,12 @@ TextField<30> build_recording_path(const TextField<6>& common_part,
 
 std::string unsafe_name_reason(std::string_view name) {
     for (char c : name) {
-        if (c == '/' || c == '\\') return "it holds a path separator";
-        if (c == ':') return "it holds a colon";
+        if (c == '/' || c == '\\') return message("it holds a path separator");
+        if (c == ':') return message("it holds a colon");
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
-            return "it holds a control character";
+            return message("it holds a control character");
     }
-    if (name.find("..") != std::string_view::npos) return "it holds \"..\"";
+    if (name.find("..") != std::string_view::npos) return message("it holds \"..\"");
     return {};
 }
 
@@ -44,11 +46,11 @@ TextField<32> result_path(std::string_view stem, std::string_view extension) {
 }
 
 std::string save_name_problem(std::string_view stem) {
-    if (stem.empty()) return "a save name is needed";
+    if (stem.empty()) return message("a save name is needed");
     std::string unsafe = unsafe_name_reason(stem);
     if (!unsafe.empty()) return unsafe;
     if (stem.size() > longest_save_stem)
-        return "it is longer than " + std::to_string(longest_save_stem) + " bytes";
+        return message("it is longer than {1} bytes", {std::to_string(longest_save_stem)});
     return {};
 }
 
@@ -74,7 +76,7 @@ std::string host_path(const Naming& naming, std::string_view program_path) {
 namespace {
 
 std::string frames_text(long long frames) {
-    return std::to_string(frames) + " frames";
+    return message("{1} frames", {std::to_string(frames)});
 }
 
 }  // namespace
@@ -88,19 +90,21 @@ ReadOutcome read_recording(const Naming& naming, Recording& recording, std::stri
     const std::string program_path = path_and_host_file(naming, naming.recording_path.stem());
     std::error_code status_error;
     if (std::filesystem::is_directory(path, status_error)) {
-        message = "Cannot open " + program_path + ": it is a folder, not a recording.";
+        message =
+            mapari::message("Cannot open {1}: it is a folder, not a recording.", {program_path});
         return ReadOutcome::cannot_open;
     }
     std::ifstream file(path, std::ios::binary);
     if (!file) {
-        message = "Cannot open " + program_path + ": " + std::strerror(errno) + ".";
+        message = mapari::message("Cannot open {1}: {2}.", {program_path, std::strerror(errno)});
         return ReadOutcome::cannot_open;
     }
     file.seekg(0, std::ios::end);
     long long file_frames = static_cast<long long>(file.tellg()) / bytes_per_frame;
     if (file_frames < samples_per_reading) {
-        message = program_path + " holds " + frames_text(file_frames) + "; a display needs " +
-                  frames_text(samples_per_reading) + ".";
+        message = mapari::message(
+            "{1} holds {2}; a display needs {3}.",
+            {program_path, frames_text(file_frames), frames_text(samples_per_reading)});
         return ReadOutcome::too_short;
     }
     const int second = naming.display_second;
@@ -108,14 +112,15 @@ ReadOutcome read_recording(const Naming& naming, Recording& recording, std::stri
     long long last_second_held =
         std::min<long long>(last_display_second, file_frames / frames_per_second - 4);
     if (second < 0 || second > last_second_held) {
-        message = "The display second must be from 0 to " + std::to_string(last_second_held) +
-                  ": " + program_path + " holds " + frames_text(file_frames) + ".";
+        message = mapari::message(
+            "The display second must be from 0 to {1}: {2} holds {3}.",
+            {std::to_string(last_second_held), program_path, frames_text(file_frames)});
         return ReadOutcome::second_not_held;
     }
     file.seekg(first_frame * bytes_per_frame);
     file.read(reinterpret_cast<char*>(recording.file_bytes.data()), bytes_per_reading);
     if (file.gcount() != bytes_per_reading) {
-        message = "Cannot read " + program_path + ": the file ended early.";
+        message = mapari::message("Cannot read {1}: the file ended early.", {program_path});
         return ReadOutcome::too_short;
     }
     decode_recording(recording);
