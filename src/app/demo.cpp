@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "formats/files.hpp"
+#include "formats/messages.hpp"
 #include "tools/synth_model.hpp"
 
 namespace mapari {
@@ -84,12 +85,12 @@ bool make_demo_data(std::ostream& errors) {
 void write_demo_summary(const std::string& transcript, std::ostream& out) {
     const synth::SynthModel model = synth::make_model(synth::SynthSettings{});
     out << "\nDemo summary\n";
-    const long count = value_after(transcript, "number of averaging:");
+    const long count = value_after(transcript, message("number of averaging:{1}", {""}));
     out << "  beats averaged: " << count / 8 << " in each of 8 passes (count " << count << ")\n";
     std::ifstream ari_file(std::filesystem::path(demo_folder) / "data" / "demo01.ari");
     std::vector<double> ari;
     for (double value; ari_file >> value;) ari.push_back(value);
-    const long selected = value_after(transcript, "選択した点（msec）");
+    const long selected = value_after(transcript, message("選択した点（msec）{1}", {""}));
     if (ari.size() != 4 + 2 * 64 || selected < 0) {
         out << "  no ARI file was made\n";
         return;
