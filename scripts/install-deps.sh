@@ -10,6 +10,7 @@ packages=(
     poppler-utils valgrind
     libxcb1-dev dpkg-dev
     libbiosig-dev libmatio-dev libsoxr-dev pkg-config
+    gettext python3
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,7 +1,10 @@
 // The good session the catalogue's cases are compared with: every event of
 // the script is answered where the catalogue says it is, and the session
 // leaves the recording with its three result files.
+#include <algorithm>
+
 #include "catalogue_support.hpp"
+#include "formats/messages.hpp"
 
 namespace mapari::catalogue_tests {
 namespace {
@@ -39,6 +42,23 @@ TEST_F(CatalogueTest, InsertedLinesStandBeforeTheEventsEcho) {
     EXPECT_EQ(script_with(first_lead, {"x"})[2], "13");
     EXPECT_EQ(script_replacing(first_lead, {"a", "b"}).size(), good_script().size() + 1);
     EXPECT_EQ(script_until(common_part).back(), "0");
+}
+
+// One script plays in both languages: the answers are the same, only the
+// program's lines change, and the result files are the same byte for byte.
+TEST_F(CatalogueTest, GoodSessionInEnglishWritesTheSameFilesAndNoJapanese) {
+    play_good_session();
+    const FolderBytes japanese_files = good_files_;
+    std::string reason;
+    ASSERT_TRUE(use_language(Language::english, reason)) << reason;
+    play_good_session();
+    ASSERT_TRUE(use_language(Language::japanese, reason)) << reason;
+    EXPECT_EQ(good_files_, japanese_files);
+    for (const std::string& line : good_transcript_)
+        for (unsigned char byte : line) EXPECT_LT(byte, 0x80) << line;
+    EXPECT_NE(std::find(good_transcript_.begin(), good_transcript_.end(),
+                        "Unit 12| Select beat (s), Average (b), Delete (d), Back (o), End (x)"),
+              good_transcript_.end());
 }
 
 }  // namespace

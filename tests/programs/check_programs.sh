@@ -66,5 +66,22 @@ expect "mapari-review without a desktop session prints its own lines alone" 2 ""
 $("$review" --help)" \
     -- env -u XDG_RUNTIME_DIR -u QT_QPA_PLATFORM -u DISPLAY "$review"
 
+# The demo session played in English: the same result files, no Japanese line.
+mkdir demo-ja demo-en
+(cd demo-ja && "${no_display[@]}" "$mapari" --demo >transcript.txt 2>&1)
+(cd demo-en && "${no_display[@]}" "$mapari" --demo --lang en >transcript.txt 2>&1)
+for file in demo01.ds demo01.se demo01.ari; do
+    if ! cmp -s "demo-ja/demo-out/data/$file" "demo-en/demo-out/data/$file"; then
+        echo "FAILED the English demo wrote another $file"
+        failures=$((failures + 1))
+    fi
+done
+if LC_ALL=C grep -q -P '[\x80-\xff]' demo-en/transcript.txt; then
+    echo "FAILED the English demo's transcript holds Japanese: $(LC_ALL=C grep -m 1 -P '[\x80-\xff]' demo-en/transcript.txt)"
+    failures=$((failures + 1))
+fi
+expect "an unknown language" 2 "" "mapari: --lang takes ja or en, not \"fr\"
+$("$mapari" --help)" -- "$mapari" --lang fr
+
 [ "$failures" -eq 0 ] && echo "programs: every case as it must be"
 exit "$failures"
