@@ -4,7 +4,8 @@ to message() or marks translatable() has an entry in po/en.po and po/ja.po;
 no Japanese text of the dialogue is written without going through them; the
 English entries hold no Japanese character; the Japanese entries of the
 dialogue's own texts are those texts unchanged; and each entry keeps the
-values ({1}, {2}, ...) and the menu letters ("(s)") of its text.
+values ({1}, {2}, ...) and the menu letters ("(s)") of its text; and the
+README's table of the dialogue holds every Japanese text with its English.
 
 Usage: check_catalogues.py SOURCE_DIR   (exit 1 with one line per fault)"""
 import re
@@ -84,6 +85,10 @@ def main():
             faults.append(f"en.po: the English of \"{text}\" holds Japanese")
         if JAPANESE.search(text) and japanese.get(text) not in (None, text):
             faults.append(f"ja.po: the dialogue's own \"{text}\" is changed")
+    readme = (source / "README.md").read_text(encoding="utf-8")
+    for text, entry in english.items():
+        if JAPANESE.search(text) and f"| `{text}` | `{entry}` |" not in readme:
+            faults.append(f"README.md: the table of the dialogue lacks \"{text}\"")
     for fault in faults:
         print(fault)
     print(f"catalogues: {len(texts)} texts, {len(faults)} faults")
