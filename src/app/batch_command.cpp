@@ -14,6 +14,7 @@
 #include "app/batch_analysis.hpp"
 #include "app/batch_tables.hpp"
 #include "formats/files.hpp"
+#include "formats/messages.hpp"
 #include "window/exit_codes.hpp"
 
 namespace mapari {
@@ -21,7 +22,7 @@ namespace mapari {
 const char* const batch_usage_text =
     "usage: mapari-batch RECORDING.dat... --out DIR [--jobs N] [--shard K/N]\n"
     "                    [--display-second S] [--leads A,B,C] [--coefficient C]\n"
-    "                    [--settings H,A,R]\n"
+    "                    [--settings H,A,R] [--lang ja|en]\n"
     "       mapari-batch --help | --version\n"
     "  --out DIR           each recording is analysed in DIR/NAME/; DIR/results.csv and\n"
     "                      DIR/recordings.csv hold the results of all\n"
@@ -31,7 +32,8 @@ const char* const batch_usage_text =
     "  --display-second S  the stretch analysed, 0 to 28 (default 0)\n"
     "  --leads A,B,C       the display leads (default 13,23,37)\n"
     "  --coefficient C     the recognition coefficient, e.g. 0.95 (default 0.99)\n"
-    "  --settings H,A,R    T-wave smoothing, QRS points, minimum RT after J (default 20,7,100)\n";
+    "  --settings H,A,R    T-wave smoothing, QRS points, minimum RT after J (default 20,7,100)\n"
+    "  --lang ja|en        the language of the sessions' transcripts (default ja)\n";
 
 namespace {
 
@@ -49,6 +51,7 @@ struct BatchOptions {
     unsigned jobs = std::max(1u, std::thread::hardware_concurrency());
     int shard = 1, shards = 1;
     BatchSettings settings;
+    Language language = Language::japanese;
     bool help = false, version = false;
 };
 
@@ -118,6 +121,10 @@ bool apply_option(const std::string& name, const std::string& value, BatchOption
     } else if (name == "--coefficient") {
         good = read_coefficient(value);
         options.settings.coefficient = value;
+    } else if (name == "--lang") {
+        const std::optional<Language> language = language_named(value);
+        good = language.has_value();
+        if (good) options.language = *language;
     } else if (name == "--settings") {
         std::array<int, 3> settings{};
         good = read_three(value, setting_ranges, settings);
@@ -258,6 +265,8 @@ int run_batch(const BatchOptions& options, std::ostream& out, std::ostream& erro
         errors << "mapari-batch: cannot make the folder " << options.out.string() << '\n';
         return exit_failure;
     }
+    std::string no_catalogue;
+    use_language(options.language, no_catalogue);
     std::signal(SIGINT, ask_to_stop);
     std::signal(SIGTERM, ask_to_stop);
     const std::vector<Job> jobs = jobs_of(options);

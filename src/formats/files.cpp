@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "formats/messages.hpp"
+
 namespace mapari {
 namespace {
 
@@ -71,7 +73,7 @@ bool write_files_atomically(const std::vector<FileContent>& files, std::string& 
 bool read_whole_file(const std::string& path, std::string& text, std::string& reason) {
     std::error_code status;
     if (std::filesystem::is_directory(path, status)) {
-        reason = "it is a folder, not a file";
+        reason = message("it is a folder, not a file");
         return false;
     }
     std::ifstream file(path, std::ios::binary);
@@ -86,7 +88,7 @@ bool read_whole_file(const std::string& path, std::string& text, std::string& re
     text.assign(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
     file.read(text.data(), static_cast<std::streamsize>(text.size()));
     if (file.gcount() != static_cast<std::streamsize>(text.size())) {
-        reason = "it cannot be read to the end";
+        reason = message("it cannot be read to the end");
         return false;
     }
     return true;

@@ -47,6 +47,8 @@ bool use_language(Language language, std::string& reason) {
     ::setenv("LANGUAGE", code, 1);
     ::bindtextdomain(text_domain, folder.c_str());
     ::bind_textdomain_codeset(text_domain, "UTF-8");
+    // The system's own messages (strerror) follow the language too, in UTF-8.
+    ::bind_textdomain_codeset("libc", "UTF-8");
     ++_nl_msg_cat_cntr;
     std::error_code error;
     if (std::filesystem::exists(folder / code / "LC_MESSAGES" / "mapari.mo", error)) return true;

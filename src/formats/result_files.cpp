@@ -8,6 +8,7 @@
 
 #include "formats/fields.hpp"
 #include "formats/free_form.hpp"
+#include "formats/messages.hpp"
 
 namespace mapari {
 
@@ -34,12 +35,12 @@ bool read_ds_text(const std::string& text, Array2<std::int32_t, averaged_rows, l
             auto [after, status] = std::from_chars(cursor, end, value);
             if (cursor == end ||
                 (status != std::errc() && status != std::errc::result_out_of_range)) {
-                reason = "record " + std::to_string(k) + " holds " + std::to_string(l - 1) +
-                         " of its 64 numbers";
+                reason = message("record {1} holds {2} of its 64 numbers",
+                                 {std::to_string(k), std::to_string(l - 1)});
                 return false;
             }
             if (status != std::errc() || !std::isfinite(value) || std::fabs(value) > 2.0e9) {
-                reason = "record " + std::to_string(k) + " holds a value out of range";
+                reason = message("record {1} holds a value out of range", {std::to_string(k)});
                 return false;
             }
             matrix(k, l) = static_cast<std::int32_t>(std::lround(value));
@@ -64,7 +65,7 @@ std::string se_file_text(const Array1<std::int32_t, fiducial_count>& marks) {
 
 bool read_se_text(const std::string& text, AriWork& work, std::string& reason) {
     if (text.empty()) {
-        reason = "the file holds no record";
+        reason = message("the file holds no record");
         return false;
     }
     std::string_view record(text);
@@ -78,8 +79,9 @@ bool read_se_text(const std::string& text, AriWork& work, std::string& reason) {
                 : std::string_view();
         std::optional<std::int32_t> value = read_integer_field(columns, se_column_width);
         if (!value) {
-            reason = "columns " + std::to_string(field * se_column_width + 1) + " to " +
-                     std::to_string((field + 1) * se_column_width) + " hold no whole number";
+            reason = message("columns {1} to {2} hold no whole number",
+                             {std::to_string(field * se_column_width + 1),
+                              std::to_string((field + 1) * se_column_width)});
             return false;
         }
         *targets[field] = *value;

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -128,10 +130,10 @@ TEST(BatchCommand, BadRecordingsGetFailedRowsAndTheOthersAreAnalysed) {
                    folder.file("missing.dat"), "--out", out.string(), "--jobs", "2"});
     EXPECT_EQ(run.exit_code, 1) << run.errors;
     const std::string recordings = read_bytes(out / "recordings.csv");
-    for (const std::string row :
-         {"text,failed,\"not a recording: it is text, not binary frames\",0,",
-          "short,failed,not a recording: it holds 3000 frames; a display needs 4000,0,",
-          "missing,failed,cannot be read: No such file or directory,0,"})
+    for (const std::string& row : std::vector<std::string>{
+             "text,failed,\"not a recording: it is text, not binary frames\",0,",
+             "short,failed,not a recording: it holds 3000 frames; a display needs 4000,0,",
+             "missing,failed,cannot be read: " + std::string(std::strerror(ENOENT)) + ",0,"})
         EXPECT_NE(recordings.find("\n" + row), std::string::npos) << row << "\n" << recordings;
     EXPECT_NE(recordings.find("\ngood,ok,,0,"), std::string::npos) << recordings;
     EXPECT_TRUE(fs::exists(out / "good" / "good.ari"));
