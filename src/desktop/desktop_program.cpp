@@ -8,6 +8,7 @@
 
 #include "app/command_line.hpp"
 #include "app/driver.hpp"
+#include "desktop/language_choice.hpp"
 #include "recording/recording.hpp"
 #include "store/store.hpp"
 
@@ -30,6 +31,21 @@ std::string display_problem() {
     return "cannot open the display \"" + display.toStdString() + "\" for the desktop program";
 }
 
+// The language given, else the Language menu's remembered choice, put in use
+// before the program's first line; a problem with either is said and the
+// texts stand as written.
+std::optional<Language> session_language(std::optional<Language> given, std::ostream& errors) {
+    if (given) return given;
+    std::string problem;
+    std::optional<Language> remembered = remembered_language(problem);
+    if (!problem.empty()) errors << "mapari: " << problem << '\n';
+    if (remembered && !use_language(*remembered, problem)) {
+        errors << "mapari: " << problem << "; the dialogue stays as written\n";
+        return std::nullopt;
+    }
+    return remembered;
+}
+
 }  // namespace
 
 Program analysis_program(const std::string& data_directory) {
@@ -50,6 +66,7 @@ DesktopSession::DesktopSession(Program program, const DesktopOptions& options)
     windows_->on_change([frame = frame_.get()] { frame->request_refresh(); });
     frame_->on_close = [this] { end_program(); };
     frame_->set_data_directory(QString::fromStdString(options.data_directory));
+    frame_->set_session_language(options.language.value_or(Language::japanese));
     if (!options_.script.empty())
         new ScriptedInput(*frame_, options_.script, options_.script_pace_milliseconds);
 }
@@ -114,7 +131,9 @@ int run_desktop_program(const DesktopOptions& options, std::ostream& errors) {
     QApplication::setOrganizationName(QStringLiteral("mapari"));
     QApplication::setApplicationName(QStringLiteral("mapari"));
     use_japanese_fallback_font();
-    DesktopSession session(analysis_program(options.data_directory), options);
+    DesktopOptions session_options = options;
+    session_options.language = session_language(options.language, errors);
+    DesktopSession session(analysis_program(options.data_directory), session_options);
     std::string error;
     if (!session.start(error)) {
         errors << "mapari: " << error << '\n';

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <thread>
@@ -19,6 +20,7 @@
 #include "desktop/frame_window.hpp"
 #include "desktop/scripted_input.hpp"
 #include "desktop/shared_windows.hpp"
+#include "formats/messages.hpp"
 
 namespace mapari::qt {
 
@@ -29,6 +31,9 @@ struct DesktopOptions {
     std::string version;
     std::string script;  // answers and clicks played as if typed; empty: none
     int script_pace_milliseconds = 0;
+    // The dialogue's language, in use before the session starts (--lang);
+    // nothing: the Language menu's remembered choice, else Japanese.
+    std::optional<Language> language;
 };
 
 // What runs on the logic thread.
@@ -72,8 +77,9 @@ class DesktopSession {
     std::string end_message_;
 };
 
-// Runs the desktop program to the end: makes the QApplication, the frame and
-// the logic thread; returns the exit code. Reasons it cannot start go to errors.
+// Runs the desktop program to the end: makes the QApplication, puts the
+// remembered language in use when none is given, makes the frame and the
+// logic thread; returns the exit code. Reasons it cannot start go to errors.
 int run_desktop_program(const DesktopOptions& options, std::ostream& errors);
 
 // The application-wide font: the platform's, with Japanese fonts to fall back on.

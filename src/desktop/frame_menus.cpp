@@ -1,5 +1,5 @@
-// The frame's menus: File, Edit, View, State, Window and Help, and the
-// commands behind them. The View menu also opens reviews of .ari files.
+// The frame's menus File, Edit, View, State and Window, and the commands
+// behind them and the about box. The View menu also opens reviews of .ari files.
 #include <QApplication>
 #include <QClipboard>
 #include <QFileDialog>
@@ -102,11 +102,6 @@ void FrameWindow::create_window_menu() {
     menu->addAction(window_name(Channel::trace), this, [this] {
         if (trace_sub_ != nullptr) mdi_->setActiveSubWindow(trace_sub_);
     });
-}
-
-void FrameWindow::create_help_menu() {
-    QMenu* menu = menuBar()->addMenu(QStringLiteral("&Help"));
-    menu->addAction(QStringLiteral("&About mapari"), this, [this] { show_about(); });
 }
 
 void FrameWindow::create_status_bar() {

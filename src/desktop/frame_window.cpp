@@ -50,6 +50,7 @@ FrameWindow::FrameWindow(SharedWindows& windows, QString version, QWidget* paren
     create_view_menu();
     create_state_menu();
     create_window_menu();
+    create_language_menu();
     create_help_menu();
     create_status_bar();
     restore_settings();

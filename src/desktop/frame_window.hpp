@@ -12,13 +12,16 @@
 #include <QMainWindow>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QPointer>
 #include <QPrinter>
+#include <QTextBrowser>
 #include <atomic>
 #include <functional>
 
 #include "desktop/shared_windows.hpp"
 #include "desktop/text_window.hpp"
 #include "desktop/trace_window.hpp"
+#include "formats/messages.hpp"
 
 namespace mapari::qt {
 
@@ -71,6 +74,16 @@ class FrameWindow : public QMainWindow {
     // message that names the file and the problem, when it cannot be reviewed.
     bool open_review(const QString& ari_path, QString& error);
 
+    // The language the session's dialogue speaks, and so the user guide.
+    void set_session_language(Language language);
+    Language session_language() const { return session_language_; }
+    // Remembers the language for the next start and says so in the status bar;
+    // the running session keeps its own.
+    void choose_language(Language language);
+    // Opens the user guide in a child window, or brings the open one to the front.
+    void open_user_guide();
+    QTextBrowser* user_guide() const;  // null while closed
+
     // Called when the frame closes, before it goes: ends the program.
     std::function<void()> on_close;
     // Called after each refresh with what it showed.
@@ -86,6 +99,7 @@ class FrameWindow : public QMainWindow {
     void create_view_menu();
     void create_state_menu();
     void create_window_menu();
+    void create_language_menu();
     void create_help_menu();
     void create_status_bar();
     void save_text_from_dialog();
@@ -131,6 +145,10 @@ class FrameWindow : public QMainWindow {
     QString data_directory_ = QStringLiteral("./data/map");
     QString last_ari_program_path_;  // as the program wrote it, "d:\data\map\NAME.ari"
     QAction* review_last_action_ = nullptr;
+    Language session_language_ = Language::japanese;
+    QAction* japanese_action_ = nullptr;
+    QAction* english_action_ = nullptr;
+    QPointer<QMdiSubWindow> guide_sub_;
 };
 
 // The name of a window in messages: "the text window" or "Unit 12".

@@ -25,6 +25,16 @@ int run_script_session(const mapari::Options& options) {
         });
 }
 
+// What every window session takes from the command line.
+mapari::qt::DesktopOptions desktop_options(const mapari::Options& options) {
+    mapari::qt::DesktopOptions desktop;
+    desktop.data_directory = options.data_directory;
+    desktop.record_path = options.record_path;
+    desktop.version = MAPARI_VERSION;
+    if (options.language_given) desktop.language = options.language;
+    return desktop;
+}
+
 // Pause between the demo's answers and clicks in the window, so that one can follow them.
 constexpr int demo_pace_milliseconds = 350;
 
@@ -33,11 +43,7 @@ int run_desktop(const mapari::Options& options) {
         std::cerr << "mapari: --snapshots goes with --script\n" << mapari::usage_text;
         return mapari::exit_usage;
     }
-    mapari::qt::DesktopOptions desktop;
-    desktop.data_directory = options.data_directory;
-    desktop.record_path = options.record_path;
-    desktop.version = MAPARI_VERSION;
-    return mapari::qt::run_desktop_program(desktop, std::cerr);
+    return mapari::qt::run_desktop_program(desktop_options(options), std::cerr);
 }
 
 // Pause between a replayed script's answers and clicks: quick, yet each can be seen.
@@ -52,10 +58,7 @@ int run_script_in_window(const mapari::Options& options) {
                   << '\n';
         return mapari::exit_usage;
     }
-    mapari::qt::DesktopOptions desktop;
-    desktop.data_directory = options.data_directory;
-    desktop.record_path = options.record_path;
-    desktop.version = MAPARI_VERSION;
+    mapari::qt::DesktopOptions desktop = desktop_options(options);
     desktop.script = script;
     desktop.script_pace_milliseconds = replay_pace_milliseconds;
     return mapari::qt::run_desktop_program(desktop, std::cerr);
@@ -65,11 +68,9 @@ int run_script_in_window(const mapari::Options& options) {
 int run_demo_in_window(const mapari::Options& options) {
     if (!mapari::make_demo_data(std::cerr)) return mapari::exit_failure;
     const std::string folder = mapari::demo_folder;
-    mapari::qt::DesktopOptions desktop;
+    mapari::qt::DesktopOptions desktop = desktop_options(options);
     desktop.data_directory = folder + "/data";
     desktop.default_file_directory = folder;
-    desktop.record_path = options.record_path;
-    desktop.version = MAPARI_VERSION;
     desktop.script = mapari::demo_script;
     desktop.script_pace_milliseconds = demo_pace_milliseconds;
     return mapari::qt::run_desktop_program(desktop, std::cerr);
