@@ -18,9 +18,9 @@ struct Options {
     bool data_directory_given = false;  // named with --data-dir
     std::string snapshot_directory;     // empty: no pictures
     std::string record_path;            // empty: no recording of the session
-    bool in_window = false;
+    bool in_window = false;  // --gui: the demo or the script played in the desktop window
     Language language = Language::japanese;  // --lang ja|en
-    bool language_given = false;  // --gui: the demo or the script played in the desktop window
+    bool language_given = false;             // named with --lang
 };
 
 // Parses the arguments after the program name; on a mistake, error says what.
