@@ -18,7 +18,7 @@ const char* const usage_text =
     "              [--record FILE]                  write every answer and click as a script\n"
     "              [--gui]                          played in the desktop window, then yours\n"
     "       mapari --demo [--gui]                   make the demo data and run the demo session\n"
-    "       (each form)  [--lang ja|en]         the language of the dialogue (default ja)\n"
+    "       [--lang ja|en] with any of these        the dialogue in Japanese (default) or English\n"
     "       mapari --help | --version\n";
 
 std::optional<Options> parse_command_line(const std::vector<std::string>& arguments,
