@@ -21,7 +21,8 @@ cmake --install "$build" --prefix "$prefix" >/dev/null
 for file in bin/mapari bin/mapari-review bin/mapari-synth bin/mapari-import bin/mapari-batch \
     libexec/mapari/mapari-window \
     share/doc/mapari/README.md share/doc/mapari/LICENSE share/doc/mapari/CHANGELOG.md \
-    share/doc/mapari/CITATION.cff; do
+    share/doc/mapari/CITATION.cff share/locale/en/LC_MESSAGES/mapari.mo \
+    share/locale/ja/LC_MESSAGES/mapari.mo; do
     [ -f "$prefix/$file" ] || fail "$file is not installed"
 done
 
@@ -44,6 +45,12 @@ env -u DISPLAY -u XDG_RUNTIME_DIR -u QT_QPA_PLATFORM "$prefix/bin/mapari-review"
 for extension in png pdf csv; do
     [ -s "demo-out/data/demo01.$extension" ] || fail "mapari-review wrote no demo01.$extension"
 done
+# The installed catalogues: the demo in English finds them beside the program.
+mkdir english
+(cd english && env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$prefix/bin/mapari" --demo \
+    --lang en >demo.txt 2>&1) || fail "the installed mapari --demo --lang en failed"
+grep -q "^Unit 12| Select beat (s), Average (b), Delete (d), Back (o), End (x)$" english/demo.txt ||
+    fail "the installed program did not find its English catalogue"
 "$prefix/bin/mapari-import" --check demo-out/data/demo01.dat >check.txt ||
     fail "the installed mapari-import --check refused the demo recording: $(cat check.txt)"
 
@@ -73,7 +80,8 @@ contents=$(dpkg-deb --contents "$package")
 for file in usr/bin/mapari usr/bin/mapari-review usr/bin/mapari-synth usr/bin/mapari-import \
     usr/bin/mapari-batch \
     usr/libexec/mapari/mapari-window usr/share/doc/mapari/LICENSE \
-    usr/share/doc/mapari/CHANGELOG.md usr/share/doc/mapari/README.md; do
+    usr/share/doc/mapari/CHANGELOG.md usr/share/doc/mapari/README.md \
+    usr/share/locale/en/LC_MESSAGES/mapari.mo; do
     grep -q " \./$file\$" <<<"$contents" || fail "the package does not hold /$file"
 done
 echo "install check: the installed programs and mapari_${version}_amd64.deb are as they should be"
