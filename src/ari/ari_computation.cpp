@@ -4,6 +4,7 @@
 
 #include "formats/messages.hpp"
 #include "regression/polynomial_regression.hpp"
+#include "regression/sliding_sums.hpp"
 
 namespace mapari {
 namespace {
@@ -52,16 +53,39 @@ void find_activation(AriWork& work, int lead) {
     work.activation_ms(lead) = static_cast<float>(activation - work.reference_point);
 }
 
-void find_recovery(AriWork& work, ReportSink& report, int lead) {
+namespace {
+
+// The shared part of every window J - h .. J + h to E - h .. E + h, from the abscissae.
+void share_window_abscissae(AriWork& work) {
+    const std::int32_t h = work.smoothing_half_width;
+    for (std::int32_t k = work.j_point; k <= work.t_end; ++k)
+        share_abscissae(work.regression, k - h, k + h, work.abscissae.data(), cubic,
+                        work.windows(k));
+}
+
+// D(k) for k = J..E from the cubic fitted over k - h .. k + h. The sums with y
+// slide from window to window where that is exact (always, for samples below
+// about 2 * 10^5 in magnitude), else each window is fitted on its own.
+void fit_slope_curve(AriWork& work, ReportSink& report, int lead) {
     const std::int32_t h = work.smoothing_half_width;
     const auto& b = work.fit.coefficients;
+    SlidingOrdinateSums sums;
+    const bool sliding = sums.start(work.abscissae.data(), work.ordinates.data(), work.j_point - h,
+                                    work.t_end + h, 2 * h + 1, cubic);
     for (std::int32_t k = work.j_point; k <= work.t_end; ++k) {
         const RegressionPoints window{k - h, k + h, work.abscissae.data(), work.ordinates.data(),
                                       work.residuals.data()};
-        polynomial_regression(work.regression, window, cubic, silent_report, work.fit, report);
+        if (sliding)
+            fit_on_shared_abscissae(work.regression, work.windows(k), window,
+                                    sums.move_to(k - h, k + h), cubic, work.fit, report);
+        else
+            polynomial_regression(work.regression, window, cubic, silent_report, work.fit, report);
         const float row = static_cast<float>(k);
         work.slope_curve(k, lead) = b(1) + 2.0f * b(2) * row + 3.0f * b(3) * (row * row);
     }
+}
+
+void find_steepest_upstroke(AriWork& work, int lead) {
     float steepest = 0.0f;
     std::int32_t recovery = work.j_point + work.recovery_delay;
     for (std::int32_t k = work.j_point + work.recovery_delay; k <= work.t_end; ++k) {
@@ -74,15 +98,25 @@ void find_recovery(AriWork& work, ReportSink& report, int lead) {
     work.recovery_ms(lead) = static_cast<float>(recovery - work.reference_point);
 }
 
+}  // namespace
+
+void find_recovery(AriWork& work, ReportSink& report, int lead) {
+    share_window_abscissae(work);
+    fit_slope_curve(work, report, lead);
+    find_steepest_upstroke(work, lead);
+}
+
 void compute_ari(AriWork& work, ReportSink& report) {
+    for (int k = 1; k <= averaged_rows; ++k) work.abscissae(k) = static_cast<float>(k);
+    share_window_abscissae(work);
     for (int l = 1; l <= lead_count; ++l) {
         for (int k = 1; k <= averaged_rows; ++k) {
             work.lead_samples(k) = work.beat_matrix(k, l);
-            work.abscissae(k) = static_cast<float>(k);
             work.ordinates(k) = static_cast<float>(work.lead_samples(k));
         }
         find_activation(work, l);
-        find_recovery(work, report, l);
+        fit_slope_curve(work, report, l);
+        find_steepest_upstroke(work, l);
     }
 }
 

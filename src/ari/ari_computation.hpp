@@ -11,6 +11,11 @@
 //       sample k from J to E; its slope D(k) at k is searched from J + r to E
 //       for the largest positive value that is still rising from D(k − 1);
 //       J + r itself when none is.
+// Every lead's window at k lies on the same rows, so what its fit takes from
+// the rows alone (power sums, the x part of the normal equations, its factor
+// and inverse) is formed once for all 64 leads, and each lead's sums with its
+// samples slide from window to window (regression/sliding_sums.hpp): the same
+// results as a regression call of its own for every window and lead.
 // The save step reads the beat matrix and the marks back from the files it
 // has just written (.ds and .se) before the computation, so the .ari always
 // describes what is on disk. Defaults: h = 20, a = 7, r = 100.

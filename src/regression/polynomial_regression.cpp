@@ -13,7 +13,16 @@ constexpr float ss_floor = 2.9e-31f;         // least residual sum of squares, k
 constexpr float constancy_fraction = 1e-6f;  // spread below this part of mean^2 is "constant"
 constexpr std::int32_t solver_rows = regression_rows;
 constexpr std::int32_t inverse_of_factor_only = 1;
+constexpr std::int32_t no_inverse = 2;
 constexpr std::int32_t forward_half_only = 1;
+constexpr std::int32_t no_solve = 2;
+constexpr std::int32_t silent_report = 0;
+
+// Where the messages of a shared window's own computation go: each series
+// fitted on it writes them as its own call would.
+struct Silence final : ReportSink {
+    void write(std::string_view) override {}
+};
 
 // A caller's array seen from its element 1.
 template <typename T>
@@ -83,24 +92,53 @@ void accumulate_sums(RegressionWork& work, OneBased<const float> x, OneBased<con
     accumulate_sums_of_degree<0>(work, x, y, last, m);
 }
 
-// The upper triangle of the normal equations about the means, and the
-// right-hand side in column m + 1.
+// The power sums S(1..2m) alone, each added point by point in ascending
+// order with its powers formed as accumulate_sums forms them, so a shared
+// window holds the very sums a call of its own would.
+void accumulate_power_sums(RegressionWork& work, OneBased<const float> x, std::int32_t last,
+                           std::int32_t m) {
+    const std::int32_t powers_used = 2 * m;
+    double power_sums[2 * largest_degree];
+    for (std::int32_t k = 0; k < powers_used; ++k) power_sums[k] = 0.0;
+    for (std::int32_t i = work.first; i <= last; ++i) {
+        const double xi = x(i);
+        double power = xi;
+        for (std::int32_t k = 0; k < powers_used; ++k) {
+            if (k > 0) power = xi * power;
+            power_sums[k] += power;
+        }
+    }
+    for (std::int32_t k = 1; k <= powers_used; ++k) work.power_sums(k) = power_sums[k - 1];
+}
+
+// The upper triangle of the normal equations about the means.
 void build_matrix(RegressionWork& work, std::int32_t m) {
     const double inverse_n = work.inverse_count;
     const auto& s = work.power_sums;
-    for (std::int32_t i = 1; i <= m; ++i) {
+    for (std::int32_t i = 1; i <= m; ++i)
         for (std::int32_t j = i; j <= m; ++j)
             work.matrix(i, j) = static_cast<float>(s(i + j) - s(i) * s(j) * inverse_n);
-        work.matrix(i, m + 1) =
-            static_cast<float>(work.cross_sums(i) - work.sum_y * s(i) * inverse_n);
-    }
 }
 
-// Means and variances; Syy becomes the corrected sum of squares.
-void summarise_data(RegressionWork& work) {
+// The right-hand side of the normal equations, in column m + 1.
+void build_right_hand_side(RegressionWork& work, std::int32_t m) {
+    const double inverse_n = work.inverse_count;
+    const auto& s = work.power_sums;
+    for (std::int32_t i = 1; i <= m; ++i)
+        work.matrix(i, m + 1) =
+            static_cast<float>(work.cross_sums(i) - work.sum_y * s(i) * inverse_n);
+}
+
+// Mean and variance of x.
+void summarise_abscissae(RegressionWork& work) {
     const double n = work.count;
     work.mean_x = static_cast<float>(work.power_sums(1) / n);
     work.variance_x = std::max(work.matrix(1, 1) * work.inverse_count_less_one, 0.0f);
+}
+
+// Mean and variance of y; Syy becomes the corrected sum of squares.
+void summarise_ordinates(RegressionWork& work) {
+    const double n = work.count;
     work.mean_y = static_cast<float>(work.sum_y / n);
     work.corrected_yy -= work.sum_y * work.sum_y / n;
     work.corrected_yy_32 = std::max(static_cast<float>(work.corrected_yy), 0.0f);
@@ -159,16 +197,25 @@ void write_warnings(ReportSink& report, const RegressionWork& work) {
             ReportLine(control_skip_line).text("*** warning : dependent variable y is constant."));
 }
 
-// R^-1(i, k) as the solver leaves it, at a(k + 1, i).
-float factor_inverse(const RegressionWork& work, std::int32_t i, std::int32_t k) {
-    return work.matrix(k + 1, i);
+// Term k joins the coefficients: column k of R^-1 times z(k). The factor
+// inverse is the solver's matrix or a shared window's copy of it; R^-1(i, k)
+// is at (k + 1, i) in either.
+template <typename FactorInverse>
+void add_to_coefficients(const FactorInverse& factor_inverse, std::int32_t k, float z,
+                         OneBased<float> b) {
+    b(k) = 0.0f;
+    for (std::int32_t i = 1; i <= k; ++i) {
+        const double inverse = factor_inverse(k + 1, i);
+        b(i) = static_cast<float>(double(b(i)) + inverse * double(z));
+    }
 }
 
 // Term k joins the fit: its sum of squares z(k)^2 leaves the residual, and
 // column k of R^-1 adds to the coefficients and the variance factors.
-void add_term(RegressionWork& work, std::int32_t k, OneBased<float> b, OneBased<float> r) {
+template <typename FactorInverse>
+void add_term(RegressionWork& work, const FactorInverse& factor_inverse, std::int32_t k,
+              OneBased<float> b, OneBased<float> r) {
     const float z = work.forward(k);
-    b(k) = 0.0f;
     work.term_ss(k) = z * z;
     work.variance_factors(k) = 0.0f;
     work.residual_ss = std::max(work.residual_ss - double(work.term_ss(k)), double(ss_floor));
@@ -181,12 +228,19 @@ void add_term(RegressionWork& work, std::int32_t k, OneBased<float> b, OneBased<
     work.fit.r_squared = r_squared;
     work.fit.multiple_r = std::sqrt(r_squared);
     r(k) = work.fit.multiple_r;
+    add_to_coefficients(factor_inverse, k, z, b);
     for (std::int32_t i = 1; i <= k; ++i) {
-        const double inverse = factor_inverse(work, i, k);
-        b(i) = static_cast<float>(double(b(i)) + inverse * double(z));
+        const double inverse = factor_inverse(k + 1, i);
         work.variance_factors(i) =
             static_cast<float>(double(work.variance_factors(i)) + inverse * inverse);
     }
+}
+
+// b0 = (Sy - sum of b(i) S(i)) / N.
+float intercept_of(const RegressionWork& work, std::int32_t k, OneBased<const float> b) {
+    double centred_sum = work.sum_y;
+    for (std::int32_t i = 1; i <= k; ++i) centred_sum -= double(b(i)) * work.power_sums(i);
+    return static_cast<float>(centred_sum / work.count);
 }
 
 // Degrees of freedom, standard errors, t values, the intercept and the
@@ -198,13 +252,11 @@ void degree_statistics(RegressionWork& work, std::int32_t k, OneBased<const floa
     fit.regression_df = k - work.dropped_so_far;
     const float s = static_cast<float>(std::sqrt(work.residual_ss / fit.residual_df));
     fit.estimate_error = s;
-    double centred_sum = work.sum_y;
     for (std::int32_t i = 1; i <= k; ++i) {
         se(i) = std::sqrt(work.variance_factors(i)) * s;
         work.t_values(i) = b(i) / (ss_floor + se(i));
-        centred_sum -= double(b(i)) * work.power_sums(i);
     }
-    intercept = static_cast<float>(centred_sum / work.count);
+    intercept = intercept_of(work, k, b);
     fit.sequential_f = work.term_ss(k) / (s * s);
     fit.regression_ss = fit.r_squared * work.corrected_yy_32;
     fit.regression_ms = fit.regression_ss / static_cast<float>(fit.regression_df);
@@ -326,14 +378,15 @@ struct CallOutputs {
 // freedom, and gets no block of its own unless it is degree m. The reciprocal
 // pivot is the test, not R^-1(1, k): that entry is 0 for every even degree
 // when x is symmetric about 0, although those terms are real.
-void fit_degrees(RegressionWork& work, ReportSink& report, std::int32_t m,
-                 std::int32_t report_level, CallOutputs& out) {
+template <typename FactorInverse>
+void fit_degrees(RegressionWork& work, const FactorInverse& factor_inverse, ReportSink& report,
+                 std::int32_t m, std::int32_t report_level, CallOutputs& out) {
     work.dropped_so_far = 0;
     work.residual_ss = work.corrected_yy;
     const bool every_degree = level_is_one_of(report_level, 1, 2);
     for (std::int32_t k = 1; k <= m; ++k) {
-        add_term(work, k, out.coefficients, out.multiple_r);
-        const bool dropped = work.matrix(k + 1, k) == 0.0f;
+        add_term(work, factor_inverse, k, out.coefficients, out.multiple_r);
+        const bool dropped = factor_inverse(k + 1, k) == 0.0f;
         if (dropped) ++work.dropped_so_far;
         if (k != m && (dropped || !every_degree)) continue;
         const OneBased<const float> b{out.coefficients.first};
@@ -393,22 +446,27 @@ void write_residual_table(ReportSink& report, const RegressionWork& work, std::i
                                  .fixed(residuals(i), 16, 5));
 }
 
-// Sums, matrix, data summary and warnings. Returns false when x or y has no
-// spread at all: coefficients and intercept are then 0 and the call ends.
-bool prepare_data(RegressionWork& work, ReportSink& report, std::int32_t last,
-                  OneBased<const float> x, OneBased<const float> y, std::int32_t m,
-                  std::int32_t report_level, CallOutputs& out, OneBased<float> data_summary) {
+void set_inverse_counts(RegressionWork& work) {
     work.inverse_count = 1.0 / work.count;
     work.inverse_count_less_one = 1.0f / static_cast<float>(work.count - 1);
-    accumulate_sums(work, x, y, last, m);
-    build_matrix(work, m);
-    summarise_data(work);
-    const double xy_spread = spread(work);
+}
+
+// False when x or y has no spread at all: coefficients and intercept are
+// then 0 and the call ends.
+bool has_spread(const RegressionWork& work, double xy_spread, std::int32_t m, CallOutputs& out) {
     if (xy_spread * double(work.inverse_count_less_one) == 0.0) {
         for (std::int32_t k = 1; k <= m; ++k) out.coefficients(k) = 0.0f;
         out.intercept = 0.0f;
         return false;
     }
+    return true;
+}
+
+// Correlation, data summary and warnings; false as has_spread.
+bool describe_data(RegressionWork& work, ReportSink& report, std::int32_t m,
+                   std::int32_t report_level, CallOutputs& out, OneBased<float> data_summary) {
+    const double xy_spread = spread(work);
+    if (!has_spread(work, xy_spread, m, out)) return false;
     // Sxy / sqrt(Sxx Syy), written with the variances: (Sxy / sqrt(var x var y)) / (N - 1).
     work.correlation =
         static_cast<float>(work.matrix(1, m + 1) / xy_spread * double(work.inverse_count_less_one));
@@ -416,6 +474,50 @@ bool prepare_data(RegressionWork& work, ReportSink& report, std::int32_t last,
     if (report_level > 0) write_data_summary(report, work);
     write_warnings(report, work);
     return true;
+}
+
+// Sums, matrix, data summary and warnings; false as describe_data.
+bool prepare_data(RegressionWork& work, ReportSink& report, std::int32_t last,
+                  OneBased<const float> x, OneBased<const float> y, std::int32_t m,
+                  std::int32_t report_level, CallOutputs& out, OneBased<float> data_summary) {
+    set_inverse_counts(work);
+    accumulate_sums(work, x, y, last, m);
+    build_matrix(work, m);
+    build_right_hand_side(work, m);
+    summarise_abscissae(work);
+    summarise_ordinates(work);
+    return describe_data(work, report, m, report_level, out, data_summary);
+}
+
+// The coefficients and the intercept of degree m, as fit_degrees forms them.
+template <typename FactorInverse>
+void fit_coefficients(const RegressionWork& work, const FactorInverse& factor_inverse,
+                      std::int32_t m, CallOutputs& out) {
+    for (std::int32_t k = 1; k <= m; ++k)
+        add_to_coefficients(factor_inverse, k, work.forward(k), out.coefficients);
+    out.intercept = intercept_of(work, m, {out.coefficients.first});
+}
+
+// tmatrp's results (i, j), i <= j <= m, as it left them in its matrix.
+void keep_results(const SolverMatrix& matrix, std::int32_t m, SharedFactor& kept) {
+    for (std::int32_t i = 1; i <= m; ++i)
+        for (std::int32_t j = i; j <= m; ++j) kept(j + 1, i) = matrix(j + 1, i);
+}
+
+// A shared window's values and one series' sums, where a call of its own
+// would have computed them.
+void load_shared(RegressionWork& work, const SharedAbscissae& shared, const OrdinateSums& sums,
+                 std::int32_t m) {
+    work.inverse_count = shared.inverse_count;
+    work.inverse_count_less_one = shared.inverse_count_less_one;
+    for (std::int32_t k = 1; k <= m; ++k) {
+        work.power_sums(k) = shared.power_sums(k);
+        work.cross_sums(k) = sums.cross_sums(k);
+    }
+    work.sum_y = sums.sum_y;
+    work.corrected_yy = sums.sum_yy;
+    work.mean_x = shared.mean_x;
+    work.variance_x = shared.variance_x;
 }
 
 }  // namespace
@@ -442,13 +544,71 @@ void polynomial_regression(RegressionWork& work, const RegressionPoints& points,
            work.forward, work.determinant, solver_rows, work.solver_status);
     status = work.solver_status;
     if (status < 0) return;
-    fit_degrees(work, report, m, report_level, out);
+    fit_degrees(work, work.matrix, report, m, report_level, out);
     store_fit_summary(work, m, {results.fit_summary.data()});
     const OneBased<float> residuals{points.residuals};
     compute_residuals(work, last, m, results.intercept, {results.coefficients.data()}, xs, ys,
                       residuals);
     if (level_is_one_of(report_level, 1, 3))
         write_residual_table(report, work, last, xs, ys, {points.residuals});
+}
+
+}  // namespace mapari
+
+namespace mapari {
+
+void share_abscissae(RegressionWork& scratch, std::int32_t first, std::int32_t last, const float* x,
+                     std::int32_t degree, SharedAbscissae& shared) {
+    const std::int32_t m = degree;
+    Silence silence;
+    shared.solver_status = -1;
+    if (m > largest_shared_degree || !parameters_accepted(scratch, silence, first, last, m)) return;
+    set_inverse_counts(scratch);
+    accumulate_power_sums(scratch, {x}, last, m);
+    build_matrix(scratch, m);
+    summarise_abscissae(scratch);
+    std::int32_t status = 0;
+    tmatrp(silence, m, scratch.matrix, pivot_tolerance, no_inverse, no_solve, scratch.forward,
+           shared.determinant, solver_rows, status);
+    if (status < 0) return;
+    keep_results(scratch.matrix, m, shared.factor);
+    // The same factorisation again, now going on to R^-1; the upper triangle it
+    // starts from is never written, so it is the factor kept above.
+    tmatrp(silence, m, scratch.matrix, pivot_tolerance, inverse_of_factor_only, no_solve,
+           scratch.forward, shared.determinant, solver_rows, status);
+    keep_results(scratch.matrix, m, shared.factor_inverse);
+    shared.inverse_count = scratch.inverse_count;
+    shared.inverse_count_less_one = scratch.inverse_count_less_one;
+    for (std::int32_t k = 1; k <= m; ++k) shared.power_sums(k) = scratch.power_sums(k);
+    shared.mean_x = scratch.mean_x;
+    shared.variance_x = scratch.variance_x;
+    shared.solver_status = status;
+}
+
+void fit_on_shared_abscissae(RegressionWork& work, const SharedAbscissae& shared,
+                             const RegressionPoints& points, const OrdinateSums& sums,
+                             std::int32_t degree, RegressionResults& results, ReportSink& report) {
+    if (shared.solver_status < 0)
+        return polynomial_regression(work, points, degree, silent_report, results, report);
+    const std::int32_t m = degree;
+    std::int32_t& status = results.status;
+    status = 0;
+    if (!parameters_accepted(work, report, points.first, points.last, m)) {
+        status = -1;
+        return;
+    }
+    load_shared(work, shared, sums, m);
+    CallOutputs out{results.intercept,
+                    {results.coefficients.data()},
+                    {results.standard_errors.data()},
+                    {results.multiple_r.data()}};
+    build_right_hand_side(work, m);
+    summarise_ordinates(work);
+    if (!has_spread(work, spread(work), m, out)) return;
+    write_warnings(report, work);
+    forward_substitution(shared.factor, m, work.matrix.column(m + 1), work.forward);
+    status = shared.solver_status;
+    fit_coefficients(work, shared.factor_inverse, m, out);
 }
 
 }  // namespace mapari

@@ -64,15 +64,6 @@ bool factor_row(SolverMatrix& a, int n, int i, float eps, float& det, std::int32
     return true;
 }
 
-// x = R^-T b, b being column n + 1.
-void forward_half(SolverMatrix& a, int n, Vector& x) {
-    for (int i = 1; i <= n; ++i) {
-        double s = a(i, n + 1);
-        for (int k = 1; k < i; ++k) s -= double(x(k)) * double(result(a, k, i));
-        x(i) = static_cast<float>(s * double(result(a, i, i)));
-    }
-}
-
 // x = R^-1 x, completing A x = b.
 void back_half(SolverMatrix& a, int n, Vector& x) {
     for (int i = n; i >= 1; --i) {
@@ -128,7 +119,7 @@ void tmatrp(ReportSink& report, const std::int32_t& n, SolverMatrix& a, const fl
             return;
         }
     }
-    if (sol <= 1) forward_half(a, n, x);
+    if (sol <= 1) forward_substitution(a, n, a.column(n + 1), x);
     if (sol <= 0) back_half(a, n, x);
     if (inv <= 1 && n > 1) invert_factor(a, n);
     if (inv <= 0) form_inverse(a, n);

@@ -27,6 +27,37 @@ struct DegreeFit {
     std::int32_t residual_df = 0;
 };
 
+// A fit that shares its abscissae (see polynomial_regression.hpp) keeps its
+// degree at most 3, the ARI computation's cubic, so that a table of one such
+// window a row stays small.
+inline constexpr int largest_shared_degree = 3;
+// tmatrp's results for an order of at most 3, laid out as tmatrp leaves them
+// in its matrix: entry (i, j), i <= j, at (j + 1, i).
+using SharedFactor = Array2<float, largest_shared_degree + 1, largest_shared_degree>;
+
+// The part of one window's fit that depends on the abscissae alone, the same
+// for every series of ordinates fitted on the same points.
+struct SharedAbscissae {
+    double inverse_count = 0.0;                        // 1/N
+    float inverse_count_less_one = 0.0f;               // 1/(N - 1)
+    Array1<double, largest_shared_degree> power_sums;  // S(1..m), the sums of x, x^2, x^3
+    float mean_x = 0.0f, variance_x = 0.0f;
+    SharedFactor factor;          // R, its diagonal as 1 / R(i, i): the forward half reads it
+    SharedFactor factor_inverse;  // R^-1, the same diagonal: the coefficients are formed from it
+    float determinant = 0.0f;     // of the x part of the normal equations
+    // tmatrp's status; below 0 (and for a window whose parameters are refused) each series
+    // is fitted by the general call, which writes the messages.
+    std::int32_t solver_status = -1;
+};
+
+// The sums with y of one window: T(k) = sum of y x^k for k = 1..m, Sy and the
+// uncorrected sum of y^2.
+struct OrdinateSums {
+    Array1<double, largest_shared_degree> cross_sums;
+    double sum_y = 0.0;
+    double sum_yy = 0.0;
+};
+
 // The regression's working store, written by every call.
 struct RegressionWork {
     Array1<double, 2 * largest_degree> power_sums;  // S(k)

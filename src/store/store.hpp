@@ -127,7 +127,11 @@ struct AriWork {
     // The regression's working store and results; a refused window keeps the last coefficients.
     RegressionWork regression{};
     RegressionResults fit{};
+    // Written only by the windows fitted by the general call (see windows); the slope needs none.
     Array1<float, averaged_rows> residuals{};
+    // Element k: the part of the fit of window k - h .. k + h that depends on the rows alone,
+    // formed once for rows J..E and shared by the fits of all 64 leads.
+    Array1<SharedAbscissae, averaged_rows> windows{};
 };
 
 // Answers shared by several questions.

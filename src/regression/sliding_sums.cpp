@@ -1,0 +1,79 @@
+#include "regression/sliding_sums.hpp"
+
+#include <algorithm>
+#include <cmath>
+
+namespace mapari {
+namespace {
+
+// Sums at or below 2^52 leave a margin for the rounding of the bound itself.
+constexpr double exact_bound = 0x1p52;
+
+bool is_whole(float value) {
+    if (std::fabs(value) < 0x1p23f)
+        return static_cast<float>(static_cast<std::int32_t>(value)) == value;
+    return std::isfinite(value);  // every float from 2^23 up is whole
+}
+
+}  // namespace
+
+bool SlidingOrdinateSums::start(const float* x, const float* y, std::int32_t first,
+                                std::int32_t last, std::int32_t width, std::int32_t degree) {
+    x_ = x;
+    y_ = y;
+    degree_ = degree;
+    first_ = 1;
+    last_ = 0;
+    if (degree < 1 || degree > largest_shared_degree) return false;
+    double largest_x = 1.0, largest_y = 0.0;
+    for (std::int32_t i = std::max(first, 1); i <= last; ++i) {
+        const float xi = x[i - 1], yi = y[i - 1];
+        if (!is_whole(xi) || !is_whole(yi)) return false;
+        largest_x = std::max(largest_x, double(std::fabs(xi)));
+        largest_y = std::max(largest_y, double(std::fabs(yi)));
+    }
+    double largest_power = 1.0;
+    for (std::int32_t k = 1; k <= degree; ++k) largest_power *= largest_x;
+    const double points = width;
+    return largest_power <= exact_bound && points * largest_y * largest_power <= exact_bound &&
+           points * largest_y * largest_y <= exact_bound;
+}
+
+void SlidingOrdinateSums::add(std::int32_t i) {
+    const double xi = x_[i - 1], yi = y_[i - 1];
+    double power = xi;
+    for (std::int32_t k = 1; k <= degree_; ++k) {
+        if (k > 1) power = xi * power;
+        sums_.cross_sums(k) += yi * power;
+    }
+    sums_.sum_y += yi;
+    sums_.sum_yy += yi * yi;
+}
+
+void SlidingOrdinateSums::take_out(std::int32_t i) {
+    const double xi = x_[i - 1], yi = y_[i - 1];
+    double power = xi;
+    for (std::int32_t k = 1; k <= degree_; ++k) {
+        if (k > 1) power = xi * power;
+        sums_.cross_sums(k) -= yi * power;
+    }
+    sums_.sum_y -= yi;
+    sums_.sum_yy -= yi * yi;
+}
+
+const OrdinateSums& SlidingOrdinateSums::move_to(std::int32_t first, std::int32_t last) {
+    first = std::max(first, 1);
+    const bool moves_on = first_ <= last_ && first >= first_ && last >= last_ && first <= last_;
+    if (moves_on) {
+        for (std::int32_t i = first_; i < first; ++i) take_out(i);
+        for (std::int32_t i = last_ + 1; i <= last; ++i) add(i);
+    } else {
+        sums_ = OrdinateSums{};
+        for (std::int32_t i = first; i <= last; ++i) add(i);
+    }
+    first_ = first;
+    last_ = last;
+    return sums_;
+}
+
+}  // namespace mapari
