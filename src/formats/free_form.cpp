@@ -1,8 +1,11 @@
 #include "formats/free_form.hpp"
 
+#include <algorithm>
+#include <array>
+#include <bit>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <utility>
@@ -12,26 +15,121 @@ namespace {
 
 constexpr int significant_digits = 7;
 constexpr int plain_width = free_real_width - 4;
+constexpr char blank_field[] = "               ";
+static_assert(sizeof blank_field == free_real_width + 1);
 
-// The value rounded to 7 significant digits: the digits d1..d7 and the
-// decimal exponent k with 10^(k-1) <= |rounded value| < 10^k.
+// The value rounded to 7 significant digits: the digits d1..d7 as one whole
+// number from 10^6 to 10^7 - 1, and the decimal exponent k with
+// 10^(k-1) <= |rounded value| < 10^k.
 struct SignificantDigits {
-    char digits[significant_digits];
+    std::uint32_t digits = 0;
     int k = 0;
 };
 
-SignificantDigits round_to_significant(double magnitude) {
+constexpr std::uint64_t powers_of_ten[] = {1,         10,         100,         1000,
+                                           10000,     100000,     1000000,     10000000,
+                                           100000000, 1000000000, 10000000000, 100000000000};
+constexpr int largest_decimals = 11;  // m 10^11 < 2^61 for the 24-bit significand m
+constexpr std::uint64_t seven_digits = powers_of_ten[significant_digits];
+
+// Digits of the smallest whole number of each bit length 1 to 23.
+constexpr auto digits_of_bit_length = [] {
+    std::array<int, 24> digits{};
+    for (int length = 1; length < 24; ++length) {
+        std::uint64_t smallest = std::uint64_t{1} << (length - 1);
+        while (smallest > 0) {
+            ++digits[static_cast<std::size_t>(length)];
+            smallest /= 10;
+        }
+    }
+    return digits;
+}();
+
+// The decimal exponent k of a float m / 2^shift below 2^23 (0 < shift < 63):
+// for a value of 1 or more the digits of its integer part, whose bit length
+// is 24 - shift; for a value below 1 by comparing m 10^(1-k) with 2^shift
+// exactly, down to k = 7 - largest_decimals (false below that).
+bool decimal_exponent(std::uint64_t m, int shift, int& k) {
+    if (shift < 24) {
+        k = digits_of_bit_length[static_cast<std::size_t>(24 - shift)];
+        if ((m >> shift) >= powers_of_ten[k]) ++k;
+        return true;
+    }
+    const std::uint64_t one = std::uint64_t{1} << shift;
+    for (k = 0; significant_digits - k <= largest_decimals; --k)
+        if (m * powers_of_ten[1 - k] >= one) return true;
+    return false;
+}
+
+// The 7 significant digits of a float from 10^-5 to below 10^7, from its
+// exact binary value m / 2^shift in 64-bit whole numbers: N = m 10^(7-k) /
+// 2^shift rounded to nearest, a tie to the even N, which is how to_chars
+// rounds the same value. False for any other value, left to to_chars.
+bool round_exactly(float magnitude, SignificantDigits& rounded) {
+    const auto bits = std::bit_cast<std::uint32_t>(magnitude);
+    const int biased_exponent = static_cast<int>(bits >> 23);
+    if (biased_exponent == 0 || biased_exponent == 255) return false;
+    const std::uint64_t m = (bits & 0x7FFFFFu) | 0x800000u;
+    const int shift = 150 - biased_exponent;  // magnitude = m / 2^shift
+    if (shift > 62) return false;
+    if (shift == 0 && m < seven_digits) {
+        rounded = {static_cast<std::uint32_t>(m), significant_digits};
+        return true;
+    }
+    if (shift <= 0 || !decimal_exponent(m, shift, rounded.k)) return false;
+    const std::uint64_t scaled = m * powers_of_ten[significant_digits - rounded.k];
+    std::uint64_t number = scaled >> shift;
+    const std::uint64_t remainder = scaled - (number << shift);
+    const std::uint64_t half = std::uint64_t{1} << (shift - 1);
+    if (remainder > half || (remainder == half && number % 2 == 1)) ++number;
+    if (number == seven_digits) {  // 9999999.5 units became 10^7: one more integer digit
+        number /= 10;
+        ++rounded.k;
+    }
+    rounded.digits = static_cast<std::uint32_t>(number);
+    return true;
+}
+
+SignificantDigits round_to_significant(float magnitude) {
+    SignificantDigits rounded;
+    if (round_exactly(magnitude, rounded)) return rounded;
     // Scientific notation with 6 decimals, d.dddddde±XX, is correctly rounded
     // to 7 significant digits; its exponent already counts a carry (9.9999999 → 1.000000e+01).
     char scientific[32];
-    auto result = std::to_chars(scientific, scientific + sizeof scientific - 1, magnitude,
+    auto result = std::to_chars(scientific, scientific + sizeof scientific, double(magnitude),
                                 std::chars_format::scientific, significant_digits - 1);
-    *result.ptr = '\0';
-    SignificantDigits rounded;
-    rounded.digits[0] = scientific[0];
-    std::memcpy(rounded.digits + 1, scientific + 2, significant_digits - 1);
-    rounded.k = std::atoi(scientific + significant_digits + 2) + 1;
+    rounded.digits = static_cast<std::uint32_t>(scientific[0] - '0');
+    for (int i = 2; i <= significant_digits; ++i)
+        rounded.digits = rounded.digits * 10 + static_cast<std::uint32_t>(scientific[i] - '0');
+    const char* exponent = scientific + significant_digits + 2;
+    if (*exponent == '+') ++exponent;
+    std::from_chars(exponent, result.ptr, rounded.k);
+    ++rounded.k;
     return rounded;
+}
+
+// The characters "00" to "99", the first in the low byte.
+constexpr auto digit_pairs = [] {
+    std::array<std::uint64_t, 100> pairs{};
+    for (std::uint64_t i = 0; i < 100; ++i) pairs[i] = ('0' + i / 10) | ('0' + i % 10) << 8;
+    return pairs;
+}();
+
+// The 7 digit characters of a whole number from 10^6 to 10^7 - 1 in the low
+// 7 bytes of a word, the first digit in the lowest byte.
+std::uint64_t digit_word(std::uint32_t number) {
+    const std::uint32_t high = number / 10000, low = number % 10000;  // high: 100 to 999
+    return ('0' + std::uint64_t{high / 100}) | digit_pairs[high % 100] << 8 |
+           digit_pairs[low / 100] << 24 | digit_pairs[low % 100] << 40;
+}
+
+// The 8 bytes of a word as characters, its lowest byte first.
+void store_word(std::uint64_t word, char* out) {
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(out, &word, sizeof word);
+    } else {
+        for (int i = 0; i < 8; ++i) out[i] = static_cast<char>(word >> (8 * i));
+    }
 }
 
 // Writes text right-aligned in a field of width characters at out.
@@ -41,33 +139,39 @@ void right_aligned(const char* text, int length, int width, char* out) {
     std::memcpy(out + blanks, text, static_cast<std::size_t>(length));
 }
 
+// A mantissa 0.ddddddd and the exponent as E, its sign and two digits,
+// right-aligned in 15 characters.
 void exponent_form(bool negative, const SignificantDigits& rounded, char* out) {
-    char text[24];
-    int length = 0;
-    if (negative) text[length++] = '-';
-    text[length++] = '0';
-    text[length++] = '.';
-    std::memcpy(text + length, rounded.digits, significant_digits);
-    length += significant_digits;
-    length += std::snprintf(text + length, sizeof text - static_cast<std::size_t>(length),
-                            "E%c%02d", rounded.k < 0 ? '-' : '+', std::abs(rounded.k) % 100);
-    right_aligned(text, length, free_real_width, out);
+    std::memcpy(out, blank_field, free_real_width);
+    char* const digits = out + 4;  // "0.ddddddd" before "E+dd"; a sign before it
+    store_word(digit_word(rounded.digits), digits);
+    digits[-1] = '.';
+    digits[-2] = '0';
+    if (negative) digits[-3] = '-';
+    const int exponent = std::abs(rounded.k) % 100;
+    char* const e = digits + significant_digits;
+    e[0] = 'E';
+    e[1] = rounded.k < 0 ? '-' : '+';
+    e[2] = static_cast<char>('0' + exponent / 10);
+    e[3] = static_cast<char>('0' + exponent % 10);
 }
 
-// 0.1 <= |value| < 10^7: the 7 digits with the point after the first k, then 4 blanks.
+// 0.1 <= |value| < 10^7: the 7 digits with the point after the first k,
+// right-aligned in 11 characters, then 4 blanks. The digits and the point
+// always end the 11 characters; a 0 before the point when k = 0 and the sign
+// stand before them.
 void plain_form(bool negative, const SignificantDigits& rounded, char* out) {
-    char text[16];
-    int length = 0;
-    if (negative) text[length++] = '-';
-    if (rounded.k == 0) text[length++] = '0';
-    std::memcpy(text + length, rounded.digits, static_cast<std::size_t>(rounded.k));
-    length += rounded.k;
-    text[length++] = '.';
-    std::memcpy(text + length, rounded.digits + rounded.k,
-                static_cast<std::size_t>(significant_digits - rounded.k));
-    length += significant_digits - rounded.k;
-    right_aligned(text, length, plain_width, out);
-    std::memset(out + plain_width, ' ', free_real_width - plain_width);
+    std::memcpy(out, blank_field, free_real_width);
+    const std::uint64_t digits = digit_word(rounded.digits);
+    const int point_bit = 8 * rounded.k;
+    const std::uint64_t before_point = (std::uint64_t{1} << point_bit) - 1;
+    char* const text = out + plain_width - (significant_digits + 1);
+    store_word(
+        (digits & before_point) | std::uint64_t{'.'} << point_bit | (digits & ~before_point) << 8,
+        text);
+    char* before = text;
+    if (rounded.k == 0) *--before = '0';
+    if (negative) *--before = '-';
 }
 
 void word_form(const char* word, char* out) {
@@ -77,24 +181,25 @@ void word_form(const char* word, char* out) {
 }  // namespace
 
 std::string free_form(std::int32_t value) {
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%*d", free_integer_width, static_cast<int>(value));
-    return buffer;
+    char digits[16];
+    const auto length =
+        static_cast<std::size_t>(std::to_chars(digits, digits + sizeof digits, value).ptr - digits);
+    std::string text(free_integer_width - std::min<std::size_t>(length, free_integer_width), ' ');
+    return text.append(digits, length);
 }
 
 void write_free_form(float value, char* out) {
-    const double exact = value;
-    if (std::isnan(exact)) return word_form("NaN", out);
-    if (std::isinf(exact)) return word_form(exact < 0 ? "-Infinity" : "Infinity", out);
-    if (exact == 0.0) {
+    if (std::isnan(value)) return word_form("NaN", out);
+    if (std::isinf(value)) return word_form(value < 0 ? "-Infinity" : "Infinity", out);
+    if (value == 0.0f) {
         right_aligned("0.000000", 8, plain_width, out);
         std::memset(out + plain_width, ' ', free_real_width - plain_width);
         return;
     }
-    const SignificantDigits rounded = round_to_significant(std::fabs(exact));
+    const SignificantDigits rounded = round_to_significant(std::fabs(value));
     if (rounded.k < 0 || rounded.k > significant_digits)
-        return exponent_form(exact < 0, rounded, out);
-    plain_form(exact < 0, rounded, out);
+        return exponent_form(value < 0, rounded, out);
+    plain_form(value < 0, rounded, out);
 }
 
 std::string free_form(float value) {
@@ -121,6 +226,25 @@ void FreeFormWriter::add(std::int32_t value) {
 
 void FreeFormWriter::add(float value) {
     write_free_form(value, next_field(free_real_width));
+}
+
+void FreeFormWriter::add_record(const float* values, std::size_t count) {
+    // A line at a time: its fields and its newline, appended at once.
+    char line[values_per_line * free_real_width + 1];
+    std::size_t length = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (on_line_ == values_per_line) {
+            line[length++] = '\n';
+            text_.append(line, length);
+            length = 0;
+            on_line_ = 0;
+        }
+        write_free_form(values[i], line + length);
+        length += free_real_width;
+        ++on_line_;
+    }
+    text_.append(line, length);
+    end_record();
 }
 
 void FreeFormWriter::end_record() {

@@ -34,6 +34,8 @@ class FreeFormWriter {
     void reserve(std::size_t characters) { text_.reserve(characters); }
     void add(std::int32_t value);
     void add(float value);
+    // The values one after another, as add gives them, and the end of the record.
+    void add_record(const float* values, std::size_t count);
     // Ends the record in hand: the next value begins a new line.
     void end_record();
     // All records written; the writer is empty again afterwards.

@@ -3,6 +3,7 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <string_view>
 
@@ -16,12 +17,93 @@ std::string ds_file_text(const Beat& beat) {
     FreeFormWriter writer;
     constexpr std::size_t lines_per_record = (lead_count + values_per_line - 1) / values_per_line;
     writer.reserve(averaged_rows * (lead_count * free_real_width + lines_per_record));
+    float record[lead_count];
     for (int k = 1; k <= averaged_rows; ++k) {
-        for (int l = 1; l <= lead_count; ++l) writer.add(beat.averaged(k, l));
-        writer.end_record();
+        for (int l = 1; l <= lead_count; ++l) record[l - 1] = beat.averaged(k, l);
+        writer.add_record(record, lead_count);
     }
     return writer.take();
 }
+
+namespace {
+
+enum class DsNumber { read, missing, out_of_range };
+
+// The C locale's blanks; a byte outside printable ASCII is asked of
+// std::isspace, which knows the locale in use.
+bool is_blank(char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte == ' ' || byte == '\n') return true;
+    return (byte < 0x21 || byte > 0x7E) && std::isspace(byte) != 0;
+}
+
+bool is_digit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// Past the blanks, runs of spaces (the usual case) first; the NUL after the
+// text is no blank.
+void skip_blanks(const char*& cursor) {
+    for (;; ++cursor) {
+        while (*cursor == ' ') ++cursor;
+        if (!is_blank(*cursor)) return;
+    }
+}
+
+// Any number from_chars reads (a + before anything but a - passed over),
+// rounded to the nearest whole number, halves away from zero; missing when
+// there is none, out of range when it is not finite or beyond 2e9.
+DsNumber read_any_number(const char*& cursor, const char* end, std::int32_t& value) {
+    if (cursor + 1 < end && *cursor == '+' && *(cursor + 1) != '-') ++cursor;
+    double number = 0.0;
+    auto [after, status] = std::from_chars(cursor, end, number);
+    if (cursor == end || (status != std::errc() && status != std::errc::result_out_of_range))
+        return DsNumber::missing;
+    if (status != std::errc() || !std::isfinite(number) || std::fabs(number) > 2.0e9)
+        return DsNumber::out_of_range;
+    value = static_cast<std::int32_t>(std::lround(number));
+    cursor = after;
+    return DsNumber::read;
+}
+
+constexpr std::uint64_t largest_magnitude = 2000000000;
+
+// The whole number nearest to a plain decimal (an optional sign, digits, an
+// optional point and digits, no exponent), halves away from zero, from its
+// digits alone: the whole part, and one more when the first decimal is 5 or
+// more. Where it is taken, that is what read_any_number gives through a
+// double: with at most 6 decimals, or below 1 with at most 16, a number that
+// is not a half lies at least 10^-6 (10^-16) from one, farther than a
+// double's rounding reaches there (2^-23 below 2^31, 2^-55 below 0.5). False,
+// with the cursor where it was, for any other text (an exponent, more
+// decimals, a whole part of 2e9 or more), which read_any_number reads. The
+// text ends in a NUL (std::string's own), which is no digit, point or sign,
+// so the scan needs no test for the end.
+bool read_plain_decimal(const char*& cursor, std::int32_t& value) {
+    const char* at = cursor;
+    bool negative = false;
+    if (*at == '-' || *at == '+') negative = *at++ == '-';
+    const char* const first_digit = at;
+    std::uint64_t whole = 0;
+    for (; is_digit(*at); ++at) whole = whole * 10 + static_cast<unsigned>(*at - '0');
+    const auto whole_digits = at - first_digit;
+    if (whole_digits == 0 || whole_digits > 10 || whole >= largest_magnitude) return false;
+    bool round_up = false;
+    if (*at == '.') {
+        const char* const first_decimal = ++at;
+        round_up = is_digit(*at) && *at >= '5';
+        while (is_digit(*at)) ++at;
+        const auto decimals = at - first_decimal;
+        if (decimals > 16 || (decimals > 6 && whole != 0)) return false;
+    }
+    if (*at == 'e' || *at == 'E') return false;
+    const auto magnitude = static_cast<std::int32_t>(whole + (round_up ? 1 : 0));
+    value = negative ? -magnitude : magnitude;
+    cursor = at;
+    return true;
+}
+
+}  // namespace
 
 bool read_ds_text(const std::string& text, Array2<std::int32_t, averaged_rows, lead_count>& matrix,
                   std::string& reason) {
@@ -29,22 +111,18 @@ bool read_ds_text(const std::string& text, Array2<std::int32_t, averaged_rows, l
     const char* const end = text.data() + text.size();
     for (int k = 1; k <= averaged_rows; ++k) {
         for (int l = 1; l <= lead_count; ++l) {
-            while (cursor != end && std::isspace(static_cast<unsigned char>(*cursor))) ++cursor;
-            if (cursor + 1 < end && *cursor == '+' && *(cursor + 1) != '-') ++cursor;
-            double value = 0.0;
-            auto [after, status] = std::from_chars(cursor, end, value);
-            if (cursor == end ||
-                (status != std::errc() && status != std::errc::result_out_of_range)) {
+            skip_blanks(cursor);
+            if (read_plain_decimal(cursor, matrix(k, l))) continue;
+            const DsNumber outcome = read_any_number(cursor, end, matrix(k, l));
+            if (outcome == DsNumber::missing) {
                 reason = message("record {1} holds {2} of its 64 numbers",
                                  {std::to_string(k), std::to_string(l - 1)});
                 return false;
             }
-            if (status != std::errc() || !std::isfinite(value) || std::fabs(value) > 2.0e9) {
+            if (outcome == DsNumber::out_of_range) {
                 reason = message("record {1} holds a value out of range", {std::to_string(k)});
                 return false;
             }
-            matrix(k, l) = static_cast<std::int32_t>(std::lround(value));
-            cursor = after;
         }
     }
     return true;

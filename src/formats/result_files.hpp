@@ -20,8 +20,10 @@ inline constexpr int se_column_width = 5;
 // The text of the .ds file of the working beat.
 std::string ds_file_text(const Beat& beat);
 // Reads .ds text into the matrix, each value rounded to the nearest whole
-// number (halves away from zero); false with the reason when the text holds
-// fewer than 1024 × 64 numbers or something that is no number.
+// number (halves away from zero) as from_chars and lround round it; false with
+// the reason when the text holds fewer than 1024 × 64 numbers, something that
+// is no number, or a value beyond 2e9. The plain decimals the file is written
+// in are rounded from their digits, without a double between.
 bool read_ds_text(const std::string& text, Array2<std::int32_t, averaged_rows, lead_count>& matrix,
                   std::string& reason);
 

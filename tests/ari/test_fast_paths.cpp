@@ -4,13 +4,24 @@
 //   - fits on shared abscissae with sliding sums against polynomial_regression
 //     called afresh on every window;
 //   - the whole ARI computation against the lead-by-lead, window-by-window
-//     computation with a regression call of its own for every window.
+//     computation with a regression call of its own for every window;
+//   - free-form reals written from their exact binary value against the
+//     digits to_chars rounds them to, and whole records against value by
+//     value;
+//   - .ds text rounded to whole numbers from its digits against from_chars
+//     and lround, refusals and their reasons included.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <bit>
+#include <cctype>
+#include <cfloat>
+#include <charconv>
+#include <climits>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
+#include <cstring>
 #include <memory>
 #include <random>
 #include <string>
@@ -18,6 +29,9 @@
 #include <vector>
 
 #include "ari/ari_computation.hpp"
+#include "formats/free_form.hpp"
+#include "formats/messages.hpp"
+#include "formats/result_files.hpp"
 #include "regression/polynomial_regression.hpp"
 #include "regression/sliding_sums.hpp"
 
@@ -421,6 +435,316 @@ TEST(FastPaths, AriComputationEqualsTheWindowByWindowComputation) {
         }
         EXPECT_EQ(got->fit.status, expected->fit.status);
     }
+}
+
+// ---- free-form reals ----
+
+std::string right_aligned(const std::string& text, std::size_t width) {
+    return std::string(width > text.size() ? width - text.size() : 0, ' ') + text;
+}
+
+// The free form as to_chars rounds to 7 significant digits (d.dddddde±XX).
+std::string free_form_by_to_chars(float value) {
+    const double exact = value;
+    if (std::isnan(exact)) return right_aligned("NaN", 15);
+    if (std::isinf(exact)) return right_aligned(exact < 0 ? "-Infinity" : "Infinity", 15);
+    if (exact == 0.0) return "   0.000000    ";
+    char scientific[32];
+    *std::to_chars(scientific, scientific + 31, std::fabs(exact), std::chars_format::scientific, 6)
+         .ptr = '\0';
+    const std::string digits = std::string(1, scientific[0]) + std::string(scientific + 2, 6);
+    const int k = std::atoi(scientific + 9) + 1;
+    const std::string sign = exact < 0 ? "-" : "";
+    if (k < 0 || k > 7) {
+        char exponent[8];
+        std::snprintf(exponent, sizeof exponent, "E%c%02d", k < 0 ? '-' : '+', std::abs(k) % 100);
+        return right_aligned(sign + "0." + digits + exponent, 15);
+    }
+    const std::string whole = k == 0 ? "0" : digits.substr(0, static_cast<std::size_t>(k));
+    return right_aligned(sign + whole + "." + digits.substr(static_cast<std::size_t>(k)), 11) +
+           "    ";
+}
+
+float next_up(float value) {
+    return std::nextafter(value, INFINITY);
+}
+float next_down(float value) {
+    return std::nextafter(value, -INFINITY);
+}
+
+// Each value, its neighbours one unit in the last place away, and their negatives.
+std::vector<float> with_neighbours(std::initializer_list<float> values) {
+    std::vector<float> all;
+    for (float v : values)
+        for (float w : {next_down(v), v, next_up(v)}) {
+            all.push_back(w);
+            all.push_back(-w);
+        }
+    return all;
+}
+
+const std::vector<float> free_form_edges = with_neighbours({
+    0.0f,          1.0f,
+    0.5f,          0.1f,
+    0.01f,         1e-4f,
+    1e-5f,         9.99999e-6f,
+    1e-6f,         1e-10f,
+    1e-30f,        FLT_MIN,
+    FLT_TRUE_MIN,  2 * FLT_TRUE_MIN,
+    FLT_MAX,       9.9999995f,
+    99.999995f,    0.099999995f,
+    0.0099999995f, 9999999.5f,
+    9999999.0f,    1e7f,
+    1.0e7f + 1.0f, 8388607.5f,
+    8388608.0f,    16777215.0f,
+    16777216.0f,   2e9f,
+    1e30f,         1234.5625f,
+    1234.5635f,    0.5775f,
+    10.06250f,     -0.62875f,
+    123456.75f,    1.25f,
+    2.5f,          3.4028235e38f,
+    0.1234568f,    1234567.5f,
+    1234568.5f,    999999.95f,
+    99999.995f,
+});
+
+std::vector<float> free_form_randoms() {
+    std::mt19937 random(5);
+    std::vector<float> values;
+    // Any bit pattern.
+    std::uniform_int_distribution<std::uint32_t> bits;
+    for (int i = 0; i < 60000; ++i) values.push_back(std::bit_cast<float>(bits(random)));
+    // Every decade from 10^-8 to 10^9, evenly within it.
+    std::uniform_real_distribution<float> unit(1.0f, 10.0f);
+    for (int decade = -8; decade <= 9; ++decade)
+        for (int i = 0; i < 4000; ++i)
+            values.push_back(unit(random) * std::pow(10.0f, static_cast<float>(decade)));
+    // Ties: whole numbers plus a few binary fractions, exact with 8 or more
+    // significant digits, many ending in a 5 that must round to even.
+    std::uniform_int_distribution<int> whole(0, 9999999), fraction_bits(1, 12);
+    for (int i = 0; i < 40000; ++i) {
+        const int b = fraction_bits(random);
+        const float fraction = static_cast<float>(whole(random) % (1 << b)) / float(1 << b);
+        values.push_back(static_cast<float>(whole(random) >> (b / 2)) + fraction);
+    }
+    // Averages of whole samples, as the working beat holds them.
+    std::uniform_int_distribution<int> sample(-32768, 32767), count(1, 40);
+    for (int i = 0; i < 40000; ++i)
+        values.push_back(static_cast<float>(sample(random)) / static_cast<float>(count(random)));
+    return values;
+}
+
+TEST(FastPaths, FreeFormRealsEqualTheDigitsToCharsGives) {
+    for (const std::vector<float>& values : {free_form_edges, free_form_randoms()}) {
+        for (float value : values) {
+            ASSERT_EQ(free_form(value), free_form_by_to_chars(value))
+                << "bits " << std::hex << std::bit_cast<std::uint32_t>(value);
+        }
+    }
+}
+
+TEST(FastPaths, FreeFormIntegersEqualPrintf) {
+    std::mt19937 random(3);
+    std::uniform_int_distribution<std::int32_t> any(INT_MIN, INT_MAX);
+    std::vector<std::int32_t> values = {
+        0,       1,       -1,          9,         10,        -10, 99999999999 % 1000,
+        INT_MIN, INT_MAX, INT_MIN + 1, 100000000, -100000000};
+    for (int i = 0; i < 2000; ++i) values.push_back(any(random) >> (i % 31));
+    for (std::int32_t value : values) {
+        char printed[32];
+        std::snprintf(printed, sizeof printed, "%12d", static_cast<int>(value));
+        ASSERT_EQ(free_form(value), printed);
+    }
+}
+
+// A record at once equals its values one by one, lines already begun included.
+TEST(FastPaths, FreeFormRecordEqualsItsValuesOneByOne) {
+    const std::vector<float> values = free_form_randoms();
+    for (std::size_t count : {0u, 1u, 4u, 5u, 6u, 10u, 11u, 64u, 67u}) {
+        for (std::size_t begun : {0u, 1u, 4u, 5u, 7u}) {
+            SCOPED_TRACE(::testing::Message() << count << " values after " << begun);
+            FreeFormWriter at_once, one_by_one;
+            for (std::size_t i = 0; i < begun; ++i) {
+                at_once.add(values[i]);
+                one_by_one.add(values[i]);
+            }
+            at_once.add_record(values.data() + begun, count);
+            for (std::size_t i = 0; i < count; ++i) one_by_one.add(values[begun + i]);
+            one_by_one.end_record();
+            at_once.add(values[0]);  // the next record starts on a line of its own
+            one_by_one.add(values[0]);
+            ASSERT_EQ(at_once.take(), one_by_one.take());
+        }
+    }
+}
+
+// ---- reading .ds text ----
+
+using Matrix = Array2<std::int32_t, averaged_rows, lead_count>;
+
+// Each number as from_chars reads it into a double (a + before anything but a
+// - passed over, blanks as std::isspace says), rounded by lround.
+bool read_ds_by_from_chars(const std::string& text, Matrix& matrix, std::string& reason) {
+    const char* cursor = text.data();
+    const char* const end = text.data() + text.size();
+    for (int k = 1; k <= averaged_rows; ++k) {
+        for (int l = 1; l <= lead_count; ++l) {
+            while (cursor != end && std::isspace(static_cast<unsigned char>(*cursor))) ++cursor;
+            if (cursor + 1 < end && *cursor == '+' && *(cursor + 1) != '-') ++cursor;
+            double value = 0.0;
+            auto [after, status] = std::from_chars(cursor, end, value);
+            if (cursor == end ||
+                (status != std::errc() && status != std::errc::result_out_of_range)) {
+                reason = message("record {1} holds {2} of its 64 numbers",
+                                 {std::to_string(k), std::to_string(l - 1)});
+                return false;
+            }
+            if (status != std::errc() || !std::isfinite(value) || std::fabs(value) > 2.0e9) {
+                reason = message("record {1} holds a value out of range", {std::to_string(k)});
+                return false;
+            }
+            matrix(k, l) = static_cast<std::int32_t>(std::lround(value));
+            cursor = after;
+        }
+    }
+    return true;
+}
+
+// Both readings of the text agree on the outcome, the reason and every value.
+void expect_same_reading(const std::string& text) {
+    auto expected = std::make_unique<Matrix>(), got = std::make_unique<Matrix>();
+    expected->fill(-7);
+    got->fill(-7);
+    std::string expected_reason, got_reason;
+    const bool expected_read = read_ds_by_from_chars(text, *expected, expected_reason);
+    ASSERT_EQ(read_ds_text(text, *got, got_reason), expected_read);
+    ASSERT_EQ(got_reason, expected_reason);
+    for (int l = 1; l <= lead_count; ++l)
+        for (int k = 1; k <= averaged_rows; ++k)
+            ASSERT_EQ((*got)(k, l), (*expected)(k, l))
+                << "record " << k << ", number " << l << " of\n"
+                << text.substr(0, 200);
+}
+
+const char* const separators[] = {" ", "  ", "\n", "\t", "\r\n", " \v", "\f", "    \n   "};
+
+// The values one after another in every cell, with every kind of blank between them.
+std::string ds_text_of(const std::vector<std::string>& values) {
+    std::string text;
+    for (std::size_t cell = 0; cell < std::size_t{averaged_rows} * lead_count; ++cell)
+        text += values[cell % values.size()] + separators[cell % std::size(separators)];
+    return text;
+}
+
+// The text in record 3 at number 5, every other number 0.
+std::string ds_text_holding(const std::string& odd) {
+    std::string text;
+    for (int k = 1; k <= averaged_rows; ++k) {
+        for (int l = 1; l <= lead_count; ++l) text += k == 3 && l == 5 ? odd : "0 ";
+        text += '\n';
+    }
+    return text;
+}
+
+const std::vector<std::string> ds_values = {
+    // halves, both signs, at every size
+    "0.5", "-0.5", "1.5", "-1.5", "2.5", "-2.5", "0.5775000", "-0.6287500", "10.06250", "4.500000",
+    "-4.500000", "0.4999999", "-0.4999999", "0.5000001", "1234.500", "-1234.500",
+    // seven digits, the free form's largest plain values
+    "1234567.", "-9999999.", "1234567.5", "-1234567.5", "9999999.5", "8388608.", "0.9999999",
+    // the exponent form
+    "0.1234568E-01", "-0.1234568E-01", "0.5000000E+01", "0.2500000E+01", "-0.2500000E+01",
+    "0.1000000E+08", "0.2000000E+10", "-0.2000000E+10", "0.4999999E-06", "0.5000000E+00",
+    "0.1500000E+01", "1e9", "2e9", "-2e9", "2.0e+09", "1E0", "1e-0", "5e-1", "-5e-1", "4.9e-1",
+    "1.5e-3", "15E-1", "25e-1", "-35e-1", "7.5E+00", "0.7500000E+1", "1e-16", "5e-17",
+    // the limits
+    "2000000000", "-2000000000", "1999999999.5", "-1999999999.5", "2000000000.0", "1999999999.4",
+    "2000000000.000000",
+    // signs, points, zeros and digits the exact reading leaves to from_chars
+    "+5", "+0.5", "+2.5E+00", "5.", "-5.5", "0", "-0", "0.0", "-0.0", "0e5", "000000000000000002.5",
+    "0000000000000000002.5", "0.49999999999999999", "0.4999999999999999", "0.49999999999999995",
+    "2.4999999999999999", "-2.49999999999999999", "12345678.4999999", "1.0000005e2",
+    "123456789012345678901", "0.12345678901234567890", ".5", "-.5", "9.9999999999999999e8", "1e-5",
+    "5.000000000000001e-1", "1e+001", "1e0001"};
+
+TEST(FastPaths, DsValuesRoundAsFromCharsAndLround) {
+    expect_same_reading(ds_text_of(ds_values));
+}
+
+// Texts that are refused, or read otherwise than they look, each in the midst of good numbers.
+TEST(FastPaths, DsTextRefusedForTheSameReasons) {
+    const std::string odd[] = {"2000000000.5",
+                               "2000000001",
+                               "-2000000001",
+                               "2.0000001e9",
+                               "1e10",
+                               "1e400",
+                               "-1e400",
+                               "1e-400",
+                               "inf",
+                               "-Infinity",
+                               "NaN",
+                               "nan(0x1)",
+                               "+-5",
+                               "-+5",
+                               "--5",
+                               "x",
+                               "1d5 ",
+                               "0x10",
+                               "e5",
+                               "1e ",
+                               "1e+ ",
+                               "1.5e",
+                               "1.5.3 ",
+                               "\xc2\xa0"
+                               "5",
+                               "\x85"
+                               "5",
+                               "0.2000000E+11",
+                               "99999999999999999999999",
+                               "1e99",
+                               "1e999",
+                               "1e-99",
+                               "-",
+                               "+",
+                               ".",
+                               "",
+                               "2000000000.0000001"};
+    for (const std::string& text : odd) {
+        SCOPED_TRACE("\"" + text + "\"");
+        expect_same_reading(ds_text_holding(text));
+    }
+    // Fewer numbers than the file must hold, the text ending in the middle of one or after a blank.
+    const std::string whole = ds_text_of({"12.5", "-3.25"});
+    for (std::size_t cut : {std::size_t{0}, whole.size() / 2, whole.size() - 3, whole.size() - 1}) {
+        SCOPED_TRACE(cut);
+        expect_same_reading(whole.substr(0, cut));
+    }
+}
+
+// Random numbers: what the .ds file writes of random reals, and decimals of
+// every length, point place and exponent.
+TEST(FastPaths, RandomDsTextRoundsAsFromCharsAndLround) {
+    std::mt19937 random(9);
+    const std::vector<float> reals = free_form_randoms();
+    std::vector<std::string> written;
+    for (float value : reals)
+        if (std::isfinite(value) && std::fabs(value) <= 2.0e9f) written.push_back(free_form(value));
+    expect_same_reading(ds_text_of(written));
+
+    std::uniform_int_distribution<int> digit(0, 9), length(0, 12), whole_length(0, 9);
+    std::uniform_int_distribution<int> exponent(-24, 1), choice(0, 3);
+    std::vector<std::string> decimals;
+    for (int i = 0; i < 60000; ++i) {
+        std::string text = choice(random) == 0 ? "-" : "";
+        const int whole = whole_length(random), fraction = length(random);
+        for (int d = 0; d < std::max(whole, 1); ++d) text += static_cast<char>('0' + digit(random));
+        if (fraction > 0 || choice(random) == 0) text += '.';
+        for (int d = 0; d < fraction; ++d) text += static_cast<char>('0' + digit(random));
+        if (whole < 9 && choice(random) == 0) text += "E" + std::to_string(exponent(random));
+        decimals.push_back(text);
+    }
+    expect_same_reading(ds_text_of(decimals));
 }
 
 }  // namespace
