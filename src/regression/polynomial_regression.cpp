@@ -201,9 +201,10 @@ void write_warnings(ReportSink& report, const RegressionWork& work) {
 // inverse is the solver's matrix or a shared window's copy of it; R^-1(i, k)
 // is at (k + 1, i) in either.
 template <typename FactorInverse>
-void add_to_coefficients(const FactorInverse& factor_inverse, std::int32_t k, float z,
-                         OneBased<float> b) {
+[[gnu::always_inline]] inline void add_to_coefficients(const FactorInverse& factor_inverse,
+                                                       std::int32_t k, float z, OneBased<float> b) {
     b(k) = 0.0f;
+#pragma GCC unroll 3
     for (std::int32_t i = 1; i <= k; ++i) {
         const double inverse = factor_inverse(k + 1, i);
         b(i) = static_cast<float>(double(b(i)) + inverse * double(z));
@@ -489,10 +490,13 @@ bool prepare_data(RegressionWork& work, ReportSink& report, std::int32_t last,
     return describe_data(work, report, m, report_level, out, data_summary);
 }
 
-// The coefficients and the intercept of degree m, as fit_degrees forms them.
-template <typename FactorInverse>
+// The coefficients and the intercept of degree m, as fit_degrees forms them;
+// FixedDegree as in fit_shared_of_degree.
+template <std::int32_t FixedDegree, typename FactorInverse>
 void fit_coefficients(const RegressionWork& work, const FactorInverse& factor_inverse,
-                      std::int32_t m, CallOutputs& out) {
+                      std::int32_t degree, CallOutputs& out) {
+    const std::int32_t m = FixedDegree > 0 ? FixedDegree : degree;
+#pragma GCC unroll 3
     for (std::int32_t k = 1; k <= m; ++k)
         add_to_coefficients(factor_inverse, k, work.forward(k), out.coefficients);
     out.intercept = intercept_of(work, m, {out.coefficients.first});
@@ -508,6 +512,8 @@ void keep_results(const SolverMatrix& matrix, std::int32_t m, SharedFactor& kept
 // would have computed them.
 void load_shared(RegressionWork& work, const SharedAbscissae& shared, const OrdinateSums& sums,
                  std::int32_t m) {
+    work.first = shared.first;
+    work.count = shared.count;
     work.inverse_count = shared.inverse_count;
     work.inverse_count_less_one = shared.inverse_count_less_one;
     for (std::int32_t k = 1; k <= m; ++k) {
@@ -577,6 +583,8 @@ void share_abscissae(RegressionWork& scratch, std::int32_t first, std::int32_t l
     tmatrp(silence, m, scratch.matrix, pivot_tolerance, inverse_of_factor_only, no_solve,
            scratch.forward, shared.determinant, solver_rows, status);
     keep_results(scratch.matrix, m, shared.factor_inverse);
+    shared.first = scratch.first;
+    shared.count = scratch.count;
     shared.inverse_count = scratch.inverse_count;
     shared.inverse_count_less_one = scratch.inverse_count_less_one;
     for (std::int32_t k = 1; k <= m; ++k) shared.power_sums(k) = scratch.power_sums(k);
@@ -585,18 +593,18 @@ void share_abscissae(RegressionWork& scratch, std::int32_t first, std::int32_t l
     shared.solver_status = status;
 }
 
-void fit_on_shared_abscissae(RegressionWork& work, const SharedAbscissae& shared,
-                             const RegressionPoints& points, const OrdinateSums& sums,
-                             std::int32_t degree, RegressionResults& results, ReportSink& report) {
-    if (shared.solver_status < 0)
-        return polynomial_regression(work, points, degree, silent_report, results, report);
-    const std::int32_t m = degree;
+namespace {
+
+// FixedDegree > 0 is the degree known when compiling (the ARI computation's
+// cubic), which lets the compiler unroll every loop over the terms; 0 takes
+// the degree passed. The operations are the same either way.
+template <std::int32_t FixedDegree>
+void fit_shared_of_degree(RegressionWork& work, const SharedAbscissae& shared,
+                          const OrdinateSums& sums, std::int32_t degree, RegressionResults& results,
+                          ReportSink& report) {
+    const std::int32_t m = FixedDegree > 0 ? FixedDegree : degree;
     std::int32_t& status = results.status;
     status = 0;
-    if (!parameters_accepted(work, report, points.first, points.last, m)) {
-        status = -1;
-        return;
-    }
     load_shared(work, shared, sums, m);
     CallOutputs out{results.intercept,
                     {results.coefficients.data()},
@@ -608,7 +616,20 @@ void fit_on_shared_abscissae(RegressionWork& work, const SharedAbscissae& shared
     write_warnings(report, work);
     forward_substitution(shared.factor, m, work.matrix.column(m + 1), work.forward);
     status = shared.solver_status;
-    fit_coefficients(work, shared.factor_inverse, m, out);
+    fit_coefficients<FixedDegree>(work, shared.factor_inverse, m, out);
+}
+
+}  // namespace
+
+void fit_on_shared_abscissae(RegressionWork& work, const SharedAbscissae& shared,
+                             const RegressionPoints& points, const OrdinateSums& sums,
+                             std::int32_t degree, RegressionResults& results, ReportSink& report) {
+    constexpr std::int32_t cubic = 3;
+    if (shared.solver_status < 0)
+        return polynomial_regression(work, points, degree, silent_report, results, report);
+    if (degree == cubic)
+        return fit_shared_of_degree<cubic>(work, shared, sums, degree, results, report);
+    fit_shared_of_degree<0>(work, shared, sums, degree, results, report);
 }
 
 }  // namespace mapari

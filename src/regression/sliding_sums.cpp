@@ -61,10 +61,28 @@ void SlidingOrdinateSums::take_out(std::int32_t i) {
     sums_.sum_yy -= yi * yi;
 }
 
+void SlidingOrdinateSums::exchange(std::int32_t leaving, std::int32_t coming) {
+    const double x_out = x_[leaving - 1], y_out = y_[leaving - 1];
+    const double x_in = x_[coming - 1], y_in = y_[coming - 1];
+    double power_out = x_out, power_in = x_in;
+#pragma GCC unroll 3
+    for (std::int32_t k = 1; k <= degree_; ++k) {
+        if (k > 1) {
+            power_out = x_out * power_out;
+            power_in = x_in * power_in;
+        }
+        sums_.cross_sums(k) = (sums_.cross_sums(k) - y_out * power_out) + y_in * power_in;
+    }
+    sums_.sum_y = (sums_.sum_y - y_out) + y_in;
+    sums_.sum_yy = (sums_.sum_yy - y_out * y_out) + y_in * y_in;
+}
+
 const OrdinateSums& SlidingOrdinateSums::move_to(std::int32_t first, std::int32_t last) {
     first = std::max(first, 1);
     const bool moves_on = first_ <= last_ && first >= first_ && last >= last_ && first <= last_;
-    if (moves_on) {
+    if (moves_on && first == first_ + 1 && last == last_ + 1) {
+        exchange(first_, last);
+    } else if (moves_on) {
         for (std::int32_t i = first_; i < first; ++i) take_out(i);
         for (std::int32_t i = last_ + 1; i <= last; ++i) add(i);
     } else {

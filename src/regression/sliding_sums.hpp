@@ -38,6 +38,8 @@ class SlidingOrdinateSums {
   private:
     void add(std::int32_t i);
     void take_out(std::int32_t i);
+    // Point `leaving` taken out and point `coming` added, in that order, in every sum.
+    void exchange(std::int32_t leaving, std::int32_t coming);
 
     const float* x_ = nullptr;
     const float* y_ = nullptr;

@@ -38,6 +38,8 @@ using SharedFactor = Array2<float, largest_shared_degree + 1, largest_shared_deg
 // The part of one window's fit that depends on the abscissae alone, the same
 // for every series of ordinates fitted on the same points.
 struct SharedAbscissae {
+    std::int32_t first = 1;                            // first point used, at least 1
+    std::int32_t count = 0;                            // N
     double inverse_count = 0.0;                        // 1/N
     float inverse_count_less_one = 0.0f;               // 1/(N - 1)
     Array1<double, largest_shared_degree> power_sums;  // S(1..m), the sums of x, x^2, x^3
