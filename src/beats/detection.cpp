@@ -83,6 +83,12 @@ void sort_beats(Display& display) {
         }
         display.sorted_beats(s) = best;
         display.work_list(place) = 0;
+        // Once no position is left, every further pass only writes zeros: the
+        // rest of the list is cleared at once.
+        if (best == 0) {
+            for (int rest = s + 1; rest <= beat_slots; ++rest) display.sorted_beats(rest) = 0;
+            return;
+        }
     }
 }
 
