@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string_view>
 
 #include "regression/report_format.hpp"
 
@@ -120,13 +121,16 @@ void build_matrix(RegressionWork& work, std::int32_t m) {
             work.matrix(i, j) = static_cast<float>(s(i + j) - s(i) * s(j) * inverse_n);
 }
 
+// Entry i of the right-hand side of the normal equations: T(i) - Sy S(i) / N.
+float right_hand_side(double cross_sum, double sum_y, double power_sum, double inverse_n) {
+    return static_cast<float>(cross_sum - sum_y * power_sum * inverse_n);
+}
+
 // The right-hand side of the normal equations, in column m + 1.
 void build_right_hand_side(RegressionWork& work, std::int32_t m) {
-    const double inverse_n = work.inverse_count;
-    const auto& s = work.power_sums;
     for (std::int32_t i = 1; i <= m; ++i)
         work.matrix(i, m + 1) =
-            static_cast<float>(work.cross_sums(i) - work.sum_y * s(i) * inverse_n);
+            right_hand_side(work.cross_sums(i), work.sum_y, work.power_sums(i), work.inverse_count);
 }
 
 // Mean and variance of x.
@@ -136,20 +140,40 @@ void summarise_abscissae(RegressionWork& work) {
     work.variance_x = std::max(work.matrix(1, 1) * work.inverse_count_less_one, 0.0f);
 }
 
-// Mean and variance of y; Syy becomes the corrected sum of squares.
+// Mean and variance of y from Sy and the uncorrected Syy.
+struct OrdinateSummary {
+    float mean_y = 0.0f;
+    double corrected_yy = 0.0;  // Syy corrected for the mean
+    float corrected_yy_32 = 0.0f;
+    float variance_y = 0.0f;
+};
+
+OrdinateSummary summary_of_ordinates(double sum_y, double sum_yy, std::int32_t count,
+                                     float inverse_count_less_one) {
+    const double n = count;
+    OrdinateSummary y;
+    y.mean_y = static_cast<float>(sum_y / n);
+    y.corrected_yy = sum_yy - sum_y * sum_y / n;
+    y.corrected_yy_32 = std::max(static_cast<float>(y.corrected_yy), 0.0f);
+    y.variance_y = y.corrected_yy_32 * inverse_count_less_one;
+    return y;
+}
+
+// Syy becomes the corrected sum of squares.
 void summarise_ordinates(RegressionWork& work) {
-    const double n = work.count;
-    work.mean_y = static_cast<float>(work.sum_y / n);
-    work.corrected_yy -= work.sum_y * work.sum_y / n;
-    work.corrected_yy_32 = std::max(static_cast<float>(work.corrected_yy), 0.0f);
-    work.variance_y = work.corrected_yy_32 * work.inverse_count_less_one;
+    const OrdinateSummary y = summary_of_ordinates(work.sum_y, work.corrected_yy, work.count,
+                                                   work.inverse_count_less_one);
+    work.mean_y = y.mean_y;
+    work.corrected_yy = y.corrected_yy;
+    work.corrected_yy_32 = y.corrected_yy_32;
+    work.variance_y = y.variance_y;
 }
 
 // sqrt(var x * var y): whether there is anything to fit at all, and the
 // divisor of the correlation. The product is formed in 64 bits so that two
 // small variances cannot underflow to a false zero, nor two large ones overflow.
-double spread(const RegressionWork& work) {
-    return std::sqrt(double(work.variance_x) * double(work.variance_y));
+double spread(float variance_x, float variance_y) {
+    return std::sqrt(double(variance_x) * double(variance_y));
 }
 
 void store_data_summary(const RegressionWork& work, OneBased<float> summary) {
@@ -187,14 +211,17 @@ void write_data_summary(ReportSink& report, const RegressionWork& work) {
 
 // Near-constant data is warned of but still fitted: x is judged on its
 // variance, y on its corrected sum of squares.
-void write_warnings(ReportSink& report, const RegressionWork& work) {
-    if (work.variance_x <= work.mean_x * work.mean_x * constancy_fraction)
-        write_record(report,
-                     ReportLine(control_skip_line).text("*** warning : variable x is constant."));
-    if (work.corrected_yy_32 <= work.mean_y * work.mean_y * constancy_fraction)
-        write_record(
-            report,
-            ReportLine(control_skip_line).text("*** warning : dependent variable y is constant."));
+bool is_constant(float spread_measure, float mean) {
+    return spread_measure <= mean * mean * constancy_fraction;
+}
+
+void write_warning(ReportSink& report, std::string_view warning) {
+    write_record(report, ReportLine(control_skip_line).text(warning));
+}
+
+void write_warnings(ReportSink& report, bool x_constant, bool y_constant) {
+    if (x_constant) write_warning(report, "*** warning : variable x is constant.");
+    if (y_constant) write_warning(report, "*** warning : dependent variable y is constant.");
 }
 
 // Term k joins the coefficients: column k of R^-1 times z(k). The factor
@@ -238,10 +265,11 @@ void add_term(RegressionWork& work, const FactorInverse& factor_inverse, std::in
 }
 
 // b0 = (Sy - sum of b(i) S(i)) / N.
-float intercept_of(const RegressionWork& work, std::int32_t k, OneBased<const float> b) {
-    double centred_sum = work.sum_y;
-    for (std::int32_t i = 1; i <= k; ++i) centred_sum -= double(b(i)) * work.power_sums(i);
-    return static_cast<float>(centred_sum / work.count);
+float intercept_of(double sum_y, OneBased<const double> power_sums, std::int32_t count,
+                   std::int32_t k, OneBased<const float> b) {
+    double centred_sum = sum_y;
+    for (std::int32_t i = 1; i <= k; ++i) centred_sum -= double(b(i)) * power_sums(i);
+    return static_cast<float>(centred_sum / count);
 }
 
 // Degrees of freedom, standard errors, t values, the intercept and the
@@ -257,7 +285,7 @@ void degree_statistics(RegressionWork& work, std::int32_t k, OneBased<const floa
         se(i) = std::sqrt(work.variance_factors(i)) * s;
         work.t_values(i) = b(i) / (ss_floor + se(i));
     }
-    intercept = intercept_of(work, k, b);
+    intercept = intercept_of(work.sum_y, {work.power_sums.data()}, work.count, k, b);
     fit.sequential_f = work.term_ss(k) / (s * s);
     fit.regression_ss = fit.r_squared * work.corrected_yy_32;
     fit.regression_ms = fit.regression_ss / static_cast<float>(fit.regression_df);
@@ -452,28 +480,32 @@ void set_inverse_counts(RegressionWork& work) {
     work.inverse_count_less_one = 1.0f / static_cast<float>(work.count - 1);
 }
 
-// False when x or y has no spread at all: coefficients and intercept are
-// then 0 and the call ends.
-bool has_spread(const RegressionWork& work, double xy_spread, std::int32_t m, CallOutputs& out) {
-    if (xy_spread * double(work.inverse_count_less_one) == 0.0) {
-        for (std::int32_t k = 1; k <= m; ++k) out.coefficients(k) = 0.0f;
-        out.intercept = 0.0f;
-        return false;
-    }
-    return true;
+// When x or y has no spread at all, the coefficients and the intercept are 0
+// and the call ends.
+bool has_no_spread(double xy_spread, float inverse_count_less_one) {
+    return xy_spread * double(inverse_count_less_one) == 0.0;
 }
 
-// Correlation, data summary and warnings; false as has_spread.
+void set_fit_to_zero(std::int32_t m, CallOutputs& out) {
+    for (std::int32_t k = 1; k <= m; ++k) out.coefficients(k) = 0.0f;
+    out.intercept = 0.0f;
+}
+
+// Correlation, data summary and warnings; false when there is no spread.
 bool describe_data(RegressionWork& work, ReportSink& report, std::int32_t m,
                    std::int32_t report_level, CallOutputs& out, OneBased<float> data_summary) {
-    const double xy_spread = spread(work);
-    if (!has_spread(work, xy_spread, m, out)) return false;
+    const double xy_spread = spread(work.variance_x, work.variance_y);
+    if (has_no_spread(xy_spread, work.inverse_count_less_one)) {
+        set_fit_to_zero(m, out);
+        return false;
+    }
     // Sxy / sqrt(Sxx Syy), written with the variances: (Sxy / sqrt(var x var y)) / (N - 1).
     work.correlation =
         static_cast<float>(work.matrix(1, m + 1) / xy_spread * double(work.inverse_count_less_one));
     store_data_summary(work, data_summary);
     if (report_level > 0) write_data_summary(report, work);
-    write_warnings(report, work);
+    write_warnings(report, is_constant(work.variance_x, work.mean_x),
+                   is_constant(work.corrected_yy_32, work.mean_y));
     return true;
 }
 
@@ -490,40 +522,52 @@ bool prepare_data(RegressionWork& work, ReportSink& report, std::int32_t last,
     return describe_data(work, report, m, report_level, out, data_summary);
 }
 
-// The coefficients and the intercept of degree m, as fit_degrees forms them;
-// FixedDegree as in fit_shared_of_degree.
-template <std::int32_t FixedDegree, typename FactorInverse>
-void fit_coefficients(const RegressionWork& work, const FactorInverse& factor_inverse,
-                      std::int32_t degree, CallOutputs& out) {
-    const std::int32_t m = FixedDegree > 0 ? FixedDegree : degree;
-#pragma GCC unroll 3
-    for (std::int32_t k = 1; k <= m; ++k)
-        add_to_coefficients(factor_inverse, k, work.forward(k), out.coefficients);
-    out.intercept = intercept_of(work, m, {out.coefficients.first});
-}
-
 // tmatrp's results (i, j), i <= j <= m, as it left them in its matrix.
 void keep_results(const SolverMatrix& matrix, std::int32_t m, SharedFactor& kept) {
     for (std::int32_t i = 1; i <= m; ++i)
         for (std::int32_t j = i; j <= m; ++j) kept(j + 1, i) = matrix(j + 1, i);
 }
 
-// A shared window's values and one series' sums, where a call of its own
-// would have computed them.
-void load_shared(RegressionWork& work, const SharedAbscissae& shared, const OrdinateSums& sums,
-                 std::int32_t m) {
-    work.first = shared.first;
-    work.count = shared.count;
-    work.inverse_count = shared.inverse_count;
-    work.inverse_count_less_one = shared.inverse_count_less_one;
-    for (std::int32_t k = 1; k <= m; ++k) {
-        work.power_sums(k) = shared.power_sums(k);
-        work.cross_sums(k) = sums.cross_sums(k);
-    }
-    work.sum_y = sums.sum_y;
-    work.corrected_yy = sums.sum_yy;
-    work.mean_x = shared.mean_x;
-    work.variance_x = shared.variance_x;
+// A fit from a shared window and one series' sums, by the arithmetic of
+// polynomial_regression's own steps (right_hand_side, summary_of_ordinates,
+// the spread, the warnings, the forward half, add_to_coefficients,
+// intercept_of) on values kept at hand. FixedDegree > 0 is the degree known
+// when compiling (the ARI computation's cubic), which lets the compiler unroll
+// every loop over the terms; 0 takes the degree passed. The operations are the
+// same either way.
+template <std::int32_t FixedDegree>
+void fit_shared_of_degree(const SharedAbscissae& shared, const OrdinateSums& sums,
+                          std::int32_t degree, RegressionResults& results, ReportSink& report) {
+    const std::int32_t m = FixedDegree > 0 ? FixedDegree : degree;
+    CallOutputs out{results.intercept,
+                    {results.coefficients.data()},
+                    {results.standard_errors.data()},
+                    {results.multiple_r.data()}};
+    results.status = 0;
+    float right_hand_sides[largest_shared_degree];
+#pragma GCC unroll 3
+    for (std::int32_t i = 1; i <= m; ++i)
+        right_hand_sides[i - 1] = right_hand_side(sums.cross_sums(i), sums.sum_y,
+                                                  shared.power_sums(i), shared.inverse_count);
+    const OrdinateSummary y =
+        summary_of_ordinates(sums.sum_y, sums.sum_yy, shared.count, shared.inverse_count_less_one);
+    if (has_no_spread(spread(shared.variance_x, y.variance_y), shared.inverse_count_less_one))
+        return set_fit_to_zero(m, out);
+    write_warnings(report, is_constant(shared.variance_x, shared.mean_x),
+                   is_constant(y.corrected_yy_32, y.mean_y));
+    float forward[largest_shared_degree];
+    forward_substitution(shared.factor, m, right_hand_sides, forward);
+    results.status = shared.solver_status;
+    // Formed apart from the results, which the compiler must otherwise take
+    // to overlap the factor.
+    float formed[largest_shared_degree];
+    const OneBased<float> b{formed};
+#pragma GCC unroll 3
+    for (std::int32_t k = 1; k <= m; ++k)
+        add_to_coefficients(shared.factor_inverse, k, forward[k - 1], b);
+#pragma GCC unroll 3
+    for (std::int32_t i = 1; i <= m; ++i) out.coefficients(i) = b(i);
+    out.intercept = intercept_of(sums.sum_y, {shared.power_sums.data()}, shared.count, m, {formed});
 }
 
 }  // namespace
@@ -559,10 +603,6 @@ void polynomial_regression(RegressionWork& work, const RegressionPoints& points,
         write_residual_table(report, work, last, xs, ys, {points.residuals});
 }
 
-}  // namespace mapari
-
-namespace mapari {
-
 void share_abscissae(RegressionWork& scratch, std::int32_t first, std::int32_t last, const float* x,
                      std::int32_t degree, SharedAbscissae& shared) {
     const std::int32_t m = degree;
@@ -593,43 +633,14 @@ void share_abscissae(RegressionWork& scratch, std::int32_t first, std::int32_t l
     shared.solver_status = status;
 }
 
-namespace {
-
-// FixedDegree > 0 is the degree known when compiling (the ARI computation's
-// cubic), which lets the compiler unroll every loop over the terms; 0 takes
-// the degree passed. The operations are the same either way.
-template <std::int32_t FixedDegree>
-void fit_shared_of_degree(RegressionWork& work, const SharedAbscissae& shared,
-                          const OrdinateSums& sums, std::int32_t degree, RegressionResults& results,
-                          ReportSink& report) {
-    const std::int32_t m = FixedDegree > 0 ? FixedDegree : degree;
-    std::int32_t& status = results.status;
-    status = 0;
-    load_shared(work, shared, sums, m);
-    CallOutputs out{results.intercept,
-                    {results.coefficients.data()},
-                    {results.standard_errors.data()},
-                    {results.multiple_r.data()}};
-    build_right_hand_side(work, m);
-    summarise_ordinates(work);
-    if (!has_spread(work, spread(work), m, out)) return;
-    write_warnings(report, work);
-    forward_substitution(shared.factor, m, work.matrix.column(m + 1), work.forward);
-    status = shared.solver_status;
-    fit_coefficients<FixedDegree>(work, shared.factor_inverse, m, out);
-}
-
-}  // namespace
-
 void fit_on_shared_abscissae(RegressionWork& work, const SharedAbscissae& shared,
                              const RegressionPoints& points, const OrdinateSums& sums,
                              std::int32_t degree, RegressionResults& results, ReportSink& report) {
     constexpr std::int32_t cubic = 3;
     if (shared.solver_status < 0)
         return polynomial_regression(work, points, degree, silent_report, results, report);
-    if (degree == cubic)
-        return fit_shared_of_degree<cubic>(work, shared, sums, degree, results, report);
-    fit_shared_of_degree<0>(work, shared, sums, degree, results, report);
+    if (degree == cubic) return fit_shared_of_degree<cubic>(shared, sums, degree, results, report);
+    fit_shared_of_degree<0>(shared, sums, degree, results, report);
 }
 
 }  // namespace mapari

@@ -119,7 +119,7 @@ void tmatrp(ReportSink& report, const std::int32_t& n, SolverMatrix& a, const fl
             return;
         }
     }
-    if (sol <= 1) forward_substitution(a, n, a.column(n + 1), x);
+    if (sol <= 1) forward_substitution(a, n, a.column(n + 1), x.data());
     if (sol <= 0) back_half(a, n, x);
     if (inv <= 1 && n > 1) invert_factor(a, n);
     if (inv <= 0) form_inverse(a, n);

@@ -46,14 +46,13 @@ void tmatrp(ReportSink& report, const std::int32_t& n, SolverMatrix& a, const fl
 
 // The forward half x = R^-T b, from a factor laid out as tmatrp leaves it
 // (R(k, i) at (i + 1, k), 1 / R(i, i) at (i + 1, i)): tmatrp's own matrix or a
-// copy of its results; b holds n values.
+// copy of its results; b and x hold n values each, x(i) at x[i - 1].
 template <typename Factor>
-void forward_substitution(const Factor& a, std::int32_t n, const float* b,
-                          Array1<float, regression_rows>& x) {
+void forward_substitution(const Factor& a, std::int32_t n, const float* b, float* x) {
     for (std::int32_t i = 1; i <= n; ++i) {
         double s = b[i - 1];
-        for (std::int32_t k = 1; k < i; ++k) s -= double(x(k)) * double(a(i + 1, k));
-        x(i) = static_cast<float>(s * double(a(i + 1, i)));
+        for (std::int32_t k = 1; k < i; ++k) s -= double(x[k - 1]) * double(a(i + 1, k));
+        x[i - 1] = static_cast<float>(s * double(a(i + 1, i)));
     }
 }
 
