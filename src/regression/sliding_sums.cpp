@@ -15,6 +15,30 @@ bool is_whole(float value) {
     return std::isfinite(value);  // every float from 2^23 up is whole
 }
 
+struct Point {
+    double x, y;
+};
+
+// Point `out` taken out of every sum and point `in` added. FixedDegree > 0 is
+// the degree known when compiling (the ARI computation's cubic), which lets
+// the compiler unroll the loop over the powers; 0 takes the degree passed.
+// The operations are the same either way.
+template <std::int32_t FixedDegree>
+void exchange_of_degree(OrdinateSums& sums, std::int32_t degree, Point out, Point in) {
+    const std::int32_t m = FixedDegree > 0 ? FixedDegree : degree;
+    double power_out = out.x, power_in = in.x;
+#pragma GCC unroll 3
+    for (std::int32_t k = 1; k <= m; ++k) {
+        if (k > 1) {
+            power_out = out.x * power_out;
+            power_in = in.x * power_in;
+        }
+        sums.cross_sums(k) = (sums.cross_sums(k) - out.y * power_out) + in.y * power_in;
+    }
+    sums.sum_y = (sums.sum_y - out.y) + in.y;
+    sums.sum_yy = (sums.sum_yy - out.y * out.y) + in.y * in.y;
+}
+
 }  // namespace
 
 bool SlidingOrdinateSums::start(const float* x, const float* y, std::int32_t first,
@@ -62,19 +86,10 @@ void SlidingOrdinateSums::take_out(std::int32_t i) {
 }
 
 void SlidingOrdinateSums::exchange(std::int32_t leaving, std::int32_t coming) {
-    const double x_out = x_[leaving - 1], y_out = y_[leaving - 1];
-    const double x_in = x_[coming - 1], y_in = y_[coming - 1];
-    double power_out = x_out, power_in = x_in;
-#pragma GCC unroll 3
-    for (std::int32_t k = 1; k <= degree_; ++k) {
-        if (k > 1) {
-            power_out = x_out * power_out;
-            power_in = x_in * power_in;
-        }
-        sums_.cross_sums(k) = (sums_.cross_sums(k) - y_out * power_out) + y_in * power_in;
-    }
-    sums_.sum_y = (sums_.sum_y - y_out) + y_in;
-    sums_.sum_yy = (sums_.sum_yy - y_out * y_out) + y_in * y_in;
+    constexpr std::int32_t cubic = 3;
+    const Point out{x_[leaving - 1], y_[leaving - 1]}, in{x_[coming - 1], y_[coming - 1]};
+    if (degree_ == cubic) return exchange_of_degree<cubic>(sums_, degree_, out, in);
+    exchange_of_degree<0>(sums_, degree_, out, in);
 }
 
 const OrdinateSums& SlidingOrdinateSums::move_to(std::int32_t first, std::int32_t last) {
