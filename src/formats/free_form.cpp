@@ -90,9 +90,8 @@ bool round_exactly(float magnitude, SignificantDigits& rounded) {
     return true;
 }
 
-SignificantDigits round_to_significant(float magnitude) {
+SignificantDigits rounded_by_to_chars(float magnitude) {
     SignificantDigits rounded;
-    if (round_exactly(magnitude, rounded)) return rounded;
     // Scientific notation with 6 decimals, d.dddddde±XX, is correctly rounded
     // to 7 significant digits; its exponent already counts a carry (9.9999999 → 1.000000e+01).
     char scientific[32];
@@ -108,19 +107,21 @@ SignificantDigits round_to_significant(float magnitude) {
     return rounded;
 }
 
-// The characters "00" to "99", the first in the low byte.
-constexpr auto digit_pairs = [] {
-    std::array<std::uint64_t, 100> pairs{};
-    for (std::uint64_t i = 0; i < 100; ++i) pairs[i] = ('0' + i / 10) | ('0' + i % 10) << 8;
-    return pairs;
+// The characters "0000" to "9999", the first in the low byte.
+constexpr auto digit_quads = [] {
+    std::array<std::uint32_t, 10000> quads{};
+    for (std::uint32_t i = 0; i < quads.size(); ++i)
+        quads[i] = ('0' + i / 1000) | ('0' + i / 100 % 10) << 8 | ('0' + i / 10 % 10) << 16 |
+                   ('0' + i % 10) << 24;
+    return quads;
 }();
 
 // The 7 digit characters of a whole number from 10^6 to 10^7 - 1 in the low
-// 7 bytes of a word, the first digit in the lowest byte.
+// 7 bytes of a word, the first digit in the lowest byte: the 3 digits above
+// the last 4 (their quad without its leading 0), then those 4.
 std::uint64_t digit_word(std::uint32_t number) {
-    const std::uint32_t high = number / 10000, low = number % 10000;  // high: 100 to 999
-    return ('0' + std::uint64_t{high / 100}) | digit_pairs[high % 100] << 8 |
-           digit_pairs[low / 100] << 24 | digit_pairs[low % 100] << 40;
+    const std::uint32_t high = number / 10000, low = number % 10000;
+    return std::uint64_t{digit_quads[high] >> 8} | std::uint64_t{digit_quads[low]} << 24;
 }
 
 // The 8 bytes of a word as characters, its lowest byte first.
@@ -189,14 +190,17 @@ std::string free_form(std::int32_t value) {
 }
 
 void write_free_form(float value, char* out) {
-    if (std::isnan(value)) return word_form("NaN", out);
-    if (std::isinf(value)) return word_form(value < 0 ? "-Infinity" : "Infinity", out);
-    if (value == 0.0f) {
-        right_aligned("0.000000", 8, plain_width, out);
-        std::memset(out + plain_width, ' ', free_real_width - plain_width);
-        return;
+    SignificantDigits rounded;
+    if (!round_exactly(std::fabs(value), rounded)) {
+        if (std::isnan(value)) return word_form("NaN", out);
+        if (std::isinf(value)) return word_form(value < 0 ? "-Infinity" : "Infinity", out);
+        if (value == 0.0f) {
+            right_aligned("0.000000", 8, plain_width, out);
+            std::memset(out + plain_width, ' ', free_real_width - plain_width);
+            return;
+        }
+        rounded = rounded_by_to_chars(std::fabs(value));
     }
-    const SignificantDigits rounded = round_to_significant(std::fabs(value));
     if (rounded.k < 0 || rounded.k > significant_digits)
         return exponent_form(value < 0, rounded, out);
     plain_form(value < 0, rounded, out);
