@@ -1,10 +1,12 @@
 #include "formats/result_files.hpp"
 
+#include <bit>
 #include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <string_view>
 
 #include "formats/fields.hpp"
@@ -41,11 +43,64 @@ bool is_digit(char c) {
     return c >= '0' && c <= '9';
 }
 
+// Runs of spaces and of digits are passed eight characters at a time where a
+// word holds the first of eight bytes lowest and eight bytes are left up to
+// and with the NUL after the text (std::string's own, which ends every run),
+// one character at a time elsewhere.
+constexpr bool words_hold_bytes_in_order = std::endian::native == std::endian::little;
+
+constexpr std::uint64_t in_every_byte(std::uint8_t byte) {
+    return 0x0101010101010101u * byte;
+}
+
+std::uint64_t word_at(const char* at) {
+    std::uint64_t word = 0;
+    std::memcpy(&word, at, sizeof word);
+    return word;
+}
+
+// The zero bytes of a word before its first nonzero one (8 when all are zero).
+int zero_bytes_first(std::uint64_t word) {
+    return word == 0 ? 8 : std::countr_zero(word) / 8;
+}
+
+const char* past_spaces(const char* at, const char* end) {
+    if constexpr (words_hold_bytes_in_order) {
+        while (end - at >= 7) {
+            const int spaces = zero_bytes_first(word_at(at) ^ in_every_byte(' '));
+            at += spaces;
+            if (spaces < 8) return at;
+        }
+    }
+    while (*at == ' ') ++at;
+    return at;
+}
+
+// A byte is a digit when its high half is 3 both as it is and with 6 added;
+// an addition carries out of a byte only from 0xFA up, which is no digit, so
+// every byte up to the first non-digit is judged right.
+const char* past_digits(const char* at, const char* end) {
+    if constexpr (words_hold_bytes_in_order) {
+        const std::uint64_t high_halves = in_every_byte(0xF0), digit_high = in_every_byte(0x30);
+        while (end - at >= 7) {
+            const std::uint64_t word = word_at(at);
+            const std::uint64_t not_digits =
+                ((word & high_halves) ^ digit_high) |
+                (((word + in_every_byte(6)) & high_halves) ^ digit_high);
+            const int digits = zero_bytes_first(not_digits);
+            at += digits;
+            if (digits < 8) return at;
+        }
+    }
+    while (is_digit(*at)) ++at;
+    return at;
+}
+
 // Past the blanks, runs of spaces (the usual case) first; the NUL after the
 // text is no blank.
-void skip_blanks(const char*& cursor) {
+void skip_blanks(const char*& cursor, const char* end) {
     for (;; ++cursor) {
-        while (*cursor == ' ') ++cursor;
+        cursor = past_spaces(cursor, end);
         if (!is_blank(*cursor)) return;
     }
 }
@@ -79,7 +134,7 @@ constexpr std::uint64_t largest_magnitude = 2000000000;
 // decimals, a whole part of 2e9 or more), which read_any_number reads. The
 // text ends in a NUL (std::string's own), which is no digit, point or sign,
 // so the scan needs no test for the end.
-bool read_plain_decimal(const char*& cursor, std::int32_t& value) {
+bool read_plain_decimal(const char*& cursor, const char* end, std::int32_t& value) {
     const char* at = cursor;
     bool negative = false;
     if (*at == '-' || *at == '+') negative = *at++ == '-';
@@ -92,7 +147,7 @@ bool read_plain_decimal(const char*& cursor, std::int32_t& value) {
     if (*at == '.') {
         const char* const first_decimal = ++at;
         round_up = is_digit(*at) && *at >= '5';
-        while (is_digit(*at)) ++at;
+        at = past_digits(at, end);
         const auto decimals = at - first_decimal;
         if (decimals > 16 || (decimals > 6 && whole != 0)) return false;
     }
@@ -111,8 +166,8 @@ bool read_ds_text(const std::string& text, Array2<std::int32_t, averaged_rows, l
     const char* const end = text.data() + text.size();
     for (int k = 1; k <= averaged_rows; ++k) {
         for (int l = 1; l <= lead_count; ++l) {
-            skip_blanks(cursor);
-            if (read_plain_decimal(cursor, matrix(k, l))) continue;
+            skip_blanks(cursor, end);
+            if (read_plain_decimal(cursor, end, matrix(k, l))) continue;
             const DsNumber outcome = read_any_number(cursor, end, matrix(k, l));
             if (outcome == DsNumber::missing) {
                 reason = message("record {1} holds {2} of its 64 numbers",
