@@ -79,8 +79,11 @@ demo: build
 	@if [ -n "$$DISPLAY" ]; then ./$(BUILD)/src/app/mapari --demo --gui; \
 	else ./$(BUILD)/src/app/mapari --demo; fi
 
+# The Google Benchmark programs' times, then the demo session's instruction
+# count (callgrind; skipped with a message when valgrind is not installed).
 bench: build
 	@for b in $(BUILD)/bench/bench_*; do $$b; done
+	@./bench/instructions.sh $(BUILD)
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(RELEASE_BUILD) $(FUZZ_BUILD)
