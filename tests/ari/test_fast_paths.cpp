@@ -9,7 +9,8 @@
 //     digits to_chars rounds them to, and whole records against value by
 //     value;
 //   - .ds text rounded to whole numbers from its digits against from_chars
-//     and lround, refusals and their reasons included.
+//     and lround, refusals and their reasons included;
+//   - the beat sort that stops when no position is left against every pass.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -29,6 +30,7 @@
 #include <vector>
 
 #include "ari/ari_computation.hpp"
+#include "beats/detection.hpp"
 #include "formats/free_form.hpp"
 #include "formats/messages.hpp"
 #include "formats/result_files.hpp"
@@ -745,6 +747,53 @@ TEST(FastPaths, RandomDsTextRoundsAsFromCharsAndLround) {
         decimals.push_back(text);
     }
     expect_same_reading(ds_text_of(decimals));
+}
+
+// ---- sorting beats ----
+
+// Every one of the 200 passes: the largest position left, the last of equals.
+void sort_every_pass(Display& display) {
+    display.work_list = display.beat_list;
+    for (int s = 1; s <= beat_slots; ++s) {
+        std::int16_t best = 0;
+        int place = 1;
+        for (int j = 1; j <= beat_slots; ++j) {
+            if (display.work_list(j) >= best) {
+                best = display.work_list(j);
+                place = j;
+            }
+        }
+        display.sorted_beats(s) = best;
+        display.work_list(place) = 0;
+    }
+}
+
+TEST(FastPaths, BeatSortEqualsEveryPass) {
+    std::mt19937 random(4);
+    std::uniform_int_distribution<int> position(1, 4000), count(0, beat_slots), few(1, 3);
+    std::vector<std::vector<std::int16_t>> lists = {{}, {1}, {4000}, {7, 7, 7}, {0, 0, 5}};
+    for (int i = 0; i < 200; ++i) {
+        std::vector<std::int16_t> list(
+            static_cast<std::size_t>(i < 100 ? count(random) : few(random)));
+        for (std::int16_t& p : list) p = static_cast<std::int16_t>(position(random) / (i % 2 + 1));
+        lists.push_back(list);
+    }
+    std::vector<std::int16_t> full(beat_slots, 12);
+    lists.push_back(full);
+    for (const auto& list : lists) {
+        SCOPED_TRACE(list.size());
+        auto expected = std::make_unique<Display>(), got = std::make_unique<Display>();
+        for (Display* display : {expected.get(), got.get()}) {
+            display->beat_list.fill(0);
+            display->sorted_beats.fill(-3);
+            // Positions where beat finding puts them, zeros (empty slots) between some.
+            for (std::size_t j = 0; j < list.size(); ++j) display->beat_list(j + 1) = list[j];
+        }
+        sort_every_pass(*expected);
+        sort_beats(*got);
+        ASSERT_EQ(got->sorted_beats.values, expected->sorted_beats.values);
+        ASSERT_EQ(got->work_list.values, expected->work_list.values);
+    }
 }
 
 }  // namespace
