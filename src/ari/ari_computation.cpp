@@ -1,5 +1,6 @@
 #include "ari/ari_computation.hpp"
 
+#include <algorithm>
 #include <cstdint>
 
 #include "formats/messages.hpp"
@@ -109,8 +110,10 @@ void find_recovery(AriWork& work, ReportSink& report, int lead) {
 void compute_ari(AriWork& work, ReportSink& report) {
     for (int k = 1; k <= averaged_rows; ++k) work.abscissae(k) = static_cast<float>(k);
     share_window_abscissae(work);
+    // The searches read S up to J + 2, the fits up to E + h.
+    const int last_row_read = std::max(work.j_point + 2, work.t_end + work.smoothing_half_width);
     for (int l = 1; l <= lead_count; ++l) {
-        for (int k = 1; k <= averaged_rows; ++k) {
+        for (int k = 1; k <= last_row_read; ++k) {
             work.lead_samples(k) = work.beat_matrix(k, l);
             work.ordinates(k) = static_cast<float>(work.lead_samples(k));
         }

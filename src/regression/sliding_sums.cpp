@@ -94,10 +94,9 @@ void SlidingOrdinateSums::exchange(std::int32_t leaving, std::int32_t coming) {
 
 const OrdinateSums& SlidingOrdinateSums::move_to(std::int32_t first, std::int32_t last) {
     first = std::max(first, 1);
-    const bool moves_on = first_ <= last_ && first >= first_ && last >= last_ && first <= last_;
-    if (moves_on && first == first_ + 1 && last == last_ + 1) {
+    if (first == first_ + 1 && last == last_ + 1 && first <= last_) {  // on by one row
         exchange(first_, last);
-    } else if (moves_on) {
+    } else if (first_ <= last_ && first >= first_ && last >= last_ && first <= last_) {
         for (std::int32_t i = first_; i < first; ++i) take_out(i);
         for (std::int32_t i = last_ + 1; i <= last; ++i) add(i);
     } else {

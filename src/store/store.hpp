@@ -115,9 +115,10 @@ struct AriWork {
     std::int32_t second_value = 0;     // the stimulus mark, shown only
     std::int32_t j_point = 0;          // J, row of the saved beat
     std::int32_t t_end = 0;            // E, row of the saved beat
-    Array1<std::int32_t, averaged_rows> lead_samples{};  // S(k) of the lead in work
-    Array1<float, averaged_rows> abscissae{};            // x(k) = k
-    Array1<float, averaged_rows> ordinates{};            // y(k) = S(k)
+    // S(k) of the lead in work, up to the last row the computation reads (max(J + 2, E + h)).
+    Array1<std::int32_t, averaged_rows> lead_samples{};
+    Array1<float, averaged_rows> abscissae{};  // x(k) = k
+    Array1<float, averaged_rows> ordinates{};  // y(k) = S(k), the rows S holds
     // D(k, l): slope of the fitted cubic at row k, raw units per sample; rows J..E rewritten per
     // call.
     Array2<float, averaged_rows, lead_count> slope_curve{};
