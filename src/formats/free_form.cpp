@@ -170,9 +170,11 @@ void plain_form(bool negative, const SignificantDigits& rounded, char* out) {
     store_word(
         (digits & before_point) | std::uint64_t{'.'} << point_bit | (digits & ~before_point) << 8,
         text);
-    char* before = text;
-    if (rounded.k == 0) *--before = '0';
-    if (negative) *--before = '-';
+    // Written whatever the sign and k, the blank or the character chosen by a
+    // value rather than by a branch the processor would have to guess.
+    const bool below_one = rounded.k == 0;
+    text[-1] = below_one ? '0' : ' ';
+    text[-1 - (below_one ? 1 : 0)] = negative ? '-' : ' ';
 }
 
 void word_form(const char* word, char* out) {

@@ -136,8 +136,9 @@ constexpr std::uint64_t largest_magnitude = 2000000000;
 // so the scan needs no test for the end.
 bool read_plain_decimal(const char*& cursor, const char* end, std::int32_t& value) {
     const char* at = cursor;
-    bool negative = false;
-    if (*at == '-' || *at == '+') negative = *at++ == '-';
+    // The sign, taken by value rather than by a branch the processor would guess.
+    const bool negative = *at == '-';
+    at += *at == '-' || *at == '+' ? 1 : 0;
     const char* const first_digit = at;
     std::uint64_t whole = 0;
     for (; is_digit(*at); ++at) whole = whole * 10 + static_cast<unsigned>(*at - '0');
