@@ -615,15 +615,14 @@ void share_abscissae(RegressionWork& scratch, std::int32_t first, std::int32_t l
     summarise_abscissae(scratch);
     std::int32_t status = 0;
     tmatrp(silence, m, scratch.matrix, pivot_tolerance, no_inverse, no_solve, scratch.forward,
-           shared.determinant, solver_rows, status);
+           scratch.determinant, solver_rows, status);
     if (status < 0) return;
     keep_results(scratch.matrix, m, shared.factor);
     // The same factorisation again, now going on to R^-1; the upper triangle it
     // starts from is never written, so it is the factor kept above.
     tmatrp(silence, m, scratch.matrix, pivot_tolerance, inverse_of_factor_only, no_solve,
-           scratch.forward, shared.determinant, solver_rows, status);
+           scratch.forward, scratch.determinant, solver_rows, status);
     keep_results(scratch.matrix, m, shared.factor_inverse);
-    shared.first = scratch.first;
     shared.count = scratch.count;
     shared.inverse_count = scratch.inverse_count;
     shared.inverse_count_less_one = scratch.inverse_count_less_one;

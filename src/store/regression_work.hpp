@@ -38,15 +38,13 @@ using SharedFactor = Array2<float, largest_shared_degree + 1, largest_shared_deg
 // The part of one window's fit that depends on the abscissae alone, the same
 // for every series of ordinates fitted on the same points.
 struct SharedAbscissae {
-    std::int32_t first = 1;                            // first point used, at least 1
     std::int32_t count = 0;                            // N
-    double inverse_count = 0.0;                        // 1/N
     float inverse_count_less_one = 0.0f;               // 1/(N - 1)
+    double inverse_count = 0.0;                        // 1/N
     Array1<double, largest_shared_degree> power_sums;  // S(1..m), the sums of x, x^2, x^3
     float mean_x = 0.0f, variance_x = 0.0f;
     SharedFactor factor;          // R, its diagonal as 1 / R(i, i): the forward half reads it
     SharedFactor factor_inverse;  // R^-1, the same diagonal: the coefficients are formed from it
-    float determinant = 0.0f;     // of the x part of the normal equations
     // tmatrp's status; below 0 (and for a window whose parameters are refused) each series
     // is fitted by the general call, which writes the messages.
     std::int32_t solver_status = -1;
