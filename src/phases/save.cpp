@@ -71,9 +71,9 @@ void ask_ari_settings(Store& store, Runtime& runtime) {
 // Reads one result file back and parses it; on failure says which file and why.
 template <typename Parse>
 bool read_result(Store& store, Runtime& runtime, const std::string& label,
-                 const TextField<32>& path, Parse parse) {
+                 const TextField<32>& path, std::string& text, Parse parse) {
     runtime.write_line(Channel::text, label);
-    std::string text, reason;
+    std::string reason;
     if (read_whole_file(host_path(store.naming, path.stem()), text, reason) && parse(text, reason))
         return true;
     runtime.write_line(Channel::trace,
@@ -82,20 +82,20 @@ bool read_result(Store& store, Runtime& runtime, const std::string& label,
     return false;
 }
 
-bool read_result_files(Store& store, Runtime& runtime) {
+bool read_result_files(Store& store, Runtime& runtime, std::string& file_text) {
     const Results& results = store.results;
     AriWork& work = store.ari;
     return read_result(
                store, runtime,
                message("reading a file  :{1}", {padded(results.ds_path.stem(), ds_path_width)}),
-               results.ds_path,
+               results.ds_path, file_text,
                [&work](const std::string& text, std::string& reason) {
                    return read_ds_text(text, work.beat_matrix, reason);
                }) &&
            read_result(
                store, runtime,
                message("reading a file{1}", {padded(results.se_path.stem(), se_path_width)}),
-               results.se_path, [&work](const std::string& text, std::string& reason) {
+               results.se_path, file_text, [&work](const std::string& text, std::string& reason) {
                    return read_se_text(text, work, reason);
                });
 }
@@ -108,13 +108,13 @@ std::string_view shown_save_name(const Results& results) {
 
 }  // namespace
 
-bool make_ari_file(Store& store, Runtime& runtime) {
+bool make_ari_file(Store& store, Runtime& runtime, std::string& file_text) {
     AriWork& work = store.ari;
     ask_ari_settings(store, runtime);
     runtime.write_line(Channel::text, shown_save_name(store.results));
     std::string_view stem = store.results.save_name.stem();
     work.ari_path.assign(std::string(program_data_directory) + std::string(stem) + ".ari");
-    if (!read_result_files(store, runtime)) return false;
+    if (!read_result_files(store, runtime, file_text)) return false;
     runtime.write_line(Channel::text, padded(store.results.ds_path.stem(), ds_path_width) +
                                           free_form(work.reference_point) +
                                           free_form(work.j_point) + free_form(work.t_end) +
@@ -156,13 +156,15 @@ void save_results(Store& store, Runtime& runtime) {
                                    "was saved. Mark again."));
         return;
     }
-    if (!write_result(store, runtime, results.ds_path, ds_file_text(store.beat))) return;
+    // The .ds text's megabyte is read back into the same string for the ARI computation.
+    std::string file_text = ds_file_text(store.beat);
+    if (!write_result(store, runtime, results.ds_path, file_text)) return;
     if (!marked) return;
     results.se_path = result_path(stem, ".se");
     runtime.write_line(Channel::trace, message("SE_fileを保存します。"));
     if (!write_result(store, runtime, results.se_path, se_text)) return;
     if (store.settings.ari_file_switch == 0) return;
-    if (make_ari_file(store, runtime))
+    if (make_ari_file(store, runtime, file_text))
         runtime.write_line(Channel::trace, message("ARI_fileを作成保存しました。"));
 }
 

@@ -8,6 +8,8 @@
 // half-written file is left.
 #pragma once
 
+#include <string>
+
 #include "store/store.hpp"
 #include "window/runtime.hpp"
 
@@ -17,7 +19,8 @@ void save_results(Store& store, Runtime& runtime);
 
 // The ARI part of the save, once the .ds and .se files stand: the settings,
 // the files read back, the limits, the computation and the .ari file; false
-// (with a message) when no .ari file was written.
-bool make_ari_file(Store& store, Runtime& runtime);
+// (with a message) when no .ari file was written. The files are read into
+// file_text, whose memory a caller may hand on from an earlier file.
+bool make_ari_file(Store& store, Runtime& runtime, std::string& file_text);
 
 }  // namespace mapari

@@ -662,7 +662,8 @@ class AriFiles : public ::testing::Test {
         std::ostringstream transcript;
         HeadlessRuntime runtime(script, transcript, nullptr, root_.string());
         runtime.open_trace_window();
-        written_ = make_ari_file(*store_, runtime);
+        std::string file_text;
+        written_ = make_ari_file(*store_, runtime, file_text);
         Lines lines;
         std::istringstream in(transcript.str());
         for (std::string line; std::getline(in, line);) lines.push_back(line);
