@@ -57,9 +57,9 @@ void BM_AverageBeats(benchmark::State& state) {
     mapari::take_selected_beat(store->settings, store->recording, store->beat);
     for (auto _ : state) {
         mapari::start_averaging(store->beat);
+        mapari::find_aligned_beats(store->settings, store->recording, store->display, store->beat);
         for (int pass = 0; pass < mapari::averaging_passes; ++pass)
-            mapari::run_averaging_pass(store->settings, store->recording, store->display,
-                                       store->beat);
+            mapari::add_aligned_beats(store->recording, store->display, store->beat);
         mapari::finish_averaging(store->beat);
         benchmark::DoNotOptimize(store->beat.averaging_count);
     }

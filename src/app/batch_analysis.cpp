@@ -289,7 +289,7 @@ RecordingAnalysis analyse_recording(const fs::path& recording, const fs::path& f
     analysis.reason = recording_problem(recording, settings.display_second);
     if (!analysis.reason.empty() || !prepare_folder(recording, folder, names, analysis.reason))
         return analysis;
-    auto store = make_store();
+    auto store = new_store();
     if (!set_data_directory(store->naming, folder.string(), analysis.reason)) return analysis;
     UnattendedSession session(*store, analysis, settings, names);
     if (run_session(*store, session, folder, analysis.reason) != exit_normal) return analysis;

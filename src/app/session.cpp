@@ -12,7 +12,7 @@ namespace mapari {
 
 int run_headless_session(std::istream& script, std::ostream& transcript, std::ostream& errors,
                          const SessionFiles& files) {
-    auto store = make_store();
+    auto store = new_store();
     std::string reason;
     if (!set_data_directory(store->naming, files.data_directory, reason)) {
         errors << "mapari: " << reason << '\n';

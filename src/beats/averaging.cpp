@@ -44,7 +44,7 @@ void start_averaging(Beat& beat) {
     beat.averaging_count = 0;
 }
 
-void run_averaging_pass(const Settings& settings, const Recording& recording, Display& display,
+void find_aligned_beats(const Settings& settings, const Recording& recording, Display& display,
                         Beat& beat) {
     detect_beats(settings, recording, display, averaging_last_candidate);
     sort_beats(display);
@@ -52,7 +52,11 @@ void run_averaging_pass(const Settings& settings, const Recording& recording, Di
     for (int s = 1; s <= found; ++s)
         display.sorted_beats(s) = static_cast<std::int16_t>(
             align_beat(settings, recording, beat, display.sorted_beats(s)));
-    for (int s = 1; s <= found; ++s) {
+}
+
+void add_aligned_beats(const Recording& recording, const Display& display, Beat& beat) {
+    // Every slot is looked at: a refused beat's 0 may stand before accepted ones.
+    for (int s = 1; s <= beat_slots; ++s) {
         const std::int32_t q = display.sorted_beats(s);
         // A beat at 200 would need sample 0 for its first row; it is left out.
         if (q >= first_averaged_ms && q <= last_averaged_ms) add_beat(recording, beat, q);

@@ -8,7 +8,10 @@
 //
 // The whole search runs in 8 passes (labelled with the seconds 0, 4, ..., 28)
 // over the same channel store, so each pass accepts the same beats: the
-// count is 8 times the beats of one pass and the mean is unchanged.
+// count is 8 times the beats of one pass and the mean is unchanged. What a
+// pass finds depends on the recording, the settings and the template alone,
+// none of which a pass changes, so the beats are found and aligned once and
+// summed in each of the 8 passes, in the order found.
 // Check: averaging identical beats gives the beat back exactly.
 #pragma once
 
@@ -38,9 +41,12 @@ std::int32_t align_beat(const Settings& settings, const Recording& recording, Be
 
 // The working beat emptied for a new average.
 void start_averaging(Beat& beat);
-// One pass: beats found, sorted, aligned, and the accepted ones summed.
-void run_averaging_pass(const Settings& settings, const Recording& recording, Display& display,
+// The beats of a pass found, sorted and aligned: display.sorted_beats holds
+// each one's aligned position, 0 for a beat refused.
+void find_aligned_beats(const Settings& settings, const Recording& recording, Display& display,
                         Beat& beat);
+// One pass's sums: the aligned beats of display.sorted_beats added to the working beat.
+void add_aligned_beats(const Recording& recording, const Display& display, Beat& beat);
 // The sums divided by the number of beats summed (nothing when none was).
 void finish_averaging(Beat& beat);
 

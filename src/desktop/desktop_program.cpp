@@ -50,7 +50,7 @@ std::optional<Language> session_language(std::optional<Language> given, std::ost
 
 Program analysis_program(const std::string& data_directory) {
     return [data_directory](Runtime& runtime) {
-        auto store = make_store();
+        auto store = new_store();
         std::string reason;
         if (!set_data_directory(store->naming, data_directory, reason))
             throw SessionEnded(reason, exit_usage);

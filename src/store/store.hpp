@@ -159,7 +159,7 @@ struct Store {
 // A store on the heap with every member set by its initialiser. Every member
 // has one, so default-initialisation leaves nothing undefined; std::make_unique
 // would value-initialise, zeroing the 2.8 MB once more before the initialisers run.
-inline std::unique_ptr<Store> make_store() {
+inline std::unique_ptr<Store> new_store() {
     return std::make_unique_for_overwrite<Store>();
 }
 

@@ -14,6 +14,14 @@ std::unique_ptr<Store> make_store() {
     return store;
 }
 
+void load_model(Store& store, const synth::SynthModel& model) {
+    const std::vector<std::int16_t> samples = synth::render_samples(model);
+    for (int t = 1; t <= samples_per_reading; ++t)
+        for (int c = 1; c <= channel_count; ++c)
+            store.recording.samples(c, t) =
+                samples[static_cast<std::size_t>((t - 1) * channel_count + c - 1)];
+}
+
 ScriptedRuntime::ScriptedRuntime(const std::string& script, const std::filesystem::path& dir)
     : script_(script), runtime_(script_, transcript_, nullptr, dir.string()) {}
 

@@ -15,6 +15,7 @@
 
 #include "store/store.hpp"
 #include "support/temporary_folder.hpp"
+#include "tools/synth_model.hpp"
 #include "window/headless_runtime.hpp"
 #include "window/window_model.hpp"
 
@@ -32,6 +33,9 @@ inline constexpr std::uint32_t cyan = rgb(0, 255, 255);
 // A store on the heap (it is large) with display leads 13, 23, 37 as
 // channels 21, 31, 45 and the recognition coefficient 0.99.
 std::unique_ptr<Store> make_store();
+
+// The recording of a synthetic model at display second 0: sample t is frame t.
+void load_model(Store& store, const synth::SynthModel& model);
 
 // A headless runtime answering from the script text; fort.12 goes to dir.
 class ScriptedRuntime {

@@ -108,22 +108,14 @@ std::vector<SynthCase> synth_table() {
     return cases;
 }
 
-// Display second 0: sample t is frame t of the model.
-void load_model(Store& store, const synth::SynthModel& model) {
-    const std::vector<std::int16_t> samples = synth::render_samples(model);
-    for (int t = 1; t <= samples_per_reading; ++t)
-        for (int c = 1; c <= channel_count; ++c)
-            store.recording.samples(c, t) =
-                samples[static_cast<std::size_t>((t - 1) * channel_count + c - 1)];
-}
-
 // Selection of the position, then the averaging phase: eight passes.
 void average_as_the_program_does(Store& store, std::int32_t position) {
     store.beat.selected_position = position;
     take_selected_beat(store.settings, store.recording, store.beat);
     start_averaging(store.beat);
+    find_aligned_beats(store.settings, store.recording, store.display, store.beat);
     for (int pass = 0; pass < averaging_passes; ++pass)
-        run_averaging_pass(store.settings, store.recording, store.display, store.beat);
+        add_aligned_beats(store.recording, store.display, store.beat);
     finish_averaging(store.beat);
 }
 
