@@ -62,7 +62,7 @@ enum class ReadOutcome {
 ReadOutcome read_recording(const Naming& naming, Recording& recording, std::string& message);
 
 // Decodes big-endian 16-bit samples and places them channel by channel:
-// file_bytes -> decoded -> samples.
+// file_bytes -> samples.
 void decode_recording(Recording& recording);
 
 }  // namespace mapari

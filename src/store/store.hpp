@@ -53,7 +53,6 @@ struct Recording {
     Array2<std::int16_t, channel_count, samples_per_reading> samples{};
     std::int32_t samples_per_channel = samples_per_reading;  // what every later loop runs to
     Array1<std::uint8_t, bytes_per_reading> file_bytes{};    // the bytes read, in file order
-    Array1<std::int16_t, channel_count * samples_per_reading> decoded{};  // in file order
 };
 
 // Traces, beat detection and display constants, rebuilt at each reading.
@@ -158,7 +157,7 @@ struct Store {
 
 // A store on the heap with every member set by its initialiser. Every member
 // has one, so default-initialisation leaves nothing undefined; std::make_unique
-// would value-initialise, zeroing the 2.8 MB once more before the initialisers run.
+// would value-initialise, zeroing its 2.3 MB once more before the initialisers run.
 inline std::unique_ptr<Store> new_store() {
     return std::make_unique_for_overwrite<Store>();
 }
