@@ -1,0 +1,35 @@
+#include "store/store.hpp"
+
+#include <new>
+
+#if __has_include(<sys/mman.h>)
+#include <sys/mman.h>
+#endif
+
+namespace mapari {
+namespace {
+
+constexpr std::size_t huge_page_bytes = std::size_t{2} << 20;
+
+// The size rounded up to whole huge pages, so that the advice covers the store to its end.
+constexpr std::size_t whole_huge_pages(std::size_t size) {
+    return (size + huge_page_bytes - 1) / huge_page_bytes * huge_page_bytes;
+}
+
+}  // namespace
+
+void* Store::operator new(std::size_t size) {
+    const std::size_t bytes = whole_huge_pages(size);
+    void* store = ::operator new (bytes, std::align_val_t{huge_page_bytes});
+#ifdef MADV_HUGEPAGE
+    // Only advice: where huge pages are not offered the store stays in small pages.
+    madvise(store, bytes, MADV_HUGEPAGE);
+#endif
+    return store;
+}
+
+void Store::operator delete(void* store, std::size_t) {
+    ::operator delete (store, std::align_val_t{huge_page_bytes});
+}
+
+}  // namespace mapari
