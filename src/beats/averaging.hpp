@@ -10,8 +10,8 @@
 // over the same channel store, so each pass accepts the same beats: the
 // count is 8 times the beats of one pass and the mean is unchanged. What a
 // pass finds depends on the recording, the settings and the template alone,
-// none of which a pass changes, so the beats are found and aligned once and
-// summed in each of the 8 passes, in the order found.
+// none of which a pass changes, so the beats are found and aligned once; their
+// sums, whole numbers a float holds exactly, are the sums of one pass times 8.
 // Check: averaging identical beats gives the beat back exactly.
 #pragma once
 
@@ -45,8 +45,9 @@ void start_averaging(Beat& beat);
 // each one's aligned position, 0 for a beat refused.
 void find_aligned_beats(const Settings& settings, const Recording& recording, Display& display,
                         Beat& beat);
-// One pass's sums: the aligned beats of display.sorted_beats added to the working beat.
-void add_aligned_beats(const Recording& recording, const Display& display, Beat& beat);
+// The sums of all passes in the working beat emptied by start_averaging: the
+// aligned beats of display.sorted_beats added once for each pass.
+void sum_averaging_passes(const Recording& recording, const Display& display, Beat& beat);
 // The sums divided by the number of beats summed (nothing when none was).
 void finish_averaging(Beat& beat);
 

@@ -18,11 +18,10 @@ Point average_beats(Store& store, Runtime& runtime) {
     runtime.write_line(Channel::trace, message("加算平均の計算中です。"));
     start_averaging(beat);
     find_aligned_beats(store.settings, store.recording, store.display, beat);
-    for (int pass = 0; pass < averaging_passes; ++pass) {
+    for (int pass = 0; pass < averaging_passes; ++pass)
         runtime.write_line(Channel::text,
                            "nn" + free_form(static_cast<std::int32_t>(pass * seconds_per_pass)));
-        add_aligned_beats(store.recording, store.display, beat);
-    }
+    sum_averaging_passes(store.recording, store.display, beat);
     runtime.write_line(Channel::text,
                        message("number of averaging:{1}", {free_form(beat.averaging_count)}));
     finish_averaging(beat);

@@ -315,8 +315,7 @@ TEST(AveragingPasses, FoundOnceEqualFoundInEveryPass) {
             average_pass_by_pass(*reference);
             start_averaging(shared->beat);
             find_aligned_beats(shared->settings, shared->recording, shared->display, shared->beat);
-            for (int pass = 0; pass < averaging_passes; ++pass)
-                add_aligned_beats(shared->recording, shared->display, shared->beat);
+            sum_averaging_passes(shared->recording, shared->display, shared->beat);
 
             EXPECT_EQ(shared->beat.averaging_count, reference->beat.averaging_count);
             EXPECT_TRUE(same_bytes(shared->beat.averaged, reference->beat.averaged));
@@ -330,6 +329,30 @@ TEST(AveragingPasses, FoundOnceEqualFoundInEveryPass) {
         }
     }
     EXPECT_GT(recordings_with_refusals, 0) << "no case refused a beat";
+}
+
+// As many beats as the finding lets through, each at full scale in every map
+// lead: the sums reach their largest magnitudes and stay the same floats.
+TEST(AveragingPasses, DenseFullScaleBeatsEqualFoundInEveryPass) {
+    auto shared = make_store();
+    for (int c = 1; c <= channel_count; ++c)
+        set_samples(*shared, c, 1, samples_per_reading, c % 2 == 0 ? 32767 : -32768);
+    for (int k = 1; k <= display_lead_count; ++k)
+        set_samples(*shared, shared->settings.lead_channel(k), 1, samples_per_reading, 0);
+    for (int p = 150; p <= 3950; p += 101) plant_qrs(*shared, p, 1000);
+    shared->settings.recognition_coefficient = 0.0f;
+    shared->beat.selected_position = 958;
+    take_selected_beat(shared->settings, shared->recording, shared->beat);
+    auto reference = std::make_unique<Store>(*shared);
+
+    average_pass_by_pass(*reference);
+    start_averaging(shared->beat);
+    find_aligned_beats(shared->settings, shared->recording, shared->display, shared->beat);
+    sum_averaging_passes(shared->recording, shared->display, shared->beat);
+
+    EXPECT_GE(reference->beat.averaging_count, 8 * 13);
+    EXPECT_EQ(shared->beat.averaging_count, reference->beat.averaging_count);
+    EXPECT_TRUE(same_bytes(shared->beat.averaged, reference->beat.averaged));
 }
 
 }  // namespace
