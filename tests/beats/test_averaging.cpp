@@ -293,6 +293,20 @@ bool same_bytes(const Area& a, const Area& b) {
     return std::memcmp(&a, &b, sizeof(Area)) == 0;
 }
 
+// Averages the store as the program does and a copy of it pass by pass, and
+// expects the same sums, count, last candidate and display.
+void expect_as_pass_by_pass(Store& store) {
+    auto reference = std::make_unique<Store>(store);
+    average_pass_by_pass(*reference);
+    start_averaging(store.beat);
+    find_aligned_beats(store.settings, store.recording, store.display, store.beat);
+    sum_averaging_passes(store.recording, store.display, store.beat);
+    EXPECT_EQ(store.beat.averaging_count, reference->beat.averaging_count);
+    EXPECT_TRUE(same_bytes(store.beat.averaged, reference->beat.averaged));
+    EXPECT_TRUE(same_bytes(store.beat.candidate, reference->beat.candidate));
+    EXPECT_TRUE(same_bytes(store.display, reference->display));
+}
+
 // Beats found once and summed in each pass leave the sums, the count and the
 // display exactly as passes that each find the beats again, on noisy
 // synthetic recordings where some beats are refused and shifts differ.
@@ -302,27 +316,16 @@ TEST(AveragingPasses, FoundOnceEqualFoundInEveryPass) {
         for (float coefficient : {0.999f, 0.99f, 0.9f, 0.0f}) {
             SCOPED_TRACE(::testing::Message()
                          << "seed " << seed << ", coefficient " << coefficient);
-            auto shared = make_store();
-            load_model(*shared, synth::make_model({seed, 4, 40.0, 60.0 + 15.0 * seed}));
-            shared->settings.recognition_coefficient = coefficient;
-            detect_beats(shared->settings, shared->recording, shared->display,
-                         display_last_candidate);
-            sort_beats(shared->display);
-            shared->beat.selected_position = shared->display.sorted_beats(2);
-            take_selected_beat(shared->settings, shared->recording, shared->beat);
-            auto reference = std::make_unique<Store>(*shared);
-
-            average_pass_by_pass(*reference);
-            start_averaging(shared->beat);
-            find_aligned_beats(shared->settings, shared->recording, shared->display, shared->beat);
-            sum_averaging_passes(shared->recording, shared->display, shared->beat);
-
-            EXPECT_EQ(shared->beat.averaging_count, reference->beat.averaging_count);
-            EXPECT_TRUE(same_bytes(shared->beat.averaged, reference->beat.averaged));
-            EXPECT_TRUE(same_bytes(shared->beat.candidate, reference->beat.candidate));
-            EXPECT_TRUE(same_bytes(shared->display, reference->display));
-            const auto& found = shared->display.beat_list.values;
-            const auto& aligned = shared->display.sorted_beats.values;
+            auto store = make_store();
+            load_model(*store, synth::make_model({seed, 4, 40.0, 60.0 + 15.0 * seed}));
+            store->settings.recognition_coefficient = coefficient;
+            detect_beats(store->settings, store->recording, store->display, display_last_candidate);
+            sort_beats(store->display);
+            store->beat.selected_position = store->display.sorted_beats(2);
+            take_selected_beat(store->settings, store->recording, store->beat);
+            expect_as_pass_by_pass(*store);
+            const auto& found = store->display.beat_list.values;
+            const auto& aligned = store->display.sorted_beats.values;
             if (std::count(found.begin(), found.end(), 0) <
                 std::count(aligned.begin(), aligned.end(), 0))
                 ++recordings_with_refusals;
@@ -334,25 +337,17 @@ TEST(AveragingPasses, FoundOnceEqualFoundInEveryPass) {
 // As many beats as the finding lets through, each at full scale in every map
 // lead: the sums reach their largest magnitudes and stay the same floats.
 TEST(AveragingPasses, DenseFullScaleBeatsEqualFoundInEveryPass) {
-    auto shared = make_store();
+    auto store = make_store();
     for (int c = 1; c <= channel_count; ++c)
-        set_samples(*shared, c, 1, samples_per_reading, c % 2 == 0 ? 32767 : -32768);
+        set_samples(*store, c, 1, samples_per_reading, c % 2 == 0 ? 32767 : -32768);
     for (int k = 1; k <= display_lead_count; ++k)
-        set_samples(*shared, shared->settings.lead_channel(k), 1, samples_per_reading, 0);
-    for (int p = 150; p <= 3950; p += 101) plant_qrs(*shared, p, 1000);
-    shared->settings.recognition_coefficient = 0.0f;
-    shared->beat.selected_position = 958;
-    take_selected_beat(shared->settings, shared->recording, shared->beat);
-    auto reference = std::make_unique<Store>(*shared);
-
-    average_pass_by_pass(*reference);
-    start_averaging(shared->beat);
-    find_aligned_beats(shared->settings, shared->recording, shared->display, shared->beat);
-    sum_averaging_passes(shared->recording, shared->display, shared->beat);
-
-    EXPECT_GE(reference->beat.averaging_count, 8 * 13);
-    EXPECT_EQ(shared->beat.averaging_count, reference->beat.averaging_count);
-    EXPECT_TRUE(same_bytes(shared->beat.averaged, reference->beat.averaged));
+        set_samples(*store, store->settings.lead_channel(k), 1, samples_per_reading, 0);
+    for (int p = 150; p <= 3950; p += 101) plant_qrs(*store, p, 1000);
+    store->settings.recognition_coefficient = 0.0f;
+    store->beat.selected_position = 958;
+    take_selected_beat(store->settings, store->recording, store->beat);
+    expect_as_pass_by_pass(*store);
+    EXPECT_GE(store->beat.averaging_count, 8 * 13);
 }
 
 }  // namespace
