@@ -17,7 +17,6 @@
 #include <sstream>
 #include <string>
 
-#include "desktop/surface_mapping.hpp"
 #include "desktop/trace_painter.hpp"
 #include "dialogue/settings.hpp"
 #include "phases/trace_drawing.hpp"
@@ -67,11 +66,9 @@ void BM_RedrawTraceWindow(benchmark::State& state) {
     const int zoom_percent = static_cast<int>(state.range(0));
     QImage widget(mapari::drawing_width_pixels * zoom_percent / 100,
                   mapari::drawing_height_pixels * zoom_percent / 100, QImage::Format_RGB32);
-    const QTransform mapping = mapari::qt::SurfaceMapping(widget.size()).drawing_to_widget();
     for (auto _ : state) {
         QPainter painter(&widget);
-        painter.setTransform(mapping);
-        mapari::qt::paint_window(painter, content, 1);
+        mapari::qt::paint_surface(painter, content, widget.size());
     }
     std::size_t points = 0;
     for (const mapari::Polyline& line : content.drawing) points += line.points.size();

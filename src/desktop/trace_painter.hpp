@@ -5,6 +5,7 @@
 
 #include <QImage>
 #include <QPainter>
+#include <QSize>
 #include <QString>
 
 #include "window/window_model.hpp"
@@ -16,6 +17,10 @@ namespace mapari::qt {
 // polylines in their colours, the text lines from the top left (the latest
 // lines when they do not all fit).
 void paint_window(QPainter& painter, const WindowContent& content, int scale);
+
+// Paints the content over a widget of the given size, the drawing stretched
+// as the widget's surface mapping stretches it (clicks go back through it).
+void paint_surface(QPainter& painter, const WindowContent& content, QSize widget_size);
 
 // The trace window as a picture of 1000 × 300 drawing pixels times scale.
 QImage render_trace_window(const WindowContent& content, int scale);

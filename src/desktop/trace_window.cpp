@@ -36,8 +36,7 @@ void TraceSurface::show_content(WindowContent content) {
 
 void TraceSurface::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    painter.setTransform(SurfaceMapping(size()).drawing_to_widget());
-    paint_window(painter, content_, 1);
+    paint_surface(painter, content_, size());
 }
 
 void TraceSurface::deliver(const QMouseEvent& event) {
