@@ -13,6 +13,7 @@
 
 #include "app/batch_analysis.hpp"
 #include "app/batch_tables.hpp"
+#include "app/first_answers.hpp"
 #include "formats/files.hpp"
 #include "formats/messages.hpp"
 #include "window/exit_codes.hpp"
@@ -300,18 +301,9 @@ int run_batch_command(const std::vector<std::string>& arguments, std::ostream& o
                       std::ostream& errors, bool progress_shown) {
     std::string error;
     const std::optional<BatchOptions> options = parse_batch_arguments(arguments, error);
-    if (!options) {
-        errors << "mapari-batch: " << error << '\n' << batch_usage_text;
-        return exit_usage;
-    }
-    if (options->help) {
-        out << batch_usage_text;
-        return exit_normal;
-    }
-    if (options->version) {
-        out << "mapari-batch " << MAPARI_VERSION << '\n';
-        return exit_normal;
-    }
+    if (const std::optional<int> exit_code =
+            first_answer("mapari-batch", options, error, batch_usage_text, out, errors))
+        return *exit_code;
     return run_batch(*options, out, errors, progress_shown);
 }
 

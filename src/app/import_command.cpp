@@ -8,6 +8,7 @@
 #include <ostream>
 #include <sstream>
 
+#include "app/first_answers.hpp"
 #include "formats/files.hpp"
 #include "importing/import.hpp"
 #include "importing/recording_check.hpp"
@@ -161,18 +162,9 @@ int run_import_command(const std::vector<std::string>& arguments, std::ostream& 
                        std::ostream& errors, bool progress_shown) {
     std::string error;
     std::optional<ImportOptions> options = parse_import_arguments(arguments, error);
-    if (!options) {
-        errors << "mapari-import: " << error << '\n' << import_usage_text;
-        return exit_usage;
-    }
-    if (options->help) {
-        out << import_usage_text;
-        return exit_normal;
-    }
-    if (options->version) {
-        out << "mapari-import " << MAPARI_VERSION << '\n';
-        return exit_normal;
-    }
+    if (const std::optional<int> exit_code =
+            first_answer("mapari-import", options, error, import_usage_text, out, errors))
+        return *exit_code;
     if (!options->check_path.empty()) return run_check(options->check_path, out, errors);
     options->request.program = std::string("mapari-import ") + MAPARI_VERSION;
     importing::ImportProgress progress;

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "app/first_answers.hpp"
 #include "desktop/review_painter.hpp"
 #include "formats/fields.hpp"
 #include "formats/files.hpp"
@@ -193,18 +194,9 @@ std::optional<ReviewOptions> parse_review_arguments(const std::vector<std::strin
 int run_review(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& errors) {
     std::string error;
     std::optional<ReviewOptions> options = parse_review_arguments(arguments, error);
-    if (!options) {
-        errors << "mapari-review: " << error << '\n' << review_usage;
-        return exit_usage;
-    }
-    if (options->help) {
-        out << review_usage;
-        return exit_normal;
-    }
-    if (options->version) {
-        out << "mapari-review " << MAPARI_VERSION << '\n';
-        return exit_normal;
-    }
+    if (const std::optional<int> exit_code =
+            first_answer("mapari-review", options, error, review_usage, out, errors))
+        return *exit_code;
     if (!options->results_path.empty()) return review_results(*options, out, errors);
     ReviewData data;
     if (!load_review(options->request, data, error)) {
