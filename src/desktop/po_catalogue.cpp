@@ -3,6 +3,8 @@
 #include <array>
 #include <optional>
 
+#include "formats/fields.hpp"
+
 namespace mapari::qt {
 namespace {
 
@@ -19,12 +21,6 @@ constexpr std::array keywords{
     Keyword{"msgid", Field::original},     Keyword{"msgstr[0]", Field::translation},
     Keyword{"msgstr", Field::translation}, Keyword{"msgstr[", Field::other_translation},
 };
-
-std::string_view trimmed(std::string_view text) {
-    const std::size_t first = text.find_first_not_of(" \t\r");
-    if (first == std::string_view::npos) return {};
-    return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
-}
 
 std::optional<char> escaped(char letter) {
     switch (letter) {

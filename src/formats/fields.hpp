@@ -22,6 +22,13 @@
 
 namespace mapari {
 
+// The text without the characters of `blanks` at either end.
+inline std::string_view trimmed(std::string_view text, std::string_view blanks = " \t\r\n") {
+    const std::size_t first = text.find_first_not_of(blanks);
+    if (first == std::string_view::npos) return {};
+    return text.substr(first, text.find_last_not_of(blanks) - first + 1);
+}
+
 // The first value of a free-form line, or nothing when the line holds none.
 std::optional<std::string_view> first_free_value(std::string_view line);
 

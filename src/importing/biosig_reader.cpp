@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "formats/fields.hpp"
 #include "formats/quoted.hpp"
 
 namespace mapari::importing {
@@ -39,22 +40,15 @@ struct TakenChannel {
     double microvolts_per_unit = 1.0;
 };
 
-std::string trimmed(std::string_view text) {
-    const auto first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string_view::npos) return {};
-    const auto last = text.find_last_not_of(" \t\r\n");
-    return std::string(text.substr(first, last - first + 1));
-}
-
 // BioSig's error message without its "ERROR ... SOPEN(read):" lead and
 // closing full stop.
 std::string biosig_reason(const HDRTYPE& header) {
     if (header.AS.B4C_ERRMSG == nullptr)
         return "BioSig error " + std::to_string(header.AS.B4C_ERRNUM);
-    std::string message = trimmed(header.AS.B4C_ERRMSG);
+    std::string message(trimmed(header.AS.B4C_ERRMSG));
     const auto lead_end = message.find_first_of(":;");
     if (strncasecmp(message.c_str(), "error", 5) == 0 && lead_end != std::string::npos)
-        message = trimmed(message.substr(lead_end + 1));
+        message = std::string(trimmed(std::string_view(message).substr(lead_end + 1)));
     if (message.ends_with('.')) message.pop_back();
     return message;
 }
@@ -66,8 +60,8 @@ bool has_edf_layout(const HDRTYPE& header) {
 
 // A field of an EDF or BDF header as the file holds it.
 std::string edf_field(const HDRTYPE& header, std::size_t offset, std::size_t width) {
-    return trimmed(
-        std::string_view(reinterpret_cast<const char*>(header.AS.Header) + offset, width));
+    return std::string(
+        trimmed(std::string_view(reinterpret_cast<const char*>(header.AS.Header) + offset, width)));
 }
 
 // The unit text of an EDF or BDF channel: 8 characters after the labels (16)
@@ -92,7 +86,7 @@ std::string format_name(const HDRTYPE& header) {
 }
 
 bool is_annotation_channel(const CHANNEL_TYPE& channel) {
-    const std::string label = trimmed(channel.Label);
+    const std::string label(trimmed(channel.Label));
     return label == "EDF Annotations" || label == "BDF Annotations";
 }
 
@@ -103,7 +97,7 @@ std::vector<TakenChannel> take_signal_channels(HDRTYPE& header) {
     for (std::size_t index = 0; index < header.NS; ++index) {
         CHANNEL_TYPE& channel = header.CHANNEL[index];
         if (channel.OnOff == 1 && !is_annotation_channel(channel))
-            taken.push_back({index, trimmed(channel.Label), 1.0});
+            taken.push_back({index, std::string(trimmed(channel.Label)), 1.0});
         else
             channel.OnOff = 0;
     }

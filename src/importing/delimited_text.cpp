@@ -9,6 +9,7 @@
 #include <system_error>
 #include <vector>
 
+#include "formats/fields.hpp"
 #include "formats/quoted.hpp"
 
 namespace mapari::importing {
@@ -31,11 +32,8 @@ bool is_blank(char c) {
     return c == ' ' || c == '\t';
 }
 
-std::string_view trimmed(std::string_view text) {
-    while (!text.empty() && is_blank(text.front())) text.remove_prefix(1);
-    while (!text.empty() && is_blank(text.back())) text.remove_suffix(1);
-    return text;
-}
+// The blanks of is_blank, around a field or making a line empty.
+constexpr std::string_view field_blanks = " \t";
 
 // A tab wins over a semicolon and a semicolon over a comma: a table whose
 // numbers carry decimal commas then splits where its columns part, and its
@@ -74,7 +72,7 @@ class Lines {
             rest_.remove_prefix(std::min(end + 1, rest_.size()));
             ++number_;
             if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-            if (!trimmed(line).empty()) return true;
+            if (!trimmed(line, field_blanks).empty()) return true;
         }
         return false;
     }
@@ -95,7 +93,7 @@ class Fields {
 
     bool next(std::string_view& field) {
         if (delimiter_ == Delimiter::blanks) {
-            rest_ = trimmed(rest_);
+            rest_ = trimmed(rest_, field_blanks);
             if (rest_.empty()) return false;
             const auto end = static_cast<std::size_t>(
                 std::find_if(rest_.begin(), rest_.end(), is_blank) - rest_.begin());
@@ -106,7 +104,7 @@ class Fields {
         if (finished_) return false;
         const std::size_t end = rest_.find(separator_);
         finished_ = end == std::string_view::npos;
-        field = trimmed(rest_.substr(0, end));
+        field = trimmed(rest_.substr(0, end), field_blanks);
         rest_.remove_prefix(finished_ ? rest_.size() : end + 1);
         return true;
     }
@@ -180,19 +178,20 @@ struct Column {
 // hold no unit of voltage.
 bool read_column_name(std::string_view field, Column& column, std::string& problem) {
     if (field.size() >= 2 && field.front() == '"' && field.back() == '"')
-        field = trimmed(field.substr(1, field.size() - 2));
+        field = trimmed(field.substr(1, field.size() - 2), field_blanks);
     column.signal.label = std::string(field);
     if (!field.ends_with(']') && !field.ends_with(')')) return true;
     const std::size_t open = field.rfind(field.back() == ']' ? '[' : '(');
     if (open == std::string_view::npos) return true;
-    const std::string_view unit = trimmed(field.substr(open + 1, field.size() - open - 2));
+    const std::string_view unit =
+        trimmed(field.substr(open + 1, field.size() - open - 2), field_blanks);
     const auto* known = std::find_if(std::begin(voltage_units), std::end(voltage_units),
                                      [unit](const VoltageUnit& each) { return each.name == unit; });
     if (known == std::end(voltage_units)) {
         problem = quoted_word(unit) + " is not a unit of voltage (mV, uV, \xC2\xB5V, V)";
         return false;
     }
-    column.signal.label = std::string(trimmed(field.substr(0, open)));
+    column.signal.label = std::string(trimmed(field.substr(0, open), field_blanks));
     column.microvolts_per_value = known->microvolts;
     column.unit_stated = true;
     return true;

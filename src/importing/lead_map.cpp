@@ -2,17 +2,11 @@
 
 #include <charconv>
 
+#include "formats/fields.hpp"
 #include "formats/quoted.hpp"
 
 namespace mapari::importing {
 namespace {
-
-std::string_view trimmed(std::string_view text) {
-    const auto first = text.find_first_not_of(" \t\r");
-    if (first == std::string_view::npos) return {};
-    const auto last = text.find_last_not_of(" \t\r");
-    return text.substr(first, last - first + 1);
-}
 
 // A whole number from first to last, or 0.
 int whole_number(std::string_view text, int first, int last) {
