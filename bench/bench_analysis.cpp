@@ -10,7 +10,7 @@
 #include "beats/detection.hpp"
 #include "beats/selection.hpp"
 #include "recording/recording.hpp"
-#include "tools/synth_model.hpp"
+#include "synthesis/synth_model.hpp"
 
 namespace {
 

@@ -10,7 +10,7 @@
 
 #include "ari/ari_computation.hpp"
 #include "formats/result_files.hpp"
-#include "tools/synth_model.hpp"
+#include "synthesis/synth_model.hpp"
 
 namespace {
 

@@ -11,7 +11,7 @@
 
 #include "app/batch_command.hpp"
 #include "formats/files.hpp"
-#include "tools/synth_model.hpp"
+#include "synthesis/synth_model.hpp"
 
 namespace {
 

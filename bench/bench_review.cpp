@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "app/demo.hpp"
-#include "tools/synth_model.hpp"
+#include "synthesis/synth_model.hpp"
 
 extern char** environ;
 

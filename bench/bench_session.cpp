@@ -13,7 +13,7 @@
 
 #include "app/demo.hpp"
 #include "recording/recording.hpp"
-#include "tools/synth_model.hpp"
+#include "synthesis/synth_model.hpp"
 
 extern char** environ;
 

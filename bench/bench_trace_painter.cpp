@@ -21,7 +21,7 @@
 #include "dialogue/settings.hpp"
 #include "phases/trace_drawing.hpp"
 #include "recording/recording.hpp"
-#include "tools/synth_model.hpp"
+#include "synthesis/synth_model.hpp"
 #include "window/headless_runtime.hpp"
 
 namespace {

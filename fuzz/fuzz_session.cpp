@@ -21,7 +21,7 @@
 
 #include "app/session.hpp"
 #include "fuzz/fuzz_support.hpp"
-#include "tools/synth_model.hpp"
+#include "synthesis/synth_model.hpp"
 #include "window/headless_runtime.hpp"
 
 namespace {

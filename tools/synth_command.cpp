@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "formats/files.hpp"
-#include "tools/synth_model.hpp"
+#include "synthesis/synth_model.hpp"
 
 namespace mapari::synth {
 

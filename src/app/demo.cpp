@@ -9,7 +9,7 @@
 
 #include "formats/files.hpp"
 #include "formats/messages.hpp"
-#include "tools/synth_model.hpp"
+#include "synthesis/synth_model.hpp"
 
 namespace mapari {
 namespace {

@@ -21,7 +21,7 @@
 #include "recording/recording.hpp"
 #include "results_support.hpp"
 #include "support/session_fixture.hpp"
-#include "tools/synth_model.hpp"
+#include "synthesis/synth_model.hpp"
 #include "window/headless_runtime.hpp"
 
 namespace mapari::ari_tests {

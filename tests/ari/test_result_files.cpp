@@ -19,7 +19,7 @@
 #include "results_support.hpp"
 #include "support/session_fixture.hpp"
 #ifdef MAPARI_HAVE_SYNTH_MODEL
-#include "tools/synth_model.hpp"
+#include "synthesis/synth_model.hpp"
 #endif
 
 namespace mapari::ari_tests {

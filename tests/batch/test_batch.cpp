@@ -18,7 +18,7 @@
 #include "app/session.hpp"
 #include "support/real_data.hpp"
 #include "support/temporary_folder.hpp"
-#include "tools/synth_model.hpp"
+#include "synthesis/synth_model.hpp"
 
 namespace mapari::batch_tests {
 namespace {

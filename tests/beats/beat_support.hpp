@@ -15,7 +15,7 @@
 
 #include "store/store.hpp"
 #include "support/temporary_folder.hpp"
-#include "tools/synth_model.hpp"
+#include "synthesis/synth_model.hpp"
 #include "window/headless_runtime.hpp"
 #include "window/window_model.hpp"
 

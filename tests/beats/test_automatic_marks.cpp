@@ -26,7 +26,7 @@
 #include "beats/selection.hpp"
 #include "support/real_data.hpp"
 #include "support/stretch.hpp"
-#include "tools/synth_model.hpp"
+#include "synthesis/synth_model.hpp"
 
 namespace mapari::beats_tests {
 namespace {

@@ -4,7 +4,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "tools/synth_model.hpp"
+#include "synthesis/synth_model.hpp"
 
 namespace mapari::catalogue_tests {
 namespace {

@@ -19,7 +19,7 @@
 #include "golden_support.hpp"
 #include "phases/trace_drawing.hpp"
 #include "store/store.hpp"
-#include "tools/synth_model.hpp"
+#include "synthesis/synth_model.hpp"
 
 namespace mapari::golden_tests {
 namespace {

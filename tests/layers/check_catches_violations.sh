@@ -27,6 +27,7 @@ cases=(
     'Qt in desktop passes|src/desktop/x.cpp|#include <QWidget>|0|layers: clean (6 files)'
     'Qt in tools/review passes|tools/review/x.cpp|#include <QWidget>|0|layers: clean (6 files)'
     'an unknown src/foo fails|src/foo/x.cpp|#include "store/store.hpp"|1|src/foo is in no layer'
+    'a file of tools/ in no layer fails|tools/x.cpp|#include "store/store.hpp"|1|tools/x.cpp is in no layer'
 )
 
 passed=0 failed=0

@@ -5,7 +5,7 @@
 #include <fstream>
 
 #include "desktop/surface_mapping.hpp"
-#include "tools/synth_model.hpp"
+#include "synthesis/synth_model.hpp"
 
 namespace mapari::test_support {
 

@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "support/temporary_folder.hpp"
+#include "synthesis/synth_model.hpp"
 #include "tools/synth_command.hpp"
-#include "tools/synth_model.hpp"
 
 namespace mapari::tools_tests {
 

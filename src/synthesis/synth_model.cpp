@@ -1,4 +1,4 @@
-#include "tools/synth_model.hpp"
+#include "synthesis/synth_model.hpp"
 
 #include <algorithm>
 #include <cmath>
