@@ -18,8 +18,8 @@ namespace {
 std::unique_ptr<mapari::Store> synthetic_store() {
     mapari::synth::SynthSettings settings;
     settings.seconds = 4;
-    std::string bytes = mapari::synth::encode_recording(
-        mapari::synth::render_samples(mapari::synth::make_model(settings)));
+    std::string bytes =
+        mapari::encode_frames(mapari::synth::render_samples(mapari::synth::make_model(settings)));
     auto store = std::make_unique<mapari::Store>();
     for (int k = 1; k <= mapari::bytes_per_reading; ++k)
         store->recording.file_bytes(k) = static_cast<std::uint8_t>(bytes[k - 1]);

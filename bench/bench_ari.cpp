@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "ari/ari_computation.hpp"
+#include "formats/map_recording.hpp"
 #include "formats/result_files.hpp"
 #include "synthesis/synth_model.hpp"
 
@@ -37,8 +38,8 @@ std::unique_ptr<mapari::Store> saved_beat() {
         for (int r = 1; r <= 1000; ++r) {
             const auto frame = static_cast<std::size_t>(q - 201 + r);
             working.averaged(r, l) =
-                samples[(frame - 1) * mapari::synth::channel_count +
-                        static_cast<std::size_t>(l + mapari::synth::first_lead_channel - 2)];
+                samples[(frame - 1) * mapari::channel_count +
+                        static_cast<std::size_t>(mapari::channel_of_lead(l) - 1)];
         }
     }
     const int marks[] = {beat.stimulus, beat.q_onset, beat.j_point, beat.t_end};

@@ -28,7 +28,7 @@ std::vector<std::string> write_recordings(const fs::path& folder) {
         const std::string file = (folder / ("syn" + std::to_string(seed) + ".dat")).string();
         std::string reason;
         mapari::write_file_atomically(file,
-                                      mapari::synth::encode_recording(mapari::synth::render_samples(
+                                      mapari::encode_frames(mapari::synth::render_samples(
                                           mapari::synth::make_model(settings))),
                                       reason);
         files.push_back(file);

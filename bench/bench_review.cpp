@@ -50,7 +50,7 @@ std::filesystem::path session_folder() {
         std::filesystem::path made = std::filesystem::temp_directory_path() / "mapari-bench-review";
         std::filesystem::create_directories(made / "data");
         std::ofstream(made / "data" / "demo01.dat", std::ios::binary)
-            << mapari::synth::encode_recording(mapari::synth::render_samples(
+            << mapari::encode_frames(mapari::synth::render_samples(
                    mapari::synth::make_model(mapari::synth::SynthSettings{})));
         std::ofstream(made / "session.script") << mapari::demo_script;
         std::filesystem::current_path(made);  // the trace channel's default file goes here

@@ -31,7 +31,7 @@ mapari::WindowContent demo_trace_window() {
     const std::filesystem::path folder =
         std::filesystem::temp_directory_path() / "mapari-bench-painter";
     std::filesystem::create_directories(folder);
-    std::ofstream(folder / "demo01.dat", std::ios::binary) << mapari::synth::encode_recording(
+    std::ofstream(folder / "demo01.dat", std::ios::binary) << mapari::encode_frames(
         mapari::synth::render_samples(mapari::synth::make_model(mapari::synth::SynthSettings{})));
 
     auto store = std::make_unique<mapari::Store>();

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "formats/map_recording.hpp"
 #include "fuzz/fuzz_support.hpp"
 #include "recording/recording.hpp"
 
@@ -38,13 +39,6 @@ std::string file_for(const std::uint8_t* data, std::size_t size) {
     while (file.size() < length) file.append(file, 0, std::min(file.size(), length - file.size()));
     file.resize(length);
     return file;
-}
-
-std::int16_t sample_in_file(const std::string& file, long long frame, int channel) {
-    const std::size_t at = static_cast<std::size_t>((frame * channel_count + channel - 1) * 2);
-    const int value =
-        256 * static_cast<unsigned char>(file[at]) + static_cast<unsigned char>(file[at + 1]);
-    return static_cast<std::int16_t>(value >= 32768 ? value - 65536 : value);
 }
 
 // A few whole frames of the channel store, to tell whether it changed.
@@ -111,8 +105,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const long long first_frame = static_cast<long long>(second) * frames_per_second;
         for (int t : {1, 2, 1000, 2999, samples_per_reading - 1, samples_per_reading})
             for (int c = 1; c <= channel_count; ++c)
-                check(store->recording.samples(c, t) ==
-                      sample_in_file(file, first_frame + t - 1, c));
+                check(store->recording.samples(c, t) == frame_sample(file, first_frame + t, c));
     }
     return 0;
 }

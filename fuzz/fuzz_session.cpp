@@ -47,7 +47,7 @@ void write_recording(Folders& folders, const std::string& name, const std::strin
 std::string synthetic_recording(int seconds) {
     synth::SynthSettings settings;
     settings.seconds = seconds;
-    return synth::encode_recording(synth::render_samples(synth::make_model(settings)));
+    return encode_frames(synth::render_samples(synth::make_model(settings)));
 }
 
 const Folders& folders() {

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "formats/files.hpp"
+#include "formats/map_recording.hpp"
 #include "synthesis/synth_model.hpp"
 
 namespace mapari::synth {
@@ -129,8 +130,7 @@ int run_command(const std::vector<std::string>& arguments, std::ostream& out, st
         return exit_usage;
     }
     const SynthModel model = make_model(parsed.options.settings);
-    std::vector<FileContent> files{
-        {parsed.options.out_path, encode_recording(render_samples(model))}};
+    std::vector<FileContent> files{{parsed.options.out_path, encode_frames(render_samples(model))}};
     if (!parsed.options.truth_path.empty())
         files.push_back({parsed.options.truth_path, truth_json(model)});
     return write_outputs(files, err);

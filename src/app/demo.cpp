@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "formats/files.hpp"
+#include "formats/map_recording.hpp"
 #include "formats/messages.hpp"
 #include "synthesis/synth_model.hpp"
 
@@ -77,8 +78,7 @@ bool make_demo_data(std::ostream& errors) {
         return false;
     }
     synth::SynthModel model = synth::make_model(synth::SynthSettings{});
-    return write_file(data / "demo01.dat", synth::encode_recording(synth::render_samples(model)),
-                      errors) &&
+    return write_file(data / "demo01.dat", encode_frames(synth::render_samples(model)), errors) &&
            write_file(data / "demo01.truth.json", synth::truth_json(model), errors);
 }
 

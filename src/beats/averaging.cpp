@@ -3,6 +3,7 @@
 #include "beats/correlation.hpp"
 #include "beats/detection.hpp"
 #include "beats/selection.hpp"
+#include "formats/map_recording.hpp"
 
 namespace mapari {
 namespace {
@@ -10,7 +11,7 @@ namespace {
 void add_beat(const Recording& recording, Beat& beat, std::int32_t q) {
     ++beat.averaging_count;
     for (int l = 1; l <= lead_count; ++l) {
-        const int channel = Store::lead_channel_of(l);
+        const int channel = channel_of_lead(l);
         for (int i = 1; i <= averaged_rows; ++i)
             beat.averaged(i, l) += recording.samples(channel, q - first_averaged_ms + i);
     }

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "beats/selection.hpp"
+#include "formats/map_recording.hpp"
 
 namespace mapari {
 namespace {
@@ -31,7 +32,7 @@ float median(float* values, int count) {
 // The median step from sample to sample of the lead's recording stretch.
 float median_step(const Recording& recording, int lead,
                   std::array<float, samples_per_reading>& scratch) {
-    const int channel = Store::lead_channel_of(lead);
+    const int channel = channel_of_lead(lead);
     for (int t = 2; t <= samples_per_reading; ++t)
         scratch[static_cast<std::size_t>(t - 2)] = static_cast<float>(
             std::abs(recording.samples(channel, t) - recording.samples(channel, t - 1)));
@@ -39,7 +40,7 @@ float median_step(const Recording& recording, int lead,
 }
 
 bool reaches_the_ends(const Recording& recording, int lead) {
-    const int channel = Store::lead_channel_of(lead);
+    const int channel = channel_of_lead(lead);
     for (int t = 1; t <= samples_per_reading; ++t) {
         const std::int16_t value = recording.samples(channel, t);
         if (value == lowest_sample || value == highest_sample) return true;

@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+#include "formats/map_recording.hpp"
+
 namespace mapari {
 namespace {
 
@@ -36,7 +38,7 @@ void take_selected_beat(const Settings& settings, const Recording& recording, Be
             beat.selected_traces(i, j) = samples(settings.lead_channel(j), window_start + i);
     for (int i = 1; i <= beat_window_rows; ++i)
         for (int l = 1; l <= lead_count; ++l)
-            beat.averaged(i, l) = samples(Store::lead_channel_of(l), window_start + i - 1);
+            beat.averaged(i, l) = samples(channel_of_lead(l), window_start + i - 1);
     beat.template_channel = settings.lead_channel(1);
     for (int i = 1; i <= template_length; ++i)
         beat.template_samples(i) = samples(beat.template_channel, q - template_half_width - 1 + i);

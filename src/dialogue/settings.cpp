@@ -4,6 +4,7 @@
 
 #include "dialogue/ask.hpp"
 #include "formats/free_form.hpp"
+#include "formats/map_recording.hpp"
 #include "formats/messages.hpp"
 
 namespace mapari {
@@ -38,8 +39,7 @@ void ask_display_leads(Store& store, Runtime& runtime) {
     std::int32_t leads[display_lead_count];
     for (int k = 0; k < display_lead_count; ++k) leads[k] = ask_lead(runtime, message(prompts[k]));
     for (int k = 1; k <= display_lead_count; ++k)
-        store.settings.lead_channel(k) =
-            static_cast<std::int16_t>(Store::lead_channel_of(leads[k - 1]));
+        store.settings.lead_channel(k) = static_cast<std::int16_t>(channel_of_lead(leads[k - 1]));
 }
 
 void ask_recognition_coefficient(Store& store, Runtime& runtime) {

@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "formats/files.hpp"
+#include "formats/map_recording.hpp"
 #include "importing/import_record.hpp"
 #include "importing/resampling.hpp"
 #include "importing/source_reader.hpp"
@@ -90,9 +91,9 @@ double largest_magnitude(const std::vector<std::vector<double>>& signals) {
 // The channels in counts; samples beyond 16 bits are clipped and counted.
 Channels to_counts(const std::vector<std::vector<double>>& used, long long frames,
                    ImportReport& report) {
-    Channels channels(recording_channels, std::vector<std::int16_t>(frames, 0));
+    Channels channels(channel_count, std::vector<std::int16_t>(frames, 0));
     const double step = report.microvolts_per_count;
-    for (int c = 1; c <= recording_channels; ++c) {
+    for (int c = 1; c <= channel_count; ++c) {
         const int signal = report.map.signal_of_channel[static_cast<std::size_t>(c - 1)];
         if (signal < 0) continue;
         const std::vector<double>& values = used[static_cast<std::size_t>(signal)];
@@ -110,15 +111,12 @@ Channels to_counts(const std::vector<std::vector<double>>& used, long long frame
 }
 
 std::string piece_bytes(const Channels& channels, const ImportedPiece& piece) {
-    std::string bytes(static_cast<std::size_t>(piece.frames * 2 * recording_channels), '\0');
-    std::size_t at = 0;
+    std::vector<std::int16_t> frames;
+    frames.reserve(static_cast<std::size_t>(piece.frames) * channels.size());
     for (long long t = piece.first_frame; t < piece.first_frame + piece.frames; ++t)
-        for (const std::vector<std::int16_t>& channel : channels) {
-            const auto value = static_cast<std::uint16_t>(channel[static_cast<std::size_t>(t)]);
-            bytes[at++] = static_cast<char>(value >> 8);
-            bytes[at++] = static_cast<char>(value & 0xff);
-        }
-    return bytes;
+        for (const std::vector<std::int16_t>& channel : channels)
+            frames.push_back(channel[static_cast<std::size_t>(t)]);
+    return encode_frames(frames);
 }
 
 // An import never replaces a recording: a name already used is refused.
@@ -142,7 +140,7 @@ bool read_settled_source(const ImportRequest& request, SourceRecording& source,
     if (!settle_rate(request, source, reason)) return false;
     report.format = source.format;
     report.source_rate_hz = source.rate_hz;
-    report.resampled = source.rate_hz != recording_rate_hz;
+    report.resampled = source.rate_hz != frames_per_second;
     if (!source.unit_note.empty()) report.warnings.push_back(source.unit_note);
     const auto frames = static_cast<long long>(resampled_length(source.samples(), source.rate_hz));
     if (frames < shortest_source_frames) {

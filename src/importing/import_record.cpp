@@ -30,13 +30,13 @@ std::string json_number(double value) {
 
 // The name of channel c as the map names it: "aux3" or "12".
 std::string lead_name(int channel) {
-    return channel <= auxiliary_channels ? "aux" + std::to_string(channel)
-                                         : std::to_string(channel - auxiliary_channels);
+    return channel <= auxiliary_channel_count ? "aux" + std::to_string(channel)
+                                              : std::to_string(lead_of_channel(channel));
 }
 
 std::string channels_json(const ImportReport& report) {
     std::string text;
-    for (int c = 1; c <= recording_channels; ++c) {
+    for (int c = 1; c <= channel_count; ++c) {
         const int signal = report.map.signal_of_channel[static_cast<std::size_t>(c - 1)];
         if (signal < 0) continue;
         text += std::string(text.empty() ? "" : ",\n") + "    {\"channel\": " + std::to_string(c) +

@@ -16,11 +16,14 @@ int whole_number(std::string_view text, int first, int last) {
     return value >= first && value <= last ? value : 0;
 }
 
-// The channel a lead name stands for (1 to 72), or 0.
+// The channel a lead name stands for, or 0.
 int channel_of(std::string_view lead) {
-    if (lead.starts_with("aux")) return whole_number(lead.substr(3), 1, auxiliary_channels);
-    const int map_lead = whole_number(lead, 1, map_leads);
-    return map_lead == 0 ? 0 : auxiliary_channels + map_lead;
+    if (lead.starts_with("aux")) {
+        const int auxiliary = whole_number(lead.substr(3), 1, auxiliary_channel_count);
+        return auxiliary == 0 ? 0 : channel_of_auxiliary(auxiliary);
+    }
+    const int map_lead = whole_number(lead, 1, lead_count);
+    return map_lead == 0 ? 0 : channel_of_lead(map_lead);
 }
 
 // The signal a name stands for (0-based): a label first, else a number; -1 when neither.
@@ -35,7 +38,7 @@ int signal_of(std::string_view name, const std::vector<std::string>& labels) {
 LeadMap default_lead_map(int signal_count) {
     LeadMap map;
     map.signal_of_channel.fill(-1);
-    for (int lead = 1; lead <= map_leads && lead <= signal_count; ++lead)
+    for (int lead = 1; lead <= lead_count && lead <= signal_count; ++lead)
         map.signal_of_lead(lead) = lead - 1;
     return map;
 }
@@ -43,7 +46,7 @@ LeadMap default_lead_map(int signal_count) {
 bool parse_lead_map(std::string_view text, const std::vector<std::string>& labels, LeadMap& map,
                     std::string& reason) {
     map.signal_of_channel.fill(-1);
-    std::array<int, recording_channels> named_on_line{};
+    std::array<int, channel_count> named_on_line{};
     int line_number = 0;
     while (!text.empty()) {
         const auto end = text.find('\n');
@@ -83,7 +86,7 @@ bool parse_lead_map(std::string_view text, const std::vector<std::string>& label
 
 std::string unfed_leads(const LeadMap& map) {
     std::vector<int> leads;
-    for (int lead = 1; lead <= map_leads; ++lead)
+    for (int lead = 1; lead <= lead_count; ++lead)
         if (map.signal_of_lead(lead) < 0) leads.push_back(lead);
     return number_ranges(leads);
 }

@@ -1,5 +1,5 @@
-// Which source signal feeds each channel of a map recording: channels 1 to 8
-// are the auxiliary channels, channels 9 to 72 the map leads 1 to 64.
+// Which source signal feeds each channel of a map recording, the auxiliary
+// channels and the map leads (their channels are in formats/map_recording.hpp).
 #pragma once
 
 #include <array>
@@ -7,18 +7,16 @@
 #include <string_view>
 #include <vector>
 
-namespace mapari::importing {
+#include "formats/map_recording.hpp"
 
-inline constexpr int auxiliary_channels = 8;
-inline constexpr int map_leads = 64;
-inline constexpr int recording_channels = auxiliary_channels + map_leads;
+namespace mapari::importing {
 
 struct LeadMap {
     // The source signal (0-based) of channel c at [c - 1]; -1 leaves the channel zero.
-    std::array<int, recording_channels> signal_of_channel{};
+    std::array<int, channel_count> signal_of_channel{};
 
-    int& signal_of_lead(int lead) { return signal_of_channel[auxiliary_channels + lead - 1]; }
-    int signal_of_lead(int lead) const { return signal_of_channel[auxiliary_channels + lead - 1]; }
+    int& signal_of_lead(int lead) { return signal_of_channel[channel_of_lead(lead) - 1]; }
+    int signal_of_lead(int lead) const { return signal_of_channel[channel_of_lead(lead) - 1]; }
 };
 
 // The first 64 signals on map leads 1 to 64, the auxiliary channels zero.

@@ -4,12 +4,12 @@
 #include <cmath>
 #include <cstdint>
 
+#include "formats/map_recording.hpp"
 #include "importing/lead_map.hpp"
 
 namespace mapari::importing {
 namespace {
 
-constexpr long long frame_bytes = 2LL * recording_channels;
 // The stretch the signal tests look at: enough beats, little time.
 constexpr long long frames_examined = 20000;
 // A map lead at 1000 Hz moves little from one sample to the next compared with
@@ -17,27 +17,24 @@ constexpr long long frames_examined = 20000;
 constexpr double rough_ratio = 0.6;
 constexpr double swapped_smoothness = 3.0;
 constexpr double text_share = 0.95;
-constexpr long long display_frames = 4000;
 
-int sample_at(std::string_view bytes, long long frame, int channel, bool big_endian) {
-    const auto at = static_cast<std::size_t>(frame * frame_bytes + 2 * (channel - 1));
-    const auto first = static_cast<unsigned char>(bytes[at]);
-    const auto second = static_cast<unsigned char>(bytes[at + 1]);
-    const int value = big_endian ? 256 * first + second : 256 * second + first;
-    return value >= 32768 ? value - 65536 : value;
+// Channel `channel` of frame `frame` (from 1) as written, or with its bytes swapped.
+int sample_at(std::string_view bytes, long long frame, int channel, bool as_written) {
+    return as_written ? frame_sample(bytes, frame, channel)
+                      : swapped_frame_sample(bytes, frame, channel);
 }
 
 // Mean step from sample to sample over the mean distance from the mean; 0 for
 // a flat channel.
-double roughness(std::string_view bytes, long long frames, int channel, bool big_endian) {
+double roughness(std::string_view bytes, long long frames, int channel, bool as_written) {
     double sum = 0.0;
-    for (long long t = 0; t < frames; ++t) sum += sample_at(bytes, t, channel, big_endian);
+    for (long long t = 1; t <= frames; ++t) sum += sample_at(bytes, t, channel, as_written);
     const double mean = sum / static_cast<double>(frames);
     double spread = 0.0, steps = 0.0;
-    for (long long t = 0; t < frames; ++t) {
-        const int value = sample_at(bytes, t, channel, big_endian);
+    for (long long t = 1; t <= frames; ++t) {
+        const int value = sample_at(bytes, t, channel, as_written);
         spread += std::fabs(value - mean);
-        if (t > 0) steps += std::abs(value - sample_at(bytes, t - 1, channel, big_endian));
+        if (t > 1) steps += std::abs(value - sample_at(bytes, t - 1, channel, as_written));
     }
     return spread == 0.0
                ? 0.0
@@ -54,11 +51,11 @@ bool looks_like_text(std::string_view bytes) {
 }
 
 void find_flat_and_clipped(std::string_view bytes, RecordingCheck& check) {
-    for (int channel = 1; channel <= recording_channels; ++channel) {
-        const int first = sample_at(bytes, 0, channel, true);
+    for (int channel = 1; channel <= channel_count; ++channel) {
+        const int first = frame_sample(bytes, 1, channel);
         bool flat = true, clipped = false;
-        for (long long t = 0; t < check.frames; ++t) {
-            const int value = sample_at(bytes, t, channel, true);
+        for (long long t = 1; t <= check.frames; ++t) {
+            const int value = frame_sample(bytes, t, channel);
             flat = flat && value == first;
             clipped = clipped || value == -32768 || value == 32767;
         }
@@ -67,12 +64,12 @@ void find_flat_and_clipped(std::string_view bytes, RecordingCheck& check) {
     }
 }
 
-// Judges the moving channels by how rough they are read big-endian, and read
-// little-endian: swapped bytes are far smoother the other way round.
+// Judges the moving channels by how rough they are read as written, and with
+// each sample's bytes swapped: swapped bytes are far smoother the other way round.
 void judge_signals(std::string_view bytes, RecordingCheck& check) {
     const long long frames = std::min(check.frames, frames_examined);
     int moving = 0, rough = 0, swapped = 0;
-    for (int channel = 1; channel <= recording_channels; ++channel) {
+    for (int channel = 1; channel <= channel_count; ++channel) {
         if (std::find(check.flat_channels.begin(), check.flat_channels.end(), channel) !=
             check.flat_channels.end())
             continue;
@@ -89,27 +86,29 @@ void judge_signals(std::string_view bytes, RecordingCheck& check) {
         check.problems.push_back(
             "the bytes look swapped: the samples are smooth read little-endian");
     else if (2 * rough > moving)
-        check.problems.push_back(
-            "the samples jump from frame to frame like noise: not 72 big-endian channels at "
-            "1000 Hz (a WFDB signal file, or another format?)");
+        check.problems.push_back("the samples jump from frame to frame like noise: not " +
+                                 std::to_string(channel_count) + " big-endian channels at " +
+                                 std::to_string(frames_per_second) +
+                                 " Hz (a WFDB signal file, or another format?)");
 }
 
 }  // namespace
 
 RecordingCheck check_recording_bytes(std::string_view bytes) {
     RecordingCheck check;
-    check.frames = static_cast<long long>(bytes.size()) / frame_bytes;
-    check.extra_bytes = static_cast<long long>(bytes.size()) % frame_bytes;
+    check.frames = static_cast<long long>(bytes.size()) / bytes_per_frame;
+    check.extra_bytes = static_cast<long long>(bytes.size()) % bytes_per_frame;
     if (looks_like_text(bytes)) check.problems.push_back("it is text, not binary frames");
     if (check.extra_bytes != 0)
-        check.problems.push_back("its size is not a whole number of 144-byte frames");
+        check.problems.push_back("its size is not a whole number of " +
+                                 std::to_string(bytes_per_frame) + "-byte frames");
     if (check.frames < 2) {
         check.problems.push_back("it holds no frames to look at");
         return check;
     }
-    if (check.frames < display_frames)
+    if (check.frames < samples_per_reading)
         check.problems.push_back("it holds " + std::to_string(check.frames) +
-                                 " frames; a display needs " + std::to_string(display_frames));
+                                 " frames; a display needs " + std::to_string(samples_per_reading));
     find_flat_and_clipped(bytes, check);
     if (!looks_like_text(bytes)) judge_signals(bytes, check);
     return check;
@@ -119,8 +118,8 @@ std::string check_report(const RecordingCheck& check) {
     const auto or_none = [](const std::vector<int>& channels) {
         return channels.empty() ? std::string("none") : number_ranges(channels);
     };
-    std::string report =
-        std::to_string(check.frames) + " frames (" + std::to_string(check.frames / 1000) + " s)";
+    std::string report = std::to_string(check.frames) + " frames (" +
+                         std::to_string(check.frames / frames_per_second) + " s)";
     if (check.extra_bytes != 0) report += " and " + std::to_string(check.extra_bytes) + " bytes";
     report += "\nflat channels: " + or_none(check.flat_channels) +
               "\nclipped channels: " + or_none(check.clipped_channels) + "\n";

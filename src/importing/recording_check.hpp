@@ -1,5 +1,5 @@
 // What a file that claims to be a map recording holds, and whether its bytes
-// look like one: frames of 72 big-endian 16-bit channels, 1000 a second.
+// look like one: frames in the layout of formats/map_recording.hpp, 1000 a second.
 #pragma once
 
 #include <string>
@@ -11,7 +11,7 @@ namespace mapari::importing {
 struct RecordingCheck {
     long long frames = 0;               // whole frames the file holds
     long long extra_bytes = 0;          // bytes after the last whole frame
-    std::vector<int> flat_channels;     // channels (1 to 72) that never change
+    std::vector<int> flat_channels;     // channels (from 1) that never change
     std::vector<int> clipped_channels;  // channels that reach -32768 or 32767
     std::vector<std::string> problems;  // why the bytes do not look like a recording
     bool plausible() const { return problems.empty(); }

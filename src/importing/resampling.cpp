@@ -4,7 +4,14 @@
 
 #include <cmath>
 
+#include "formats/map_recording.hpp"
+
 namespace mapari::importing {
+namespace {
+
+constexpr double recording_rate_hz = frames_per_second;
+
+}  // namespace
 
 std::size_t resampled_length(std::size_t samples, double rate_hz) {
     if (rate_hz == recording_rate_hz) return samples;

@@ -6,8 +6,6 @@
 
 namespace mapari::importing {
 
-inline constexpr double recording_rate_hz = 1000.0;
-
 // The signal at 1000 Hz: the same values when it is at 1000 Hz already, else
 // resampled by a band-limited, linear-phase resampler (very high quality)
 // whose delay is taken out, so that output sample m is the signal at m ms.

@@ -1,6 +1,7 @@
 #include "phases/beat_drawing.hpp"
 
 #include "beats/selection.hpp"
+#include "formats/map_recording.hpp"
 #include "phases/plot.hpp"
 #include "phases/trace_drawing.hpp"
 
@@ -19,7 +20,7 @@ void draw_beat_column(Store& store, Runtime& runtime, const float* column) {
 
 void draw_averaged_beat(Store& store, Runtime& runtime) {
     for (int j = 1; j <= display_lead_count; ++j) {
-        int lead = store.settings.lead_channel(j) - first_lead_channel_offset;
+        int lead = lead_of_channel(store.settings.lead_channel(j));
         draw_beat_column(store, runtime,
                          store.beat.averaged.column(static_cast<std::size_t>(lead)));
     }

@@ -127,19 +127,4 @@ ReadOutcome read_recording(const Naming& naming, Recording& recording, std::stri
     return ReadOutcome::read;
 }
 
-void decode_recording(Recording& recording) {
-    // Element (c, t) of the channel store lies where channel c of frame t lies
-    // in the file, so decoding in file order places every sample in its channel.
-    int k = 0;
-    for (int t = 1; t <= samples_per_reading; ++t) {
-        for (int c = 1; c <= channel_count; ++c) {
-            ++k;
-            int value = 256 * recording.file_bytes(2 * k - 1) + recording.file_bytes(2 * k);
-            if (value >= 32768) value -= 65536;
-            recording.samples(c, t) = static_cast<std::int16_t>(value);
-        }
-    }
-    recording.samples_per_channel = samples_per_reading;
-}
-
 }  // namespace mapari

@@ -1,10 +1,8 @@
 // Recording files: naming, program paths and their host files, and reading a
 // stretch of 4000 frames into the channel store.
 //
-// A recording is a headerless file of frames, one per millisecond; a frame is
-// 72 signed 16-bit samples, big-endian, channel 1 first (144 bytes). Channels
-// 9 to 72 are the map leads 1 to 64. The stretch of display second s is
-// frames 1000·s + 1 to 1000·s + 4000.
+// The file's frame layout is in formats/map_recording.hpp. The stretch of
+// display second s is frames 1000·s + 1 to 1000·s + 4000.
 //
 // Program paths keep the data directory "d:\data\map\"; only opening a file
 // maps that prefix to the host folder held in the store.
@@ -13,12 +11,12 @@
 #include <string>
 #include <string_view>
 
+#include "formats/map_recording.hpp"
 #include "store/store.hpp"
 
 namespace mapari {
 
 inline constexpr std::string_view program_data_directory = "d:\\data\\map\\";
-inline constexpr int frames_per_second = 1000;
 inline constexpr int last_display_second = 28;
 
 // "d:\data\map\" + the common part up to its first blank + the variable part
@@ -60,9 +58,5 @@ enum class ReadOutcome {
 // channel store. On any outcome but `read`, message says why and the channel
 // store is unchanged.
 ReadOutcome read_recording(const Naming& naming, Recording& recording, std::string& message);
-
-// Decodes big-endian 16-bit samples and places them channel by channel:
-// file_bytes -> samples.
-void decode_recording(Recording& recording);
 
 }  // namespace mapari

@@ -14,15 +14,13 @@
 namespace mapari {
 
 // Capacities, each next to the areas it sizes.
-inline constexpr int channel_count = 72;             // channels of a recording frame
-inline constexpr int lead_count = 64;                // map leads, channels 9 to 72
-inline constexpr int first_lead_channel_offset = 8;  // lead L is channel L + 8
-inline constexpr int samples_per_reading = 4000;     // frames read, one per millisecond
-inline constexpr int bytes_per_frame = 2 * channel_count;
-inline constexpr int bytes_per_reading = bytes_per_frame * samples_per_reading;  // 576,000
-inline constexpr int beat_slots = 200;         // beat list capacity
-inline constexpr int averaged_rows = 1024;     // rows of the averaged beat
-inline constexpr int sequence_capacity = 200;  // template and candidate segment storage
+// The frame layout built on the first three is in formats/map_recording.hpp.
+inline constexpr int channel_count = 72;          // channels of a recording frame
+inline constexpr int lead_count = 64;             // map leads, the last channels of a frame
+inline constexpr int samples_per_reading = 4000;  // frames read, one per millisecond
+inline constexpr int beat_slots = 200;            // beat list capacity
+inline constexpr int averaged_rows = 1024;        // rows of the averaged beat
+inline constexpr int sequence_capacity = 200;     // template and candidate segment storage
 inline constexpr int display_lead_count = 3;
 inline constexpr int fiducial_count = 4;
 inline constexpr int data_directory_capacity = 4096;  // bytes of the host data directory path
@@ -30,7 +28,7 @@ inline constexpr int data_directory_capacity = 4096;  // bytes of the host data 
 // Settings of one data series, asked at the series start.
 struct Settings {
     Array1<std::int16_t, display_lead_count>
-        lead_channel{};                     // display leads as channels (lead + 8)
+        lead_channel{};                     // display leads as the channels they are on
     float recognition_coefficient = 0.99f;  // correlation a beat must reach to be averaged
     std::int32_t ari_file_switch = 0;       // 0: no ARI computation and no .ari file; else both
     std::int32_t settings_answer = 0;       // 1: ARI defaults accepted; else asked at each save
@@ -53,7 +51,8 @@ struct Recording {
     // Raw recorder units; element (c, t) is channel c at sample t (milliseconds).
     Array2<std::int16_t, channel_count, samples_per_reading> samples{};
     std::int32_t samples_per_channel = samples_per_reading;  // what every later loop runs to
-    Array1<std::uint8_t, bytes_per_reading> file_bytes{};    // the bytes read, in file order
+    // The bytes read, in file order: a sample is a 16-bit word in the file as here.
+    Array1<std::uint8_t, sizeof(std::int16_t) * channel_count * samples_per_reading> file_bytes{};
 };
 
 // Traces, beat detection and display constants, rebuilt at each reading.
@@ -151,9 +150,6 @@ struct Store {
     Results results;
     AriWork ari;
     Answers answers;
-
-    // Store channel of map lead l (1 to 64).
-    static constexpr int lead_channel_of(int lead) { return lead + first_lead_channel_offset; }
 
     // A store lives on the heap, in memory aligned to and asked for in huge
     // pages where the system offers them: its 2.3 MB are all written at the

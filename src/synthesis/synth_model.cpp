@@ -316,7 +316,7 @@ std::vector<std::int16_t> render_samples(const SynthModel& model) {
                 trace[first + k] += beat[k];
             }
         }
-        const std::size_t channel_index = static_cast<std::size_t>(lead + first_lead_channel - 2);
+        const auto channel_index = static_cast<std::size_t>(channel_of_lead(lead) - 1);
         for (std::size_t i = 0; i < frames; ++i) {
             double value = trace[i];
             if (model.settings.noise_rms > 0.0)
@@ -325,17 +325,6 @@ std::vector<std::int16_t> render_samples(const SynthModel& model) {
         }
     }
     return samples;
-}
-
-std::string encode_recording(const std::vector<std::int16_t>& samples) {
-    std::string bytes;
-    bytes.reserve(2 * samples.size());
-    for (std::int16_t sample : samples) {
-        const auto bits = static_cast<std::uint16_t>(sample);
-        bytes += static_cast<char>(bits >> 8);
-        bytes += static_cast<char>(bits & 0xFFu);
-    }
-    return bytes;
 }
 
 std::string truth_json(const SynthModel& model) {

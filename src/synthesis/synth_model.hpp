@@ -30,13 +30,11 @@
 #include <string>
 #include <vector>
 
+#include "formats/map_recording.hpp"
+
 namespace mapari::synth {
 
-inline constexpr int channel_count = 72;  // channels of a frame
-inline constexpr int lead_count = 64;     // map leads, channels 9 to 72
-inline constexpr int first_lead_channel = 9;
 inline constexpr int grid_columns = 8;  // leads per row of the map grid
-inline constexpr int frames_per_second = 1000;
 
 // Display leads the analysis detects beats on by default.
 inline constexpr std::array<int, 3> default_display_leads{13, 23, 37};
@@ -89,11 +87,9 @@ SynthModel make_model(const SynthSettings& settings);
 // onset (the stimulus artifact and the wander are not part of it).
 double beat_value(const LeadShape& lead, double ms_from_q);
 
-// Frames of the recording, channel 1 first within a frame: frames * 72 samples.
+// Frames of the recording, channel 1 first within a frame: frames * channel_count
+// samples in the order encode_frames writes them.
 std::vector<std::int16_t> render_samples(const SynthModel& model);
-
-// The recording file: each sample as two bytes, high byte first.
-std::string encode_recording(const std::vector<std::int16_t>& samples);
 
 // The truth file: settings, beat marks and per-lead times as JSON.
 std::string truth_json(const SynthModel& model);

@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "beats/selection.hpp"
+#include "formats/map_recording.hpp"
 #include "phases/correction_menu.hpp"
 #include "phases/selection.hpp"
 #include "phases/trace_drawing.hpp"
@@ -62,7 +63,7 @@ void WorkingBeatTest::SetUp() {
     store_ = std::make_unique<Store>();
     const int leads[display_lead_count] = {13, 23, 37};
     for (int j = 1; j <= display_lead_count; ++j)
-        store_->settings.lead_channel(j) = static_cast<std::int16_t>(leads[j - 1] + 8);
+        store_->settings.lead_channel(j) = static_cast<std::int16_t>(channel_of_lead(leads[j - 1]));
     set_data_directory(data_);
     // Every channel varies with channel and sample, so the first display lead has signal.
     for (int c = 1; c <= channel_count; ++c)

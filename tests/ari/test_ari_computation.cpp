@@ -63,7 +63,7 @@ class AriAccuracy : public test_support::SessionTest {
         synth::SynthSettings settings;
         settings.seed = seed;
         const synth::SynthModel model = synth::make_model(settings);
-        write_bytes(data_file("syn01.dat"), synth::encode_recording(synth::render_samples(model)));
+        write_bytes(data_file("syn01.dat"), encode_frames(synth::render_samples(model)));
         return model;
     }
 

@@ -16,6 +16,7 @@
 #include <memory>
 
 #include "formats/free_form.hpp"
+#include "formats/map_recording.hpp"
 #include "results_support.hpp"
 #include "support/session_fixture.hpp"
 #ifdef MAPARI_HAVE_SYNTH_MODEL
@@ -400,13 +401,14 @@ SessionRecording write_session_recording(const std::filesystem::path& file) {
     settings.seconds = 4;
     const synth::SynthModel model = synth::make_model(settings);
     auto samples = std::make_shared<std::vector<std::int16_t>>(synth::render_samples(model));
-    write_bytes(file, synth::encode_recording(*samples));
+    write_bytes(file, encode_frames(*samples));
     int beat = 0;
     for (const synth::BeatMarks& marks : model.beats)
         if (beat == 0 && marks.qrs_peak >= 400 && marks.qrs_peak <= 2800) beat = marks.qrs_peak;
     return {[samples](int lead, int frame) {
-                return static_cast<int>((*samples)[static_cast<std::size_t>(frame - 1) * 72 +
-                                                   static_cast<std::size_t>(lead + 7)]);
+                return static_cast<int>(
+                    (*samples)[static_cast<std::size_t>(frame - 1) * channel_count +
+                               static_cast<std::size_t>(channel_of_lead(lead) - 1)]);
             },
             beat};
 #else

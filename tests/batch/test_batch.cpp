@@ -16,6 +16,7 @@
 #include "app/batch_command.hpp"
 #include "app/batch_tables.hpp"
 #include "app/session.hpp"
+#include "formats/map_recording.hpp"
 #include "support/real_data.hpp"
 #include "support/temporary_folder.hpp"
 #include "synthesis/synth_model.hpp"
@@ -37,7 +38,7 @@ synth::SynthModel write_synthetic(const fs::path& file, std::uint32_t seed, doub
     settings.noise_rms = noise;
     settings.rate_bpm = rate_bpm;
     const synth::SynthModel model = synth::make_model(settings);
-    write_bytes(file, synth::encode_recording(synth::render_samples(model)));
+    write_bytes(file, encode_frames(synth::render_samples(model)));
     return model;
 }
 
@@ -123,7 +124,7 @@ TEST(BatchCommand, BadRecordingsGetFailedRowsAndTheOthersAreAnalysed) {
     write_synthetic(folder.path() / "good.dat", 3, 10.0, 75.0);
     write_bytes(folder.path() / "text.dat", std::string(600000, 'x'));
     write_bytes(folder.path() / "short.dat",
-                read_bytes(folder.path() / "good.dat").substr(0, 144 * 3000));
+                read_bytes(folder.path() / "good.dat").substr(0, bytes_per_frame * 3000));
     const fs::path out = folder.path() / "out";
     const CommandRun run =
         run_batch({folder.file("good.dat"), folder.file("text.dat"), folder.file("short.dat"),

@@ -3,13 +3,15 @@
 #include <cstdio>
 #include <fstream>
 
+#include "formats/map_recording.hpp"
+
 namespace mapari::beats_tests {
 
 std::unique_ptr<Store> make_store() {
     auto store = std::make_unique<Store>();
     for (int k = 1; k <= display_lead_count; ++k)
         store->settings.lead_channel(k) =
-            static_cast<std::int16_t>(Store::lead_channel_of(display_leads[k - 1]));
+            static_cast<std::int16_t>(channel_of_lead(display_leads[k - 1]));
     store->settings.recognition_coefficient = 0.99f;
     return store;
 }
@@ -117,11 +119,9 @@ int floor_div(int a, int b) {
 void plant_qrs(Store& store, int p, int h) {
     for (int d = -30; d <= 0; ++d) {
         const int v = qrs(d, h);
-        store.recording.samples(Store::lead_channel_of(13), p + d) = static_cast<std::int16_t>(v);
-        store.recording.samples(Store::lead_channel_of(23), p + d) =
-            static_cast<std::int16_t>(v / 2);
-        store.recording.samples(Store::lead_channel_of(37), p + d) =
-            static_cast<std::int16_t>(-v / 2);
+        store.recording.samples(channel_of_lead(13), p + d) = static_cast<std::int16_t>(v);
+        store.recording.samples(channel_of_lead(23), p + d) = static_cast<std::int16_t>(v / 2);
+        store.recording.samples(channel_of_lead(37), p + d) = static_cast<std::int16_t>(-v / 2);
     }
 }
 
@@ -150,41 +150,37 @@ std::vector<int> BeatTrain::positions(int n) const {
     return found;
 }
 
+namespace {
+
+// The train's value on a channel: its lead's value, 0 on an auxiliary channel.
+std::int16_t channel_value(const BeatTrain& train, int channel, int sample) {
+    const int lead = lead_of_channel(channel);
+    return lead >= 1 ? train.value(lead, sample) : std::int16_t{0};
+}
+
+}  // namespace
+
 void BeatTrain::fill(Store& store) const {
     for (int c = 1; c <= channel_count; ++c)
         for (int t = 1; t <= samples_per_reading; ++t)
-            store.recording.samples(c, t) =
-                c > first_lead_channel_offset ? value(c - first_lead_channel_offset, t) : 0;
+            store.recording.samples(c, t) = channel_value(*this, c, t);
 }
 
 void BeatTrain::write(const std::filesystem::path& file, int frames) const {
-    std::string bytes;
-    bytes.reserve(static_cast<std::size_t>(frames) * bytes_per_frame);
-    for (int t = 1; t <= frames; ++t) {
-        for (int c = 1; c <= channel_count; ++c) {
-            const std::int16_t v = c > first_lead_channel_offset ? value(c - 8, t) : 0;
-            const auto u = static_cast<std::uint16_t>(v);
-            bytes.push_back(static_cast<char>(u >> 8));
-            bytes.push_back(static_cast<char>(u & 0xFF));
-        }
-    }
+    std::vector<std::int16_t> samples;
+    samples.reserve(static_cast<std::size_t>(frames) * channel_count);
+    for (int t = 1; t <= frames; ++t)
+        for (int c = 1; c <= channel_count; ++c) samples.push_back(channel_value(*this, c, t));
     std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    out << encode_frames(samples);
 }
 
 bool load_recording(Store& store, const std::filesystem::path& file) {
     std::ifstream in(file, std::ios::binary);
     if (!in) return false;
-    std::vector<unsigned char> bytes(bytes_per_reading);
-    in.read(reinterpret_cast<char*>(bytes.data()), bytes_per_reading);
+    in.read(reinterpret_cast<char*>(store.recording.file_bytes.data()), bytes_per_reading);
     if (in.gcount() != bytes_per_reading) return false;
-    std::size_t k = 0;
-    for (int t = 1; t <= samples_per_reading; ++t) {
-        for (int c = 1; c <= channel_count; ++c, k += 2) {
-            const auto u = static_cast<std::uint16_t>((bytes[k] << 8) | bytes[k + 1]);
-            store.recording.samples(c, t) = static_cast<std::int16_t>(u);
-        }
-    }
+    decode_recording(store.recording);
     return true;
 }
 

@@ -102,7 +102,7 @@ struct BeatTrain {
     // The planted beat positions within samples 1 to n.
     std::vector<int> positions(int n) const;
     void fill(Store& store) const;
-    // A recording file of `frames` frames, big-endian, 72 channels.
+    // A recording file of `frames` frames.
     void write(const std::filesystem::path& file, int frames) const;
 };
 

@@ -46,7 +46,7 @@ constexpr int faint_height = 300;
 
 void turn_first_display_lead_over(Store& store, int position) {
     for (int t = position - 40; t <= position + 40; ++t) {
-        std::int16_t& value = store.recording.samples(Store::lead_channel_of(display_leads[0]), t);
+        std::int16_t& value = store.recording.samples(channel_of_lead(display_leads[0]), t);
         value = static_cast<std::int16_t>(-value);
     }
 }
@@ -200,7 +200,7 @@ TEST(AutomaticMarks, LieAtThePlantedMarksOfSyntheticPacedRecordings) {
 constexpr int q_row = 150;
 
 // The noiseless QRS and T wave of every lead, the Q onset at q_row.
-std::unique_ptr<Beat> model_beat(const std::array<synth::LeadShape, synth::lead_count>& leads) {
+std::unique_ptr<Beat> model_beat(const std::array<synth::LeadShape, lead_count>& leads) {
     auto beat = std::make_unique<Beat>();
     for (int l = 1; l <= lead_count; ++l)
         for (int r = 1; r <= averaged_rows; ++r)

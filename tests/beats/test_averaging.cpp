@@ -52,7 +52,7 @@ class Averaging : public ::testing::Test {
         return lines_from(all, find_line(all, averaging_start));
     }
     std::int16_t sample(int lead, int t) const {
-        return store->recording.samples(Store::lead_channel_of(lead), t);
+        return store->recording.samples(channel_of_lead(lead), t);
     }
 
     // Three polylines of 1000 points: row i of display lead m at the height
@@ -282,8 +282,8 @@ void average_pass_by_pass(Store& store) {
             ++store.beat.averaging_count;
             for (int l = 1; l <= lead_count; ++l)
                 for (int i = 1; i <= averaged_rows; ++i)
-                    store.beat.averaged(i, l) += store.recording.samples(Store::lead_channel_of(l),
-                                                                         q - first_averaged_ms + i);
+                    store.beat.averaged(i, l) +=
+                        store.recording.samples(channel_of_lead(l), q - first_averaged_ms + i);
         }
     }
 }

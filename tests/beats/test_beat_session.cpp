@@ -175,7 +175,7 @@ TEST(RealRecording, AveragingTheRepeatedSockBeatGivesItBack) {
     for (int l = 1; l <= lead_count; ++l)
         for (int i = 1; i <= averaged_rows; ++i)
             ASSERT_EQ(store->beat.averaged(i, l),
-                      store->recording.samples(Store::lead_channel_of(l), q - 201 + i))
+                      store->recording.samples(channel_of_lead(l), q - 201 + i))
                 << "lead " << l << " row " << i;
 }
 

@@ -98,7 +98,7 @@ void CatalogueTest::reset_data_folder() {
     static const std::string recording = [] {
         synth::SynthSettings settings;
         settings.seconds = 4;
-        return synth::encode_recording(synth::render_samples(synth::make_model(settings)));
+        return encode_frames(synth::render_samples(synth::make_model(settings)));
     }();
     std::filesystem::remove_all(data_dir_);
     std::filesystem::create_directories(data_dir_);

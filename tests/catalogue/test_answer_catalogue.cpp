@@ -15,6 +15,7 @@
 
 #include "catalogue_support.hpp"
 #include "formats/free_form.hpp"
+#include "formats/map_recording.hpp"
 #include "phases/plot.hpp"
 #include "support/dialogue_texts.hpp"
 
@@ -372,13 +373,9 @@ TEST_F(CatalogueTest, LeadsOutside1To64AreRefusedAndThatLeadAskedAgain) {
 // (samples 100 to 1000) and the selected beat near 1151 are untouched.
 void flatten_lead_13_around_1947(const std::filesystem::path& recording) {
     std::string bytes = read_bytes(recording);
-    constexpr std::size_t bytes_per_frame = 144;
-    constexpr std::size_t channel_21_offset = 2 * (21 - 1);
-    for (std::size_t frame = 1847; frame <= 2047; ++frame) {
-        const std::size_t at = (frame - 1) * bytes_per_frame + channel_21_offset;
-        bytes[at] = 0;
-        bytes[at + 1] = 0;
-    }
+    const std::string zero = encode_frames(std::vector<std::int16_t>{0});
+    for (long long frame = 1847; frame <= 2047; ++frame)
+        bytes.replace(sample_offset(frame, channel_of_lead(13)), zero.size(), zero);
     std::ofstream(recording, std::ios::binary | std::ios::trunc) << bytes;
 }
 

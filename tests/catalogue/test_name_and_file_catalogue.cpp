@@ -21,6 +21,7 @@
 
 #include "app/session.hpp"
 #include "catalogue_support.hpp"
+#include "formats/map_recording.hpp"
 #include "support/dialogue_texts.hpp"
 
 namespace mapari::catalogue_tests {
@@ -522,15 +523,14 @@ Block second_refused_block(const char* label, const std::string& typed, int last
 
 TEST_F(NameAndFileCatalogue, UnreadableRecordingsAndSecondsPastTheFileLeaveTheFolderAsItWas) {
     play_good_session();
-    constexpr std::size_t frame_bytes = 144;
     const std::string four_seconds = recording();
     // The 4 s recording, then 28 s of zero frames and 77 bytes of a 32001st frame.
     const std::string thirty_two_seconds =
-        four_seconds + std::string(28000 * frame_bytes, '\0') + std::string(77, '\x11');
+        four_seconds + std::string(28000 * bytes_per_frame, '\0') + std::string(77, '\x11');
     const FolderBytes unreadable = {
         {"demo03.dat", ""},
-        {"demo04.dat", four_seconds.substr(0, 3999 * frame_bytes)},
-        {"demo05.dat", four_seconds.substr(0, 4000 * frame_bytes - 1)},
+        {"demo04.dat", four_seconds.substr(0, 3999 * bytes_per_frame)},
+        {"demo05.dat", four_seconds.substr(0, 4000 * bytes_per_frame - 1)},
         {"demo06.dat/", ""},
     };
     const std::string path = "d:\\data\\map\\demo0";

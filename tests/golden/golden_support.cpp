@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "app/session.hpp"
+#include "formats/map_recording.hpp"
 #include "recording/recording.hpp"
 #include "support/real_data.hpp"
 
@@ -31,22 +32,19 @@ std::optional<std::filesystem::path> real_recording(const std::string& file_name
 RecordingFile::RecordingFile(const std::filesystem::path& file) {
     std::ifstream in(file, std::ios::binary);
     const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    samples_.resize(bytes.size() / 2);
-    for (std::size_t k = 0; k < samples_.size(); ++k) {
-        const auto high = static_cast<unsigned char>(bytes[2 * k]);
-        const auto low = static_cast<unsigned char>(bytes[2 * k + 1]);
-        samples_[k] = static_cast<std::int16_t>(static_cast<std::uint16_t>((high << 8) | low));
-    }
-    frames_ = static_cast<int>(samples_.size() / frame_channels);
+    frames_ = static_cast<int>(bytes.size() / bytes_per_frame);
+    samples_.reserve(static_cast<std::size_t>(frames_) * channel_count);
+    for (int t = 1; t <= frames_; ++t)
+        for (int c = 1; c <= channel_count; ++c) samples_.push_back(frame_sample(bytes, t, c));
 }
 
 RecordingFile::RecordingFile(std::vector<std::int16_t> samples) : samples_(std::move(samples)) {
-    frames_ = static_cast<int>(samples_.size() / frame_channels);
+    frames_ = static_cast<int>(samples_.size() / channel_count);
 }
 
 int RecordingFile::lead(int lead_number, int frame) const {
-    const std::size_t at = static_cast<std::size_t>(frame - 1) * frame_channels +
-                           static_cast<std::size_t>(lead_number + 7);
+    const std::size_t at = static_cast<std::size_t>(frame - 1) * channel_count +
+                           static_cast<std::size_t>(channel_of_lead(lead_number) - 1);
     return samples_.at(at);
 }
 

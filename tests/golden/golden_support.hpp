@@ -24,7 +24,6 @@ using Lines = std::vector<std::string>;
 
 inline constexpr int stretch_samples = 4000;
 inline constexpr int map_leads = 64;
-inline constexpr int frame_channels = 72;
 inline constexpr int beat_row = 201;  // row of the working beat that holds the beat position
 inline constexpr int working_rows = 1000;
 using test_support::default_leads;

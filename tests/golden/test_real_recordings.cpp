@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "beats/detection.hpp"
+#include "formats/map_recording.hpp"
 #include "golden_support.hpp"
 #include "phases/trace_drawing.hpp"
 #include "store/store.hpp"
@@ -101,7 +102,7 @@ TEST_P(RealMit100, EveryAnnotatedBeatIsFoundAndNothingElse) {
     const Stretch stretch(recording, second);
     for (int l = 1; l <= map_leads; ++l)
         for (int i = 1; i <= stretch_samples; ++i)
-            ASSERT_EQ(store->recording.samples(Store::lead_channel_of(l), i), stretch(l, i))
+            ASSERT_EQ(store->recording.samples(channel_of_lead(l), i), stretch(l, i))
                 << "lead " << l << " sample " << i;
 
     detect_beats(store->settings, store->recording, store->display, display_last_candidate);

@@ -102,7 +102,7 @@ TEST_P(SynthAccuracy, AriTimesMatchThePlantedOnes) {
     ScratchFolder folder;
     {
         std::ofstream out(folder.data() / "syntha.dat", std::ios::binary);
-        out << synth::encode_recording(samples);
+        out << encode_frames(samples);
         ASSERT_TRUE(out.good());
     }
 

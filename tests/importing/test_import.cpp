@@ -6,8 +6,10 @@
 #include <cstdint>
 #include <numbers>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "formats/map_recording.hpp"
 #include "importing/import.hpp"
 #include "importing/lead_map.hpp"
 #include "importing/recording_check.hpp"
@@ -96,23 +98,22 @@ TEST(CountStep, TheSmallestStepThatKeepsEverySampleWithinSixteenBits) {
         EXPECT_EQ(microvolts_per_count(largest), step) << largest;
 }
 
-// A file in the map layout whose moving channels hold `value(channel, frame)`.
+// A file in the map layout whose moving channels hold `value(channel, frame)`;
+// with big_endian false, every sample's two bytes swapped.
 template <typename Value>
 std::string layout_bytes(long long frames, Value value, bool big_endian = true) {
-    std::string bytes;
+    std::vector<std::int16_t> samples;
     for (long long t = 0; t < frames; ++t)
-        for (int c = 1; c <= recording_channels; ++c) {
-            const auto sample = static_cast<std::uint16_t>(value(c, t));
-            const char high = static_cast<char>(sample >> 8),
-                       low = static_cast<char>(sample & 0xff);
-            bytes += big_endian ? high : low;
-            bytes += big_endian ? low : high;
-        }
+        for (int c = 1; c <= channel_count; ++c) samples.push_back(value(c, t));
+    std::string bytes = encode_frames(samples);
+    if (!big_endian)
+        for (std::size_t at = 0; at < bytes.size(); at += bytes_per_sample)
+            std::swap(bytes[at], bytes[at + 1]);
     return bytes;
 }
 
 std::int16_t beat_wave(int channel, long long t) {
-    if (channel <= auxiliary_channels) return 0;
+    if (lead_of_channel(channel) < 1) return 0;
     return static_cast<std::int16_t>(
         1500.0 * std::sin(2.0 * std::numbers::pi * static_cast<double>(t) / 800.0) +
         10.0 * channel);

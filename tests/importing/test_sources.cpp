@@ -15,6 +15,7 @@
 
 #include "beats/detection.hpp"
 #include "biosig_files.hpp"
+#include "formats/map_recording.hpp"
 #include "importing/import.hpp"
 #include "support/real_data.hpp"
 #include "support/stretch.hpp"
@@ -52,12 +53,9 @@ class Import : public ::testing::Test {
     std::vector<int> lead_samples(const std::string& piece, int lead) const {
         const std::string bytes = read_bytes(data_ / piece);
         std::vector<int> samples;
-        const std::size_t at = 2 * static_cast<std::size_t>(auxiliary_channels + lead - 1);
-        for (std::size_t frame = 0; frame + 144 <= bytes.size(); frame += 144) {
-            const int value = 256 * static_cast<unsigned char>(bytes[frame + at]) +
-                              static_cast<unsigned char>(bytes[frame + at + 1]);
-            samples.push_back(value >= 32768 ? value - 65536 : value);
-        }
+        const long long frames = static_cast<long long>(bytes.size()) / bytes_per_frame;
+        for (long long frame = 1; frame <= frames; ++frame)
+            samples.push_back(frame_sample(bytes, frame, channel_of_lead(lead)));
         return samples;
     }
     std::vector<std::string> data_files() const {

@@ -12,7 +12,7 @@ namespace mapari::test_support {
 void write_recording(const std::filesystem::path& file, int seconds) {
     synth::SynthSettings settings;
     settings.seconds = seconds;
-    std::string bytes = synth::encode_recording(synth::render_samples(synth::make_model(settings)));
+    std::string bytes = encode_frames(synth::render_samples(synth::make_model(settings)));
     std::ofstream out(file, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     ASSERT_TRUE(out.good()) << "cannot write " << file;

@@ -6,25 +6,30 @@
 #include <sstream>
 
 #include "app/session.hpp"
+#include "formats/map_recording.hpp"
 
 namespace mapari::test_support {
 namespace {
 
-constexpr int channels = 72;
-constexpr int lead_offset = 8;
 constexpr int spike_half_width = 10;
+
+// Where channel c of frame t (both from 1) stands among samples in file order.
+std::size_t sample_index(int frame, int channel) {
+    return static_cast<std::size_t>(frame - 1) * channel_count +
+           static_cast<std::size_t>(channel - 1);
+}
 
 }  // namespace
 
 SyntheticRecording::SyntheticRecording(int frames)
-    : frames_(frames), samples_(static_cast<std::size_t>(frames) * channels, 0) {}
+    : frames_(frames), samples_(static_cast<std::size_t>(frames) * channel_count, 0) {}
 
 std::int16_t& SyntheticRecording::lead(int lead_number, int frame) {
-    return samples_[static_cast<std::size_t>(frame - 1) * channels + lead_number + lead_offset - 1];
+    return samples_[sample_index(frame, channel_of_lead(lead_number))];
 }
 
 std::int16_t SyntheticRecording::lead(int lead_number, int frame) const {
-    return samples_[static_cast<std::size_t>(frame - 1) * channels + lead_number + lead_offset - 1];
+    return samples_[sample_index(frame, channel_of_lead(lead_number))];
 }
 
 void SyntheticRecording::add_spike(int lead_number, int centre_frame, int peak) {
@@ -52,13 +57,7 @@ float SyntheticRecording::potmax(int lead_number, int second) const {
 }
 
 void SyntheticRecording::write(const std::filesystem::path& file, int extra_bytes) const {
-    std::string bytes;
-    bytes.reserve(samples_.size() * 2 + static_cast<std::size_t>(extra_bytes));
-    for (std::int16_t value : samples_) {
-        auto word = static_cast<std::uint16_t>(value);
-        bytes += static_cast<char>(word >> 8);
-        bytes += static_cast<char>(word & 0xFF);
-    }
+    std::string bytes = encode_frames(samples_);
     bytes.append(static_cast<std::size_t>(extra_bytes), '\0');
     std::ofstream out(file, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
@@ -69,11 +68,9 @@ float potmax_in_file(const std::filesystem::path& file, int lead_number, int sec
     std::string bytes = read_bytes(file);
     float largest = 0.0f;
     for (int i = 100; i <= 1000; ++i) {
-        std::size_t frame = static_cast<std::size_t>(1000 * second + i - 1);
-        std::size_t at = frame * channels * 2 + static_cast<std::size_t>(lead_number + 7) * 2;
-        auto word = static_cast<std::uint16_t>((static_cast<unsigned char>(bytes.at(at)) << 8) |
-                                               static_cast<unsigned char>(bytes.at(at + 1)));
-        largest = std::max(largest, std::fabs(static_cast<float>(static_cast<std::int16_t>(word))));
+        const long long frame = 1000LL * second + i;
+        const std::int16_t sample = frame_sample(bytes, frame, channel_of_lead(lead_number));
+        largest = std::max(largest, std::fabs(static_cast<float>(sample)));
     }
     return largest;
 }

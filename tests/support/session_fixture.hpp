@@ -17,8 +17,8 @@ namespace mapari::test_support {
 
 using Lines = std::vector<std::string>;
 
-// A recording held in memory as it will stand in its file: frames of 72
-// channels, channel 1 first; map lead L is channel L + 8.
+// A recording held in memory as it will stand in its file: frames of every
+// channel, channel 1 first (formats/map_recording.hpp).
 class SyntheticRecording {
   public:
     explicit SyntheticRecording(int frames);

@@ -119,18 +119,13 @@ std::vector<int> find_beats(const std::vector<std::int16_t>& samples, int first_
     return beats;
 }
 
-TEST(SynthEncoding, WritesEachSampleHighByteFirstInOrder) {
-    const std::string bytes = encode_recording({1, -1, 32767, -32768, 256, -256});
-    EXPECT_EQ(bytes, std::string("\x00\x01\xFF\xFF\x7F\xFF\x80\x00\x01\x00\xFF\x00", 12));
-}
-
 TEST(SynthRecording, HoldsFramesOf72ChannelsWithChannelsOneToEightZero) {
     for (const auto& [seconds, file_bytes] : {std::pair{4, 576'000}, std::pair{32, 4'608'000}}) {
         const SynthModel model = model_for(1, seconds);
         const std::vector<std::int16_t> samples = render_samples(model);
         EXPECT_EQ(model.frames, 1000 * seconds);
         ASSERT_EQ(samples.size(), static_cast<std::size_t>(model.frames * 72));
-        EXPECT_EQ(encode_recording(samples).size(), static_cast<std::size_t>(file_bytes));
+        EXPECT_EQ(encode_frames(samples).size(), static_cast<std::size_t>(file_bytes));
         for (int frame = 1; frame <= model.frames; ++frame) {
             for (int channel = 1; channel <= 8; ++channel)
                 ASSERT_EQ(sample_at(samples, frame, channel), 0) << frame << ' ' << channel;
@@ -146,9 +141,9 @@ TEST(SynthRecording, HoldsFramesOf72ChannelsWithChannelsOneToEightZero) {
 }
 
 TEST(SynthRecording, SameSeedGivesSameBytesAndAnotherSeedDiffers) {
-    const std::string first = encode_recording(render_samples(model_for(5, 4)));
-    EXPECT_EQ(first, encode_recording(render_samples(model_for(5, 4))));
-    EXPECT_NE(first, encode_recording(render_samples(model_for(6, 4))));
+    const std::string first = encode_frames(render_samples(model_for(5, 4)));
+    EXPECT_EQ(first, encode_frames(render_samples(model_for(5, 4))));
+    EXPECT_NE(first, encode_frames(render_samples(model_for(6, 4))));
     EXPECT_NE(truth_json(model_for(5, 4)), truth_json(model_for(6, 4)));
 }
 
@@ -350,7 +345,7 @@ TEST_F(SynthCommand, WritesTheRecordingAndTruthOfItsSettings) {
     const SynthModel model = model_for(7, 4, 0.0);
     const std::string bytes = test_support::read_bytes(path("r.dat"));
     EXPECT_EQ(bytes.size(), 576'000u);
-    EXPECT_EQ(bytes, encode_recording(render_samples(model)));
+    EXPECT_EQ(bytes, encode_frames(render_samples(model)));
     EXPECT_EQ(test_support::read_bytes(path("r.json")), truth_json(model));
 }
 
@@ -358,7 +353,7 @@ TEST_F(SynthCommand, DefaultsAreThirtyTwoSecondsSeedOneNoiseTenAt75PerMinute) {
     EXPECT_EQ(run({"--out", path("r.dat")}), 0);
     EXPECT_EQ(files(), std::vector<std::string>{"r.dat"});
     EXPECT_EQ(test_support::read_bytes(path("r.dat")),
-              encode_recording(render_samples(model_for(1, 32, 10.0))));
+              encode_frames(render_samples(model_for(1, 32, 10.0))));
 }
 
 TEST_F(SynthCommand, RateSetsTheCycle) {
