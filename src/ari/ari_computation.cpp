@@ -5,6 +5,7 @@
 
 #include "formats/messages.hpp"
 #include "regression/polynomial_regression.hpp"
+#include "regression/shared_abscissae.hpp"
 #include "regression/sliding_sums.hpp"
 
 namespace mapari {

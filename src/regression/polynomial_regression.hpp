@@ -24,6 +24,9 @@
 // residuals; 3 data summary, degree m and the residuals; 4 or more as 3
 // without the residuals.
 //
+// Many series fitted on the same abscissae take the fast path of
+// shared_abscissae.hpp, which gives the same coefficients.
+//
 // Check a result: the residuals sum to about 0 and are orthogonal to every
 // power of x; the fit summary's SSR + SSres equals the corrected sum of
 // squares of y; an exact polynomial gives R = 1 and its own coefficients.
@@ -53,26 +56,5 @@ struct RegressionPoints {
 void polynomial_regression(RegressionWork& work, const RegressionPoints& points,
                            std::int32_t degree, std::int32_t report_level,
                            RegressionResults& results, ReportSink& report);
-
-// Fits sharing their abscissae. Series of ordinates fitted on the same points
-// share everything that depends on x alone: the power sums, the matrix of the
-// normal equations without its right-hand side, its factor R and R^-1.
-// share_abscissae forms those once for a window (degree at most 3; the
-// scratch store is overwritten); fit_on_shared_abscissae then fits one series
-// from them and its sums with y. It gives the status, the coefficients and
-// the intercept, and writes the messages, of polynomial_regression at report
-// level 0, by the same operations in the same order on the same types; it
-// forms none of the statistics (standard errors, R, the fit and data
-// summaries) and no residuals, which the slope of a fitted curve does not
-// need, and those results keep what they held. A window whose parameters or
-// whose matrix are refused (status below 0 in the shared window) is fitted by
-// polynomial_regression itself, residuals and statistics included. The shared
-// window must be the one formed from the points' x, first and last, and the
-// sums those of their y (SlidingOrdinateSums).
-void share_abscissae(RegressionWork& scratch, std::int32_t first, std::int32_t last, const float* x,
-                     std::int32_t degree, SharedAbscissae& shared);
-void fit_on_shared_abscissae(RegressionWork& work, const SharedAbscissae& shared,
-                             const RegressionPoints& points, const OrdinateSums& sums,
-                             std::int32_t degree, RegressionResults& results, ReportSink& report);
 
 }  // namespace mapari

@@ -27,7 +27,7 @@ struct DegreeFit {
     std::int32_t residual_df = 0;
 };
 
-// A fit that shares its abscissae (see polynomial_regression.hpp) keeps its
+// A fit that shares its abscissae (see regression/shared_abscissae.hpp) keeps its
 // degree at most 3, the ARI computation's cubic, so that a table of one such
 // window a row stays small.
 inline constexpr int largest_shared_degree = 3;

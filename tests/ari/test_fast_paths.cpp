@@ -35,6 +35,7 @@
 #include "formats/messages.hpp"
 #include "formats/result_files.hpp"
 #include "regression/polynomial_regression.hpp"
+#include "regression/shared_abscissae.hpp"
 #include "regression/sliding_sums.hpp"
 
 namespace mapari::ari_tests {

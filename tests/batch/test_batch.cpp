@@ -16,10 +16,10 @@
 #include "app/batch_command.hpp"
 #include "app/batch_tables.hpp"
 #include "app/session.hpp"
+#include "batch_support.hpp"
 #include "formats/map_recording.hpp"
 #include "support/real_data.hpp"
 #include "support/temporary_folder.hpp"
-#include "synthesis/synth_model.hpp"
 
 namespace mapari::batch_tests {
 namespace {
@@ -28,33 +28,6 @@ namespace fs = std::filesystem;
 using test_support::read_bytes;
 using test_support::TemporaryFolder;
 using test_support::write_bytes;
-
-// A synthetic recording of 4 s written into the folder; its model.
-synth::SynthModel write_synthetic(const fs::path& file, std::uint32_t seed, double noise,
-                                  double rate_bpm) {
-    synth::SynthSettings settings;
-    settings.seed = seed;
-    settings.seconds = 4;
-    settings.noise_rms = noise;
-    settings.rate_bpm = rate_bpm;
-    const synth::SynthModel model = synth::make_model(settings);
-    write_bytes(file, encode_frames(synth::render_samples(model)));
-    return model;
-}
-
-struct CommandRun {
-    int exit_code = 0;
-    std::string out, errors;
-};
-
-CommandRun run_batch(const std::vector<std::string>& arguments) {
-    std::ostringstream out, errors;
-    CommandRun run;
-    run.exit_code = run_batch_command(arguments, out, errors, false);
-    run.out = out.str();
-    run.errors = errors.str();
-    return run;
-}
 
 TEST(BatchTables, OneRowPerLeadAndOnePerRecordingWithEveryColumn) {
     RecordingAnalysis analysed;

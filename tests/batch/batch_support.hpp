@@ -1,0 +1,26 @@
+// Helpers of the batch tests: synthetic recordings written to files, and the
+// command run on a command line with what it wrote kept.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "synthesis/synth_model.hpp"
+
+namespace mapari::batch_tests {
+
+// A synthetic recording of 4 s written to the file; its model.
+synth::SynthModel write_synthetic(const std::filesystem::path& file, std::uint32_t seed,
+                                  double noise, double rate_bpm);
+
+struct CommandRun {
+    int exit_code = 0;
+    std::string out, errors;
+};
+
+// mapari-batch run on the arguments, without progress lines.
+CommandRun run_batch(const std::vector<std::string>& arguments);
+
+}  // namespace mapari::batch_tests
