@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "window/exit_codes.hpp"
+#include "formats/exit_codes.hpp"
 
 namespace mapari::synth {
 

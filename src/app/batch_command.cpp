@@ -14,9 +14,9 @@
 #include "app/batch_analysis.hpp"
 #include "app/batch_tables.hpp"
 #include "app/first_answers.hpp"
+#include "formats/exit_codes.hpp"
 #include "formats/files.hpp"
 #include "formats/messages.hpp"
-#include "window/exit_codes.hpp"
 
 namespace mapari {
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "formats/exit_codes.hpp"
 #include "formats/messages.hpp"
-#include "window/exit_codes.hpp"
 
 namespace mapari {
 

@@ -8,7 +8,7 @@
 #include <ostream>
 #include <string_view>
 
-#include "window/exit_codes.hpp"
+#include "formats/exit_codes.hpp"
 
 namespace mapari {
 

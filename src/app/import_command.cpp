@@ -9,10 +9,10 @@
 #include <sstream>
 
 #include "app/first_answers.hpp"
+#include "formats/exit_codes.hpp"
 #include "formats/files.hpp"
 #include "importing/import.hpp"
 #include "importing/recording_check.hpp"
-#include "window/exit_codes.hpp"
 
 namespace mapari {
 

@@ -4,10 +4,10 @@
 
 #include "app/first_answers.hpp"
 #include "desktop/review_painter.hpp"
+#include "formats/exit_codes.hpp"
 #include "formats/fields.hpp"
 #include "formats/files.hpp"
 #include "review/review_layout.hpp"
-#include "window/exit_codes.hpp"
 
 namespace mapari::review {
 
