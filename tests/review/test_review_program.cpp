@@ -11,8 +11,8 @@
 #include <algorithm>
 #include <sstream>
 
+#include "desktop/review_command.hpp"
 #include "review/review_layout.hpp"
-#include "review_command.hpp"
 #include "review_support.hpp"
 
 namespace mapari::review_tests {

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "app/synth_command.hpp"
 #include "support/temporary_folder.hpp"
-#include "tools/synth_command.hpp"
 #include "tools/synth_model.hpp"
 
 namespace mapari::tools_tests {

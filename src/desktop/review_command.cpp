@@ -1,6 +1,10 @@
-#include "review_command.hpp"
+#include "desktop/review_command.hpp"
 
+#include <QGuiApplication>
+#include <csignal>
+#include <cstdlib>
 #include <filesystem>
+#include <iostream>
 
 #include "app/first_answers.hpp"
 #include "desktop/review_painter.hpp"
@@ -27,10 +31,6 @@ const char* const review_usage =
     "                        (default 100); RT = J + r - P is flagged as a default\n";
 
 namespace {
-
-struct Outputs {
-    std::string png, pdf, csv;
-};
 
 bool take_value(const std::vector<std::string>& arguments, std::size_t& k, std::string& value,
                 std::string& error) {
@@ -76,6 +76,14 @@ bool take_option(const std::vector<std::string>& arguments, std::size_t& k, Revi
     }
     request.ari_path = word;
     return true;
+}
+
+// Qt's own notes (a missing XDG_RUNTIME_DIR, font lookups) say nothing about the
+// review, so the program prints its own lines alone; a fatal one still ends it.
+void keep_qt_notes_to_itself(QtMsgType type, const QMessageLogContext&, const QString& note) {
+    if (type != QtFatalMsg) return;
+    std::cerr << "mapari-review: " << note.toStdString() << '\n';
+    std::abort();
 }
 
 // Writes the bytes and says so in a line "wrote PATH", with the note after it.
@@ -214,6 +222,18 @@ int run_review(const std::vector<std::string>& arguments, std::ostream& out, std
     if (!written) return exit_failure;
     write_summary(data, out);
     return exit_normal;
+}
+
+int review_program(int argc, char** argv) {
+    // A file-size limit must fail the write that meets it (and be reported), not kill the program.
+    std::signal(SIGXFSZ, SIG_IGN);
+    // Pictures are painted off screen unless another platform is asked for: no display is needed.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    qInstallMessageHandler(keep_qt_notes_to_itself);
+    // Qt sees only the program's name, so that no argument is taken as one of Qt's own.
+    int qt_argc = 1;
+    QGuiApplication application(qt_argc, argv);
+    return run_review({argv + 1, argv + argc}, std::cout, std::cerr);
 }
 
 }  // namespace mapari::review

@@ -1,4 +1,4 @@
-#include "tools/synth_command.hpp"
+#include "app/synth_command.hpp"
 
 #include <charconv>
 #include <optional>

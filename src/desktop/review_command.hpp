@@ -39,7 +39,11 @@ struct ReviewOptions {
 std::optional<ReviewOptions> parse_review_arguments(const std::vector<std::string>& arguments,
                                                     std::string& error);
 
-// The whole program. Needs a QGuiApplication for the painting.
+// The whole program on its arguments. Needs a QGuiApplication for the painting.
 int run_review(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& errors);
+
+// The program as started: Qt on the offscreen platform unless another is
+// asked for, Qt's own notes kept back, then run_review on the arguments.
+int review_program(int argc, char** argv);
 
 }  // namespace mapari::review
