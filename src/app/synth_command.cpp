@@ -1,17 +1,16 @@
 #include "app/synth_command.hpp"
 
-#include <charconv>
 #include <optional>
 #include <string_view>
 
+#include "app/command_options.hpp"
+#include "formats/exit_codes.hpp"
 #include "formats/files.hpp"
 #include "tools/synth_model.hpp"
 
 namespace mapari::synth {
 
-namespace {
-
-constexpr std::string_view usage_text =
+const char* const usage_text =
     "usage: mapari-synth --out FILE.dat [--truth FILE.json] [--seed N] [--seconds 4|32]\n"
     "                    [--noise UV] [--rate BPM] [--help] [--version]\n"
     "Writes a synthetic 64-lead map recording of a paced rhythm: 72 big-endian 16-bit\n"
@@ -24,84 +23,39 @@ constexpr std::string_view usage_text =
     "  --noise UV         RMS of the Gaussian noise in raw units, 0 to 1000 (default 10)\n"
     "  --rate BPM         pacing rate, 70 to 120 beats a minute (default 75)\n";
 
-struct CommandOptions {
+namespace {
+
+struct SynthOptions {
     SynthSettings settings;
     std::string out_path;
     std::string truth_path;  // empty: no truth file
-    bool help = false;
-    bool version = false;
 };
 
-struct ParsedCommand {
-    CommandOptions options;
-    std::string error;  // empty when the command line is usable
-};
-
-template <typename Number>
-std::optional<Number> parse_number(std::string_view text) {
-    Number value{};
-    const char* end = text.data() + text.size();
-    const auto [stop, status] = std::from_chars(text.data(), end, value);
-    if (status != std::errc() || stop != end) return std::nullopt;
-    return value;
+bool read_seconds(const std::string& text, SynthSettings& settings) {
+    const std::optional<std::int64_t> seconds = whole_number(text, 4, 32);
+    if (!seconds || (*seconds != 4 && *seconds != 32)) return false;
+    settings.seconds = static_cast<int>(*seconds);
+    return true;
 }
 
-// Sets the option name to text; returns an error message or "".
-std::string apply_option(CommandOptions& options, std::string_view name, std::string_view text) {
+CommandLineReading parse_command(const std::vector<std::string>& arguments, SynthOptions& options) {
     SynthSettings& settings = options.settings;
-    if (name == "--out") {
-        options.out_path = text;
-    } else if (name == "--truth") {
-        options.truth_path = text;
-    } else if (name == "--seed") {
-        const auto seed = parse_number<std::uint32_t>(text);
-        if (!seed) return "--seed must be a whole number from 0 to 4294967295";
-        settings.seed = *seed;
-    } else if (name == "--seconds") {
-        const auto seconds = parse_number<int>(text);
-        if (!seconds || (*seconds != 4 && *seconds != 32)) return "--seconds must be 4 or 32";
-        settings.seconds = *seconds;
-    } else if (name == "--noise") {
-        const auto noise = parse_number<double>(text);
-        if (!noise || !(*noise >= 0.0 && *noise <= max_noise_rms))
-            return "--noise must be a number from 0 to 1000";
-        settings.noise_rms = *noise;
-    } else if (name == "--rate") {
-        const auto rate = parse_number<double>(text);
-        if (!rate || !(*rate >= min_rate_bpm && *rate <= max_rate_bpm))
-            return "--rate must be a number from 70 to 120";
-        settings.rate_bpm = *rate;
-    } else {
-        return "unknown option '" + std::string(name) + "'";
-    }
-    return {};
-}
-
-ParsedCommand parse_command(const std::vector<std::string>& arguments) {
-    ParsedCommand parsed;
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        const std::string& name = arguments[i];
-        if (name == "--help" || name == "--version") {
-            (name == "--help" ? parsed.options.help : parsed.options.version) = true;
-            return parsed;
-        }
-        if (!name.starts_with("--")) {
-            parsed.error = "unexpected argument '" + name + "'";
-            return parsed;
-        }
-        if (i + 1 == arguments.size()) {
-            parsed.error = name + " needs a value";
-            return parsed;
-        }
-        parsed.error = apply_option(parsed.options, name, arguments[++i]);
-        if (!parsed.error.empty()) return parsed;
-    }
-    if (parsed.options.out_path.empty()) {
-        parsed.error = "--out FILE.dat is required";
-    } else if (parsed.options.out_path == parsed.options.truth_path) {
-        parsed.error = "--out and --truth name the same file";
-    }
-    return parsed;
+    const CommandOptions table = {
+        text_option("--out", options.out_path),
+        text_option("--truth", options.truth_path),
+        whole_number_option("--seed", settings.seed, 0, 4294967295u),
+        {"--seconds", true,
+         [&settings](const std::string& text) { return read_seconds(text, settings); }, "4 or 32"},
+        real_number_option("--noise", settings.noise_rms, 0.0, max_noise_rms),
+        real_number_option("--rate", settings.rate_bpm, min_rate_bpm, max_rate_bpm),
+    };
+    CommandLineReading reading = read_command_line(arguments, table);
+    if (!reading.goes_on()) return reading;
+    if (options.out_path.empty())
+        reading.error = "--out FILE.dat is required";
+    else if (options.out_path == options.truth_path)
+        reading.error = "--out and --truth name the same file";
+    return reading;
 }
 
 // Writes every file, or none of them.
@@ -115,24 +69,14 @@ int write_outputs(const std::vector<FileContent>& files, std::ostream& err) {
 }  // namespace
 
 int run_command(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
-    const ParsedCommand parsed = parse_command(arguments);
-    if (parsed.options.help) {
-        out << usage_text;
-        return exit_normal;
-    }
-    if (parsed.options.version) {
-        out << "mapari-synth " << MAPARI_VERSION << '\n';
-        return exit_normal;
-    }
-    if (!parsed.error.empty()) {
-        err << "mapari-synth: " << parsed.error << " (see --help)\n";
-        return exit_usage;
-    }
-    const SynthModel model = make_model(parsed.options.settings);
-    std::vector<FileContent> files{
-        {parsed.options.out_path, encode_recording(render_samples(model))}};
-    if (!parsed.options.truth_path.empty())
-        files.push_back({parsed.options.truth_path, truth_json(model)});
+    SynthOptions options;
+    const CommandLineReading reading = parse_command(arguments, options);
+    if (const std::optional<int> exit_code =
+            first_answer("mapari-synth", reading, usage_text, out, err))
+        return *exit_code;
+    const SynthModel model = make_model(options.settings);
+    std::vector<FileContent> files{{options.out_path, encode_recording(render_samples(model))}};
+    if (!options.truth_path.empty()) files.push_back({options.truth_path, truth_json(model)});
     return write_outputs(files, err);
 }
 
