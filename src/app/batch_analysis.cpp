@@ -12,11 +12,11 @@
 #include "beats/detection.hpp"
 #include "beats/marks.hpp"
 #include "beats/selection.hpp"
+#include "formats/exit_codes.hpp"
 #include "formats/files.hpp"
 #include "importing/recording_check.hpp"
 #include "phases/plot.hpp"
 #include "recording/recording.hpp"
-#include "window/exit_codes.hpp"
 
 namespace mapari {
 namespace {

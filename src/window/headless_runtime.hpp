@@ -11,7 +11,7 @@
 #include <istream>
 #include <ostream>
 
-#include "window/exit_codes.hpp"
+#include "formats/exit_codes.hpp"
 #include "window/runtime.hpp"
 #include "window/script.hpp"
 #include "window/window_model.hpp"
