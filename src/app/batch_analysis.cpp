@@ -112,8 +112,9 @@ class UnattendedSession {
         all.push_back([this] { return click_row(analysis_.marks.q_onset); });
         all.push_back([this] { return click_row(analysis_.marks.t_end); });
         add_answers(all, {"y", "d", names_.save_name, "y"});
-        if (settings_.ari_settings)
-            for (int value : *settings_.ari_settings)
+        if (const std::optional<AriSettings>& ari = settings_.ari_settings)
+            for (std::int32_t value : {ari->smoothing_half_width_samples,
+                                       ari->activation_offset_samples, ari->recovery_delay_samples})
                 all.push_back([value] { return std::to_string(value); });
         add_answers(all, {"x", "x", "0", "0"});
         return all;
@@ -235,8 +236,7 @@ void add_flag(std::string& flags, const char* flag) {
 
 void gather_lead_results(Store& store, RecordingAnalysis& analysis) {
     const AriWork& work = store.ari;
-    analysis.ari_settings = {work.smoothing_half_width, work.activation_offset,
-                             work.recovery_delay};
+    analysis.ari_settings = work.settings;
     auto scratch = std::make_unique<std::array<float, samples_per_reading>>();
     const LeadQualities qualities = judge_leads(store.beat, store.recording, *scratch);
     const std::int32_t P = work.reference_point;
@@ -246,7 +246,8 @@ void gather_lead_results(Store& store, RecordingAnalysis& analysis) {
         analysis.recovery_ms[at] = work.recovery_ms(l);
         std::string& flags = analysis.flags[at];
         if (work.activation_ms(l) == 0.0f) add_flag(flags, "no-downstroke");
-        if (work.recovery_ms(l) == static_cast<float>(work.j_point + work.recovery_delay - P))
+        if (work.recovery_ms(l) ==
+            static_cast<float>(work.j_point + work.settings.recovery_delay_samples - P))
             add_flag(flags, "no-upstroke");
         else if (work.recovery_ms(l) == static_cast<float>(work.t_end - P))
             add_flag(flags, "rt-at-window-edge");
@@ -268,8 +269,7 @@ std::string doubt_about(const RecordingAnalysis& analysis) {
           marks.j_point < marks.t_end))
         return "the marks are out of order";
     if (marks.t_end <= marks.t_peak) return "the T end lies before the T wave's peak";
-    const int recovery_delay = analysis.ari_settings[2];
-    if (marks.j_point + recovery_delay >= marks.t_end)
+    if (marks.j_point + analysis.ari_settings.recovery_delay_samples >= marks.t_end)
         return "the T end lies within the minimum recovery delay of the J point";
     int without_upstroke = 0;
     for (const std::string& flags : analysis.flags)

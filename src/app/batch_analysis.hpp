@@ -22,8 +22,8 @@ namespace mapari {
 struct BatchSettings {
     int display_second = 0;
     std::array<int, display_lead_count> leads{13, 23, 37};
-    std::string coefficient;  // as typed, e.g. "0.95"; empty: the default 0.99
-    std::optional<std::array<int, 3>> ari_settings;  // h, a, r; none: the defaults
+    std::string coefficient;                  // as typed, e.g. "0.95"; empty: the default 0.99
+    std::optional<AriSettings> ari_settings;  // none: the defaults, taken without asking
 };
 
 struct AcceptedBeat {
@@ -43,7 +43,7 @@ struct RecordingAnalysis {
     std::vector<AcceptedBeat> accepted;
     int averaging_count = 0;
     AutomaticMarks marks;
-    std::array<int, 3> ari_settings{20, 7, 100};  // h, a, r as the computation used them
+    AriSettings ari_settings;  // as the computation used them
     std::array<float, lead_count> activation_ms{};
     std::array<float, lead_count> recovery_ms{};
     std::array<std::string, lead_count> flags;  // words joined by ';'

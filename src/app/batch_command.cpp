@@ -129,7 +129,7 @@ bool apply_option(const std::string& name, const std::string& value, BatchOption
     } else if (name == "--settings") {
         std::array<int, 3> settings{};
         good = read_three(value, setting_ranges, settings);
-        options.settings.ari_settings = settings;
+        options.settings.ari_settings = AriSettings{settings[0], settings[1], settings[2]};
     } else {
         error = "unknown option '" + name + "'";
         return false;

@@ -54,7 +54,10 @@ std::string analysed_columns(const RecordingAnalysis& analysis) {
     for (int mark : {marks.stimulus, marks.q_onset, marks.j_point, marks.t_end})
         add_field(row, std::to_string(mark));
     add_field(row, marks.stimulus_found ? "yes" : "no");
-    for (int setting : analysis.ari_settings) add_field(row, std::to_string(setting));
+    const AriSettings& ari = analysis.ari_settings;
+    for (std::int32_t setting : {ari.smoothing_half_width_samples, ari.activation_offset_samples,
+                                 ari.recovery_delay_samples})
+        add_field(row, std::to_string(setting));
     for (const char* flag :
          {"no-downstroke", "no-upstroke", "rt-at-window-edge", "weak", "flat", "clipped", "noisy"})
         add_field(row, std::to_string(leads_flagged(analysis, flag)));

@@ -105,11 +105,19 @@ struct Results {
     TextField<32> se_path;    // "d:\data\map\" + stem + ".se": the fiducial record
 };
 
+// The settings of the ARI computation, each with its default: taken as they
+// stand when the series accepts the defaults, else asked at each save.
+struct AriSettings {
+    std::int32_t smoothing_half_width_samples = 20;  // h: the T wave fit spans k - h to k + h
+    std::int32_t activation_offset_samples = 7;      // a: after P, where the AT search begins
+    std::int32_t recovery_delay_samples = 100;       // r: after J, before which no RT is taken
+    bool operator==(const AriSettings&) const = default;
+};
+inline constexpr AriSettings default_ari_settings{};
+
 // The ARI computation's own storage; the slope curves persist between saves.
 struct AriWork {
-    std::int32_t smoothing_half_width = 20;  // h: the T wave fit spans k - h to k + h, samples
-    std::int32_t activation_offset = 7;      // a: samples after P where the AT search begins
-    std::int32_t recovery_delay = 100;       // r: samples after J before which no RT is taken
+    AriSettings settings{};  // written by the save step before each computation
     // Element (k, l): lead l at row k of the saved beat, as a whole number of raw units.
     Array2<std::int32_t, averaged_rows, lead_count> beat_matrix{};
     std::int32_t reference_point = 0;  // P: the first value of the .se record (the Q onset)
