@@ -1,11 +1,11 @@
 #include "app/batch_analysis.hpp"
 
-#include <cstdlib>
 #include <deque>
 #include <fstream>
 #include <memory>
 
 #include "app/driver.hpp"
+#include "app/unattended_clicks.hpp"
 #include "app/unattended_runtime.hpp"
 #include "beats/averaging.hpp"
 #include "beats/beat_choice.hpp"
@@ -14,7 +14,6 @@
 #include "beats/selection.hpp"
 #include "formats/files.hpp"
 #include "importing/recording_check.hpp"
-#include "phases/plot.hpp"
 #include "recording/recording.hpp"
 #include "window/exit_codes.hpp"
 
@@ -26,7 +25,6 @@ namespace fs = std::filesystem;
 constexpr int fewest_beats_a_pass = 3;
 // More leads than a quarter without a T upstroke: the T wave was not where the marks say.
 constexpr int most_leads_without_upstroke = lead_count / 4;
-constexpr int clickable_columns = 1000;
 
 struct RecordingNames {
     std::string common, variable, save_name;
@@ -50,29 +48,6 @@ RecordingNames names_for(const std::string& stem) {
 
 std::string click_at(int column) {
     return "@click " + std::to_string(column);
-}
-
-// The first column whose click the selection snaps to the beat.
-int column_for_beat(const Display& display, int position, int previous) {
-    for (int column = 0; column < clickable_columns; ++column)
-        if (nearest_beat(display, click_sample(column_fraction(column), display), previous) ==
-            position)
-            return column;
-    give_up("no column of the drawing selects the beat at " + std::to_string(position) + " ms");
-}
-
-// The column whose click marks the row of the beat drawing nearest to `row`
-// (the drawing has fewer columns than the beat has rows); the first on ties.
-int column_for_row(const Display& display, const Beat& beat, int row) {
-    int nearest_column = 0, nearest_distance = averaged_rows;
-    for (int column = 0; column < clickable_columns; ++column) {
-        const int distance = std::abs(beat_row_at(column_fraction(column), display, beat) - row);
-        if (distance < nearest_distance) {
-            nearest_distance = distance;
-            nearest_column = column;
-        }
-    }
-    return nearest_column;
 }
 
 std::deque<Decision> settings_answers(const BatchSettings& settings) {
@@ -132,7 +107,12 @@ class UnattendedSession {
         analysis_.beats_found = count_sorted_beats(store_.display);
         if (chosen == 0) give_up("no beat from 201 to 3000 ms to take as the template");
         analysis_.template_beat = chosen;
-        return click_at(column_for_beat(store_.display, chosen, store_.beat.selected_position));
+        const int column =
+            column_selecting_beat(store_.display, chosen, store_.beat.selected_position);
+        if (column < 0)
+            give_up("no column of the drawing selects the beat at " + std::to_string(chosen) +
+                    " ms");
+        return click_at(column);
     }
 
     // The marks are found once the averaged beat is there, at the first mark's click.
@@ -154,7 +134,7 @@ class UnattendedSession {
     }
 
     std::string click_row(std::int32_t row) const {
-        return click_at(column_for_row(store_.display, store_.beat, row));
+        return click_at(column_marking_row(store_.display, store_.beat, row));
     }
 
     Store& store_;
