@@ -195,20 +195,6 @@ int run_session(Store& store, UnattendedSession& session, const fs::path& folder
     return exit_normal;
 }
 
-void gather_accepted_beats(Store& store, RecordingAnalysis& analysis) {
-    Display& display = store.display;
-    detect_beats(store.settings, store.recording, display, averaging_last_candidate);
-    sort_beats(display);
-    for (int s = 1, found = count_sorted_beats(display); s <= found; ++s) {
-        const std::int32_t position = display.sorted_beats(s);
-        const BeatAlignment best = best_alignment(store.recording, store.beat, position);
-        const std::int32_t aligned = position + best.shift;
-        if (best.correlation >= store.settings.recognition_coefficient &&
-            aligned >= first_averaged_ms && aligned <= last_averaged_ms)
-            analysis.accepted.push_back({position, best.shift, best.correlation});
-    }
-}
-
 void add_flag(std::string& flags, const char* flag) {
     if (!flags.empty()) flags += ';';
     flags += flag;
@@ -283,7 +269,8 @@ RecordingAnalysis analyse_recording(const fs::path& recording, const fs::path& f
     analysis.marks.q_onset = store->beat.fiducial_marks(2);
     analysis.marks.j_point = store->beat.fiducial_marks(3);
     analysis.marks.t_end = store->beat.fiducial_marks(4);
-    gather_accepted_beats(*store, analysis);
+    for (int k = 1; k <= store->beat.accepted_count; ++k)
+        analysis.accepted.push_back(store->beat.accepted_beats(k));
     gather_lead_results(*store, analysis);
     analysis.reason = doubt_about(analysis);
     analysis.status = analysis.reason.empty() ? AnalysisStatus::ok : AnalysisStatus::check;

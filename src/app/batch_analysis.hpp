@@ -26,12 +26,6 @@ struct BatchSettings {
     std::optional<AriSettings> ari_settings;  // none: the defaults, taken without asking
 };
 
-struct AcceptedBeat {
-    int position = 0;  // the sample the beat was found at, in the stretch
-    int shift = 0;     // samples it was moved to fit the template
-    float correlation = 0.0f;
-};
-
 enum class AnalysisStatus { ok, check, failed };
 
 struct RecordingAnalysis {
@@ -40,7 +34,7 @@ struct RecordingAnalysis {
     std::string reason;  // why check or failed
     int beats_found = 0;
     int template_beat = 0;
-    std::vector<AcceptedBeat> accepted;
+    std::vector<AcceptedBeat> accepted;  // of one pass, as averaging recorded them
     int averaging_count = 0;
     AutomaticMarks marks;
     AriSettings ari_settings;  // as the computation used them

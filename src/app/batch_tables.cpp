@@ -24,8 +24,8 @@ std::string accepted_beats(const RecordingAnalysis& analysis) {
     std::string text;
     for (const AcceptedBeat& beat : analysis.accepted) {
         char entry[64];
-        std::snprintf(entry, sizeof entry, "%s%d/%+d/%.4f", text.empty() ? "" : " ", beat.position,
-                      beat.shift, static_cast<double>(beat.correlation));
+        std::snprintf(entry, sizeof entry, "%s%d/%+d/%.4f", text.empty() ? "" : " ",
+                      beat.position_ms, beat.shift_samples, static_cast<double>(beat.correlation));
         text += entry;
     }
     return text;

@@ -20,9 +20,10 @@ inline constexpr int first_lead_channel_offset = 8;  // lead L is channel L + 8
 inline constexpr int samples_per_reading = 4000;     // frames read, one per millisecond
 inline constexpr int bytes_per_frame = 2 * channel_count;
 inline constexpr int bytes_per_reading = bytes_per_frame * samples_per_reading;  // 576,000
-inline constexpr int beat_slots = 200;         // beat list capacity
-inline constexpr int averaged_rows = 1024;     // rows of the averaged beat
-inline constexpr int sequence_capacity = 200;  // template and candidate segment storage
+inline constexpr int beat_slots = 200;                     // beat list capacity
+inline constexpr int accepted_beat_capacity = beat_slots;  // averaging accepts at most every beat
+inline constexpr int averaged_rows = 1024;                 // rows of the averaged beat
+inline constexpr int sequence_capacity = 200;              // template and candidate segment storage
 inline constexpr int display_lead_count = 3;
 inline constexpr int fiducial_count = 4;
 inline constexpr int data_directory_capacity = 4096;  // bytes of the host data directory path
@@ -83,6 +84,15 @@ struct Display {
     Array1<float, samples_per_reading> plot_y_fraction{};
 };
 
+// A beat averaging accepted: where the beat finding put it, how far it was
+// moved to fit the template, and how well it fitted there.
+struct AcceptedBeat {
+    std::int32_t position_ms = 0;    // sample of the stretch the beat was found at
+    std::int32_t shift_samples = 0;  // -10 to 10; the beat summed lies at position + shift
+    float correlation = 0.0f;        // with the template at that shift
+    bool operator==(const AcceptedBeat&) const = default;
+};
+
 // The working beat and the template it is aligned to.
 struct Beat {
     std::int32_t selected_position = 0;  // sample of the last selected beat; lives for the run
@@ -93,6 +103,10 @@ struct Beat {
     std::int16_t template_channel = 0;                    // 0 until the first selection
     Array1<std::int16_t, sequence_capacity> candidate{};  // 51 used
     std::int32_t averaging_count = 0;                     // beats summed over all passes
+    // The beats of one pass the last averaging summed, in the order summed;
+    // written by averaging alone.
+    Array1<AcceptedBeat, accepted_beat_capacity> accepted_beats{};
+    std::int32_t accepted_count = 0;
     float averaged_step = 0.0f;  // horizontal fraction per row of the beat drawings
     // Sample numbers of the averaged beat: stimulus artifact, Q onset, J point, T end; 0 unmarked.
     Array1<std::int32_t, fiducial_count> fiducial_marks{};
