@@ -195,36 +195,21 @@ int run_session(Store& store, UnattendedSession& session, const fs::path& folder
     return exit_normal;
 }
 
-void add_flag(std::string& flags, const char* flag) {
-    if (!flags.empty()) flags += ';';
-    flags += flag;
-}
-
 void gather_lead_results(Store& store, RecordingAnalysis& analysis) {
     const AriWork& work = store.ari;
     analysis.ari_settings = work.settings;
     auto scratch = std::make_unique<std::array<float, samples_per_reading>>();
     const LeadQualities qualities = judge_leads(store.beat, store.recording, *scratch);
-    const std::int32_t P = work.reference_point;
     for (int l = 1; l <= lead_count; ++l) {
         const auto at = static_cast<std::size_t>(l - 1);
         analysis.activation_ms[at] = work.activation_ms(l);
         analysis.recovery_ms[at] = work.recovery_ms(l);
-        std::string& flags = analysis.flags[at];
-        if (work.activation_ms(l) == 0.0f) add_flag(flags, "no-downstroke");
-        if (work.recovery_ms(l) ==
-            static_cast<float>(work.j_point + work.settings.recovery_delay_samples - P))
-            add_flag(flags, "no-upstroke");
-        else if (work.recovery_ms(l) == static_cast<float>(work.t_end - P))
-            add_flag(flags, "rt-at-window-edge");
-        if (qualities[at].weak) add_flag(flags, "weak");
-        if (qualities[at].flat) add_flag(flags, "flat");
-        if (qualities[at].clipped) add_flag(flags, "clipped");
-        if (qualities[at].noisy) add_flag(flags, "noisy");
+        analysis.flags[at] = ari_default_flags(work, l) | quality_flags(qualities[at]);
     }
 }
 
-// What keeps a finished analysis from being reported as fine.
+}  // namespace
+
 std::string doubt_about(const RecordingAnalysis& analysis) {
     const AutomaticMarks& marks = analysis.marks;
     const int accepted_a_pass = analysis.averaging_count / averaging_passes;
@@ -238,14 +223,11 @@ std::string doubt_about(const RecordingAnalysis& analysis) {
     if (marks.j_point + analysis.ari_settings.recovery_delay_samples >= marks.t_end)
         return "the T end lies within the minimum recovery delay of the J point";
     int without_upstroke = 0;
-    for (const std::string& flags : analysis.flags)
-        without_upstroke += flags.find("no-upstroke") != std::string::npos;
+    for (LeadFlags flags : analysis.flags) without_upstroke += flags.has(LeadFlag::no_upstroke);
     if (without_upstroke > most_leads_without_upstroke)
         return std::to_string(without_upstroke) + " leads without an upstroke in the T wave";
     return {};
 }
-
-}  // namespace
 
 RecordingAnalysis analyse_recording(const fs::path& recording, const fs::path& folder,
                                     const BatchSettings& settings) {

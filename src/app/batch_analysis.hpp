@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "app/lead_flags.hpp"
 #include "beats/automatic_marks.hpp"
-#include "beats/lead_quality.hpp"
 #include "store/store.hpp"
 
 namespace mapari {
@@ -40,8 +40,13 @@ struct RecordingAnalysis {
     AriSettings ari_settings;  // as the computation used them
     std::array<float, lead_count> activation_ms{};
     std::array<float, lead_count> recovery_ms{};
-    std::array<std::string, lead_count> flags;  // words joined by ';'
+    std::array<LeadFlags, lead_count> flags{};
 };
+
+// What keeps a finished analysis from being reported as fine: too few beats
+// averaged, marks that are doubtful, out of order or too close for the
+// recovery search, or too many leads without a T upstroke. Empty when nothing does.
+std::string doubt_about(const RecordingAnalysis& analysis);
 
 // Analyses `recording` in `folder` (made afresh). Never throws: every failure
 // is in the result's status and reason.

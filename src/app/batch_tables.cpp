@@ -1,6 +1,7 @@
 #include "app/batch_tables.hpp"
 
 #include <cstdio>
+#include <utility>
 
 namespace mapari {
 namespace {
@@ -31,10 +32,31 @@ std::string accepted_beats(const RecordingAnalysis& analysis) {
     return text;
 }
 
-int leads_flagged(const RecordingAnalysis& analysis, const std::string& flag) {
+// The flags in the tables' words, in the order the tables write them.
+constexpr std::pair<LeadFlag, const char*> flag_words[] = {
+    {LeadFlag::no_downstroke, "no-downstroke"},
+    {LeadFlag::no_upstroke, "no-upstroke"},
+    {LeadFlag::rt_at_window_edge, "rt-at-window-edge"},
+    {LeadFlag::weak, "weak"},
+    {LeadFlag::flat, "flat"},
+    {LeadFlag::clipped, "clipped"},
+    {LeadFlag::noisy, "noisy"},
+};
+
+// The lead's flags as words joined by ';'.
+std::string flags_text(LeadFlags flags) {
+    std::string text;
+    for (const auto& [flag, word] : flag_words) {
+        if (!flags.has(flag)) continue;
+        if (!text.empty()) text += ';';
+        text += word;
+    }
+    return text;
+}
+
+int leads_flagged(const RecordingAnalysis& analysis, LeadFlag flag) {
     int count = 0;
-    for (const std::string& flags : analysis.flags)
-        count += (";" + flags + ";").find(";" + flag + ";") != std::string::npos;
+    for (LeadFlags flags : analysis.flags) count += flags.has(flag);
     return count;
 }
 
@@ -58,8 +80,7 @@ std::string analysed_columns(const RecordingAnalysis& analysis) {
     for (std::int32_t setting : {ari.smoothing_half_width_samples, ari.activation_offset_samples,
                                  ari.recovery_delay_samples})
         add_field(row, std::to_string(setting));
-    for (const char* flag :
-         {"no-downstroke", "no-upstroke", "rt-at-window-edge", "weak", "flat", "clipped", "noisy"})
+    for (const auto& [flag, word] : flag_words)
         add_field(row, std::to_string(leads_flagged(analysis, flag)));
     return row;
 }
@@ -88,7 +109,7 @@ std::string results_table(const std::vector<RecordingAnalysis>& analyses) {
                          recovery = analysis.recovery_ms[at];
             table += csv_field(analysis.name) + "," + std::to_string(l) + "," + number(activation) +
                      "," + number(recovery) + "," + number(recovery - activation) + "," +
-                     analysis.flags[at] + "\n";
+                     flags_text(analysis.flags[at]) + "\n";
         }
     }
     return table;
