@@ -93,7 +93,7 @@ bool read_ari_settings(const std::string& text, BatchSettings& settings) {
     static constexpr int setting_ranges[3][2] = {{2, 99}, {0, 9999}, {1, 200}};
     std::array<int, 3> values{};
     if (!read_three(text, setting_ranges, values)) return false;
-    settings.ari_settings = values;
+    settings.ari_settings = AriSettings{values[0], values[1], values[2]};
     return true;
 }
 

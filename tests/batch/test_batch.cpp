@@ -46,8 +46,8 @@ TEST(BatchTables, OneRowPerLeadAndOnePerRecordingWithEveryColumn) {
     analysed.activation_ms.fill(40.0f);
     analysed.recovery_ms.fill(256.5f);
     analysed.activation_ms[1] = 0.0f;
-    analysed.flags[1] = "no-downstroke;weak";
-    analysed.flags[2] = "weak";
+    analysed.flags[1] = {LeadFlag::no_downstroke, LeadFlag::weak};
+    analysed.flags[2] = {LeadFlag::weak};
     RecordingAnalysis failed;
     failed.name = "bad";
     failed.reason = "not a recording: it is text, not binary frames";

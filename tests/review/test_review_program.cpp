@@ -76,7 +76,7 @@ TEST_F(ReviewProgram, WritesPictureVectorPdfAndCsvBesideTheAriFile) {
                         "\ns1.ari: 2 of 64 leads without a downstroke (AT = 0), 2 without an "
                         "upstroke (RT = J + r - P, r = 100)\n");
     // The picture is the laid-out review with its sheet.
-    ReviewRequest request{ari_, ds_, "", default_recovery_delay_samples};
+    ReviewRequest request{ari_, ds_, "", default_ari_settings.recovery_delay_samples};
     ReviewData data;
     std::string message;
     ASSERT_TRUE(load_review(request, data, message)) << message;
