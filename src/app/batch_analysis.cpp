@@ -2,11 +2,13 @@
 
 #include <deque>
 #include <fstream>
+#include <functional>
 #include <memory>
+#include <optional>
+#include <sstream>
 
 #include "app/driver.hpp"
 #include "app/unattended_clicks.hpp"
-#include "app/unattended_runtime.hpp"
 #include "beats/averaging.hpp"
 #include "beats/beat_choice.hpp"
 #include "beats/detection.hpp"
@@ -16,6 +18,7 @@
 #include "formats/files.hpp"
 #include "importing/recording_check.hpp"
 #include "recording/recording.hpp"
+#include "window/headless_runtime.hpp"
 
 namespace mapari {
 namespace {
@@ -46,6 +49,10 @@ RecordingNames names_for(const std::string& stem) {
     throw SessionEnded(why, exit_failure);
 }
 
+// One script line (an answer, or "@click COLUMN"), decided when it is due. A
+// decision that finds the session cannot go on throws SessionEnded.
+using Decision = std::function<std::string()>;
+
 std::string click_at(int column) {
     return "@click " + std::to_string(column);
 }
@@ -66,13 +73,29 @@ std::deque<Decision> settings_answers(const BatchSettings& settings) {
     return answers;
 }
 
-// The decisions of one session, made from the store of the program they answer.
+// The decisions of one session, made from the store of the program they
+// answer, each when the program waits for it.
 class UnattendedSession {
   public:
     UnattendedSession(Store& store, RecordingAnalysis& analysis, const BatchSettings& settings,
                       const RecordingNames& names)
-        : store_(store), analysis_(analysis), settings_(settings), names_(names) {}
+        : store_(store),
+          analysis_(analysis),
+          settings_(settings),
+          names_(names),
+          decisions_(decisions()) {}
+    UnattendedSession(const UnattendedSession&) = delete;  // its decisions point to it
+    UnattendedSession& operator=(const UnattendedSession&) = delete;
 
+    // The next line of the session's script; none once every decision is made.
+    std::optional<std::string> next_line() {
+        if (decisions_.empty()) return std::nullopt;
+        const Decision decide = std::move(decisions_.front());
+        decisions_.pop_front();
+        return decide();
+    }
+
+  private:
     std::deque<Decision> decisions() {
         std::deque<Decision> all = settings_answers(settings_);
         for (std::string answer : {names_.common, names_.variable,
@@ -95,7 +118,6 @@ class UnattendedSession {
         return all;
     }
 
-  private:
     static void add_answers(std::deque<Decision>& all, std::initializer_list<std::string> answers) {
         for (const std::string& answer : answers) all.push_back([answer] { return answer; });
     }
@@ -141,6 +163,7 @@ class UnattendedSession {
     RecordingAnalysis& analysis_;
     const BatchSettings& settings_;
     const RecordingNames& names_;
+    std::deque<Decision> decisions_;
 };
 
 }  // namespace
@@ -179,7 +202,10 @@ int run_session(Store& store, UnattendedSession& session, const fs::path& folder
                 std::string& reason) {
     std::ofstream transcript(folder / "transcript.txt", std::ios::binary);
     std::ofstream record(folder / "session.script", std::ios::binary);
-    UnattendedRuntime runtime(transcript, record, folder.string(), session.decisions());
+    // Every line of the script is decided when it is due.
+    std::istringstream no_script;
+    HeadlessRuntime runtime(no_script, transcript, &record, folder.string());
+    runtime.when_script_runs_dry([&session] { return session.next_line(); });
     try {
         run_program(store, runtime);
     } catch (const SessionEnded& ended) {
