@@ -62,7 +62,7 @@ TEST(ReviewLayout, EachMapFlagsItsOwnDefaults) {
     const bool expected[4][3] = {
         {true, false, true}, {false, true, true}, {true, true, true}, {false, false, false}};
     for (int lead = 1; lead <= 4; ++lead)
-        for (int m = 0; m < 3; ++m)
+        for (std::size_t m = 0; m < 3; ++m)
             EXPECT_EQ(cell_of(picture.maps[m], lead).flagged, expected[lead - 1][m])
                 << "lead " << lead << ", map " << m;
 }
