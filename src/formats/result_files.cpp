@@ -192,7 +192,7 @@ std::string se_file_text(const Array1<std::int32_t, fiducial_count>& marks) {
     for (int mark : order) {
         char field[32];
         int written = std::snprintf(field, sizeof field, "%*d", se_column_width,
-                                    static_cast<int>(marks(static_cast<std::size_t>(mark))));
+                                    static_cast<int>(marks(mark)));
         if (written > se_column_width) return {};
         text += field;
     }

@@ -58,7 +58,7 @@ std::int32_t format_310_sample(const unsigned char* group, std::size_t position)
         case 1:
             return sign_extended(((group[2] | (std::uint32_t{group[3]} << 8)) >> 1) & 0x3FFu, 10);
         default:
-            return sign_extended((group[1] >> 3u) | ((group[3] >> 3u) << 5u), 10);
+            return sign_extended((group[1] >> 3u) | ((std::uint32_t{group[3]} >> 3) << 5), 10);
     }
 }
 
