@@ -10,7 +10,7 @@ FUZZ_TARGETS := fuzz_answer_forms fuzz_script fuzz_recording fuzz_result_files f
 FUZZ_SECONDS ?= 120
 
 .PHONY: test demo deps build build-asan build-release package install-check build-fuzz fuzz \
-        fuzz-smoke format-check bench clean
+        fuzz-smoke format-check lint hooks bench clean
 
 deps:
 	@./scripts/install-deps.sh
@@ -69,6 +69,15 @@ fuzz-smoke: build-fuzz
 format-check: deps
 	@files=$$(git ls-files '*.cpp' '*.hpp'); \
 	clang-format --dry-run --Werror $$files && echo "clang-format: clean"
+
+# clang-tidy (.clang-tidy) over the project's sources with the normal build's
+# compile commands; any finding fails.
+lint: build
+	@./scripts/lint.sh $(BUILD) $(JOBS)
+
+# The pre-commit hook: clang-format and the layering check on what is staged.
+hooks:
+	@./scripts/install-hooks.sh
 
 test: build build-asan format-check fuzz-smoke install-check
 	@cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)

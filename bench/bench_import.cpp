@@ -26,7 +26,7 @@ std::filesystem::path write_source(const std::filesystem::path& folder) {
         signals.push_back({"lead " + std::to_string(lead), "uV",
                            importing_tests::beat_train(source_rate_hz, source_seconds, 200.0 + lead,
                                                        800.0, 1500.0 + 10 * lead)});
-    const std::filesystem::path file = folder / "ten-minutes.edf";
+    std::filesystem::path file = folder / "ten-minutes.edf";
     std::string reason;
     if (!importing_tests::write_edf(file, source_rate_hz, signals, reason)) return {};
     return file;

@@ -3,7 +3,7 @@
 # Idempotent: prints nothing and installs nothing when all is there.
 set -euo pipefail
 packages=(
-    g++ cmake make clang-format
+    g++ cmake make clang-format clang-tidy
     clang libclang-rt-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     qt6-base-dev fonts-ipafont-gothic

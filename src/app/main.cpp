@@ -27,7 +27,7 @@ std::filesystem::path window_program(const char* argv0) {
     std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
     const std::filesystem::path folder =
         (error ? std::filesystem::path(argv0) : self).parent_path();
-    const std::filesystem::path beside = folder / window_program_name;
+    std::filesystem::path beside = folder / window_program_name;
     if (::access(beside.c_str(), X_OK) == 0) return beside;
     return (folder / MAPARI_WINDOW_FOLDER / window_program_name).lexically_normal();
 }

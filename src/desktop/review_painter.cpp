@@ -49,7 +49,7 @@ void set_font(QPainter& painter, int pixels, bool bold = false) {
 
 void draw_text(QPainter& painter, const Box& box, const std::string& text, int pixels,
                bool bold = false, QColor colour = ink,
-               int flags = Qt::AlignLeft | Qt::AlignVCenter) {
+               int flags = static_cast<int>(Qt::AlignLeft | Qt::AlignVCenter)) {
     set_font(painter, pixels, bold);
     painter.setPen(colour);
     painter.drawText(rect_of(box), flags, QString::fromStdString(text));

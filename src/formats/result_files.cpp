@@ -18,7 +18,9 @@ namespace mapari {
 std::string ds_file_text(const Beat& beat) {
     FreeFormWriter writer;
     constexpr std::size_t lines_per_record = (lead_count + values_per_line - 1) / values_per_line;
-    writer.reserve(averaged_rows * (lead_count * free_real_width + lines_per_record));
+    constexpr std::size_t characters_per_record =
+        std::size_t{lead_count} * free_real_width + lines_per_record;
+    writer.reserve(std::size_t{averaged_rows} * characters_per_record);
     float record[lead_count];
     for (int k = 1; k <= averaged_rows; ++k) {
         for (int l = 1; l <= lead_count; ++l) record[l - 1] = beat.averaged(k, l);
@@ -190,7 +192,7 @@ std::string se_file_text(const Array1<std::int32_t, fiducial_count>& marks) {
     for (int mark : order) {
         char field[32];
         int written = std::snprintf(field, sizeof field, "%*d", se_column_width,
-                                    static_cast<int>(marks(static_cast<std::size_t>(mark))));
+                                    static_cast<int>(marks(mark)));
         if (written > se_column_width) return {};
         text += field;
     }

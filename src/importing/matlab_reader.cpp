@@ -71,8 +71,9 @@ std::uint32_t little_endian_word(const unsigned char* bytes) {
 bool read_tag_at(std::istream& in, std::streamoff offset, Tag& tag) {
     in.clear();
     in.seekg(offset);
-    in.read(reinterpret_cast<char*>(tag.data()), tag.size());
-    return in.gcount() == static_cast<std::streamsize>(tag.size());
+    const auto tag_bytes = static_cast<std::streamsize>(tag.size());
+    in.read(reinterpret_cast<char*>(tag.data()), tag_bytes);
+    return in.gcount() == tag_bytes;
 }
 
 // The bytes a data element takes, tag and padding included; a small element

@@ -54,11 +54,11 @@ std::int32_t format_212_sample(const unsigned char* group, std::size_t position)
 std::int32_t format_310_sample(const unsigned char* group, std::size_t position) {
     switch (position) {
         case 0:
-            return sign_extended(((group[0] | (group[1] << 8u)) >> 1) & 0x3FFu, 10);
+            return sign_extended(((group[0] | (std::uint32_t{group[1]} << 8)) >> 1) & 0x3FFu, 10);
         case 1:
-            return sign_extended(((group[2] | (group[3] << 8u)) >> 1) & 0x3FFu, 10);
+            return sign_extended(((group[2] | (std::uint32_t{group[3]} << 8)) >> 1) & 0x3FFu, 10);
         default:
-            return sign_extended((group[1] >> 3u) | ((group[3] >> 3u) << 5u), 10);
+            return sign_extended((group[1] >> 3u) | ((std::uint32_t{group[3]} >> 3) << 5), 10);
     }
 }
 

@@ -104,9 +104,11 @@ class LayoutReader {
 
 ElectrodeLayout grid_layout() {
     ElectrodeLayout layout;
-    for (int k = 0; k < lead_count; ++k)
-        layout.positions[static_cast<std::size_t>(k)] = {static_cast<double>(k % grid_columns),
-                                                         static_cast<double>(k / grid_columns)};
+    for (int k = 0; k < lead_count; ++k) {
+        const int column = k % grid_columns, row = k / grid_columns;
+        layout.positions[static_cast<std::size_t>(k)] = {static_cast<double>(column),
+                                                         static_cast<double>(row)};
+    }
     layout.is_grid = true;
     return layout;
 }

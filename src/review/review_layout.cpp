@@ -361,8 +361,8 @@ std::vector<Point> simplified(const std::vector<Point>& points, double tolerance
         }
         if (farthest == first) continue;
         kept[farthest] = true;
-        stretches.push_back({first, farthest});
-        stretches.push_back({farthest, last});
+        stretches.emplace_back(first, farthest);
+        stretches.emplace_back(farthest, last);
     }
     std::vector<Point> result;
     for (std::size_t k = 0; k < points.size(); ++k)

@@ -1,6 +1,8 @@
 // One-based fixed-size arrays, so that loops over samples, leads and rows read
 // as "for i = 1 to n". No array allocates; an index out of range is a
-// programming error and is caught by an assertion in debug builds.
+// programming error and is caught by an assertion in debug builds. Indices are
+// ints, as the callers count samples, leads and rows; the one conversion to an
+// offset into the values is the arrays' own.
 #pragma once
 
 #include <array>
@@ -15,18 +17,18 @@ struct Array1 {
     static constexpr std::size_t capacity = N;
     std::array<T, N> values{};
 
-    T& operator()(std::size_t i) {
-        assert(i >= 1 && i <= N);
-        return values[i - 1];
-    }
-    const T& operator()(std::size_t i) const {
-        assert(i >= 1 && i <= N);
-        return values[i - 1];
-    }
+    T& operator()(int i) { return values[offset(i)]; }
+    const T& operator()(int i) const { return values[offset(i)]; }
     // The element of index 1, for callers that hand the array to a routine taking a pointer.
     T* data() { return values.data(); }
     const T* data() const { return values.data(); }
     void fill(const T& value) { values.fill(value); }
+
+  private:
+    static std::size_t offset(int i) {
+        assert(i >= 1 && static_cast<std::size_t>(i) <= N);
+        return static_cast<std::size_t>(i - 1);
+    }
 };
 
 // Rows by columns, the row index varying fastest: element (i, j) and element
@@ -38,18 +40,19 @@ struct Array2 {
     static constexpr std::size_t cols = Cols;
     std::array<T, Rows * Cols> values{};
 
-    T& operator()(std::size_t i, std::size_t j) {
-        assert(i >= 1 && i <= Rows && j >= 1 && j <= Cols);
-        return values[(j - 1) * Rows + (i - 1)];
-    }
-    const T& operator()(std::size_t i, std::size_t j) const {
-        assert(i >= 1 && i <= Rows && j >= 1 && j <= Cols);
-        return values[(j - 1) * Rows + (i - 1)];
-    }
+    T& operator()(int i, int j) { return values[offset(i, j)]; }
+    const T& operator()(int i, int j) const { return values[offset(i, j)]; }
     // Column j as a contiguous run of Rows values, element 1 first.
-    T* column(std::size_t j) { return &(*this)(1, j); }
-    const T* column(std::size_t j) const { return &(*this)(1, j); }
+    T* column(int j) { return &(*this)(1, j); }
+    const T* column(int j) const { return &(*this)(1, j); }
     void fill(const T& value) { values.fill(value); }
+
+  private:
+    static std::size_t offset(int i, int j) {
+        assert(i >= 1 && static_cast<std::size_t>(i) <= Rows);
+        assert(j >= 1 && static_cast<std::size_t>(j) <= Cols);
+        return static_cast<std::size_t>(j - 1) * Rows + static_cast<std::size_t>(i - 1);
+    }
 };
 
 // A blank-padded text field of fixed width, as typed answers and paths are held.

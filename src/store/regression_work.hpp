@@ -60,8 +60,8 @@ struct OrdinateSums {
 
 // The regression's working store, written by every call.
 struct RegressionWork {
-    Array1<double, 2 * largest_degree> power_sums;  // S(k)
-    Array1<double, largest_degree> cross_sums;      // T(k)
+    Array1<double, 2 * std::size_t{largest_degree}> power_sums;  // S(k)
+    Array1<double, largest_degree> cross_sums;                   // T(k)
     SolverMatrix matrix;
     Array1<float, regression_rows> forward;  // z
     Array1<float, largest_degree> term_ss, variance_factors, t_values;

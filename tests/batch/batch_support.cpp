@@ -13,7 +13,7 @@ synth::SynthModel write_synthetic(const std::filesystem::path& file, std::uint32
     settings.seconds = 4;
     settings.noise_rms = noise;
     settings.rate_bpm = rate_bpm;
-    const synth::SynthModel model = synth::make_model(settings);
+    synth::SynthModel model = synth::make_model(settings);
     test_support::write_bytes(file, encode_frames(synth::render_samples(model)));
     return model;
 }

@@ -37,7 +37,7 @@ std::vector<std::string> numbered_stems(int count) {
     for (int k = 1; k <= count; ++k) {
         char stem[16];
         std::snprintf(stem, sizeof stem, "r%03d", k);
-        stems.push_back(stem);
+        stems.emplace_back(stem);
     }
     return stems;
 }

@@ -55,7 +55,7 @@ TEST_F(CatalogueTest, GoodSessionInEnglishWritesTheSameFilesAndNoJapanese) {
     ASSERT_TRUE(use_language(Language::japanese, reason)) << reason;
     EXPECT_EQ(good_files_, japanese_files);
     for (const std::string& line : good_transcript_)
-        for (unsigned char byte : line) EXPECT_LT(byte, 0x80) << line;
+        for (char byte : line) EXPECT_LT(static_cast<unsigned char>(byte), 0x80) << line;
     EXPECT_NE(std::find(good_transcript_.begin(), good_transcript_.end(),
                         "Unit 12| Select beat (s), Average (b), Delete (d), Back (o), End (x)"),
               good_transcript_.end());

@@ -78,7 +78,7 @@ std::vector<TestSignal> three_signals(double rate_hz) {
 
 std::filesystem::path written(const TemporaryFolder& folder, const FormatCase& format,
                               double rate_hz, const std::vector<TestSignal>& signals) {
-    const std::filesystem::path file = folder.file("recording." + format.extension);
+    std::filesystem::path file = folder.file("recording." + format.extension);
     std::string reason;
     EXPECT_TRUE(format.write(file, rate_hz, signals, reason)) << reason;
     return file;
@@ -243,19 +243,19 @@ TEST(BiosigReader, RefusesAFileShorterThanItsHeaderSays) {
     };
     const std::vector<DamageCase> cases = {
         {"cut in the second record", kEdf, 1500,
-         [](std::string bytes, std::size_t data) { return bytes.substr(0, data + 2000); },
+         [](const std::string& bytes, std::size_t data) { return bytes.substr(0, data + 2000); },
          " is shorter than its header says: it holds 1 of 3 data records"},
         {"cut in the last record", kBdf, 2250,
-         [](std::string bytes, std::size_t) { return bytes.substr(0, bytes.size() - 1); },
+         [](const std::string& bytes, std::size_t) { return bytes.substr(0, bytes.size() - 1); },
          " is shorter than its header says: it holds 2 of 3 data records"},
         {"cut right after the header", kGdf, 1500,
-         [](std::string bytes, std::size_t data) { return bytes.substr(0, data); },
+         [](const std::string& bytes, std::size_t data) { return bytes.substr(0, data); },
          " is shorter than its header says: it holds 0 of 3 data records"},
         {"a record count raised to 5", kEdf, 1500,
          [](std::string bytes, std::size_t) { return bytes.replace(236, 8, "5       "); },
          " is shorter than its header says: it holds 3 of 5 data records"},
         {"cut in the header", kEdf, 1500,
-         [](std::string bytes, std::size_t) { return bytes.substr(0, 600); },
+         [](const std::string& bytes, std::size_t) { return bytes.substr(0, 600); },
          " cannot be read: reading BDF/EDF variable header failed"},
     };
     for (const DamageCase& damage : cases) {

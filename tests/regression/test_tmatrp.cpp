@@ -103,7 +103,9 @@ TEST(Tmatrp, LargerSystemMultipliesBack) {
     const int n = 5;
     std::vector<std::vector<float>> full(n, std::vector<float>(n));
     for (int i = 0; i < n; ++i)
-        for (int j = 0; j < n; ++j) full[i][j] = (i == j) ? 10.0f + i : 1.0f / (1 + i + j);
+        for (int j = 0; j < n; ++j)
+            full[i][j] =
+                (i == j) ? 10.0f + static_cast<float>(i) : 1.0f / static_cast<float>(1 + i + j);
     const std::vector<double> solution = {1, -2, 0.5, 3, -1};
     std::vector<float> b(n);
     for (int i = 0; i < n; ++i) {

@@ -15,10 +15,12 @@ namespace {
 // "lead, x, y"; `skip` leaves one lead out.
 std::string array_csv(int skip = 0) {
     std::string text = "lead,x,y\n";
-    for (int l = 1; l <= 64; ++l)
-        if (l != skip)
-            text += std::to_string(l) + ", " + std::to_string(1.5 * ((l - 1) % 16)) + ", " +
-                    std::to_string(1.5 * ((l - 1) / 16)) + "\n";
+    for (int l = 1; l <= 64; ++l) {
+        if (l == skip) continue;
+        const int column = (l - 1) % 16, row = (l - 1) / 16;
+        text += std::to_string(l) + ", " + std::to_string(1.5 * column) + ", " +
+                std::to_string(1.5 * row) + "\n";
+    }
     return text;
 }
 

@@ -62,7 +62,7 @@ TEST(ReviewLayout, EachMapFlagsItsOwnDefaults) {
     const bool expected[4][3] = {
         {true, false, true}, {false, true, true}, {true, true, true}, {false, false, false}};
     for (int lead = 1; lead <= 4; ++lead)
-        for (int m = 0; m < 3; ++m)
+        for (std::size_t m = 0; m < 3; ++m)
             EXPECT_EQ(cell_of(picture.maps[m], lead).flagged, expected[lead - 1][m])
                 << "lead " << lead << ", map " << m;
 }
@@ -130,9 +130,10 @@ TEST(ReviewLayout, ElectrodeArrayIsDrawnAsRoundMarkers) {
     // A 4 × 16 array, 1 unit apart: 15 spacings and half a spacing each side
     // across 416 pixels, 26 a spacing.
     data.layout.is_grid = false;
-    for (int l = 1; l <= lead_count; ++l)
-        data.layout.positions[static_cast<std::size_t>(l - 1)] = {double((l - 1) % 16),
-                                                                  double((l - 1) / 16)};
+    for (int l = 1; l <= lead_count; ++l) {
+        const int column = (l - 1) % 16, row = (l - 1) / 16;
+        data.layout.positions[static_cast<std::size_t>(l - 1)] = {double(column), double(row)};
+    }
     const ReviewPicture picture = lay_out_review(data);
     const MapPanel& map = picture.maps[activation_map];
     const MapCell& first = cell_of(map, 1);
@@ -143,7 +144,7 @@ TEST(ReviewLayout, ElectrodeArrayIsDrawnAsRoundMarkers) {
     EXPECT_FALSE(first.shows_value);                      // 23.4 pixels: too small
     // The array is centred: 4 rows of 26 pixels in the 416-pixel field.
     EXPECT_DOUBLE_EQ((first.box.top + first.box.bottom()) / 2,
-                     map.field.top + (416 - 104) / 2 + 13);
+                     map.field.top + (416 - 104) / 2.0 + 13);
 }
 
 TEST(ReviewLayout, WithoutABeatThereIsNoSheet) {
@@ -209,9 +210,10 @@ TEST(ReviewLayout, SheetPanelsOfAWideArrayKeepAReadableHeight) {
     ReviewData data = hand_made_review();
     data.beat = stepped_beat();
     data.layout.is_grid = false;
-    for (int l = 1; l <= lead_count; ++l)
-        data.layout.positions[static_cast<std::size_t>(l - 1)] = {double((l - 1) % 16),
-                                                                  double((l - 1) / 16)};
+    for (int l = 1; l <= lead_count; ++l) {
+        const int column = (l - 1) % 16, row = (l - 1) / 16;
+        data.layout.positions[static_cast<std::size_t>(l - 1)] = {double(column), double(row)};
+    }
     const ReviewPicture picture = lay_out_review(data);
     const ReviewSheet& sheet = *picture.sheet;
     // 16 columns across 1608 pixels: 100.5 a panel. The grid's proportions

@@ -27,7 +27,7 @@ TemporaryFolder::~TemporaryFolder() {
 }
 
 std::filesystem::path TemporaryFolder::folder(const std::string& name) const {
-    const std::filesystem::path inner = path_ / name;
+    std::filesystem::path inner = path_ / name;
     std::filesystem::create_directories(inner);
     return inner;
 }

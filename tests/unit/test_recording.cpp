@@ -80,7 +80,8 @@ class RecordingBytes {
     explicit RecordingBytes(long frames) : bytes_(static_cast<std::size_t>(frames) * 144, '\0') {}
     // Sample of channel c (1-72) in frame t (from 1): offset 144(t-1) + 2(c-1).
     void set(int channel, long frame, unsigned char high, unsigned char low) {
-        std::size_t offset = 144 * static_cast<std::size_t>(frame - 1) + 2 * (channel - 1);
+        std::size_t offset =
+            144 * static_cast<std::size_t>(frame - 1) + 2 * static_cast<std::size_t>(channel - 1);
         bytes_[offset] = static_cast<char>(high);
         bytes_[offset + 1] = static_cast<char>(low);
     }
@@ -245,7 +246,8 @@ TEST_F(ReadRecording, FolderInPlaceOfTheFileIsNotRead) {
 
 // Reads the big-endian sample of channel c in frame t straight from the file.
 int sample_in_file(const std::string& bytes, long frame, int channel) {
-    std::size_t offset = 144 * static_cast<std::size_t>(frame - 1) + 2 * (channel - 1);
+    std::size_t offset =
+        144 * static_cast<std::size_t>(frame - 1) + 2 * static_cast<std::size_t>(channel - 1);
     int value = 256 * static_cast<unsigned char>(bytes[offset]) +
                 static_cast<unsigned char>(bytes[offset + 1]);
     return value >= 32768 ? value - 65536 : value;
