@@ -59,7 +59,8 @@ TEST_F(Import, ALeadMapPicksSignalsBeyondSixtyFourByLabelInEitherCaseOrByNumber)
     for (const auto& each : fed) {
         const std::vector<int> samples = lead_samples("wide001.dat", each.lead);
         ASSERT_EQ(samples.size(), 4000u);
-        for (int t : {0, 1, 6, 3999}) EXPECT_EQ(samples[t], 100 * each.column + t % 7);
+        for (std::size_t t : {0u, 1u, 6u, 3999u})
+            EXPECT_EQ(samples[t], 100 * each.column + static_cast<int>(t % 7));
     }
     EXPECT_EQ(report_.unused_signals.size(), 77u);
     EXPECT_EQ(report_.warnings.back(),
