@@ -84,17 +84,21 @@ bool PendingFiles::commit(std::string& failed_path, std::string& reason) {
     return true;
 }
 
-bool read_whole_file(const std::string& path, std::string& text, std::string& reason) {
+bool open_for_reading(const std::string& path, std::ifstream& file, std::string& reason) {
     std::error_code status;
     if (std::filesystem::is_directory(path, status)) {
         reason = message("it is a folder, not a file");
         return false;
     }
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        reason = std::strerror(errno);
-        return false;
-    }
+    file.open(path, std::ios::binary);
+    if (file) return true;
+    reason = std::strerror(errno);
+    return false;
+}
+
+bool read_whole_file(const std::string& path, std::string& text, std::string& reason) {
+    std::ifstream file;
+    if (!open_for_reading(path, file, reason)) return false;
     // One string of the file's size, filled by one read: a .ds is about a megabyte.
     file.seekg(0, std::ios::end);
     const std::streamoff size = file.tellg();

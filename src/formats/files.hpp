@@ -5,6 +5,7 @@
 // replaces a good one.
 #pragma once
 
+#include <iosfwd>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -60,5 +61,8 @@ class PendingFiles {
 // The whole content of a file, read in one piece; false with the reason ("No
 // such file or directory", "it is a folder, not a file") when it cannot be read.
 bool read_whole_file(const std::string& path, std::string& text, std::string& reason);
+
+// Opens a file to be read in parts; false with the reason as above.
+bool open_for_reading(const std::string& path, std::ifstream& file, std::string& reason);
 
 }  // namespace mapari

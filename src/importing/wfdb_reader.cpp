@@ -1,8 +1,6 @@
 #include "importing/wfdb_reader.hpp"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 #include <fstream>
 #include <set>
 #include <utility>
@@ -116,17 +114,8 @@ class FilesOnDisk final : public WfdbFiles {
     std::ifstream* opened(const std::string& name, std::string& reason) {
         const auto found = open_.find(name);
         if (found != open_.end()) return &found->second;
-        const std::filesystem::path path = folder_ / name;
-        std::error_code status;
-        if (std::filesystem::is_directory(path, status)) {
-            reason = message("it is a folder, not a file");
-            return nullptr;
-        }
-        std::ifstream file(path, std::ios::binary);
-        if (!file) {
-            reason = std::strerror(errno);
-            return nullptr;
-        }
+        std::ifstream file;
+        if (!open_for_reading((folder_ / name).string(), file, reason)) return nullptr;
         return &open_.emplace(name, std::move(file)).first->second;
     }
 

@@ -217,15 +217,20 @@ ImportProgress cut_when_writing_begins(const fs::path& file, std::uintmax_t byte
     };
 }
 
-TEST_F(Import, ASourceThatEndsEarlyInTheSecondPassIsRefusedAndNothingIsLeft) {
-    // EDF: two signals at 500 Hz, 2000 bytes a record after a header of 768.
-    const fs::path edf = folder_.path() / "cut.edf";
+// 70 s of two signals, beats and a ramp, in an EDF file of 16-bit samples.
+fs::path write_two_signal_edf(const fs::path& file, double rate_hz) {
     std::string reason;
-    ASSERT_TRUE(write_edf(
-        edf, 500,
-        {{"A", "uV", beat_train(500, 70, 200, 800, 1500)}, {"B", "uV", ramp(500, 70, -100, 100)}},
-        reason))
+    EXPECT_TRUE(write_edf(file, rate_hz,
+                          {{"A", "uV", beat_train(rate_hz, 70, 200, 800, 1500)},
+                           {"B", "uV", ramp(rate_hz, 70, -100, 100)}},
+                          reason))
         << reason;
+    return file;
+}
+
+TEST_F(Import, ASourceThatEndsEarlyInTheSecondPassIsRefusedAndNothingIsLeft) {
+    // EDF: 2000 bytes a record after a header of 768.
+    const fs::path edf = write_two_signal_edf(folder_.path() / "cut.edf", 500);
     // WFDB: two signals of 10000 samples in format 16, 4 bytes a frame.
     const fs::path header = folder_.path() / "r.hea";
     write_bytes(header,
@@ -303,13 +308,7 @@ std::string import_in_child(const fs::path& source, const fs::path& data, rlim_t
 
 TEST_F(Import, AWriteThatFailsPartWayLeavesNothingBehind) {
     // Three pieces of 4,608,000, 4,608,000 and 2,016,000 bytes.
-    const fs::path edf = folder_.path() / "long.edf";
-    std::string reason;
-    ASSERT_TRUE(write_edf(
-        edf, 1000,
-        {{"A", "uV", beat_train(1000, 70, 200, 800, 1500)}, {"B", "uV", ramp(1000, 70, -100, 100)}},
-        reason))
-        << reason;
+    const fs::path edf = write_two_signal_edf(folder_.path() / "long.edf", 1000);
     const struct {
         fs::path limit_when;
         const char* failing_piece;
