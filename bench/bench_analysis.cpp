@@ -58,7 +58,7 @@ void BM_AverageBeats(benchmark::State& state) {
     for (auto _ : state) {
         mapari::start_averaging(store->beat);
         mapari::find_aligned_beats(store->settings, store->recording, store->display, store->beat);
-        mapari::sum_averaging_passes(store->recording, store->display, store->beat);
+        mapari::sum_averaging_passes(store->recording, store->beat);
         mapari::finish_averaging(store->beat);
         benchmark::DoNotOptimize(store->beat.averaging_count);
     }

@@ -51,9 +51,7 @@ std::unique_ptr<mapari::Store> saved_beat() {
     if (!mapari::read_ds_text(mapari::ds_file_text(working), work.beat_matrix, reason) ||
         !mapari::read_se_text(mapari::se_file_text(working.fiducial_marks), work, reason))
         return nullptr;
-    work.smoothing_half_width = mapari::default_smoothing_half_width;
-    work.activation_offset = mapari::default_activation_offset;
-    work.recovery_delay = mapari::default_recovery_delay;
+    work.settings = mapari::default_ari_settings;
     return store;
 }
 

@@ -58,9 +58,9 @@ std::string repeated(std::string_view text) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < header_bytes) return 0;
     static const auto work = std::make_unique<AriWork>();
-    work->smoothing_half_width = signed_16(data);
-    work->activation_offset = signed_16(data + 2);
-    work->recovery_delay = signed_16(data + 4);
+    work->settings.smoothing_half_width_samples = signed_16(data);
+    work->settings.activation_offset_samples = signed_16(data + 2);
+    work->settings.recovery_delay_samples = signed_16(data + 4);
     const bool repeat = (data[6] & 1u) != 0;
     const std::string text(reinterpret_cast<const char*>(data + header_bytes), size - header_bytes);
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/synth_command.hpp"
+#include "app/synth_command.hpp"
 
 int main(int argc, char** argv) {
     const std::vector<std::string> arguments(argv + 1, argv + argc);

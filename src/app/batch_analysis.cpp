@@ -1,22 +1,24 @@
 #include "app/batch_analysis.hpp"
 
-#include <cstdlib>
 #include <deque>
 #include <fstream>
+#include <functional>
 #include <memory>
+#include <optional>
+#include <sstream>
 
 #include "app/driver.hpp"
-#include "app/unattended_runtime.hpp"
+#include "app/unattended_clicks.hpp"
 #include "beats/averaging.hpp"
 #include "beats/beat_choice.hpp"
 #include "beats/detection.hpp"
 #include "beats/marks.hpp"
 #include "beats/selection.hpp"
+#include "formats/exit_codes.hpp"
 #include "formats/files.hpp"
 #include "importing/recording_check.hpp"
-#include "phases/plot.hpp"
 #include "recording/recording.hpp"
-#include "window/exit_codes.hpp"
+#include "window/headless_runtime.hpp"
 
 namespace mapari {
 namespace {
@@ -26,7 +28,6 @@ namespace fs = std::filesystem;
 constexpr int fewest_beats_a_pass = 3;
 // More leads than a quarter without a T upstroke: the T wave was not where the marks say.
 constexpr int most_leads_without_upstroke = lead_count / 4;
-constexpr int clickable_columns = 1000;
 
 struct RecordingNames {
     std::string common, variable, save_name;
@@ -48,31 +49,12 @@ RecordingNames names_for(const std::string& stem) {
     throw SessionEnded(why, exit_failure);
 }
 
+// One script line (an answer, or "@click COLUMN"), decided when it is due. A
+// decision that finds the session cannot go on throws SessionEnded.
+using Decision = std::function<std::string()>;
+
 std::string click_at(int column) {
     return "@click " + std::to_string(column);
-}
-
-// The first column whose click the selection snaps to the beat.
-int column_for_beat(const Display& display, int position, int previous) {
-    for (int column = 0; column < clickable_columns; ++column)
-        if (nearest_beat(display, click_sample(column_fraction(column), display), previous) ==
-            position)
-            return column;
-    give_up("no column of the drawing selects the beat at " + std::to_string(position) + " ms");
-}
-
-// The column whose click marks the row of the beat drawing nearest to `row`
-// (the drawing has fewer columns than the beat has rows); the first on ties.
-int column_for_row(const Display& display, const Beat& beat, int row) {
-    int nearest_column = 0, nearest_distance = averaged_rows;
-    for (int column = 0; column < clickable_columns; ++column) {
-        const int distance = std::abs(beat_row_at(column_fraction(column), display, beat) - row);
-        if (distance < nearest_distance) {
-            nearest_distance = distance;
-            nearest_column = column;
-        }
-    }
-    return nearest_column;
 }
 
 std::deque<Decision> settings_answers(const BatchSettings& settings) {
@@ -91,13 +73,29 @@ std::deque<Decision> settings_answers(const BatchSettings& settings) {
     return answers;
 }
 
-// The decisions of one session, made from the store of the program they answer.
+// The decisions of one session, made from the store of the program they
+// answer, each when the program waits for it.
 class UnattendedSession {
   public:
     UnattendedSession(Store& store, RecordingAnalysis& analysis, const BatchSettings& settings,
                       const RecordingNames& names)
-        : store_(store), analysis_(analysis), settings_(settings), names_(names) {}
+        : store_(store),
+          analysis_(analysis),
+          settings_(settings),
+          names_(names),
+          decisions_(decisions()) {}
+    UnattendedSession(const UnattendedSession&) = delete;  // its decisions point to it
+    UnattendedSession& operator=(const UnattendedSession&) = delete;
 
+    // The next line of the session's script; none once every decision is made.
+    std::optional<std::string> next_line() {
+        if (decisions_.empty()) return std::nullopt;
+        const Decision decide = std::move(decisions_.front());
+        decisions_.pop_front();
+        return decide();
+    }
+
+  private:
     std::deque<Decision> decisions() {
         std::deque<Decision> all = settings_answers(settings_);
         for (std::string answer : {names_.common, names_.variable,
@@ -112,14 +110,14 @@ class UnattendedSession {
         all.push_back([this] { return click_row(analysis_.marks.q_onset); });
         all.push_back([this] { return click_row(analysis_.marks.t_end); });
         add_answers(all, {"y", "d", names_.save_name, "y"});
-        if (settings_.ari_settings)
-            for (int value : *settings_.ari_settings)
+        if (const std::optional<AriSettings>& ari = settings_.ari_settings)
+            for (std::int32_t value : {ari->smoothing_half_width_samples,
+                                       ari->activation_offset_samples, ari->recovery_delay_samples})
                 all.push_back([value] { return std::to_string(value); });
         add_answers(all, {"x", "x", "0", "0"});
         return all;
     }
 
-  private:
     static void add_answers(std::deque<Decision>& all, std::initializer_list<std::string> answers) {
         for (const std::string& answer : answers) all.push_back([answer] { return answer; });
     }
@@ -131,7 +129,12 @@ class UnattendedSession {
         analysis_.beats_found = count_sorted_beats(store_.display);
         if (chosen == 0) give_up("no beat from 201 to 3000 ms to take as the template");
         analysis_.template_beat = chosen;
-        return click_at(column_for_beat(store_.display, chosen, store_.beat.selected_position));
+        const int column =
+            column_selecting_beat(store_.display, chosen, store_.beat.selected_position);
+        if (column < 0)
+            give_up("no column of the drawing selects the beat at " + std::to_string(chosen) +
+                    " ms");
+        return click_at(column);
     }
 
     // The marks are found once the averaged beat is there, at the first mark's click.
@@ -153,13 +156,14 @@ class UnattendedSession {
     }
 
     std::string click_row(std::int32_t row) const {
-        return click_at(column_for_row(store_.display, store_.beat, row));
+        return click_at(column_marking_row(store_.display, store_.beat, row));
     }
 
     Store& store_;
     RecordingAnalysis& analysis_;
     const BatchSettings& settings_;
     const RecordingNames& names_;
+    std::deque<Decision> decisions_;
 };
 
 }  // namespace
@@ -198,7 +202,10 @@ int run_session(Store& store, UnattendedSession& session, const fs::path& folder
                 std::string& reason) {
     std::ofstream transcript(folder / "transcript.txt", std::ios::binary);
     std::ofstream record(folder / "session.script", std::ios::binary);
-    UnattendedRuntime runtime(transcript, record, folder.string(), session.decisions());
+    // Every line of the script is decided when it is due.
+    std::istringstream no_script;
+    HeadlessRuntime runtime(no_script, transcript, &record, folder.string());
+    runtime.when_script_runs_dry([&session] { return session.next_line(); });
     try {
         run_program(store, runtime);
     } catch (const SessionEnded& ended) {
@@ -214,50 +221,21 @@ int run_session(Store& store, UnattendedSession& session, const fs::path& folder
     return exit_normal;
 }
 
-void gather_accepted_beats(Store& store, RecordingAnalysis& analysis) {
-    Display& display = store.display;
-    detect_beats(store.settings, store.recording, display, averaging_last_candidate);
-    sort_beats(display);
-    for (int s = 1, found = count_sorted_beats(display); s <= found; ++s) {
-        const std::int32_t position = display.sorted_beats(s);
-        const BeatAlignment best = best_alignment(store.recording, store.beat, position);
-        const std::int32_t aligned = position + best.shift;
-        if (best.correlation >= store.settings.recognition_coefficient &&
-            aligned >= first_averaged_ms && aligned <= last_averaged_ms)
-            analysis.accepted.push_back({position, best.shift, best.correlation});
-    }
-}
-
-void add_flag(std::string& flags, const char* flag) {
-    if (!flags.empty()) flags += ';';
-    flags += flag;
-}
-
 void gather_lead_results(Store& store, RecordingAnalysis& analysis) {
     const AriWork& work = store.ari;
-    analysis.ari_settings = {work.smoothing_half_width, work.activation_offset,
-                             work.recovery_delay};
+    analysis.ari_settings = work.settings;
     auto scratch = std::make_unique<std::array<float, samples_per_reading>>();
     const LeadQualities qualities = judge_leads(store.beat, store.recording, *scratch);
-    const std::int32_t P = work.reference_point;
     for (int l = 1; l <= lead_count; ++l) {
         const auto at = static_cast<std::size_t>(l - 1);
         analysis.activation_ms[at] = work.activation_ms(l);
         analysis.recovery_ms[at] = work.recovery_ms(l);
-        std::string& flags = analysis.flags[at];
-        if (work.activation_ms(l) == 0.0f) add_flag(flags, "no-downstroke");
-        if (work.recovery_ms(l) == static_cast<float>(work.j_point + work.recovery_delay - P))
-            add_flag(flags, "no-upstroke");
-        else if (work.recovery_ms(l) == static_cast<float>(work.t_end - P))
-            add_flag(flags, "rt-at-window-edge");
-        if (qualities[at].weak) add_flag(flags, "weak");
-        if (qualities[at].flat) add_flag(flags, "flat");
-        if (qualities[at].clipped) add_flag(flags, "clipped");
-        if (qualities[at].noisy) add_flag(flags, "noisy");
+        analysis.flags[at] = ari_default_flags(work, l) | quality_flags(qualities[at]);
     }
 }
 
-// What keeps a finished analysis from being reported as fine.
+}  // namespace
+
 std::string doubt_about(const RecordingAnalysis& analysis) {
     const AutomaticMarks& marks = analysis.marks;
     const int accepted_a_pass = analysis.averaging_count / averaging_passes;
@@ -268,18 +246,14 @@ std::string doubt_about(const RecordingAnalysis& analysis) {
           marks.j_point < marks.t_end))
         return "the marks are out of order";
     if (marks.t_end <= marks.t_peak) return "the T end lies before the T wave's peak";
-    const int recovery_delay = analysis.ari_settings[2];
-    if (marks.j_point + recovery_delay >= marks.t_end)
+    if (marks.j_point + analysis.ari_settings.recovery_delay_samples >= marks.t_end)
         return "the T end lies within the minimum recovery delay of the J point";
     int without_upstroke = 0;
-    for (const std::string& flags : analysis.flags)
-        without_upstroke += flags.find("no-upstroke") != std::string::npos;
+    for (LeadFlags flags : analysis.flags) without_upstroke += flags.has(LeadFlag::no_upstroke);
     if (without_upstroke > most_leads_without_upstroke)
         return std::to_string(without_upstroke) + " leads without an upstroke in the T wave";
     return {};
 }
-
-}  // namespace
 
 RecordingAnalysis analyse_recording(const fs::path& recording, const fs::path& folder,
                                     const BatchSettings& settings) {
@@ -303,7 +277,8 @@ RecordingAnalysis analyse_recording(const fs::path& recording, const fs::path& f
     analysis.marks.q_onset = store->beat.fiducial_marks(2);
     analysis.marks.j_point = store->beat.fiducial_marks(3);
     analysis.marks.t_end = store->beat.fiducial_marks(4);
-    gather_accepted_beats(*store, analysis);
+    for (int k = 1; k <= store->beat.accepted_count; ++k)
+        analysis.accepted.push_back(store->beat.accepted_beats(k));
     gather_lead_results(*store, analysis);
     analysis.reason = doubt_about(analysis);
     analysis.status = analysis.reason.empty() ? AnalysisStatus::ok : AnalysisStatus::check;

@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "app/lead_flags.hpp"
 #include "beats/automatic_marks.hpp"
-#include "beats/lead_quality.hpp"
 #include "store/store.hpp"
 
 namespace mapari {
@@ -22,14 +22,8 @@ namespace mapari {
 struct BatchSettings {
     int display_second = 0;
     std::array<int, display_lead_count> leads{13, 23, 37};
-    std::string coefficient;  // as typed, e.g. "0.95"; empty: the default 0.99
-    std::optional<std::array<int, 3>> ari_settings;  // h, a, r; none: the defaults
-};
-
-struct AcceptedBeat {
-    int position = 0;  // the sample the beat was found at, in the stretch
-    int shift = 0;     // samples it was moved to fit the template
-    float correlation = 0.0f;
+    std::string coefficient;                  // as typed, e.g. "0.95"; empty: the default 0.99
+    std::optional<AriSettings> ari_settings;  // none: the defaults, taken without asking
 };
 
 enum class AnalysisStatus { ok, check, failed };
@@ -40,14 +34,19 @@ struct RecordingAnalysis {
     std::string reason;  // why check or failed
     int beats_found = 0;
     int template_beat = 0;
-    std::vector<AcceptedBeat> accepted;
+    std::vector<AcceptedBeat> accepted;  // of one pass, as averaging recorded them
     int averaging_count = 0;
     AutomaticMarks marks;
-    std::array<int, 3> ari_settings{20, 7, 100};  // h, a, r as the computation used them
+    AriSettings ari_settings;  // as the computation used them
     std::array<float, lead_count> activation_ms{};
     std::array<float, lead_count> recovery_ms{};
-    std::array<std::string, lead_count> flags;  // words joined by ';'
+    std::array<LeadFlags, lead_count> flags{};
 };
+
+// What keeps a finished analysis from being reported as fine: too few beats
+// averaged, marks that are doubtful, out of order or too close for the
+// recovery search, or too many leads without a T upstroke. Empty when nothing does.
+std::string doubt_about(const RecordingAnalysis& analysis);
 
 // Analyses `recording` in `folder` (made afresh). Never throws: every failure
 // is in the result's status and reason.

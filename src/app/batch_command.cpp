@@ -1,7 +1,6 @@
 #include "app/batch_command.hpp"
 
 #include <atomic>
-#include <charconv>
 #include <chrono>
 #include <csignal>
 #include <filesystem>
@@ -13,10 +12,10 @@
 
 #include "app/batch_analysis.hpp"
 #include "app/batch_tables.hpp"
-#include "app/first_answers.hpp"
+#include "app/command_options.hpp"
+#include "formats/exit_codes.hpp"
 #include "formats/files.hpp"
 #include "formats/messages.hpp"
-#include "window/exit_codes.hpp"
 
 namespace mapari {
 
@@ -53,16 +52,7 @@ struct BatchOptions {
     int shard = 1, shards = 1;
     BatchSettings settings;
     Language language = Language::japanese;
-    bool help = false, version = false;
 };
-
-std::optional<int> whole_number(std::string_view text, int first, int last) {
-    int value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size() || value < first || value > last)
-        return std::nullopt;
-    return value;
-}
 
 // Three whole numbers "A,B,C", each within its range.
 bool read_three(const std::string& text, const int (&ranges)[3][2], std::array<int, 3>& values) {
@@ -73,18 +63,18 @@ bool read_three(const std::string& text, const int (&ranges)[3][2], std::array<i
         const auto value = whole_number(std::string_view(text).substr(from, comma - from),
                                         ranges[k][0], ranges[k][1]);
         if (!value) return false;
-        values[static_cast<std::size_t>(k)] = *value;
+        values[static_cast<std::size_t>(k)] = static_cast<int>(*value);
         from = comma + 1;
     }
     return true;
 }
 
-bool read_coefficient(const std::string& text) {
-    double value = 0.0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+bool read_coefficient(const std::string& text, BatchSettings& settings) {
+    const std::optional<double> value = real_number(text);
     // The dialogue reads the coefficient from a field of four characters.
-    return error == std::errc() && end == text.data() + text.size() && text.size() <= 4 &&
-           value >= 0.0 && value <= 1.0;
+    if (!value || text.size() > 4 || *value < 0.0 || *value > 1.0) return false;
+    settings.coefficient = text;
+    return true;
 }
 
 bool read_shard(const std::string& text, BatchOptions& options) {
@@ -94,74 +84,53 @@ bool read_shard(const std::string& text, BatchOptions& options) {
     const auto shard =
         shards ? whole_number(std::string_view(text).substr(0, slash), 1, *shards) : std::nullopt;
     if (!shard) return false;
-    options.shard = *shard;
-    options.shards = *shards;
+    options.shard = static_cast<int>(*shard);
+    options.shards = static_cast<int>(*shards);
     return true;
 }
 
-// Applies an option that takes a value; false with the error when the value is wrong.
-bool apply_option(const std::string& name, const std::string& value, BatchOptions& options,
-                  std::string& error) {
-    static constexpr int lead_ranges[3][2] = {{1, 64}, {1, 64}, {1, 64}};
+bool read_ari_settings(const std::string& text, BatchSettings& settings) {
     static constexpr int setting_ranges[3][2] = {{2, 99}, {0, 9999}, {1, 200}};
-    bool good = true;
-    if (name == "--out") {
-        options.out = value;
-    } else if (name == "--jobs") {
-        const auto jobs = whole_number(value, 1, 256);
-        good = jobs.has_value();
-        if (good) options.jobs = static_cast<unsigned>(*jobs);
-    } else if (name == "--shard") {
-        good = read_shard(value, options);
-    } else if (name == "--display-second") {
-        const auto second = whole_number(value, 0, 28);
-        good = second.has_value();
-        if (good) options.settings.display_second = *second;
-    } else if (name == "--leads") {
-        good = read_three(value, lead_ranges, options.settings.leads);
-    } else if (name == "--coefficient") {
-        good = read_coefficient(value);
-        options.settings.coefficient = value;
-    } else if (name == "--lang") {
-        const std::optional<Language> language = language_named(value);
-        good = language.has_value();
-        if (good) options.language = *language;
-    } else if (name == "--settings") {
-        std::array<int, 3> settings{};
-        good = read_three(value, setting_ranges, settings);
-        options.settings.ari_settings = settings;
-    } else {
-        error = "unknown option '" + name + "'";
-        return false;
-    }
-    if (!good) error = name + " cannot be \"" + value + "\" (see --help)";
-    return good;
+    std::array<int, 3> values{};
+    if (!read_three(text, setting_ranges, values)) return false;
+    settings.ari_settings = AriSettings{values[0], values[1], values[2]};
+    return true;
 }
 
-std::optional<BatchOptions> parse_batch_arguments(const std::vector<std::string>& arguments,
-                                                  std::string& error) {
-    BatchOptions options;
-    for (std::size_t k = 0; k < arguments.size(); ++k) {
-        const std::string& word = arguments[k];
-        if (word == "--help" || word == "--version") {
-            (word == "--help" ? options.help : options.version) = true;
-            return options;
-        }
-        if (!word.starts_with("--")) {
-            options.recordings.emplace_back(word);
-        } else if (k + 1 == arguments.size()) {
-            error = word + " needs a value";
-            return std::nullopt;
-        } else if (!apply_option(word, arguments[++k], options, error)) {
-            return std::nullopt;
-        }
-    }
+CommandLineReading parse_batch_arguments(const std::vector<std::string>& arguments,
+                                         BatchOptions& options) {
+    static constexpr int lead_ranges[3][2] = {{1, 64}, {1, 64}, {1, 64}};
+    BatchSettings& settings = options.settings;
+    const CommandOptions table = {
+        text_option("--out", options.out),
+        whole_number_option("--jobs", options.jobs, 1, 256),
+        {"--shard", true, [&options](const std::string& text) { return read_shard(text, options); },
+         "K/N, two whole numbers with 1 <= K <= N"},
+        whole_number_option("--display-second", settings.display_second, 0, 28),
+        {"--leads", true,
+         [&settings](const std::string& text) {
+             return read_three(text, lead_ranges, settings.leads);
+         },
+         "three leads A,B,C, each from 1 to 64"},
+        {"--coefficient", true,
+         [&settings](const std::string& text) { return read_coefficient(text, settings); },
+         "a number from 0 to 1 of at most four characters"},
+        {"--settings", true,
+         [&settings](const std::string& text) { return read_ari_settings(text, settings); },
+         "three settings H,A,R with H from 2 to 99, A from 0 to 9999 and R from 1 to 200"},
+        language_option([&options](Language language) { options.language = language; }),
+    };
+    const CommandWord take_recording = [&options](const std::string& word) {
+        options.recordings.emplace_back(word);
+        return std::string();
+    };
+    CommandLineReading reading = read_command_line(arguments, table, take_recording);
+    if (!reading.goes_on()) return reading;
     if (options.recordings.empty())
-        error = "name the recordings to analyse";
+        reading.error = "name the recordings to analyse";
     else if (options.out.empty())
-        error = "--out DIR is needed";
-    if (!error.empty()) return std::nullopt;
-    return options;
+        reading.error = "--out DIR is needed";
+    return reading;
 }
 
 }  // namespace
@@ -299,12 +268,12 @@ int run_batch(const BatchOptions& options, std::ostream& out, std::ostream& erro
 
 int run_batch_command(const std::vector<std::string>& arguments, std::ostream& out,
                       std::ostream& errors, bool progress_shown) {
-    std::string error;
-    const std::optional<BatchOptions> options = parse_batch_arguments(arguments, error);
+    BatchOptions options;
+    const CommandLineReading reading = parse_batch_arguments(arguments, options);
     if (const std::optional<int> exit_code =
-            first_answer("mapari-batch", options, error, batch_usage_text, out, errors))
+            first_answer("mapari-batch", reading, batch_usage_text, out, errors))
         return *exit_code;
-    return run_batch(*options, out, errors, progress_shown);
+    return run_batch(options, out, errors, progress_shown);
 }
 
 }  // namespace mapari

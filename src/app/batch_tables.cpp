@@ -1,6 +1,7 @@
 #include "app/batch_tables.hpp"
 
 #include <cstdio>
+#include <utility>
 
 namespace mapari {
 namespace {
@@ -24,17 +25,38 @@ std::string accepted_beats(const RecordingAnalysis& analysis) {
     std::string text;
     for (const AcceptedBeat& beat : analysis.accepted) {
         char entry[64];
-        std::snprintf(entry, sizeof entry, "%s%d/%+d/%.4f", text.empty() ? "" : " ", beat.position,
-                      beat.shift, static_cast<double>(beat.correlation));
+        std::snprintf(entry, sizeof entry, "%s%d/%+d/%.4f", text.empty() ? "" : " ",
+                      beat.position_ms, beat.shift_samples, static_cast<double>(beat.correlation));
         text += entry;
     }
     return text;
 }
 
-int leads_flagged(const RecordingAnalysis& analysis, const std::string& flag) {
+// The flags in the tables' words, in the order the tables write them.
+constexpr std::pair<LeadFlag, const char*> flag_words[] = {
+    {LeadFlag::no_downstroke, "no-downstroke"},
+    {LeadFlag::no_upstroke, "no-upstroke"},
+    {LeadFlag::rt_at_window_edge, "rt-at-window-edge"},
+    {LeadFlag::weak, "weak"},
+    {LeadFlag::flat, "flat"},
+    {LeadFlag::clipped, "clipped"},
+    {LeadFlag::noisy, "noisy"},
+};
+
+// The lead's flags as words joined by ';'.
+std::string flags_text(LeadFlags flags) {
+    std::string text;
+    for (const auto& [flag, word] : flag_words) {
+        if (!flags.has(flag)) continue;
+        if (!text.empty()) text += ';';
+        text += word;
+    }
+    return text;
+}
+
+int leads_flagged(const RecordingAnalysis& analysis, LeadFlag flag) {
     int count = 0;
-    for (const std::string& flags : analysis.flags)
-        count += (";" + flags + ";").find(";" + flag + ";") != std::string::npos;
+    for (LeadFlags flags : analysis.flags) count += flags.has(flag);
     return count;
 }
 
@@ -54,9 +76,11 @@ std::string analysed_columns(const RecordingAnalysis& analysis) {
     for (int mark : {marks.stimulus, marks.q_onset, marks.j_point, marks.t_end})
         add_field(row, std::to_string(mark));
     add_field(row, marks.stimulus_found ? "yes" : "no");
-    for (int setting : analysis.ari_settings) add_field(row, std::to_string(setting));
-    for (const char* flag :
-         {"no-downstroke", "no-upstroke", "rt-at-window-edge", "weak", "flat", "clipped", "noisy"})
+    const AriSettings& ari = analysis.ari_settings;
+    for (std::int32_t setting : {ari.smoothing_half_width_samples, ari.activation_offset_samples,
+                                 ari.recovery_delay_samples})
+        add_field(row, std::to_string(setting));
+    for (const auto& [flag, word] : flag_words)
         add_field(row, std::to_string(leads_flagged(analysis, flag)));
     return row;
 }
@@ -85,7 +109,7 @@ std::string results_table(const std::vector<RecordingAnalysis>& analyses) {
                          recovery = analysis.recovery_ms[at];
             table += csv_field(analysis.name) + "," + std::to_string(l) + "," + number(activation) +
                      "," + number(recovery) + "," + number(recovery - activation) + "," +
-                     analysis.flags[at] + "\n";
+                     flags_text(analysis.flags[at]) + "\n";
         }
     }
     return table;

@@ -21,58 +21,37 @@ const char* const usage_text =
     "       [--lang ja|en] with any of these        the dialogue in Japanese (default) or English\n"
     "       mapari --help | --version\n";
 
-std::optional<Options> parse_command_line(const std::vector<std::string>& arguments,
-                                          std::string& error) {
-    Options options;
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        const std::string& word = arguments[i];
-        auto value = [&](std::string& target) {
-            if (i + 1 >= arguments.size()) {
-                error = word + " needs a value";
-                return false;
-            }
-            target = arguments[++i];
-            return true;
-        };
-        if (word == "--help" || word == "-h") {
-            options.mode = Options::Mode::help;
-        } else if (word == "--version") {
-            options.mode = Options::Mode::version;
-        } else if (word == "--demo") {
-            options.mode = Options::Mode::demo;
-        } else if (word == "--gui") {
-            options.in_window = true;
-        } else if (word == "--script") {
-            if (!value(options.script_path)) return std::nullopt;
-            options.mode = Options::Mode::script;
-        } else if (word == "--data-dir") {
-            if (!value(options.data_directory)) return std::nullopt;
-            options.data_directory_given = true;
-        } else if (word == "--snapshots") {
-            if (!value(options.snapshot_directory)) return std::nullopt;
-        } else if (word == "--lang") {
-            std::string code;
-            if (!value(code)) return std::nullopt;
-            const std::optional<Language> language = language_named(code);
-            if (!language) {
-                error = "--lang takes ja or en, not \"" + code + "\"";
-                return std::nullopt;
-            }
-            options.language = *language;
+CommandLineReading parse_command_line(const std::vector<std::string>& arguments, Options& options) {
+    const CommandOptions table = {
+        {"--demo", false,
+         [&options](const std::string&) {
+             options.mode = Options::Mode::demo;
+             return true;
+         }},
+        flag_option("--gui", options.in_window),
+        {"--script", true,
+         [&options](const std::string& path) {
+             options.script_path = path;
+             options.mode = Options::Mode::script;
+             return true;
+         }},
+        {"--data-dir", true,
+         [&options](const std::string& folder) {
+             options.data_directory = folder;
+             options.data_directory_given = true;
+             return true;
+         }},
+        text_option("--snapshots", options.snapshot_directory),
+        text_option("--record", options.record_path),
+        language_option([&options](Language language) {
+            options.language = language;
             options.language_given = true;
-        } else if (word == "--record") {
-            if (!value(options.record_path)) return std::nullopt;
-        } else {
-            error = "unknown argument '" + word + "'";
-            return std::nullopt;
-        }
-    }
-    if (options.in_window && options.mode != Options::Mode::demo &&
-        options.mode != Options::Mode::script) {
-        error = "--gui goes with --demo or --script";
-        return std::nullopt;
-    }
-    return options;
+        }),
+    };
+    CommandLineReading reading = read_command_line(arguments, table);
+    if (reading.goes_on() && options.in_window && options.mode == Options::Mode::desktop)
+        reading.error = "--gui goes with --demo or --script";
+    return reading;
 }
 
 namespace {
@@ -89,33 +68,38 @@ std::string unreadable_folder(const std::string& folder) {
 
 }  // namespace
 
+std::optional<Options> read_program_options(const std::vector<std::string>& arguments,
+                                            std::ostream& out, std::ostream& errors,
+                                            int& exit_code) {
+    Options options;
+    const CommandLineReading reading = parse_command_line(arguments, options);
+    if (const std::optional<int> answer =
+            first_answer("mapari", reading, usage_text, out, errors)) {
+        exit_code = *answer;
+        return std::nullopt;
+    }
+    const std::string problem =
+        options.data_directory_given ? unreadable_folder(options.data_directory) : std::string();
+    if (!problem.empty()) {
+        errors << "mapari: the data folder " << options.data_directory
+               << " cannot be used: " << problem << '\n';
+        exit_code = exit_usage;
+        return std::nullopt;
+    }
+    exit_code = exit_normal;
+    return options;
+}
+
 std::optional<Options> start_program(int argc, char** argv, int& exit_code) {
     std::signal(SIGXFSZ, SIG_IGN);
     std::ios::sync_with_stdio(false);
-    std::vector<std::string> arguments(argv + 1, argv + argc);
-    std::string error;
-    std::optional<Options> options = parse_command_line(arguments, error);
-    exit_code = exit_normal;
-    if (!options) {
-        std::cerr << "mapari: " << error << '\n' << usage_text;
-        exit_code = exit_usage;
-    } else if (options->mode == Options::Mode::help) {
-        std::cout << usage_text;
-    } else if (options->mode == Options::Mode::version) {
-        std::cout << "mapari " << MAPARI_VERSION << '\n';
-    } else if (const std::string problem = options->data_directory_given
-                                               ? unreadable_folder(options->data_directory)
-                                               : std::string();
-               !problem.empty()) {
-        std::cerr << "mapari: the data folder " << options->data_directory
-                  << " cannot be used: " << problem << '\n';
-        exit_code = exit_usage;
-    } else {
+    std::optional<Options> options =
+        read_program_options({argv + 1, argv + argc}, std::cout, std::cerr, exit_code);
+    if (options) {
         std::string reason;
         use_language(options->language, reason);
-        return options;
     }
-    return std::nullopt;
+    return options;
 }
 
 }  // namespace mapari

@@ -1,18 +1,16 @@
 #include "app/import_command.hpp"
 
 #include <algorithm>
-#include <charconv>
-#include <cmath>
 #include <cstdio>
 #include <optional>
 #include <ostream>
 #include <sstream>
 
-#include "app/first_answers.hpp"
+#include "app/command_options.hpp"
+#include "formats/exit_codes.hpp"
 #include "formats/files.hpp"
 #include "importing/import.hpp"
 #include "importing/recording_check.hpp"
-#include "window/exit_codes.hpp"
 
 namespace mapari {
 
@@ -28,93 +26,58 @@ const char* const import_usage_text =
     "  --rate-hz    the rate of a source that states none (MATLAB, text)\n"
     "  --variable   the MATLAB matrix to take when the file holds several\n";
 
+std::optional<double> read_rate_hz(std::string_view text) {
+    const std::optional<double> rate = real_number(text);
+    if (!rate || *rate <= 0.0) return std::nullopt;
+    return rate;
+}
+
 namespace {
 
 struct ImportOptions {
     importing::ImportRequest request;
     std::string check_path;
-    bool help = false, version = false;
 };
 
-std::optional<double> rate_of(const std::string& text) {
-    double rate = 0.0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), rate);
-    if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(rate) ||
-        rate <= 0.0)
-        return std::nullopt;
-    return rate;
-}
-
-// The value an option names into `target`; false with the error when it is missing.
-bool take(const std::vector<std::string>& arguments, std::size_t& k, std::string& target,
-          std::string& error) {
-    if (k + 1 >= arguments.size()) {
-        error = arguments[k] + " needs a value";
-        return false;
-    }
-    target = arguments[++k];
-    return true;
-}
-
-bool take_option(const std::vector<std::string>& arguments, std::size_t& k, ImportOptions& options,
-                 std::string& error) {
-    const std::string& word = arguments[k];
-    importing::ImportRequest& request = options.request;
-    std::string value;
-    if (word == "--data-dir" || word == "--name" || word == "--leads" || word == "--variable" ||
-        word == "--check" || word == "--rate-hz") {
-        if (!take(arguments, k, value, error)) return false;
-    }
-    if (word == "--data-dir")
-        request.data_directory = value;
-    else if (word == "--name")
-        request.name = value;
-    else if (word == "--leads")
-        request.lead_map = value;
-    else if (word == "--variable")
-        request.variable = value;
-    else if (word == "--check")
-        options.check_path = value;
-    else if (word == "--rate-hz") {
-        const std::optional<double> rate = rate_of(value);
-        if (!rate) {
-            error = "--rate-hz takes a rate in hertz above 0, not \"" + value + "\"";
-            return false;
-        }
-        request.rate_hz = *rate;
-    } else if (word.starts_with("-")) {
-        error = "unknown option '" + word + "'";
-        return false;
-    } else if (request.source.empty()) {
-        request.source = word;
-    } else {
-        error = "one source at a time: '" + word + "' is a second one";
-        return false;
-    }
-    return true;
-}
-
-std::optional<ImportOptions> parse_import_arguments(const std::vector<std::string>& arguments,
-                                                    std::string& error) {
-    ImportOptions options;
-    for (std::size_t k = 0; k < arguments.size(); ++k) {
-        if (arguments[k] == "--help" || arguments[k] == "--version") {
-            (arguments[k] == "--help" ? options.help : options.version) = true;
-            return options;
-        }
-        if (!take_option(arguments, k, options, error)) return std::nullopt;
-    }
+// Why the options make no import and no check, or empty.
+std::string unusable(const ImportOptions& options) {
     const importing::ImportRequest& request = options.request;
     if (!options.check_path.empty()) {
         if (!request.source.empty() || !request.name.empty() || !request.data_directory.empty())
-            error = "--check goes alone";
-    } else if (request.source.empty()) {
-        error = "name the source recording";
-    } else if (request.data_directory.empty() || request.name.empty()) {
-        error = "--data-dir and --name are needed";
+            return "--check goes alone";
+        return {};
     }
-    if (!error.empty()) return std::nullopt;
-    return options;
+    if (request.source.empty()) return "name the source recording";
+    if (request.data_directory.empty() || request.name.empty())
+        return "--data-dir and --name are needed";
+    return {};
+}
+
+CommandLineReading parse_import_arguments(const std::vector<std::string>& arguments,
+                                          ImportOptions& options) {
+    importing::ImportRequest& request = options.request;
+    const CommandOptions table = {
+        text_option("--data-dir", request.data_directory),
+        text_option("--name", request.name),
+        text_option("--leads", request.lead_map),
+        text_option("--variable", request.variable),
+        text_option("--check", options.check_path),
+        {"--rate-hz", true,
+         [&request](const std::string& text) {
+             const std::optional<double> rate = read_rate_hz(text);
+             if (rate) request.rate_hz = *rate;
+             return rate.has_value();
+         },
+         std::string(rate_wanted)},
+    };
+    const CommandWord take_source = [&request](const std::string& word) -> std::string {
+        if (!request.source.empty()) return "one source at a time: '" + word + "' is a second one";
+        request.source = word;
+        return {};
+    };
+    CommandLineReading reading = read_command_line(arguments, table, take_source);
+    if (reading.goes_on()) reading.error = unusable(options);
+    return reading;
 }
 
 int run_check(const std::string& path, std::ostream& out, std::ostream& errors) {
@@ -160,13 +123,13 @@ std::string import_summary(const importing::ImportRequest& request,
 
 int run_import_command(const std::vector<std::string>& arguments, std::ostream& out,
                        std::ostream& errors, bool progress_shown) {
-    std::string error;
-    std::optional<ImportOptions> options = parse_import_arguments(arguments, error);
+    ImportOptions options;
+    const CommandLineReading reading = parse_import_arguments(arguments, options);
     if (const std::optional<int> exit_code =
-            first_answer("mapari-import", options, error, import_usage_text, out, errors))
+            first_answer("mapari-import", reading, import_usage_text, out, errors))
         return *exit_code;
-    if (!options->check_path.empty()) return run_check(options->check_path, out, errors);
-    options->request.program = std::string("mapari-import ") + MAPARI_VERSION;
+    if (!options.check_path.empty()) return run_check(options.check_path, out, errors);
+    options.request.program = std::string("mapari-import ") + MAPARI_VERSION;
     importing::ImportProgress progress;
     if (progress_shown)
         progress = [&errors](std::string_view stage, double share_done) {
@@ -174,13 +137,14 @@ int run_import_command(const std::vector<std::string>& arguments, std::ostream& 
                    << std::flush;
         };
     importing::ImportReport report;
-    const bool imported = importing::import_recording(options->request, progress, report, error);
+    std::string error;
+    const bool imported = importing::import_recording(options.request, progress, report, error);
     if (progress_shown) errors << "\r                              \r" << std::flush;
     if (!imported) {
         errors << "mapari-import: " << error << '\n';
         return exit_failure;
     }
-    out << import_summary(options->request, report);
+    out << import_summary(options.request, report);
     return exit_normal;
 }
 

@@ -3,7 +3,9 @@
 #pragma once
 
 #include <iosfwd>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "importing/import.hpp"
@@ -11,6 +13,12 @@
 namespace mapari {
 
 extern const char* const import_usage_text;
+
+// The rate of a source that states none, as the command's --rate-hz and the
+// import dialog read it: a finite number of hertz above 0.
+std::optional<double> read_rate_hz(std::string_view text);
+// What a rate must be, as their refusals say it.
+inline constexpr std::string_view rate_wanted = "a number of hertz above 0";
 
 // What an import did, as lines for a person: the source read, the resampling
 // and count step, the pieces written, notes and clipped samples.

@@ -18,8 +18,9 @@ constexpr int silent_report = 0;
 
 std::string broken_limit(const AriWork& work) {
     const std::int32_t P = work.reference_point, J = work.j_point, E = work.t_end;
-    const std::int32_t h = work.smoothing_half_width, a = work.activation_offset,
-                       r = work.recovery_delay;
+    const std::int32_t h = work.settings.smoothing_half_width_samples,
+                       a = work.settings.activation_offset_samples,
+                       r = work.settings.recovery_delay_samples;
     if (h < 2)
         return message("the smoothing half-width h = {1} must be at least 2", {std::to_string(h)});
     if (P + a - 2 < 1)
@@ -43,7 +44,8 @@ void find_activation(AriWork& work, int lead) {
     const auto& S = work.lead_samples;
     float steepest = 0.0f;
     std::int32_t activation = work.reference_point;
-    for (std::int32_t k = work.reference_point + work.activation_offset; k <= work.j_point; ++k) {
+    for (std::int32_t k = work.reference_point + work.settings.activation_offset_samples;
+         k <= work.j_point; ++k) {
         // A .ds value may be as large as 2e9, so the six-fold sum is formed in 64 bits.
         const std::int64_t difference =
             std::int64_t{2} * S(k + 1) + S(k + 2) - std::int64_t{2} * S(k - 1) - S(k - 2);
@@ -59,7 +61,7 @@ namespace {
 
 // The shared part of every window J - h .. J + h to E - h .. E + h, from the abscissae.
 void share_window_abscissae(AriWork& work) {
-    const std::int32_t h = work.smoothing_half_width;
+    const std::int32_t h = work.settings.smoothing_half_width_samples;
     for (std::int32_t k = work.j_point; k <= work.t_end; ++k)
         share_abscissae(work.regression, k - h, k + h, work.abscissae.data(), cubic,
                         work.windows(k));
@@ -69,7 +71,7 @@ void share_window_abscissae(AriWork& work) {
 // slide from window to window where that is exact (always, for samples below
 // about 2 * 10^5 in magnitude), else each window is fitted on its own.
 void fit_slope_curve(AriWork& work, ReportSink& report, int lead) {
-    const std::int32_t h = work.smoothing_half_width;
+    const std::int32_t h = work.settings.smoothing_half_width_samples;
     const auto& b = work.fit.coefficients;
     SlidingOrdinateSums sums;
     const bool sliding = sums.start(work.abscissae.data(), work.ordinates.data(), work.j_point - h,
@@ -89,8 +91,9 @@ void fit_slope_curve(AriWork& work, ReportSink& report, int lead) {
 
 void find_steepest_upstroke(AriWork& work, int lead) {
     float steepest = 0.0f;
-    std::int32_t recovery = work.j_point + work.recovery_delay;
-    for (std::int32_t k = work.j_point + work.recovery_delay; k <= work.t_end; ++k) {
+    std::int32_t recovery = work.j_point + work.settings.recovery_delay_samples;
+    for (std::int32_t k = work.j_point + work.settings.recovery_delay_samples; k <= work.t_end;
+         ++k) {
         const float slope = work.slope_curve(k, lead);
         if (slope > steepest && slope > work.slope_curve(k - 1, lead)) {
             steepest = slope;
@@ -112,7 +115,8 @@ void compute_ari(AriWork& work, ReportSink& report) {
     for (int k = 1; k <= averaged_rows; ++k) work.abscissae(k) = static_cast<float>(k);
     share_window_abscissae(work);
     // The searches read S up to J + 2, the fits up to E + h.
-    const int last_row_read = std::max(work.j_point + 2, work.t_end + work.smoothing_half_width);
+    const int last_row_read =
+        std::max(work.j_point + 2, work.t_end + work.settings.smoothing_half_width_samples);
     for (int l = 1; l <= lead_count; ++l) {
         for (int k = 1; k <= last_row_read; ++k) {
             work.lead_samples(k) = work.beat_matrix(k, l);

@@ -18,7 +18,8 @@
 // results as a regression call of its own for every window and lead.
 // The save step reads the beat matrix and the marks back from the files it
 // has just written (.ds and .se) before the computation, so the .ari always
-// describes what is on disk. Defaults: h = 20, a = 7, r = 100.
+// describes what is on disk. The settings h, a and r and their defaults are
+// the store's AriSettings.
 // Limits, checked before the computation: P + a − 2 ≥ 1, J ≥ 1,
 // J + 2 ≤ 1024, E + h ≤ 1024, J + r − 1 ≥ 1, r ≥ 1, h ≥ 2.
 // Check a result with a synthetic recording whose times are planted
@@ -31,10 +32,6 @@
 #include "store/store.hpp"
 
 namespace mapari {
-
-inline constexpr std::int32_t default_smoothing_half_width = 20;
-inline constexpr std::int32_t default_activation_offset = 7;
-inline constexpr std::int32_t default_recovery_delay = 100;
 
 // The first limit the marks and settings break, or empty when none.
 std::string broken_limit(const AriWork& work);

@@ -17,6 +17,13 @@ void add_beat(const Recording& recording, Beat& beat, std::int32_t q) {
     }
 }
 
+// A pass finds at most beat_slots beats, so the list never fills; were it
+// full, a further beat would be left out of the list and of the sums alike.
+void record_accepted(Beat& beat, const AcceptedBeat& accepted) {
+    if (beat.accepted_count == accepted_beat_capacity) return;
+    beat.accepted_beats(++beat.accepted_count) = accepted;
+}
+
 // Every partial sum of the passes is a whole number of raw units below 2^24,
 // which a float holds exactly, so every addition is exact and one pass's sum
 // times the passes is the very float that adding the beats pass after pass
@@ -54,6 +61,7 @@ std::int32_t align_beat(const Settings& settings, const Recording& recording, Be
 void start_averaging(Beat& beat) {
     beat.averaged.fill(0.0f);
     beat.averaging_count = 0;
+    beat.accepted_count = 0;
 }
 
 void find_aligned_beats(const Settings& settings, const Recording& recording, Display& display,
@@ -61,17 +69,22 @@ void find_aligned_beats(const Settings& settings, const Recording& recording, Di
     detect_beats(settings, recording, display, averaging_last_candidate);
     sort_beats(display);
     const int found = count_sorted_beats(display);
-    for (int s = 1; s <= found; ++s)
-        display.sorted_beats(s) = static_cast<std::int16_t>(
-            align_beat(settings, recording, beat, display.sorted_beats(s)));
+    for (int s = 1; s <= found; ++s) {
+        const std::int32_t position = display.sorted_beats(s);
+        const BeatAlignment best = best_alignment(recording, beat, position);
+        const bool accepted = best.correlation >= settings.recognition_coefficient;
+        const std::int32_t aligned = accepted ? position + best.shift : 0;
+        display.sorted_beats(s) = static_cast<std::int16_t>(aligned);
+        // A beat at 200 would need sample 0 for its first row; it is left out.
+        if (accepted && aligned >= first_averaged_ms && aligned <= last_averaged_ms)
+            record_accepted(beat, {position, best.shift, best.correlation});
+    }
 }
 
-void sum_averaging_passes(const Recording& recording, const Display& display, Beat& beat) {
-    // Every slot is looked at: a refused beat's 0 may stand before accepted ones.
-    for (int s = 1; s <= beat_slots; ++s) {
-        const std::int32_t q = display.sorted_beats(s);
-        // A beat at 200 would need sample 0 for its first row; it is left out.
-        if (q >= first_averaged_ms && q <= last_averaged_ms) add_beat(recording, beat, q);
+void sum_averaging_passes(const Recording& recording, Beat& beat) {
+    for (int k = 1; k <= beat.accepted_count; ++k) {
+        const AcceptedBeat& accepted = beat.accepted_beats(k);
+        add_beat(recording, beat, accepted.position_ms + accepted.shift_samples);
     }
     beat.averaging_count *= averaging_passes;
     for (float& sum : beat.averaged.values) sum *= static_cast<float>(averaging_passes);

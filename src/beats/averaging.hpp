@@ -42,12 +42,13 @@ std::int32_t align_beat(const Settings& settings, const Recording& recording, Be
 // The working beat emptied for a new average.
 void start_averaging(Beat& beat);
 // The beats of a pass found, sorted and aligned: display.sorted_beats holds
-// each one's aligned position, 0 for a beat refused.
+// each one's aligned position, 0 for a beat refused, and beat.accepted_beats
+// each beat to be summed (aligned from 201 to 3000), in the list's order.
 void find_aligned_beats(const Settings& settings, const Recording& recording, Display& display,
                         Beat& beat);
 // The sums of all passes in the working beat emptied by start_averaging: the
-// aligned beats of display.sorted_beats added once for each pass.
-void sum_averaging_passes(const Recording& recording, const Display& display, Beat& beat);
+// accepted beats added once for each pass.
+void sum_averaging_passes(const Recording& recording, Beat& beat);
 // The sums divided by the number of beats summed (nothing when none was).
 void finish_averaging(Beat& beat);
 

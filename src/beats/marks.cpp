@@ -1,5 +1,6 @@
 #include "beats/marks.hpp"
 
+#include "beats/drawing_steps.hpp"
 #include "beats/selection.hpp"
 
 namespace mapari {
@@ -9,7 +10,11 @@ float beat_step(const Display& display) {
 }
 
 std::int32_t beat_row_at(float x_fraction, const Display& display, const Beat& beat) {
-    return static_cast<std::int32_t>((x_fraction - display.left_edge) / beat.averaged_step);
+    return steps_from_left_edge(x_fraction, display.left_edge, beat.averaged_step);
+}
+
+float first_position_of_row(std::int32_t row, const Display& display, const Beat& beat) {
+    return first_position_of_step(row, display.left_edge, beat.averaged_step);
 }
 
 bool all_marks_set(const Beat& beat) {

@@ -16,6 +16,8 @@ enum FiducialMark : int { stimulus_mark = 1, q_onset_mark = 2, j_point_mark = 3,
 float beat_step(const Display& display);
 // The row of the working beat under a clicked horizontal position.
 std::int32_t beat_row_at(float x_fraction, const Display& display, const Beat& beat);
+// Its inverse: the leftmost position whose row is `row` or a later one.
+float first_position_of_row(std::int32_t row, const Display& display, const Beat& beat);
 // Whether every one of the four marks is set.
 bool all_marks_set(const Beat& beat);
 

@@ -1,7 +1,9 @@
 #include "beats/selection.hpp"
 
+#include <algorithm>
 #include <cstdlib>
 
+#include "beats/drawing_steps.hpp"
 #include "formats/map_recording.hpp"
 
 namespace mapari {
@@ -12,8 +14,11 @@ constexpr std::int32_t no_beat_closer_than = 4000;
 }  // namespace
 
 std::int32_t click_sample(float x_fraction, const Display& display) {
-    return static_cast<std::int32_t>((x_fraction - display.left_edge) /
-                                     display.horizontal_scale_per_sample);
+    return steps_from_left_edge(x_fraction, display.left_edge, display.horizontal_scale_per_sample);
+}
+
+float first_position_of_sample(std::int32_t sample, const Display& display) {
+    return first_position_of_step(sample, display.left_edge, display.horizontal_scale_per_sample);
 }
 
 std::int32_t nearest_beat(const Display& display, std::int32_t sample, std::int32_t previous) {
@@ -27,6 +32,18 @@ std::int32_t nearest_beat(const Display& display, std::int32_t sample, std::int3
         }
     }
     return nearest;
+}
+
+std::int32_t first_sample_selecting(const Display& display, std::int32_t position) {
+    std::int32_t first = position - no_beat_closer_than + 1;
+    // The list runs from the latest beat down, so the first entry below the
+    // position is its nearest neighbour on the left; half way to it, the
+    // later beat wins the tie.
+    for (int s = 1; s <= beat_slots; ++s) {
+        const std::int32_t before = display.sorted_beats(s);
+        if (before < position) return std::max(first, (position + before + 1) / 2);
+    }
+    return first;
 }
 
 void take_selected_beat(const Settings& settings, const Recording& recording, Beat& beat) {

@@ -20,10 +20,15 @@ inline constexpr int window_rows_before_beat = 200;  // the window starts 200 sa
 
 // The sample under a clicked horizontal position of the recording drawing.
 std::int32_t click_sample(float x_fraction, const Display& display);
+// Its inverse: the leftmost position whose sample is `sample` or a later one.
+float first_position_of_sample(std::int32_t sample, const Display& display);
 // The entry of the sorted beat list nearest to the sample; ties go to the
 // entry met first (the later beat). Keeps `previous` when no entry lies
 // closer than 4000 samples.
 std::int32_t nearest_beat(const Display& display, std::int32_t sample, std::int32_t previous);
+// The first sample whose nearest entry is `position`, when it is an entry of
+// the sorted list (nearest_beat tells whether that sample selects it).
+std::int32_t first_sample_selecting(const Display& display, std::int32_t position);
 // Whether a beat at this sample can be selected.
 constexpr bool is_selectable(std::int32_t position) {
     return position >= first_selectable_ms && position <= last_selectable_ms;

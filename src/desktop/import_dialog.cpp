@@ -7,6 +7,8 @@
 #include <QMetaObject>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <optional>
+#include <string>
 
 #include "app/import_command.hpp"
 
@@ -70,12 +72,14 @@ void ImportDialog::start_import() {
     request.lead_map = lead_map_->text().toStdString();
     request.variable = variable_->text().toStdString();
     request.program = std::string("mapari ") + MAPARI_VERSION;
-    bool rate_read = true;
-    if (!rate_->text().trimmed().isEmpty()) request.rate_hz = rate_->text().toDouble(&rate_read);
-    if (!rate_read || request.rate_hz < 0.0) {
-        finish(false, QStringLiteral("The rate must be a number of hertz above 0."));
+    // An empty field leaves the rate unsaid, for a source that states its own.
+    const std::string rate_text = rate_->text().trimmed().toStdString();
+    const std::optional<double> rate = read_rate_hz(rate_text);
+    if (!rate_text.empty() && !rate) {
+        finish(false, QString::fromStdString("The rate must be " + std::string(rate_wanted) + "."));
         return;
     }
+    request.rate_hz = rate.value_or(0.0);
     if (worker_.joinable()) worker_.join();
     running_ = true;
     import_button_->setEnabled(false);

@@ -74,7 +74,7 @@ std::string ari_file_text(const AriWork& work) {
     record.add(work.reference_point);
     record.add(work.j_point);
     record.add(work.t_end);
-    record.add(work.smoothing_half_width);
+    record.add(work.settings.smoothing_half_width_samples);
     for (int l = 1; l <= lead_count; ++l) record.add(work.activation_ms(l));
     for (int l = 1; l <= lead_count; ++l) record.add(work.recovery_ms(l));
     record.end_record();

@@ -21,7 +21,7 @@ Point average_beats(Store& store, Runtime& runtime) {
     for (int pass = 0; pass < averaging_passes; ++pass)
         runtime.write_line(Channel::text,
                            "nn" + free_form(static_cast<std::int32_t>(pass * seconds_per_pass)));
-    sum_averaging_passes(store.recording, store.display, beat);
+    sum_averaging_passes(store.recording, beat);
     runtime.write_line(Channel::text,
                        message("number of averaging:{1}", {free_form(beat.averaging_count)}));
     finish_averaging(beat);

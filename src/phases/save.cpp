@@ -55,16 +55,14 @@ bool write_result(Store& store, Runtime& runtime, const TextField<32>& path,
 }
 
 void ask_ari_settings(Store& store, Runtime& runtime) {
-    AriWork& work = store.ari;
-    work.smoothing_half_width = default_smoothing_half_width;
-    work.activation_offset = default_activation_offset;
-    work.recovery_delay = default_recovery_delay;
+    AriSettings& settings = store.ari.settings;
+    settings = default_ari_settings;
     if (is_yes_one(store.settings.settings_answer)) return;
-    work.smoothing_half_width =
+    settings.smoothing_half_width_samples =
         ask_integer_field(runtime, Channel::text, message("number of smoothing :"), 2);
-    work.activation_offset =
+    settings.activation_offset_samples =
         ask_integer_field(runtime, Channel::text, message(" time to act after stim:"), 4);
-    work.recovery_delay =
+    settings.recovery_delay_samples =
         ask_integer_field(runtime, Channel::text, message(" enter minimum rt after j (1-200):"), 4);
 }
 

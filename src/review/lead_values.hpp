@@ -9,7 +9,7 @@
 //                  stayed at J + r.
 //
 // The minimum recovery delay r is not written in the .ari file; the session's
-// default (100 samples) is assumed unless the caller gives the one used. A
+// default (default_ari_settings) is assumed unless the caller gives the one used. A
 // true recovery at exactly J + r cannot be told apart from the default and is
 // flagged as well.
 #pragma once
@@ -21,8 +21,6 @@
 #include "formats/ari_file.hpp"
 
 namespace mapari::review {
-
-inline constexpr std::int32_t default_recovery_delay_samples = 100;
 
 struct LeadValues {
     float activation_ms = 0.0f;

@@ -31,7 +31,7 @@ struct ReviewRequest {
     std::string ari_path;
     std::string ds_path;      // empty: no review sheet
     std::string layout_path;  // empty: the 8 × 8 grid
-    std::int32_t recovery_delay_samples = default_recovery_delay_samples;
+    std::int32_t recovery_delay_samples = default_ari_settings.recovery_delay_samples;
 };
 
 // How many leads of a recording carry one of a results table's other flags.
@@ -50,7 +50,7 @@ struct ReviewData {
     std::vector<FlagCount> other_flags;  // a results table's, each flag once; empty for a record
     ElectrodeLayout layout;
     std::optional<BeatTraces> beat;  // only with a record
-    std::int32_t recovery_delay_samples = default_recovery_delay_samples;
+    std::int32_t recovery_delay_samples = default_ari_settings.recovery_delay_samples;
 };
 
 // Reads every file the request names; false with "PATH: reason" for the

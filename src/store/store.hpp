@@ -19,8 +19,9 @@ inline constexpr int channel_count = 72;          // channels of a recording fra
 inline constexpr int lead_count = 64;             // map leads, the last channels of a frame
 inline constexpr int samples_per_reading = 4000;  // frames read, one per millisecond
 inline constexpr int beat_slots = 200;            // beat list capacity
-inline constexpr int averaged_rows = 1024;        // rows of the averaged beat
-inline constexpr int sequence_capacity = 200;     // template and candidate segment storage
+inline constexpr int accepted_beat_capacity = beat_slots;  // averaging accepts at most every beat
+inline constexpr int averaged_rows = 1024;                 // rows of the averaged beat
+inline constexpr int sequence_capacity = 200;              // template and candidate segment storage
 inline constexpr int display_lead_count = 3;
 inline constexpr int fiducial_count = 4;
 inline constexpr int data_directory_capacity = 4096;  // bytes of the host data directory path
@@ -82,6 +83,15 @@ struct Display {
     Array1<float, samples_per_reading> plot_y_fraction{};
 };
 
+// A beat averaging accepted: where the beat finding put it, how far it was
+// moved to fit the template, and how well it fitted there.
+struct AcceptedBeat {
+    std::int32_t position_ms = 0;    // sample of the stretch the beat was found at
+    std::int32_t shift_samples = 0;  // -10 to 10; the beat summed lies at position + shift
+    float correlation = 0.0f;        // with the template at that shift
+    bool operator==(const AcceptedBeat&) const = default;
+};
+
 // The working beat and the template it is aligned to.
 struct Beat {
     std::int32_t selected_position = 0;  // sample of the last selected beat; lives for the run
@@ -92,6 +102,10 @@ struct Beat {
     std::int16_t template_channel = 0;                    // 0 until the first selection
     Array1<std::int16_t, sequence_capacity> candidate{};  // 51 used
     std::int32_t averaging_count = 0;                     // beats summed over all passes
+    // The beats of one pass the last averaging summed, in the order summed;
+    // written by averaging alone.
+    Array1<AcceptedBeat, accepted_beat_capacity> accepted_beats{};
+    std::int32_t accepted_count = 0;
     float averaged_step = 0.0f;  // horizontal fraction per row of the beat drawings
     // Sample numbers of the averaged beat: stimulus artifact, Q onset, J point, T end; 0 unmarked.
     Array1<std::int32_t, fiducial_count> fiducial_marks{};
@@ -104,11 +118,19 @@ struct Results {
     TextField<32> se_path;    // "d:\data\map\" + stem + ".se": the fiducial record
 };
 
+// The settings of the ARI computation, each with its default: taken as they
+// stand when the series accepts the defaults, else asked at each save.
+struct AriSettings {
+    std::int32_t smoothing_half_width_samples = 20;  // h: the T wave fit spans k - h to k + h
+    std::int32_t activation_offset_samples = 7;      // a: after P, where the AT search begins
+    std::int32_t recovery_delay_samples = 100;       // r: after J, before which no RT is taken
+    bool operator==(const AriSettings&) const = default;
+};
+inline constexpr AriSettings default_ari_settings{};
+
 // The ARI computation's own storage; the slope curves persist between saves.
 struct AriWork {
-    std::int32_t smoothing_half_width = 20;  // h: the T wave fit spans k - h to k + h, samples
-    std::int32_t activation_offset = 7;      // a: samples after P where the AT search begins
-    std::int32_t recovery_delay = 100;       // r: samples after J before which no RT is taken
+    AriSettings settings{};  // written by the save step before each computation
     // Element (k, l): lead l at row k of the saved beat, as a whole number of raw units.
     Array2<std::int32_t, averaged_rows, lead_count> beat_matrix{};
     std::int32_t reference_point = 0;  // P: the first value of the .se record (the Q onset)

@@ -34,10 +34,19 @@ void HeadlessRuntime::notify_wait(Channel channel) {
     if (channel == Channel::trace && on_trace_wait_) on_trace_wait_(windows_);
 }
 
+bool HeadlessRuntime::next_script_line(std::string& line) {
+    if (std::getline(script_, line)) return true;
+    if (!next_line_) return false;
+    std::optional<std::string> decided = next_line_();
+    if (!decided) return false;
+    line = std::move(*decided);
+    return true;
+}
+
 ScriptEvent HeadlessRuntime::next_event(Channel waiting_in, const char* awaited) {
     notify_wait(waiting_in);
     std::string line;
-    while (std::getline(script_, line)) {
+    while (next_script_line(line)) {
         ++script_line_number_;
         // Some editors open a UTF-8 file with a byte-order mark; it is no part of an answer.
         if (script_line_number_ == 1 && line.starts_with("\xEF\xBB\xBF")) line.erase(0, 3);

@@ -9,9 +9,11 @@
 
 #include <functional>
 #include <istream>
+#include <optional>
 #include <ostream>
+#include <string>
 
-#include "window/exit_codes.hpp"
+#include "formats/exit_codes.hpp"
 #include "window/runtime.hpp"
 #include "window/script.hpp"
 #include "window/window_model.hpp"
@@ -28,6 +30,11 @@ class HeadlessRuntime : public Runtime {
     void on_trace_wait(std::function<void(const WindowModel&)> callback) {
         on_trace_wait_ = std::move(callback);
     }
+    // Asked for the next script line each time the script runs dry, so a
+    // session's answers and clicks can be decided when they are due; with no
+    // line given, the script has ended.
+    using NextLine = std::function<std::optional<std::string>()>;
+    void when_script_runs_dry(NextLine next_line) { next_line_ = std::move(next_line); }
     const WindowModel& windows() const { return windows_; }
 
     void write_line(Channel channel, std::string_view line) override;
@@ -50,6 +57,8 @@ class HeadlessRuntime : public Runtime {
     void stop() override;
 
   private:
+    // The next line of the script, or of the hook once the script has run dry.
+    bool next_script_line(std::string& line);
     // The next answer or click of the script; comments are passed over.
     ScriptEvent next_event(Channel waiting_in, const char* awaited);
     void notify_wait(Channel channel);
@@ -61,6 +70,7 @@ class HeadlessRuntime : public Runtime {
     WindowModel windows_;
     int script_line_number_ = 0;
     std::function<void(const WindowModel&)> on_trace_wait_;
+    NextLine next_line_;
 };
 
 }  // namespace mapari

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "window/drawing_pixels.hpp"
 #include "window/runtime.hpp"
 
 namespace mapari {
@@ -32,10 +33,6 @@ struct WindowContent {
     std::vector<Polyline> drawing;
     bool cross_cursor = false;
 };
-
-// Drawing surface of the trace window, in drawing pixels.
-inline constexpr int drawing_width_pixels = 1000;
-inline constexpr int drawing_height_pixels = 300;
 
 class WindowModel {
   public:

@@ -315,9 +315,9 @@ class AriSearch : public ::testing::Test {
         work.second_value = worked_second;
         work.j_point = worked_j;
         work.t_end = worked_e;
-        work.smoothing_half_width = 2;
-        work.activation_offset = 2;
-        work.recovery_delay = 10;
+        work.settings.smoothing_half_width_samples = 2;
+        work.settings.activation_offset_samples = 2;
+        work.settings.recovery_delay_samples = 10;
     }
 
     // Loads the lead's samples as the computation does and runs both searches;
@@ -381,7 +381,7 @@ TEST_F(AriSearch, ActivationSearchRunsFromPPlusAToJ) {
     add_drop(late, 113, 1000);
     EXPECT_EQ(activation(late), 12);
     // P + a = 113 > J: no row is searched, AT = 0 on every lead.
-    store_->ari.activation_offset = 13;
+    store_->ari.settings.activation_offset_samples = 13;
     for (int lead = 1; lead <= lead_count; ++lead) {
         SCOPED_TRACE(lead);
         EXPECT_EQ(times(worked_column(lead), lead).first, 0);
@@ -440,7 +440,7 @@ TEST_F(AriSearch, SlopeEqualToTheRunningMaximumIsNotTaken) {
 
 TEST_F(AriSearch, JPlusRBeyondEGivesJPlusRForEveryLead) {
     // r = 61: J + r = 173 > E = 160, no row is searched, RT = 173 - 100.
-    store_->ari.recovery_delay = 61;
+    store_->ari.settings.recovery_delay_samples = 61;
     for (int lead = 1; lead <= lead_count; ++lead) {
         SCOPED_TRACE(lead);
         EXPECT_EQ(times(worked_column(lead), lead).second, 73);

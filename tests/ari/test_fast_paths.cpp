@@ -353,7 +353,7 @@ TEST(FastPaths, SlidingSumsEqualSumsPointByPoint) {
 
 // The computation lead by lead, each window fitted by a call of its own.
 void ari_window_by_window(AriWork& work, ReportSink& report) {
-    const std::int32_t h = work.smoothing_half_width;
+    const std::int32_t h = work.settings.smoothing_half_width_samples;
     const auto& b = work.fit.coefficients;
     for (int l = 1; l <= lead_count; ++l) {
         for (int k = 1; k <= averaged_rows; ++k) {
@@ -370,8 +370,9 @@ void ari_window_by_window(AriWork& work, ReportSink& report) {
             work.slope_curve(k, l) = b(1) + 2.0f * b(2) * row + 3.0f * b(3) * (row * row);
         }
         float steepest = 0.0f;
-        std::int32_t recovery = work.j_point + work.recovery_delay;
-        for (std::int32_t k = work.j_point + work.recovery_delay; k <= work.t_end; ++k) {
+        std::int32_t recovery = work.j_point + work.settings.recovery_delay_samples;
+        for (std::int32_t k = work.j_point + work.settings.recovery_delay_samples; k <= work.t_end;
+             ++k) {
             const float slope = work.slope_curve(k, l);
             if (slope > steepest && slope > work.slope_curve(k - 1, l)) {
                 steepest = slope;
@@ -419,9 +420,9 @@ TEST(FastPaths, AriComputationEqualsTheWindowByWindowComputation) {
             work->reference_point = c.p;
             work->j_point = c.j;
             work->t_end = c.e;
-            work->smoothing_half_width = c.h;
-            work->activation_offset = c.a;
-            work->recovery_delay = c.r;
+            work->settings.smoothing_half_width_samples = c.h;
+            work->settings.activation_offset_samples = c.a;
+            work->settings.recovery_delay_samples = c.r;
             ASSERT_EQ(broken_limit(*work), "");
         }
         Transcript expected_report, got_report;

@@ -1,7 +1,5 @@
 #include "batch_support.hpp"
 
-#include <sstream>
-
 #include "app/batch_command.hpp"
 #include "formats/map_recording.hpp"
 #include "support/temporary_folder.hpp"
@@ -21,12 +19,9 @@ synth::SynthModel write_synthetic(const std::filesystem::path& file, std::uint32
 }
 
 CommandRun run_batch(const std::vector<std::string>& arguments) {
-    std::ostringstream out, errors;
-    CommandRun run;
-    run.exit_code = run_batch_command(arguments, out, errors, false);
-    run.out = out.str();
-    run.errors = errors.str();
-    return run;
+    return test_support::run_command([&arguments](std::ostream& out, std::ostream& errors) {
+        return run_batch_command(arguments, out, errors, false);
+    });
 }
 
 }  // namespace mapari::batch_tests

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "support/command_run.hpp"
 #include "synthesis/synth_model.hpp"
 
 namespace mapari::batch_tests {
@@ -15,10 +16,7 @@ namespace mapari::batch_tests {
 synth::SynthModel write_synthetic(const std::filesystem::path& file, std::uint32_t seed,
                                   double noise, double rate_bpm);
 
-struct CommandRun {
-    int exit_code = 0;
-    std::string out, errors;
-};
+using test_support::CommandRun;
 
 // mapari-batch run on the arguments, without progress lines.
 CommandRun run_batch(const std::vector<std::string>& arguments);

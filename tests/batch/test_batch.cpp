@@ -46,8 +46,8 @@ TEST(BatchTables, OneRowPerLeadAndOnePerRecordingWithEveryColumn) {
     analysed.activation_ms.fill(40.0f);
     analysed.recovery_ms.fill(256.5f);
     analysed.activation_ms[1] = 0.0f;
-    analysed.flags[1] = "no-downstroke;weak";
-    analysed.flags[2] = "weak";
+    analysed.flags[1] = {LeadFlag::no_downstroke, LeadFlag::weak};
+    analysed.flags[2] = {LeadFlag::weak};
     RecordingAnalysis failed;
     failed.name = "bad";
     failed.reason = "not a recording: it is text, not binary frames";
@@ -72,23 +72,51 @@ TEST(BatchCommand, WrongCommandLinesAreUsageErrors) {
         {{"--out", "d"}, "name the recordings to analyse"},
         {{"a.dat"}, "--out DIR is needed"},
         {{"a.dat", "--out"}, "--out needs a value"},
-        {{"a.dat", "--out", "d", "--jobs", "0"}, "--jobs cannot be \"0\" (see --help)"},
-        {{"a.dat", "--out", "d", "--shard", "3/2"}, "--shard cannot be \"3/2\" (see --help)"},
+        {{"a.dat", "--out", ""}, "--out needs a value"},
+        {{"a.dat", "--out", "d", "--jobs"}, "--jobs needs a value"},
+        {{"a.dat", "--out", "d", "--jobs", "0"},
+         "--jobs takes a whole number from 1 to 256, not \"0\""},
+        {{"a.dat", "--out", "d", "--jobs", "257"},
+         "--jobs takes a whole number from 1 to 256, not \"257\""},
+        {{"a.dat", "--out", "d", "--jobs", "two"},
+         "--jobs takes a whole number from 1 to 256, not \"two\""},
+        {{"a.dat", "--out", "d", "--jobs", "2.0"},
+         "--jobs takes a whole number from 1 to 256, not \"2.0\""},
+        {{"a.dat", "--out", "d", "--shard", "3/2"},
+         "--shard takes K/N, two whole numbers with 1 <= K <= N, not \"3/2\""},
+        {{"a.dat", "--out", "d", "--shard", "0/2"},
+         "--shard takes K/N, two whole numbers with 1 <= K <= N, not \"0/2\""},
+        {{"a.dat", "--out", "d", "--shard", "2"},
+         "--shard takes K/N, two whole numbers with 1 <= K <= N, not \"2\""},
         {{"a.dat", "--out", "d", "--display-second", "29"},
-         "--display-second cannot be \"29\" (see --help)"},
-        {{"a.dat", "--out", "d", "--leads", "13,23"}, "--leads cannot be \"13,23\" (see --help)"},
+         "--display-second takes a whole number from 0 to 28, not \"29\""},
+        {{"a.dat", "--out", "d", "--display-second", "-1"},
+         "--display-second takes a whole number from 0 to 28, not \"-1\""},
+        {{"a.dat", "--out", "d", "--leads", "13,23"},
+         "--leads takes three leads A,B,C, each from 1 to 64, not \"13,23\""},
         {{"a.dat", "--out", "d", "--leads", "13,23,65"},
-         "--leads cannot be \"13,23,65\" (see --help)"},
+         "--leads takes three leads A,B,C, each from 1 to 64, not \"13,23,65\""},
         {{"a.dat", "--out", "d", "--coefficient", "1.5"},
-         "--coefficient cannot be \"1.5\" (see --help)"},
+         "--coefficient takes a number from 0 to 1 of at most four characters, not \"1.5\""},
+        {{"a.dat", "--out", "d", "--coefficient", "0.955"},
+         "--coefficient takes a number from 0 to 1 of at most four characters, not \"0.955\""},
+        {{"a.dat", "--out", "d", "--coefficient", "high"},
+         "--coefficient takes a number from 0 to 1 of at most four characters, not \"high\""},
         {{"a.dat", "--out", "d", "--settings", "1,7,100"},
-         "--settings cannot be \"1,7,100\" (see --help)"},
+         "--settings takes three settings H,A,R with H from 2 to 99, A from 0 to 9999 and R from "
+         "1 to 200, not \"1,7,100\""},
+        {{"a.dat", "--out", "d", "--settings", "20,x,100"},
+         "--settings takes three settings H,A,R with H from 2 to 99, A from 0 to 9999 and R from "
+         "1 to 200, not \"20,x,100\""},
+        {{"a.dat", "--out", "d", "--lang", "fr"}, "--lang takes ja or en, not \"fr\""},
         {{"a.dat", "--out", "d", "--fast", "1"}, "unknown option '--fast'"},
+        {{"a.dat", "-j", "2", "--out", "d"}, "unknown option '-j'"},
     };
     for (const auto& [arguments, message] : cases) {
         const CommandRun run = run_batch(arguments);
         EXPECT_EQ(run.exit_code, 2) << message;
         EXPECT_EQ(run.errors, "mapari-batch: " + message + "\n" + batch_usage_text);
+        EXPECT_EQ(run.out, "") << message;
     }
 }
 

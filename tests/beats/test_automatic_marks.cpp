@@ -114,7 +114,7 @@ void average_as_the_program_does(Store& store, std::int32_t position) {
     take_selected_beat(store.settings, store.recording, store.beat);
     start_averaging(store.beat);
     find_aligned_beats(store.settings, store.recording, store.display, store.beat);
-    sum_averaging_passes(store.recording, store.display, store.beat);
+    sum_averaging_passes(store.recording, store.beat);
     finish_averaging(store.beat);
 }
 

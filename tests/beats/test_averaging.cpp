@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "beat_support.hpp"
 #include "beats/averaging.hpp"
@@ -288,23 +289,52 @@ void average_pass_by_pass(Store& store) {
     }
 }
 
+// The beats averaging accepts, found again: each beat the display's finding
+// gives, aligned to the template, taken when its correlation reaches the
+// coefficient and its aligned position lies from 201 to 3000.
+std::vector<AcceptedBeat> recomputed_accepted_beats(Store& store) {
+    Display& display = store.display;
+    detect_beats(store.settings, store.recording, display, averaging_last_candidate);
+    sort_beats(display);
+    std::vector<AcceptedBeat> accepted;
+    for (int s = 1, found = count_sorted_beats(display); s <= found; ++s) {
+        const std::int32_t position = display.sorted_beats(s);
+        const BeatAlignment best = best_alignment(store.recording, store.beat, position);
+        const std::int32_t aligned = position + best.shift;
+        if (best.correlation >= store.settings.recognition_coefficient &&
+            aligned >= first_averaged_ms && aligned <= last_averaged_ms)
+            accepted.push_back({position, best.shift, best.correlation});
+    }
+    return accepted;
+}
+
+std::vector<AcceptedBeat> recorded_accepted_beats(const Beat& beat) {
+    std::vector<AcceptedBeat> accepted;
+    for (int k = 1; k <= beat.accepted_count; ++k) accepted.push_back(beat.accepted_beats(k));
+    return accepted;
+}
+
 template <typename Area>
 bool same_bytes(const Area& a, const Area& b) {
     return std::memcmp(&a, &b, sizeof(Area)) == 0;
 }
 
 // Averages the store as the program does and a copy of it pass by pass, and
-// expects the same sums, count, last candidate and display.
+// expects the same sums, count, last candidate and display, and the beats
+// recorded as accepted those a recomputation accepts, each summed once a pass.
 void expect_as_pass_by_pass(Store& store) {
     auto reference = std::make_unique<Store>(store);
+    const std::vector<AcceptedBeat> accepted = recomputed_accepted_beats(*reference);
     average_pass_by_pass(*reference);
     start_averaging(store.beat);
     find_aligned_beats(store.settings, store.recording, store.display, store.beat);
-    sum_averaging_passes(store.recording, store.display, store.beat);
+    sum_averaging_passes(store.recording, store.beat);
     EXPECT_EQ(store.beat.averaging_count, reference->beat.averaging_count);
     EXPECT_TRUE(same_bytes(store.beat.averaged, reference->beat.averaged));
     EXPECT_TRUE(same_bytes(store.beat.candidate, reference->beat.candidate));
     EXPECT_TRUE(same_bytes(store.display, reference->display));
+    EXPECT_EQ(recorded_accepted_beats(store.beat), accepted);
+    EXPECT_EQ(store.beat.averaging_count, averaging_passes * store.beat.accepted_count);
 }
 
 // Beats found once and summed in each pass leave the sums, the count and the

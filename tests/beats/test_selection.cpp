@@ -4,8 +4,13 @@
 // sample read one place off shows.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <iterator>
+#include <limits>
+
 #include "beat_support.hpp"
 #include "beats/detection.hpp"
+#include "beats/drawing_steps.hpp"
 #include "beats/selection.hpp"
 #include "phases/point.hpp"
 #include "phases/selection.hpp"
@@ -145,6 +150,62 @@ TEST_F(Selection, NearestEntryOfTheSortedList) {
     display.sorted_beats(2) = 2000;
     EXPECT_EQ(nearest_beat(display, 6660, 1234), 1234);
     EXPECT_EQ(nearest_beat(display, 6000, 1234), 2500);
+}
+
+// Each beat takes the samples from half way to the next earlier entry (the
+// tie its own) up to half way to the next later one (the tie the later's).
+TEST_F(Selection, FirstSampleSelectingABeatIsHalfWayToTheEarlierEntry) {
+    Display& display = store->display;
+    display.sorted_beats.fill(0);
+    const std::int16_t beats[] = {3100, 2400, 1153, 353};
+    for (std::size_t s = 0; s < std::size(beats); ++s) display.sorted_beats(s + 1) = beats[s];
+    struct Case {
+        std::int32_t position, first_sample;
+    } cases[] = {
+        {3100, 2750},  // (3100 + 2400) / 2: 350 either way, the later beat's
+        {2400, 1777},  // (2400 + 1153 + 1) / 2: 623 to 2400, 624 to 1153
+        {1153, 753},   // (1153 + 353) / 2: 400 either way
+        {353, 177},    // (353 + 0 + 1) / 2: the empty entries stand at 0
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.position);
+        EXPECT_EQ(first_sample_selecting(display, c.position), c.first_sample);
+        EXPECT_EQ(nearest_beat(display, c.first_sample, 0), c.position);
+        EXPECT_NE(nearest_beat(display, c.first_sample - 1, 0), c.position);
+    }
+    // With no earlier entry, the first sample closer than 4000.
+    display.sorted_beats.fill(0);
+    display.sorted_beats(1) = 3900;
+    display.sorted_beats(2) = -200;  // not a position the beat finder writes; no entry is lower
+    EXPECT_EQ(first_sample_selecting(display, -200), -4199);
+    EXPECT_EQ(nearest_beat(display, -4199, 7), -200);
+    EXPECT_EQ(nearest_beat(display, -4200, 7), 7);
+}
+
+// The sample under a position, and back: the leftmost float whose step count
+// reaches n. The recording drawing and the beat drawing as drawn, and a
+// drawing with its left edge inside the window, whose counts left of the edge
+// are 0 (cut toward zero) and then negative.
+TEST(DrawingSteps, FirstPositionOfAStepIsTheLeftmostFloatReachingIt) {
+    constexpr float infinity = std::numeric_limits<float>::infinity();
+    // Hand-worked: steps of 0.5 from 0; 1.5 is 3 steps; 0 steps begin just right of -0.5.
+    EXPECT_EQ(first_position_of_step(3, 0.0f, 0.5f), 1.5f);
+    EXPECT_EQ(first_position_of_step(0, 0.0f, 0.5f), std::nextafter(-0.5f, infinity));
+    EXPECT_EQ(first_position_of_step(-2, 0.0f, 0.5f), std::nextafter(-1.5f, infinity));
+    EXPECT_EQ(steps_from_left_edge(std::nextafter(-0.5f, infinity), 0.0f, 0.5f), 0);
+    EXPECT_EQ(steps_from_left_edge(-0.5f, 0.0f, 0.5f), -1);
+    struct Drawing {
+        float left_edge, step;
+    } drawings[] = {{0.0f, 0.6f / 4000.0f}, {0.0f, 0.6f / 1000.0f}, {0.05f, 0.55f / 1000.0f}};
+    for (const Drawing& d : drawings) {
+        SCOPED_TRACE(d.step);
+        for (std::int32_t n = -60; n <= 6700; ++n) {
+            const float x = first_position_of_step(n, d.left_edge, d.step);
+            ASSERT_GE(steps_from_left_edge(x, d.left_edge, d.step), n) << n;
+            ASSERT_LT(steps_from_left_edge(std::nextafter(x, -infinity), d.left_edge, d.step), n)
+                << n;
+        }
+    }
 }
 
 TEST_F(Selection, ClickHalfwayBetweenTwoBeatsSelectsTheLaterOne) {

@@ -22,10 +22,11 @@ std::string csv_source() {
     return text;
 }
 
-bool import_with(qt::ImportDialog& dialog, const QString& source, const QString& name) {
+bool import_with(qt::ImportDialog& dialog, const QString& source, const QString& name,
+                 const QString& rate = QStringLiteral("500")) {
     dialog.source_field()->setText(source);
     dialog.name_field()->setText(name);
-    dialog.rate_field()->setText(QStringLiteral("500"));
+    dialog.rate_field()->setText(rate);
     QTest::mouseClick(dialog.import_button(), Qt::LeftButton);
     return QTest::qWaitFor([&dialog] { return !dialog.running(); }, 20000);
 }
@@ -51,6 +52,35 @@ TEST(ImportDialog, ImportsIntoTheDataFolderAndNamesTheNewRecordings) {
     EXPECT_EQ(dialog.outcome().toStdString(),
               "Nothing was written: the name \"a/b\" cannot be used: it holds a path separator");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(data), {}), 2);
+}
+
+// The dialog reads the rate by the command's rule: a finite number of hertz
+// above 0, blanks around it ignored.
+TEST(ImportDialog, RefusesARateThatIsNoNumberOfHertzAboveZero) {
+    const struct {
+        QString rate;
+        bool imported;
+    } cases[] = {
+        {QStringLiteral("0"), false},    {QStringLiteral("-500"), false},
+        {QStringLiteral("fast"), false}, {QStringLiteral("inf"), false},
+        {QStringLiteral("500"), true},   {QStringLiteral(" 5e2 "), true},
+    };
+    for (const auto& c : cases) {
+        TemporaryFolder folder;
+        const std::filesystem::path data = folder.folder("data");
+        test_support::write_bytes(folder.path() / "leads.csv", csv_source());
+        qt::ImportDialog dialog(QString::fromStdString(data.string()));
+        ASSERT_TRUE(
+            import_with(dialog, QString::fromStdString(folder.file("leads.csv")), "csv", c.rate));
+        const std::string outcome = dialog.outcome().toStdString();
+        if (c.imported) {
+            EXPECT_NE(outcome.find(" 2 signals at 500 Hz, 5.0 s\n"), std::string::npos) << outcome;
+            EXPECT_EQ(std::distance(std::filesystem::directory_iterator(data), {}), 2);
+        } else {
+            EXPECT_EQ(outcome, "The rate must be a number of hertz above 0.");
+            EXPECT_EQ(std::distance(std::filesystem::directory_iterator(data), {}), 0);
+        }
+    }
 }
 
 }  // namespace

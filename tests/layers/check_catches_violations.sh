@@ -10,24 +10,24 @@ trap 'rm -rf "$tmp"' EXIT
 # A tree in which every folder includes only what its layer allows.
 clean_tree() {
     local root=$1
-    mkdir -p "$root"/src/{store,beats,phases,desktop} "$root"/tools/review
+    mkdir -p "$root"/src/{store,beats,phases,desktop} "$root"/tools
     echo '#pragma once' >"$root/src/store/store.hpp"
     printf '#pragma once\n#include "store/store.hpp"\n' >"$root/src/beats/marks.hpp"
     printf '#pragma once\n#include "beats/marks.hpp"\n' >"$root/src/phases/plot.hpp"
     printf '#include <QWidget>\n#include "phases/plot.hpp"\n' >"$root/src/desktop/window.hpp"
-    printf '#include <QtCore/QString>\n#include "desktop/window.hpp"\n#include "review_command.hpp"\n' \
-        >"$root/tools/review/main.cpp"
+    printf '#include "desktop/window.hpp"\n#include "window_main.hpp"\n' >"$root/tools/main.cpp"
 }
 
 # name | added file | its include (on line 3) | exit status | a line of the output
 cases=(
     'a clean tree passes|||0|layers: clean (5 files)'
     'beats including phases fails|src/beats/x.cpp|#include "phases/plot.hpp"|1|src/beats/x.cpp:3: beats (layer 3) includes phases/plot.hpp (layer 6)'
-    'Qt in beats fails|src/beats/x.cpp|#include <QWidget>|1|src/beats/x.cpp:3: Qt header <QWidget> outside src/desktop and tools/review'
+    'Qt in beats fails|src/beats/x.cpp|#include <QWidget>|1|src/beats/x.cpp:3: Qt header <QWidget> outside src/desktop'
     'Qt in desktop passes|src/desktop/x.cpp|#include <QWidget>|0|layers: clean (6 files)'
-    'Qt in tools/review passes|tools/review/x.cpp|#include <QWidget>|0|layers: clean (6 files)'
+    'Qt in a main of tools fails|tools/x.cpp|#include <QGuiApplication>|1|tools/x.cpp:3: Qt header <QGuiApplication> outside src/desktop'
+    'a main of tools including desktop passes|tools/x.cpp|#include "desktop/window.hpp"|0|layers: clean (6 files)'
+    'desktop including tools fails|src/desktop/x.cpp|#include "tools/main.hpp"|1|src/desktop/x.cpp:3: desktop (layer 8) includes tools/main.hpp (layer 9)'
     'an unknown src/foo fails|src/foo/x.cpp|#include "store/store.hpp"|1|src/foo is in no layer'
-    'a file of tools/ in no layer fails|tools/x.cpp|#include "store/store.hpp"|1|tools/x.cpp is in no layer'
 )
 
 passed=0 failed=0

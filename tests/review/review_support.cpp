@@ -58,7 +58,7 @@ review::ReviewData hand_made_review() {
     AriRecord record;
     EXPECT_TRUE(parse_ari_text(hand_made_ari_text(), record, reason)) << reason;
     data.record = record;
-    data.leads = review::lead_values(record, review::default_recovery_delay_samples);
+    data.leads = review::lead_values(record, default_ari_settings.recovery_delay_samples);
     data.layout = review::grid_layout();
     return data;
 }

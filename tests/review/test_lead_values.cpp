@@ -88,8 +88,9 @@ constexpr const char* hand_made_csv =
     "64,61,199,138,\n";
 
 TEST(LeadValues, CsvOfTheHandMadeRecordIsTheTableWorkedOutByHand) {
-    EXPECT_EQ(review_csv(lead_values(hand_made_record(), default_recovery_delay_samples)),
-              hand_made_csv);
+    EXPECT_EQ(
+        review_csv(lead_values(hand_made_record(), default_ari_settings.recovery_delay_samples)),
+        hand_made_csv);
 }
 
 TEST(LeadValues, AnotherRecoveryDelayMovesTheDefaultRecoveryTime) {
@@ -107,7 +108,7 @@ TEST(LeadValues, AnotherRecoveryDelayMovesTheDefaultRecoveryTime) {
 TEST(LeadValues, NegativeZeroActivationIsTheDefaultToo) {
     AriRecord record = hand_made_record();
     record.activation_ms[4] = -0.0f;
-    const LeadTable table = lead_values(record, default_recovery_delay_samples);
+    const LeadTable table = lead_values(record, default_ari_settings.recovery_delay_samples);
     EXPECT_TRUE(table[4].no_downstroke);
     EXPECT_EQ(ms_text(table[4].activation_ms), "0");
 }

@@ -11,8 +11,8 @@
 #include <algorithm>
 #include <sstream>
 
+#include "desktop/review_command.hpp"
 #include "review/review_layout.hpp"
-#include "review_command.hpp"
 #include "review_support.hpp"
 
 namespace mapari::review_tests {
@@ -76,7 +76,7 @@ TEST_F(ReviewProgram, WritesPictureVectorPdfAndCsvBesideTheAriFile) {
                         "\ns1.ari: 2 of 64 leads without a downstroke (AT = 0), 2 without an "
                         "upstroke (RT = J + r - P, r = 100)\n");
     // The picture is the laid-out review with its sheet.
-    ReviewRequest request{ari_, ds_, "", default_recovery_delay_samples};
+    ReviewRequest request{ari_, ds_, "", default_ari_settings.recovery_delay_samples};
     ReviewData data;
     std::string message;
     ASSERT_TRUE(load_review(request, data, message)) << message;
@@ -129,20 +129,26 @@ TEST_F(ReviewProgram, LayoutFileIsUsed) {
 }
 
 TEST_F(ReviewProgram, WrongCommandLinesAreUsageErrors) {
-    const std::vector<std::vector<std::string>> wrong = {
-        {},
-        {ari_, "--ds"},
-        {ari_, "--colour", "x"},
-        {ari_, ari_},
-        {ari_, "--recovery-delay", "abc"},
-        {ari_, "--recovery-delay", "0"},
+    const std::string delay_wanted =
+        "--recovery-delay takes a whole number of samples from 1 on, not ";
+    const std::pair<std::vector<std::string>, std::string> wrong[] = {
+        {{}, "name the .ari file to review"},
+        {{ari_, "--ds"}, "--ds needs a value"},
+        {{ari_, "--layout", ""}, "--layout needs a value"},
+        {{ari_, "--colour", "x"}, "unknown option '--colour'"},
+        {{ari_, "-x"}, "unknown option '-x'"},
+        {{ari_, ari_}, "one .ari file at a time (" + ari_ + " and " + ari_ + ")"},
+        {{ari_, "--recovery-delay", "abc"}, delay_wanted + "\"abc\""},
+        {{ari_, "--recovery-delay", "0"}, delay_wanted + "\"0\""},
+        {{ari_, "--recovery-delay", "-90"}, delay_wanted + "\"-90\""},
+        {{ari_, "--recovery-delay", "2147483648"}, delay_wanted + "\"2147483648\""},
+        {{ari_, "--recovery-delay", "90.5"}, delay_wanted + "\"90.5\""},
     };
-    for (const auto& arguments : wrong) {
-        EXPECT_EQ(run(arguments), 2);
-        EXPECT_NE(errors_.find("usage: mapari-review"), std::string::npos) << errors_;
+    for (const auto& [arguments, message] : wrong) {
+        EXPECT_EQ(run(arguments), 2) << message;
+        EXPECT_EQ(errors_, "mapari-review: " + message + "\n" + review_usage);
+        EXPECT_EQ(out_, "") << message;
     }
-    EXPECT_EQ(run({ari_, "--ds"}), 2);
-    EXPECT_EQ(errors_.substr(0, errors_.find('\n')), "mapari-review: --ds needs a value");
     EXPECT_EQ(files(), (std::vector<std::string>{"s1.ari", "s1.ds"}));
 }
 

@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "app/synth_command.hpp"
 #include "support/temporary_folder.hpp"
 #include "synthesis/synth_model.hpp"
-#include "tools/synth_command.hpp"
 
 namespace mapari::tools_tests {
 
@@ -367,22 +367,30 @@ TEST_F(SynthCommand, RefusesBadCommandLinesWithExitCodeTwoAndWritesNothing) {
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases{
         {{}, "--out FILE.dat is required"},
         {{"--out"}, "--out needs a value"},
-        {{"--out", out, "--seconds", "5"}, "--seconds must be 4 or 32"},
-        {{"--out", out, "--seconds", "4s"}, "--seconds must be 4 or 32"},
-        {{"--out", out, "--seed", "-1"}, "--seed must be a whole number from 0 to 4294967295"},
+        {{"--out", ""}, "--out needs a value"},
+        {{"--out", out, "--seed"}, "--seed needs a value"},
+        {{"--out", out, "--seconds", "5"}, "--seconds takes 4 or 32, not \"5\""},
+        {{"--out", out, "--seconds", "4s"}, "--seconds takes 4 or 32, not \"4s\""},
+        {{"--out", out, "--seed", "-1"},
+         "--seed takes a whole number from 0 to 4294967295, not \"-1\""},
         {{"--out", out, "--seed", "4294967296"},
-         "--seed must be a whole number from 0 to 4294967295"},
-        {{"--out", out, "--noise", "-3"}, "--noise must be a number from 0 to 1000"},
-        {{"--out", out, "--noise", "nan"}, "--noise must be a number from 0 to 1000"},
-        {{"--out", out, "--rate", "69.9"}, "--rate must be a number from 70 to 120"},
-        {{"--out", out, "--rate", "121"}, "--rate must be a number from 70 to 120"},
+         "--seed takes a whole number from 0 to 4294967295, not \"4294967296\""},
+        {{"--out", out, "--seed", "seven"},
+         "--seed takes a whole number from 0 to 4294967295, not \"seven\""},
+        {{"--out", out, "--noise", "-3"}, "--noise takes a number from 0 to 1000, not \"-3\""},
+        {{"--out", out, "--noise", "nan"}, "--noise takes a number from 0 to 1000, not \"nan\""},
+        {{"--out", out, "--noise", "inf"}, "--noise takes a number from 0 to 1000, not \"inf\""},
+        {{"--out", out, "--rate", "69.9"}, "--rate takes a number from 70 to 120, not \"69.9\""},
+        {{"--out", out, "--rate", "121"}, "--rate takes a number from 70 to 120, not \"121\""},
+        {{"--out", out, "--rate", "fast"}, "--rate takes a number from 70 to 120, not \"fast\""},
         {{"--out", out, "--colour", "red"}, "unknown option '--colour'"},
         {{"--out", out, "extra"}, "unexpected argument 'extra'"},
         {{"--out", out, "--truth", out}, "--out and --truth name the same file"},
     };
     for (const auto& [arguments, message] : cases) {
         EXPECT_EQ(run(arguments), 2) << message;
-        EXPECT_EQ(err_.str(), "mapari-synth: " + message + " (see --help)\n");
+        EXPECT_EQ(err_.str(), "mapari-synth: " + message + "\n" + usage_text);
+        EXPECT_EQ(out_.str(), "") << message;
         EXPECT_TRUE(files().empty()) << message;
     }
 }

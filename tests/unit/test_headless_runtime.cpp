@@ -1,8 +1,10 @@
 // The headless runtime: script in, transcript and replayable record out.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "support/temporary_folder.hpp"
 #include "window/headless_runtime.hpp"
@@ -146,6 +148,45 @@ TEST(HeadlessRuntime, ScriptEndWhileWaitingEndsWithCode3NamingThePrompt) {
         EXPECT_EQ(ended.exit_code(), 3);
         EXPECT_NE(std::string(ended.what()).find("click the J point"), std::string::npos)
             << ended.what();
+    }
+}
+
+// The hook is asked only once the script's own lines are used up, one line
+// a wait (comments pass over to the next), and its lines are taken, numbered
+// and recorded as the script's; no line ends the script as its end does.
+TEST(HeadlessRuntime, ADryScriptAsksTheHookForEachNextLine) {
+    Session s("first\n");
+    std::vector<std::string> hook_lines = {"@# decided", "second", "@click 42", "@nonsense"};
+    std::size_t asked = 0;
+    s.runtime.when_script_runs_dry([&]() -> std::optional<std::string> {
+        if (asked == hook_lines.size()) return std::nullopt;
+        return hook_lines[asked++];
+    });
+    EXPECT_EQ(s.runtime.read_line(Channel::text), "first");
+    EXPECT_EQ(asked, 0u);
+    EXPECT_EQ(s.runtime.read_line(Channel::text), "second");
+    EXPECT_EQ(asked, 2u);
+    EXPECT_EQ(s.runtime.wait_mouse_event(9).x_pixel, 42);
+    EXPECT_EQ(asked, 3u);
+    EXPECT_EQ(s.transcript.str(), "> first\n> second\n> click 42,150 left\n");
+    EXPECT_EQ(s.record.str(), "first\nsecond\n@click 42 150\n");
+    try {
+        s.runtime.read_line(Channel::text);
+        FAIL() << "no SessionEnded";
+    } catch (const SessionEnded& ended) {
+        EXPECT_EQ(ended.exit_code(), 2);
+        EXPECT_NE(std::string(ended.what()).find("script line 5: "), std::string::npos)
+            << ended.what();
+    }
+    s.runtime.write_line(Channel::text, "別のデータシリーズを処理しますか？ (1/0)  :");
+    try {
+        s.runtime.read_line(Channel::text);
+        FAIL() << "no SessionEnded";
+    } catch (const SessionEnded& ended) {
+        EXPECT_EQ(ended.exit_code(), 3);
+        EXPECT_EQ(std::string(ended.what()),
+                  "the script ended while the program waited for an answer to "
+                  "\"別のデータシリーズを処理しますか？ (1/0)  :\"");
     }
 }
 

@@ -2,7 +2,9 @@
 // the sequence correlation.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
+#include <limits>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -62,6 +64,37 @@ TEST(PixelConversion, ClickedColumnIsColumnTimesThousandthIn32Bits) {
     // float is 0.010000000707805157, one step above 0.01f (0.0099999997764825821).
     EXPECT_EQ(column_fraction(10), 0.010000000707805157f);
     EXPECT_NE(column_fraction(10), 0.01f);
+}
+
+TEST(PixelConversion, FirstColumnAtOrRightOfAPositionInvertsTheClickedColumn) {
+    constexpr float infinity = std::numeric_limits<float>::infinity();
+    struct Case {
+        float x_fraction;
+        int column;
+    } cases[] = {
+        {-0.3f, 0},
+        {0.0f, 0},
+        {0.0005f, 1},
+        // 0.01f lies one float below column 10's 0.010000000707805157.
+        {0.01f, 10},
+        {std::nextafter(0.010000000707805157f, infinity), 11},
+        {0.6f, 600},
+        {0.999f, 999},
+        {0.9995f, drawing_width_pixels},  // right of the last column
+        {1.0f, drawing_width_pixels},
+        {7.0f, drawing_width_pixels},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.x_fraction);
+        EXPECT_EQ(first_column_at_or_right_of(c.x_fraction), c.column);
+    }
+    // Every column's own position gives it back; the next float, the column after.
+    for (int column = 0; column < drawing_width_pixels; ++column) {
+        SCOPED_TRACE(column);
+        EXPECT_EQ(first_column_at_or_right_of(column_fraction(column)), column);
+        EXPECT_EQ(first_column_at_or_right_of(std::nextafter(column_fraction(column), infinity)),
+                  column + 1);
+    }
 }
 
 // A runtime that notes the calls the primitives make.

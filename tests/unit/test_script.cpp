@@ -121,13 +121,12 @@ TEST(CommandLine, GuiPlaysTheDemoOrAScriptInTheWindow) {
          "--gui goes with --demo or --script"},
     };
     for (const Case& c : cases) {
-        std::string error;
-        const std::optional<Options> options = parse_command_line(c.arguments, error);
-        EXPECT_EQ(error, c.error);
+        Options options;
+        const CommandLineReading reading = parse_command_line(c.arguments, options);
+        EXPECT_EQ(reading.error, c.error);
         if (!c.error.empty()) continue;
-        ASSERT_TRUE(options);
-        EXPECT_EQ(options->mode, c.mode);
-        EXPECT_EQ(options->in_window, c.in_window);
+        EXPECT_EQ(options.mode, c.mode);
+        EXPECT_EQ(options.in_window, c.in_window);
     }
 }
 

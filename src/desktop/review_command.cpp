@@ -1,13 +1,16 @@
-#include "review_command.hpp"
+#include "desktop/review_command.hpp"
 
+#include <QGuiApplication>
+#include <csignal>
+#include <cstdlib>
 #include <filesystem>
+#include <iostream>
+#include <limits>
 
-#include "app/first_answers.hpp"
 #include "desktop/review_painter.hpp"
-#include "formats/fields.hpp"
+#include "formats/exit_codes.hpp"
 #include "formats/files.hpp"
 #include "review/review_layout.hpp"
-#include "window/exit_codes.hpp"
 
 namespace mapari::review {
 
@@ -28,54 +31,21 @@ const char* const review_usage =
 
 namespace {
 
-struct Outputs {
-    std::string png, pdf, csv;
-};
-
-bool take_value(const std::vector<std::string>& arguments, std::size_t& k, std::string& value,
-                std::string& error) {
-    if (k + 1 >= arguments.size() || arguments[k + 1].empty()) {
-        error = arguments[k] + " needs a value";
-        return false;
-    }
-    value = arguments[++k];
+bool read_recovery_delay(const std::string& text, ReviewOptions& options) {
+    const std::optional<std::int64_t> delay =
+        whole_number(text, 1, std::numeric_limits<std::int32_t>::max());
+    if (!delay) return false;
+    options.request.recovery_delay_samples = static_cast<std::int32_t>(*delay);
+    options.recovery_delay_given = true;
     return true;
 }
 
-bool take_delay(const std::string& text, std::int32_t& delay, std::string& error) {
-    std::optional<std::int32_t> value = read_whole_number(text);
-    if (!value || *value < 1) {
-        error = "--recovery-delay takes a whole number of samples from 1 on, not \"" + text + "\"";
-        return false;
-    }
-    delay = *value;
-    return true;
-}
-
-bool take_option(const std::vector<std::string>& arguments, std::size_t& k, ReviewOptions& options,
-                 std::string& error) {
-    const std::string& word = arguments[k];
-    ReviewRequest& request = options.request;
-    if (word == "--ds") return take_value(arguments, k, request.ds_path, error);
-    if (word == "--layout") return take_value(arguments, k, request.layout_path, error);
-    if (word == "-o") return take_value(arguments, k, options.output_base, error);
-    if (word == "--results") return take_value(arguments, k, options.results_path, error);
-    if (word == "--recovery-delay") {
-        options.recovery_delay_given = true;
-        std::string text;
-        return take_value(arguments, k, text, error) &&
-               take_delay(text, request.recovery_delay_samples, error);
-    }
-    if (word.starts_with("-")) {
-        error = "unknown option " + word;
-        return false;
-    }
-    if (!request.ari_path.empty()) {
-        error = "one .ari file at a time (" + request.ari_path + " and " + word + ")";
-        return false;
-    }
-    request.ari_path = word;
-    return true;
+// Qt's own notes (a missing XDG_RUNTIME_DIR, font lookups) say nothing about the
+// review, so the program prints its own lines alone; a fatal one still ends it.
+void keep_qt_notes_to_itself(QtMsgType type, const QMessageLogContext&, const QString& note) {
+    if (type != QtFatalMsg) return;
+    std::cerr << "mapari-review: " << note.toStdString() << '\n';
+    std::abort();
 }
 
 // Writes the bytes and says so in a line "wrote PATH", with the note after it.
@@ -140,6 +110,13 @@ std::string results_conflict(const ReviewOptions& options) {
     return {};
 }
 
+// Why the options name nothing to review, or empty.
+std::string missing_input(const ReviewOptions& options) {
+    if (!options.results_path.empty()) return results_conflict(options);
+    if (options.request.ari_path.empty()) return "name the .ari file to review";
+    return {};
+}
+
 // Every recording of the results table on a page of its own, in one PDF.
 int review_results(const ReviewOptions& options, std::ostream& out, std::ostream& errors) {
     std::vector<ReviewData> recordings;
@@ -163,48 +140,50 @@ int review_results(const ReviewOptions& options, std::ostream& out, std::ostream
 
 }  // namespace
 
-std::optional<ReviewOptions> parse_review_arguments(const std::vector<std::string>& arguments,
-                                                    std::string& error) {
-    ReviewOptions options;
-    for (std::size_t k = 0; k < arguments.size(); ++k) {
-        if (arguments[k] == "--help" || arguments[k] == "-h") {
-            options.help = true;
-            return options;
-        }
-        if (arguments[k] == "--version") {
-            options.version = true;
-            return options;
-        }
-        if (!take_option(arguments, k, options, error)) return std::nullopt;
-    }
-    const bool results = !options.results_path.empty();
-    if (results) error = results_conflict(options);
-    if (!error.empty()) return std::nullopt;
-    if (!results && options.request.ari_path.empty()) {
-        error = "name the .ari file to review";
-        return std::nullopt;
-    }
-    const std::string& input = results ? options.results_path : options.request.ari_path;
+CommandLineReading parse_review_arguments(const std::vector<std::string>& arguments,
+                                          ReviewOptions& options) {
+    ReviewRequest& request = options.request;
+    const CommandOptions table = {
+        text_option("--ds", request.ds_path),
+        text_option("--layout", request.layout_path),
+        text_option("-o", options.output_base),
+        text_option("--results", options.results_path),
+        {"--recovery-delay", true,
+         [&options](const std::string& text) { return read_recovery_delay(text, options); },
+         "a whole number of samples from 1 on"},
+    };
+    const CommandWord take_ari = [&request](const std::string& word) -> std::string {
+        if (!request.ari_path.empty())
+            return "one .ari file at a time (" + request.ari_path + " and " + word + ")";
+        request.ari_path = word;
+        return {};
+    };
+    CommandLineReading reading = read_command_line(arguments, table, take_ari);
+    if (reading.goes_on()) reading.error = missing_input(options);
+    if (!reading.goes_on()) return reading;
+    const std::string& input =
+        options.results_path.empty() ? options.request.ari_path : options.results_path;
     if (options.output_base.empty())
         options.output_base = std::filesystem::path(input).replace_extension().string();
-    if (error = replaced_input(options); !error.empty()) return std::nullopt;
-    return options;
+    reading.error = replaced_input(options);
+    return reading;
 }
 
 int run_review(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& errors) {
-    std::string error;
-    std::optional<ReviewOptions> options = parse_review_arguments(arguments, error);
+    ReviewOptions options;
+    const CommandLineReading reading = parse_review_arguments(arguments, options);
     if (const std::optional<int> exit_code =
-            first_answer("mapari-review", options, error, review_usage, out, errors))
+            first_answer("mapari-review", reading, review_usage, out, errors))
         return *exit_code;
-    if (!options->results_path.empty()) return review_results(*options, out, errors);
+    if (!options.results_path.empty()) return review_results(options, out, errors);
     ReviewData data;
-    if (!load_review(options->request, data, error)) {
+    std::string error;
+    if (!load_review(options.request, data, error)) {
         errors << "mapari-review: " << error << '\n';
         return exit_failure;
     }
     const ReviewPicture picture = lay_out_review(data);
-    const std::string& base = options->output_base;
+    const std::string& base = options.output_base;
     // Each file is made whole in memory and written through a temporary name.
     const bool written =
         write_output(base + ".png", qt::review_png(picture), out, errors) &&
@@ -214,6 +193,18 @@ int run_review(const std::vector<std::string>& arguments, std::ostream& out, std
     if (!written) return exit_failure;
     write_summary(data, out);
     return exit_normal;
+}
+
+int review_program(int argc, char** argv) {
+    // A file-size limit must fail the write that meets it (and be reported), not kill the program.
+    std::signal(SIGXFSZ, SIG_IGN);
+    // Pictures are painted off screen unless another platform is asked for: no display is needed.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    qInstallMessageHandler(keep_qt_notes_to_itself);
+    // Qt sees only the program's name, so that no argument is taken as one of Qt's own.
+    int qt_argc = 1;
+    QGuiApplication application(qt_argc, argv);
+    return run_review({argv + 1, argv + argc}, std::cout, std::cerr);
 }
 
 }  // namespace mapari::review

@@ -14,11 +14,11 @@
 // line.
 #pragma once
 
-#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
 
+#include "app/command_options.hpp"
 #include "review/review_input.hpp"
 
 namespace mapari::review {
@@ -30,16 +30,18 @@ struct ReviewOptions {
     std::string results_path;  // a results table to review instead of the request's .ari file
     bool recovery_delay_given = false;
     std::string output_base;  // OUT, to which .png, .pdf and .csv are added
-    bool help = false;
-    bool version = false;
 };
 
-// The options of the command line (without the program name); nothing, with
-// the reason, when they are wrong.
-std::optional<ReviewOptions> parse_review_arguments(const std::vector<std::string>& arguments,
-                                                    std::string& error);
+// Reads the command line (without the program name) into the options, OUT
+// given its default.
+CommandLineReading parse_review_arguments(const std::vector<std::string>& arguments,
+                                          ReviewOptions& options);
 
-// The whole program. Needs a QGuiApplication for the painting.
+// The whole program on its arguments. Needs a QGuiApplication for the painting.
 int run_review(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& errors);
+
+// The program as started: Qt on the offscreen platform unless another is
+// asked for, Qt's own notes kept back, then run_review on the arguments.
+int review_program(int argc, char** argv);
 
 }  // namespace mapari::review

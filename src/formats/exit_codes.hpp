@@ -1,4 +1,6 @@
-// The exit codes of every mapari program.
+// The exit codes of every mapari program. They stand with the formats, as the
+// messages do, so that the window layer and the commands without a window
+// (import, batch, synth, review) say them alike.
 #pragma once
 
 namespace mapari {

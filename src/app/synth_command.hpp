@@ -12,12 +12,13 @@
 #include <string>
 #include <vector>
 
-#include "window/exit_codes.hpp"
-
 namespace mapari::synth {
 
-// Runs the tool on its arguments (the program name not included). The usage
-// text goes to out; each error is one line on err.
+extern const char* const usage_text;
+
+// Runs the tool on its arguments (the program name not included). --help
+// writes the usage to out; a command line it cannot use gives the reason and
+// the usage on err, a file it cannot write one line there.
 int run_command(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err);
 
 }  // namespace mapari::synth

@@ -1,0 +1,27 @@
+#include "app/lead_flags.hpp"
+
+namespace mapari {
+
+LeadFlags ari_default_flags(const AriWork& work, int lead) {
+    const std::int32_t P = work.reference_point;
+    LeadFlags flags;
+    if (work.activation_ms(lead) == 0.0f) flags.add(LeadFlag::no_downstroke);
+    // Both defaults are whole samples less P, exact in a float.
+    const float recovery_ms = work.recovery_ms(lead);
+    if (recovery_ms == static_cast<float>(work.j_point + work.settings.recovery_delay_samples - P))
+        flags.add(LeadFlag::no_upstroke);
+    else if (recovery_ms == static_cast<float>(work.t_end - P))
+        flags.add(LeadFlag::rt_at_window_edge);
+    return flags;
+}
+
+LeadFlags quality_flags(const LeadQuality& quality) {
+    LeadFlags flags;
+    if (quality.weak) flags.add(LeadFlag::weak);
+    if (quality.flat) flags.add(LeadFlag::flat);
+    if (quality.clipped) flags.add(LeadFlag::clipped);
+    if (quality.noisy) flags.add(LeadFlag::noisy);
+    return flags;
+}
+
+}  // namespace mapari
