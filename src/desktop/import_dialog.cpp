@@ -81,9 +81,12 @@ void ImportDialog::start_import() {
     progress_->setValue(0);
     outcome_->clear();
     worker_ = std::thread([this, request] {
-        const auto progress = [this](std::string_view, double share_done) {
+        // The import reads its source twice: the first reading fills the
+        // bar's first half, the second reading and the writing its second.
+        const auto progress = [this](std::string_view stage, double share_done) {
+            const double bar = (stage == "writing" ? 50.0 : 0.0) + share_done * 50.0;
             QMetaObject::invokeMethod(progress_, "setValue", Qt::QueuedConnection,
-                                      Q_ARG(int, static_cast<int>(share_done * 100.0)));
+                                      Q_ARG(int, static_cast<int>(bar)));
         };
         importing::ImportReport report;
         std::string reason;
