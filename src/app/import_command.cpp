@@ -1,6 +1,6 @@
 #include "app/import_command.hpp"
 
-#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <optional>
 #include <ostream>
@@ -16,7 +16,7 @@ namespace mapari {
 
 const char* const import_usage_text =
     "usage: mapari-import SOURCE --data-dir DIR --name NAME [--leads MAP.csv] [--rate-hz R]\n"
-    "                    [--variable V]\n"
+    "                    [--variable V] [--repeat-every MS]\n"
     "       mapari-import --check FILE.dat\n"
     "       mapari-import --help | --version\n"
     "  SOURCE       EDF, BDF, GDF and the other formats BioSig reads; a WFDB record's .hea;\n"
@@ -24,12 +24,24 @@ const char* const import_usage_text =
     "  --name NAME  the pieces are NAME001.dat, NAME002.dat, ... (32 s every 28 s)\n"
     "  --leads      lines 'lead,signal': lead 1-64 or aux1-aux8, signal a label or number\n"
     "  --rate-hz    the rate of a source that states none (MATLAB, text)\n"
-    "  --variable   the MATLAB matrix to take when the file holds several\n";
+    "  --variable   the MATLAB matrix to take when the file holds several\n"
+    "  --repeat-every  a single beat (a source under 4 s) repeated every MS ms, 32 s in all\n";
 
 std::optional<double> read_rate_hz(std::string_view text) {
     const std::optional<double> rate = real_number(text);
     if (!rate || *rate <= 0.0) return std::nullopt;
     return rate;
+}
+
+std::optional<int> read_repeat_every_ms(std::string_view text) {
+    const std::optional<std::int64_t> period = whole_number(text, 1, importing::longest_repeat_ms);
+    if (!period) return std::nullopt;
+    return static_cast<int>(*period);
+}
+
+std::string repeat_every_wanted() {
+    return "a whole number of milliseconds from 1 to " +
+           std::to_string(importing::longest_repeat_ms);
 }
 
 namespace {
@@ -69,6 +81,13 @@ CommandLineReading parse_import_arguments(const std::vector<std::string>& argume
              return rate.has_value();
          },
          std::string(rate_wanted)},
+        {"--repeat-every", true,
+         [&request](const std::string& text) {
+             const std::optional<int> period = read_repeat_every_ms(text);
+             if (period) request.repeat_every_ms = *period;
+             return period.has_value();
+         },
+         repeat_every_wanted()},
     };
     const CommandWord take_source = [&request](const std::string& word) -> std::string {
         if (!request.source.empty()) return "one source at a time: '" + word + "' is a second one";
@@ -101,17 +120,19 @@ std::string seconds_text(long long frames) {
 
 std::string import_summary(const importing::ImportRequest& request,
                            const importing::ImportReport& report) {
-    long long frames = 0;
-    for (const importing::ImportedPiece& piece : report.pieces)
-        frames = std::max(frames, piece.first_frame + piece.frames);
     char rate[32];
     std::snprintf(rate, sizeof rate, "%g", report.source_rate_hz);
     std::ostringstream out;
     out << "read " << request.source.string() << ": " << report.format << ", "
-        << report.labels.size() << " signals at " << rate << " Hz, " << seconds_text(frames) << '\n'
+        << report.labels.size() << " signals at " << rate << " Hz, "
+        << seconds_text(report.source_frames) << '\n'
         << (report.resampled ? "resampled to 1000 Hz; " : "") << report.microvolts_per_count
-        << " microvolts a count\n"
-        << "wrote " << report.pieces.size() << (report.pieces.size() == 1 ? " piece" : " pieces")
+        << " microvolts a count\n";
+    if (request.repeat_every_ms > 0)
+        out << "repeated the " << report.source_frames << "-ms beat every "
+            << request.repeat_every_ms << " ms for " << seconds_text(importing::repeated_frames)
+            << '\n';
+    out << "wrote " << report.pieces.size() << (report.pieces.size() == 1 ? " piece" : " pieces")
         << " to " << request.data_directory.string() << ": " << report.pieces.front().file_name;
     if (report.pieces.size() > 1) out << " to " << report.pieces.back().file_name;
     out << ", and " << request.name << ".import.json\n";

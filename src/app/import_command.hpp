@@ -20,8 +20,16 @@ std::optional<double> read_rate_hz(std::string_view text);
 // What a rate must be, as their refusals say it.
 inline constexpr std::string_view rate_wanted = "a number of hertz above 0";
 
+// The period a single recorded beat is repeated at, as the command's
+// --repeat-every and the import dialog read it: a whole number of
+// milliseconds from 1 to 32000 (the length of the recording made).
+std::optional<int> read_repeat_every_ms(std::string_view text);
+// What a period must be, as their refusals say it.
+std::string repeat_every_wanted();
+
 // What an import did, as lines for a person: the source read, the resampling
-// and count step, the pieces written, notes and clipped samples.
+// and count step, the beat repeated, the pieces written, notes and clipped
+// samples.
 std::string import_summary(const importing::ImportRequest& request,
                            const importing::ImportReport& report);
 

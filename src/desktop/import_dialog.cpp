@@ -24,6 +24,8 @@ ImportDialog::ImportDialog(const QString& data_directory, QWidget* parent) : QDi
     lead_map_ = add_field(form, QStringLiteral("&Lead map (optional):"), true);
     rate_ = add_field(form, QStringLiteral("&Rate in Hz (if the file has none):"), false);
     variable_ = add_field(form, QStringLiteral("MATLAB &variable (optional):"), false);
+    repeat_ =
+        add_field(form, QStringLiteral("Repeat a single &beat every ... ms (optional):"), false);
     progress_ = new QProgressBar;
     progress_->setRange(0, 100);
     outcome_ = new QPlainTextEdit;
@@ -72,23 +74,19 @@ void ImportDialog::start_import() {
     request.lead_map = lead_map_->text().toStdString();
     request.variable = variable_->text().toStdString();
     request.program = std::string("mapari ") + MAPARI_VERSION;
-    // An empty field leaves the rate unsaid, for a source that states its own.
-    const std::string rate_text = rate_->text().trimmed().toStdString();
-    const std::optional<double> rate = read_rate_hz(rate_text);
-    if (!rate_text.empty() && !rate) {
-        finish(false, QString::fromStdString("The rate must be " + std::string(rate_wanted) + "."));
-        return;
-    }
-    request.rate_hz = rate.value_or(0.0);
+    if (!read_numbers(request)) return;
     if (worker_.joinable()) worker_.join();
     running_ = true;
     import_button_->setEnabled(false);
     progress_->setValue(0);
     outcome_->clear();
     worker_ = std::thread([this, request] {
-        const auto progress = [this](std::string_view, double share_done) {
+        // The import reads its source twice: the first reading fills the
+        // bar's first half, the second reading and the writing its second.
+        const auto progress = [this](std::string_view stage, double share_done) {
+            const double bar = (stage == "writing" ? 50.0 : 0.0) + share_done * 50.0;
             QMetaObject::invokeMethod(progress_, "setValue", Qt::QueuedConnection,
-                                      Q_ARG(int, static_cast<int>(share_done * 100.0)));
+                                      Q_ARG(int, static_cast<int>(bar)));
         };
         importing::ImportReport report;
         std::string reason;
@@ -98,6 +96,26 @@ void ImportDialog::start_import() {
         QMetaObject::invokeMethod(
             this, [this, imported, text] { finish(imported, text); }, Qt::QueuedConnection);
     });
+}
+
+bool ImportDialog::read_numbers(importing::ImportRequest& request) {
+    // An empty field leaves the rate unsaid, for a source that states its own.
+    const std::string rate_text = rate_->text().trimmed().toStdString();
+    const std::optional<double> rate = read_rate_hz(rate_text);
+    if (!rate_text.empty() && !rate) {
+        finish(false, QString::fromStdString("The rate must be " + std::string(rate_wanted) + "."));
+        return false;
+    }
+    request.rate_hz = rate.value_or(0.0);
+    // An empty field imports the source as it is, not as a beat to repeat.
+    const std::string period_text = repeat_->text().trimmed().toStdString();
+    const std::optional<int> period = read_repeat_every_ms(period_text);
+    if (!period_text.empty() && !period) {
+        finish(false, QString::fromStdString("The period must be " + repeat_every_wanted() + "."));
+        return false;
+    }
+    request.repeat_every_ms = period.value_or(0);
+    return true;
 }
 
 void ImportDialog::finish(bool imported, const QString& text) {

@@ -1,7 +1,7 @@
-// File → Import Recording…: a source, a name and the optional lead map, rate
-// and MATLAB variable chosen in a dialog, imported into the data folder by the
-// same code as mapari-import, with the progress shown and then the names of
-// the new recordings (or why there are none).
+// File → Import Recording…: a source, a name and the optional lead map, rate,
+// MATLAB variable and period of a repeated beat chosen in a dialog, imported
+// into the data folder by the same code as mapari-import, with the progress
+// shown and then the names of the new recordings (or why there are none).
 #pragma once
 
 #include <QDialog>
@@ -12,6 +12,8 @@
 #include <QPushButton>
 #include <atomic>
 #include <thread>
+
+#include "importing/import.hpp"
 
 namespace mapari::qt {
 
@@ -25,6 +27,7 @@ class ImportDialog : public QDialog {
     QLineEdit* lead_map_field() const { return lead_map_; }
     QLineEdit* rate_field() const { return rate_; }
     QLineEdit* variable_field() const { return variable_; }
+    QLineEdit* repeat_field() const { return repeat_; }
     QLineEdit* data_directory_field() const { return data_directory_; }
     QPushButton* import_button() const { return import_button_; }
     // What the last import said: its summary, or the reason it wrote nothing.
@@ -36,10 +39,14 @@ class ImportDialog : public QDialog {
 
   private:
     QLineEdit* add_field(QFormLayout* form, const QString& label, bool browse_for_file);
+    // The rate and the period of a repeated beat from their fields, each
+    // unsaid when its field is empty, by the command's rules; false, with the
+    // refusal shown, when a field holds what its rule refuses.
+    bool read_numbers(importing::ImportRequest& request);
     void finish(bool imported, const QString& text);
 
     QLineEdit *source_ = nullptr, *name_ = nullptr, *lead_map_ = nullptr, *rate_ = nullptr,
-              *variable_ = nullptr, *data_directory_ = nullptr;
+              *variable_ = nullptr, *repeat_ = nullptr, *data_directory_ = nullptr;
     QPushButton* import_button_ = nullptr;
     QProgressBar* progress_ = nullptr;
     QPlainTextEdit* outcome_ = nullptr;

@@ -35,11 +35,6 @@ bool write_new_file(const std::string& path, std::string_view bytes, std::string
     return false;
 }
 
-void remove_temporaries(const std::vector<FileContent>& files, std::size_t first,
-                        std::size_t last) {
-    for (std::size_t i = first; i < last; ++i) std::remove(temporary_path(files[i].path).c_str());
-}
-
 }  // namespace
 
 bool write_file_atomically(const std::string& path, std::string_view bytes, std::string& reason) {
@@ -53,34 +48,57 @@ bool write_file_atomically(const std::string& path, std::string_view bytes, std:
 
 bool write_files_atomically(const std::vector<FileContent>& files, std::string& failed_path,
                             std::string& reason) {
-    for (std::size_t i = 0; i < files.size(); ++i) {
-        if (write_new_file(temporary_path(files[i].path), files[i].bytes, reason)) continue;
-        failed_path = files[i].path;
-        remove_temporaries(files, 0, i);
-        return false;
-    }
-    for (std::size_t i = 0; i < files.size(); ++i) {
-        if (std::rename(temporary_path(files[i].path).c_str(), files[i].path.c_str()) == 0)
-            continue;
+    PendingFiles pending;
+    for (const FileContent& file : files)
+        if (!pending.write(file.path, file.bytes, reason)) {
+            failed_path = file.path;
+            return false;
+        }
+    return pending.commit(failed_path, reason);
+}
+
+PendingFiles::~PendingFiles() {
+    remove_temporaries();
+}
+
+void PendingFiles::remove_temporaries() const {
+    for (std::size_t i = committed_; i < paths_.size(); ++i)
+        std::remove(temporary_path(paths_[i]).c_str());
+}
+
+bool PendingFiles::write(const std::string& path, std::string_view bytes, std::string& reason) {
+    if (!write_new_file(temporary_path(path), bytes, reason)) return false;
+    paths_.push_back(path);
+    return true;
+}
+
+bool PendingFiles::commit(std::string& failed_path, std::string& reason) {
+    for (; committed_ < paths_.size(); ++committed_) {
+        const std::string& path = paths_[committed_];
+        if (std::rename(temporary_path(path).c_str(), path.c_str()) == 0) continue;
         reason = std::strerror(errno);
-        failed_path = files[i].path;
-        remove_temporaries(files, i, files.size());
+        failed_path = path;
+        remove_temporaries();
         return false;
     }
     return true;
 }
 
-bool read_whole_file(const std::string& path, std::string& text, std::string& reason) {
+bool open_for_reading(const std::string& path, std::ifstream& file, std::string& reason) {
     std::error_code status;
     if (std::filesystem::is_directory(path, status)) {
         reason = message("it is a folder, not a file");
         return false;
     }
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        reason = std::strerror(errno);
-        return false;
-    }
+    file.open(path, std::ios::binary);
+    if (file) return true;
+    reason = std::strerror(errno);
+    return false;
+}
+
+bool read_whole_file(const std::string& path, std::string& text, std::string& reason) {
+    std::ifstream file;
+    if (!open_for_reading(path, file, reason)) return false;
     // One string of the file's size, filled by one read: a .ds is about a megabyte.
     file.seekg(0, std::ios::end);
     const std::streamoff size = file.tellg();

@@ -5,6 +5,7 @@
 // replaces a good one.
 #pragma once
 
+#include <iosfwd>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,8 +29,40 @@ struct FileContent {
 bool write_files_atomically(const std::vector<FileContent>& files, std::string& failed_path,
                             std::string& reason);
 
+// Files written one after another under their temporary names and renamed
+// into place together by commit(), for a set too large to hold in memory at
+// once: each file's bytes can go as soon as they are written. Temporaries not
+// renamed are removed when the set goes, so a set abandoned half-way leaves
+// nothing behind.
+class PendingFiles {
+  public:
+    PendingFiles() = default;
+    PendingFiles(const PendingFiles&) = delete;
+    PendingFiles& operator=(const PendingFiles&) = delete;
+    ~PendingFiles();
+
+    // Writes bytes under the temporary name of path; false with the reason,
+    // and no temporary of it left, when it cannot be written.
+    bool write(const std::string& path, std::string_view bytes, std::string& reason);
+    // Renames every file written into place, in the order written. False with
+    // the path that failed and the reason: the files before it are in place,
+    // no temporary is left.
+    bool commit(std::string& failed_path, std::string& reason);
+    // The paths written, in order.
+    const std::vector<std::string>& paths() const { return paths_; }
+
+  private:
+    void remove_temporaries() const;
+
+    std::vector<std::string> paths_;
+    std::size_t committed_ = 0;  // how many of paths_ are renamed into place
+};
+
 // The whole content of a file, read in one piece; false with the reason ("No
 // such file or directory", "it is a folder, not a file") when it cannot be read.
 bool read_whole_file(const std::string& path, std::string& text, std::string& reason);
+
+// Opens a file to be read in parts; false with the reason as above.
+bool open_for_reading(const std::string& path, std::ifstream& file, std::string& reason);
 
 }  // namespace mapari

@@ -19,7 +19,8 @@
 namespace mapari::importing {
 namespace {
 
-// The most samples BioSig is asked to convert at once into a matrix of its own.
+// The most samples BioSig is asked to convert at once into a matrix of its
+// own, when a file is read whole.
 constexpr std::size_t samples_per_read = std::size_t{1} << 24;
 constexpr double microvolts_per_volt = 1e6;
 constexpr double microvolts_per_millivolt = 1e3;
@@ -176,16 +177,23 @@ std::string shorter_than_header(std::uintmax_t records_held, std::uintmax_t reco
            std::to_string(records) + " data records";
 }
 
+// EDF, BDF and GDF keep their data records one after another in the file, so
+// a block of records can be read alone; the other formats are read whole.
+bool has_plain_records(const HDRTYPE& header) {
+    const bool plain_format =
+        header.TYPE == EDF || header.TYPE == BDF || header.TYPE == GDF || header.TYPE == GDF1;
+    return plain_format && header.FILE.COMPRESSION == 0 && header.AS.bpb != 0;
+}
+
 // BioSig reads a short EDF, BDF or GDF file only in part and says so on the
-// standard error; its length is checked here first, so that such a file is
-// refused before BioSig prints anything.
+// standard error; its length is checked here first (when it is opened, and
+// again before each block, as it may have shrunk since), so that such a file
+// is refused before BioSig prints anything.
 bool check_file_length(const std::filesystem::path& file, const HDRTYPE& header,
                        std::string& reason) {
-    const bool plain_layout =
-        header.TYPE == EDF || header.TYPE == BDF || header.TYPE == GDF || header.TYPE == GDF1;
     std::error_code error;
     const std::uintmax_t size = std::filesystem::file_size(file, error);
-    if (!plain_layout || header.FILE.COMPRESSION != 0 || error || header.AS.bpb == 0) return true;
+    if (!has_plain_records(header) || error) return true;
     const std::uintmax_t records = static_cast<std::uintmax_t>(header.NRec);
     if (size >= header.HeadLen + records * header.AS.bpb) return true;
     reason = shorter_than_header(
@@ -205,91 +213,156 @@ bool scale_column(const double* column, std::size_t length, double scale,
     return finite;
 }
 
-// Reads the signals a group of channels at a time, each group over all the
-// data records: BioSig (2.5) misplaces the records of a read that does not
-// start at the first record, and reading every channel at once would hold
-// the whole recording twice over in BioSig's matrix beside the result.
-bool read_samples(HDRTYPE& header, const std::vector<TakenChannel>& taken,
-                  std::vector<SourceSignal>& signals, std::string& reason) {
-    const auto records = static_cast<std::size_t>(header.NRec);
-    const std::size_t length = records * header.SPR;
-    if (length == 0) return true;
-    const std::size_t group_size =
-        std::clamp<std::size_t>(samples_per_read / length, 1, taken.size());
-    for (std::size_t first = 0; first < taken.size(); first += group_size) {
-        const std::size_t end = std::min(first + group_size, taken.size());
-        for (std::size_t index = 0; index < taken.size(); ++index)
-            header.CHANNEL[taken[index].channel].OnOff = index >= first && index < end ? 1 : 0;
-        const std::size_t count = sread(nullptr, 0, records, &header);
-        if (header.AS.B4C_ERRNUM != 0) {
-            reason = "cannot be read: " + biosig_reason(header);
+// The signals of an open file, read a block of data records at a time where
+// the format keeps its records plainly; a file of another format is one
+// block, read a group of channels at a time over all its records, so that
+// BioSig's matrix stays small beside the result.
+class BiosigStream final : public SourceStream {
+  public:
+    BiosigStream(Header header, std::vector<TakenChannel> taken, std::filesystem::path file,
+                 std::string unit_note)
+        : header_(std::move(header)), taken_(std::move(taken)), file_(std::move(file)) {
+        description_.format = format_name(*header_);
+        description_.unit_note = std::move(unit_note);
+        description_.rate_hz = std::isfinite(header_->SampleRate) && header_->SampleRate > 0
+                                   ? header_->SampleRate
+                                   : 0.0;
+        for (const TakenChannel& signal : taken_) description_.labels.push_back(signal.label);
+        description_.samples = records() * header_->SPR;
+    }
+
+    void restart(const std::vector<std::size_t>& wanted, std::size_t block_samples) override {
+        wanted_ = wanted;
+        next_record_ = 0;
+        const std::size_t signals = std::max<std::size_t>(1, wanted.size());
+        if (has_plain_records(*header_)) {
+            records_per_block_ = std::max<std::size_t>(1, block_samples / header_->SPR / signals);
+            signals_per_read_ = signals;
+        } else {
+            records_per_block_ = std::max<std::size_t>(1, records());
+            signals_per_read_ = std::clamp<std::size_t>(
+                samples_per_read / std::max<std::size_t>(1, description_.samples), 1, signals);
+        }
+    }
+
+    bool next_block(SampleBlock& block, std::string& reason) override {
+        block.assign(wanted_.size(), {});
+        if (next_record_ >= records() || wanted_.empty()) return true;
+        const std::size_t count = std::min(records_per_block_, records() - next_record_);
+        for (std::size_t first = 0; first < wanted_.size(); first += signals_per_read_)
+            if (!read_group(first, std::min(first + signals_per_read_, wanted_.size()), count,
+                            block, reason))
+                return false;
+        next_record_ += count;
+        return true;
+    }
+
+  private:
+    std::size_t records() const { return static_cast<std::size_t>(header_->NRec); }
+
+    // Turns on the channels of wanted signals first to end, and only those.
+    void select(std::size_t first, std::size_t end) {
+        for (const TakenChannel& signal : taken_) header_->CHANNEL[signal.channel].OnOff = 0;
+        for (std::size_t k = first; k < end; ++k)
+            header_->CHANNEL[taken_[wanted_[k]].channel].OnOff = 1;
+    }
+
+    // Makes ready to read records from next_record_ of a file of plain records.
+    bool prepare_plain_read(std::string& reason) {
+        if (!check_file_length(file_, *header_, reason)) return false;
+        // BioSig (2.5) converts a read from the records it last kept
+        // (AS.first) rather than from those it has just read, misplacing any
+        // read that does not start at the first record; told that it keeps
+        // none from here on, it reads and converts these.
+        header_->AS.first = next_record_;
+        header_->AS.length = 0;
+        return true;
+    }
+
+    // Wanted signals first to end (their channels in ascending order, as
+    // BioSig gives its columns) over `count` records from next_record_.
+    bool read_group(std::size_t first, std::size_t end, std::size_t count, SampleBlock& block,
+                    std::string& reason) {
+        select(first, end);
+        if (has_plain_records(*header_) && !prepare_plain_read(reason)) return false;
+        const std::size_t read = sread(nullptr, next_record_, count, header_.get());
+        if (header_->AS.B4C_ERRNUM != 0) {
+            reason = "cannot be read: " + biosig_reason(*header_);
             return false;
         }
-        if (count != records) {
-            reason = shorter_than_header(count, records);
+        if (read != count) {
+            reason = shorter_than_header(next_record_ + read, records());
             return false;
         }
-        if (header.data.size[0] != length || header.data.size[1] != end - first) {
+        const std::size_t length = count * header_->SPR;
+        if (header_->data.size[0] != length || header_->data.size[1] != end - first) {
             reason = "cannot be read: BioSig gave its data in an unexpected shape";
             return false;
         }
-        for (std::size_t index = first; index < end; ++index)
-            if (!scale_column(header.data.block + (index - first) * length, length,
-                              taken[index].microvolts_per_unit, signals[index].microvolts)) {
-                reason = "has signal " + in_quotes(taken[index].label) +
-                         " holding values that are no numbers";
+        for (std::size_t k = first; k < end; ++k) {
+            const TakenChannel& signal = taken_[wanted_[k]];
+            if (!scale_column(header_->data.block + (k - first) * length, length,
+                              signal.microvolts_per_unit, block[k])) {
+                reason =
+                    "has signal " + in_quotes(signal.label) + " holding values that are no numbers";
                 return false;
             }
+        }
+        return true;
     }
-    return true;
-}
 
-bool read_open_file(const std::filesystem::path& file, HDRTYPE& header, SourceRecording& recording,
-                    std::string& reason) {
-    std::vector<TakenChannel> taken = take_signal_channels(header);
+    Header header_;
+    std::vector<TakenChannel> taken_;
+    std::filesystem::path file_;
+    std::vector<std::size_t> wanted_;
+    std::size_t next_record_ = 0;
+    std::size_t records_per_block_ = 1;
+    std::size_t signals_per_read_ = 1;
+};
+
+std::unique_ptr<SourceStream> stream_of_open_file(const std::filesystem::path& file, Header header,
+                                                  std::string& reason) {
+    std::vector<TakenChannel> taken = take_signal_channels(*header);
     if (taken.empty()) {
         reason = "holds no signals";
-        return false;
+        return nullptr;
     }
-    if (header.NRec < 0 || header.SPR == 0) {
+    if (header->NRec < 0 || header->SPR == 0) {
         reason = "does not say how many samples it holds";
-        return false;
+        return nullptr;
     }
     std::string unit_note;
-    if (!find_unit_scales(header, taken, unit_note, reason) ||
-        !check_one_rate(header, taken, reason) || !check_file_length(file, header, reason))
-        return false;
+    if (!find_unit_scales(*header, taken, unit_note, reason) ||
+        !check_one_rate(*header, taken, reason) || !check_file_length(file, *header, reason))
+        return nullptr;
     // BioSig would make samples at either end of the digital range no
     // numbers; they stay values, and the import reports clipping itself.
-    header.FLAG.OVERFLOWDETECTION = 0;
-    header.FLAG.UCAL = 0;
-    header.FLAG.ROW_BASED_CHANNELS = 0;
-    std::vector<SourceSignal> signals(taken.size());
-    if (!read_samples(header, taken, signals, reason)) return false;
-    for (std::size_t index = 0; index < taken.size(); ++index)
-        signals[index].label = taken[index].label;
-    recording.format = format_name(header);
-    recording.rate_hz =
-        std::isfinite(header.SampleRate) && header.SampleRate > 0 ? header.SampleRate : 0.0;
-    recording.unit_note = unit_note;
-    recording.signals = std::move(signals);
-    return true;
+    header->FLAG.OVERFLOWDETECTION = 0;
+    header->FLAG.UCAL = 0;
+    header->FLAG.ROW_BASED_CHANNELS = 0;
+    return std::make_unique<BiosigStream>(std::move(header), std::move(taken), file, unit_note);
 }
 
 }  // namespace
 
-bool read_biosig_file(const std::filesystem::path& file, SourceRecording& recording,
-                      std::string& reason) {
-    const Header header(sopen(file.c_str(), "r", nullptr));
+std::unique_ptr<SourceStream> open_biosig_file(const std::filesystem::path& file,
+                                               std::string& reason) {
+    Header header(sopen(file.c_str(), "r", nullptr));
     if (header == nullptr) {
         reason = "cannot be read: BioSig cannot open it";
-        return false;
+        return nullptr;
     }
     if (header->AS.B4C_ERRNUM != 0) {
         reason = "cannot be read: " + biosig_reason(*header);
-        return false;
+        return nullptr;
     }
-    return read_open_file(file, *header, recording, reason);
+    return stream_of_open_file(file, std::move(header), reason);
+}
+
+bool read_biosig_file(const std::filesystem::path& file, SourceRecording& recording,
+                      std::string& reason) {
+    const std::unique_ptr<SourceStream> stream = open_biosig_file(file, reason);
+    return stream && read_whole_source(*stream, recording, reason);
 }
 
 }  // namespace mapari::importing

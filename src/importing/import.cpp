@@ -1,13 +1,16 @@
 #include "importing/import.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
-#include <cstdint>
 #include <cstdio>
+#include <memory>
 
 #include "formats/files.hpp"
 #include "formats/map_recording.hpp"
 #include "importing/import_record.hpp"
+#include "importing/piece_writer.hpp"
+#include "importing/repeated_beat.hpp"
 #include "importing/resampling.hpp"
 #include "importing/source_reader.hpp"
 #include "recording/recording.hpp"
@@ -15,7 +18,23 @@
 namespace mapari::importing {
 namespace {
 
-using Channels = std::vector<std::vector<std::int16_t>>;  // [channel - 1][frame]
+// The source opened, and how its signals become the channels.
+struct Conversion {
+    std::string source_name;  // as the request gives it, for messages
+    std::unique_ptr<SourceStream> source;
+    double rate_hz = 0.0;                              // the file's, or the request's
+    std::vector<std::size_t> used;                     // the signals the map takes, ascending
+    std::array<int, channel_count> slot_of_channel{};  // each channel's index into used, or -1
+};
+
+// What the first pass finds.
+struct Measure {
+    long long frames = 0;  // the shortest used signal at 1000 Hz
+    double largest_magnitude_microvolts = 0.0;
+    SampleBlock kept;  // the used signals at 1000 Hz, when asked to keep them
+};
+
+using ResampledBlockSink = std::function<bool(const SampleBlock& resampled, std::string& reason)>;
 
 std::string name_problem(const std::string& name) {
     if (name.empty() || name.size() > 6) return "it must be 1 to 6 bytes long";
@@ -28,27 +47,80 @@ std::string hertz(double rate_hz) {
     return text;
 }
 
+std::string milliseconds(long long frames) {
+    return std::to_string(frames) + " ms";
+}
+
 // The rate of the samples: the file's own, or the one the request states.
-bool settle_rate(const ImportRequest& request, SourceRecording& source, std::string& reason) {
-    if (request.rate_hz > 0.0 && source.rate_hz > 0.0 &&
-        std::fabs(request.rate_hz - source.rate_hz) > 1e-9 * source.rate_hz) {
-        reason = "the file says its rate is " + hertz(source.rate_hz) + "; --rate-hz says " +
+bool settle_rate(const ImportRequest& request, double file_rate_hz, double& rate_hz,
+                 std::string& reason) {
+    if (request.rate_hz > 0.0 && file_rate_hz > 0.0 &&
+        std::fabs(request.rate_hz - file_rate_hz) > 1e-9 * file_rate_hz) {
+        reason = "the file says its rate is " + hertz(file_rate_hz) + "; --rate-hz says " +
                  hertz(request.rate_hz);
         return false;
     }
-    if (request.rate_hz > 0.0) source.rate_hz = request.rate_hz;
-    if (source.rate_hz <= 0.0) {
+    rate_hz = request.rate_hz > 0.0 ? request.rate_hz : file_rate_hz;
+    if (rate_hz <= 0.0) {
         reason = "the file states no rate; give it with --rate-hz";
         return false;
     }
     return true;
 }
 
-bool choose_lead_map(const ImportRequest& request, const SourceRecording& source,
-                     ImportReport& report, std::string& reason) {
-    for (const SourceSignal& signal : source.signals) report.labels.push_back(signal.label);
+// A source of at least 4 s is imported as it is; a shorter one only as a beat
+// to repeat, every period at least as long as the beat.
+bool check_length(const ImportRequest& request, long long frames, std::string& reason) {
+    const std::string length = "is " + milliseconds(frames) + " long";
+    const int repeat = request.repeat_every_ms;
+    std::string problem;
+    if (repeat == 0 && frames < shortest_source_frames)
+        problem =
+            "; a recording needs at least 4 s, or a single beat repeated with --repeat-every MS";
+    else if (repeat > 0 && frames >= shortest_source_frames)
+        problem = "; --repeat-every is for a single beat shorter than 4 s";
+    else if (repeat > 0 && frames == 0)
+        problem = "; there is no beat to repeat";
+    else if (repeat > 0 && repeat < frames)
+        problem = ", longer than --repeat-every " + std::to_string(repeat) + "; repeat it every " +
+                  milliseconds(frames) + " or more";
+    if (problem.empty()) return true;
+    reason = length + problem;
+    return false;
+}
+
+bool open_settled_source(const ImportRequest& request, Conversion& conversion, ImportReport& report,
+                         std::string& reason) {
+    conversion.source_name = request.source.string();
+    conversion.source = open_source(request.source, request.variable, reason);
+    if (!conversion.source) return false;
+    const SourceDescription& description = conversion.source->description();
+    if (description.labels.empty()) {
+        reason = "holds no signals";
+        return false;
+    }
+    if (!settle_rate(request, description.rate_hz, conversion.rate_hz, reason)) return false;
+    report.format = description.format;
+    report.source_rate_hz = conversion.rate_hz;
+    report.resampled = conversion.rate_hz != frames_per_second;
+    if (!description.unit_note.empty()) report.warnings.push_back(description.unit_note);
+    return check_length(
+        request, static_cast<long long>(resampled_length(description.samples, conversion.rate_hz)),
+        reason);
+}
+
+// "16 signals left out (no lead takes them): \"V65\", ..."
+std::string unused_signals_note(const ImportReport& report) {
+    std::vector<std::string> labels;
+    for (std::size_t signal : report.unused_signals) labels.push_back(report.labels[signal]);
+    const bool one = labels.size() == 1;
+    return std::to_string(labels.size()) + (one ? " signal" : " signals") +
+           " left out (no lead takes " + (one ? "it" : "them") + "): " + listed_labels(labels);
+}
+
+bool choose_lead_map(const ImportRequest& request, ImportReport& report, std::string& reason) {
     if (request.lead_map.empty()) {
-        report.map = default_lead_map(static_cast<int>(source.signals.size()));
+        report.map = default_lead_map(static_cast<int>(report.labels.size()));
     } else {
         std::string text;
         if (!read_whole_file(request.lead_map.string(), text, reason) ||
@@ -59,115 +131,187 @@ bool choose_lead_map(const ImportRequest& request, const SourceRecording& source
     }
     if (const std::string unfed = unfed_leads(report.map); !unfed.empty())
         report.warnings.push_back("no signal for map leads " + unfed + ": they stay zero");
+    report.unused_signals = unused_signals(report.map, report.labels.size());
+    if (!report.unused_signals.empty()) report.warnings.push_back(unused_signals_note(report));
     return true;
 }
 
-// Every signal the map uses at 1000 Hz; the others are left empty.
-bool resample_used_signals(const SourceRecording& source, const LeadMap& map,
-                           const ImportProgress& progress, std::vector<std::vector<double>>& used,
-                           std::string& reason) {
-    used.assign(source.signals.size(), {});
-    std::vector<int> wanted(map.signal_of_channel.begin(), map.signal_of_channel.end());
-    std::sort(wanted.begin(), wanted.end());
-    wanted.erase(std::unique(wanted.begin(), wanted.end()), wanted.end());
-    std::erase(wanted, -1);
-    for (std::size_t k = 0; k < wanted.size(); ++k) {
-        const auto signal = static_cast<std::size_t>(wanted[k]);
-        if (!resample_to_recording_rate(source.signals[signal].microvolts, source.rate_hz,
-                                        used[signal], reason))
+// The signals the map takes, and where each channel finds its own among them.
+void take_used_signals(const LeadMap& map, Conversion& conversion) {
+    for (int signal : map.signal_of_channel)
+        if (signal >= 0) conversion.used.push_back(static_cast<std::size_t>(signal));
+    std::sort(conversion.used.begin(), conversion.used.end());
+    conversion.used.erase(std::unique(conversion.used.begin(), conversion.used.end()),
+                          conversion.used.end());
+    for (std::size_t c = 0; c < conversion.slot_of_channel.size(); ++c) {
+        const int signal = map.signal_of_channel[c];
+        conversion.slot_of_channel[c] =
+            signal < 0
+                ? -1
+                : static_cast<int>(std::lower_bound(conversion.used.begin(), conversion.used.end(),
+                                                    static_cast<std::size_t>(signal)) -
+                                   conversion.used.begin());
+    }
+}
+
+// Reads the used signals from the start, block by block, and hands each
+// block brought to 1000 Hz to `take`; the last block handed over holds what
+// the resamplers gave once the source was read.
+bool resample_pass(const Conversion& conversion, std::size_t block_samples,
+                   const ImportProgress& progress, std::string_view stage,
+                   const ResampledBlockSink& take, std::string& reason) {
+    SourceStream& source = *conversion.source;
+    const std::size_t samples = source.description().samples;
+    std::vector<Resampler> resamplers;
+    for (std::size_t k = 0; k < conversion.used.size(); ++k)
+        resamplers.emplace_back(conversion.rate_hz, samples);
+    source.restart(conversion.used, block_samples);
+    SampleBlock block, resampled(conversion.used.size());
+    for (std::size_t read = 0;;) {
+        if (!source.next_block(block, reason)) {
+            reason = conversion.source_name + ": " + reason;
             return false;
-        if (progress) progress("resampling", static_cast<double>(k + 1) / wanted.size());
-    }
-    return true;
-}
-
-double largest_magnitude(const std::vector<std::vector<double>>& signals) {
-    double largest = 0.0;
-    for (const auto& signal : signals)
-        for (double value : signal) largest = std::max(largest, std::fabs(value));
-    return largest;
-}
-
-// The channels in counts; samples beyond 16 bits are clipped and counted.
-Channels to_counts(const std::vector<std::vector<double>>& used, long long frames,
-                   ImportReport& report) {
-    Channels channels(channel_count, std::vector<std::int16_t>(frames, 0));
-    const double step = report.microvolts_per_count;
-    for (int c = 1; c <= channel_count; ++c) {
-        const int signal = report.map.signal_of_channel[static_cast<std::size_t>(c - 1)];
-        if (signal < 0) continue;
-        const std::vector<double>& values = used[static_cast<std::size_t>(signal)];
-        std::vector<std::int16_t>& counts = channels[static_cast<std::size_t>(c - 1)];
-        long long clipped = 0;
-        for (long long t = 0; t < frames; ++t) {
-            const double count = std::round(values[static_cast<std::size_t>(t)] / step);
-            const double held = std::clamp(count, -32768.0, 32767.0);
-            clipped += held != count;
-            counts[static_cast<std::size_t>(t)] = static_cast<std::int16_t>(held);
         }
-        if (clipped > 0) report.clipped.emplace_back(c, clipped);
+        const bool last = block.front().empty();
+        for (std::size_t k = 0; k < resamplers.size(); ++k) {
+            resampled[k].clear();
+            if (!(last ? resamplers[k].finish(resampled[k], reason)
+                       : resamplers[k].add(block[k], resampled[k], reason)))
+                return false;
+        }
+        if (!take(resampled, reason)) return false;
+        if (last) return true;
+        read += block.front().size();
+        if (progress) progress(stage, static_cast<double>(read) / static_cast<double>(samples));
     }
-    return channels;
 }
 
-std::string piece_bytes(const Channels& channels, const ImportedPiece& piece) {
-    std::vector<std::int16_t> frames;
-    frames.reserve(static_cast<std::size_t>(piece.frames) * channels.size());
-    for (long long t = piece.first_frame; t < piece.first_frame + piece.frames; ++t)
-        for (const std::vector<std::int16_t>& channel : channels)
-            frames.push_back(channel[static_cast<std::size_t>(t)]);
-    return encode_frames(frames);
+// The first pass: the length and largest magnitude of the used signals at
+// 1000 Hz (resamplers may give one sample more or less on one signal than on
+// another), and with `keep` the signals themselves.
+bool measure(const Conversion& conversion, const ImportRequest& request,
+             const ImportProgress& progress, bool keep, Measure& measured, std::string& reason) {
+    std::vector<long long> lengths(conversion.used.size(), 0);
+    if (keep) measured.kept.assign(conversion.used.size(), {});
+    const auto take = [&](const SampleBlock& resampled, std::string&) {
+        for (std::size_t k = 0; k < resampled.size(); ++k) {
+            for (double value : resampled[k])
+                measured.largest_magnitude_microvolts =
+                    std::max(measured.largest_magnitude_microvolts, std::fabs(value));
+            lengths[k] += static_cast<long long>(resampled[k].size());
+            if (keep)
+                measured.kept[k].insert(measured.kept[k].end(), resampled[k].begin(),
+                                        resampled[k].end());
+        }
+        return true;
+    };
+    if (!resample_pass(conversion, request.block_samples, progress, "reading", take, reason))
+        return false;
+    measured.frames = *std::min_element(lengths.begin(), lengths.end());
+    if (keep)
+        for (std::vector<double>& values : measured.kept)
+            values.resize(static_cast<std::size_t>(measured.frames));
+    return true;
 }
 
 // An import never replaces a recording: a name already used is refused.
-bool refuse_existing(const std::vector<FileContent>& files, std::string& reason) {
+bool refuse_existing(const std::vector<std::string>& paths, std::string& reason) {
     std::error_code error;
-    for (const FileContent& file : files)
-        if (std::filesystem::exists(file.path, error)) {
-            reason = file.path + " is there already; choose another name or move it away";
+    for (const std::string& path : paths)
+        if (std::filesystem::exists(path, error)) {
+            reason = path + " is there already; choose another name or move it away";
             return false;
         }
     return true;
 }
 
-bool read_settled_source(const ImportRequest& request, SourceRecording& source,
-                         ImportReport& report, std::string& reason) {
-    if (!read_source(request.source, request.variable, source, reason)) return false;
-    if (source.signals.empty()) {
-        reason = "holds no signals";
+std::vector<std::string> paths_of(const ImportRequest& request, const ImportReport& report) {
+    std::vector<std::string> paths;
+    for (const ImportedPiece& piece : report.pieces)
+        paths.push_back((request.data_directory / piece.file_name).string());
+    paths.push_back(record_path(request));
+    return paths;
+}
+
+// The second pass: the pieces converted and written under their temporary names.
+bool write_pieces(const Conversion& conversion, const ImportRequest& request,
+                  const ImportProgress& progress, const Measure& measured, ImportReport& report,
+                  PendingFiles& files, std::string& reason) {
+    PieceWriter writer(report.pieces, request.data_directory, conversion.slot_of_channel,
+                       conversion.used.size(), report.microvolts_per_count, files);
+    const bool written =
+        request.repeat_every_ms > 0
+            ? writer.add(repeated_beat(measured.kept, request.repeat_every_ms, repeated_frames),
+                         reason)
+            : resample_pass(
+                  conversion, request.block_samples, progress, "writing",
+                  [&writer](const SampleBlock& resampled, std::string& why) {
+                      return writer.add(resampled, why);
+                  },
+                  reason);
+    if (!written) return false;
+    report.clipped = writer.clipped();
+    return true;
+}
+
+// Puts every file in its place, or, when one cannot be, takes back those
+// already placed (none of them replaced a file: each name was free).
+bool place_files(PendingFiles& files, std::string& reason) {
+    std::string failed_path;
+    if (files.commit(failed_path, reason)) return true;
+    for (const std::string& path : files.paths()) {
+        if (path == failed_path) break;
+        std::remove(path.c_str());
+    }
+    reason = "cannot write " + failed_path + ": " + reason;
+    return false;
+}
+
+bool check_request(const ImportRequest& request, std::string& reason) {
+    if (const std::string problem = name_problem(request.name); !problem.empty()) {
+        reason = "the name \"" + request.name + "\" cannot be used: " + problem;
         return false;
     }
-    if (!settle_rate(request, source, reason)) return false;
-    report.format = source.format;
-    report.source_rate_hz = source.rate_hz;
-    report.resampled = source.rate_hz != frames_per_second;
-    if (!source.unit_note.empty()) report.warnings.push_back(source.unit_note);
-    const auto frames = static_cast<long long>(resampled_length(source.samples(), source.rate_hz));
-    if (frames < shortest_source_frames) {
-        reason = "is " + std::to_string(frames) + " ms long; a recording needs at least 4 s";
+    if (request.repeat_every_ms < 0 || request.repeat_every_ms > longest_repeat_ms) {
+        reason = "--repeat-every takes 1 to " + std::to_string(longest_repeat_ms) + " ms";
+        return false;
+    }
+    std::error_code error;
+    if (!std::filesystem::is_directory(request.data_directory, error)) {
+        reason = "the data folder " + request.data_directory.string() + " is not a folder";
         return false;
     }
     return true;
 }
 
-// Resamplers may give one sample more or less on one signal than on another.
-long long shortest_used(const std::vector<std::vector<double>>& used) {
-    long long shortest = 0;
-    for (const auto& signal : used)
-        if (!signal.empty() && (shortest == 0 || static_cast<long long>(signal.size()) < shortest))
-            shortest = static_cast<long long>(signal.size());
-    return shortest;
-}
-
-std::vector<FileContent> files_of(const ImportRequest& request, const ImportReport& report,
-                                  const Channels& channels) {
-    std::vector<FileContent> files;
-    for (const ImportedPiece& piece : report.pieces)
-        files.push_back(
-            {(request.data_directory / piece.file_name).string(), piece_bytes(channels, piece)});
-    files.push_back({(request.data_directory / (request.name + ".import.json")).string(),
-                     import_record_json(request, report)});
-    return files;
+// The source opened and measured, and the pieces planned.
+bool plan_import(const ImportRequest& request, const ImportProgress& progress,
+                 Conversion& conversion, Measure& measured, ImportReport& report,
+                 std::string& reason) {
+    if (progress) progress("reading", 0.0);
+    if (!open_settled_source(request, conversion, report, reason)) {
+        reason = request.source.string() + ": " + reason;
+        return false;
+    }
+    report.labels = conversion.source->description().labels;
+    if (!choose_lead_map(request, report, reason)) return false;
+    take_used_signals(report.map, conversion);
+    if (conversion.used.empty()) {
+        reason = "the lead map feeds no channel";
+        return false;
+    }
+    if (!measure(conversion, request, progress, request.repeat_every_ms > 0, measured, reason))
+        return false;
+    report.source_frames = measured.frames;
+    report.pieces =
+        plan_pieces(request.name, request.repeat_every_ms > 0 ? repeated_frames : measured.frames);
+    if (static_cast<int>(report.pieces.size()) > most_pieces) {
+        reason = "would make " + std::to_string(report.pieces.size()) + " pieces; at most " +
+                 std::to_string(most_pieces) + " fit the names";
+        return false;
+    }
+    report.microvolts_per_count = microvolts_per_count(measured.largest_magnitude_microvolts);
+    return refuse_existing(paths_of(request, report), reason);
 }
 
 }  // namespace
@@ -192,47 +336,20 @@ int microvolts_per_count(double largest_magnitude_microvolts) {
 bool import_recording(const ImportRequest& request, const ImportProgress& progress,
                       ImportReport& report, std::string& reason) {
     report = ImportReport();
-    if (const std::string problem = name_problem(request.name); !problem.empty()) {
-        reason = "the name \"" + request.name + "\" cannot be used: " + problem;
+    Conversion conversion;
+    Measure measured;
+    if (!check_request(request, reason) ||
+        !plan_import(request, progress, conversion, measured, report, reason))
         return false;
-    }
-    std::error_code error;
-    if (!std::filesystem::is_directory(request.data_directory, error)) {
-        reason = "the data folder " + request.data_directory.string() + " is not a folder";
-        return false;
-    }
-    SourceRecording source;
-    if (progress) progress("reading", 0.0);
-    if (!read_settled_source(request, source, report, reason)) {
-        reason = request.source.string() + ": " + reason;
-        return false;
-    }
-    std::vector<std::vector<double>> used;
-    if (!choose_lead_map(request, source, report, reason) ||
-        !resample_used_signals(source, report.map, progress, used, reason))
-        return false;
-    source = SourceRecording();
-    const long long frames = shortest_used(used);
-    if (frames == 0) {
-        reason = "the lead map feeds no channel";
-        return false;
-    }
-    report.pieces = plan_pieces(request.name, frames);
-    if (static_cast<int>(report.pieces.size()) > most_pieces) {
-        reason = "would make " + std::to_string(report.pieces.size()) + " pieces; at most " +
-                 std::to_string(most_pieces) + " fit the names";
-        return false;
-    }
-    report.microvolts_per_count = microvolts_per_count(largest_magnitude(used));
-    const Channels channels = to_counts(used, frames, report);
     if (progress) progress("writing", 0.0);
-    const std::vector<FileContent> files = files_of(request, report, channels);
-    std::string failed_path;
-    if (!refuse_existing(files, reason)) return false;
-    if (!write_files_atomically(files, failed_path, reason)) {
-        reason = "cannot write " + failed_path + ": " + reason;
+    PendingFiles files;
+    if (!write_pieces(conversion, request, progress, measured, report, files, reason)) return false;
+    const std::string record = record_path(request);
+    if (!files.write(record, import_record_json(request, report), reason)) {
+        reason = "cannot write " + record + ": " + reason;
         return false;
     }
+    if (!refuse_existing(files.paths(), reason) || !place_files(files, reason)) return false;
     if (progress) progress("writing", 1.0);
     return true;
 }

@@ -66,6 +66,16 @@ std::string clipped_json(const ImportReport& report) {
     return text;
 }
 
+// ",\n  \"unused_signals\": {...}" when a signal is left out; nothing when none is.
+std::string unused_signals_json(const ImportReport& report) {
+    if (report.unused_signals.empty()) return "";
+    std::string labels;
+    for (std::size_t signal : report.unused_signals)
+        labels += std::string(labels.empty() ? "" : ", ") + json_text(report.labels[signal]);
+    return ",\n  \"unused_signals\": {\"count\": " + std::to_string(report.unused_signals.size()) +
+           ", \"labels\": [" + labels + "]}";
+}
+
 std::string notes_json(const ImportReport& report) {
     std::string text;
     for (const std::string& warning : report.warnings)
@@ -83,11 +93,18 @@ std::string import_record_json(const ImportRequest& request, const ImportReport&
            ",\n  \"source_rate_hz\": " + json_number(report.source_rate_hz) +
            ",\n  \"resampling\": " +
            json_text(report.resampled ? "to 1000 Hz, soxr very high quality" : "none") +
+           (request.repeat_every_ms > 0
+                ? ",\n  \"repeat_every_ms\": " + std::to_string(request.repeat_every_ms)
+                : "") +
            ",\n  \"microvolts_per_count\": " + std::to_string(report.microvolts_per_count) +
-           ",\n  \"channels\": [\n" + channels_json(report) + "\n  ],\n  \"pieces\": [\n" +
-           pieces_json(report) + "\n  ],\n  \"clipped\": [" + clipped_json(report) +
-           "],\n  \"notes\": [" + notes_json(report) +
-           "],\n  \"program\": " + json_text(request.program) + "\n}\n";
+           ",\n  \"channels\": [\n" + channels_json(report) + "\n  ]" +
+           unused_signals_json(report) + ",\n  \"pieces\": [\n" + pieces_json(report) +
+           "\n  ],\n  \"clipped\": [" + clipped_json(report) + "],\n  \"notes\": [" +
+           notes_json(report) + "],\n  \"program\": " + json_text(request.program) + "\n}\n";
+}
+
+std::string record_path(const ImportRequest& request) {
+    return (request.data_directory / (request.name + ".import.json")).string();
 }
 
 }  // namespace mapari::importing

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,14 +24,28 @@ struct LeadMap {
 LeadMap default_lead_map(int signal_count);
 
 // Reads a map text: one line "lead,signal" a channel, the lead "1" to "64" or
-// "aux1" to "aux8", the signal a label of the source or its 1-based number; a
-// header line "lead,signal" may come first. Channels it does not name stay
-// zero. False, with the reason naming the line, when a line cannot be used.
+// "aux1" to "aux8", the signal a label of the source or its 1-based number.
+// Blanks around the fields do not count; '#' begins a comment to the end of
+// its line (a label holding '#' is named by its number); the first line that
+// holds anything may be the header "lead,signal" in letters of either case.
+// A label is matched as the source writes it, else in letters of either case
+// when that matches only one. Channels the map does not name stay zero.
+// False, with the reason naming the line, when a line cannot be used; a
+// signal the source does not have is told with the source's labels (the
+// first 20 of them when it has more).
 bool parse_lead_map(std::string_view text, const std::vector<std::string>& labels, LeadMap& map,
                     std::string& reason);
 
 // The map leads left zero, as "33-64" or "5, 9-12"; empty when every lead is fed.
 std::string unfed_leads(const LeadMap& map);
+
+// The signals (0-based, ascending) of `signal_count` that no channel takes.
+std::vector<std::size_t> unused_signals(const LeadMap& map, std::size_t signal_count);
+
+// Labels as a message lists them, each in quotes: all of them, or when there
+// are more than 20 the first 20 and how many there are in all:
+// "\"1\", \"2\", ..., \"20\", … (328 in all)".
+std::string listed_labels(const std::vector<std::string>& labels);
 
 // Ascending numbers as ranges: {1, 2, 3, 5} gives "1-3, 5"; none gives "".
 std::string number_ranges(const std::vector<int>& ascending);

@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <fstream>
+#include <utility>
 
 #include "formats/files.hpp"
 #include "importing/biosig_reader.hpp"
@@ -66,37 +67,41 @@ SourceFormat detect_source_format(const std::filesystem::path& file, std::string
     return SourceFormat::biosig;
 }
 
-bool read_source(const std::filesystem::path& file, const std::string& variable,
-                 SourceRecording& recording, std::string& reason) {
+std::unique_ptr<SourceStream> open_source(const std::filesystem::path& file,
+                                          const std::string& variable, std::string& reason) {
     std::error_code error;
     if (!std::filesystem::is_regular_file(file, error)) {
         reason = std::filesystem::exists(file, error) ? "is not a file" : "there is no such file";
-        return false;
+        return nullptr;
     }
     const std::string first = first_bytes_of(file);
     if (first.empty()) {
         reason = "is empty";
-        return false;
+        return nullptr;
     }
+    SourceRecording whole;
     std::string text;
     switch (detect_source_format(file, first)) {
         case SourceFormat::wfdb_header:
-            return read_wfdb_record(file, recording, reason);
+            return open_wfdb_record(file, reason);
         case SourceFormat::matlab:
-            return read_matlab_file(file, variable, recording, reason);
+            if (!read_matlab_file(file, variable, whole, reason)) return nullptr;
+            return stream_of(std::move(whole));
         case SourceFormat::delimited_text:
-            return read_whole_file(file.string(), text, reason) &&
-                   read_delimited_text(text, recording, reason);
+            if (!read_whole_file(file.string(), text, reason) ||
+                !read_delimited_text(text, whole, reason))
+                return nullptr;
+            return stream_of(std::move(whole));
         case SourceFormat::unknown_binary:
             reason = "is binary data in no format the importer knows";
             if (std::filesystem::exists(std::filesystem::path(file).replace_extension(".hea"),
                                         error))
                 reason += "; if it is a WFDB signal file, name the record's .hea header";
-            return false;
+            return nullptr;
         case SourceFormat::biosig:
             break;
     }
-    return read_biosig_file(file, recording, reason);
+    return open_biosig_file(file, reason);
 }
 
 }  // namespace mapari::importing

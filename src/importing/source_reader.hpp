@@ -3,10 +3,11 @@
 #pragma once
 
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
 
-#include "importing/source_recording.hpp"
+#include "importing/source_stream.hpp"
 
 namespace mapari::importing {
 
@@ -16,9 +17,12 @@ enum class SourceFormat { wfdb_header, matlab, delimited_text, biosig, unknown_b
 
 SourceFormat detect_source_format(const std::filesystem::path& file, std::string_view first_bytes);
 
-// Reads the source; `variable` names the matrix of a MATLAB file. False, with
-// the reason, when the format is unknown or the reader refuses the file.
-bool read_source(const std::filesystem::path& file, const std::string& variable,
-                 SourceRecording& recording, std::string& reason);
+// Opens the source to be read in blocks; `variable` names the matrix of a
+// MATLAB file. EDF, BDF, GDF and WFDB records are read from the file block
+// by block; MATLAB files, text and the other formats BioSig reads are read
+// whole first. Null, with the reason, when the format is unknown or the
+// reader refuses the file.
+std::unique_ptr<SourceStream> open_source(const std::filesystem::path& file,
+                                          const std::string& variable, std::string& reason);
 
 }  // namespace mapari::importing

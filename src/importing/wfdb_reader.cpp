@@ -1,11 +1,13 @@
 #include "importing/wfdb_reader.hpp"
 
 #include <algorithm>
+#include <fstream>
 #include <set>
 #include <utility>
 #include <vector>
 
 #include "formats/files.hpp"
+#include "formats/messages.hpp"
 #include "importing/wfdb_header.hpp"
 #include "importing/wfdb_signals.hpp"
 
@@ -46,17 +48,80 @@ std::string unit_note(const WfdbHeader& header) {
     return unit + (unit.empty() || gain.empty() ? "" : "; ") + gain;
 }
 
-// The recording is replaced only when every signal decodes.
-bool decode_record(const WfdbHeader& header, const std::map<std::string, std::string>& files,
-                   SourceRecording& recording, std::string& reason) {
-    SourceRecording decoded;
-    if (!decode_wfdb_signals(header, files, decoded.signals, reason)) return false;
-    decoded.format = format_text(header);
-    decoded.rate_hz = header.rate_hz;
-    decoded.unit_note = unit_note(header);
-    recording = std::move(decoded);
-    return true;
+// What the header says of the record before its samples are read.
+SourceDescription description_of(const WfdbHeader& header) {
+    SourceDescription description;
+    description.format = format_text(header);
+    description.rate_hz = header.rate_hz;
+    description.unit_note = unit_note(header);
+    return description;
 }
+
+// Signal files already in memory.
+class FilesInMemory final : public WfdbFiles {
+  public:
+    explicit FilesInMemory(const std::map<std::string, std::string>& files) : files_(files) {}
+
+    bool size(const std::string& name, std::size_t& bytes, std::string& reason) override {
+        const auto found = files_.find(name);
+        if (found == files_.end()) {
+            reason = "not among the signal files";
+            return false;
+        }
+        bytes = found->second.size();
+        return true;
+    }
+
+    bool read(const std::string& name, std::size_t offset, std::size_t count, std::string& bytes,
+              std::string&) override {
+        const std::string& file = files_.at(name);
+        bytes.assign(file, std::min(offset, file.size()), count);
+        return true;
+    }
+
+  private:
+    const std::map<std::string, std::string>& files_;
+};
+
+// Signal files in the header's folder, each opened once and read in ranges.
+class FilesOnDisk final : public WfdbFiles {
+  public:
+    explicit FilesOnDisk(std::filesystem::path folder) : folder_(std::move(folder)) {}
+
+    bool size(const std::string& name, std::size_t& bytes, std::string& reason) override {
+        std::ifstream* file = opened(name, reason);
+        if (file == nullptr) return false;
+        file->seekg(0, std::ios::end);
+        bytes = static_cast<std::size_t>(std::max<std::streamoff>(0, file->tellg()));
+        return true;
+    }
+
+    bool read(const std::string& name, std::size_t offset, std::size_t count, std::string& bytes,
+              std::string& reason) override {
+        std::ifstream* file = opened(name, reason);
+        if (file == nullptr) return false;
+        file->clear();
+        file->seekg(static_cast<std::streamoff>(offset));
+        bytes.resize(count);
+        file->read(bytes.data(), static_cast<std::streamsize>(count));
+        bytes.resize(static_cast<std::size_t>(file->gcount()));
+        if (!file->bad()) return true;
+        reason = message("it cannot be read to the end");
+        return false;
+    }
+
+  private:
+    std::ifstream* opened(const std::string& name, std::string& reason) {
+        const auto found = open_.find(name);
+        if (found != open_.end()) return &found->second;
+        std::ifstream file;
+        if (!open_for_reading((folder_ / name).string(), file, reason)) return nullptr;
+        return &open_.emplace(name, std::move(file)).first->second;
+    }
+
+    std::filesystem::path folder_;
+    std::map<std::string, std::ifstream> open_;
+};
 
 }  // namespace
 
@@ -64,26 +129,27 @@ bool decode_wfdb_record(std::string_view header_text,
                         const std::map<std::string, std::string>& signal_files,
                         SourceRecording& recording, std::string& reason) {
     WfdbHeader header;
-    return parse_wfdb_header(header_text, header, reason) &&
-           decode_record(header, signal_files, recording, reason);
+    if (!parse_wfdb_header(header_text, header, reason)) return false;
+    const std::unique_ptr<SourceStream> stream = open_wfdb_signals(
+        header, std::make_unique<FilesInMemory>(signal_files), description_of(header), reason);
+    return stream && read_whole_source(*stream, recording, reason);
 }
 
-bool read_wfdb_record(const std::filesystem::path& header_file, SourceRecording& recording,
-                      std::string& reason) {
+std::unique_ptr<SourceStream> open_wfdb_record(const std::filesystem::path& header_file,
+                                               std::string& reason) {
     std::string header_text;
     WfdbHeader header;
     if (!read_whole_file(header_file.string(), header_text, reason) ||
         !parse_wfdb_header(header_text, header, reason))
-        return false;
-    std::map<std::string, std::string> files;
-    for (const WfdbFile& file : header.files) {
-        const std::filesystem::path path = header_file.parent_path() / file.name;
-        if (!read_whole_file(path.string(), files[file.name], reason)) {
-            reason = file.name + ": " + reason;
-            return false;
-        }
-    }
-    return decode_record(header, files, recording, reason);
+        return nullptr;
+    return open_wfdb_signals(header, std::make_unique<FilesOnDisk>(header_file.parent_path()),
+                             description_of(header), reason);
+}
+
+bool read_wfdb_record(const std::filesystem::path& header_file, SourceRecording& recording,
+                      std::string& reason) {
+    const std::unique_ptr<SourceStream> stream = open_wfdb_record(header_file, reason);
+    return stream && read_whole_source(*stream, recording, reason);
 }
 
 }  // namespace mapari::importing

@@ -3,10 +3,12 @@
 
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <string>
 #include <string_view>
 
 #include "importing/source_recording.hpp"
+#include "importing/source_stream.hpp"
 
 namespace mapari::importing {
 
@@ -19,6 +21,13 @@ namespace mapari::importing {
 bool decode_wfdb_record(std::string_view header_text,
                         const std::map<std::string, std::string>& signal_files,
                         SourceRecording& recording, std::string& reason);
+
+// The record whose header is `header_file`, opened to be read in blocks; its
+// signal files are looked for beside it and read a block at a time. Null,
+// with the reason, when the header does not parse or a signal file cannot be
+// read or is too short for the samples the header claims (the reasons below).
+std::unique_ptr<SourceStream> open_wfdb_record(const std::filesystem::path& header_file,
+                                               std::string& reason);
 
 // Reads the record whose header is `header_file`; its signal files are looked
 // for beside it. False, with the reason, when the record cannot be read whole:

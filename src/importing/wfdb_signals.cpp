@@ -102,6 +102,29 @@ std::int32_t stored_value(int format, const unsigned char* bytes, std::size_t in
     }
 }
 
+// A format's samples come in groups of `samples` samples packed into `bytes`
+// bytes; a block is read from the start of the group that holds its first sample.
+struct Packing {
+    std::size_t samples = 1;
+    std::size_t bytes = 1;
+};
+
+Packing packing_of(int format) {
+    switch (format) {
+        case 8:
+        case 80:
+            return {1, 1};
+        case 16:
+        case 61:
+        case 160:
+            return {1, 2};
+        case 212:
+            return {2, 3};
+        default:  // 310, 311
+            return {3, 4};
+    }
+}
+
 std::string samples_text(std::size_t count) {
     return std::to_string(count) + (count == 1 ? " sample" : " samples");
 }
@@ -140,62 +163,142 @@ bool record_length(const WfdbHeader& header, const std::vector<std::size_t>& fra
     return true;
 }
 
-// The signals of one file over `frames` frames, calibrated. False when a
-// gain is so small that the values overflow.
-bool decode_file(const WfdbHeader& header, const WfdbFile& file, std::string_view samples,
-                 std::size_t frames, std::vector<SourceSignal>& signals, std::string& reason) {
-    const auto* bytes = reinterpret_cast<const unsigned char*>(samples.data());
-    const std::size_t width = file.signals.size();
-    for (std::size_t column = 0; column < width; ++column) {
-        const WfdbSignal& signal = header.signals[file.signals[column]];
-        std::vector<double>& microvolts = signals[file.signals[column]].microvolts;
-        microvolts.resize(frames);
-        std::int64_t adc_value = signal.initial_value;
-        for (std::size_t frame = 0; frame < frames; ++frame) {
-            const std::int32_t stored = stored_value(file.format, bytes, frame * width + column);
-            adc_value = file.format == 8 ? adc_value + stored : stored;
-            // Multiplying before dividing keeps values such as -29 * 1000 / 200 exact.
-            microvolts[frame] = static_cast<double>(adc_value - signal.baseline) *
-                                signal.microvolts_per_unit / signal.adc_units_per_unit;
-        }
-        if (!std::all_of(microvolts.begin(), microvolts.end(),
-                         [](double value) { return std::isfinite(value); })) {
-            reason = "signal " + in_quotes(signal.label) +
-                     ": its gain is too small for its values to be held";
+// How many frames each file holds, its preamble left out.
+bool frames_of_files(const WfdbHeader& header, WfdbFiles& files,
+                     std::vector<std::size_t>& frames_held, std::string& reason) {
+    for (const WfdbFile& file : header.files) {
+        std::size_t bytes = 0;
+        if (!files.size(file.name, bytes, reason)) {
+            reason = file.name + ": " + reason;
             return false;
         }
+        const std::size_t samples = bytes > file.byte_offset ? bytes - file.byte_offset : 0;
+        frames_held.push_back(samples_held(file.format, samples) / file.signals.size());
     }
     return true;
 }
 
-}  // namespace
+class WfdbSignalStream final : public SourceStream {
+  public:
+    WfdbSignalStream(const WfdbHeader& header, std::unique_ptr<WfdbFiles> files,
+                     SourceDescription description)
+        : header_(header),
+          files_(std::move(files)),
+          file_of_signal_(header.signals.size()),
+          column_of_signal_(header.signals.size()),
+          adc_values_(header.signals.size()) {
+        description_ = std::move(description);
+        for (const WfdbSignal& signal : header.signals) description_.labels.push_back(signal.label);
+        for (std::size_t f = 0; f < header.files.size(); ++f)
+            for (std::size_t column = 0; column < header.files[f].signals.size(); ++column) {
+                file_of_signal_[header.files[f].signals[column]] = f;
+                column_of_signal_[header.files[f].signals[column]] = column;
+            }
+    }
 
-bool decode_wfdb_signals(const WfdbHeader& header,
-                         const std::map<std::string, std::string>& file_bytes,
-                         std::vector<SourceSignal>& signals, std::string& reason) {
-    std::vector<std::string_view> samples_of_file;
-    std::vector<std::size_t> frames_held;
-    for (const WfdbFile& file : header.files) {
-        const auto found = file_bytes.find(file.name);
-        if (found == file_bytes.end()) {
-            reason = file.name + ": not among the signal files";
+    void restart(const std::vector<std::size_t>& wanted, std::size_t block_samples) override {
+        wanted_ = wanted;
+        next_frame_ = 0;
+        frames_per_block_ =
+            std::max<std::size_t>(1, block_samples / std::max<std::size_t>(1, wanted.size()));
+        wanted_of_file_.assign(header_.files.size(), {});
+        for (std::size_t k = 0; k < wanted.size(); ++k)
+            wanted_of_file_[file_of_signal_[wanted[k]]].push_back(k);
+        for (std::size_t s = 0; s < header_.signals.size(); ++s)
+            adc_values_[s] = header_.signals[s].initial_value;
+    }
+
+    bool next_block(SampleBlock& block, std::string& reason) override {
+        block.assign(wanted_.size(), {});
+        if (next_frame_ >= description_.samples) return true;
+        const std::size_t count = std::min(frames_per_block_, description_.samples - next_frame_);
+        for (std::size_t f = 0; f < header_.files.size(); ++f)
+            if (!wanted_of_file_[f].empty() && !read_file_block(f, count, block, reason))
+                return false;
+        next_frame_ += count;
+        return true;
+    }
+
+  private:
+    // The wanted signals of file f over `count` frames from next_frame_.
+    bool read_file_block(std::size_t f, std::size_t count, SampleBlock& block,
+                         std::string& reason) {
+        const WfdbFile& file = header_.files[f];
+        const std::size_t width = file.signals.size();
+        const Packing packing = packing_of(file.format);
+        const std::size_t first_sample = next_frame_ * width / packing.samples * packing.samples;
+        const std::size_t end_sample = (next_frame_ + count) * width;
+        const std::size_t groups =
+            (end_sample - first_sample + packing.samples - 1) / packing.samples;
+        if (!files_->read(file.name,
+                          file.byte_offset + first_sample / packing.samples * packing.bytes,
+                          groups * packing.bytes, bytes_, reason)) {
+            reason = file.name + ": " + reason;
             return false;
         }
-        std::string_view samples = found->second;
-        samples.remove_prefix(std::min(file.byte_offset, samples.size()));
-        samples_of_file.push_back(samples);
-        frames_held.push_back(samples_held(file.format, samples.size()) / file.signals.size());
-    }
-    std::size_t frames = 0;
-    if (!record_length(header, frames_held, frames, reason)) return false;
-
-    std::vector<SourceSignal> decoded(header.signals.size());
-    for (std::size_t i = 0; i < decoded.size(); ++i) decoded[i].label = header.signals[i].label;
-    for (std::size_t i = 0; i < header.files.size(); ++i)
-        if (!decode_file(header, header.files[i], samples_of_file[i], frames, decoded, reason))
+        const std::size_t held = first_sample + samples_held(file.format, bytes_.size());
+        if (held < end_sample) {
+            reason = file.name + ": holds only " + samples_text(held / width) + " of " +
+                     signals_of(file, header_) + " now; it held " +
+                     std::to_string(description_.samples) + " when it was opened";
             return false;
-    signals = std::move(decoded);
-    return true;
+        }
+        for (std::size_t k : wanted_of_file_[f])
+            if (!decode_column(file, first_sample, count, k, block[k], reason)) return false;
+        return true;
+    }
+
+    // Wanted signal k of `file` from the bytes read, whose first sample is
+    // `first_sample` of the file. False when a gain is so small that the
+    // values overflow.
+    bool decode_column(const WfdbFile& file, std::size_t first_sample, std::size_t count,
+                       std::size_t k, std::vector<double>& microvolts, std::string& reason) {
+        const std::size_t signal_index = wanted_[k];
+        const WfdbSignal& signal = header_.signals[signal_index];
+        const std::size_t width = file.signals.size();
+        const std::size_t column = column_of_signal_[signal_index];
+        const auto* bytes = reinterpret_cast<const unsigned char*>(bytes_.data());
+        std::int64_t& adc_value = adc_values_[signal_index];
+        microvolts.resize(count);
+        for (std::size_t t = 0; t < count; ++t) {
+            const std::size_t sample = (next_frame_ + t) * width + column - first_sample;
+            const std::int32_t stored = stored_value(file.format, bytes, sample);
+            adc_value = file.format == 8 ? adc_value + stored : stored;
+            // Multiplying before dividing keeps values such as -29 * 1000 / 200 exact.
+            microvolts[t] = static_cast<double>(adc_value - signal.baseline) *
+                            signal.microvolts_per_unit / signal.adc_units_per_unit;
+        }
+        if (std::all_of(microvolts.begin(), microvolts.end(),
+                        [](double value) { return std::isfinite(value); }))
+            return true;
+        reason = "signal " + in_quotes(signal.label) +
+                 ": its gain is too small for its values to be held";
+        return false;
+    }
+
+    WfdbHeader header_;
+    std::unique_ptr<WfdbFiles> files_;
+    std::vector<std::size_t> file_of_signal_;    // the file that holds each signal
+    std::vector<std::size_t> column_of_signal_;  // its place among that file's signals
+    std::vector<std::int64_t> adc_values_;       // each signal's last ADC value
+    std::vector<std::size_t> wanted_;
+    std::vector<std::vector<std::size_t>> wanted_of_file_;  // indices into wanted_
+    std::size_t next_frame_ = 0;
+    std::size_t frames_per_block_ = 1;
+    std::string bytes_;  // the bytes of the block being decoded
+};
+
+}  // namespace
+
+std::unique_ptr<SourceStream> open_wfdb_signals(const WfdbHeader& header,
+                                                std::unique_ptr<WfdbFiles> files,
+                                                SourceDescription description,
+                                                std::string& reason) {
+    std::vector<std::size_t> frames_held;
+    if (!frames_of_files(header, *files, frames_held, reason) ||
+        !record_length(header, frames_held, description.samples, reason))
+        return nullptr;
+    return std::make_unique<WfdbSignalStream>(header, std::move(files), std::move(description));
 }
 
 }  // namespace mapari::importing

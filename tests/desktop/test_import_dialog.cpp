@@ -83,5 +83,35 @@ TEST(ImportDialog, RefusesARateThatIsNoNumberOfHertzAboveZero) {
     }
 }
 
+// The dialog reads the period of a repeated beat by the command's rule: a
+// whole number of milliseconds from 1 to 32000; an empty field imports the
+// source as it is.
+TEST(ImportDialog, RepeatsASingleBeatEveryPeriodItsFieldGives) {
+    const struct {
+        QString period;
+        std::string outcome;  // its start
+        long files;
+    } cases[] = {
+        {QStringLiteral("0"), "The period must be a whole number of milliseconds from 1 to 32000.",
+         0},
+        {QStringLiteral("8.5"),
+         "The period must be a whole number of milliseconds from 1 to 32000.", 0},
+        {QStringLiteral(""), "Nothing was written: ", 0},
+        {QStringLiteral(" 8 "), "read ", 2},
+    };
+    for (const auto& c : cases) {
+        TemporaryFolder folder;
+        const std::filesystem::path data = folder.folder("data");
+        test_support::write_bytes(folder.path() / "beat.csv", "A [uV]\n0\n10\n20\n30\n40\n");
+        qt::ImportDialog dialog(QString::fromStdString(data.string()));
+        dialog.repeat_field()->setText(c.period);
+        ASSERT_TRUE(import_with(dialog, QString::fromStdString(folder.file("beat.csv")), "beat",
+                                QStringLiteral("1000")));
+        const std::string outcome = dialog.outcome().toStdString();
+        EXPECT_TRUE(outcome.starts_with(c.outcome)) << outcome;
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(data), {}), c.files);
+    }
+}
+
 }  // namespace
 }  // namespace mapari::desktop_tests

@@ -1,5 +1,5 @@
-// The import's own arithmetic: lead maps, pieces, the count step, the check
-// of files in the map layout.
+// The import's own arithmetic: lead maps, pieces, the count step, the
+// repeated beat, the check of files in the map layout.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -13,6 +13,7 @@
 #include "importing/import.hpp"
 #include "importing/lead_map.hpp"
 #include "importing/recording_check.hpp"
+#include "importing/repeated_beat.hpp"
 
 namespace mapari::importing_tests {
 namespace {
@@ -45,8 +46,12 @@ TEST(LeadMap, LinesThatCannotBeUsedAreNamedByNumber) {
         {"65,MLII\n", "line 1: \"65\" is not a lead (1 to 64, aux1 to aux8)"},
         {"aux9,MLII\n", "line 1: \"aux9\" is not a lead (1 to 64, aux1 to aux8)"},
         {"\n\n0,MLII\n", "line 3: \"0\" is not a lead (1 to 64, aux1 to aux8)"},
-        {"1,V6\n", "line 1: the source has no signal \"V6\""},
-        {"1,4\n", "line 1: the source has no signal \"4\""},
+        {"1,V6\n",
+         "line 1: the source has no signal \"V6\"; its signals, by label or by number from 1 to 3: "
+         "\"MLII\", \"V5\", \"i\""},
+        {"1,4\n",
+         "line 1: the source has no signal \"4\"; its signals, by label or by number from 1 to 3: "
+         "\"MLII\", \"V5\", \"i\""},
         {"lead,signal\nlead,signal\n", "line 2: \"lead\" is not a lead (1 to 64, aux1 to aux8)"},
     };
     for (const Case& c : cases) {
@@ -55,6 +60,113 @@ TEST(LeadMap, LinesThatCannotBeUsedAreNamedByNumber) {
         EXPECT_FALSE(parse_lead_map(c.text, labels, map, reason)) << c.text;
         EXPECT_EQ(reason, c.reason);
     }
+}
+
+// Labels "1" to "count".
+std::vector<std::string> numbered_labels(int count) {
+    std::vector<std::string> numbered;
+    for (int k = 1; k <= count; ++k) numbered.push_back(std::to_string(k));
+    return numbered;
+}
+
+TEST(LeadMap, FormsWithBlanksHeadersCommentsAndLabelsInEitherCase) {
+    const std::vector<std::string> eighty = [] {
+        std::vector<std::string> named;
+        for (int k = 1; k <= 80; ++k) named.push_back("V" + std::to_string(k));
+        return named;
+    }();
+    const std::vector<std::string> by_case = {"mlii", "MLII", "V5", "Aux"};
+    struct Case {
+        const char* text;
+        const std::vector<std::string>& labels;
+        std::vector<std::pair<int, int>> fed;  // (channel, signal from 0) of every channel fed
+    } cases[] = {
+        {"lead, signal\n13 , MLII \n", labels, {{21, 0}}},
+        {"Lead,Signal\n13,MLII\n", labels, {{21, 0}}},
+        {"  LEAD ,\tsignal  \n13,MLII\n", labels, {{21, 0}}},
+        {"# run 3, sock\n\n# leads\nlead, signal # header\n13, MLII # display\n",
+         labels,
+         {{21, 0}}},
+        {"13,MLII#no blank before the comment\n#23,V5\n", labels, {{21, 0}}},
+        {"13,mlii\n23,v5\naux1,I\n", labels, {{21, 0}, {31, 1}, {1, 2}}},
+        // An exact match wins over one in letters of either case.
+        {"13,MLII\n14,mlii\n16,v5\n17,aux\n", by_case, {{21, 1}, {22, 0}, {24, 2}, {25, 3}}},
+        {"1,80\n2,v79\n3, V65 \n", eighty, {{9, 79}, {10, 78}, {11, 64}}},
+        {"", labels, {}},
+        {"# nothing but a comment\n", labels, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        LeadMap map;
+        std::string reason;
+        ASSERT_TRUE(parse_lead_map(c.text, c.labels, map, reason)) << reason;
+        std::array<int, channel_count> expected;
+        expected.fill(-1);
+        for (const auto& [channel, signal] : c.fed)
+            expected[static_cast<std::size_t>(channel - 1)] = signal;
+        EXPECT_EQ(map.signal_of_channel, expected);
+    }
+}
+
+TEST(LeadMap, LabelsMissingOrMatchedOnlyInEitherCaseAreRefusedWithTheSourcesLabels) {
+    const std::vector<std::string> two_cases = {"Ab", "aB", "x"};
+    const std::vector<std::string> sock = numbered_labels(328);
+    struct Case {
+        const char* text;
+        const std::vector<std::string>& labels;
+        std::string reason;
+    } cases[] = {
+        {"1,ab\n", two_cases,
+         "line 1: \"ab\" matches \"Ab\", \"aB\" but none exactly; write the label as the source "
+         "has it"},
+        {"\n# the comment does not count\n1,V6 # no such\n", labels,
+         "line 3: the source has no signal \"V6\"; its signals, by label or by number from 1 to "
+         "3: \"MLII\", \"V5\", \"i\""},
+        {"1,329\n", sock,
+         "line 1: the source has no signal \"329\"; its signals, by label or by number from 1 to "
+         "328: \"1\", \"2\", \"3\", \"4\", \"5\", \"6\", \"7\", \"8\", \"9\", \"10\", \"11\", "
+         "\"12\", \"13\", \"14\", \"15\", \"16\", \"17\", \"18\", \"19\", \"20\", \xE2\x80\xA6 "
+         "(328 in all)"},
+        {"13,MLII\nlead,signal\n", labels,
+         "line 2: \"lead\" is not a lead (1 to 64, aux1 to aux8)"},
+        {"# a header comes first or not at all\n13,MLII\nlead, signal\n", labels,
+         "line 3: \"lead\" is not a lead (1 to 64, aux1 to aux8)"},
+        {"13 # MLII\n", labels, "line 1: \"13\" is not \"lead,signal\""},
+    };
+    for (const Case& c : cases) {
+        LeadMap map;
+        std::string reason;
+        EXPECT_FALSE(parse_lead_map(c.text, c.labels, map, reason)) << c.text;
+        EXPECT_EQ(reason, c.reason);
+    }
+}
+
+TEST(LeadMap, LabelsAreListedInQuotesTheFirstTwentyAndHowManyInAll) {
+    const struct {
+        std::vector<std::string> labels;
+        std::string listed;
+    } cases[] = {
+        {{}, ""},
+        {{"MLII"}, "\"MLII\""},
+        {{"V 1", "", "a,b"}, "\"V 1\", \"\", \"a,b\""},
+        {numbered_labels(20),
+         "\"1\", \"2\", \"3\", \"4\", \"5\", \"6\", \"7\", \"8\", \"9\", \"10\", \"11\", \"12\", "
+         "\"13\", \"14\", \"15\", \"16\", \"17\", \"18\", \"19\", \"20\""},
+        {numbered_labels(21),
+         "\"1\", \"2\", \"3\", \"4\", \"5\", \"6\", \"7\", \"8\", \"9\", \"10\", \"11\", \"12\", "
+         "\"13\", \"14\", \"15\", \"16\", \"17\", \"18\", \"19\", \"20\", \xE2\x80\xA6 (21 in "
+         "all)"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(listed_labels(c.labels), c.listed);
+}
+
+TEST(LeadMap, SignalsNoChannelTakesAreLeftOut) {
+    EXPECT_EQ(unused_signals(default_lead_map(66), 66), (std::vector<std::size_t>{64, 65}));
+    EXPECT_TRUE(unused_signals(default_lead_map(3), 3).empty());
+    LeadMap map;
+    std::string reason;
+    ASSERT_TRUE(parse_lead_map("13,V5\n23,V5\naux2,3\n", labels, map, reason)) << reason;
+    EXPECT_EQ(unused_signals(map, labels.size()), std::vector<std::size_t>{0});
 }
 
 TEST(LeadMap, DefaultFeedsTheFirstSixtyFourSignals) {
@@ -96,6 +208,27 @@ TEST(CountStep, TheSmallestStepThatKeepsEverySampleWithinSixteenBits) {
         };
     for (const auto& [largest, step] : cases)
         EXPECT_EQ(microvolts_per_count(largest), step) << largest;
+}
+
+TEST(RepeatedBeat, EveryPeriodTheBeatAgainAndAStraightLineBackToItsStart) {
+    const SampleBlock beat = {{0, 10, 20, 30, 40}, {-5, 5, 5, 5, -1}};
+    const struct {
+        long long period;
+        std::vector<double> first, second;  // the first 17 frames of each signal
+    } cases[] = {
+        // From 40 at frame 4 to 0 at frame 8: 40 - 40 * (j - 4) / (8 - 4) at j = 5, 6, 7.
+        {8,
+         {0, 10, 20, 30, 40, 30, 20, 10, 0, 10, 20, 30, 40, 30, 20, 10, 0},
+         {-5, 5, 5, 5, -1, -2, -3, -4, -5, 5, 5, 5, -1, -2, -3, -4, -5}},
+        {5,
+         {0, 10, 20, 30, 40, 0, 10, 20, 30, 40, 0, 10, 20, 30, 40, 0, 10},
+         {-5, 5, 5, 5, -1, -5, 5, 5, 5, -1, -5, 5, 5, 5, -1, -5, 5}},
+    };
+    for (const auto& c : cases) {
+        const SampleBlock repeated = repeated_beat(beat, c.period, 17);
+        EXPECT_EQ(repeated[0], c.first) << c.period;
+        EXPECT_EQ(repeated[1], c.second) << c.period;
+    }
 }
 
 // A file in the map layout whose moving channels hold `value(channel, frame)`;

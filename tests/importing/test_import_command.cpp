@@ -1,6 +1,7 @@
 // mapari-import as a function: command lines it cannot use are refused with
 // the reason and the usage, exit code 2 and nothing written; the rate of a
-// source that states none is read by the rule the import dialog uses too.
+// source that states none and the period of a repeated beat are read by the
+// rules the import dialog uses too; a repeated beat's summary.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -48,12 +49,32 @@ TEST(ImportRate, IsAFiniteNumberOfHertzAboveZero) {
         EXPECT_EQ(read_rate_hz(text), rate) << '"' << text << '"';
 }
 
+TEST(ImportRepeatEvery, IsAWholeNumberOfMillisecondsFromOneTo32000) {
+    const std::pair<std::string, std::optional<int>> cases[] = {
+        {"1", 1},
+        {"800", 800},
+        {"32000", 32000},
+        {"0", std::nullopt},
+        {"32001", std::nullopt},
+        {"-800", std::nullopt},
+        {"800.0", std::nullopt},
+        {"8e2", std::nullopt},
+        {" 800", std::nullopt},
+        {"", std::nullopt},
+        {"800ms", std::nullopt},
+    };
+    for (const auto& [text, period] : cases)
+        EXPECT_EQ(read_repeat_every_ms(text), period) << '"' << text << '"';
+}
+
 TEST(ImportCommand, WrongCommandLinesAreUsageErrorsAndWriteNothing) {
     TemporaryFolder folder;
     const std::string data = folder.folder("data").string();
     const std::string source = folder.file("leads.csv");
     test_support::write_bytes(source, csv_source());
     const std::string rate_wanted = "--rate-hz takes a number of hertz above 0, not ";
+    const std::string repeat_wanted =
+        "--repeat-every takes a whole number of milliseconds from 1 to 32000, not ";
     const std::pair<std::vector<std::string>, std::string> cases[] = {
         {{}, "name the source recording"},
         {{source, "--data-dir", data}, "--data-dir and --name are needed"},
@@ -66,6 +87,14 @@ TEST(ImportCommand, WrongCommandLinesAreUsageErrorsAndWriteNothing) {
          rate_wanted + "\"fast\""},
         {{source, "--data-dir", data, "--name", "csv", "--rate-hz", "inf"},
          rate_wanted + "\"inf\""},
+        {{source, "--data-dir", data, "--name", "csv", "--repeat-every", "0"},
+         repeat_wanted + "\"0\""},
+        {{source, "--data-dir", data, "--name", "csv", "--repeat-every", "32001"},
+         repeat_wanted + "\"32001\""},
+        {{source, "--data-dir", data, "--name", "csv", "--repeat-every", "0.8s"},
+         repeat_wanted + "\"0.8s\""},
+        {{source, "--data-dir", data, "--name", "csv", "--repeat-every"},
+         "--repeat-every needs a value"},
         {{source, "--data-dir", data, "--name", "csv", "--colour", "red"},
          "unknown option '--colour'"},
         {{source, source, "--data-dir", data, "--name", "csv"},
@@ -92,6 +121,44 @@ TEST(ImportCommand, GoodRateImportsTheSource) {
         EXPECT_NE(run.out.find(" 2 signals at 500 Hz, 5.0 s\n"), std::string::npos) << run.out;
         EXPECT_EQ(std::filesystem::file_size(data / "csv001.dat"), 5000u * 144u) << rate;
     }
+}
+
+// A beat of five samples: 0, 10, 20, 30, 40 microvolts at 1000 Hz.
+const char* const five_sample_beat = "A [uV]\n0\n10\n20\n30\n40\n";
+
+TEST(ImportCommand, RepeatedBeatIsSummedUpWithItsLengthPeriodAndTheRecordingMade) {
+    TemporaryFolder folder;
+    const std::filesystem::path data = folder.folder("data");
+    test_support::write_bytes(folder.path() / "beat.csv", five_sample_beat);
+    test_support::write_bytes(folder.path() / "map.csv", "13,A\n23,A\n37,A\n");
+    const CommandRun run =
+        run_import({folder.file("beat.csv"), "--data-dir", data.string(), "--name", "beat",
+                    "--rate-hz", "1000", "--leads", folder.file("map.csv"), "--repeat-every", "8"});
+    EXPECT_EQ(run.exit_code, 0) << run.errors;
+    EXPECT_EQ(run.errors, "");
+    EXPECT_EQ(run.out, "read " + folder.file("beat.csv") +
+                           ": text (blanks), 1 signals at 1000 Hz, 0.0 s\n"
+                           "1 microvolts a count\n"
+                           "repeated the 5-ms beat every 8 ms for 32.0 s\n"
+                           "wrote 1 piece to " +
+                           data.string() +
+                           ": beat001.dat, and beat.import.json\n"
+                           "note: no signal for map leads 1-12, 14-22, 24-36, 38-64: they stay "
+                           "zero\n");
+    EXPECT_EQ(std::filesystem::file_size(data / "beat001.dat"), 32000u * 144u);
+}
+
+TEST(ImportCommand, ABeatShorterThanFourSecondsWithoutAPeriodIsRefusedWithTheOption) {
+    TemporaryFolder folder;
+    const std::filesystem::path data = folder.folder("data");
+    test_support::write_bytes(folder.path() / "beat.csv", five_sample_beat);
+    const CommandRun run = run_import({folder.file("beat.csv"), "--data-dir", data.string(),
+                                       "--name", "beat", "--rate-hz", "1000"});
+    EXPECT_EQ(run.exit_code, 1);
+    EXPECT_EQ(run.errors, "mapari-import: " + folder.file("beat.csv") +
+                              ": is 5 ms long; a recording needs at least 4 s, or a single beat "
+                              "repeated with --repeat-every MS\n");
+    EXPECT_EQ(files_in(data), 0u);
 }
 
 }  // namespace

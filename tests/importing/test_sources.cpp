@@ -16,8 +16,8 @@
 #include "beats/detection.hpp"
 #include "biosig_files.hpp"
 #include "formats/map_recording.hpp"
+#include "import_fixture.hpp"
 #include "importing/import.hpp"
-#include "support/real_data.hpp"
 #include "support/stretch.hpp"
 #include "support/temporary_folder.hpp"
 
@@ -27,50 +27,7 @@ namespace {
 namespace fs = std::filesystem;
 using namespace importing;
 using test_support::read_bytes;
-using test_support::TemporaryFolder;
 using test_support::write_bytes;
-
-fs::path source_folder() {
-    return test_support::real_data_folder() / "source";
-}
-
-class Import : public ::testing::Test {
-  protected:
-    bool import(const fs::path& source, const std::string& name, double rate_hz = 0.0,
-                const std::string& lead_map = "") {
-        ImportRequest request;
-        request.source = source;
-        request.data_directory = data_;
-        request.name = name;
-        request.rate_hz = rate_hz;
-        if (!lead_map.empty()) {
-            request.lead_map = folder_.path() / "map.csv";
-            write_bytes(request.lead_map, lead_map);
-        }
-        return import_recording(request, {}, report_, reason_);
-    }
-    // The samples of a map lead (1 to 64) in a piece, frame by frame.
-    std::vector<int> lead_samples(const std::string& piece, int lead) const {
-        const std::string bytes = read_bytes(data_ / piece);
-        std::vector<int> samples;
-        const long long frames = static_cast<long long>(bytes.size()) / bytes_per_frame;
-        for (long long frame = 1; frame <= frames; ++frame)
-            samples.push_back(frame_sample(bytes, frame, channel_of_lead(lead)));
-        return samples;
-    }
-    std::vector<std::string> data_files() const {
-        std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(data_))
-            names.push_back(entry.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-
-    TemporaryFolder folder_;
-    fs::path data_ = folder_.folder("data");
-    ImportReport report_;
-    std::string reason_;
-};
 
 using Writer = bool (*)(const fs::path&, double, const std::vector<TestSignal>&, std::string&);
 
@@ -255,7 +212,9 @@ TEST_F(Import, SockBeatOfHalfASecondIsRefusedAsShorterThanFourSeconds) {
     const fs::path source = source_folder() / "Run0001-cappedsock.mat";
     if (!fs::exists(source)) GTEST_SKIP() << "the real sources are not at hand";
     EXPECT_FALSE(import(source, "sock", 1000.0));
-    EXPECT_EQ(reason_, source.string() + ": is 383 ms long; a recording needs at least 4 s");
+    EXPECT_EQ(reason_, source.string() +
+                           ": is 383 ms long; a recording needs at least 4 s, or a single beat "
+                           "repeated with --repeat-every MS");
     EXPECT_TRUE(data_files().empty());
 }
 
@@ -288,7 +247,9 @@ TEST_F(Import, SourcesThatCannotBeImportedAreNamedWithTheReasonAndNothingIsWritt
         {"ragged.csv", csv_text("1,2,3\n"), 500, "", "n", ""},
         {"letters.csv", csv_text("1,x\n"), 500, "", "n", ""},
         {"nan.csv", csv_text("1,nan\n"), 500, "", "n", ""},
-        {"short.csv", "V1\n1\n2\n", 500, "", "n", "is 4 ms long; a recording needs at least 4 s"},
+        {"short.csv", "V1\n1\n2\n", 500, "", "n",
+         "is 4 ms long; a recording needs at least 4 s, or a single beat repeated with "
+         "--repeat-every MS"},
         {"no-rate.csv", csv_text(), 0, "", "n", "the file states no rate; give it with --rate-hz"},
         {"rate.edf", edf, 1000, "", "n",
          "the file says its rate is 500 Hz; --rate-hz says 1000 Hz"},
@@ -296,7 +257,9 @@ TEST_F(Import, SourcesThatCannotBeImportedAreNamedWithTheReasonAndNothingIsWritt
         {"100.dat", std::string(5000, '\x01'), 0, "", "n",
          "is binary data in no format the importer knows"},
         {"mapped.csv", csv_text(), 500, "1,V1\n2,V9\n", "n",
-         "!" + (folder_.path() / "map.csv").string() + ": line 2: the source has no signal \"V9\""},
+         "!" + (folder_.path() / "map.csv").string() +
+             ": line 2: the source has no signal \"V9\"; its signals, by label or by number "
+             "from 1 to 2: \"V1\", \"V2\""},
         {"name.csv", csv_text(), 500, "", "abcdefg",
          "!the name \"abcdefg\" cannot be used: it must be 1 to 6 bytes long"},
         {"slash.csv", csv_text(), 500, "", "a/b",
