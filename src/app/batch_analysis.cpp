@@ -59,8 +59,8 @@ std::string click_at(int column) {
 
 std::deque<Decision> settings_answers(const BatchSettings& settings) {
     std::deque<Decision> answers;
-    const auto answer = [&answers](std::string text) {
-        answers.push_back([text] { return text; });
+    const auto answer = [&answers](const std::string& text) {
+        answers.emplace_back([text] { return text; });
     };
     const bool default_leads = settings.leads == std::array<int, display_lead_count>{13, 23, 37};
     answer(default_leads ? "1" : "0");
@@ -98,28 +98,29 @@ class UnattendedSession {
   private:
     std::deque<Decision> decisions() {
         std::deque<Decision> all = settings_answers(settings_);
-        for (std::string answer : {names_.common, names_.variable,
-                                   std::to_string(settings_.display_second), std::string("s")})
-            all.push_back([answer] { return answer; });
-        all.push_back([this] { return select_template(); });
+        for (const std::string& answer :
+             {names_.common, names_.variable, std::to_string(settings_.display_second),
+              std::string("s")})
+            all.emplace_back([answer] { return answer; });
+        all.emplace_back([this] { return select_template(); });
         add_answers(all, {"y", "x", "b", "s"});
-        all.push_back([this] { return mark_first(); });
+        all.emplace_back([this] { return mark_first(); });
         for (int mark = 2; mark <= fiducial_count; ++mark)
-            all.push_back([this, mark] { return click_row(marked_row(mark)); });
+            all.emplace_back([this, mark] { return click_row(marked_row(mark)); });
         add_answers(all, {"y", "t"});
-        all.push_back([this] { return click_row(analysis_.marks.q_onset); });
-        all.push_back([this] { return click_row(analysis_.marks.t_end); });
+        all.emplace_back([this] { return click_row(analysis_.marks.q_onset); });
+        all.emplace_back([this] { return click_row(analysis_.marks.t_end); });
         add_answers(all, {"y", "d", names_.save_name, "y"});
         if (const std::optional<AriSettings>& ari = settings_.ari_settings)
             for (std::int32_t value : {ari->smoothing_half_width_samples,
                                        ari->activation_offset_samples, ari->recovery_delay_samples})
-                all.push_back([value] { return std::to_string(value); });
+                all.emplace_back([value] { return std::to_string(value); });
         add_answers(all, {"x", "x", "0", "0"});
         return all;
     }
 
     static void add_answers(std::deque<Decision>& all, std::initializer_list<std::string> answers) {
-        for (const std::string& answer : answers) all.push_back([answer] { return answer; });
+        for (const std::string& answer : answers) all.emplace_back([answer] { return answer; });
     }
 
     std::string select_template() {

@@ -47,7 +47,7 @@ constexpr int channel_of_auxiliary(int auxiliary) {
 // counted from 1) begin.
 constexpr std::size_t sample_offset(long long frame, int channel) {
     return static_cast<std::size_t>((frame - 1) * bytes_per_frame +
-                                    (channel - 1) * bytes_per_sample);
+                                    static_cast<long long>(channel - 1) * bytes_per_sample);
 }
 
 // The sample stored as the bytes high, low.

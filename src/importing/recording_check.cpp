@@ -81,9 +81,9 @@ void judge_signals(std::string_view bytes, RecordingCheck& check) {
             ++rough;
     }
     if (moving == 0)
-        check.problems.push_back("every channel is flat");
+        check.problems.emplace_back("every channel is flat");
     else if (2 * swapped > moving)
-        check.problems.push_back(
+        check.problems.emplace_back(
             "the bytes look swapped: the samples are smooth read little-endian");
     else if (2 * rough > moving)
         check.problems.push_back("the samples jump from frame to frame like noise: not " +
@@ -98,12 +98,12 @@ RecordingCheck check_recording_bytes(std::string_view bytes) {
     RecordingCheck check;
     check.frames = static_cast<long long>(bytes.size()) / bytes_per_frame;
     check.extra_bytes = static_cast<long long>(bytes.size()) % bytes_per_frame;
-    if (looks_like_text(bytes)) check.problems.push_back("it is text, not binary frames");
+    if (looks_like_text(bytes)) check.problems.emplace_back("it is text, not binary frames");
     if (check.extra_bytes != 0)
         check.problems.push_back("its size is not a whole number of " +
                                  std::to_string(bytes_per_frame) + "-byte frames");
     if (check.frames < 2) {
-        check.problems.push_back("it holds no frames to look at");
+        check.problems.emplace_back("it holds no frames to look at");
         return check;
     }
     if (check.frames < samples_per_reading)

@@ -21,8 +21,7 @@ void draw_beat_column(Store& store, Runtime& runtime, const float* column) {
 void draw_averaged_beat(Store& store, Runtime& runtime) {
     for (int j = 1; j <= display_lead_count; ++j) {
         int lead = lead_of_channel(store.settings.lead_channel(j));
-        draw_beat_column(store, runtime,
-                         store.beat.averaged.column(static_cast<std::size_t>(lead)));
+        draw_beat_column(store, runtime, store.beat.averaged.column(lead));
     }
 }
 

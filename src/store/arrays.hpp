@@ -27,7 +27,7 @@ struct Array1 {
   private:
     static std::size_t offset(int i) {
         assert(i >= 1 && static_cast<std::size_t>(i) <= N);
-        return static_cast<std::size_t>(i - 1);
+        return static_cast<std::size_t>(i) - 1;
     }
 };
 
@@ -51,7 +51,7 @@ struct Array2 {
     static std::size_t offset(int i, int j) {
         assert(i >= 1 && static_cast<std::size_t>(i) <= Rows);
         assert(j >= 1 && static_cast<std::size_t>(j) <= Cols);
-        return static_cast<std::size_t>(j - 1) * Rows + static_cast<std::size_t>(i - 1);
+        return (static_cast<std::size_t>(j) - 1) * Rows + (static_cast<std::size_t>(i) - 1);
     }
 };
 

@@ -62,7 +62,7 @@ class AriAccuracy : public test_support::SessionTest {
     synth::SynthModel write_recording(std::uint32_t seed) {
         synth::SynthSettings settings;
         settings.seed = seed;
-        const synth::SynthModel model = synth::make_model(settings);
+        synth::SynthModel model = synth::make_model(settings);
         write_bytes(data_file("syn01.dat"), encode_frames(synth::render_samples(model)));
         return model;
     }
@@ -613,7 +613,7 @@ TEST_F(AriDialogue, MarksOutsideTheLimitsGiveAMessageAndNoFile) {
         EXPECT_EQ(run_menu(), 2);
         const Lines lines = transcript();
         ASSERT_GE(lines.size(), 3u);
-        const std::string last = lines[lines.size() - 3];
+        const std::string& last = lines[lines.size() - 3];
         EXPECT_EQ(listing(data_), (Lines{"ab.ari", "ab.ds", "ab.se"}));
         char se[32];
         std::snprintf(se, sizeof se, "%5d%5d%5d%5d\n", limit.q_onset, limit.stimulus, limit.j_point,

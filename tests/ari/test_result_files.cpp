@@ -185,7 +185,7 @@ TEST_F(SaveStep, MarkWiderThanItsColumnsGivesAMessageAndNoFile) {
     EXPECT_EQ(read_bytes(data_ / "ab.se"), "  111  112  113  114\n");
     const Lines lines = transcript();
     ASSERT_GE(lines.size(), 3u);
-    const std::string message = lines[lines.size() - 3];
+    const std::string& message = lines[lines.size() - 3];
     EXPECT_EQ(message.rfind("Unit 12| ", 0), 0u);
     EXPECT_NE(message, se_line);
     EXPECT_NE(message, answered("y"));
@@ -303,7 +303,7 @@ TEST_F(ResultFaults, WriteFailingPartWayLeavesTheGoodFile) {
     ASSERT_NE(child, -1);
     if (child == 0) {
         ::close(channel[0]);
-        const rlimit limit{100 * 1024, 100 * 1024};
+        const rlimit limit{rlim_t{100} * 1024, rlim_t{100} * 1024};
         ::setrlimit(RLIMIT_FSIZE, &limit);
         ::signal(SIGXFSZ, SIG_IGN);
         const int shown = run_menu();

@@ -124,8 +124,9 @@ TEST(BatchCommand, BadRecordingsGetFailedRowsAndTheOthersAreAnalysed) {
     TemporaryFolder folder;
     write_synthetic(folder.path() / "good.dat", 3, 10.0, 75.0);
     write_bytes(folder.path() / "text.dat", std::string(600000, 'x'));
-    write_bytes(folder.path() / "short.dat",
-                read_bytes(folder.path() / "good.dat").substr(0, bytes_per_frame * 3000));
+    write_bytes(
+        folder.path() / "short.dat",
+        read_bytes(folder.path() / "good.dat").substr(0, std::size_t{bytes_per_frame} * 3000));
     const fs::path out = folder.path() / "out";
     const CommandRun run =
         run_batch({folder.file("good.dat"), folder.file("text.dat"), folder.file("short.dat"),

@@ -317,7 +317,7 @@ AutomaticMarks real_marks(const std::filesystem::path& folder, const char* varia
     EXPECT_TRUE(is_selectable(position)) << position;
     if (!is_selectable(position)) return {};
     average_as_the_program_does(*store, position);
-    const AutomaticMarks m = find_automatic_marks(store->beat);
+    AutomaticMarks m = find_automatic_marks(store->beat);
     std::cout << "real" << variable << " second " << second << ": template " << position
               << " (mean correlation " << mean_correlation << "), stimulus " << m.stimulus
               << (m.stimulus_found ? "" : " (none)") << ", Q " << m.q_onset << ", J " << m.j_point
