@@ -14,6 +14,7 @@
 #include <fstream>
 #include <functional>
 #include <map>
+#include <ranges>
 #include <sstream>
 #include <streambuf>
 #include <utility>
@@ -337,11 +338,11 @@ class NameAndFileCatalogue : public CatalogueTest {
 
 Lines script_with_blocks(const std::vector<Insertion>& insertions) {
     Lines script = good_script();
-    for (auto insertion = insertions.rbegin(); insertion != insertions.rend(); ++insertion) {
+    for (const Insertion& insertion : std::views::reverse(insertions)) {
         Lines answers;
-        for (const Block& block : insertion->blocks)
+        for (const Block& block : insertion.blocks)
             answers.insert(answers.end(), block.answers.begin(), block.answers.end());
-        script.insert(script.begin() + static_cast<std::ptrdiff_t>(insertion->before),
+        script.insert(script.begin() + static_cast<std::ptrdiff_t>(insertion.before),
                       answers.begin(), answers.end());
     }
     return script;
@@ -525,11 +526,12 @@ TEST_F(NameAndFileCatalogue, UnreadableRecordingsAndSecondsPastTheFileLeaveTheFo
     play_good_session();
     const std::string four_seconds = recording();
     // The 4 s recording, then 28 s of zero frames and 77 bytes of a 32001st frame.
-    const std::string thirty_two_seconds =
-        four_seconds + std::string(28000 * bytes_per_frame, '\0') + std::string(77, '\x11');
+    const std::string thirty_two_seconds = four_seconds +
+                                           std::string(std::size_t{28000} * bytes_per_frame, '\0') +
+                                           std::string(77, '\x11');
     const FolderBytes unreadable = {
         {"demo03.dat", ""},
-        {"demo04.dat", four_seconds.substr(0, 3999 * bytes_per_frame)},
+        {"demo04.dat", four_seconds.substr(0, std::size_t{3999} * bytes_per_frame)},
         {"demo05.dat", four_seconds.substr(0, 4000 * bytes_per_frame - 1)},
         {"demo06.dat/", ""},
     };
@@ -586,7 +588,7 @@ struct ResultFile {
 
 // The files are 996,352, 21 and 1995 bytes long.
 const ResultFile result_files[] = {
-    {"demo01.ds", save_question(ds_path), save_ok, trace_echo("y"), 100 * 1024,
+    {"demo01.ds", save_question(ds_path), save_ok, trace_echo("y"), rlim_t{100} * 1024,
      " The beat and the marks are kept."},
     {"demo01.se", se_announced, save_ok, se_announced, 10, " The beat and the marks are kept."},
     {"demo01.ari", ari_writing, recovery_delay, ari_writing, 1000, ""},

@@ -284,7 +284,7 @@ TEST(RecordingCheck, BytesThatAreNoRecordingAreNamedWithTheirReason) {
          {"its size is not a whole number of 144-byte frames"}},
         {layout_bytes(5000, [](int, long long) { return std::int16_t{0}; }),
          {"every channel is flat"}},
-        {std::string(5000 * 144, 'a'), {"it is text, not binary frames"}},
+        {std::string(std::size_t{5000} * 144, 'a'), {"it is text, not binary frames"}},
         {"", {"it holds no frames to look at"}},
     };
     for (const Case& c : cases) EXPECT_EQ(check_recording_bytes(c.bytes).problems, c.problems);

@@ -137,8 +137,8 @@ constexpr int source_seconds = 61;
 // At 2048 Hz: beats, a ramp to 2 V (beyond 16 bits at 50 microvolts a count,
 // so clipped) and noise.
 fs::path write_train_edf(const fs::path& folder) {
-    const fs::path file = folder / "train.edf";
-    std::vector<double> noisy = noise(2048 * source_seconds);
+    fs::path file = folder / "train.edf";
+    std::vector<double> noisy = noise(std::size_t{2048} * std::size_t{source_seconds});
     for (double& value : noisy) value /= 10.0;
     std::string reason;
     EXPECT_TRUE(write_edf(file, 2048,
@@ -246,7 +246,7 @@ TEST_F(Import, ASourceThatEndsEarlyInTheSecondPassIsRefusedAndNothingIsLeft) {
     } cases[] = {
         {edf, edf, 768 + 10 * 2000,
          edf.string() + ": is shorter than its header says: it holds 10 of 70 data records"},
-        {header, folder_.path() / "r.dat", 4 * 1000,
+        {header, folder_.path() / "r.dat", std::uintmax_t{4} * 1000,
          header.string() +
              ": r.dat: holds only 1000 samples of each of its 2 signals now; it held 10000 "
              "when it was opened"},
@@ -318,7 +318,7 @@ TEST_F(Import, AWriteThatFailsPartWayLeavesNothingBehind) {
     };
     for (const auto& c : cases) {
         EXPECT_EQ(
-            import_in_child(edf, data_, 1024 * 1024, c.limit_when),
+            import_in_child(edf, data_, rlim_t{1024} * 1024, c.limit_when),
             "cannot write " + (data_ / c.failing_piece).string() + ": " + std::strerror(EFBIG));
         EXPECT_TRUE(data_files().empty()) << data_files().front();
     }

@@ -67,9 +67,10 @@ TEST_F(Import, BeatAtFiveHundredHertzIsResampledThenRepeatedEveryPeriodExactly) 
     }
     const std::vector<int> spiked = lead_samples("beat001.dat", 1);
     EXPECT_EQ(std::max_element(spiked.begin(), spiked.begin() + 437) - spiked.begin(), 100);
-    EXPECT_EQ(
-        std::max_element(spiked.begin() + 437 * 70, spiked.begin() + 437 * 71) - spiked.begin(),
-        437 * 70 + 100);
+    EXPECT_EQ(std::max_element(spiked.begin() + std::ptrdiff_t{437} * 70,
+                               spiked.begin() + std::ptrdiff_t{437} * 71) -
+                  spiked.begin(),
+              437 * 70 + 100);
 }
 
 TEST_F(Import, SockBeatRepeatedEveryEightHundredMillisecondsKeepsItsMicrovolts) {

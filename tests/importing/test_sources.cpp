@@ -156,7 +156,7 @@ std::vector<long> annotated_beats(const fs::path& file) {
             time += static_cast<long>(word(at + 2) << 16 | word(at + 4));
             at += 4;
         } else if (code == 63) {  // an auxiliary text of `value` bytes, padded to words
-            at += 2 * ((value + 1) / 2);
+            at += std::size_t{2} * ((value + 1) / 2);
         } else if (code < 59) {
             time += value;
             if (std::find(beat_codes.begin(), beat_codes.end(), code) != beat_codes.end())
@@ -194,7 +194,7 @@ TEST_F(Import, MitRecordResampledPutsTheBeatsTheProgramFindsOnTheAnnotatedOnes) 
             found.pop_back();  // the closing position of the search, no beat
             for (int position : found) {
                 const double ms =
-                    static_cast<double>(piece.first_frame + 1000 * second + position - 1);
+                    static_cast<double>(piece.first_frame + 1000LL * second + position - 1);
                 const auto nearest =
                     std::min_element(annotated.begin(), annotated.end(), [ms](long a, long b) {
                         return std::fabs(static_cast<double>(a) * 1000.0 / 360.0 - ms) <

@@ -105,7 +105,7 @@ TEST(MapRecordingSamples, AreWrittenInTheOrderGiven) {
 
 TEST(MapRecordingSamples, AreReadFromTheirFrameAndChannel) {
     // Two frames of zeros but for three samples placed by hand.
-    std::string bytes(2 * 144, '\0');
+    std::string bytes(std::size_t{2} * 144, '\0');
     bytes.replace(16, 2, two_bytes(0x12, 0x34));   // frame 1, channel 9 (lead 1)
     bytes.replace(142, 2, two_bytes(0xFF, 0xFE));  // frame 1, channel 72 (lead 64)
     bytes.replace(144, 2, two_bytes(0x80, 0x00));  // frame 2, channel 1 (aux1)

@@ -115,7 +115,7 @@ class NotingRuntime : public Runtime {
     void line_to(std::int16_t x, std::int16_t y) override {
         calls.push_back("line " + std::to_string(x) + "," + std::to_string(y));
     }
-    void set_cross_cursor() override { calls.push_back("cross"); }
+    void set_cross_cursor() override { calls.emplace_back("cross"); }
     MouseEvent wait_mouse_event(int mask) override {
         calls.push_back("wait " + std::to_string(mask));
         return reply;
