@@ -7,15 +7,12 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "app/batch_analysis.hpp"
 #include "app/batch_command.hpp"
 #include "app/batch_tables.hpp"
-#include "app/session.hpp"
 #include "batch_support.hpp"
 #include "formats/map_recording.hpp"
 #include "support/real_data.hpp"
@@ -182,17 +179,8 @@ TEST(BatchAnalysis, ItsScriptReplaysTheSameResultFilesByteForByte) {
     const RecordingAnalysis analysis =
         analyse_recording(folder.path() / "syn7.dat", folder.folder("batch"), BatchSettings{});
     ASSERT_EQ(analysis.status, AnalysisStatus::ok) << analysis.reason;
-    const fs::path replay = folder.folder("replay");
-    fs::copy_file(folder.path() / "syn7.dat", replay / "syn7.dat");
-    std::ifstream script(folder.path() / "batch" / "session.script");
-    std::ostringstream transcript, errors;
-    ASSERT_EQ(run_headless_session(script, transcript, errors,
-                                   SessionFiles{replay.string(), replay.string(), "", {}}),
-              0)
-        << errors.str();
-    EXPECT_EQ(transcript.str(), read_bytes(folder.path() / "batch" / "transcript.txt"));
-    for (const char* file : {"syn7.ds", "syn7.se", "syn7.ari", "fort.12"})
-        EXPECT_EQ(read_bytes(replay / file), read_bytes(folder.path() / "batch" / file)) << file;
+    expect_the_script_replays(folder.path() / "syn7.dat", folder.path() / "batch",
+                              folder.folder("replay"));
 }
 
 // Q onset from the leads' activation times: each is measured from the Q onset

@@ -8,14 +8,11 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "app/batch_analysis.hpp"
 #include "app/batch_tables.hpp"
-#include "app/session.hpp"
 #include "batch_support.hpp"
 #include "biosig_files.hpp"
 #include "formats/map_recording.hpp"
@@ -140,17 +137,7 @@ TEST_F(SilentLeads, TheScriptWithTheLeadsTakenReplaysTheSameFiles) {
     const RecordingAnalysis analysis =
         analyse_recording(recording_, folder_.folder("batch"), BatchSettings{});
     ASSERT_EQ(analysis.status, AnalysisStatus::ok) << analysis.reason;
-    const fs::path replay = folder_.folder("replay");
-    fs::copy_file(recording_, replay / "quiet.dat");
-    std::ifstream script(folder_.path() / "batch" / "session.script");
-    std::ostringstream transcript, errors;
-    ASSERT_EQ(run_headless_session(script, transcript, errors,
-                                   SessionFiles{replay.string(), replay.string(), "", {}}),
-              0)
-        << errors.str();
-    EXPECT_EQ(transcript.str(), read_bytes(folder_.path() / "batch" / "transcript.txt"));
-    for (const char* file : {"quiet.ds", "quiet.se", "quiet.ari", "fort.12"})
-        EXPECT_EQ(read_bytes(replay / file), read_bytes(folder_.path() / "batch" / file)) << file;
+    expect_the_script_replays(recording_, folder_.path() / "batch", folder_.folder("replay"));
 }
 
 TEST_F(SilentLeads, TheBatchWritesTheNoteAndEmptyCellsAndSaysSo) {
