@@ -65,7 +65,7 @@ TEST_F(ReviewInput, ALeadWhoseBeatHoldsOneValueHasNoSignal) {
     const std::size_t last_record = text.size() - (12 * (5 * 15 + 1) + 4 * 15 + 1);
     ASSERT_EQ(text.substr(last_record, 45), std::string(10, ' ') + "7.000" + std::string(7, ' ') +
                                                 "3024.000" + std::string(10, ' ') + "7.000");
-    text.replace(last_record + 2 * 15, 15, std::string(10, ' ') + "8.000");
+    text.replace(last_record + std::size_t{2} * 15, 15, std::string(10, ' ') + "8.000");
     write_bytes(request_.ds_path, text);
     ReviewData data;
     std::string message;
