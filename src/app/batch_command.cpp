@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <csignal>
 #include <filesystem>
 #include <map>
@@ -145,8 +146,11 @@ struct Job {
 // The recordings of this shard: the K-th of N equal shares of the list.
 std::vector<Job> jobs_of(const BatchOptions& options) {
     const std::size_t total = options.recordings.size();
-    const std::size_t first = (options.shard - 1) * total / options.shards;
-    const std::size_t last = options.shard * total / options.shards;
+    // The option reader takes 1 <= shard <= shards.
+    const auto shard = static_cast<std::size_t>(options.shard);
+    const auto shards = static_cast<std::size_t>(options.shards);
+    const std::size_t first = (shard - 1) * total / shards;
+    const std::size_t last = shard * total / shards;
     std::map<std::string, int> uses;
     std::vector<Job> jobs;
     for (std::size_t k = first; k < last; ++k) {
@@ -182,9 +186,11 @@ struct Tally {
 void show_progress(std::ostream& errors, const Tally& tally, std::size_t total,
                    std::chrono::steady_clock::duration elapsed) {
     const double seconds = std::chrono::duration<double>(elapsed).count();
-    const double left = tally.done == 0 ? 0.0 : seconds / tally.done * (total - tally.done);
+    const auto done = static_cast<double>(tally.done);
+    const double left =
+        tally.done == 0 ? 0.0 : seconds / done * static_cast<double>(total - tally.done);
     errors << '\r' << tally.done << '/' << total << " done, " << tally.failed << " failed, "
-           << tally.to_check << " to check, about " << static_cast<long>(left + 0.5) << " s left   "
+           << tally.to_check << " to check, about " << std::lround(left) << " s left   "
            << std::flush;
 }
 
