@@ -12,10 +12,12 @@
 #include "beats/averaging.hpp"
 #include "beats/beat_choice.hpp"
 #include "beats/detection.hpp"
+#include "beats/lead_quality.hpp"
 #include "beats/marks.hpp"
 #include "beats/selection.hpp"
 #include "formats/exit_codes.hpp"
 #include "formats/files.hpp"
+#include "formats/map_recording.hpp"
 #include "importing/recording_check.hpp"
 #include "recording/recording.hpp"
 #include "window/headless_runtime.hpp"
@@ -26,8 +28,6 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr int fewest_beats_a_pass = 3;
-// More leads than a quarter without a T upstroke: the T wave was not where the marks say.
-constexpr int most_leads_without_upstroke = lead_count / 4;
 
 struct RecordingNames {
     std::string common, variable, save_name;
@@ -62,7 +62,7 @@ std::deque<Decision> settings_answers(const BatchSettings& settings) {
     const auto answer = [&answers](const std::string& text) {
         answers.emplace_back([text] { return text; });
     };
-    const bool default_leads = settings.leads == std::array<int, display_lead_count>{13, 23, 37};
+    const bool default_leads = settings.leads == dialogue_display_leads;
     answer(default_leads ? "1" : "0");
     if (!default_leads)
         for (int lead : settings.leads) answer(std::to_string(lead));
@@ -171,8 +171,9 @@ class UnattendedSession {
 
 namespace {
 
-std::string recording_problem(const fs::path& recording, int display_second) {
-    std::string bytes, reason;
+// Why the recording cannot be analysed, or empty; `bytes` holds the file when it can.
+std::string recording_problem(const fs::path& recording, int display_second, std::string& bytes) {
+    std::string reason;
     if (!read_whole_file(recording.string(), bytes, reason)) return "cannot be read: " + reason;
     const importing::RecordingCheck check = importing::check_recording_bytes(bytes);
     if (!check.plausible()) return "not a recording: " + check.problems.front();
@@ -222,6 +223,53 @@ int run_session(Store& store, UnattendedSession& session, const fs::path& folder
     return exit_normal;
 }
 
+// The recording's stretch of the display second, decoded from the file's bytes.
+std::unique_ptr<Recording> stretch_of(std::string_view bytes, int display_second) {
+    auto stretch = std::make_unique<Recording>();
+    const long long before = static_cast<long long>(frames_per_second) * display_second;
+    for (int channel = 1; channel <= channel_count; ++channel)
+        for (int t = 1; t <= samples_per_reading; ++t)
+            stretch->samples(channel, t) = frame_sample(bytes, before + t, channel);
+    return stretch;
+}
+
+std::string leads_text(const std::vector<int>& leads) {
+    std::string text;
+    for (int lead : leads) text += (text.empty() ? "" : ", ") + std::to_string(lead);
+    return text;
+}
+
+// "display leads 13, 23, 37 carry no signal: took 1, 2, 3", or empty when
+// every lead asked carries one.
+std::string display_leads_note(const Recording& stretch, const DisplayLeads& asked,
+                               const DisplayLeads& taken) {
+    std::vector<int> empty;
+    for (int lead : asked)
+        if (!carries_signal(stretch, lead)) empty.push_back(lead);
+    if (empty.empty()) return {};
+    const bool one = empty.size() == 1;
+    return std::string(one ? "display lead " : "display leads ") + leads_text(empty) +
+           (one ? " carries" : " carry") + " no signal: took " +
+           leads_text({taken.begin(), taken.end()});
+}
+
+// The display leads of the session, with the note on those replaced; false
+// with the reason when no lead carries a signal.
+bool choose_display_leads(std::string_view bytes, const BatchSettings& settings,
+                          RecordingAnalysis& analysis) {
+    const std::unique_ptr<Recording> stretch = stretch_of(bytes, settings.display_second);
+    bool any_signal = false;
+    for (int lead = 1; lead <= lead_count; ++lead) any_signal |= carries_signal(*stretch, lead);
+    if (!any_signal) {
+        analysis.reason = "no lead carries a signal in the stretch of display second " +
+                          std::to_string(settings.display_second);
+        return false;
+    }
+    analysis.display_leads = display_leads_with_signal(*stretch, settings.leads);
+    analysis.note = display_leads_note(*stretch, settings.leads, analysis.display_leads);
+    return true;
+}
+
 void gather_lead_results(Store& store, RecordingAnalysis& analysis) {
     const AriWork& work = store.ari;
     analysis.ari_settings = work.settings;
@@ -231,7 +279,7 @@ void gather_lead_results(Store& store, RecordingAnalysis& analysis) {
         const auto at = static_cast<std::size_t>(l - 1);
         analysis.activation_ms[at] = work.activation_ms(l);
         analysis.recovery_ms[at] = work.recovery_ms(l);
-        analysis.flags[at] = ari_default_flags(work, l) | quality_flags(qualities[at]);
+        analysis.flags[at] = lead_flags(work, l, qualities[at]);
     }
 }
 
@@ -249,9 +297,14 @@ std::string doubt_about(const RecordingAnalysis& analysis) {
     if (marks.t_end <= marks.t_peak) return "the T end lies before the T wave's peak";
     if (marks.j_point + analysis.ari_settings.recovery_delay_samples >= marks.t_end)
         return "the T end lies within the minimum recovery delay of the J point";
-    int without_upstroke = 0;
-    for (LeadFlags flags : analysis.flags) without_upstroke += flags.has(LeadFlag::no_upstroke);
-    if (without_upstroke > most_leads_without_upstroke)
+    // More than a quarter of the leads with a signal without a T upstroke: the
+    // T wave was not where the marks say.
+    int without_upstroke = 0, with_signal = 0;
+    for (LeadFlags flags : analysis.flags) {
+        without_upstroke += flags.has(LeadFlag::no_upstroke);
+        with_signal += !flags.has(LeadFlag::no_signal);
+    }
+    if (4 * without_upstroke > with_signal)
         return std::to_string(without_upstroke) + " leads without an upstroke in the T wave";
     return {};
 }
@@ -261,12 +314,17 @@ RecordingAnalysis analyse_recording(const fs::path& recording, const fs::path& f
     RecordingAnalysis analysis;
     analysis.name = recording.stem().string();
     const RecordingNames names = names_for(analysis.name);
-    analysis.reason = recording_problem(recording, settings.display_second);
-    if (!analysis.reason.empty() || !prepare_folder(recording, folder, names, analysis.reason))
+    std::string bytes;
+    analysis.reason = recording_problem(recording, settings.display_second, bytes);
+    if (!analysis.reason.empty() || !choose_display_leads(bytes, settings, analysis) ||
+        !prepare_folder(recording, folder, names, analysis.reason))
         return analysis;
+    bytes = std::string();
+    BatchSettings session_settings = settings;
+    session_settings.leads = analysis.display_leads;
     auto store = new_store();
     if (!set_data_directory(store->naming, folder.string(), analysis.reason)) return analysis;
-    UnattendedSession session(*store, analysis, settings, names);
+    UnattendedSession session(*store, analysis, session_settings, names);
     if (run_session(*store, session, folder, analysis.reason) != exit_normal) return analysis;
     if (!fs::exists(folder / (names.save_name + ".ari"))) {
         analysis.reason = "the session wrote no ARI file (see its transcript)";

@@ -15,13 +15,14 @@
 
 #include "app/lead_flags.hpp"
 #include "beats/automatic_marks.hpp"
+#include "dialogue/settings.hpp"
 #include "store/store.hpp"
 
 namespace mapari {
 
 struct BatchSettings {
     int display_second = 0;
-    std::array<int, display_lead_count> leads{13, 23, 37};
+    std::array<int, display_lead_count> leads = dialogue_display_leads;
     std::string coefficient;                  // as typed, e.g. "0.95"; empty: the default 0.99
     std::optional<AriSettings> ari_settings;  // none: the defaults, taken without asking
 };
@@ -32,6 +33,10 @@ struct RecordingAnalysis {
     std::string name;  // the recording's file name without .dat: its folder and its rows
     AnalysisStatus status = AnalysisStatus::failed;
     std::string reason;  // why check or failed
+    // The display leads the session was given: those asked, each without a
+    // signal in the stretch replaced by a lead with one.
+    std::array<int, display_lead_count> display_leads{};
+    std::string note;  // what the batch decided that the reader should know; empty for nothing
     int beats_found = 0;
     int template_beat = 0;
     std::vector<AcceptedBeat> accepted;  // of one pass, as averaging recorded them
@@ -45,11 +50,13 @@ struct RecordingAnalysis {
 
 // What keeps a finished analysis from being reported as fine: too few beats
 // averaged, marks that are doubtful, out of order or too close for the
-// recovery search, or too many leads without a T upstroke. Empty when nothing does.
+// recovery search, or more than a quarter of the leads with a signal without
+// a T upstroke (leads without a signal count for nothing). Empty when nothing does.
 std::string doubt_about(const RecordingAnalysis& analysis);
 
-// Analyses `recording` in `folder` (made afresh). Never throws: every failure
-// is in the result's status and reason.
+// Analyses `recording` in `folder` (made afresh). Display leads asked for that
+// carry no signal in the stretch are replaced (display_leads_with_signal), and
+// the note says so. Never throws: every failure is in the result's status and reason.
 RecordingAnalysis analyse_recording(const std::filesystem::path& recording,
                                     const std::filesystem::path& folder,
                                     const BatchSettings& settings);

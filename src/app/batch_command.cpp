@@ -209,6 +209,9 @@ std::vector<RecordingAnalysis> analyse_all(const std::vector<Job>& jobs,
             ++tally.done;
             tally.failed += analyses[k].status == AnalysisStatus::failed;
             tally.to_check += analyses[k].status == AnalysisStatus::check;
+            if (!analyses[k].note.empty())
+                errors << (progress_shown ? "\r" : "") << "mapari-batch: " << analyses[k].name
+                       << ": " << analyses[k].note << '\n';
             if (progress_shown)
                 show_progress(errors, tally, jobs.size(), std::chrono::steady_clock::now() - start);
         }

@@ -41,6 +41,7 @@ constexpr std::pair<LeadFlag, const char*> flag_words[] = {
     {LeadFlag::flat, "flat"},
     {LeadFlag::clipped, "clipped"},
     {LeadFlag::noisy, "noisy"},
+    {LeadFlag::no_signal, "no-signal"},
 };
 
 // The lead's flags as words joined by ';'.
@@ -85,6 +86,13 @@ std::string analysed_columns(const RecordingAnalysis& analysis) {
     return row;
 }
 
+// AT, RT and ARI of a lead, empty for a lead without a signal: its values are no findings.
+std::string value_cells(const RecordingAnalysis& analysis, std::size_t at) {
+    if (analysis.flags[at].has(LeadFlag::no_signal)) return ",,";
+    const double activation = analysis.activation_ms[at], recovery = analysis.recovery_ms[at];
+    return number(activation) + "," + number(recovery) + "," + number(recovery - activation);
+}
+
 }  // namespace
 
 const char* status_name(AnalysisStatus status) {
@@ -105,11 +113,8 @@ std::string results_table(const std::vector<RecordingAnalysis>& analyses) {
         if (analysis.status == AnalysisStatus::failed) continue;
         for (int l = 1; l <= lead_count; ++l) {
             const auto at = static_cast<std::size_t>(l - 1);
-            const double activation = analysis.activation_ms[at],
-                         recovery = analysis.recovery_ms[at];
-            table += csv_field(analysis.name) + "," + std::to_string(l) + "," + number(activation) +
-                     "," + number(recovery) + "," + number(recovery - activation) + "," +
-                     flags_text(analysis.flags[at]) + "\n";
+            table += csv_field(analysis.name) + "," + std::to_string(l) + "," +
+                     value_cells(analysis, at) + "," + flags_text(analysis.flags[at]) + "\n";
         }
     }
     return table;
@@ -120,9 +125,9 @@ std::string recordings_table(const std::vector<RecordingAnalysis>& analyses, int
     for (const RecordingAnalysis& analysis : analyses) {
         table += csv_field(analysis.name) + "," + status_name(analysis.status) + "," +
                  csv_field(analysis.reason) + "," + std::to_string(display_second) + ",";
-        table += analysis.status == AnalysisStatus::failed ? std::string(19, ',')
+        table += analysis.status == AnalysisStatus::failed ? std::string(20, ',')
                                                            : analysed_columns(analysis);
-        table += "\n";
+        table += "," + csv_field(analysis.note) + "\n";
     }
     return table;
 }

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "app/command_options.hpp"
+#include "dialogue/settings.hpp"
 #include "formats/exit_codes.hpp"
 #include "formats/files.hpp"
 #include "importing/import.hpp"
@@ -116,6 +117,31 @@ std::string seconds_text(long long frames) {
     return text;
 }
 
+std::string leads_text(const std::vector<int>& leads, const char* separator) {
+    std::string text;
+    for (int lead : leads) text += (text.empty() ? "" : separator) + std::to_string(lead);
+    return text;
+}
+
+// A note when the dialogue's display leads get no signal from the lead map,
+// with three leads that do (the lowest numbered, repeated when fewer are fed).
+std::string display_leads_note(const importing::LeadMap& map) {
+    std::vector<int> unfed, fed;
+    for (int lead : dialogue_display_leads)
+        if (map.signal_of_lead(lead) < 0) unfed.push_back(lead);
+    for (int lead = 1; lead <= lead_count; ++lead)
+        if (map.signal_of_lead(lead) >= 0) fed.push_back(lead);
+    if (unfed.empty() || fed.empty()) return {};
+    std::vector<int> shown;
+    for (std::size_t k = 0; k < dialogue_display_leads.size(); ++k)
+        shown.push_back(fed[k % fed.size()]);
+    const bool one = unfed.size() == 1;
+    return std::string("note: the default display ") + (one ? "lead " : "leads ") +
+           leads_text(unfed, ", ") + (one ? " gets" : " get") +
+           " no signal; give display leads that do, e.g. mapari-batch --leads " +
+           leads_text(shown, ",") + "\n";
+}
+
 }  // namespace
 
 std::string import_summary(const importing::ImportRequest& request,
@@ -137,6 +163,7 @@ std::string import_summary(const importing::ImportRequest& request,
     if (report.pieces.size() > 1) out << " to " << report.pieces.back().file_name;
     out << ", and " << request.name << ".import.json\n";
     for (const std::string& warning : report.warnings) out << "note: " << warning << '\n';
+    out << display_leads_note(report.map);
     for (const auto& [channel, samples] : report.clipped)
         out << "clipped: channel " << channel << ", " << samples << " samples\n";
     return out.str();

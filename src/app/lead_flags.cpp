@@ -17,11 +17,18 @@ LeadFlags ari_default_flags(const AriWork& work, int lead) {
 
 LeadFlags quality_flags(const LeadQuality& quality) {
     LeadFlags flags;
+    if (quality.no_signal) flags.add(LeadFlag::no_signal);
     if (quality.weak) flags.add(LeadFlag::weak);
     if (quality.flat) flags.add(LeadFlag::flat);
     if (quality.clipped) flags.add(LeadFlag::clipped);
     if (quality.noisy) flags.add(LeadFlag::noisy);
     return flags;
+}
+
+LeadFlags lead_flags(const AriWork& work, int lead, const LeadQuality& quality) {
+    // The computation's defaults on a lead without a signal say nothing about it.
+    if (quality.no_signal) return {LeadFlag::no_signal};
+    return ari_default_flags(work, lead) | quality_flags(quality);
 }
 
 }  // namespace mapari

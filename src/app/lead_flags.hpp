@@ -11,6 +11,9 @@
 //
 // A true activation at P, or recovery at J + r or at E, cannot be told apart
 // from the default and is flagged as well.
+//
+//   no signal          the lead's recording holds one value over the stretch:
+//                      its values are no findings and it carries no other flag.
 #pragma once
 
 #include <cstdint>
@@ -29,6 +32,7 @@ enum class LeadFlag : std::uint8_t {
     flat,
     clipped,
     noisy,
+    no_signal,
 };
 
 // A set of flags.
@@ -57,5 +61,7 @@ class LeadFlags {
 LeadFlags ari_default_flags(const AriWork& work, int lead);
 // The flags of a lead's quality.
 LeadFlags quality_flags(const LeadQuality& quality);
+// The flags of lead l (1 to 64): no signal alone, or its defaults and its quality.
+LeadFlags lead_flags(const AriWork& work, int lead, const LeadQuality& quality);
 
 }  // namespace mapari

@@ -39,6 +39,17 @@ float median_step(const Recording& recording, int lead,
     return median(scratch.data(), samples_per_reading - 1);
 }
 
+// The peak-to-peak swing of lead l's recording over the stretch, in raw units.
+int stretch_swing(const Recording& recording, int lead) {
+    const int channel = channel_of_lead(lead);
+    int lowest = recording.samples(channel, 1), highest = lowest;
+    for (int t = 2; t <= samples_per_reading; ++t) {
+        lowest = std::min<int>(lowest, recording.samples(channel, t));
+        highest = std::max<int>(highest, recording.samples(channel, t));
+    }
+    return highest - lowest;
+}
+
 bool reaches_the_ends(const Recording& recording, int lead) {
     const int channel = channel_of_lead(lead);
     for (int t = 1; t <= samples_per_reading; ++t) {
@@ -58,6 +69,8 @@ LeadQualities judge_leads(const Beat& beat, const Recording& recording,
     for (int lead = 1; lead <= lead_count; ++lead) {
         swings[static_cast<std::size_t>(lead - 1)] = beat_swing(beat, lead);
         LeadQuality& quality = qualities[static_cast<std::size_t>(lead - 1)];
+        quality.no_signal = !carries_signal(recording, lead);
+        if (quality.no_signal) continue;
         quality.flat = swings[static_cast<std::size_t>(lead - 1)] < flat_swing;
         quality.clipped = reaches_the_ends(recording, lead);
         if (!quality.flat)
@@ -67,12 +80,41 @@ LeadQualities judge_leads(const Beat& beat, const Recording& recording,
     const float typical_swing = moving == 0 ? 0.0f : median(scratch.data(), moving);
     for (int lead = 1; lead <= lead_count; ++lead) {
         LeadQuality& quality = qualities[static_cast<std::size_t>(lead - 1)];
-        if (quality.flat) continue;
+        if (quality.no_signal || quality.flat) continue;
         const float swing = swings[static_cast<std::size_t>(lead - 1)];
         quality.weak = swing <= weak_share * typical_swing;
         quality.noisy = median_step(recording, lead, scratch) > noisy_share * swing;
     }
     return qualities;
+}
+
+bool carries_signal(const Recording& recording, int lead) {
+    return stretch_swing(recording, lead) > 0;
+}
+
+DisplayLeads display_leads_with_signal(const Recording& recording, const DisplayLeads& asked) {
+    std::array<int, lead_count> swings{}, by_swing{};
+    std::size_t with_signal = 0;
+    for (int lead = 1; lead <= lead_count; ++lead) {
+        swings[static_cast<std::size_t>(lead - 1)] = stretch_swing(recording, lead);
+        if (swings[static_cast<std::size_t>(lead - 1)] > 0) by_swing[with_signal++] = lead;
+    }
+    if (with_signal == 0) return asked;
+    const auto swing_of = [&swings](int lead) {
+        return swings[static_cast<std::size_t>(lead - 1)];
+    };
+    std::stable_sort(by_swing.begin(), by_swing.begin() + static_cast<std::ptrdiff_t>(with_signal),
+                     [&](int a, int b) { return swing_of(a) > swing_of(b); });
+    DisplayLeads chosen = asked;
+    std::size_t next = 0, again = 0;
+    for (int& lead : chosen) {
+        if (swing_of(lead) > 0) continue;
+        while (next < with_signal &&
+               std::find(chosen.begin(), chosen.end(), by_swing[next]) != chosen.end())
+            ++next;
+        lead = next < with_signal ? by_swing[next++] : by_swing[again++ % with_signal];
+    }
+    return chosen;
 }
 
 }  // namespace mapari

@@ -64,14 +64,17 @@ bool write_output(const std::string& path, const QByteArray& bytes, std::ostream
 }
 
 void write_summary(const ReviewData& data, std::ostream& out) {
-    int no_downstroke = 0, no_upstroke = 0;
+    int no_downstroke = 0, no_upstroke = 0, no_signal = 0;
     for (const LeadValues& lead : *data.leads) {
         no_downstroke += lead.no_downstroke ? 1 : 0;
         no_upstroke += lead.no_upstroke ? 1 : 0;
+        no_signal += lead.no_signal ? 1 : 0;
     }
     out << data.title << ": " << no_downstroke << " of 64 leads without a downstroke (AT = 0), "
         << no_upstroke
-        << " without an upstroke (RT = J + r - P, r = " << data.recovery_delay_samples << ")\n";
+        << " without an upstroke (RT = J + r - P, r = " << data.recovery_delay_samples << ")";
+    if (no_signal > 0) out << ", " << no_signal << " without a signal";
+    out << '\n';
 }
 
 // The input an output would replace ("the layout file"), or empty when none:

@@ -71,6 +71,16 @@ QPainterPath cell_shape(const review::MapCell& cell) {
     return shape;
 }
 
+// A cell's value: large and bold, or "no signal" small and wrapped to fit.
+void paint_value(QPainter& painter, const review::MapCell& cell, const Box& box, QColor colour,
+                 int alignment) {
+    if (cell.no_signal)
+        draw_text(painter, box, cell.value_text, small_pixels, false, muted,
+                  alignment | Qt::TextWordWrap);
+    else
+        draw_text(painter, box, cell.value_text, value_pixels, true, colour, alignment);
+}
+
 // A grid cell: the lead number small at the top left, the value large in the middle.
 void paint_grid_cell_text(QPainter& painter, const review::MapCell& cell, QColor colour) {
     Box corner = cell.box;
@@ -78,7 +88,7 @@ void paint_grid_cell_text(QPainter& painter, const review::MapCell& cell, QColor
     corner.top += 2;
     draw_text(painter, corner, std::to_string(cell.lead), small_pixels, false, colour,
               Qt::AlignLeft | Qt::AlignTop);
-    draw_text(painter, cell.box, cell.value_text, value_pixels, true, colour, Qt::AlignCenter);
+    paint_value(painter, cell, cell.box, colour, Qt::AlignCenter);
 }
 
 // A marker: the lead number above the value, or the number alone when the marker is small.
@@ -94,8 +104,7 @@ void paint_marker_text(QPainter& painter, const review::MapCell& cell, QColor co
     lower.top += upper.height;
     draw_text(painter, upper, std::to_string(cell.lead), small_pixels, false, colour,
               Qt::AlignHCenter | Qt::AlignBottom);
-    draw_text(painter, lower, cell.value_text, value_pixels, true, colour,
-              Qt::AlignHCenter | Qt::AlignTop);
+    paint_value(painter, cell, lower, colour, Qt::AlignHCenter | Qt::AlignTop);
 }
 
 void paint_cell(QPainter& painter, const review::MapCell& cell) {

@@ -22,6 +22,7 @@ LeadTable lead_values(const AriRecord& record, std::int32_t recovery_delay_sampl
 }
 
 std::string flags_text(const LeadValues& values) {
+    if (values.no_signal) return "no_signal";
     std::string text;
     if (values.no_downstroke) text = "no_downstroke";
     if (values.no_upstroke) text += text.empty() ? "no_upstroke" : ";no_upstroke";
@@ -40,9 +41,11 @@ std::string review_csv(const LeadTable& table) {
     std::string text = "lead,AT_ms,RT_ms,ARI_ms,flags\n";
     for (std::size_t k = 0; k < table.size(); ++k) {
         const LeadValues& lead = table[k];
-        text += std::to_string(k + 1) + ',' + ms_text(lead.activation_ms) + ',' +
-                ms_text(lead.recovery_ms) + ',' + ms_text(lead.ari_ms) + ',' + flags_text(lead) +
-                '\n';
+        const std::string values = lead.no_signal
+                                       ? ",,"
+                                       : ms_text(lead.activation_ms) + ',' +
+                                             ms_text(lead.recovery_ms) + ',' + ms_text(lead.ari_ms);
+        text += std::to_string(k + 1) + ',' + values + ',' + flags_text(lead) + '\n';
     }
     return text;
 }

@@ -68,12 +68,14 @@ bool read_values(const std::vector<std::string_view>& fields, std::optional<Lead
         }
         numbers[k] = *number;
     }
-    values = LeadValues{numbers[0], numbers[1], numbers[2], false, false};
+    values =
+        LeadValues{.activation_ms = numbers[0], .recovery_ms = numbers[1], .ari_ms = numbers[2]};
     return true;
 }
 
 // The flag words of a row: the two defaults go to values (a row without values
-// has none to mark), the others to `others`.
+// has none to mark), no-signal makes the values those of a lead without a
+// signal (a row with values cannot have it), the others go to `others`.
 bool read_flags(std::string_view field, std::optional<LeadValues>& values,
                 std::vector<std::string>& others, std::string& reason) {
     others.clear();
@@ -83,13 +85,19 @@ bool read_flags(std::string_view field, std::optional<LeadValues>& values,
             if (values) values->no_downstroke = true;
         } else if (word == "no-upstroke") {
             if (values) values->no_upstroke = true;
+        } else if (word == "no-signal") {
+            if (values) {
+                reason = "a lead flagged no-signal has no values, but this row gives them";
+                return false;
+            }
+            values = without_signal;
         } else if (std::find(other_flag_words.begin(), other_flag_words.end(), word) !=
                    other_flag_words.end()) {
             others.emplace_back(word);
         } else {
             reason = quoted_word(word) +
                      " is not a flag (no-downstroke, no-upstroke, rt-at-window-edge, weak, flat, "
-                     "clipped, noisy)";
+                     "clipped, noisy, no-signal)";
             return false;
         }
     }

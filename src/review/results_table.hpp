@@ -5,11 +5,14 @@
 //   realptb010,1,43,256,213,
 //   realptb010,2,0,200,200,no-downstroke;no-upstroke
 //
+//   realptb010,3,,,,no-signal
+//
 // The rows of one recording are consecutive, its leads 1 to 64 in order. The
-// three values are decimal numbers, or all three are empty on every row of a
-// recording the analysis failed on. The flags are words separated by ';':
-// no-downstroke (AT is the default), no-upstroke (RT is the default) and the
-// other flags below.
+// three values are decimal numbers, or all three are empty: on a lead flagged
+// no-signal, and on every row of a recording the analysis failed on. The flags
+// are words separated by ';': no-downstroke (AT is the default), no-upstroke
+// (RT is the default), no-signal (the lead carries none) and the other flags
+// below.
 #pragma once
 
 #include <array>
@@ -31,8 +34,8 @@ inline constexpr std::array<std::string_view, 5> other_flag_words = {"rt-at-wind
 struct RecordingResults {
     std::string name;
     int first_line = 0;  // the table's line of the recording's lead 1
-    // AT, RT, ARI and the two default flags of each lead; none when the rows
-    // give no values (the analysis failed on the recording).
+    // AT, RT, ARI and the default and no-signal flags of each lead; none when
+    // the rows give no values (the analysis failed on the recording).
     std::optional<LeadTable> leads;
     // Each lead's other flags as the table gives them; element l - 1: lead l.
     std::array<std::vector<std::string>, lead_count> other_flags{};

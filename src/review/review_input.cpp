@@ -39,6 +39,16 @@ bool load_layout(const std::string& path, ElectrodeLayout& layout, std::string& 
            });
 }
 
+// Marks the leads whose saved beat holds one value at every sample.
+void mark_leads_without_signal(const BeatTraces& beat, LeadTable& leads) {
+    for (int l = 1; l <= lead_count; ++l) {
+        bool constant = true;
+        for (int k = 2; k <= averaged_rows && constant; ++k)
+            constant = beat.at(k, l) == beat.at(1, l);
+        if (constant) leads[static_cast<std::size_t>(l - 1)] = without_signal;
+    }
+}
+
 }  // namespace
 
 bool load_review(const ReviewRequest& request, ReviewData& data, std::string& message) {
@@ -60,6 +70,7 @@ bool load_review(const ReviewRequest& request, ReviewData& data, std::string& me
             return read_beat_text(text, beat, reason);
         }))
         return false;
+    mark_leads_without_signal(beat, *data.leads);
     data.beat = std::move(beat);
     return true;
 }

@@ -54,7 +54,8 @@ struct ReviewData {
 };
 
 // Reads every file the request names; false with "PATH: reason" for the
-// first that cannot be used.
+// first that cannot be used. With a beat, a lead whose saved beat holds one
+// value at every sample is a lead without a signal.
 bool load_review(const ReviewRequest& request, ReviewData& data, std::string& message);
 
 struct ResultsRequest {

@@ -75,7 +75,8 @@ ColourBar colour_bar(const LeadTable& leads, Quantity quantity, const Box& box) 
     bar.box = box;
     bar.label = "ms";
     for (const LeadValues& lead : leads)
-        if (!flagged_for(lead, quantity)) bar.range.include(value_of(lead, quantity));
+        if (!lead.no_signal && !flagged_for(lead, quantity))
+            bar.range.include(value_of(lead, quantity));
     bar.range = bar.range.widened();
     if (bar.range.empty) return bar;
     for (double value : scale_ticks(bar.range.low, bar.range.high, least_ticks))
@@ -91,6 +92,12 @@ Box square_around(Point centre, double side) {
 MapCell map_cell(const LeadValues& lead, int number, Quantity quantity, const ColourBar& bar) {
     MapCell cell;
     cell.lead = number;
+    if (lead.no_signal) {
+        cell.no_signal = true;
+        cell.value_text = "no signal";
+        cell.fill = {240, 240, 240};
+        return cell;
+    }
     cell.flagged = flagged_for(lead, quantity);
     const double value = value_of(lead, quantity);
     cell.value_text = ms_text(static_cast<float>(value));
@@ -122,7 +129,11 @@ std::string flag_note(const LeadTable& leads, Quantity quantity) {
     const auto count = std::count_if(leads.begin(), leads.end(), [&](const LeadValues& lead) {
         return flagged_for(lead, quantity);
     });
-    if (count == 0) return "Every lead has a finding.";
+    if (count == 0)
+        return std::any_of(leads.begin(), leads.end(),
+                           [](const LeadValues& lead) { return lead.no_signal; })
+                   ? "Every lead with a signal has a finding."
+                   : "Every lead has a finding.";
     const std::string leads_text = count == 1 ? "1 lead" : std::to_string(count) + " leads";
     switch (quantity) {
         case Quantity::activation:
@@ -206,6 +217,7 @@ class SampleAxis {
 
 // What a sheet panel says of its lead's defaults, in full when the panel is wide.
 std::string flag_tag(const LeadValues& values, bool wide) {
+    if (values.no_signal) return "no signal";
     if (values.no_downstroke && values.no_upstroke)
         return wide ? "no downstroke, no upstroke" : "no down/up";
     if (values.no_downstroke) return wide ? "no downstroke" : "no down";
@@ -227,8 +239,12 @@ SheetPanel sheet_panel(const ReviewData& data, int lead, const Box& box,
     panel.reference_x = axis.x(record.reference_point);
     panel.j_x = axis.x(record.j_point);
     panel.t_end_x = axis.x(record.t_end);
-    panel.activation_x = axis.x(record.reference_point + static_cast<double>(values.activation_ms));
-    panel.recovery_x = axis.x(record.reference_point + static_cast<double>(values.recovery_ms));
+    // A lead without a signal has no activation or recovery to mark.
+    if (!values.no_signal) {
+        panel.activation_x =
+            axis.x(record.reference_point + static_cast<double>(values.activation_ms));
+        panel.recovery_x = axis.x(record.reference_point + static_cast<double>(values.recovery_ms));
+    }
     panel.no_downstroke = values.no_downstroke;
     panel.no_upstroke = values.no_upstroke;
     panel.tag = flag_tag(values, box.width >= narrowest_long_tag);
@@ -285,11 +301,22 @@ std::string table_details(const ReviewData& data) {
            "no-upstroke mark the defaults";
 }
 
+// "; 60 leads carry no signal", or nothing when every lead carries one.
+std::string no_signal_details(const ReviewData& data) {
+    if (!data.leads) return {};
+    const auto count = std::count_if(data.leads->begin(), data.leads->end(),
+                                     [](const LeadValues& lead) { return lead.no_signal; });
+    if (count == 0) return {};
+    return count == 1 ? ";  1 lead carries no signal"
+                      : ";  " + std::to_string(count) + " leads carry no signal";
+}
+
 void lay_out_heading(const ReviewData& data, ReviewPicture& picture) {
     picture.heading = "Review of " + data.title;
     picture.heading_box = {margin, margin, content_width, title_height};
-    picture.details = data.record ? record_details(*data.record, data.recovery_delay_samples)
-                                  : table_details(data);
+    picture.details = (data.record ? record_details(*data.record, data.recovery_delay_samples)
+                                   : table_details(data)) +
+                      no_signal_details(data);
     picture.details_box = {margin, picture.heading_box.bottom(), content_width, line_height};
     if (data.leads)
         picture.legend =
@@ -375,6 +402,7 @@ std::pair<int, int> sheet_samples(const ReviewData& data) {
     double earliest = std::min(record.reference_point, record.t_end);
     double latest = std::max(record.reference_point, record.t_end);
     for (const LeadValues& lead : *data.leads) {
+        if (lead.no_signal) continue;
         earliest = std::min(earliest, record.reference_point + double{lead.activation_ms});
         latest = std::max(latest, record.reference_point + double{lead.recovery_ms});
     }

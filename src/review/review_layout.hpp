@@ -37,12 +37,13 @@ struct Point {
 // One lead on a map: a cell of the grid, or the marker of an electrode.
 struct MapCell {
     int lead = 0;
-    Box box;               // the cell, or the square the round marker fills
-    bool round = false;    // marker of an electrode array
-    bool flagged = false;  // a default value, not a finding: drawn hatched grey
-    Rgb fill;              // the value's colour (a flagged cell is grey instead)
+    Box box;                 // the cell, or the square the round marker fills
+    bool round = false;      // marker of an electrode array
+    bool flagged = false;    // a default value, not a finding: drawn hatched grey
+    bool no_signal = false;  // the lead carries none: drawn pale, "no signal" for its value
+    Rgb fill;                // the value's colour (a flagged cell is grey instead)
     bool light_text = false;
-    std::string value_text;   // the value in ms
+    std::string value_text;   // the value in ms, or "no signal"
     bool shows_value = true;  // false on markers too small for it
 };
 
@@ -78,7 +79,7 @@ struct SheetPanel {
     std::optional<double> activation_x, recovery_x;   // P + AT, P + RT
     bool no_downstroke = false;
     bool no_upstroke = false;
-    std::string tag;  // "no downstroke", "no up", ...; empty without a default
+    std::string tag;  // "no downstroke", "no up", "no signal", ...; empty without a default
 };
 
 struct ReviewSheet {
@@ -94,7 +95,9 @@ struct ReviewPicture {
     double height = 0.0;
     std::string heading;  // the .ari file or the recording
     Box heading_box;
-    std::string details;  // P, J, E, h, r; or where a recording's values come from
+    // P, J, E, h, r; or where a recording's values come from; then how many
+    // leads carry no signal, when any.
+    std::string details;
     Box details_box;
     std::string legend;          // what the hatching means; empty without maps
     Box legend_box;              // a hatched swatch at its left, then the text

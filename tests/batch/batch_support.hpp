@@ -21,4 +21,11 @@ using test_support::CommandRun;
 // mapari-batch run on the arguments, without progress lines.
 CommandRun run_batch(const std::vector<std::string>& arguments);
 
+// Replays the session.script of `batch` (where `recording` was analysed) on a
+// copy of the recording in the empty folder `replay`: the transcript and the
+// result files must be those of the batch, byte for byte.
+void expect_the_script_replays(const std::filesystem::path& recording,
+                               const std::filesystem::path& batch,
+                               const std::filesystem::path& replay);
+
 }  // namespace mapari::batch_tests

@@ -7,15 +7,12 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "app/batch_analysis.hpp"
 #include "app/batch_command.hpp"
 #include "app/batch_tables.hpp"
-#include "app/session.hpp"
 #include "batch_support.hpp"
 #include "formats/map_recording.hpp"
 #include "support/real_data.hpp"
@@ -62,9 +59,41 @@ TEST(BatchTables, OneRowPerLeadAndOnePerRecordingWithEveryColumn) {
     EXPECT_EQ(recordings_table({analysed, failed}, 4),
               std::string(recordings_header) +
                   "\"run,1\",check,the T end lies before the T wave's peak,4,5,1153,2,"
-                  "353/-1/0.9981 1153/+0/1.0000,16,143,148,243,601,yes,20,7,100,1,0,0,2,0,0,0\n"
+                  "353/-1/0.9981 1153/+0/1.0000,16,143,148,243,601,yes,20,7,100,1,0,0,2,0,0,0,0,\n"
                   "bad,failed,\"not a recording: it is text, not binary "
-                  "frames\",4,,,,,,,,,,,,,,,,,,,,\n");
+                  "frames\",4,,,,,,,,,,,,,,,,,,,,,,\n");
+}
+
+// A lead without a signal has empty AT, RT and ARI cells and its one flag; a
+// lead with a signal keeps its numbers and flags, defaults included. The note
+// is the row's last cell, quoted where it holds commas.
+TEST(BatchTables, LeadsWithoutASignalHaveEmptyValueCells) {
+    RecordingAnalysis analysed;
+    analysed.name = "mit001";
+    analysed.status = AnalysisStatus::ok;
+    analysed.activation_ms.fill(0.0f);
+    analysed.recovery_ms.fill(195.0f);
+    analysed.flags.fill({LeadFlag::no_signal});
+    analysed.activation_ms[0] = 31.5f;
+    analysed.recovery_ms[0] = 280.0f;
+    analysed.flags[0] = {};
+    analysed.flags[1] = {LeadFlag::no_downstroke, LeadFlag::no_upstroke};
+    analysed.note = "display leads 13, 23, 37 carry no signal: took 1, 2, 1";
+    const std::string results = results_table({analysed});
+    EXPECT_TRUE(
+        results.starts_with("recording,lead,AT_ms,RT_ms,ARI_ms,flags\n"
+                            "mit001,1,31.5,280,248.5,\n"
+                            "mit001,2,0,195,195,no-downstroke;no-upstroke\n"
+                            "mit001,3,,,,no-signal\n"
+                            "mit001,4,,,,no-signal\n"))
+        << results;
+    EXPECT_TRUE(results.ends_with("\nmit001,64,,,,no-signal\n")) << results;
+    EXPECT_EQ(std::count(results.begin(), results.end(), '\n'), 65);
+    const std::string recordings = recordings_table({analysed}, 0);
+    EXPECT_TRUE(
+        recordings.ends_with(",1,1,0,0,0,0,0,62,\"display leads 13, 23, 37 carry no "
+                             "signal: took 1, 2, 1\"\n"))
+        << recordings;
 }
 
 TEST(BatchCommand, WrongCommandLinesAreUsageErrors) {
@@ -151,17 +180,8 @@ TEST(BatchAnalysis, ItsScriptReplaysTheSameResultFilesByteForByte) {
     const RecordingAnalysis analysis =
         analyse_recording(folder.path() / "syn7.dat", folder.folder("batch"), BatchSettings{});
     ASSERT_EQ(analysis.status, AnalysisStatus::ok) << analysis.reason;
-    const fs::path replay = folder.folder("replay");
-    fs::copy_file(folder.path() / "syn7.dat", replay / "syn7.dat");
-    std::ifstream script(folder.path() / "batch" / "session.script");
-    std::ostringstream transcript, errors;
-    ASSERT_EQ(run_headless_session(script, transcript, errors,
-                                   SessionFiles{replay.string(), replay.string(), "", {}}),
-              0)
-        << errors.str();
-    EXPECT_EQ(transcript.str(), read_bytes(folder.path() / "batch" / "transcript.txt"));
-    for (const char* file : {"syn7.ds", "syn7.se", "syn7.ari", "fort.12"})
-        EXPECT_EQ(read_bytes(replay / file), read_bytes(folder.path() / "batch" / file)) << file;
+    expect_the_script_replays(folder.path() / "syn7.dat", folder.path() / "batch",
+                              folder.folder("replay"));
 }
 
 // Q onset from the leads' activation times: each is measured from the Q onset

@@ -59,6 +59,48 @@ TEST(LeadFlags, EachQualityIsItsFlag) {
                 (LeadFlags{LeadFlag::noisy, LeadFlag::weak}));
 }
 
+// A lead without a signal has that flag alone, whatever the computation left
+// in its values and whatever else its quality says; a lead with one keeps its
+// defaults and its quality. P = 148, J = 243, r = 100: RT 195 is the default.
+TEST(LeadFlags, ALeadWithoutASignalHasThatFlagAlone) {
+    struct Case {
+        const char* name;
+        float activation_ms, recovery_ms;
+        LeadQuality quality;
+        LeadFlags flags;
+    } cases[] = {
+        {"no signal, both defaults", 0.0f, 195.0f, {.no_signal = true}, {LeadFlag::no_signal}},
+        {"no signal, findings", 40.0f, 300.0f, {.no_signal = true}, {LeadFlag::no_signal}},
+        {"no signal said flat and weak",
+         0.0f,
+         195.0f,
+         {.no_signal = true, .flat = true, .weak = true},
+         {LeadFlag::no_signal}},
+        {"a signal keeps its defaults",
+         0.0f,
+         195.0f,
+         {},
+         {LeadFlag::no_downstroke, LeadFlag::no_upstroke}},
+        {"a signal keeps its defaults and quality",
+         0.0f,
+         300.0f,
+         {.flat = true},
+         {LeadFlag::no_downstroke, LeadFlag::flat}},
+    };
+    auto work = std::make_unique<AriWork>();
+    work->reference_point = 148;
+    work->j_point = 243;
+    work->t_end = 601;
+    work->settings.recovery_delay_samples = 100;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        work->activation_ms(7) = c.activation_ms;
+        work->recovery_ms(7) = c.recovery_ms;
+        EXPECT_TRUE(lead_flags(*work, 7, c.quality) == c.flags);
+    }
+    EXPECT_TRUE(quality_flags({.no_signal = true}) == LeadFlags{LeadFlag::no_signal});
+}
+
 // 5 beats a pass over 8 passes; marks in order with the T peak between J and
 // E, and E = 601 beyond J + r = 343.
 RecordingAnalysis sound_analysis() {
@@ -75,6 +117,12 @@ RecordingAnalysis sound_analysis() {
 void flag_leads_without_upstroke(RecordingAnalysis& analysis, int leads) {
     for (int l = 0; l < leads; ++l)
         analysis.flags[static_cast<std::size_t>(l)] = {LeadFlag::no_upstroke, LeadFlag::weak};
+}
+
+// The last `leads` leads without a signal.
+void silence_leads(RecordingAnalysis& analysis, int leads) {
+    for (int l = lead_count - leads; l < lead_count; ++l)
+        analysis.flags[static_cast<std::size_t>(l)] = {LeadFlag::no_signal};
 }
 
 TEST(Doubts, EachReasonToCheckARecordingAndItsEdge) {
@@ -115,6 +163,35 @@ TEST(Doubts, EachReasonToCheckARecordingAndItsEdge) {
         {"17 leads without upstroke",
          [](RecordingAnalysis& a) { flag_leads_without_upstroke(a, 17); },
          "17 leads without an upstroke in the T wave"},
+        // A quarter of the leads with a signal: 60 without a signal leave 4,
+        // of which 1 may lack an upstroke and 2 may not (2 > 4 / 4).
+        {"60 leads without a signal", [](RecordingAnalysis& a) { silence_leads(a, 60); }, ""},
+        {"60 without a signal, 1 of 4 without upstroke",
+         [](RecordingAnalysis& a) {
+             silence_leads(a, 60);
+             flag_leads_without_upstroke(a, 1);
+         },
+         ""},
+        {"60 without a signal, 2 of 4 without upstroke",
+         [](RecordingAnalysis& a) {
+             silence_leads(a, 60);
+             flag_leads_without_upstroke(a, 2);
+         },
+         "2 leads without an upstroke in the T wave"},
+        // 52 leads with a signal: 13 is a quarter, 14 more.
+        {"12 without a signal, 13 of 52 without upstroke",
+         [](RecordingAnalysis& a) {
+             silence_leads(a, 12);
+             flag_leads_without_upstroke(a, 13);
+         },
+         ""},
+        {"12 without a signal, 14 of 52 without upstroke",
+         [](RecordingAnalysis& a) {
+             silence_leads(a, 12);
+             flag_leads_without_upstroke(a, 14);
+         },
+         "14 leads without an upstroke in the T wave"},
+        {"every lead without a signal", [](RecordingAnalysis& a) { silence_leads(a, 64); }, ""},
         {"every lead weak and at the window's edge",
          [](RecordingAnalysis& a) {
              a.flags.fill({LeadFlag::weak, LeadFlag::rt_at_window_edge, LeadFlag::no_downstroke});

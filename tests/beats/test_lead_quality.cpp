@@ -3,10 +3,12 @@
 // the typical swing that the weak rule compares with.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "beat_support.hpp"
 #include "beats/lead_quality.hpp"
@@ -38,10 +40,13 @@ void plant_pulse(Store& store, int lead, float swing, int first_row = 201) {
 
 // The recording of a lead: `step` and 0 by turns, so that every step from
 // sample to sample is `step` in size: 2000 of the 3999 going down, 1999 up.
+// The first sample is one more, so that a still recording (step 0) carries a
+// signal; one step of 3999 moves no median.
 void plant_steps(Store& store, int lead, std::int16_t step) {
     const int channel = channel_of_lead(lead);
     for (int t = 1; t <= samples_per_reading; ++t)
         store.recording.samples(channel, t) = static_cast<std::int16_t>(t % 2 == 1 ? step : 0);
+    store.recording.samples(channel, 1) = static_cast<std::int16_t>(step + 1);
 }
 
 LeadQualities judge(const Store& store) {
@@ -145,6 +150,129 @@ TEST(LeadQuality, AllFlatLeadsAreOnlyFlat) {
     const LeadQualities qualities = judge(*store);
     for (int lead = 1; lead <= lead_count; ++lead)
         EXPECT_EQ(flag_names(qualities[lead - 1]), "flat") << "lead " << lead;
+}
+
+}  // namespace
+}  // namespace mapari::beats_tests
+
+namespace mapari::beats_tests {
+namespace {
+
+// The recording of lead 17 filled with `value`, then `changed` samples set to
+// `other` from sample 2000 on; its averaged beat is a clean pulse whatever
+// the recording holds, so only the recording decides.
+TEST(LeadQuality, ALeadWhoseStretchHoldsOneValueHasNoSignalAndNoOtherFlag) {
+    constexpr int lead = 17;
+    struct Case {
+        const char* what;
+        std::int16_t value;
+        int changed;
+        std::int16_t other;
+        const char* flags;
+    } cases[] = {
+        {"all zero", 0, 0, 0, "no-signal"},
+        {"constant non-zero", -412, 0, 0, "no-signal"},
+        {"constant at the top of the range: not clipped", 32767, 0, 0, "no-signal"},
+        {"constant at the bottom of the range", -32768, 0, 0, "no-signal"},
+        {"one sample different is a signal", 0, 1, 1, ""},
+        {"one sample at the end of the range is a clipped signal", 5, 1, 32767, "clipped"},
+        {"a still lead that steps once is a signal", 0, 2000, -3, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto store = clean_store();
+        const int channel = channel_of_lead(lead);
+        for (int t = 1; t <= samples_per_reading; ++t)
+            store->recording.samples(channel, t) =
+                t >= 2000 && t < 2000 + c.changed ? c.other : c.value;
+        const LeadQuality quality = judge(*store)[lead - 1];
+        std::string flags = flag_names(quality);
+        if (quality.no_signal) flags = flags.empty() ? "no-signal" : "no-signal," + flags;
+        EXPECT_EQ(flags, c.flags);
+        EXPECT_EQ(carries_signal(store->recording, lead), !quality.no_signal);
+    }
+}
+
+// A lead without a signal is flat in its averaged beat too, yet neither flat
+// nor weak, and it stays out of the typical swing: 40 leads without a signal,
+// 23 of swing 1000 and lead 64 of swing 100, which is weak against 1000.
+TEST(LeadQuality, LeadsWithoutASignalAreLeftOutOfTheTypicalSwing) {
+    auto store = clean_store();
+    for (int lead = 1; lead <= 40; ++lead) {
+        plant_pulse(*store, lead, 0.0f);
+        for (int t = 1; t <= samples_per_reading; ++t)
+            store->recording.samples(channel_of_lead(lead), t) = 7;
+    }
+    plant_pulse(*store, 64, 100.0f);
+    const LeadQualities qualities = judge(*store);
+    for (int lead = 1; lead <= lead_count; ++lead) {
+        EXPECT_EQ(qualities[lead - 1].no_signal, lead <= 40) << "lead " << lead;
+        EXPECT_EQ(flag_names(qualities[lead - 1]), lead == 64 ? "weak" : "") << "lead " << lead;
+    }
+}
+
+TEST(DisplayLeads, EachAskedLeadWithoutASignalIsReplacedByTheLargestSwingNotShown) {
+    struct Case {
+        const char* what;
+        std::vector<int> with_signal;  // empty: every lead
+        std::vector<int> silent;
+        DisplayLeads asked, taken;
+    } cases[] = {
+        {"every lead carries a signal: as asked", {}, {}, {13, 23, 37}, {13, 23, 37}},
+        {"the three asked carry none: the three largest, largest first",
+         {},
+         {13, 23, 37},
+         {13, 23, 37},
+         {64, 63, 62}},
+        {"only 37 carries none: it alone is replaced", {}, {37}, {13, 23, 37}, {13, 23, 64}},
+        {"a lead already shown is not taken twice", {}, {23}, {64, 23, 37}, {64, 63, 37}},
+        {"12 leads with a signal",
+         {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12},
+         {},
+         {13, 23, 37},
+         {12, 11, 10}},
+        {"two leads with a signal: taken again, largest first",
+         {1, 2},
+         {},
+         {13, 23, 37},
+         {2, 1, 2}},
+        {"one lead with a signal", {5}, {}, {13, 23, 37}, {5, 5, 5}},
+        {"no lead with a signal: as asked", {0}, {}, {13, 23, 37}, {13, 23, 37}},
+        {"asked twice, carrying none: two leads taken", {}, {5}, {5, 5, 9}, {64, 63, 9}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<int> silent = c.silent;
+        if (!c.with_signal.empty())
+            for (int lead = 1; lead <= lead_count; ++lead)
+                if (std::find(c.with_signal.begin(), c.with_signal.end(), lead) ==
+                    c.with_signal.end())
+                    silent.push_back(lead);
+        auto store = make_store();
+        for (int lead = 1; lead <= lead_count; ++lead) {
+            const bool quiet = std::find(silent.begin(), silent.end(), lead) != silent.end();
+            for (int t = 1; t <= samples_per_reading; ++t)
+                store->recording.samples(channel_of_lead(lead), t) =
+                    static_cast<std::int16_t>(quiet ? 300 : (t > 2000 ? lead : 0));
+        }
+        EXPECT_EQ(display_leads_with_signal(store->recording, c.asked), c.taken);
+    }
+}
+
+// Equal swings: the lowest numbered first. Leads 20 and 30 swing 500 (the
+// largest), every other lead 1.
+TEST(DisplayLeads, OfEqualSwingsTheLowestNumberedIsTaken) {
+    auto store = make_store();
+    for (int lead = 1; lead <= lead_count; ++lead) {
+        const std::int16_t high = lead == 20 || lead == 30 ? 500 : 1;
+        for (int t = 1; t <= samples_per_reading; ++t)
+            store->recording.samples(channel_of_lead(lead), t) =
+                static_cast<std::int16_t>(t % 2 == 0 ? high : 0);
+    }
+    for (int lead : {13, 23, 37})
+        for (int t = 1; t <= samples_per_reading; ++t)
+            store->recording.samples(channel_of_lead(lead), t) = 0;
+    EXPECT_EQ(display_leads_with_signal(store->recording, {13, 23, 37}), (DisplayLeads{20, 30, 1}));
 }
 
 }  // namespace

@@ -163,3 +163,47 @@ TEST(ImportCommand, ABeatShorterThanFourSecondsWithoutAPeriodIsRefusedWithTheOpt
 
 }  // namespace
 }  // namespace mapari::importing_tests
+
+namespace mapari::importing_tests {
+namespace {
+
+// The summary's last line when the dialogue's display leads 13, 23 and 37 get
+// no signal from the lead map: which, and three leads that do (the lowest
+// numbered, taken again when fewer are fed). The source has signals V1 and V2.
+TEST(ImportCommand, SummaryWarnsWhenTheDefaultDisplayLeadsGetNoSignal) {
+    const std::string advice = " no signal; give display leads that do, e.g. mapari-batch --leads ";
+    const std::pair<const char*, std::string> cases[] = {
+        {"", "note: the default display leads 13, 23, 37 get" + advice + "1,2,1\n"},
+        {"13,V1\n23,V2\n37,V1\n", ""},
+        {"13,V1\n5,V2\n", "note: the default display leads 23, 37 get" + advice + "5,13,5\n"},
+        {"13,V1\n23,V2\n", "note: the default display lead 37 gets" + advice + "13,23,13\n"},
+        {"1,V1\n2,V2\n3,V1\n4,V2\n",
+         "note: the default display leads 13, 23, 37 get" + advice + "1,2,3\n"},
+        {"aux1,V1\n", ""},
+    };
+    for (const auto& [map, note] : cases) {
+        SCOPED_TRACE(map);
+        TemporaryFolder folder;
+        const std::filesystem::path data = folder.folder("data");
+        test_support::write_bytes(folder.path() / "leads.csv", csv_source());
+        std::vector<std::string> arguments = {folder.file("leads.csv"),
+                                              "--data-dir",
+                                              data.string(),
+                                              "--name",
+                                              "csv",
+                                              "--rate-hz",
+                                              "500"};
+        if (*map != '\0') {
+            test_support::write_bytes(folder.path() / "map.csv", map);
+            arguments.insert(arguments.end(), {"--leads", folder.file("map.csv")});
+        }
+        const CommandRun run = run_import(arguments);
+        ASSERT_EQ(run.exit_code, 0) << run.errors;
+        const std::string last_line = run.out.substr(run.out.rfind('\n', run.out.size() - 2) + 1);
+        EXPECT_EQ(last_line.starts_with("note: the default display") ? last_line : "", note)
+            << run.out;
+    }
+}
+
+}  // namespace
+}  // namespace mapari::importing_tests

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <vector>
@@ -85,6 +86,19 @@ std::string cut_ds_text(int numbers) {
         std::vector<std::string> record;
         for (int l = 1; l <= 64 && written < numbers; ++l, ++written)
             record.push_back(std::to_string(k + 1000 * l) + ".000");
+        text += five_a_line(record);
+    }
+    return text;
+}
+
+std::string ds_text_with_still_leads(const std::vector<int>& still) {
+    std::string text;
+    for (int k = 1; k <= 1024; ++k) {
+        std::vector<std::string> record;
+        for (int l = 1; l <= 64; ++l)
+            record.push_back(std::find(still.begin(), still.end(), l) != still.end()
+                                 ? std::string("7.000")
+                                 : std::to_string(k + 1000 * l) + ".000");
         text += five_a_line(record);
     }
     return text;

@@ -6,6 +6,7 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "review/review_input.hpp"
 #include "support/temporary_folder.hpp"
@@ -31,6 +32,8 @@ review::ReviewData hand_made_review();
 std::string indexed_ds_text();
 // The same cut after `numbers` values.
 std::string cut_ds_text(int numbers);
+// The indexed .ds text with each lead of `still` at 7 in every sample.
+std::string ds_text_with_still_leads(const std::vector<int>& still);
 
 inline constexpr std::string_view results_header = "recording,lead,AT_ms,RT_ms,ARI_ms,flags\n";
 // The 64 rows of a recording in a results table: lead l is "NAME,l,l,2l+100,l+100,"

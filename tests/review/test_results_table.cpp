@@ -76,6 +76,28 @@ TEST(ResultsTable, ValuesAndFlagsOfEveryRecordingAndLead) {
     EXPECT_TRUE(failed.other_flags[2].empty());
 }
 
+// Rows of leads without a signal have empty values among leads that have
+// them, lead 1 included; the defaults of the other leads stay theirs.
+TEST(ResultsTable, LeadsWithoutASignalHaveNoValuesAmongLeadsThatHave) {
+    const std::vector<RecordingResults> recordings =
+        read_table(std::string(results_header) +
+                   results_rows("mit001", {{1, ",,,no-signal"},
+                                           {2, "0,195,195,no-downstroke;no-upstroke"},
+                                           {3, ",,,no-signal"}}));
+    ASSERT_EQ(recordings.size(), 1u);
+    ASSERT_TRUE(recordings[0].leads.has_value());
+    const LeadTable& leads = *recordings[0].leads;
+    for (std::size_t k : {0u, 2u}) {
+        EXPECT_TRUE(leads[k].no_signal) << "lead " << k + 1;
+        EXPECT_EQ(values_of(leads[k]), Values(0, 0, 0, false, false)) << "lead " << k + 1;
+        EXPECT_TRUE(recordings[0].other_flags[k].empty());
+    }
+    EXPECT_FALSE(leads[1].no_signal);
+    EXPECT_EQ(values_of(leads[1]), Values(0, 195, 195, true, true));
+    EXPECT_FALSE(leads[3].no_signal);
+    EXPECT_EQ(values_of(leads[3]), Values(4, 108, 104, false, false));
+}
+
 TEST(ResultsTable, LineEndsMarkAndBlankLinesChangeNothing) {
     const std::string plain = hand_made_table();
     std::string crlf;
@@ -106,7 +128,7 @@ TEST(ResultsTable, FaultsAreRefusedWithTheirLine) {
     // Lines 2 to 65: recording a, leads 1 to 64; lines 66 to 129: recording b.
     const std::string good = header + results_rows("a") + results_rows("b");
     const std::string flags =
-        "(no-downstroke, no-upstroke, rt-at-window-edge, weak, flat, clipped, noisy)";
+        "(no-downstroke, no-upstroke, rt-at-window-edge, weak, flat, clipped, noisy, no-signal)";
     const struct {
         std::string text;
         std::string reason;
@@ -127,6 +149,12 @@ TEST(ResultsTable, FaultsAreRefusedWithTheirLine) {
          "line 7: 5 fields where recording,lead,AT_ms,RT_ms,ARI_ms,flags are 6"},
         {with_line(good, 7, "a,6,6,112,106,weak;late"), "line 7: \"late\" is not a flag " + flags},
         {with_line(good, 7, ",6,6,112,106,"), "line 7: the recording has no name"},
+        {with_line(good, 7, "a,6,6,112,106,no-signal"),
+         "line 7: a lead flagged no-signal has no values, but this row gives them"},
+        {with_line(good, 7, "a,6,,,106,no-signal"),
+         "line 7: AT_ms is empty while other values are given; a row gives all three or none"},
+        {header + failed_results_rows("a", {{6, ",,,no-signal"}}),
+         "line 7: values where lead 1 of \"a\" (line 2) has none"},
         {with_line(good, 7, std::nullopt),
          "line 7: lead 7 of \"a\" where lead 6 belongs (leads go 1 to 64 in order)"},
         {with_line(good, 65, std::nullopt),

@@ -1,6 +1,8 @@
 // Reading the files of a review: every failure names the file and the problem.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "review/review_input.hpp"
 #include "review_support.hpp"
 
@@ -49,6 +51,39 @@ TEST_F(ReviewInput, BeatValuesKeepTheirSampleAndLead) {
     EXPECT_EQ(data.beat->at(1, 1), 1001);
     EXPECT_EQ(data.beat->at(3, 5), 5003);
     EXPECT_EQ(data.beat->at(1024, 64), 65024);
+}
+
+// Lead 1 (AT = 0: no downstroke) and lead 40 hold 7 at every sample of the
+// beat: no signal, and no default flag. Lead 3 holds 7 but 8 at its last
+// sample: a signal, with its two defaults. Without the beat, all is as the
+// record says.
+TEST_F(ReviewInput, ALeadWhoseBeatHoldsOneValueHasNoSignal) {
+    request_.ds_path = folder_.file("s1.ds");
+    std::string text = ds_text_with_still_leads({1, 3, 40});
+    // The last record (sample 1024): 12 lines of five 15-character values and a
+    // line of four; lead 2 holds 1024 + 1000 · 2.
+    const std::size_t last_record = text.size() - (12 * (5 * 15 + 1) + 4 * 15 + 1);
+    ASSERT_EQ(text.substr(last_record, 45), std::string(10, ' ') + "7.000" + std::string(7, ' ') +
+                                                "3024.000" + std::string(10, ' ') + "7.000");
+    text.replace(last_record + std::size_t{2} * 15, 15, std::string(10, ' ') + "8.000");
+    write_bytes(request_.ds_path, text);
+    ReviewData data;
+    std::string message;
+    ASSERT_TRUE(load_review(request_, data, message)) << message;
+    const LeadTable& leads = *data.leads;
+    for (std::size_t k : {0u, 39u}) {
+        EXPECT_TRUE(leads[k].no_signal) << "lead " << k + 1;
+        EXPECT_FALSE(leads[k].no_downstroke || leads[k].no_upstroke) << "lead " << k + 1;
+    }
+    EXPECT_FALSE(leads[2].no_signal);
+    EXPECT_TRUE(leads[2].no_downstroke && leads[2].no_upstroke);
+    EXPECT_EQ(std::count_if(leads.begin(), leads.end(),
+                            [](const LeadValues& lead) { return lead.no_signal; }),
+              2);
+    request_.ds_path.clear();
+    ASSERT_TRUE(load_review(request_, data, message)) << message;
+    EXPECT_FALSE((*data.leads)[0].no_signal);
+    EXPECT_TRUE((*data.leads)[0].no_downstroke);
 }
 
 TEST_F(ReviewInput, BeatValuesAreRoundedAsTheComputationRoundsThem) {

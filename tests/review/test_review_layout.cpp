@@ -190,6 +190,56 @@ TEST(ReviewLayout, SheetPanelsFollowTheLayoutAndMarkTheSamples) {
     EXPECT_TRUE(panels[2].no_downstroke && panels[2].no_upstroke);  // lead 3
 }
 
+// Leads 5 and 6 carry no signal: their cells say so in every map, pale and
+// unhatched, and stay out of the colour scale; the sheet's panels say so and
+// mark no activation or recovery; the heading counts them. Lead 64 (AT 61,
+// RT 199) holds the largest AT and is a finding whatever leads 5 and 6 held.
+TEST(ReviewLayout, LeadsWithoutASignalSaySoAndStayOutOfTheScale) {
+    ReviewData data = hand_made_review();
+    data.beat = stepped_beat();
+    (*data.leads)[4] = without_signal;
+    (*data.leads)[5] = without_signal;
+    (*data.leads)[5].activation_ms = 500.0f;  // whatever it holds, it is no value
+    const ReviewPicture picture = lay_out_review(data);
+    for (const MapPanel& map : picture.maps) {
+        SCOPED_TRACE(map.title);
+        for (int lead : {5, 6}) {
+            EXPECT_TRUE(cell_of(map, lead).no_signal);
+            EXPECT_FALSE(cell_of(map, lead).flagged);
+            EXPECT_EQ(cell_of(map, lead).value_text, "no signal");
+        }
+        EXPECT_FALSE(cell_of(map, 4).no_signal);
+        EXPECT_EQ(cell_of(map, 4).value_text, map.title == picture.maps[0].title   ? "40"
+                                              : map.title == picture.maps[1].title ? "300"
+                                                                                   : "260");
+    }
+    EXPECT_DOUBLE_EQ(picture.maps[activation_map].bar.range.high, 61.0);
+    EXPECT_EQ(picture.details.substr(picture.details.rfind(';')), ";  2 leads carry no signal");
+    const SheetPanel& lead5 = picture.sheet->panels[4];
+    EXPECT_EQ(lead5.tag, "no signal");
+    EXPECT_FALSE(lead5.activation_x.has_value() || lead5.recovery_x.has_value());
+    EXPECT_TRUE(lead5.reference_x.has_value());
+    // P + AT of lead 6 (650) would widen the sheet past E + 40 = 640.
+    EXPECT_EQ(sheet_samples(data), std::make_pair(110, 640));
+}
+
+TEST(ReviewLayout, NotesSayEveryLeadWithASignalHasAFinding) {
+    ReviewData data = hand_made_review();
+    for (LeadValues& lead : *data.leads)
+        if (lead.no_downstroke || lead.no_upstroke) lead = without_signal;
+    (*data.leads)[8] = without_signal;  // lead 9: RT 201 is no default
+    const ReviewPicture picture = lay_out_review(data);
+    for (const MapPanel& map : picture.maps)
+        EXPECT_EQ(map.note, "Every lead with a signal has a finding.") << map.title;
+    EXPECT_EQ(picture.details.substr(picture.details.rfind(';')), ";  4 leads carry no signal");
+    (*data.leads)[0] = {};
+    (*data.leads)[1] = {};
+    (*data.leads)[2] = {};
+    (*data.leads)[8] = {};
+    EXPECT_EQ(lay_out_review(data).maps[0].note, "Every lead has a finding.");
+    EXPECT_EQ(lay_out_review(data).details.find("no signal"), std::string::npos);
+}
+
 TEST(ReviewLayout, SheetTracesShareOneAmplitudeScale) {
     ReviewData data = hand_made_review();
     data.beat = stepped_beat();

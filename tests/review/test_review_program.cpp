@@ -31,6 +31,22 @@ QString pdf_report(const std::string& path) {
     return QString::fromUtf8(info.readAllStandardOutput());
 }
 
+// The text of the PDF by pdftotext (poppler-utils); empty when it is not installed.
+QString pdf_text(const std::string& path) {
+    const QString pdftotext = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
+    if (pdftotext.isEmpty()) return {};
+    QProcess text;
+    text.start(pdftotext, {QString::fromStdString(path), QStringLiteral("-")});
+    EXPECT_TRUE(text.waitForFinished(-1));
+    EXPECT_EQ(text.exitCode(), 0) << text.readAllStandardError().toStdString();
+    return QString::fromUtf8(text.readAllStandardOutput());
+}
+
+// How often the words "no signal" stand in the text, on one line or two.
+qsizetype no_signal_words(const QString& text) {
+    return text.count(QRegularExpression(QStringLiteral("no\\s+signal")));
+}
+
 // The page objects of the PDF ("/Type /Page", not the "/Type /Pages" of their tree).
 int page_objects(const std::string& pdf) {
     int pages = 0;
@@ -101,6 +117,24 @@ TEST_F(ReviewProgram, PdfIsOneVectorPage) {
     // 1640 pixels across at 96 an inch: 1230 points.
     EXPECT_TRUE(report.contains(QRegularExpression(QStringLiteral("Page size:\\s+1230 x "))))
         << report.toStdString();
+}
+
+// Lead 40's saved beat holds 7 at every sample: its row has no values, the
+// summary counts it, and the PDF says "no signal" in its three map cells, on
+// its sheet panel and in the heading's count.
+TEST_F(ReviewProgram, ALeadWhoseBeatHoldsOneValueIsDrawnSayingNoSignal) {
+    write_bytes(ds_, ds_text_with_still_leads({40}));
+    ASSERT_EQ(run({ari_, "--ds", ds_}), 0) << errors_;
+    EXPECT_NE(read_bytes(folder_.file("s1.csv")).find("\n39,40,300,260,\n40,,,,no_signal\n41,"),
+              std::string::npos);
+    EXPECT_TRUE(
+        out_.ends_with(" without an upstroke (RT = J + r - P, r = 100), 1 without a "
+                       "signal\n"))
+        << out_;
+    const QString text = pdf_text(folder_.file("s1.pdf"));
+    if (text.isEmpty()) GTEST_SKIP() << "pdftotext is not installed (poppler-utils)";
+    EXPECT_TRUE(text.contains(QStringLiteral("1 lead carries no signal"))) << text.toStdString();
+    EXPECT_EQ(no_signal_words(text), 5) << text.toStdString();
 }
 
 TEST_F(ReviewProgram, OutputNameIsTakenWholeWithExtensionsAdded) {
@@ -189,6 +223,19 @@ TEST_F(ReviewProgram, ResultsTableGivesOnePdfPageARecording) {
     if (report.isEmpty()) GTEST_SKIP() << "pdfinfo is not installed (poppler-utils)";
     EXPECT_TRUE(report.contains(QRegularExpression(QStringLiteral("Pages:\\s+2\\n"))))
         << report.toStdString();
+}
+
+// Leads 3 and 4 of the table carry no signal: each of the three maps says so
+// in their cells, and the heading counts them.
+TEST_F(ReviewProgram, ResultsTableLeadsWithoutASignalAreDrawnSayingNoSignal) {
+    const std::string table = folder_.file("results.csv");
+    write_bytes(table, std::string(results_header) +
+                           results_rows("mit001", {{3, ",,,no-signal"}, {4, ",,,no-signal"}}));
+    ASSERT_EQ(run({"--results", table}), 0) << errors_;
+    const QString text = pdf_text(folder_.file("results.pdf"));
+    if (text.isEmpty()) GTEST_SKIP() << "pdftotext is not installed (poppler-utils)";
+    EXPECT_TRUE(text.contains(QStringLiteral("2 leads carry no signal"))) << text.toStdString();
+    EXPECT_EQ(no_signal_words(text), 7) << text.toStdString();
 }
 
 TEST_F(ReviewProgram, ResultsTableWithLayoutWritesTheNamedOutput) {
