@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "app/driver.hpp"
+#include "app/study_record.hpp"
 #include "app/unattended_clicks.hpp"
 #include "beats/averaging.hpp"
 #include "beats/beat_choice.hpp"
@@ -16,6 +17,7 @@
 #include "beats/selection.hpp"
 #include "formats/exit_codes.hpp"
 #include "formats/files.hpp"
+#include "formats/messages.hpp"
 #include "importing/recording_check.hpp"
 #include "recording/recording.hpp"
 #include "window/headless_runtime.hpp"
@@ -170,9 +172,7 @@ class UnattendedSession {
 
 namespace {
 
-std::string recording_problem(const fs::path& recording, int display_second) {
-    std::string bytes, reason;
-    if (!read_whole_file(recording.string(), bytes, reason)) return "cannot be read: " + reason;
+std::string recording_problem(const std::string& bytes, int display_second) {
     const importing::RecordingCheck check = importing::check_recording_bytes(bytes);
     if (!check.plausible()) return "not a recording: " + check.problems.front();
     const long long needed = 1000LL * (display_second + 4);
@@ -182,11 +182,10 @@ std::string recording_problem(const fs::path& recording, int display_second) {
     return {};
 }
 
-// A fresh folder with the recording linked in (copied where links cannot be made).
+// The folder with the recording linked in (copied where links cannot be made).
 bool prepare_folder(const fs::path& recording, const fs::path& folder, const RecordingNames& names,
                     std::string& reason) {
     std::error_code error;
-    fs::remove_all(folder, error);
     fs::create_directories(folder, error);
     if (!error)
         fs::create_symlink(fs::absolute(recording, error), folder / names.file_name(), error);
@@ -209,7 +208,11 @@ int run_session(Store& store, UnattendedSession& session, const fs::path& folder
     try {
         run_program(store, runtime);
     } catch (const SessionEnded& ended) {
-        reason = ended.what();
+        // The question is in the transcript's language; the tables are in English.
+        reason = ended.exit_code() == exit_script_ended
+                     ? "the session waited for an answer the batch does not give (see its "
+                       "transcript)"
+                     : ended.what();
         return ended.exit_code();
     }
     transcript.close();
@@ -232,6 +235,21 @@ void gather_lead_results(Store& store, RecordingAnalysis& analysis) {
         analysis.recovery_ms[at] = work.recovery_ms(l);
         analysis.flags[at] = ari_default_flags(work, l) | quality_flags(qualities[at]);
     }
+}
+
+// The source read, checked and linked into the folder, with the reasons in
+// English; false with the reason when the analysis cannot begin.
+bool begin_analysis(const fs::path& recording, const fs::path& folder, const RecordingNames& names,
+                    RecordingAnalysis& analysis) {
+    const MessagesAsWritten in_english;
+    std::string bytes;
+    if (!read_whole_file(recording.string(), bytes, analysis.reason)) {
+        analysis.reason = "cannot be read: " + analysis.reason;
+        return false;
+    }
+    analysis.source_checksum = source_checksum(bytes);
+    analysis.reason = recording_problem(bytes, analysis.settings.display_second);
+    return analysis.reason.empty() && prepare_folder(recording, folder, names, analysis.reason);
 }
 
 }  // namespace
@@ -259,11 +277,13 @@ RecordingAnalysis analyse_recording(const fs::path& recording, const fs::path& f
                                     const BatchSettings& settings) {
     RecordingAnalysis analysis;
     analysis.name = recording.stem().string();
+    analysis.source = recording.string();
+    analysis.settings = settings;
+    analysis.display_leads = settings.leads;
     const RecordingNames names = names_for(analysis.name);
-    analysis.reason = recording_problem(recording, settings.display_second);
-    if (!analysis.reason.empty() || !prepare_folder(recording, folder, names, analysis.reason))
-        return analysis;
+    if (!begin_analysis(recording, folder, names, analysis)) return analysis;
     auto store = new_store();
+    store->naming.result_files_flushed_by_caller = true;
     if (!set_data_directory(store->naming, folder.string(), analysis.reason)) return analysis;
     UnattendedSession session(*store, analysis, settings, names);
     if (run_session(*store, session, folder, analysis.reason) != exit_normal) return analysis;
