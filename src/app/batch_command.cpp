@@ -177,8 +177,11 @@ struct Job {
     bool again = false;  // an earlier analysis under its name is set aside
 };
 
-// stem, or stem_2, stem_3, ...: the first that is not taken.
-std::string free_name(const std::string& stem, const std::set<std::string>& taken) {
+// stem, or stem_2, stem_3, ...: the first that is not taken. A leading dot
+// becomes '_' (the batch's own hidden folders begin with one), no stem "recording".
+std::string free_name(std::string stem, const std::set<std::string>& taken) {
+    if (stem.empty()) stem = "recording";
+    if (stem.starts_with('.')) stem[0] = '_';
     if (!taken.contains(stem)) return stem;
     for (int number = 2;; ++number) {
         std::string name = stem + "_" + std::to_string(number);
@@ -420,37 +423,45 @@ bool holds(const fs::path& file, const std::string& bytes) {
     return read_whole_file(file.string(), now, reason) && now == bytes;
 }
 
-// The study's tables rebuilt from every record in it, written when they
-// change, with the files derived from them removed then. False with a message.
-bool rebuild_tables(const Plan& plan, const BatchOptions& options, std::ostream& out,
-                    std::ostream& errors) {
-    const TablesLock lock(options.out);
-    const StudyContents study = read_study(options.out);
-    for (const std::string& unreadable : study.unreadable)
-        errors << "mapari-batch: " << unreadable << "; left out of the tables\n";
-    const std::vector<RecordingAnalysis> rows = study_rows(study, plan);
+// The tables of a run: the study's whole tables, and a share's own.
+std::vector<FileContent> tables_of(const std::vector<RecordingAnalysis>& rows, const Plan& plan,
+                                   const BatchOptions& options) {
     std::vector<FileContent> tables = {
         {(options.out / "results.csv").string(), results_table(rows)},
         {(options.out / "recordings.csv").string(), recordings_table(rows)}};
-    const bool changed =
-        !holds(tables[0].path, tables[0].bytes) || !holds(tables[1].path, tables[1].bytes);
     if (options.shards > 1) {
         tables.push_back({(options.out / table_name(options, "results")).string(),
                           results_table(plan.analyses)});
         tables.push_back({(options.out / table_name(options, "recordings")).string(),
                           recordings_table(plan.analyses)});
     }
+    return tables;
+}
+
+// The study's tables rebuilt from every record in it and written where they
+// change, with the files derived from the whole tables removed then. False
+// with a message when a table cannot be written.
+bool rebuild_tables(const Plan& plan, const BatchOptions& options, std::ostream& out,
+                    std::ostream& errors) {
+    const TablesLock lock(options.out);
+    const StudyContents study = read_study(options.out);
+    for (const std::string& unreadable : study.unreadable)
+        errors << "mapari-batch: " << unreadable << "; left out of the tables\n";
+    std::vector<FileContent> tables = tables_of(study_rows(study, plan), plan, options);
+    const bool whole_tables_change =
+        !holds(tables[0].path, tables[0].bytes) || !holds(tables[1].path, tables[1].bytes);
+    std::erase_if(tables, [](const FileContent& table) { return holds(table.path, table.bytes); });
     std::string failed_path, reason;
     const MessagesAsWritten in_english;
     if (!write_files_atomically(tables, failed_path, reason)) {
         errors << "mapari-batch: cannot write " << failed_path << ": " << reason << '\n';
         return false;
     }
-    if (changed)
+    if (whole_tables_change)
         for (const fs::path& removed : remove_derived_files(options.out))
             out << "removed " << removed.string()
                 << ": it was made from the earlier tables (mapari-review --results "
-                << tables[0].path << " makes it anew)\n";
+                << (options.out / "results.csv").string() << " makes it anew)\n";
     return true;
 }
 

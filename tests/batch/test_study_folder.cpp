@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <map>
@@ -322,9 +323,9 @@ TEST(StudyFolder, AFullDiskLosesNothingThatWasThere) {
     const fs::path out = folder.path() / "study";
     ASSERT_EQ(run_batch(into({files[0], files[1]}, out)).exit_code, 0);
     const auto before = snapshot(out);
-    const auto [code, said] = batch_with_file_limit(into(files, out), 1000);
+    const auto [code, said] = batch_with_file_limit(into(files, out), 500);
     EXPECT_EQ(code, 1);
-    EXPECT_EQ(said, "mapari-batch: cannot write " + (out / "results.csv").string() +
+    EXPECT_EQ(said, "mapari-batch: cannot write " + (out / "recordings.csv").string() +
                         ": File too large\n");
     EXPECT_EQ(differences(snapshot(out), before), none)
         << "every earlier folder and both tables as they were";
@@ -333,6 +334,58 @@ TEST(StudyFolder, AFullDiskLosesNothingThatWasThere) {
     // With room again the same command finishes the study.
     EXPECT_EQ(run_batch(into(files, out)).exit_code, 0);
     EXPECT_TRUE(fs::exists(out / "c" / "c.ari"));
+}
+
+// A file-size limit that lets the small files through (the record, the
+// tables) but not the result files: the analysis fails, with a folder and a
+// record that say so; run again with room, it is analysed anew and the failed
+// folder is kept aside.
+TEST(StudyFolder, AnAnalysisThatFailedIsMadeAgainAndItsFolderKept) {
+    TemporaryFolder folder;
+    const std::vector<std::string> files = recordings(folder, {"a"});
+    const fs::path out = folder.path() / "study";
+    const auto [code, said] = batch_with_file_limit(into(files, out), 20000);
+    EXPECT_EQ(code, 1) << said;
+    EXPECT_NE(read_bytes(out / "recordings.csv").find("\na,failed,"), std::string::npos)
+        << read_bytes(out / "recordings.csv");
+    ASSERT_TRUE(fs::exists(out / "a" / study_record_name));
+    const auto failed = snapshot(out / "a");
+    const CommandRun again = run_batch(into(files, out));
+    EXPECT_EQ(again.exit_code, 0) << again.errors;
+    EXPECT_TRUE(again.out.starts_with("kept the earlier analysis of a as " +
+                                      (out / "a.1").string() +
+                                      "\nanalysed 1 recordings: 1 ok, 0 to check, 0 failed\n"))
+        << again.out;
+    EXPECT_EQ(differences(snapshot(out / "a.1"), failed), none);
+    EXPECT_NE(read_bytes(out / "recordings.csv").find("\na,ok,"), std::string::npos);
+}
+
+// Shares run one after another into one folder: each writes its own tables,
+// and the whole tables hold every share's recordings.
+TEST(StudyFolder, SharesKeepTheWholeTablesOfTheStudy) {
+    TemporaryFolder folder;
+    const std::vector<std::string> files = recordings(folder, {"r1", "r2", "r3"});
+    const fs::path out = folder.path() / "study", whole = folder.path() / "whole";
+    ASSERT_EQ(run_batch(into(files, whole)).exit_code, 0);
+    for (const char* share : {"2/2", "1/2"}) {
+        const CommandRun run = run_batch(into(files, out, {"--shard", share}));
+        EXPECT_EQ(run.exit_code, 0) << run.errors;
+    }
+    EXPECT_EQ(tables(out), tables(whole));
+    const std::string first_share = read_bytes(out / "recordings-1-of-2.csv");
+    EXPECT_EQ(std::count(first_share.begin(), first_share.end(), '\n'), 2);
+    EXPECT_NE(first_share.find("\nr1,ok,"), std::string::npos) << first_share;
+    EXPECT_NE(read_bytes(out / "recordings-2-of-2.csv").find("\nr3,ok,"), std::string::npos);
+}
+
+TEST(StudyFolder, ANameNeverLooksLikeTheBatchsOwnHiddenFolders) {
+    TemporaryFolder folder;
+    write_synthetic(folder.path() / ".x.partial.dat", 5, 10.0, 75.0);
+    const fs::path out = folder.path() / "study";
+    ASSERT_EQ(run_batch(into({folder.file(".x.partial.dat")}, out)).exit_code, 0);
+    EXPECT_TRUE(fs::exists(out / "_x.partial" / study_record_name));
+    ASSERT_EQ(run_batch(into({folder.file(".x.partial.dat")}, out)).exit_code, 0);
+    EXPECT_TRUE(fs::exists(out / "_x.partial" / study_record_name)) << "kept, not removed as stale";
 }
 
 TEST(StudyFolder, ReasonsAreEnglishWhateverTheTranscriptsLanguage) {
