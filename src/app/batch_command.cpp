@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <csignal>
 #include <ctime>
 #include <filesystem>
@@ -316,7 +317,7 @@ void show_progress(std::ostream& errors, const Tally& tally, std::size_t total,
                                         : seconds / static_cast<double>(tally.done) *
                                               static_cast<double>(total - tally.done);
     errors << '\r' << tally.done << '/' << total << " done, " << tally.failed << " failed, "
-           << tally.to_check << " to check, about " << static_cast<long>(left + 0.5) << " s left   "
+           << tally.to_check << " to check, about " << std::lround(left) << " s left   "
            << std::flush;
 }
 

@@ -87,7 +87,7 @@ void remove_unnamed_analyses(const fs::path& study) {
 
 fs::path set_aside(const fs::path& study, const std::string& name, std::string& reason) {
     for (int number = 1;; ++number) {
-        const fs::path aside = study / (name + "." + std::to_string(number));
+        fs::path aside = study / (name + "." + std::to_string(number));
         std::error_code error;
         if (fs::exists(fs::symlink_status(aside, error))) continue;
         if (rename_without_replacing((study / name).string(), aside.string(), reason)) return aside;

@@ -69,15 +69,16 @@ TEST(BatchTables, OneRowPerLeadAndOnePerRecordingWithEveryColumn) {
         << results;
     EXPECT_EQ(std::count(results.begin(), results.end(), '\n'), 65);
     EXPECT_EQ(results_table({analysed, failed, stopped}), results);
-    EXPECT_EQ(recordings_table({analysed, failed, stopped}),
-              std::string(recordings_header) +
-                  "\"run,1\",check,the T end lies before the T wave's peak,4,5,1153,2,"
-                  "353/-1/0.9981 1153/+0/1.0000,16,143,148,243,601,yes,20,7,100,1,0,0,2,0,0,0,"
-                  "\"runs/run,1.dat\",13 23 37,its source has changed since it was analysed\n"
-                  "bad,failed,\"not a recording: it is text, not binary "
-                  "frames\",4,,,,,,,,,,,,,,,,,,,,,bad.dat,1 2 64,\n"
-                  "later,stopped,not analysed: the batch was stopped,4,,,,,,,,,,,,,,,,,,,,,bad.dat,1 "
-                  "2 64,\n");
+    EXPECT_EQ(
+        recordings_table({analysed, failed, stopped}),
+        std::string(recordings_header) +
+            "\"run,1\",check,the T end lies before the T wave's peak,4,5,1153,2,"
+            "353/-1/0.9981 1153/+0/1.0000,16,143,148,243,601,yes,20,7,100,1,0,0,2,0,0,0,"
+            "\"runs/run,1.dat\",13 23 37,its source has changed since it was analysed\n"
+            "bad,failed,\"not a recording: it is text, not binary "
+            "frames\",4,,,,,,,,,,,,,,,,,,,,,bad.dat,1 2 64,\n"
+            "later,stopped,not analysed: the batch was stopped,4,,,,,,,,,,,,,,,,,,,,,bad.dat,1 "
+            "2 64,\n");
 }
 
 TEST(BatchCommand, WrongCommandLinesAreUsageErrors) {
@@ -122,6 +123,13 @@ TEST(BatchCommand, WrongCommandLinesAreUsageErrors) {
          "--settings takes three settings H,A,R with H from 2 to 99, A from 0 to 9999 and R from "
          "1 to 200, not \"20,x,100\""},
         {{"a.dat", "--out", "d", "--lang", "fr"}, "--lang takes ja or en, not \"fr\""},
+        {{"a.dat", "--out", "d", "--again", ""}, "--again needs a value"},
+        {{"a.dat", "--out", "d", "--again", "a,,b"},
+         "--again takes the names of recordings of the study, NAME[,NAME...], or all, not "
+         "\"a,,b\""},
+        {{"a.dat", "--out", "d", "--again", "a,"},
+         "--again takes the names of recordings of the study, NAME[,NAME...], or all, not "
+         "\"a,\""},
         {{"a.dat", "--out", "d", "--fast", "1"}, "unknown option '--fast'"},
         {{"a.dat", "-j", "2", "--out", "d"}, "unknown option '-j'"},
     };
