@@ -535,7 +535,6 @@ int run_batch(const BatchOptions& options, std::ostream& out, std::ostream& erro
     std::signal(SIGINT, ask_to_stop);
     std::signal(SIGTERM, ask_to_stop);
     const BatchPresence presence(options.out);
-    if (presence.alone()) remove_unnamed_analyses(options.out);
     const StudyContents study = read_study(options.out);
     const std::vector<Job> all = name_recordings(options.recordings, study);
     if (const std::string unknown = unknown_again_name(options, all); !unknown.empty()) {

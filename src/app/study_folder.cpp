@@ -45,6 +45,19 @@ int open_lock(const fs::path& study, const char* name) {
     return ::open((study / name).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
 }
 
+// Removes the hidden folders of analyses that never got their names (a
+// batch killed, a power cut); they are the batch's own.
+void remove_unnamed_analyses(const fs::path& study) {
+    std::error_code error;
+    std::vector<fs::path> unnamed;
+    for (fs::directory_iterator entry(study, error), end; !error && entry != end;
+         entry.increment(error))
+        if (!unnamed_analysis_of(entry->path().filename().string()).empty() &&
+            entry->is_directory(error))
+            unnamed.push_back(entry->path());
+    for (const fs::path& folder : unnamed) fs::remove_all(folder, error);
+}
+
 }  // namespace
 
 StudyContents read_study(const fs::path& folder) {
@@ -72,17 +85,6 @@ std::vector<fs::path> remove_derived_files(const fs::path& study) {
 
 fs::path partial_folder(const fs::path& study, const std::string& name) {
     return study / (std::string(partial_prefix) + name + std::string(partial_suffix));
-}
-
-void remove_unnamed_analyses(const fs::path& study) {
-    std::error_code error;
-    std::vector<fs::path> unnamed;
-    for (fs::directory_iterator entry(study, error), end; !error && entry != end;
-         entry.increment(error))
-        if (!unnamed_analysis_of(entry->path().filename().string()).empty() &&
-            entry->is_directory(error))
-            unnamed.push_back(entry->path());
-    for (const fs::path& folder : unnamed) fs::remove_all(folder, error);
 }
 
 fs::path set_aside(const fs::path& study, const std::string& name, std::string& reason) {
@@ -140,7 +142,7 @@ TablesLock::~TablesLock() {
 
 BatchPresence::BatchPresence(const fs::path& study) : descriptor_(open_lock(study, ".batch.lock")) {
     if (descriptor_ < 0) return;
-    alone_ = ::flock(descriptor_, LOCK_EX | LOCK_NB) == 0;
+    if (::flock(descriptor_, LOCK_EX | LOCK_NB) == 0) remove_unnamed_analyses(study);
     ::flock(descriptor_, LOCK_SH);
 }
 

@@ -37,10 +37,6 @@ std::vector<std::filesystem::path> remove_derived_files(const std::filesystem::p
 // The hidden folder a recording is analysed in before it gets its name.
 std::filesystem::path partial_folder(const std::filesystem::path& study, const std::string& name);
 
-// Removes the hidden folders of analyses that never got their names (a
-// batch killed, a power cut); they are the batch's own.
-void remove_unnamed_analyses(const std::filesystem::path& study);
-
 // Sets DIR/NAME aside as DIR/NAME.N, N the first number free; the path it
 // got, or empty with the reason.
 std::filesystem::path set_aside(const std::filesystem::path& study, const std::string& name,
@@ -92,19 +88,18 @@ class TablesLock {
     int descriptor_;
 };
 
-// Held by every batch at work in the study (DIR/.batch.lock, shared); the
-// one that finds no other at work may remove the unnamed analyses.
+// Held by every batch at work in the study (DIR/.batch.lock, shared). The
+// batch that finds no other at work removes the unnamed analyses first,
+// holding the lock alone meanwhile, so that none of another's is touched.
 class BatchPresence {
   public:
     explicit BatchPresence(const std::filesystem::path& study);
     ~BatchPresence();
     BatchPresence(const BatchPresence&) = delete;
     BatchPresence& operator=(const BatchPresence&) = delete;
-    bool alone() const { return alone_; }
 
   private:
     int descriptor_;
-    bool alone_ = false;
 };
 
 }  // namespace mapari

@@ -1,7 +1,9 @@
 // A study folder that only grows: batches into one folder, recordings named
 // apart, analyses asked again, sources changed, a batch stopped or killed and
 // run again, writes that fail part way, and each recording's record.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -286,6 +288,23 @@ TEST(StudyFolder, AKilledBatchLeavesNoNamedHalfAndIsFinishedByTheSameCommand) {
               (std::vector<std::string>{".batch.lock", ".study.lock", "r1", "r2", "r3", "r4",
                                         "recordings.csv", "results.csv"}));
     EXPECT_EQ(tables(out), tables(whole));
+}
+
+// Another batch at work in the folder (its shared lock held here): its
+// unnamed analyses are left alone; once none is at work, they go.
+TEST(StudyFolder, UnnamedAnalysesAreRemovedOnlyWhenNoOtherBatchIsAtWork) {
+    TemporaryFolder folder;
+    const std::vector<std::string> files = recordings(folder, {"a"});
+    const fs::path out = folder.path() / "study";
+    write_bytes(folder.folder("study/.other.partial") / "other.ds", "half");
+    const int other = ::open((out / ".batch.lock").c_str(), O_RDWR | O_CREAT, 0644);
+    ASSERT_GE(other, 0);
+    ASSERT_EQ(::flock(other, LOCK_SH), 0);
+    ASSERT_EQ(run_batch(into(files, out)).exit_code, 0);
+    EXPECT_EQ(read_bytes(out / ".other.partial" / "other.ds"), "half");
+    ::close(other);
+    ASSERT_EQ(run_batch(into(files, out)).exit_code, 0);
+    EXPECT_FALSE(fs::exists(out / ".other.partial"));
 }
 
 // The batch in a child process whose files may not grow past `limit` bytes;
