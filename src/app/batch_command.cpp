@@ -321,23 +321,41 @@ void show_progress(std::ostream& errors, const Tally& tally, std::size_t total,
            << std::flush;
 }
 
-// The analyses of a run, named in groups as they finish.
+// The analyses of a run, named in groups as they finish. A group is named
+// (one flush of the file system, the renames) outside the lock, so that the
+// other analyses go on meanwhile.
 class Analysing {
   public:
     Analysing(Plan& plan, const BatchOptions& options)
         : plan_(plan), options_(options), unnamed_(options.out), set_aside_(plan.jobs.size()) {}
 
     void finish(std::size_t k, RecordingAnalysis analysis) {
-        const std::lock_guard<std::mutex> hold(lock_);
-        plan_.analyses[k] = std::move(analysis);
-        std::error_code error;
-        if (fs::exists(partial_folder(options_.out, plan_.jobs[k].name), error))
-            unnamed_.add(k, plan_.jobs[k].name, plan_.jobs[k].again);
-        if (unnamed_.waiting() >= analyses_named_together) name_waiting();
+        UnnamedAnalyses group(options_.out);
+        {
+            const std::lock_guard<std::mutex> hold(lock_);
+            plan_.analyses[k] = std::move(analysis);
+            std::error_code error;
+            if (fs::exists(partial_folder(options_.out, plan_.jobs[k].name), error))
+                unnamed_.add(k, plan_.jobs[k].name, plan_.jobs[k].again);
+            if (unnamed_.waiting() < analyses_named_together) return;
+            std::swap(group, unnamed_);
+        }
+        name(group);
     }
 
-    void name_waiting() {
-        for (const UnnamedAnalyses::Named& named : unnamed_.name_all(not_flushed_)) {
+    // Names the analyses still waiting, once every analysis has ended.
+    void name_the_rest() { name(unnamed_); }
+
+    const std::vector<fs::path>& set_aside() const { return set_aside_; }
+    const std::string& not_flushed() const { return not_flushed_; }
+
+  private:
+    void name(UnnamedAnalyses& group) {
+        std::string not_flushed;
+        const std::vector<UnnamedAnalyses::Named> outcomes = group.name_all(not_flushed);
+        const std::lock_guard<std::mutex> hold(lock_);
+        if (!not_flushed.empty()) not_flushed_ = not_flushed;
+        for (const UnnamedAnalyses::Named& named : outcomes) {
             set_aside_[named.job] = named.set_aside;
             if (named.reason.empty()) continue;
             RecordingAnalysis& analysis = plan_.analyses[named.job];
@@ -348,10 +366,6 @@ class Analysing {
         }
     }
 
-    const std::vector<fs::path>& set_aside() const { return set_aside_; }
-    const std::string& not_flushed() const { return not_flushed_; }
-
-  private:
     Plan& plan_;
     const BatchOptions& options_;
     std::mutex lock_;
@@ -375,11 +389,12 @@ std::vector<fs::path> analyse_all(Plan& plan, const BatchOptions& options, std::
     const auto work = [&] {
         for (std::size_t at; !stop_asked && (at = next++) < order.size();) {
             RecordingAnalysis analysis = analyse_job(plan.jobs[order[at]], options);
+            const AnalysisStatus status = analysis.status;
+            analysing.finish(order[at], std::move(analysis));
             const std::lock_guard<std::mutex> hold(tally_lock);
             ++tally.done;
-            tally.failed += analysis.status == AnalysisStatus::failed;
-            tally.to_check += analysis.status == AnalysisStatus::check;
-            analysing.finish(order[at], std::move(analysis));
+            tally.failed += status == AnalysisStatus::failed;
+            tally.to_check += status == AnalysisStatus::check;
             if (progress_shown)
                 show_progress(errors, tally, order.size(),
                               std::chrono::steady_clock::now() - start);
@@ -391,7 +406,7 @@ std::vector<fs::path> analyse_all(Plan& plan, const BatchOptions& options, std::
         helpers.emplace_back(work);
     work();
     for (std::thread& helper : helpers) helper.join();
-    analysing.name_waiting();
+    analysing.name_the_rest();
     if (progress_shown) errors << '\n';
     if (!analysing.not_flushed().empty())
         errors << "mapari-batch: " << analysing.not_flushed() << '\n';

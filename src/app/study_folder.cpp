@@ -117,6 +117,7 @@ UnnamedAnalyses::Named UnnamedAnalyses::name_one(const Waiting& waiting) const {
 
 std::vector<UnnamedAnalyses::Named> UnnamedAnalyses::name_all(std::string& not_flushed) {
     std::vector<Named> outcomes;
+    if (waiting_.empty()) return outcomes;
     std::string reason;
     const bool flushed = flush_file_system(study_.string(), reason);
     for (const Waiting& waiting : waiting_) {
