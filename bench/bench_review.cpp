@@ -39,7 +39,9 @@ int spawn(std::vector<std::string> arguments) {
 double children_cpu_ms() {
     rusage usage{};
     getrusage(RUSAGE_CHILDREN, &usage);
-    auto ms = [](const timeval& t) { return t.tv_sec * 1e3 + t.tv_usec / 1e3; };
+    auto ms = [](const timeval& t) {
+        return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_usec) / 1e3;
+    };
     return ms(usage.ru_utime) + ms(usage.ru_stime);
 }
 

@@ -313,9 +313,9 @@ struct Tally {
 void show_progress(std::ostream& errors, const Tally& tally, std::size_t total,
                    std::chrono::steady_clock::duration elapsed) {
     const double seconds = std::chrono::duration<double>(elapsed).count();
-    const double left = tally.done == 0 ? 0.0
-                                        : seconds / static_cast<double>(tally.done) *
-                                              static_cast<double>(total - tally.done);
+    const auto done = static_cast<double>(tally.done);
+    const double left =
+        tally.done == 0 ? 0.0 : seconds / done * static_cast<double>(total - tally.done);
     errors << '\r' << tally.done << '/' << total << " done, " << tally.failed << " failed, "
            << tally.to_check << " to check, about " << std::lround(left) << " s left   "
            << std::flush;

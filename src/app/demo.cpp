@@ -47,21 +47,23 @@ const synth::BeatMarks& planted_beat_near(const synth::SynthModel& model, long s
 void write_lead_table(const std::vector<double>& ari, const synth::SynthModel& model,
                       int planted_offset_ms, std::ostream& out) {
     char line[160];
+    const auto activation_of = [&](int lead) { return ari[static_cast<std::size_t>(3 + lead)]; };
+    const auto recovery_of = [&](int lead) { return ari[static_cast<std::size_t>(3 + 64 + lead)]; };
     out << "  lead   AT ms (planted)   RT ms (planted)   ARI ms (planted)\n";
     for (int lead : shown_leads) {
-        const double at = ari[3 + lead], rt = ari[3 + 64 + lead];
-        const int planted_at = model.leads[lead - 1].activation_ms + planted_offset_ms;
-        const int planted_rt = model.leads[lead - 1].recovery_ms + planted_offset_ms;
+        const double at = activation_of(lead), rt = recovery_of(lead);
+        const int planted_at = model.shape_of(lead).activation_ms + planted_offset_ms;
+        const int planted_rt = model.shape_of(lead).recovery_ms + planted_offset_ms;
         std::snprintf(line, sizeof line, "  %4d   %5.0f (%5d)     %5.0f (%5d)     %5.0f (%5d)\n",
                       lead, at, planted_at, rt, planted_rt, rt - at, planted_rt - planted_at);
         out << line;
     }
     int at_close = 0, rt_close = 0;
     for (int lead = 1; lead <= 64; ++lead) {
-        at_close +=
-            std::abs(ari[3 + lead] - model.leads[lead - 1].activation_ms - planted_offset_ms) <= 3;
-        rt_close += std::abs(ari[3 + 64 + lead] - model.leads[lead - 1].recovery_ms -
+        at_close += std::abs(activation_of(lead) - model.shape_of(lead).activation_ms -
                              planted_offset_ms) <= 3;
+        rt_close +=
+            std::abs(recovery_of(lead) - model.shape_of(lead).recovery_ms - planted_offset_ms) <= 3;
     }
     out << "  leads within 3 ms of the planted times: activation " << at_close << "/64, recovery "
         << rt_close << "/64\n";

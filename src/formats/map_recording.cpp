@@ -36,7 +36,7 @@ void decode_recording(Recording& recording) {
     // in the file, so decoding in file order places every sample in its channel.
     // One loop over both areas of the recording, which the compiler can see do
     // not overlap, is a loop it can vectorise.
-    std::size_t k = 0;
+    int k = 0;
     for (std::int16_t& sample : recording.samples.values) {
         ++k;
         sample = decode_sample(recording.file_bytes(2 * k - 1), recording.file_bytes(2 * k));

@@ -16,8 +16,13 @@ struct LeadMap {
     // The source signal (0-based) of channel c at [c - 1]; -1 leaves the channel zero.
     std::array<int, channel_count> signal_of_channel{};
 
-    int& signal_of_lead(int lead) { return signal_of_channel[channel_of_lead(lead) - 1]; }
-    int signal_of_lead(int lead) const { return signal_of_channel[channel_of_lead(lead) - 1]; }
+    int& signal_of_lead(int lead) { return signal_of_channel[slot_of_lead(lead)]; }
+    int signal_of_lead(int lead) const { return signal_of_channel[slot_of_lead(lead)]; }
+
+  private:
+    static std::size_t slot_of_lead(int lead) {
+        return static_cast<std::size_t>(channel_of_lead(lead) - 1);
+    }
 };
 
 // The first 64 signals on map leads 1 to 64, the auxiliary channels zero.

@@ -111,8 +111,8 @@ Leads make_leads(const MapDraw& draw) {
     for (int lead = 1; lead <= lead_count; ++lead) {
         const double row = grid_row(lead);
         const double column = grid_column(lead);
-        distance[lead - 1] = std::hypot(row - draw.pacing_row, column - draw.pacing_column);
-        projection[lead - 1] =
+        distance[lead_slot(lead)] = std::hypot(row - draw.pacing_row, column - draw.pacing_column);
+        projection[lead_slot(lead)] =
             column * std::cos(draw.gradient_angle_rad) + row * std::sin(draw.gradient_angle_rad);
     }
     const double max_distance = *std::max_element(distance.begin(), distance.end());
@@ -122,8 +122,8 @@ Leads make_leads(const MapDraw& draw) {
 
     Leads leads{};
     for (int lead = 1; lead <= lead_count; ++lead) {
-        const double spread = distance[lead - 1] / max_distance;  // 0 at the pacing site
-        const double gradient = (projection[lead - 1] - *min_projection) / projection_span;
+        const double spread = distance[lead_slot(lead)] / max_distance;  // 0 at the pacing site
+        const double gradient = (projection[lead_slot(lead)] - *min_projection) / projection_span;
         const double bump_distance =
             std::hypot(grid_row(lead) - draw.bump_row, grid_column(lead) - draw.bump_column);
         const double downstroke =
@@ -132,7 +132,7 @@ Leads make_leads(const MapDraw& draw) {
                                        (2.0 * downstroke_bump_width * downstroke_bump_width));
         const double r_fraction = min_r_fraction + r_fraction_span * spread;
 
-        LeadShape& shape = leads[lead - 1];
+        LeadShape& shape = leads[lead_slot(lead)];
         shape.activation_ms =
             min_activation_ms + static_cast<int>(std::lround(activation_span_ms * spread));
         shape.recovery_ms =
@@ -186,7 +186,7 @@ std::vector<double> magnitude_slope(const Leads& leads) {
     auto magnitude = [&leads](int ms) {
         double sum = 0.0;
         for (int lead : default_display_leads) {
-            const LeadShape& shape = leads[lead - 1];
+            const LeadShape& shape = leads[lead_slot(lead)];
             const double value = beat_value(shape, ms) + stimulus_value(shape, ms);
             sum += value * value;
         }
@@ -303,7 +303,7 @@ std::vector<std::int16_t> render_samples(const SynthModel& model) {
     const double wander_rad_per_frame = 2.0 * std::numbers::pi * wander_hz / frames_per_second;
     std::vector<double> trace(frames);
     for (int lead = 1; lead <= lead_count; ++lead) {
-        const LeadShape& shape = model.leads[lead - 1];
+        const LeadShape& shape = model.shape_of(lead);
         for (std::size_t i = 0; i < frames; ++i) {
             trace[i] =
                 shape.wander_amplitude *
@@ -346,7 +346,7 @@ std::string truth_json(const SynthModel& model) {
     }
     text += "\n],\n\"leads\":[";
     for (int lead = 1; lead <= lead_count; ++lead) {
-        const LeadShape& shape = model.leads[lead - 1];
+        const LeadShape& shape = model.shape_of(lead);
         text += lead == 1 ? "\n{" : ",\n{";
         append_number(text, "lead", lead);
         append_number(text, "activation_ms", shape.activation_ms);

@@ -26,6 +26,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -72,6 +73,11 @@ struct BeatMarks {
                        // where beat finding places the beat
 };
 
+// Where lead 1..lead_count sits in an array of one entry per lead.
+inline std::size_t lead_slot(int lead) {
+    return static_cast<std::size_t>(lead - 1);
+}
+
 struct SynthModel {
     SynthSettings settings;
     int frames = 0;
@@ -79,6 +85,8 @@ struct SynthModel {
     double wander_phase_rad = 0.0;
     std::array<LeadShape, lead_count> leads{};
     std::vector<BeatMarks> beats;  // complete beats only, in time order
+
+    const LeadShape& shape_of(int lead) const { return leads[lead_slot(lead)]; }
 };
 
 SynthModel make_model(const SynthSettings& settings);

@@ -140,7 +140,7 @@ class AriAccuracy : public test_support::SessionTest {
         // The planted times count from the Q onset; the file's from the clicked P.
         const int shift = beat.q_onset - (p_row + q - 201);
         for (int l = 1; l <= 64; ++l) {
-            const synth::LeadShape& lead = model.leads[static_cast<std::size_t>(l - 1)];
+            const synth::LeadShape& lead = model.shape_of(l);
             const int at_error = static_cast<int>(ari[static_cast<std::size_t>(3 + l)]) -
                                  (lead.activation_ms + shift);
             const int rt_error = static_cast<int>(ari[static_cast<std::size_t>(67 + l)]) -

@@ -789,7 +789,8 @@ TEST(FastPaths, BeatSortEqualsEveryPass) {
             display->beat_list.fill(0);
             display->sorted_beats.fill(-3);
             // Positions where beat finding puts them, zeros (empty slots) between some.
-            for (std::size_t j = 0; j < list.size(); ++j) display->beat_list(j + 1) = list[j];
+            for (int j = 0; j < static_cast<int>(list.size()); ++j)
+                display->beat_list(j + 1) = list[j];
         }
         sort_every_pass(*expected);
         sort_beats(*got);

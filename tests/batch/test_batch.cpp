@@ -202,9 +202,9 @@ TEST(BatchAnalysis, AutomaticMarksGiveThePlantedIntervalsOnSyntheticRecordings) 
         std::vector<double> offsets;
         int planted_ari = 0;
         for (int l = 1; l <= lead_count; ++l) {
-            const synth::LeadShape& lead = model.leads[static_cast<std::size_t>(l - 1)];
+            const synth::LeadShape& lead = model.shape_of(l);
             const auto at = static_cast<std::size_t>(l - 1);
-            offsets.push_back(analysis.activation_ms[at] - lead.activation_ms);
+            offsets.push_back(static_cast<double>(analysis.activation_ms[at]) - lead.activation_ms);
             const double ari = analysis.recovery_ms[at] - analysis.activation_ms[at];
             planted_ari += std::fabs(ari - (lead.recovery_ms - lead.activation_ms)) <= 3.0;
         }

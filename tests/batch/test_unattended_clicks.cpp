@@ -63,7 +63,8 @@ TEST(UnattendedClicks, TheColumnSelectingABeatIsTheFirstTheSearchFinds) {
         for (const std::vector<std::int16_t>& list : lists) {
             Display display = drawn_display(left_edge);
             display.sorted_beats.fill(0);
-            for (std::size_t s = 0; s < list.size(); ++s) display.sorted_beats(s + 1) = list[s];
+            for (std::size_t s = 0; s < list.size(); ++s)
+                display.sorted_beats(static_cast<int>(s) + 1) = list[s];
             for (std::int32_t previous : {0, 1153, 2990}) {
                 const std::vector<std::int32_t> beats = beats_under_columns(display, previous);
                 for (std::int32_t position = -10; position <= 4000; ++position) {

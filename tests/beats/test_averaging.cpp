@@ -126,9 +126,9 @@ TEST_F(Averaging, IdenticalBeatsGiveTheBeatBack) {
     // then the first missed minimum, a T wave); the sorted list holds the
     // aligned positions, 0 where a beat was rejected.
     const std::vector<int> planted = train.positions(4000);
-    for (std::size_t j = 0; j < planted.size(); ++j)
-        EXPECT_EQ(store->display.beat_list(j + 1), planted[j]);
-    const int extra = store->display.beat_list(planted.size() + 1);
+    const int planted_count = static_cast<int>(planted.size());
+    for (int j = 0; j < planted_count; ++j) EXPECT_EQ(store->display.beat_list(j + 1), planted[j]);
+    const int extra = store->display.beat_list(planted_count + 1);
     EXPECT_NE(extra, 0);
     EXPECT_EQ(std::find(planted.begin(), planted.end(), extra), planted.end());
     std::vector<int> sorted;

@@ -53,7 +53,7 @@ class Selection : public ::testing::Test {
         ASSERT_TRUE(prepare_display(*store, **runtime));
         (*runtime)->open_trace_window();
         store->display.sorted_beats.fill(0);
-        for (std::size_t s = 0; s < beats.size(); ++s)
+        for (int s = 0; s < static_cast<int>(beats.size()); ++s)
             store->display.sorted_beats(s + 1) = static_cast<std::int16_t>(beats[s]);
     }
     Point select(const std::string& script, const std::vector<int>& beats) {
@@ -158,7 +158,8 @@ TEST_F(Selection, FirstSampleSelectingABeatIsHalfWayToTheEarlierEntry) {
     Display& display = store->display;
     display.sorted_beats.fill(0);
     const std::int16_t beats[] = {3100, 2400, 1153, 353};
-    for (std::size_t s = 0; s < std::size(beats); ++s) display.sorted_beats(s + 1) = beats[s];
+    for (int s = 0; s < static_cast<int>(std::size(beats)); ++s)
+        display.sorted_beats(s + 1) = beats[s];
     struct Case {
         std::int32_t position, first_sample;
     } cases[] = {

@@ -164,7 +164,7 @@ TEST_P(SynthAccuracy, AriTimesMatchThePlantedOnes) {
     const int offset = row_of_frame(beat->q_onset) - P;
     std::vector<int> at_errors, rt_errors;
     for (int l = 1; l <= map_leads; ++l) {
-        const synth::LeadShape& lead = model.leads[static_cast<std::size_t>(l - 1)];
+        const synth::LeadShape& lead = model.shape_of(l);
         const auto k = static_cast<std::size_t>(l - 1);
         at_errors.push_back(static_cast<int>(std::lround(ari->at[k])) -
                             (lead.activation_ms + offset));

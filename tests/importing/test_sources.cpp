@@ -75,7 +75,7 @@ TEST_F(Import, BeatsLandOnTheirMillisecondAndRampsOnTheirMicrovoltsAtEveryRate) 
                  beat_ms += period_ms) {
                 const auto from = beats.begin() + static_cast<long>(beat_ms) - 40;
                 const long peak_ms = std::max_element(from, from + 80) - beats.begin();
-                EXPECT_NEAR(peak_ms, beat_ms, 1.0);
+                EXPECT_NEAR(static_cast<double>(peak_ms), beat_ms, 1.0);
             }
             // The ramp as the file holds it, at m ms between its samples, away
             // from the ends that a band-limited resampler cannot know.
@@ -197,10 +197,10 @@ TEST_F(Import, MitRecordResampledPutsTheBeatsTheProgramFindsOnTheAnnotatedOnes) 
                     static_cast<double>(piece.first_frame + 1000 * second + position - 1);
                 const auto nearest =
                     std::min_element(annotated.begin(), annotated.end(), [ms](long a, long b) {
-                        return std::fabs(a * 1000.0 / 360.0 - ms) <
-                               std::fabs(b * 1000.0 / 360.0 - ms);
+                        return std::fabs(static_cast<double>(a) * 1000.0 / 360.0 - ms) <
+                               std::fabs(static_cast<double>(b) * 1000.0 / 360.0 - ms);
                     });
-                EXPECT_LE(std::fabs(*nearest * 1000.0 / 360.0 - ms), 60.0)
+                EXPECT_LE(std::fabs(static_cast<double>(*nearest) * 1000.0 / 360.0 - ms), 60.0)
                     << piece.file_name << " second " << second << " beat at sample " << position;
                 ++beats_found;
             }

@@ -12,8 +12,8 @@ std::unique_ptr<Store> read_stretch(const std::filesystem::path& folder, const s
                                     const std::string& variable, int second) {
     auto store = std::make_unique<Store>();
     for (int k = 1; k <= display_lead_count; ++k)
-        store->settings.lead_channel(k) =
-            static_cast<std::int16_t>(channel_of_lead(default_leads[k - 1]));
+        store->settings.lead_channel(k) = static_cast<std::int16_t>(
+            channel_of_lead(default_leads[static_cast<std::size_t>(k - 1)]));
     const std::string host_folder = folder.string();
     EXPECT_LT(host_folder.size(), static_cast<std::size_t>(data_directory_capacity));
     std::memcpy(store->naming.data_directory.data(), host_folder.c_str(), host_folder.size() + 1);

@@ -154,7 +154,7 @@ TEST(SynthTruth, ActivationIsTheUnambiguousSteepestDownstrokeOfTheNoiselessQrs) 
         const SynthModel model = model_for(seed, 4);
         const BeatMarks& beat = model.beats.front();
         for (int lead = 1; lead <= lead_count; ++lead) {
-            const LeadShape& shape = model.leads[lead - 1];
+            const LeadShape& shape = model.shape_of(lead);
             auto y = [&shape](int ms) { return beat_value(shape, ms); };
             const int last = beat.j_point - beat.q_onset;
             const int steepest = steepest_downstroke(y, 7, last);
@@ -177,7 +177,7 @@ TEST(SynthTruth, RecoveryIsTheSteepestUpstrokeOfTheNoiselessTWave) {
         const int first = beat.j_point - beat.q_onset + 100;
         const int last = beat.t_end - beat.q_onset;
         for (int lead = 1; lead <= lead_count; ++lead) {
-            const LeadShape& shape = model.leads[lead - 1];
+            const LeadShape& shape = model.shape_of(lead);
             auto y = [&shape](double ms) { return beat_value(shape, ms); };
             // The derivative, by central differences at 0.1 ms steps, peaks
             // within half a sample of the recovery time.
@@ -204,7 +204,7 @@ TEST(SynthTruth, NoiselessRecordingShowsTheTruthAtEveryBeat) {
     ASSERT_EQ(model.beats.size(), 40u);  // stimuli 294 + 800 k up to 31494
     for (const BeatMarks& beat : model.beats) {
         for (int lead = 1; lead <= lead_count; ++lead) {
-            const LeadShape& shape = model.leads[lead - 1];
+            const LeadShape& shape = model.shape_of(lead);
             auto s = [&samples, lead](int frame) {
                 return 1.0 * sample_at(samples, frame, lead + 8);
             };
@@ -233,7 +233,7 @@ TEST(SynthTruth, MarksFrameEveryLeadsTimesAndTheTimesVarySmoothly) {
         }
         const BeatMarks& beat = model.beats.front();
         for (int lead = 1; lead <= lead_count; ++lead) {
-            const LeadShape& shape = model.leads[lead - 1];
+            const LeadShape& shape = model.shape_of(lead);
             // Inside the analysis' search ranges: Q onset + 7 to J, and J + 100 to T end.
             EXPECT_GE(shape.activation_ms, 25);
             EXPECT_LE(beat.q_onset + shape.activation_ms, beat.j_point - 30);
@@ -246,7 +246,7 @@ TEST(SynthTruth, MarksFrameEveryLeadsTimesAndTheTimesVarySmoothly) {
             // 80 ms over 7 steps, 5.6 + 11.4 + 1.
             for (int neighbour : {lead + 1, lead + 8}) {
                 if (neighbour > lead_count || (neighbour == lead + 1 && lead % 8 == 0)) continue;
-                const LeadShape& other = model.leads[neighbour - 1];
+                const LeadShape& other = model.shape_of(neighbour);
                 EXPECT_LE(std::abs(shape.activation_ms - other.activation_ms), 8) << lead;
                 EXPECT_LE(std::abs(shape.recovery_ms - other.recovery_ms), 18) << lead;
             }
@@ -306,8 +306,8 @@ TEST(SynthTruth, JsonNamesSettingsBeatsAndLeads) {
     for (int lead = 1; lead <= lead_count; ++lead) {
         std::ostringstream lead_line;
         lead_line << "\n{\"lead\":" << lead
-                  << ",\"activation_ms\":" << model.leads[lead - 1].activation_ms
-                  << ",\"recovery_ms\":" << model.leads[lead - 1].recovery_ms << "}";
+                  << ",\"activation_ms\":" << model.shape_of(lead).activation_ms
+                  << ",\"recovery_ms\":" << model.shape_of(lead).recovery_ms << "}";
         EXPECT_NE(json.find(lead_line.str()), std::string::npos) << lead;
     }
 }

@@ -126,7 +126,7 @@ TEST(MapRecordingReading, DecodesHandMadeBytesIntoTheirChannelAndFrame) {
     recording->samples.fill(-12345);
     recording->samples_per_channel = 0;
     // Byte k of the file is element k + 1 of the store's bytes.
-    const auto place = [&recording](std::size_t offset, unsigned char high, unsigned char low) {
+    const auto place = [&recording](int offset, unsigned char high, unsigned char low) {
         recording->file_bytes(offset + 1) = high;
         recording->file_bytes(offset + 2) = low;
     };
@@ -155,8 +155,9 @@ TEST(MapRecordingReading, DecodesWhatTheEncoderWroteSampleForSample) {
     const std::string encoded = encode_frames(frames);
     ASSERT_EQ(encoded.size(), static_cast<std::size_t>(bytes_per_reading));
     auto recording = std::make_unique<Recording>();
-    for (std::size_t k = 1; k <= encoded.size(); ++k)
-        recording->file_bytes(k) = static_cast<std::uint8_t>(encoded[k - 1]);
+    for (int k = 1; k <= bytes_per_reading; ++k)
+        recording->file_bytes(k) =
+            static_cast<std::uint8_t>(encoded[static_cast<std::size_t>(k - 1)]);
     decode_recording(*recording);
     std::size_t k = 0;
     for (int t = 1; t <= samples_per_reading; ++t)
