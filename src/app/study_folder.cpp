@@ -4,6 +4,8 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <cerrno>
+
 #include "app/study_record.hpp"
 #include "formats/files.hpp"
 #include "formats/messages.hpp"
@@ -15,13 +17,10 @@ namespace fs = std::filesystem;
 
 constexpr std::string_view partial_prefix = ".";
 
-// The name of the recording whose unnamed analysis an entry is; empty for another entry.
-std::string unnamed_analysis_of(const std::string& entry) {
-    if (!entry.starts_with(partial_prefix) || !entry.ends_with(partial_suffix) ||
-        entry.size() <= partial_prefix.size() + partial_suffix.size())
-        return {};
-    return entry.substr(partial_prefix.size(),
-                        entry.size() - partial_prefix.size() - partial_suffix.size());
+// Whether an entry of the study is the hidden folder of an unnamed analysis.
+bool is_unnamed_analysis(const std::string& entry) {
+    return entry.starts_with(partial_prefix) && entry.ends_with(partial_suffix) &&
+           entry.size() > partial_prefix.size() + partial_suffix.size();
 }
 
 // The record of the recording folder `entry`, into contents when it has one.
@@ -52,8 +51,7 @@ void remove_unnamed_analyses(const fs::path& study) {
     std::vector<fs::path> unnamed;
     for (fs::directory_iterator entry(study, error), end; !error && entry != end;
          entry.increment(error))
-        if (!unnamed_analysis_of(entry->path().filename().string()).empty() &&
-            entry->is_directory(error))
+        if (is_unnamed_analysis(entry->path().filename().string()) && entry->is_directory(error))
             unnamed.push_back(entry->path());
     for (const fs::path& folder : unnamed) fs::remove_all(folder, error);
 }
@@ -68,7 +66,7 @@ StudyContents read_study(const fs::path& folder) {
          entry.increment(error)) {
         const std::string name = entry->path().filename().string();
         contents.entry_names.insert(name);
-        if (entry->is_directory(error) && unnamed_analysis_of(name).empty())
+        if (entry->is_directory(error) && !is_unnamed_analysis(name))
             read_record(entry->path(), contents);
     }
     return contents;
