@@ -11,6 +11,7 @@ packages=(
     libxcb1-dev dpkg-dev
     libbiosig-dev libmatio-dev libsoxr-dev pkg-config
     gettext python3
+    nlohmann-json3-dev
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "app/driver.hpp"
+#include "app/study_record.hpp"
 #include "app/unattended_clicks.hpp"
 #include "beats/averaging.hpp"
 #include "beats/beat_choice.hpp"
@@ -18,6 +19,7 @@
 #include "formats/exit_codes.hpp"
 #include "formats/files.hpp"
 #include "formats/map_recording.hpp"
+#include "formats/messages.hpp"
 #include "importing/recording_check.hpp"
 #include "recording/recording.hpp"
 #include "window/headless_runtime.hpp"
@@ -171,10 +173,7 @@ class UnattendedSession {
 
 namespace {
 
-// Why the recording cannot be analysed, or empty; `bytes` holds the file when it can.
-std::string recording_problem(const fs::path& recording, int display_second, std::string& bytes) {
-    std::string reason;
-    if (!read_whole_file(recording.string(), bytes, reason)) return "cannot be read: " + reason;
+std::string recording_problem(const std::string& bytes, int display_second) {
     const importing::RecordingCheck check = importing::check_recording_bytes(bytes);
     if (!check.plausible()) return "not a recording: " + check.problems.front();
     const long long needed = 1000LL * (display_second + 4);
@@ -184,11 +183,10 @@ std::string recording_problem(const fs::path& recording, int display_second, std
     return {};
 }
 
-// A fresh folder with the recording linked in (copied where links cannot be made).
+// The folder with the recording linked in (copied where links cannot be made).
 bool prepare_folder(const fs::path& recording, const fs::path& folder, const RecordingNames& names,
                     std::string& reason) {
     std::error_code error;
-    fs::remove_all(folder, error);
     fs::create_directories(folder, error);
     if (!error)
         fs::create_symlink(fs::absolute(recording, error), folder / names.file_name(), error);
@@ -211,7 +209,11 @@ int run_session(Store& store, UnattendedSession& session, const fs::path& folder
     try {
         run_program(store, runtime);
     } catch (const SessionEnded& ended) {
-        reason = ended.what();
+        // The question is in the transcript's language; the tables are in English.
+        reason = ended.exit_code() == exit_script_ended
+                     ? "the session waited for an answer the batch does not give (see its "
+                       "transcript)"
+                     : ended.what();
         return ended.exit_code();
     }
     transcript.close();
@@ -283,6 +285,22 @@ void gather_lead_results(Store& store, RecordingAnalysis& analysis) {
     }
 }
 
+// The source read, checked and linked into the folder, with the reasons in
+// English; false with the reason when the analysis cannot begin.
+bool begin_analysis(const fs::path& recording, const fs::path& folder, const RecordingNames& names,
+                    RecordingAnalysis& analysis) {
+    const MessagesAsWritten in_english;
+    std::string bytes;
+    if (!read_whole_file(recording.string(), bytes, analysis.reason)) {
+        analysis.reason = "cannot be read: " + analysis.reason;
+        return false;
+    }
+    analysis.source_checksum = source_checksum(bytes);
+    analysis.reason = recording_problem(bytes, analysis.settings.display_second);
+    return analysis.reason.empty() && choose_display_leads(bytes, analysis.settings, analysis) &&
+           prepare_folder(recording, folder, names, analysis.reason);
+}
+
 }  // namespace
 
 std::string doubt_about(const RecordingAnalysis& analysis) {
@@ -313,16 +331,14 @@ RecordingAnalysis analyse_recording(const fs::path& recording, const fs::path& f
                                     const BatchSettings& settings) {
     RecordingAnalysis analysis;
     analysis.name = recording.stem().string();
+    analysis.source = recording.string();
+    analysis.settings = settings;
     const RecordingNames names = names_for(analysis.name);
-    std::string bytes;
-    analysis.reason = recording_problem(recording, settings.display_second, bytes);
-    if (!analysis.reason.empty() || !choose_display_leads(bytes, settings, analysis) ||
-        !prepare_folder(recording, folder, names, analysis.reason))
-        return analysis;
-    bytes = std::string();
+    if (!begin_analysis(recording, folder, names, analysis)) return analysis;
     BatchSettings session_settings = settings;
     session_settings.leads = analysis.display_leads;
     auto store = new_store();
+    store->naming.result_files_flushed_by_caller = true;
     if (!set_data_directory(store->naming, folder.string(), analysis.reason)) return analysis;
     UnattendedSession session(*store, analysis, session_settings, names);
     if (run_session(*store, session, folder, analysis.reason) != exit_normal) return analysis;

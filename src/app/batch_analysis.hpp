@@ -25,12 +25,17 @@ struct BatchSettings {
     std::array<int, display_lead_count> leads = dialogue_display_leads;
     std::string coefficient;                  // as typed, e.g. "0.95"; empty: the default 0.99
     std::optional<AriSettings> ari_settings;  // none: the defaults, taken without asking
+    bool operator==(const BatchSettings&) const = default;
 };
 
-enum class AnalysisStatus { ok, check, failed };
+// stopped: a recording the batch never started, being stopped first.
+enum class AnalysisStatus { ok, check, failed, stopped };
 
 struct RecordingAnalysis {
-    std::string name;  // the recording's file name without .dat: its folder and its rows
+    std::string name;             // its folder and its rows: the file's stem, made unique
+    std::string source;           // the recording's path as the command line gave it
+    std::string source_checksum;  // of the bytes analysed (study_record.hpp); empty: unread
+    BatchSettings settings;       // as asked
     AnalysisStatus status = AnalysisStatus::failed;
     std::string reason;  // why check or failed
     // The display leads the session was given: those asked, each without a
@@ -46,6 +51,11 @@ struct RecordingAnalysis {
     std::array<float, lead_count> activation_ms{};
     std::array<float, lead_count> recovery_ms{};
     std::array<LeadFlags, lead_count> flags{};
+    std::string program_version;  // of the program that analysed it
+    std::string analysed_at;      // when, in UTC: "2026-12-08T23:40:05Z"
+    // Of this run, not of the record: why the row holds the results of an
+    // earlier analysis (its source changed since, or it was asked with other settings).
+    std::string run_note;
 };
 
 // What keeps a finished analysis from being reported as fine: too few beats
@@ -54,9 +64,12 @@ struct RecordingAnalysis {
 // a T upstroke (leads without a signal count for nothing). Empty when nothing does.
 std::string doubt_about(const RecordingAnalysis& analysis);
 
-// Analyses `recording` in `folder` (made afresh). Display leads asked for that
-// carry no signal in the stretch are replaced (display_leads_with_signal), and
-// the note says so. Never throws: every failure is in the result's status and reason.
+// Analyses `recording` in `folder` (made when missing). Display leads asked for
+// that carry no signal in the stretch are replaced (display_leads_with_signal),
+// and the note says so. Never throws: every failure is in the result's status
+// and reason, in English whatever the language of the session's transcript.
+// The files are not flushed to the disk one by one: the caller flushes the
+// folder (flush_file_system) before it relies on them.
 RecordingAnalysis analyse_recording(const std::filesystem::path& recording,
                                     const std::filesystem::path& folder,
                                     const BatchSettings& settings);

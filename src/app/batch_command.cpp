@@ -1,19 +1,26 @@
 #include "app/batch_command.hpp"
 
+#include <time.h>
+
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
 #include <csignal>
+#include <ctime>
 #include <filesystem>
 #include <map>
 #include <mutex>
 #include <optional>
 #include <ostream>
+#include <set>
 #include <thread>
 
 #include "app/batch_analysis.hpp"
 #include "app/batch_tables.hpp"
 #include "app/command_options.hpp"
+#include "app/study_folder.hpp"
+#include "app/study_record.hpp"
 #include "formats/exit_codes.hpp"
 #include "formats/files.hpp"
 #include "formats/messages.hpp"
@@ -23,17 +30,21 @@ namespace mapari {
 const char* const batch_usage_text =
     "usage: mapari-batch RECORDING.dat... --out DIR [--jobs N] [--shard K/N]\n"
     "                    [--display-second S] [--leads A,B,C] [--coefficient C]\n"
-    "                    [--settings H,A,R] [--lang ja|en]\n"
+    "                    [--settings H,A,R] [--again NAME,...|all] [--lang ja|en]\n"
     "       mapari-batch --help | --version\n"
     "  --out DIR           each recording is analysed in DIR/NAME/; DIR/results.csv and\n"
-    "                      DIR/recordings.csv hold the results of all\n"
+    "                      DIR/recordings.csv hold the results of every recording in DIR.\n"
+    "                      A recording analysed there before with the same source and\n"
+    "                      settings is not analysed again\n"
     "  --jobs N            recordings analysed at once (default: the cores)\n"
-    "  --shard K/N         only the K-th of N equal shares of the list; the tables are then\n"
+    "  --shard K/N         only the K-th of N equal shares of the list; its own tables are\n"
     "                      DIR/results-K-of-N.csv and DIR/recordings-K-of-N.csv\n"
     "  --display-second S  the stretch analysed, 0 to 28 (default 0)\n"
     "  --leads A,B,C       the display leads (default 13,23,37)\n"
     "  --coefficient C     the recognition coefficient, e.g. 0.95 (default 0.99)\n"
     "  --settings H,A,R    T-wave smoothing, QRS points, minimum RT after J (default 20,7,100)\n"
+    "  --again NAME,...    analyse these recordings of the study anew (all: every one);\n"
+    "                      the earlier folder is kept as DIR/NAME.1 (.2, ...)\n"
     "  --lang ja|en        the language of the sessions' transcripts (default ja)\n";
 
 namespace {
@@ -41,6 +52,10 @@ namespace {
 namespace fs = std::filesystem;
 
 std::atomic<bool> stop_asked = false;
+
+// Finished analyses wait to be named this many at a time, so that one flush
+// of the file system brings all their files to the disk.
+constexpr std::size_t analyses_named_together = 16;
 
 extern "C" void ask_to_stop(int) {
     stop_asked = true;
@@ -53,6 +68,8 @@ struct BatchOptions {
     int shard = 1, shards = 1;
     BatchSettings settings;
     Language language = Language::japanese;
+    std::vector<std::string> again;  // names analysed anew, their earlier folders set aside
+    bool again_all = false;
 };
 
 // Three whole numbers "A,B,C", each within its range.
@@ -90,6 +107,21 @@ bool read_shard(const std::string& text, BatchOptions& options) {
     return true;
 }
 
+// NAME[,NAME...] or all; the option may be given more than once.
+bool read_again(const std::string& text, BatchOptions& options) {
+    if (text == "all") {
+        options.again_all = true;
+        return true;
+    }
+    for (std::size_t from = 0; from <= text.size();) {
+        const std::size_t comma = std::min(text.find(',', from), text.size());
+        if (comma == from) return false;
+        options.again.push_back(text.substr(from, comma - from));
+        from = comma + 1;
+    }
+    return true;
+}
+
 bool read_ari_settings(const std::string& text, BatchSettings& settings) {
     static constexpr int setting_ranges[3][2] = {{2, 99}, {0, 9999}, {1, 200}};
     std::array<int, 3> values{};
@@ -119,6 +151,8 @@ CommandLineReading parse_batch_arguments(const std::vector<std::string>& argumen
         {"--settings", true,
          [&settings](const std::string& text) { return read_ari_settings(text, settings); },
          "three settings H,A,R with H from 2 to 99, A from 0 to 9999 and R from 1 to 200"},
+        {"--again", true, [&options](const std::string& text) { return read_again(text, options); },
+         "the names of recordings of the study, NAME[,NAME...], or all"},
         language_option([&options](Language language) { options.language = language; }),
     };
     const CommandWord take_recording = [&options](const std::string& word) {
@@ -140,41 +174,134 @@ namespace {
 
 struct Job {
     fs::path recording;
-    std::string name;  // of its folder and its rows: the file's stem, made unique
+    std::string name;    // of its folder and its rows: the file's stem, made unique
+    bool again = false;  // an earlier analysis under its name is set aside
 };
 
-// The recordings of this shard: the K-th of N equal shares of the list.
-std::vector<Job> jobs_of(const BatchOptions& options) {
-    const std::size_t total = options.recordings.size();
-    // The option reader takes 1 <= shard <= shards.
-    const auto shard = static_cast<std::size_t>(options.shard);
-    const auto shards = static_cast<std::size_t>(options.shards);
-    const std::size_t first = (shard - 1) * total / shards;
-    const std::size_t last = shard * total / shards;
-    std::map<std::string, int> uses;
+// stem, or stem_2, stem_3, ...: the first that is not taken. A leading dot
+// becomes '_' (the batch's own hidden folders begin with one), no stem "recording".
+std::string free_name(std::string stem, const std::set<std::string>& taken) {
+    if (stem.empty()) stem = "recording";
+    if (stem.starts_with('.')) stem[0] = '_';
+    if (!taken.contains(stem)) return stem;
+    for (int number = 2;; ++number) {
+        std::string name = stem + "_" + std::to_string(number);
+        if (!taken.contains(name)) return name;
+    }
+}
+
+// The whole list named, so that every share names it alike: a recording in
+// the study already (the same path as given) keeps its name; another gets its
+// stem, made unique against the folder's entries and the recordings before it.
+// The same path twice is one recording.
+std::vector<Job> name_recordings(const std::vector<fs::path>& recordings,
+                                 const StudyContents& study) {
+    std::map<std::string, std::string> name_of_source;
+    for (const auto& [name, record] : study.records) name_of_source.emplace(record.source, name);
+    std::set<std::string> taken = study.entry_names, sources;
     std::vector<Job> jobs;
-    for (std::size_t k = first; k < last; ++k) {
-        const std::string stem = options.recordings[k].stem().string();
-        const int use = ++uses[stem];
-        jobs.push_back({options.recordings[k], use == 1 ? stem : stem + "_" + std::to_string(use)});
+    for (const fs::path& recording : recordings) {
+        if (!sources.insert(recording.string()).second) continue;
+        const auto known = name_of_source.find(recording.string());
+        std::string name = known != name_of_source.end()
+                               ? known->second
+                               : free_name(recording.stem().string(), taken);
+        taken.insert(name);
+        jobs.push_back({recording, std::move(name)});
     }
     return jobs;
 }
 
-// The recording analysed in a folder that gets its name only once complete,
-// so a stopped batch leaves no half-made folder under a recording's name.
+// The jobs of this share: the K-th of N equal shares of the list.
+std::vector<Job> share_of(const std::vector<Job>& all, const BatchOptions& options) {
+    const std::size_t total = all.size(), shard = static_cast<std::size_t>(options.shard),
+                      shards = static_cast<std::size_t>(options.shards);
+    return {all.begin() + static_cast<std::ptrdiff_t>((shard - 1) * total / shards),
+            all.begin() + static_cast<std::ptrdiff_t>(shard * total / shards)};
+}
+
+// The names --again gives that no recording of the list has; empty when none.
+std::string unknown_again_name(const BatchOptions& options, const std::vector<Job>& jobs) {
+    for (const std::string& name : options.again)
+        if (std::none_of(jobs.begin(), jobs.end(),
+                         [&](const Job& job) { return job.name == name; }))
+            return name;
+    return {};
+}
+
+std::string checksum_of_file(const fs::path& file) {
+    std::string bytes, reason;
+    return read_whole_file(file.string(), bytes, reason) ? source_checksum(bytes) : std::string();
+}
+
+// Why an earlier analysis stands for a recording of the list rather than
+// being made again; empty when it is simply the same.
+std::string why_earlier_stands(const RecordingAnalysis& record, const Job& job,
+                               const BatchSettings& settings) {
+    const std::string again = "; --again " + job.name + " analyses it anew";
+    if (!(record.settings == settings)) return "analysed before with other settings" + again;
+    if (record.source_checksum != checksum_of_file(job.recording))
+        return "its source has changed since it was analysed" + again;
+    return {};
+}
+
+struct Plan {
+    std::vector<Job> jobs;                    // of this share
+    std::vector<RecordingAnalysis> analyses;  // one a job; the earlier ones already there
+    std::vector<bool> to_analyse;             // one a job
+    std::size_t skipped = 0;
+};
+
+// What each job of the share needs: an analysis, or none, its earlier one
+// standing (with a note when it does not fit the list as it is now). A failed
+// analysis is made again, in case what failed was mended.
+Plan plan_jobs(std::vector<Job> jobs, const StudyContents& study, const BatchOptions& options) {
+    Plan plan{std::move(jobs), {}, {}, 0};
+    plan.analyses.resize(plan.jobs.size());
+    plan.to_analyse.assign(plan.jobs.size(), true);
+    for (std::size_t k = 0; k < plan.jobs.size(); ++k) {
+        Job& job = plan.jobs[k];
+        const auto record = study.records.find(job.name);
+        if (record == study.records.end()) continue;
+        job.again =
+            options.again_all || record->second.status == AnalysisStatus::failed ||
+            std::find(options.again.begin(), options.again.end(), job.name) != options.again.end();
+        if (job.again) continue;
+        plan.analyses[k] = record->second;
+        plan.analyses[k].run_note = why_earlier_stands(record->second, job, options.settings);
+        plan.to_analyse[k] = false;
+        ++plan.skipped;
+    }
+    return plan;
+}
+
+std::string now_in_utc() {
+    const std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
+    std::tm parts{};
+    ::gmtime_r(&now, &parts);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &parts);
+    return text;
+}
+
+// The recording analysed in its hidden folder, with its record; the folder
+// waits to be named. A stale hidden folder of the same name is the batch's own.
 RecordingAnalysis analyse_job(const Job& job, const BatchOptions& options) {
-    const fs::path partial = options.out / ("." + job.name + partial_suffix.data());
-    const fs::path folder = options.out / job.name;
+    const fs::path partial = partial_folder(options.out, job.name);
+    std::error_code error;
+    fs::remove_all(partial, error);
     RecordingAnalysis analysis = analyse_recording(job.recording, partial, options.settings);
     analysis.name = job.name;
-    std::error_code error;
+    analysis.program_version = MAPARI_VERSION;
+    analysis.analysed_at = now_in_utc();
     if (!fs::exists(partial, error)) return analysis;
-    fs::remove_all(folder, error);
-    fs::rename(partial, folder, error);
-    if (error) {
+    const MessagesAsWritten in_english;
+    std::string reason;
+    if (!write_file_atomically((partial / study_record_name).string(), study_record_text(analysis),
+                               reason, Flush::by_caller)) {
+        fs::remove_all(partial, error);
         analysis.status = AnalysisStatus::failed;
-        analysis.reason = "cannot name its folder " + folder.string() + ": " + error.message();
+        analysis.reason = "cannot write its record: " + reason;
     }
     return analysis;
 }
@@ -194,40 +321,100 @@ void show_progress(std::ostream& errors, const Tally& tally, std::size_t total,
            << std::flush;
 }
 
-std::vector<RecordingAnalysis> analyse_all(const std::vector<Job>& jobs,
-                                           const BatchOptions& options, std::ostream& errors,
-                                           bool progress_shown) {
-    std::vector<RecordingAnalysis> analyses(jobs.size());
+// The analyses of a run, named in groups as they finish. A group is named
+// (one flush of the file system, the renames) outside the lock, so that the
+// other analyses go on meanwhile.
+class Analysing {
+  public:
+    Analysing(Plan& plan, const BatchOptions& options)
+        : plan_(plan), options_(options), unnamed_(options.out), set_aside_(plan.jobs.size()) {}
+
+    void finish(std::size_t k, RecordingAnalysis analysis) {
+        UnnamedAnalyses group(options_.out);
+        {
+            const std::lock_guard<std::mutex> hold(lock_);
+            plan_.analyses[k] = std::move(analysis);
+            std::error_code error;
+            if (fs::exists(partial_folder(options_.out, plan_.jobs[k].name), error))
+                unnamed_.add(k, plan_.jobs[k].name, plan_.jobs[k].again);
+            if (unnamed_.waiting() < analyses_named_together) return;
+            std::swap(group, unnamed_);
+        }
+        name(group);
+    }
+
+    // Names the analyses still waiting, once every analysis has ended.
+    void name_the_rest() { name(unnamed_); }
+
+    const std::vector<fs::path>& set_aside() const { return set_aside_; }
+    const std::string& not_flushed() const { return not_flushed_; }
+
+  private:
+    void name(UnnamedAnalyses& group) {
+        std::string not_flushed;
+        const std::vector<UnnamedAnalyses::Named> outcomes = group.name_all(not_flushed);
+        const std::lock_guard<std::mutex> hold(lock_);
+        if (!not_flushed.empty()) not_flushed_ = not_flushed;
+        for (const UnnamedAnalyses::Named& named : outcomes) {
+            set_aside_[named.job] = named.set_aside;
+            if (named.reason.empty()) continue;
+            RecordingAnalysis& analysis = plan_.analyses[named.job];
+            analysis.status = AnalysisStatus::failed;
+            analysis.reason = named.reason;
+            std::error_code error;
+            fs::remove_all(partial_folder(options_.out, plan_.jobs[named.job].name), error);
+        }
+    }
+
+    Plan& plan_;
+    const BatchOptions& options_;
+    std::mutex lock_;
+    UnnamedAnalyses unnamed_;
+    std::vector<fs::path> set_aside_;  // a job's earlier folder, where it went
+    std::string not_flushed_;          // why the study folder's names may not be on the disk
+};
+
+// Analyses the planned jobs, options.jobs at once, until done or stopped;
+// the folders set aside, one a job.
+std::vector<fs::path> analyse_all(Plan& plan, const BatchOptions& options, std::ostream& errors,
+                                  bool progress_shown, const std::function<void()>& after_each) {
+    std::vector<std::size_t> order;
+    for (std::size_t k = 0; k < plan.jobs.size(); ++k)
+        if (plan.to_analyse[k]) order.push_back(k);
+    Analysing analysing(plan, options);
     std::atomic<std::size_t> next = 0;
     std::mutex tally_lock;
     Tally tally;
     const auto start = std::chrono::steady_clock::now();
     const auto work = [&] {
-        for (std::size_t k; !stop_asked && (k = next++) < jobs.size();) {
-            analyses[k] = analyse_job(jobs[k], options);
+        for (std::size_t at; !stop_asked && (at = next++) < order.size();) {
+            RecordingAnalysis analysis = analyse_job(plan.jobs[order[at]], options);
+            const AnalysisStatus status = analysis.status;
+            const std::string name = analysis.name, note = analysis.note;
+            analysing.finish(order[at], std::move(analysis));
             const std::lock_guard<std::mutex> hold(tally_lock);
             ++tally.done;
-            tally.failed += analyses[k].status == AnalysisStatus::failed;
-            tally.to_check += analyses[k].status == AnalysisStatus::check;
-            if (!analyses[k].note.empty())
-                errors << (progress_shown ? "\r" : "") << "mapari-batch: " << analyses[k].name
-                       << ": " << analyses[k].note << '\n';
+            tally.failed += status == AnalysisStatus::failed;
+            tally.to_check += status == AnalysisStatus::check;
+            if (!note.empty())
+                errors << (progress_shown ? "\r" : "") << "mapari-batch: " << name << ": " << note
+                       << '\n';
             if (progress_shown)
-                show_progress(errors, tally, jobs.size(), std::chrono::steady_clock::now() - start);
+                show_progress(errors, tally, order.size(),
+                              std::chrono::steady_clock::now() - start);
+            if (after_each) after_each();
         }
     };
     std::vector<std::thread> helpers;
-    for (unsigned k = 1; k < std::min<std::size_t>(options.jobs, jobs.size()); ++k)
+    for (std::size_t k = 1; k < std::min<std::size_t>(options.jobs, order.size()); ++k)
         helpers.emplace_back(work);
     work();
     for (std::thread& helper : helpers) helper.join();
+    analysing.name_the_rest();
     if (progress_shown) errors << '\n';
-    for (std::size_t k = 0; k < jobs.size(); ++k)
-        if (analyses[k].name.empty()) {
-            analyses[k].name = jobs[k].name;
-            analyses[k].reason = "not analysed: the batch was stopped";
-        }
-    return analyses;
+    if (!analysing.not_flushed().empty())
+        errors << "mapari-batch: " << analysing.not_flushed() << '\n';
+    return analysing.set_aside();
 }
 
 std::string table_name(const BatchOptions& options, const char* table) {
@@ -236,53 +423,168 @@ std::string table_name(const BatchOptions& options, const char* table) {
            std::to_string(options.shards) + ".csv";
 }
 
-int run_batch(const BatchOptions& options, std::ostream& out, std::ostream& errors,
-              bool progress_shown) {
-    std::error_code error;
-    fs::create_directories(options.out, error);
-    if (!fs::is_directory(options.out, error)) {
-        errors << "mapari-batch: cannot make the folder " << options.out.string() << '\n';
-        return exit_failure;
+// Every recording of the study by name, from its record, with what this run
+// adds: its notes, and the rows of recordings it left without a folder.
+std::vector<RecordingAnalysis> study_rows(StudyContents study, const Plan& plan) {
+    for (const RecordingAnalysis& analysis : plan.analyses) {
+        const auto record = study.records.find(analysis.name);
+        if (record == study.records.end())
+            study.records.emplace(analysis.name, analysis);
+        else
+            record->second.run_note = analysis.run_note;
     }
+    std::vector<RecordingAnalysis> rows;
+    for (auto& [name, analysis] : study.records) rows.push_back(std::move(analysis));
+    return rows;
+}
+
+bool holds(const fs::path& file, const std::string& bytes) {
+    std::string now, reason;
+    return read_whole_file(file.string(), now, reason) && now == bytes;
+}
+
+// The tables of a run: the study's whole tables, and a share's own.
+std::vector<FileContent> tables_of(const std::vector<RecordingAnalysis>& rows, const Plan& plan,
+                                   const BatchOptions& options) {
+    std::vector<FileContent> tables = {
+        {(options.out / "results.csv").string(), results_table(rows)},
+        {(options.out / "recordings.csv").string(), recordings_table(rows)}};
+    if (options.shards > 1) {
+        tables.push_back({(options.out / table_name(options, "results")).string(),
+                          results_table(plan.analyses)});
+        tables.push_back({(options.out / table_name(options, "recordings")).string(),
+                          recordings_table(plan.analyses)});
+    }
+    return tables;
+}
+
+// The study's tables rebuilt from every record in it and written where they
+// change, with the files derived from the whole tables removed then. False
+// with a message when a table cannot be written.
+bool rebuild_tables(const Plan& plan, const BatchOptions& options, std::ostream& out,
+                    std::ostream& errors) {
+    const TablesLock lock(options.out);
+    const StudyContents study = read_study(options.out);
+    for (const std::string& unreadable : study.unreadable)
+        errors << "mapari-batch: " << unreadable << "; left out of the tables\n";
+    std::vector<FileContent> tables = tables_of(study_rows(study, plan), plan, options);
+    const bool whole_tables_change =
+        !holds(tables[0].path, tables[0].bytes) || !holds(tables[1].path, tables[1].bytes);
+    std::erase_if(tables, [](const FileContent& table) { return holds(table.path, table.bytes); });
+    std::string failed_path, reason;
+    const MessagesAsWritten in_english;
+    if (!write_files_atomically(tables, failed_path, reason)) {
+        errors << "mapari-batch: cannot write " << failed_path << ": " << reason << '\n';
+        return false;
+    }
+    if (whole_tables_change)
+        for (const fs::path& removed : remove_derived_files(options.out))
+            out << "removed " << removed.string()
+                << ": it was made from the earlier tables (mapari-review --results "
+                << (options.out / "results.csv").string() << " makes it anew)\n";
+    return true;
+}
+
+// Jobs never started, the batch being stopped first, get rows that say so.
+std::size_t mark_stopped(Plan& plan, const BatchSettings& settings) {
+    std::size_t stopped = 0;
+    for (std::size_t k = 0; k < plan.jobs.size(); ++k) {
+        RecordingAnalysis& analysis = plan.analyses[k];
+        if (!plan.to_analyse[k] || !analysis.name.empty()) continue;
+        analysis.name = plan.jobs[k].name;
+        analysis.source = plan.jobs[k].recording.string();
+        analysis.settings = settings;
+        analysis.display_leads = settings.leads;
+        analysis.status = AnalysisStatus::stopped;
+        analysis.reason = "not analysed: the batch was stopped";
+        ++stopped;
+    }
+    return stopped;
+}
+
+// The summary on `out`; the exit code: stopped, or whether every recording of the list is ok.
+int summarise(const Plan& plan, std::size_t stopped, const BatchOptions& options,
+              std::ostream& out) {
+    std::size_t analysed = 0, failed = 0, to_check = 0, not_ok = 0;
+    for (std::size_t k = 0; k < plan.jobs.size(); ++k) {
+        const AnalysisStatus status = plan.analyses[k].status;
+        not_ok += status != AnalysisStatus::ok;
+        if (!plan.to_analyse[k] || status == AnalysisStatus::stopped) continue;
+        ++analysed;
+        failed += status == AnalysisStatus::failed;
+        to_check += status == AnalysisStatus::check;
+    }
+    out << "analysed " << analysed << " recordings: " << analysed - failed - to_check << " ok, "
+        << to_check << " to check, " << failed << " failed\n";
+    if (plan.skipped > 0) out << "skipped (analysed before): " << plan.skipped << '\n';
+    if (stopped > 0) out << "not analysed (stopped): " << stopped << '\n';
+    out << "tables: " << (options.out / "results.csv").string() << ", "
+        << (options.out / "recordings.csv").string() << '\n';
+    if (options.shards > 1)
+        out << "this share's tables: " << (options.out / table_name(options, "results")).string()
+            << ", " << (options.out / table_name(options, "recordings")).string() << '\n';
+    if (stopped > 0) return exit_batch_stopped;
+    return not_ok == 0 ? exit_normal : exit_failure;
+}
+
+void say_what_stands(const Plan& plan, const std::vector<fs::path>& set_aside, std::ostream& out) {
+    for (std::size_t k = 0; k < plan.jobs.size(); ++k) {
+        if (!plan.analyses[k].run_note.empty())
+            out << plan.jobs[k].name << ": " << plan.analyses[k].run_note << '\n';
+        if (!set_aside[k].empty())
+            out << "kept the earlier analysis of " << plan.jobs[k].name << " as "
+                << set_aside[k].string() << '\n';
+    }
+}
+
+bool make_study_folder(const fs::path& folder, std::ostream& errors) {
+    std::error_code error;
+    fs::create_directories(folder, error);
+    if (fs::is_directory(folder, error)) return true;
+    errors << "mapari-batch: cannot make the folder " << folder.string() << '\n';
+    return false;
+}
+
+int run_batch(const BatchOptions& options, std::ostream& out, std::ostream& errors,
+              bool progress_shown, const std::function<void()>& after_each) {
+    if (!make_study_folder(options.out, errors)) return exit_failure;
     std::string no_catalogue;
     use_language(options.language, no_catalogue);
+    stop_asked = false;
     std::signal(SIGINT, ask_to_stop);
     std::signal(SIGTERM, ask_to_stop);
-    const std::vector<Job> jobs = jobs_of(options);
-    const std::vector<RecordingAnalysis> analyses =
-        analyse_all(jobs, options, errors, progress_shown);
-    const std::string results = (options.out / table_name(options, "results")).string();
-    const std::string recordings = (options.out / table_name(options, "recordings")).string();
-    std::string failed_path, reason;
-    if (!write_files_atomically(
-            {{results, results_table(analyses)},
-             {recordings, recordings_table(analyses, options.settings.display_second)}},
-            failed_path, reason)) {
-        errors << "mapari-batch: cannot write " << failed_path << ": " << reason << '\n';
-        return exit_failure;
+    const BatchPresence presence(options.out);
+    const StudyContents study = read_study(options.out);
+    const std::vector<Job> all = name_recordings(options.recordings, study);
+    if (const std::string unknown = unknown_again_name(options, all); !unknown.empty()) {
+        errors << "mapari-batch: --again names " << unknown
+               << ", which is no recording of the list\n";
+        return exit_usage;
     }
-    Tally tally;
-    for (const RecordingAnalysis& analysis : analyses) {
-        tally.failed += analysis.status == AnalysisStatus::failed;
-        tally.to_check += analysis.status == AnalysisStatus::check;
-    }
-    out << "analysed " << analyses.size()
-        << " recordings: " << analyses.size() - tally.failed - tally.to_check << " ok, "
-        << tally.to_check << " to check, " << tally.failed << " failed\n"
-        << "tables: " << results << ", " << recordings << '\n';
-    return tally.failed + tally.to_check == 0 ? exit_normal : exit_failure;
+    Plan plan = plan_jobs(share_of(all, options), study, options);
+    const std::vector<fs::path> set_aside =
+        analyse_all(plan, options, errors, progress_shown, after_each);
+    const std::size_t stopped = mark_stopped(plan, options.settings);
+    say_what_stands(plan, set_aside, out);
+    if (!rebuild_tables(plan, options, out, errors)) return exit_failure;
+    return summarise(plan, stopped, options, out);
 }
 
 }  // namespace
 
+void ask_batch_to_stop() {
+    stop_asked = true;
+}
+
 int run_batch_command(const std::vector<std::string>& arguments, std::ostream& out,
-                      std::ostream& errors, bool progress_shown) {
+                      std::ostream& errors, bool progress_shown,
+                      const std::function<void()>& after_each_recording) {
     BatchOptions options;
     const CommandLineReading reading = parse_batch_arguments(arguments, options);
     if (const std::optional<int> exit_code =
             first_answer("mapari-batch", reading, batch_usage_text, out, errors))
         return *exit_code;
-    return run_batch(options, out, errors, progress_shown);
+    return run_batch(options, out, errors, progress_shown, after_each_recording);
 }
 
 }  // namespace mapari

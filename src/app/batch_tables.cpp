@@ -32,22 +32,10 @@ std::string accepted_beats(const RecordingAnalysis& analysis) {
     return text;
 }
 
-// The flags in the tables' words, in the order the tables write them.
-constexpr std::pair<LeadFlag, const char*> flag_words[] = {
-    {LeadFlag::no_downstroke, "no-downstroke"},
-    {LeadFlag::no_upstroke, "no-upstroke"},
-    {LeadFlag::rt_at_window_edge, "rt-at-window-edge"},
-    {LeadFlag::weak, "weak"},
-    {LeadFlag::flat, "flat"},
-    {LeadFlag::clipped, "clipped"},
-    {LeadFlag::noisy, "noisy"},
-    {LeadFlag::no_signal, "no-signal"},
-};
-
 // The lead's flags as words joined by ';'.
 std::string flags_text(LeadFlags flags) {
     std::string text;
-    for (const auto& [flag, word] : flag_words) {
+    for (const auto& [flag, word] : lead_flag_words) {
         if (!flags.has(flag)) continue;
         if (!text.empty()) text += ';';
         text += word;
@@ -59,6 +47,21 @@ int leads_flagged(const RecordingAnalysis& analysis, LeadFlag flag) {
     int count = 0;
     for (LeadFlags flags : analysis.flags) count += flags.has(flag);
     return count;
+}
+
+// The analysis's own note and this run's, joined.
+std::string notes_text(const RecordingAnalysis& analysis) {
+    if (analysis.note.empty() || analysis.run_note.empty())
+        return analysis.note + analysis.run_note;
+    return analysis.note + "; " + analysis.run_note;
+}
+
+// The display leads used, empty for a recording that failed before they were chosen.
+std::string leads_text(const std::array<int, display_lead_count>& leads) {
+    std::string text;
+    if (leads[0] == 0) return text;
+    for (int lead : leads) text += (text.empty() ? "" : " ") + std::to_string(lead);
+    return text;
 }
 
 void add_field(std::string& row, const std::string& field) {
@@ -81,7 +84,7 @@ std::string analysed_columns(const RecordingAnalysis& analysis) {
     for (std::int32_t setting : {ari.smoothing_half_width_samples, ari.activation_offset_samples,
                                  ari.recovery_delay_samples})
         add_field(row, std::to_string(setting));
-    for (const auto& [flag, word] : flag_words)
+    for (const auto& [flag, word] : lead_flag_words)
         add_field(row, std::to_string(leads_flagged(analysis, flag)));
     return row;
 }
@@ -101,6 +104,8 @@ const char* status_name(AnalysisStatus status) {
             return "ok";
         case AnalysisStatus::check:
             return "check";
+        case AnalysisStatus::stopped:
+            return "stopped";
         case AnalysisStatus::failed:
             break;
     }
@@ -110,7 +115,8 @@ const char* status_name(AnalysisStatus status) {
 std::string results_table(const std::vector<RecordingAnalysis>& analyses) {
     std::string table = results_header;
     for (const RecordingAnalysis& analysis : analyses) {
-        if (analysis.status == AnalysisStatus::failed) continue;
+        if (analysis.status != AnalysisStatus::ok && analysis.status != AnalysisStatus::check)
+            continue;
         for (int l = 1; l <= lead_count; ++l) {
             const auto at = static_cast<std::size_t>(l - 1);
             table += csv_field(analysis.name) + "," + std::to_string(l) + "," +
@@ -120,14 +126,17 @@ std::string results_table(const std::vector<RecordingAnalysis>& analyses) {
     return table;
 }
 
-std::string recordings_table(const std::vector<RecordingAnalysis>& analyses, int display_second) {
+std::string recordings_table(const std::vector<RecordingAnalysis>& analyses) {
     std::string table = recordings_header;
     for (const RecordingAnalysis& analysis : analyses) {
         table += csv_field(analysis.name) + "," + status_name(analysis.status) + "," +
-                 csv_field(analysis.reason) + "," + std::to_string(display_second) + ",";
-        table += analysis.status == AnalysisStatus::failed ? std::string(20, ',')
-                                                           : analysed_columns(analysis);
-        table += "," + csv_field(analysis.note) + "\n";
+                 csv_field(analysis.reason) + "," +
+                 std::to_string(analysis.settings.display_second) + ",";
+        const bool analysed =
+            analysis.status == AnalysisStatus::ok || analysis.status == AnalysisStatus::check;
+        table += analysed ? analysed_columns(analysis) : std::string(20, ',');
+        table += "," + csv_field(analysis.source) + "," + leads_text(analysis.display_leads) + "," +
+                 csv_field(notes_text(analysis)) + "\n";
     }
     return table;
 }

@@ -1,8 +1,10 @@
 // The tables of a batch: results.csv, one row per recording and lead (AT,
 // RT, ARI and the flags a reader must know; the three values empty on a lead
 // without a signal), and recordings.csv, one row per recording (status, beats,
-// marks, settings, lead flags counted, the reason, and a note on what the batch
-// decided for the recording, such as display leads replaced).
+// marks, settings, lead flags counted, the reason, and at the end the source as
+// given, the display leads used and a note on what the batch decided for the
+// recording, such as display leads replaced or a source changed). Both are in
+// English, for scripts; rows in the order of the analyses given.
 #pragma once
 
 #include <string>
@@ -17,10 +19,10 @@ inline constexpr const char* recordings_header =
     "recording,status,reason,display_second,beats_found,template_beat,beats_accepted,"
     "accepted_beats,averaging_count,stimulus,q_onset,j_point,t_end,stimulus_found,smoothing,"
     "activation_offset,recovery_delay,no_downstroke,no_upstroke,rt_at_window_edge,weak,flat,"
-    "clipped,noisy,no_signal,note\n";
+    "clipped,noisy,no_signal,source,display_leads,note\n";
 
 std::string results_table(const std::vector<RecordingAnalysis>& analyses);
-std::string recordings_table(const std::vector<RecordingAnalysis>& analyses, int display_second);
+std::string recordings_table(const std::vector<RecordingAnalysis>& analyses);
 
 const char* status_name(AnalysisStatus status);
 

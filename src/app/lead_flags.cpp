@@ -2,6 +2,12 @@
 
 namespace mapari {
 
+std::optional<LeadFlag> lead_flag_named(std::string_view word) {
+    for (const auto& [flag, flag_word] : lead_flag_words)
+        if (word == flag_word) return flag;
+    return std::nullopt;
+}
+
 LeadFlags ari_default_flags(const AriWork& work, int lead) {
     const std::int32_t P = work.reference_point;
     LeadFlags flags;

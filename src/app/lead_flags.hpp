@@ -18,6 +18,9 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <optional>
+#include <string_view>
+#include <utility>
 
 #include "beats/lead_quality.hpp"
 #include "store/store.hpp"
@@ -56,6 +59,22 @@ class LeadFlags {
     }
     std::uint8_t bits_ = 0;
 };
+
+// Every flag with its word in the tables and the study's records, in the
+// order the tables write them.
+inline constexpr std::pair<LeadFlag, const char*> lead_flag_words[] = {
+    {LeadFlag::no_downstroke, "no-downstroke"},
+    {LeadFlag::no_upstroke, "no-upstroke"},
+    {LeadFlag::rt_at_window_edge, "rt-at-window-edge"},
+    {LeadFlag::weak, "weak"},
+    {LeadFlag::flat, "flat"},
+    {LeadFlag::clipped, "clipped"},
+    {LeadFlag::noisy, "noisy"},
+    {LeadFlag::no_signal, "no-signal"},
+};
+
+// The flag a word names; nothing for a word that names none.
+std::optional<LeadFlag> lead_flag_named(std::string_view word);
 
 // The defaults among the values of lead l (1 to 64) of the computation in `work`.
 LeadFlags ari_default_flags(const AriWork& work, int lead);

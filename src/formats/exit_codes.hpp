@@ -11,5 +11,8 @@ inline constexpr int exit_failure = 1;  // any other failure (a file that cannot
 // the other way round (named with its line number).
 inline constexpr int exit_usage = 2;
 inline constexpr int exit_script_ended = 3;  // the script ended while the program waited
+// mapari-batch stopped (Ctrl-C, SIGTERM) before every recording was analysed:
+// the same command finishes the study.
+inline constexpr int exit_batch_stopped = 4;
 
 }  // namespace mapari

@@ -56,6 +56,19 @@ bool use_language(Language language, std::string& reason) {
     return false;
 }
 
+// In the C locale gettext ignores LANGUAGE and gives every text as written,
+// and the system's messages are its own English; uselocale sets it for this
+// thread alone.
+MessagesAsWritten::MessagesAsWritten()
+    : c_locale_(::newlocale(LC_ALL_MASK, "C", locale_t{})),
+      previous_(c_locale_ == locale_t{} ? locale_t{} : ::uselocale(c_locale_)) {}
+
+MessagesAsWritten::~MessagesAsWritten() {
+    if (c_locale_ == locale_t{}) return;
+    ::uselocale(previous_);
+    ::freelocale(c_locale_);
+}
+
 std::string message(const char* text) {
     return ::dgettext(text_domain, text);
 }

@@ -10,6 +10,8 @@
 // the first message, or between sessions of the desktop program.
 #pragma once
 
+#include <locale.h>
+
 #include <initializer_list>
 #include <optional>
 #include <string>
@@ -25,6 +27,21 @@ const char* language_code(Language language);
 // Chooses the language of every message from now on; false, with the reason,
 // when its catalogue cannot be found (the texts then stand as written).
 bool use_language(Language language, std::string& reason);
+
+// While it lives, the messages of its thread stand as written (the program's
+// further messages and the system's in English) whatever language the
+// program uses: for texts that scripts read, such as the batch's tables.
+class MessagesAsWritten {
+  public:
+    MessagesAsWritten();
+    ~MessagesAsWritten();
+    MessagesAsWritten(const MessagesAsWritten&) = delete;
+    MessagesAsWritten& operator=(const MessagesAsWritten&) = delete;
+
+  private:
+    locale_t c_locale_;
+    locale_t previous_;
+};
 
 // Marks a text kept in a table or constant for the catalogue; message() turns
 // it into the language in use where it is written.

@@ -43,11 +43,17 @@ void ask_save_name(Store& store, Runtime& runtime) {
     }
 }
 
+Flush result_file_flush(const Naming& naming) {
+    return naming.result_files_flushed_by_caller ? Flush::by_caller : Flush::by_writer;
+}
+
 // Writes one result file; says why on the trace window when it cannot.
 bool write_result(Store& store, Runtime& runtime, const TextField<32>& path,
                   const std::string& text) {
     std::string reason;
-    if (write_file_atomically(host_path(store.naming, path.stem()), text, reason)) return true;
+    if (write_file_atomically(host_path(store.naming, path.stem()), text, reason,
+                              result_file_flush(store.naming)))
+        return true;
     runtime.write_line(Channel::trace,
                        message("Cannot write {1}: {2}. The beat and the marks are kept.",
                                {path_and_host_file(store.naming, path.stem()), reason}));
@@ -128,7 +134,7 @@ bool make_ari_file(Store& store, Runtime& runtime, std::string& file_text) {
                                               {padded(work.ari_path.stem(), ari_path_width)}));
     std::string reason;
     if (write_file_atomically(host_path(store.naming, work.ari_path.stem()), ari_file_text(work),
-                              reason))
+                              reason, result_file_flush(store.naming)))
         return true;
     runtime.write_line(Channel::trace,
                        message("Cannot write {1}: {2}.",

@@ -45,6 +45,9 @@ struct Naming {
     std::int32_t display_second = 0;  // start of the stretch read, in seconds from the file start
     // Host folder that stands for "d:\data\map\", NUL-terminated; set once by main.
     Array1<char, data_directory_capacity> data_directory{};
+    // Set by the batch, which flushes a recording's whole folder to the disk
+    // before it names that folder: the result files are then not flushed one by one.
+    bool result_files_flushed_by_caller = false;
 };
 
 // The recording stretch in use and the work areas of its reading.

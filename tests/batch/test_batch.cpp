@@ -3,9 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
-#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -45,9 +43,20 @@ TEST(BatchTables, OneRowPerLeadAndOnePerRecordingWithEveryColumn) {
     analysed.activation_ms[1] = 0.0f;
     analysed.flags[1] = {LeadFlag::no_downstroke, LeadFlag::weak};
     analysed.flags[2] = {LeadFlag::weak};
+    analysed.source = "runs/run,1.dat";
+    analysed.settings.display_second = 4;
+    analysed.display_leads = {13, 23, 37};
+    analysed.note = "its source has changed since it was analysed";
     RecordingAnalysis failed;
     failed.name = "bad";
     failed.reason = "not a recording: it is text, not binary frames";
+    failed.source = "bad.dat";
+    failed.settings.display_second = 4;
+    failed.display_leads = {1, 2, 64};
+    RecordingAnalysis stopped = failed;
+    stopped.name = "later";
+    stopped.status = AnalysisStatus::stopped;
+    stopped.reason = "not analysed: the batch was stopped";
     const std::string results = results_table({analysed, failed});
     EXPECT_TRUE(
         results.starts_with("recording,lead,AT_ms,RT_ms,ARI_ms,flags\n"
@@ -56,12 +65,17 @@ TEST(BatchTables, OneRowPerLeadAndOnePerRecordingWithEveryColumn) {
                             "\"run,1\",3,40,256.5,216.5,weak\n"))
         << results;
     EXPECT_EQ(std::count(results.begin(), results.end(), '\n'), 65);
-    EXPECT_EQ(recordings_table({analysed, failed}, 4),
-              std::string(recordings_header) +
-                  "\"run,1\",check,the T end lies before the T wave's peak,4,5,1153,2,"
-                  "353/-1/0.9981 1153/+0/1.0000,16,143,148,243,601,yes,20,7,100,1,0,0,2,0,0,0,0,\n"
-                  "bad,failed,\"not a recording: it is text, not binary "
-                  "frames\",4,,,,,,,,,,,,,,,,,,,,,,\n");
+    EXPECT_EQ(results_table({analysed, failed, stopped}), results);
+    EXPECT_EQ(
+        recordings_table({analysed, failed, stopped}),
+        std::string(recordings_header) +
+            "\"run,1\",check,the T end lies before the T wave's peak,4,5,1153,2,"
+            "353/-1/0.9981 1153/+0/1.0000,16,143,148,243,601,yes,20,7,100,1,0,0,2,0,0,0,0,"
+            "\"runs/run,1.dat\",13 23 37,its source has changed since it was analysed\n"
+            "bad,failed,\"not a recording: it is text, not binary "
+            "frames\",4,,,,,,,,,,,,,,,,,,,,,,bad.dat,1 2 64,\n"
+            "later,stopped,not analysed: the batch was stopped,4,,,,,,,,,,,,,,,,,,,,,,bad.dat,1 "
+            "2 64,\n");
 }
 
 // A lead without a signal has empty AT, RT and ARI cells and its one flag; a
@@ -89,9 +103,9 @@ TEST(BatchTables, LeadsWithoutASignalHaveEmptyValueCells) {
         << results;
     EXPECT_TRUE(results.ends_with("\nmit001,64,,,,no-signal\n")) << results;
     EXPECT_EQ(std::count(results.begin(), results.end(), '\n'), 65);
-    const std::string recordings = recordings_table({analysed}, 0);
+    const std::string recordings = recordings_table({analysed});
     EXPECT_TRUE(
-        recordings.ends_with(",1,1,0,0,0,0,0,62,\"display leads 13, 23, 37 carry no "
+        recordings.ends_with(",1,1,0,0,0,0,0,62,,,\"display leads 13, 23, 37 carry no "
                              "signal: took 1, 2, 1\"\n"))
         << recordings;
 }
@@ -138,6 +152,13 @@ TEST(BatchCommand, WrongCommandLinesAreUsageErrors) {
          "--settings takes three settings H,A,R with H from 2 to 99, A from 0 to 9999 and R from "
          "1 to 200, not \"20,x,100\""},
         {{"a.dat", "--out", "d", "--lang", "fr"}, "--lang takes ja or en, not \"fr\""},
+        {{"a.dat", "--out", "d", "--again", ""}, "--again needs a value"},
+        {{"a.dat", "--out", "d", "--again", "a,,b"},
+         "--again takes the names of recordings of the study, NAME[,NAME...], or all, not "
+         "\"a,,b\""},
+        {{"a.dat", "--out", "d", "--again", "a,"},
+         "--again takes the names of recordings of the study, NAME[,NAME...], or all, not "
+         "\"a,\""},
         {{"a.dat", "--out", "d", "--fast", "1"}, "unknown option '--fast'"},
         {{"a.dat", "-j", "2", "--out", "d"}, "unknown option '-j'"},
     };
@@ -165,7 +186,7 @@ TEST(BatchCommand, BadRecordingsGetFailedRowsAndTheOthersAreAnalysed) {
     for (const std::string& row : std::vector<std::string>{
              "text,failed,\"not a recording: it is text, not binary frames\",0,",
              "short,failed,not a recording: it holds 3000 frames; a display needs 4000,0,",
-             "missing,failed,cannot be read: " + std::string(std::strerror(ENOENT)) + ",0,"})
+             "missing,failed,cannot be read: No such file or directory,0,"})
         EXPECT_NE(recordings.find("\n" + row), std::string::npos) << row << "\n" << recordings;
     EXPECT_NE(recordings.find("\ngood,ok,,0,"), std::string::npos) << recordings;
     EXPECT_TRUE(fs::exists(out / "good" / "good.ari"));

@@ -1,0 +1,516 @@
+// A study folder that only grows: batches into one folder, recordings named
+// apart, analyses asked again, sources changed, a batch stopped or killed and
+// run again, writes that fail part way, and each recording's record.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <csignal>
+#include <filesystem>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/batch_command.hpp"
+#include "app/batch_tables.hpp"
+#include "app/study_record.hpp"
+#include "batch_support.hpp"
+#include "support/temporary_folder.hpp"
+
+namespace mapari::batch_tests {
+namespace {
+
+namespace fs = std::filesystem;
+using test_support::read_bytes;
+using test_support::TemporaryFolder;
+using test_support::write_bytes;
+
+// Every file under a folder by its path inside it, with its bytes (a link: its target).
+std::map<std::string, std::string> snapshot(const fs::path& folder) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+        const std::string inside = entry.path().lexically_relative(folder).string();
+        if (entry.is_symlink())
+            files[inside] = "-> " + fs::read_symlink(entry.path()).string();
+        else if (entry.is_regular_file())
+            files[inside] = read_bytes(entry.path());
+    }
+    return files;
+}
+
+// The paths inside whose files differ between two snapshots, or are in one only.
+std::vector<std::string> differences(const std::map<std::string, std::string>& now,
+                                     const std::map<std::string, std::string>& before) {
+    std::vector<std::string> paths;
+    for (const auto& [path, bytes] : now)
+        if (!before.contains(path) || before.at(path) != bytes) paths.push_back(path);
+    for (const auto& [path, bytes] : before)
+        if (!now.contains(path)) paths.push_back(path);
+    return paths;
+}
+
+const std::vector<std::string> none;
+
+std::vector<std::string> entries(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// Synthetic recordings NAME.dat in the folder, seeds 1, 2, ...
+std::vector<std::string> recordings(const TemporaryFolder& folder,
+                                    const std::vector<std::string>& names) {
+    std::vector<std::string> files;
+    std::uint32_t seed = 0;
+    for (const std::string& name : names) {
+        files.push_back(folder.file(name + ".dat"));
+        write_synthetic(files.back(), ++seed, 10.0, 75.0);
+    }
+    return files;
+}
+
+std::vector<std::string> into(std::vector<std::string> arguments, const fs::path& out,
+                              std::initializer_list<std::string> more = {}) {
+    arguments.insert(arguments.end(), {"--out", out.string(), "--jobs", "1"});
+    arguments.insert(arguments.end(), more);
+    return arguments;
+}
+
+std::string tables(const fs::path& out) {
+    return read_bytes(out / "results.csv") + read_bytes(out / "recordings.csv");
+}
+
+TEST(StudyFolder, ASecondBatchAddsToTheFirstAndChangesNothingOfIt) {
+    TemporaryFolder folder;
+    const std::vector<std::string> files = recordings(folder, {"a", "b", "c"});
+    const fs::path out = folder.path() / "study";
+    ASSERT_EQ(run_batch(into({files[0], files[1]}, out)).exit_code, 0);
+    write_bytes(out / "a" / "operator-notes.txt", "lead 12 looked odd\n");
+    write_bytes(out / "results.pdf", "%PDF of a and b");
+    const auto a_before = snapshot(out / "a"), b_before = snapshot(out / "b");
+    const CommandRun second = run_batch(into({files[2]}, out));
+    EXPECT_EQ(second.exit_code, 0) << second.errors;
+    EXPECT_EQ(second.out, "removed " + (out / "results.pdf").string() +
+                              ": it was made from the earlier tables (mapari-review --results " +
+                              (out / "results.csv").string() +
+                              " makes it anew)\n"
+                              "analysed 1 recordings: 1 ok, 0 to check, 0 failed\n"
+                              "tables: " +
+                              (out / "results.csv").string() + ", " +
+                              (out / "recordings.csv").string() + "\n");
+    EXPECT_EQ(differences(snapshot(out / "a"), a_before), none);
+    EXPECT_EQ(differences(snapshot(out / "b"), b_before), none);
+    EXPECT_EQ(read_bytes(out / "a" / "operator-notes.txt"), "lead 12 looked odd\n");
+    // The same tables as one batch of all three.
+    const fs::path whole = folder.path() / "whole";
+    ASSERT_EQ(run_batch(into(files, whole)).exit_code, 0);
+    EXPECT_EQ(tables(out), tables(whole));
+    // The first batch again: nothing to do, nothing written anew.
+    const auto study_before = snapshot(out);
+    const CommandRun third = run_batch(into({files[0], files[1]}, out));
+    EXPECT_EQ(third.exit_code, 0);
+    EXPECT_TRUE(
+        third.out.starts_with("analysed 0 recordings: 0 ok, 0 to check, 0 failed\n"
+                              "skipped (analysed before): 2\n"))
+        << third.out;
+    EXPECT_EQ(differences(snapshot(out), study_before), none);
+}
+
+TEST(StudyFolder, RecordingsNamedAlikeGetNamesNoOtherHasAndKeepThem) {
+    TemporaryFolder folder;
+    for (const char* file : {"a/x.dat", "b/x.dat", "c/x_2.dat", "d/x.dat"}) {
+        fs::create_directories((folder.path() / file).parent_path());
+        write_synthetic(folder.path() / file, static_cast<std::uint32_t>(file[0]), 10.0, 75.0);
+    }
+    const fs::path out = folder.path() / "study";
+    const auto path = [&](const char* file) { return (folder.path() / file).string(); };
+    ASSERT_EQ(run_batch(into({path("a/x.dat"), path("b/x.dat"), path("c/x_2.dat")}, out)).exit_code,
+              0);
+    // The same path again is the same recording; a new one takes the next free name.
+    const CommandRun second = run_batch(into({path("d/x.dat"), path("b/x.dat")}, out));
+    EXPECT_TRUE(
+        second.out.starts_with("analysed 1 recordings: 1 ok, 0 to check, 0 failed\n"
+                               "skipped (analysed before): 1\n"))
+        << second.out;
+    const struct {
+        const char* name;
+        const char* source;
+    } expected[] = {
+        {"x", "a/x.dat"}, {"x_2", "b/x.dat"}, {"x_2_2", "c/x_2.dat"}, {"x_3", "d/x.dat"}};
+    for (const auto& [name, source] : expected) {
+        EXPECT_NE(read_bytes(out / "recordings.csv").find("\n" + std::string(name) + ",ok,"),
+                  std::string::npos)
+            << name;
+        RecordingAnalysis record;
+        std::string reason;
+        ASSERT_TRUE(read_study_record(read_bytes(out / name / study_record_name), record, reason))
+            << reason;
+        EXPECT_EQ(record.source, path(source));
+    }
+}
+
+TEST(StudyFolder, AgainKeepsTheEarlierFolderAsideAndSaysSo) {
+    TemporaryFolder folder;
+    const std::vector<std::string> files = recordings(folder, {"a", "b"});
+    const fs::path out = folder.path() / "study";
+    ASSERT_EQ(run_batch(into(files, out)).exit_code, 0);
+    const auto a_before = snapshot(out / "a");
+    const std::string tables_before = tables(out);
+    for (int number : {1, 2}) {
+        const CommandRun again = run_batch(into(files, out, {"--again", "a"}));
+        EXPECT_EQ(again.exit_code, 0) << again.errors;
+        const fs::path aside = out / ("a." + std::to_string(number));
+        EXPECT_TRUE(again.out.starts_with("kept the earlier analysis of a as " + aside.string() +
+                                          "\nanalysed 1 recordings: 1 ok, 0 to check, 0 failed\n"
+                                          "skipped (analysed before): 1\n"))
+            << again.out;
+        EXPECT_TRUE(fs::exists(out / "a" / "a.ari"));
+        EXPECT_EQ(tables(out), tables_before) << "the same source and settings: the same rows";
+    }
+    EXPECT_EQ(differences(snapshot(out / "a.1"), a_before), none);
+    const CommandRun unknown = run_batch(into(files, out, {"--again", "b,z"}));
+    EXPECT_EQ(unknown.exit_code, 2);
+    EXPECT_EQ(unknown.errors, "mapari-batch: --again names z, which is no recording of the list\n");
+    EXPECT_FALSE(fs::exists(out / "b.1"));
+}
+
+TEST(StudyFolder, AnEarlierAnalysisThatNoLongerFitsStandsWithANote) {
+    const struct {
+        const char* what;
+        std::vector<std::string> second_options;
+        bool source_changed;
+        const char* note;
+    } cases[] = {
+        {"source changed",
+         {},
+         true,
+         "its source has changed since it was analysed; --again a analyses it anew"},
+        {"source gone",
+         {},
+         false,
+         "its source has changed since it was analysed; --again a analyses it anew"},
+        {"other settings",
+         {"--coefficient", "0.95"},
+         false,
+         "analysed before with other settings; --again a analyses it anew"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TemporaryFolder folder;
+        const std::vector<std::string> files = recordings(folder, {"a"});
+        const fs::path out = folder.path() / "study";
+        ASSERT_EQ(run_batch(into(files, out)).exit_code, 0);
+        const auto before = snapshot(out / "a");
+        if (c.source_changed) write_synthetic(files[0], 99, 30.0, 110.0);
+        if (std::string(c.what) == "source gone") fs::remove(files[0]);
+        std::vector<std::string> arguments = into(files, out);
+        arguments.insert(arguments.end(), c.second_options.begin(), c.second_options.end());
+        const CommandRun second = run_batch(arguments);
+        EXPECT_EQ(second.out.substr(0, second.out.find('\n') + 1),
+                  "a: " + std::string(c.note) + "\n");
+        EXPECT_EQ(differences(snapshot(out / "a"), before), none);
+        const std::string recordings_table = read_bytes(out / "recordings.csv");
+        EXPECT_TRUE(recordings_table.ends_with(",13 23 37," + std::string(c.note) + "\n"))
+            << recordings_table;
+    }
+}
+
+// Stops the batch as Ctrl-C does once `count` analyses have ended.
+std::function<void()> stop_after(int count) {
+    return [count, ended = 0]() mutable {
+        if (++ended == count) ask_batch_to_stop();
+    };
+}
+
+TEST(StudyFolder, AStoppedBatchRunAgainEndsAsOneThatRanThrough) {
+    TemporaryFolder folder;
+    const std::vector<std::string> files = recordings(folder, {"r1", "r2", "r3", "r4", "r5"});
+    const fs::path whole = folder.path() / "whole", out = folder.path() / "study";
+    ASSERT_EQ(run_batch(into(files, whole)).exit_code, 0);
+    const CommandRun stopped = test_support::run_command([&](std::ostream& o, std::ostream& e) {
+        return run_batch_command(into(files, out), o, e, false, stop_after(2));
+    });
+    EXPECT_EQ(stopped.exit_code, 4);
+    EXPECT_TRUE(
+        stopped.out.starts_with("analysed 2 recordings: 2 ok, 0 to check, 0 failed\n"
+                                "not analysed (stopped): 3\n"))
+        << stopped.out;
+    EXPECT_NE(read_bytes(out / "recordings.csv")
+                  .find("\nr3,stopped,not analysed: the batch was stopped,0,"),
+              std::string::npos);
+    EXPECT_EQ(entries(out), (std::vector<std::string>{".batch.lock", ".study.lock", "r1", "r2",
+                                                      "recordings.csv", "results.csv"}));
+    const CommandRun again = run_batch(into(files, out));
+    EXPECT_EQ(again.exit_code, 0);
+    EXPECT_TRUE(
+        again.out.starts_with("analysed 3 recordings: 3 ok, 0 to check, 0 failed\n"
+                              "skipped (analysed before): 2\n"))
+        << again.out;
+    EXPECT_EQ(tables(out), tables(whole));
+}
+
+// The batch in a child process that kills itself (SIGKILL, as a power cut
+// would end it) once `count` analyses have ended; its wait status.
+int killed_batch(const std::vector<std::string>& arguments, int count) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        std::ostringstream out, errors;
+        run_batch_command(arguments, out, errors, false, [count, ended = 0]() mutable {
+            if (++ended == count) ::raise(SIGKILL);
+        });
+        ::_exit(0);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return status;
+}
+
+TEST(StudyFolder, AKilledBatchLeavesNoNamedHalfAndIsFinishedByTheSameCommand) {
+    TemporaryFolder folder;
+    const std::vector<std::string> files = recordings(folder, {"r1", "r2", "r3", "r4"});
+    const fs::path whole = folder.path() / "whole", out = folder.path() / "study";
+    ASSERT_EQ(run_batch(into(files, whole)).exit_code, 0);
+    const int status = killed_batch(into(files, out), 3);
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << status;
+    // Three analyses ended, none named yet: they wait to share one flush.
+    EXPECT_EQ(entries(out), (std::vector<std::string>{".batch.lock", ".r1.partial", ".r2.partial",
+                                                      ".r3.partial"}));
+    const CommandRun again = run_batch(into(files, out));
+    EXPECT_EQ(again.exit_code, 0) << again.errors;
+    EXPECT_EQ(entries(out),
+              (std::vector<std::string>{".batch.lock", ".study.lock", "r1", "r2", "r3", "r4",
+                                        "recordings.csv", "results.csv"}));
+    EXPECT_EQ(tables(out), tables(whole));
+}
+
+// Another batch at work in the folder (its shared lock held here): its
+// unnamed analyses are left alone; once none is at work, they go.
+TEST(StudyFolder, UnnamedAnalysesAreRemovedOnlyWhenNoOtherBatchIsAtWork) {
+    TemporaryFolder folder;
+    const std::vector<std::string> files = recordings(folder, {"a"});
+    const fs::path out = folder.path() / "study";
+    write_bytes(folder.folder("study/.other.partial") / "other.ds", "half");
+    const int other = ::open((out / ".batch.lock").c_str(), O_RDWR | O_CREAT, 0644);
+    ASSERT_GE(other, 0);
+    ASSERT_EQ(::flock(other, LOCK_SH), 0);
+    ASSERT_EQ(run_batch(into(files, out)).exit_code, 0);
+    EXPECT_EQ(read_bytes(out / ".other.partial" / "other.ds"), "half");
+    ::close(other);
+    ASSERT_EQ(run_batch(into(files, out)).exit_code, 0);
+    EXPECT_FALSE(fs::exists(out / ".other.partial"));
+}
+
+// The batch in a child process whose files may not grow past `limit` bytes;
+// its exit code and what it wrote to its errors.
+std::pair<int, std::string> batch_with_file_limit(const std::vector<std::string>& arguments,
+                                                  rlim_t limit) {
+    int pipe_ends[2];
+    if (::pipe(pipe_ends) != 0) return {-1, "no pipe"};
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(pipe_ends[0]);
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit small{limit, limit};
+        ::setrlimit(RLIMIT_FSIZE, &small);
+        std::ostringstream out, errors;
+        const int code = run_batch_command(arguments, out, errors, false);
+        const std::string said = errors.str();
+        if (::write(pipe_ends[1], said.data(), said.size()) < 0) ::_exit(100);
+        ::_exit(code);
+    }
+    ::close(pipe_ends[1]);
+    std::string said;
+    char buffer[4096];
+    for (ssize_t got; (got = ::read(pipe_ends[0], buffer, sizeof buffer)) > 0;)
+        said.append(buffer, static_cast<std::size_t>(got));
+    ::close(pipe_ends[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, said};
+}
+
+TEST(StudyFolder, AFullDiskLosesNothingThatWasThere) {
+    TemporaryFolder folder;
+    const std::vector<std::string> files = recordings(folder, {"a", "b", "c"});
+    const fs::path out = folder.path() / "study";
+    ASSERT_EQ(run_batch(into({files[0], files[1]}, out)).exit_code, 0);
+    const auto before = snapshot(out);
+    const auto [code, said] = batch_with_file_limit(into(files, out), 500);
+    EXPECT_EQ(code, 1);
+    EXPECT_EQ(said, "mapari-batch: cannot write " + (out / "recordings.csv").string() +
+                        ": File too large\n");
+    EXPECT_EQ(differences(snapshot(out), before), none)
+        << "every earlier folder and both tables as they were";
+    EXPECT_EQ(entries(out), (std::vector<std::string>{".batch.lock", ".study.lock", "a", "b",
+                                                      "recordings.csv", "results.csv"}));
+    // With room again the same command finishes the study.
+    EXPECT_EQ(run_batch(into(files, out)).exit_code, 0);
+    EXPECT_TRUE(fs::exists(out / "c" / "c.ari"));
+}
+
+// A file-size limit that lets the small files through (the record, the
+// tables) but not the result files: the analysis fails, with a folder and a
+// record that say so; run again with room, it is analysed anew and the failed
+// folder is kept aside.
+TEST(StudyFolder, AnAnalysisThatFailedIsMadeAgainAndItsFolderKept) {
+    TemporaryFolder folder;
+    const std::vector<std::string> files = recordings(folder, {"a"});
+    const fs::path out = folder.path() / "study";
+    const auto [code, said] = batch_with_file_limit(into(files, out), 20000);
+    EXPECT_EQ(code, 1) << said;
+    EXPECT_NE(read_bytes(out / "recordings.csv").find("\na,failed,"), std::string::npos)
+        << read_bytes(out / "recordings.csv");
+    ASSERT_TRUE(fs::exists(out / "a" / study_record_name));
+    const auto failed = snapshot(out / "a");
+    const CommandRun again = run_batch(into(files, out));
+    EXPECT_EQ(again.exit_code, 0) << again.errors;
+    EXPECT_TRUE(again.out.starts_with("kept the earlier analysis of a as " +
+                                      (out / "a.1").string() +
+                                      "\nanalysed 1 recordings: 1 ok, 0 to check, 0 failed\n"))
+        << again.out;
+    EXPECT_EQ(differences(snapshot(out / "a.1"), failed), none);
+    EXPECT_NE(read_bytes(out / "recordings.csv").find("\na,ok,"), std::string::npos);
+}
+
+// Shares run one after another into one folder: each writes its own tables,
+// and the whole tables hold every share's recordings.
+TEST(StudyFolder, SharesKeepTheWholeTablesOfTheStudy) {
+    TemporaryFolder folder;
+    const std::vector<std::string> files = recordings(folder, {"r1", "r2", "r3"});
+    const fs::path out = folder.path() / "study", whole = folder.path() / "whole";
+    ASSERT_EQ(run_batch(into(files, whole)).exit_code, 0);
+    for (const char* share : {"2/2", "1/2"}) {
+        const CommandRun run = run_batch(into(files, out, {"--shard", share}));
+        EXPECT_EQ(run.exit_code, 0) << run.errors;
+    }
+    EXPECT_EQ(tables(out), tables(whole));
+    const std::string first_share = read_bytes(out / "recordings-1-of-2.csv");
+    EXPECT_EQ(std::count(first_share.begin(), first_share.end(), '\n'), 2);
+    EXPECT_NE(first_share.find("\nr1,ok,"), std::string::npos) << first_share;
+    EXPECT_NE(read_bytes(out / "recordings-2-of-2.csv").find("\nr3,ok,"), std::string::npos);
+}
+
+TEST(StudyFolder, ANameNeverLooksLikeTheBatchsOwnHiddenFolders) {
+    TemporaryFolder folder;
+    write_synthetic(folder.path() / ".x.partial.dat", 5, 10.0, 75.0);
+    const fs::path out = folder.path() / "study";
+    ASSERT_EQ(run_batch(into({folder.file(".x.partial.dat")}, out)).exit_code, 0);
+    EXPECT_TRUE(fs::exists(out / "_x.partial" / study_record_name));
+    ASSERT_EQ(run_batch(into({folder.file(".x.partial.dat")}, out)).exit_code, 0);
+    EXPECT_TRUE(fs::exists(out / "_x.partial" / study_record_name)) << "kept, not removed as stale";
+}
+
+TEST(StudyFolder, ReasonsAreEnglishWhateverTheTranscriptsLanguage) {
+    TemporaryFolder folder;
+    folder.folder("folder.dat");
+    const fs::path out = folder.path() / "study";
+    const CommandRun run = run_batch(into({folder.file("folder.dat")}, out, {"--lang", "ja"}));
+    EXPECT_EQ(run.exit_code, 1);
+    EXPECT_NE(read_bytes(out / "recordings.csv")
+                  .find("\nfolder,failed,\"cannot be read: it is a folder, not a file\","),
+              std::string::npos)
+        << read_bytes(out / "recordings.csv");
+}
+
+TEST(StudyFolder, ARecordThatCannotBeReadIsNamedAndLeftOutOfTheTables) {
+    TemporaryFolder folder;
+    const std::vector<std::string> files = recordings(folder, {"a", "b"});
+    const fs::path out = folder.path() / "study";
+    ASSERT_EQ(run_batch(into(files, out)).exit_code, 0);
+    write_bytes(out / "a" / study_record_name, "{\"record_version\": 1");
+    const CommandRun run = run_batch(into({files[1]}, out));
+    EXPECT_EQ(run.errors, "mapari-batch: " + (out / "a" / study_record_name).string() +
+                              ": it is not a JSON object; left out of the tables\n");
+    EXPECT_EQ(read_bytes(out / "recordings.csv").find("\na,"), std::string::npos);
+}
+
+RecordingAnalysis every_field_set() {
+    RecordingAnalysis analysis;
+    analysis.name = "run \"7\"";
+    analysis.source = "runs/ラン7.dat";
+    analysis.source_checksum = source_checksum("abc");
+    analysis.settings = {3, {1, 2, 64}, "0.95", AriSettings{10, 5, 80}};
+    analysis.display_leads = {4, 5, 6};
+    analysis.status = AnalysisStatus::check;
+    analysis.reason = "only 2 beats accepted for the average";
+    analysis.note = "display leads 13, 23, 37 carry no signal: took 4, 5, 6";
+    analysis.beats_found = 5;
+    analysis.template_beat = 1153;
+    analysis.accepted = {{353, -1, 0.99813f}, {1153, 0, 1.0f}};
+    analysis.averaging_count = 16;
+    analysis.marks = {143, 148, 243, 601, 450, true, "a doubt"};
+    analysis.ari_settings = {10, 5, 80};
+    for (std::size_t at = 0; at < lead_count; ++at) {
+        analysis.activation_ms[at] = 40.1f + static_cast<float>(at) / 3.0f;
+        analysis.recovery_ms[at] = 256.5f - static_cast<float>(at) / 7.0f;
+    }
+    analysis.flags[1] = {LeadFlag::no_downstroke, LeadFlag::noisy};
+    analysis.flags[63] = {LeadFlag::clipped};
+    analysis.flags[62] = {LeadFlag::no_signal};
+    analysis.program_version = "0.2.0";
+    analysis.analysed_at = "2026-12-08T23:40:05Z";
+    return analysis;
+}
+
+TEST(StudyRecord, ReadsBackEveryFieldItWrote) {
+    const RecordingAnalysis written = every_field_set();
+    const std::string text = study_record_text(written);
+    RecordingAnalysis read;
+    std::string reason;
+    ASSERT_TRUE(read_study_record(text, read, reason)) << reason;
+    EXPECT_EQ(study_record_text(read), text);
+    EXPECT_EQ(read.settings, written.settings);
+    EXPECT_EQ(read.note, written.note);
+    EXPECT_EQ(read.flags, written.flags);
+    EXPECT_EQ(read.accepted, written.accepted);
+    EXPECT_EQ(read.activation_ms, written.activation_ms);
+    EXPECT_EQ(read.recovery_ms, written.recovery_ms);
+    EXPECT_EQ(read.flags, written.flags);
+    EXPECT_EQ(read.marks.problem, "a doubt");
+    EXPECT_EQ(read.marks.t_peak, 450);
+    EXPECT_EQ(results_table({read}), results_table({written}));
+    EXPECT_EQ(recordings_table({read}), recordings_table({written}));
+    EXPECT_NE(text.find("\"flags\": [\n        \"no-downstroke\",\n        \"noisy\"\n      ]"),
+              std::string::npos)
+        << text;
+}
+
+TEST(StudyRecord, RefusesWhatIsNoRecordOfThisProgram) {
+    const std::string good = study_record_text(every_field_set());
+    const auto changed = [&good](const std::string& from, const std::string& to) {
+        std::string text = good;
+        text.replace(text.find(from), from.size(), to);
+        return text;
+    };
+    const std::pair<std::string, std::string> cases[] = {
+        {"", "it is not a JSON object"},
+        {"[1, 2]", "it is not a JSON object"},
+        {changed("\"record_version\": 1", "\"record_version\": 2"),
+         "it is a record of another version of the program"},
+        {changed("\"status\": \"check\"", "\"status\": \"fine\""),
+         "its status \"fine\" is none of ok, check, failed, stopped"},
+        {changed("\"noisy\"", "\"loud\""), "lead 2 has the unknown flag \"loud\""},
+        {changed("\"lead\": 3,", "\"lead\": 4,"), "its leads are not in order from 1"},
+        {changed("\"leads\": [\n    {", "\"leads\": [\n    {\"x\": 0},\n    {"),
+         "it holds no list of 64 leads"},
+        {changed("\"name\"", "\"nom\""), "[json.exception.out_of_range.403] key 'name' not found"},
+        {changed("\"beats_found\": 5", "\"beats_found\": \"5\""),
+         "[json.exception.type_error.302] type must be number, but is string"},
+    };
+    for (const auto& [text, expected] : cases) {
+        RecordingAnalysis read;
+        std::string reason;
+        EXPECT_FALSE(read_study_record(text, read, reason)) << expected;
+        EXPECT_EQ(reason, expected);
+    }
+}
+
+}  // namespace
+}  // namespace mapari::batch_tests
