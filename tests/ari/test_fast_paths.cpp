@@ -701,8 +701,7 @@ TEST(FastPaths, DsTextRefusedForTheSameReasons) {
                                "1.5e",
                                "1.5.3 ",
                                "\u00a05",
-                               "\x85"
-                               "5",
+                               "\2055",
                                "0.2000000E+11",
                                "99999999999999999999999",
                                "1e99",

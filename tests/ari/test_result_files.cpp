@@ -451,7 +451,7 @@ TEST_F(ResultSession, WholeSessionFilesEqualAnIndependentComputation) {
     EXPECT_LE(std::abs(q - recording.beat), 20) << "selected " << q << " for " << recording.beat;
 
     // Rows 1..1000 from samples q − 200 .. q + 799; rows 1001..1024 are 0 in a fresh run.
-    std::vector<float> beat(1024 * 64, 0.0f);
+    std::vector<float> beat(std::size_t{1024} * 64, 0.0f);
     auto at = [&beat](int k, int l) -> float& {
         return beat[static_cast<std::size_t>((l - 1) * 1024 + (k - 1))];
     };

@@ -14,7 +14,6 @@
 #include <fstream>
 #include <functional>
 #include <map>
-#include <ranges>
 #include <sstream>
 #include <streambuf>
 #include <utility>
@@ -338,7 +337,9 @@ class NameAndFileCatalogue : public CatalogueTest {
 
 Lines script_with_blocks(const std::vector<Insertion>& insertions) {
     Lines script = good_script();
-    for (const Insertion& insertion : std::views::reverse(insertions)) {
+    // From the last insertion back, so that each one's line number still holds.
+    for (std::size_t k = insertions.size(); k-- > 0;) {
+        const Insertion& insertion = insertions[k];
         Lines answers;
         for (const Block& block : insertion.blocks)
             answers.insert(answers.end(), block.answers.begin(), block.answers.end());
