@@ -51,16 +51,20 @@ int leads_flagged(const RecordingAnalysis& analysis, LeadFlag flag) {
 
 // The analysis's own note and this run's, joined.
 std::string notes_text(const RecordingAnalysis& analysis) {
-    if (analysis.note.empty() || analysis.run_note.empty())
-        return analysis.note + analysis.run_note;
-    return analysis.note + "; " + analysis.run_note;
+    std::string text = analysis.note;
+    if (!text.empty() && !analysis.run_note.empty()) text += "; ";
+    text += analysis.run_note;
+    return text;
 }
 
 // The display leads used, empty for a recording that failed before they were chosen.
 std::string leads_text(const std::array<int, display_lead_count>& leads) {
     std::string text;
     if (leads[0] == 0) return text;
-    for (int lead : leads) text += (text.empty() ? "" : " ") + std::to_string(lead);
+    for (int lead : leads) {
+        if (!text.empty()) text += ' ';
+        text += std::to_string(lead);
+    }
     return text;
 }
 
@@ -135,8 +139,14 @@ std::string recordings_table(const std::vector<RecordingAnalysis>& analyses) {
         const bool analysed =
             analysis.status == AnalysisStatus::ok || analysis.status == AnalysisStatus::check;
         table += analysed ? analysed_columns(analysis) : std::string(20, ',');
-        table += "," + csv_field(analysis.source) + "," + leads_text(analysis.display_leads) + "," +
-                 csv_field(notes_text(analysis)) + "\n";
+        // Appended cell by cell: gcc 12 at -O3 takes "," + a temporary for an overlapping copy.
+        for (const std::string& cell :
+             {csv_field(analysis.source), leads_text(analysis.display_leads),
+              csv_field(notes_text(analysis))}) {
+            table += ',';
+            table += cell;
+        }
+        table += '\n';
     }
     return table;
 }
