@@ -121,12 +121,13 @@ std::optional<std::int64_t> t_end_after(const std::vector<Annotation>& annotatio
     return {};
 }
 
-// Where a beat's QRS complex begins and ends as far as its marks say.
+// Where a beat's QRS complex begins and ends as far as its marks say: from
+// the earliest to the latest of its onset, `N` and J point.
 std::int64_t qrs_start(const ExpertBeat& beat) {
-    return beat.qrs_onset_sample.value_or(beat.qrs_sample);
+    return std::min(beat.qrs_onset_sample.value_or(beat.qrs_sample), beat.qrs_sample);
 }
 std::int64_t qrs_stop(const ExpertBeat& beat) {
-    return beat.j_point_sample.value_or(beat.qrs_sample);
+    return std::max(beat.j_point_sample.value_or(beat.qrs_sample), beat.qrs_sample);
 }
 
 // The earlier (or later) of two marks, either of which may be absent.

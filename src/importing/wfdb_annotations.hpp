@@ -68,8 +68,8 @@ struct ExpertBeat {
 std::vector<ExpertBeat> expert_beats(const std::vector<Annotation>& annotations);
 
 // The beats of several leads' files as one mark per beat: a lead's beat joins
-// another lead's when their QRS complexes (onset to J point, or the `N` where
-// a mark is absent) overlap in time. A beat's QRS onset is the earliest over
+// another lead's when their QRS complexes (from the earliest to the latest of
+// onset, `N` and J point) overlap in time. A beat's QRS onset is the earliest over
 // its leads, its J point and T end the latest, its `N` the earliest.
 std::vector<ExpertBeat> beats_over_leads(const std::vector<std::vector<ExpertBeat>>& leads);
 

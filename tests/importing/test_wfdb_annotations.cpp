@@ -236,6 +236,10 @@ TEST(WfdbAnnotations, LeadsJoinWhereTheirQrsComplexesOverlap) {
         {"a beat without marks joins at its N",
          {{beat(100, 90, 120, 300)}, {beat(110, {}, {}, {})}},
          "100 90 120 300; "},
+        // A J point before its onset: the complex spans 100 to 110 in both leads.
+        {"marks out of order still span their complex",
+         {{beat(100, 110, 95, 300)}, {beat(100, 110, 95, 290)}},
+         "100 110 95 300; "},
         {"no leads", {}, ""},
     };
     for (const Case& c : cases) {
