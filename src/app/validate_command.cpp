@@ -194,10 +194,10 @@ bool measure_record(const fs::path& header, const ValidateOptions& options,
     std::vector<PieceSpan> pieces;
     for (const importing::ImportedPiece& piece : report.pieces)
         pieces.push_back({piece.first_frame, piece.frames});
-    const double ms_per_sample = 1000.0 / rate_hz;
-    for (const StretchPlace& place : stretches_within(
-             static_cast<double>(expert.beats.front().qrs_sample) * ms_per_sample,
-             static_cast<double>(expert.beats.back().qrs_sample) * ms_per_sample, pieces)) {
+    std::vector<double> beats_ms;
+    for (const importing::ExpertBeat& beat : expert.beats)
+        beats_ms.push_back(static_cast<double>(beat.qrs_sample) * 1000.0 / rate_hz);
+    for (const StretchPlace& place : stretches_within(beats_ms, pieces)) {
         StretchResult result{header.stem().string(), expert.annotator, place, {}, {}};
         BatchSettings settings;
         settings.display_second = place.display_second;
@@ -283,7 +283,9 @@ int run_validate(const ValidateOptions& options, std::ostream& out, std::ostream
         std::size_t marked = 0;
         for (std::size_t r = before; r < results.size(); ++r)
             marked += results[r].expert.marked_beats > 0 ? 1U : 0U;
-        out << record.string() << ": " << results.size() - before << " stretches, " << marked
+        const std::size_t stretches = results.size() - before;
+        out << record.string() << ": " << stretches
+            << (stretches == 1 ? " stretch, " : " stretches, ") << marked
             << " with beats the cardiologists marked\n";
     }
     std::error_code ignored;

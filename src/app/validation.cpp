@@ -55,17 +55,22 @@ const importing::ExpertBeat* beat_near(const std::vector<importing::ExpertBeat>&
 
 }  // namespace
 
-std::vector<StretchPlace> stretches_within(double first_beat_ms, double last_beat_ms,
+std::vector<StretchPlace> stretches_within(const std::vector<double>& beats_ms,
                                            const std::vector<PieceSpan>& pieces) {
     // Source ms of the first and last sample averaging takes beats at, from a stretch's start.
     constexpr long long beats_from = first_averaged_ms - 1;
     constexpr long long beats_to = last_averaged_ms - 1;
-    const auto first_second = static_cast<long long>(
-        std::ceil((first_beat_ms - beat_match_ms - beats_from) / ms_per_second));
     std::vector<StretchPlace> places;
+    if (beats_ms.empty()) return places;
+    const auto first_second = static_cast<long long>(
+        std::ceil((beats_ms.front() - beat_match_ms - beats_from) / ms_per_second));
     for (long long start = std::max(0LL, first_second) * ms_per_second;
-         static_cast<double>(start + beats_to) <= last_beat_ms + beat_match_ms;
+         static_cast<double>(start + beats_to) <= beats_ms.back() + beat_match_ms;
          start += stretch_ms) {
+        const double from = static_cast<double>(start + beats_from) - beat_match_ms;
+        const double to = static_cast<double>(start + beats_to) + beat_match_ms;
+        const auto beat = std::lower_bound(beats_ms.begin(), beats_ms.end(), from);
+        if (beat == beats_ms.end() || *beat > to) continue;
         if (const std::optional<StretchPlace> place = place_of(start, pieces))
             places.push_back(*place);
     }

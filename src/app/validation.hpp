@@ -42,11 +42,11 @@ struct PieceSpan {
     long long frames = 0;
 };
 
-// The stretches, one every 4 s of the source and none overlapping, whose
-// beats (the samples averaging takes them at) lie within beat_match_ms of the
-// cardiologists' beats from `first_beat_ms` to `last_beat_ms` (source ms),
-// each in the latest piece that holds it whole.
-std::vector<StretchPlace> stretches_within(double first_beat_ms, double last_beat_ms,
+// The stretches, one every 4 s of the source from the first cardiologists'
+// beat to the last (`beats_ms`, source ms in time order) and none overlapping,
+// that have a beat of theirs among the samples averaging takes beats at (within
+// beat_match_ms), each in the latest piece that holds it whole.
+std::vector<StretchPlace> stretches_within(const std::vector<double>& beats_ms,
                                            const std::vector<PieceSpan>& pieces);
 
 // Where an accepted beat lies, in source ms from 0.

@@ -35,24 +35,34 @@ TEST(Validation, StretchesEveryFourSecondsWhoseBeatsTheCardiologistsMarked) {
         {0, 32000}, {28000, 32000}, {56000, 32000}, {84000, 16000}};
     struct Case {
         const char* what;
-        double first_beat_ms, last_beat_ms;
+        std::vector<double> beats_ms;
         std::vector<PieceSpan> pieces;
         const char* places;  // piece/first frame/display second
     } cases[] = {
         // Beats are taken from stretch ms 200 to 2999: ceil((1070 - 150 - 200) / 1000) = 1, and
         // 5000 + 2999 <= 9200 + 150 but 9000 + 2999 is not.
-        {"a 10-s record", 1070, 9200, {{0, 10000}}, "0/0/1 0/0/5 "},
+        {"a 10-s record", {1070, 2000, 6000, 9200}, {{0, 10000}}, "0/0/1 0/0/5 "},
+        // From 5 s beats are taken at 5200 to 7999, 150 ms about them: no beat marked there.
+        {"a stretch without a marked beat", {1070, 2000, 9200}, {{0, 10000}}, "0/0/1 "},
+        {"a marked beat 150 ms before the first sample taken",
+         {1070, 5050, 9200},
+         {{0, 10000}},
+         "0/0/1 0/0/5 "},
         // The stretch from 26 s lies whole in the first piece only; 30 s and 34 s in the second.
-        {"across pieces", 26000, 40000, pieces, "0/0/26 1/28000/2 1/28000/6 "},
-        {"the last piece, short", 96000, 100000, pieces, "3/84000/12 "},
+        {"across pieces",
+         {26000, 27000, 31000, 35000, 40000},
+         pieces,
+         "0/0/26 1/28000/2 1/28000/6 "},
+        {"the last piece, short", {96000, 97000, 100000}, pieces, "3/84000/12 "},
         // From 97 s the stretch would run past the source's end at 100 s.
-        {"a stretch past the source's end", 96400, 100000, pieces, ""},
-        {"beats from the start", 100, 5000, pieces, "0/0/0 "},
-        {"too few beats for a stretch", 1000, 3000, pieces, ""},
+        {"a stretch past the source's end", {96400, 100000}, pieces, ""},
+        {"beats from the start", {100, 5000}, pieces, "0/0/0 "},
+        {"too few beats for a stretch", {1000, 3000}, pieces, ""},
+        {"no beats", {}, pieces, ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        EXPECT_EQ(describe(stretches_within(c.first_beat_ms, c.last_beat_ms, c.pieces)), c.places);
+        EXPECT_EQ(describe(stretches_within(c.beats_ms, c.pieces)), c.places);
     }
 }
 
