@@ -112,12 +112,12 @@ bool read_rate_hz(const fs::path& header, double& rate_hz, std::string& reason) 
     return true;
 }
 
-// A folder of its own for one record's pieces and sessions, removed with
-// everything in it when it goes.
+// A folder of its own for one record's pieces and sessions, inside `parent`,
+// removed with everything in it when it goes.
 class WorkFolder {
   public:
-    WorkFolder() {
-        std::string pattern = (fs::temp_directory_path() / "mapari-validate-XXXXXX").string();
+    explicit WorkFolder(const fs::path& parent) {
+        std::string pattern = (parent / ".mapari-validate-XXXXXX").string();
         if (mkdtemp(pattern.data()) != nullptr) path_ = pattern;
     }
     ~WorkFolder() {
@@ -188,9 +188,13 @@ bool measure_record(const fs::path& header, const ValidateOptions& options,
         reason = header.string() + ": the cardiologists marked no beat";
         return false;
     }
-    const WorkFolder work;
+    const WorkFolder work(options.out);
     importing::ImportReport report;
-    if (work.path().empty() || !import_record(header, work.path(), report, reason)) return false;
+    if (work.path().empty()) {
+        reason = "cannot make a working folder in " + options.out.string();
+        return false;
+    }
+    if (!import_record(header, work.path(), report, reason)) return false;
     std::vector<PieceSpan> pieces;
     for (const importing::ImportedPiece& piece : report.pieces)
         pieces.push_back({piece.first_frame, piece.frames});
@@ -270,6 +274,12 @@ void print_summary(const std::vector<StretchResult>& results, std::ostream& out)
 int run_validate(const ValidateOptions& options, std::ostream& out, std::ostream& errors) {
     std::string no_catalogue;
     use_language(options.language, no_catalogue);
+    std::error_code ignored;
+    fs::create_directories(options.out, ignored);
+    if (!fs::is_directory(options.out, ignored)) {
+        errors << "mapari-validate: cannot make the folder " << options.out.string() << '\n';
+        return exit_failure;
+    }
     std::vector<StretchResult> results;
     int exit_code = exit_normal;
     for (const fs::path& record : options.records) {
@@ -288,8 +298,6 @@ int run_validate(const ValidateOptions& options, std::ostream& out, std::ostream
             << (stretches == 1 ? " stretch, " : " stretches, ") << marked
             << " with beats the cardiologists marked\n";
     }
-    std::error_code ignored;
-    fs::create_directories(options.out, ignored);
     std::string reason;
     const fs::path table = options.out / "validation.csv";
     if (!write_file_atomically(table.string(), validation_table(results), reason)) {

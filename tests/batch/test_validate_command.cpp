@@ -61,6 +61,16 @@ TEST(ValidateCommand, ARecordItCannotReadIsNamedAndTheTableHoldsTheOthers) {
     EXPECT_EQ(test_support::read_bytes(folder.path() / "validation.csv"), validation_header);
 }
 
+TEST(ValidateCommand, AnOutputFolderItCannotMakeIsNamed) {
+    TemporaryFolder folder;
+    test_support::write_bytes(folder.path() / "file", "x");
+    const fs::path out = folder.path() / "file" / "out";
+    const CommandRun run = run_validate({"a.hea", "--out", out.string()});
+    EXPECT_EQ(run.exit_code, 1);
+    EXPECT_EQ(run.errors, "mapari-validate: cannot make the folder " + out.string() + "\n");
+    EXPECT_EQ(run.out, "");
+}
+
 // A summary line: count, mean, SD and mean |error| of one mark.
 struct MarkLine {
     std::size_t count = 0;
