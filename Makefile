@@ -5,7 +5,7 @@ ASAN_BUILD := build-asan
 RELEASE_BUILD := build-release
 FUZZ_BUILD := build-fuzz
 FUZZ_TARGETS := fuzz_answer_forms fuzz_script fuzz_recording fuzz_result_files fuzz_session \
-                fuzz_wfdb fuzz_delimited_text
+                fuzz_wfdb fuzz_wfdb_annotations fuzz_delimited_text
 # `make fuzz` runs each target this long; FUZZ_SECONDS=600 for a longer search.
 FUZZ_SECONDS ?= 120
 
@@ -62,7 +62,7 @@ fuzz: build-fuzz
 # of runs per target (about ten seconds each), two targets at a time.
 FUZZ_SMOKE_RUNS := fuzz_session:200 fuzz_recording:200 fuzz_result_files:1500 \
                    fuzz_answer_forms:300000 fuzz_script:300000 fuzz_wfdb:20000 \
-                   fuzz_delimited_text:50000
+                   fuzz_wfdb_annotations:100000 fuzz_delimited_text:50000
 fuzz-smoke: build-fuzz
 	@./fuzz/smoke.sh $(FUZZ_BUILD) $(JOBS) $(FUZZ_SMOKE_RUNS)
 

@@ -19,6 +19,7 @@ fail() {
 
 cmake --install "$build" --prefix "$prefix" >/dev/null
 for file in bin/mapari bin/mapari-review bin/mapari-synth bin/mapari-import bin/mapari-batch \
+    bin/mapari-validate \
     libexec/mapari/mapari-window \
     share/doc/mapari/README.md share/doc/mapari/LICENSE share/doc/mapari/CHANGELOG.md \
     share/doc/mapari/CITATION.cff share/locale/en/LC_MESSAGES/mapari.mo \
@@ -26,7 +27,7 @@ for file in bin/mapari bin/mapari-review bin/mapari-synth bin/mapari-import bin/
     [ -f "$prefix/$file" ] || fail "$file is not installed"
 done
 
-for program in mapari mapari-review mapari-synth mapari-import mapari-batch; do
+for program in mapari mapari-review mapari-synth mapari-import mapari-batch mapari-validate; do
     said=$("$prefix/bin/$program" --version)
     [ "$said" = "$program $version" ] || fail "$program --version says \"$said\""
 done
@@ -78,7 +79,7 @@ for dependency in libc6 libstdc++6 libqt6gui6 libqt6widgets6 libxcb1 libbiosig3 
 done
 contents=$(dpkg-deb --contents "$package")
 for file in usr/bin/mapari usr/bin/mapari-review usr/bin/mapari-synth usr/bin/mapari-import \
-    usr/bin/mapari-batch \
+    usr/bin/mapari-batch usr/bin/mapari-validate \
     usr/libexec/mapari/mapari-window usr/share/doc/mapari/LICENSE \
     usr/share/doc/mapari/CHANGELOG.md usr/share/doc/mapari/README.md \
     usr/share/locale/en/LC_MESSAGES/mapari.mo; do

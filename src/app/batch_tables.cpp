@@ -6,15 +6,6 @@
 namespace mapari {
 namespace {
 
-// A field as CSV wants it: quoted, quotes doubled, when it holds a comma, a
-// quote or a line end.
-std::string csv_field(const std::string& text) {
-    if (text.find_first_of(",\"\n\r") == std::string::npos) return text;
-    std::string quoted = "\"";
-    for (char c : text) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-    return quoted + "\"";
-}
-
 std::string number(double value) {
     char text[32];
     std::snprintf(text, sizeof text, "%g", value);
@@ -101,6 +92,13 @@ std::string value_cells(const RecordingAnalysis& analysis, std::size_t at) {
 }
 
 }  // namespace
+
+std::string csv_field(const std::string& text) {
+    if (text.find_first_of(",\"\n\r") == std::string::npos) return text;
+    std::string quoted = "\"";
+    for (char c : text) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return quoted + "\"";
+}
 
 const char* status_name(AnalysisStatus status) {
     switch (status) {

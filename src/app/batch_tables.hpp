@@ -26,4 +26,8 @@ std::string recordings_table(const std::vector<RecordingAnalysis>& analyses);
 
 const char* status_name(AnalysisStatus status);
 
+// A field as CSV wants it: quoted, quotes doubled, when it holds a comma, a
+// quote or a line end.
+std::string csv_field(const std::string& text);
+
 }  // namespace mapari

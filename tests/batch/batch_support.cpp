@@ -13,10 +13,10 @@
 namespace mapari::batch_tests {
 
 synth::SynthModel write_synthetic(const std::filesystem::path& file, std::uint32_t seed,
-                                  double noise, double rate_bpm) {
+                                  double noise, double rate_bpm, int seconds) {
     synth::SynthSettings settings;
     settings.seed = seed;
-    settings.seconds = 4;
+    settings.seconds = seconds;
     settings.noise_rms = noise;
     settings.rate_bpm = rate_bpm;
     synth::SynthModel model = synth::make_model(settings);

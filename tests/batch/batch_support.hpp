@@ -12,9 +12,9 @@
 
 namespace mapari::batch_tests {
 
-// A synthetic recording of 4 s written to the file; its model.
+// A synthetic recording of 4 s (or 32) written to the file; its model.
 synth::SynthModel write_synthetic(const std::filesystem::path& file, std::uint32_t seed,
-                                  double noise, double rate_bpm);
+                                  double noise, double rate_bpm, int seconds = 4);
 
 using test_support::CommandRun;
 

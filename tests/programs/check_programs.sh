@@ -2,7 +2,7 @@
 # Runs each program as a user would and compares its exit code, standard output
 # and standard error with what they must be, case by case.
 set -uo pipefail
-version=$1 mapari=$2 review=$3 synth=$4 import=$5 batch=$6
+version=$1 mapari=$2 review=$3 synth=$4 import=$5 batch=$6 validate=$7
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 cd "$scratch"
@@ -34,6 +34,9 @@ expect "mapari-review --version" 0 "mapari-review $version" "" -- "$review" --ve
 expect "mapari-synth --version" 0 "mapari-synth $version" "" -- "$synth" --version
 expect "mapari-import --version" 0 "mapari-import $version" "" -- "$import" --version
 expect "mapari-batch --version" 0 "mapari-batch $version" "" -- "$batch" --version
+expect "mapari-validate --version" 0 "mapari-validate $version" "" -- "$validate" --version
+expect "mapari-validate of a record that is not there" 1 "no stretch was measured" \
+    "mapari-validate: nowhere.hea: No such file or directory" -- "$validate" nowhere.hea --lang en
 expect "mapari-import without a name" 2 "" "mapari-import: --data-dir and --name are needed
 $("$import" --help)" -- "$import" source.edf --data-dir data
 expect "mapari-import of a file that is not there" 1 "" \

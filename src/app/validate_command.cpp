@@ -1,0 +1,323 @@
+#include "app/validate_command.hpp"
+
+#include <stdlib.h>
+
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <ostream>
+#include <system_error>
+
+#include "app/batch_analysis.hpp"
+#include "app/batch_tables.hpp"
+#include "app/command_options.hpp"
+#include "app/validation.hpp"
+#include "formats/exit_codes.hpp"
+#include "formats/files.hpp"
+#include "formats/messages.hpp"
+#include "importing/import.hpp"
+#include "importing/wfdb_annotations.hpp"
+#include "importing/wfdb_header.hpp"
+
+namespace mapari {
+
+const char* const validate_usage_text =
+    "usage: mapari-validate RECORD.hea... [--annotator q1c|q2c|ludb] [--out DIR] [--lang ja|en]\n"
+    "       mapari-validate --help | --version\n"
+    "  RECORD.hea   a WFDB record with cardiologists' marks beside it\n"
+    "  --annotator  q1c or q2c: the QT Database's RECORD.q1c or .q2c; ludb: one file a lead\n"
+    "               (RECORD.i ... RECORD.v6); default: q1c where it exists, else ludb\n"
+    "  --out DIR    where validation.csv goes (default: the current folder)\n"
+    "  --lang ja|en the language of messages (default ja); the table and summary are English\n";
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::array<const char*, 12> ludb_leads = {"i",  "ii", "iii", "avr", "avl", "avf",
+                                                    "v1", "v2", "v3",  "v4",  "v5",  "v6"};
+
+struct ValidateOptions {
+    std::vector<fs::path> records;
+    std::string annotator;  // empty: chosen by the files beside each record
+    fs::path out = ".";
+    Language language = Language::japanese;
+};
+
+CommandLineReading parse_validate_arguments(const std::vector<std::string>& arguments,
+                                            ValidateOptions& options) {
+    const CommandOptions table = {
+        {"--annotator", true,
+         [&options](const std::string& text) {
+             options.annotator = text;
+             return text == "q1c" || text == "q2c" || text == "ludb";
+         },
+         "q1c, q2c or ludb"},
+        text_option("--out", options.out),
+        language_option([&options](Language language) { options.language = language; }),
+    };
+    const CommandWord take_record = [&options](const std::string& word) {
+        options.records.emplace_back(word);
+        return std::string();
+    };
+    CommandLineReading reading = read_command_line(arguments, table, take_record);
+    if (reading.goes_on() && options.records.empty()) reading.error = "name the records to measure";
+    return reading;
+}
+
+// One record's marks as its annotator gave them, one per beat.
+struct ExpertRecord {
+    std::string annotator;
+    std::vector<importing::ExpertBeat> beats;
+};
+
+bool read_marks(const fs::path& file, std::vector<importing::ExpertBeat>& beats,
+                std::string& reason) {
+    std::vector<importing::Annotation> annotations;
+    if (!importing::read_wfdb_annotations(file, annotations, reason)) {
+        reason = file.string() + ": " + reason;
+        return false;
+    }
+    beats = importing::expert_beats(annotations);
+    return true;
+}
+
+bool read_expert_record(const fs::path& header, const std::string& annotator, ExpertRecord& record,
+                        std::string& reason) {
+    const fs::path stem = fs::path(header).replace_extension();
+    record.annotator = annotator;
+    if (record.annotator.empty())
+        record.annotator = fs::exists(stem.string() + ".q1c") ? "q1c" : "ludb";
+    if (record.annotator != "ludb")
+        return read_marks(stem.string() + "." + record.annotator, record.beats, reason);
+    std::vector<std::vector<importing::ExpertBeat>> leads(ludb_leads.size());
+    for (std::size_t l = 0; l < ludb_leads.size(); ++l)
+        if (!read_marks(stem.string() + "." + ludb_leads[l], leads[l], reason)) return false;
+    record.beats = importing::beats_over_leads(leads);
+    return true;
+}
+
+bool read_rate_hz(const fs::path& header, double& rate_hz, std::string& reason) {
+    std::string text;
+    importing::WfdbHeader parsed;
+    if (!read_whole_file(header.string(), text, reason) ||
+        !importing::parse_wfdb_header(text, parsed, reason)) {
+        reason = header.string() + ": " + reason;
+        return false;
+    }
+    rate_hz = parsed.rate_hz;
+    return true;
+}
+
+// A folder of its own for one record's pieces and sessions, inside `parent`,
+// removed with everything in it when it goes.
+class WorkFolder {
+  public:
+    explicit WorkFolder(const fs::path& parent) {
+        std::string pattern = (parent / ".mapari-validate-XXXXXX").string();
+        if (mkdtemp(pattern.data()) != nullptr) path_ = pattern;
+    }
+    ~WorkFolder() {
+        std::error_code ignored;
+        if (!path_.empty()) fs::remove_all(path_, ignored);
+    }
+    WorkFolder(const WorkFolder&) = delete;
+    WorkFolder& operator=(const WorkFolder&) = delete;
+    const fs::path& path() const { return path_; }
+
+  private:
+    fs::path path_;
+};
+
+// One stretch measured.
+struct StretchResult {
+    std::string record, annotator;
+    StretchPlace place;
+    RecordingAnalysis analysis;
+    ExpertRows expert;
+};
+
+std::int32_t automatic_row(const AutomaticMarks& marks, MarkKind kind) {
+    switch (kind) {
+        case MarkKind::q_onset:
+            return marks.q_onset;
+        case MarkKind::j_point:
+            return marks.j_point;
+        case MarkKind::t_end:
+            return marks.t_end;
+    }
+    return 0;
+}
+
+// The error of a mark in ms (rows are ms apart): automatic less the
+// cardiologists'; none where either is missing or the analysis failed.
+std::optional<double> error_ms(const StretchResult& result, std::size_t m) {
+    const std::int32_t automatic = automatic_row(result.analysis.marks, mark_kinds[m]);
+    if (result.analysis.status == AnalysisStatus::failed || automatic <= 0 ||
+        !result.expert.rows[m])
+        return std::nullopt;
+    return automatic - *result.expert.rows[m];
+}
+
+bool import_record(const fs::path& header, const fs::path& folder, importing::ImportReport& report,
+                   std::string& reason) {
+    importing::ImportRequest request;
+    request.source = header;
+    request.data_directory = folder / "data";
+    request.name = "rec";
+    request.program = std::string("mapari-validate ") + MAPARI_VERSION;
+    std::error_code ignored;
+    fs::create_directories(request.data_directory, ignored);
+    if (importing::import_recording(request, {}, report, reason)) return true;
+    reason = header.string() + ": " + reason;
+    return false;
+}
+
+// Every stretch of the record within its marked beats, analysed and compared.
+bool measure_record(const fs::path& header, const ValidateOptions& options,
+                    std::vector<StretchResult>& results, std::string& reason) {
+    ExpertRecord expert;
+    double rate_hz = 0.0;
+    if (!read_rate_hz(header, rate_hz, reason) ||
+        !read_expert_record(header, options.annotator, expert, reason))
+        return false;
+    if (expert.beats.empty()) {
+        reason = header.string() + ": the cardiologists marked no beat";
+        return false;
+    }
+    const WorkFolder work(options.out);
+    importing::ImportReport report;
+    if (work.path().empty()) {
+        reason = "cannot make a working folder in " + options.out.string();
+        return false;
+    }
+    if (!import_record(header, work.path(), report, reason)) return false;
+    std::vector<PieceSpan> pieces;
+    for (const importing::ImportedPiece& piece : report.pieces)
+        pieces.push_back({piece.first_frame, piece.frames});
+    std::vector<double> beats_ms;
+    for (const importing::ExpertBeat& beat : expert.beats)
+        beats_ms.push_back(static_cast<double>(beat.qrs_sample) * 1000.0 / rate_hz);
+    for (const StretchPlace& place : stretches_within(beats_ms, pieces)) {
+        StretchResult result{header.stem().string(), expert.annotator, place, {}, {}};
+        BatchSettings settings;
+        settings.display_second = place.display_second;
+        const fs::path session = work.path() / ("s" + std::to_string(results.size()));
+        result.analysis = analyse_recording(
+            work.path() / "data" / report.pieces[place.piece].file_name, session, settings);
+        result.expert = expert_rows(expert.beats, rate_hz, place, result.analysis.accepted);
+        results.push_back(std::move(result));
+    }
+    return true;
+}
+
+std::string number(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f", value);
+    return text;
+}
+
+std::string validation_table(const std::vector<StretchResult>& results) {
+    std::string table = validation_header;
+    for (const StretchResult& r : results) {
+        table += csv_field(r.record) + "," + r.annotator + "," + std::to_string(r.place.piece + 1) +
+                 "," + std::to_string(r.place.display_second) + "," +
+                 status_name(r.analysis.status) + "," + csv_field(r.analysis.reason) + "," +
+                 std::to_string(r.analysis.accepted.size()) + "," +
+                 std::to_string(r.expert.marked_beats);
+        for (MarkKind kind : mark_kinds)
+            table += "," + std::to_string(automatic_row(r.analysis.marks, kind));
+        for (const std::optional<double>& row : r.expert.rows)
+            table += "," + (row ? number(*row) : std::string());
+        for (std::size_t m = 0; m < mark_kinds.size(); ++m) {
+            const std::optional<double> error = error_ms(r, m);
+            table += "," + (error ? number(*error) : std::string());
+        }
+        table += "\n";
+    }
+    return table;
+}
+
+std::string database_of(const std::string& annotator) {
+    return annotator == "ludb" ? "LUDB" : "QT Database (" + annotator + ")";
+}
+
+void print_summary(const std::vector<StretchResult>& results, std::ostream& out) {
+    if (results.empty()) out << "no stretch was measured\n";
+    std::map<std::string, std::vector<const StretchResult*>> databases;
+    for (const StretchResult& r : results) databases[database_of(r.annotator)].push_back(&r);
+    for (const auto& [database, stretches] : databases) {
+        std::size_t analysed = 0;
+        for (const StretchResult* r : stretches)
+            analysed += r->analysis.status == AnalysisStatus::failed ? 0U : 1U;
+        out << database << ": " << analysed << " of " << stretches.size() << " stretches analysed ("
+            << number(100.0 * static_cast<double>(analysed) / static_cast<double>(stretches.size()))
+            << " %)\n"
+            << "  mark      count  mean ms  SD ms  mean |error| ms\n";
+        for (std::size_t m = 0; m < mark_kinds.size(); ++m) {
+            std::vector<double> errors;
+            for (const StretchResult* r : stretches)
+                if (const std::optional<double> error = error_ms(*r, m)) errors.push_back(*error);
+            const ErrorSummary summary = summarise_errors(errors);
+            char line[128];
+            std::snprintf(line, sizeof line, "  %-8s %6zu %8.1f %6.1f %16.1f\n",
+                          mark_name(mark_kinds[m]), summary.count, summary.mean_ms, summary.sd_ms,
+                          summary.mean_absolute_ms);
+            out << line;
+        }
+    }
+}
+
+int run_validate(const ValidateOptions& options, std::ostream& out, std::ostream& errors) {
+    std::string no_catalogue;
+    use_language(options.language, no_catalogue);
+    std::error_code ignored;
+    fs::create_directories(options.out, ignored);
+    if (!fs::is_directory(options.out, ignored)) {
+        errors << "mapari-validate: cannot make the folder " << options.out.string() << '\n';
+        return exit_failure;
+    }
+    std::vector<StretchResult> results;
+    int exit_code = exit_normal;
+    for (const fs::path& record : options.records) {
+        std::string reason;
+        const std::size_t before = results.size();
+        if (!measure_record(record, options, results, reason)) {
+            errors << "mapari-validate: " << reason << '\n';
+            exit_code = exit_failure;
+            continue;
+        }
+        std::size_t marked = 0;
+        for (std::size_t r = before; r < results.size(); ++r)
+            marked += results[r].expert.marked_beats > 0 ? 1U : 0U;
+        const std::size_t stretches = results.size() - before;
+        out << record.string() << ": " << stretches
+            << (stretches == 1 ? " stretch, " : " stretches, ") << marked
+            << " with beats the cardiologists marked\n";
+    }
+    std::string reason;
+    const fs::path table = options.out / "validation.csv";
+    if (!write_file_atomically(table.string(), validation_table(results), reason)) {
+        errors << "mapari-validate: " << table.string() << ": " << reason << '\n';
+        return exit_failure;
+    }
+    print_summary(results, out);
+    return exit_code;
+}
+
+}  // namespace
+
+int run_validate_command(const std::vector<std::string>& arguments, std::ostream& out,
+                         std::ostream& errors) {
+    ValidateOptions options;
+    const CommandLineReading reading = parse_validate_arguments(arguments, options);
+    if (const std::optional<int> exit_code =
+            first_answer("mapari-validate", reading, validate_usage_text, out, errors))
+        return *exit_code;
+    return run_validate(options, out, errors);
+}
+
+}  // namespace mapari

@@ -1,0 +1,145 @@
+#include "app/validation.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+
+#include "beats/averaging.hpp"
+#include "recording/recording.hpp"
+
+namespace mapari {
+namespace {
+
+constexpr long long ms_per_second = 1000;
+constexpr long long stretch_ms = samples_per_reading;
+constexpr long long largest_display_ms = last_display_second * ms_per_second;
+
+// The piece that holds the stretch from source ms `start` whole, the latest
+// when two do; none when none does.
+std::optional<StretchPlace> place_of(long long start, const std::vector<PieceSpan>& pieces) {
+    for (std::size_t k = pieces.size(); k-- > 0;) {
+        const long long offset = start - pieces[k].first_frame;
+        if (offset < 0 || offset > largest_display_ms || offset + stretch_ms > pieces[k].frames)
+            continue;
+        return StretchPlace{k, pieces[k].first_frame, static_cast<int>(offset / ms_per_second)};
+    }
+    return {};
+}
+
+std::optional<std::int64_t> mark_of(const importing::ExpertBeat& beat, MarkKind kind) {
+    switch (kind) {
+        case MarkKind::q_onset:
+            return beat.qrs_onset_sample;
+        case MarkKind::j_point:
+            return beat.j_point_sample;
+        case MarkKind::t_end:
+            return beat.t_end_sample;
+    }
+    return {};
+}
+
+// The cardiologists' beat nearest to source ms `at`, when within beat_match_ms.
+const importing::ExpertBeat* beat_near(const std::vector<importing::ExpertBeat>& beats,
+                                       double rate_hz, double at) {
+    const importing::ExpertBeat* nearest = nullptr;
+    double nearest_ms = beat_match_ms;
+    for (const importing::ExpertBeat& beat : beats) {
+        const double distance =
+            std::fabs(static_cast<double>(beat.qrs_sample) * ms_per_second / rate_hz - at);
+        if (distance > nearest_ms) continue;
+        nearest = &beat;
+        nearest_ms = distance;
+    }
+    return nearest;
+}
+
+}  // namespace
+
+std::vector<StretchPlace> stretches_within(const std::vector<double>& beats_ms,
+                                           const std::vector<PieceSpan>& pieces) {
+    // Source ms of the first and last sample averaging takes beats at, from a stretch's start.
+    constexpr long long beats_from = first_averaged_ms - 1;
+    constexpr long long beats_to = last_averaged_ms - 1;
+    std::vector<StretchPlace> places;
+    if (beats_ms.empty()) return places;
+    const auto first_second = static_cast<long long>(
+        std::ceil((beats_ms.front() - beat_match_ms - beats_from) / ms_per_second));
+    for (long long start = std::max(0LL, first_second) * ms_per_second;
+         static_cast<double>(start + beats_to) <= beats_ms.back() + beat_match_ms;
+         start += stretch_ms) {
+        const double from = static_cast<double>(start + beats_from) - beat_match_ms;
+        const double to = static_cast<double>(start + beats_to) + beat_match_ms;
+        const auto beat = std::lower_bound(beats_ms.begin(), beats_ms.end(), from);
+        if (beat == beats_ms.end() || *beat > to) continue;
+        if (const std::optional<StretchPlace> place = place_of(start, pieces))
+            places.push_back(*place);
+    }
+    return places;
+}
+
+double beat_source_ms(const StretchPlace& place, const AcceptedBeat& beat) {
+    // Stretch sample k (from 1) is piece frame k + 1000 s, source ms first_frame + that - 1.
+    return static_cast<double>(place.piece_first_frame + ms_per_second * place.display_second +
+                               beat.position_ms - 1);
+}
+
+double row_of(double source_ms, const StretchPlace& place, const AcceptedBeat& beat) {
+    const double stretch_sample = source_ms - static_cast<double>(place.piece_first_frame) + 1.0 -
+                                  static_cast<double>(ms_per_second * place.display_second);
+    return stretch_sample - (beat.position_ms + beat.shift_samples) + first_averaged_ms;
+}
+
+const char* mark_name(MarkKind kind) {
+    switch (kind) {
+        case MarkKind::q_onset:
+            return "Q onset";
+        case MarkKind::j_point:
+            return "J point";
+        case MarkKind::t_end:
+            return "T end";
+    }
+    return "";
+}
+
+ExpertRows expert_rows(const std::vector<importing::ExpertBeat>& beats, double rate_hz,
+                       const StretchPlace& place, const std::vector<AcceptedBeat>& accepted) {
+    ExpertRows expert;
+    std::array<std::vector<double>, mark_kinds.size()> rows;
+    for (const AcceptedBeat& beat : accepted) {
+        const importing::ExpertBeat* marked =
+            beat_near(beats, rate_hz, beat_source_ms(place, beat));
+        if (marked == nullptr) continue;
+        ++expert.marked_beats;
+        for (std::size_t m = 0; m < mark_kinds.size(); ++m)
+            if (const std::optional<std::int64_t> sample = mark_of(*marked, mark_kinds[m]))
+                rows[m].push_back(
+                    row_of(static_cast<double>(*sample) * ms_per_second / rate_hz, place, beat));
+    }
+    for (std::size_t m = 0; m < mark_kinds.size(); ++m)
+        if (!rows[m].empty()) expert.rows[m] = median(rows[m]);
+    return expert;
+}
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    const std::size_t half = values.size() / 2;
+    return values.size() % 2 == 1 ? values[half] : (values[half - 1] + values[half]) / 2.0;
+}
+
+ErrorSummary summarise_errors(const std::vector<double>& errors_ms) {
+    ErrorSummary summary;
+    summary.count = errors_ms.size();
+    if (errors_ms.empty()) return summary;
+    const auto count = static_cast<double>(errors_ms.size());
+    for (double error : errors_ms) {
+        summary.mean_ms += error / count;
+        summary.mean_absolute_ms += std::fabs(error) / count;
+    }
+    if (errors_ms.size() < 2) return summary;
+    double squares = 0.0;
+    for (double error : errors_ms) squares += (error - summary.mean_ms) * (error - summary.mean_ms);
+    summary.sd_ms = std::sqrt(squares / (count - 1.0));
+    return summary;
+}
+
+}  // namespace mapari
