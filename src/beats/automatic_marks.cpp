@@ -374,6 +374,7 @@ bool find_t_wave(const BeatCurves& curves, const Qrs& qrs, AutomaticMarks& marks
                     qrs.quiet_velocity};
     marks.t_peak = t_peak;
     marks.t_end = nearest_row(edge_end(curves, edge));
+    marks.t_end_independent = marks.t_end;
     return true;
 }
 

@@ -59,6 +59,8 @@ namespace mapari {
 struct AutomaticMarks {
     std::int32_t stimulus = 0, q_onset = 0, j_point = 0, t_end = 0;  // rows of the averaged beat
     std::int32_t t_peak = 0;      // row of the T wave's peak, for quality checks
+    // A second T end found by another method, to check the first against; 0: none found.
+    std::int32_t t_end_independent = 0;
     bool stimulus_found = false;  // false: no pacing spike; stimulus set to q_onset
     std::string problem;          // empty, or why the marks cannot be trusted
 };
