@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <utility>
+#include <vector>
 
 #include "beats/selection.hpp"
 
@@ -32,6 +34,25 @@ constexpr int peak_half_width = 10;  // a peak is no lower than any row this nea
 constexpr double qrs_flattening_fraction = 0.25;
 constexpr double t_flattening_fraction = 0.5;
 constexpr int fewest_fitted_rows = 3;
+constexpr int slope_half_width = 5;  // rows each side of a lead's slope: 10 ms smooth the noise
+// A lead's T peak lies this near the T peak of all leads; leads whose T wave
+// reaches this share of the largest one's have their T end measured.
+constexpr int lead_t_peak_spread_rows = 60;
+constexpr double lead_t_share = 0.25;
+// The steepest point of a fall lies near its middle, well above this fraction of the peak.
+constexpr double lead_t_fall_fraction = 0.2;
+constexpr int trapezium_reach_rows = 150;
+// No beat follows another this soon: the ventricles cannot yet be excited
+// again. A beat found sooner was a large T wave taken for one.
+constexpr int refractory_rows = 300;
+// Of the largest wave after J: a wave before a found beat that reaches it is a T wave.
+constexpr double t_share_before_found_beat = 0.25;
+// A curve rising to this many times its lowest since a lobe's peak climbs a further lobe.
+constexpr double lobe_rise = 2.0;
+// Of the QRS's largest velocity: above it the QRS is still going on. Lower
+// than the rest velocity: the late lobe of a split QRS moves slowly beside its
+// sharp first one, yet still several times faster than a T wave.
+constexpr double moving_velocity_fraction = 0.1;
 constexpr double quiet_velocity_fraction = 0.3;  // of the QRS's largest velocity
 constexpr int t_peak_search_rows = 400;          // after J; a later hump belongs to the next beat
 constexpr int stimulus_search_rows = 100;
@@ -192,13 +213,23 @@ bool has_flattened(const BeatCurves& curves, const Edge& edge, int row) {
     return next_sum >= last_sum;
 }
 
+// Whether the beat is still moving at the row: a low curve there is a dip
+// between two lobes of the wave (a notched or split QRS), not its end.
+bool is_busy(const BeatCurves& curves, const Edge& edge, int row) {
+    return curves.velocity(row) >= edge.busy_velocity;
+}
+
 EdgeWalk follow_edge(const BeatCurves& curves, const Edge& edge) {
     const RowCurve& rms = curves.signal_rms;
-    const double top_level = edge_top_fraction * rms(edge.peak_row);
+    // The lobe being walked down: its peak, and the lowest the curve has come since.
+    double lobe_peak = rms(edge.peak_row), lobe_low = lobe_peak;
     EdgeWalk walk;
     int row = edge.peak_row;
-    while (rms(row) > edge.bottom_level) {
-        if (rms(row) > top_level)
+    while (rms(row) > edge.bottom_level || (is_busy(curves, edge, row) && row != edge.bound_row)) {
+        lobe_low = std::min(lobe_low, rms(row));
+        if (rms(row) > lobe_rise * lobe_low + edge.bottom_level) lobe_peak = lobe_low = rms(row);
+        lobe_peak = std::max(lobe_peak, rms(row));
+        if (rms(row) > edge_top_fraction * lobe_peak)
             walk.fit_first = 0;
         else if (walk.fit_first == 0)
             walk.fit_first = row;
@@ -251,7 +282,9 @@ double believed_end(const BeatCurves& curves, const Edge& edge, const CubeRootLi
     for (; (row - line.zero_row) * edge.step < 0.0; row += edge.step) {
         if (!edge.reaches(row)) return row - edge.step;
         const double expected = line.value_cubed(row);
-        if (expected > edge.bottom_level && curves.signal_rms(row) < 0.5 * expected) return row;
+        if (expected > edge.bottom_level && curves.signal_rms(row) < 0.5 * expected &&
+            !is_busy(curves, edge, row))
+            return row;
     }
     return line.zero_row;
 }
@@ -300,6 +333,7 @@ int largest_local_peak(const RowCurve& curve, int first, int last) {
 struct Qrs {
     int peak_row = 0;
     double quiet_velocity = 0.0;
+    double moving_velocity = 0.0;  // at or above it, the QRS goes on
 };
 
 // The velocity at rest: a fraction of the QRS's, but clear of the noise.
@@ -308,9 +342,10 @@ Qrs find_qrs_peak(const BeatCurves& curves) {
     double iso_velocity = 0.0;
     for (int r = curves.iso_first_row + 1; r < curves.iso_first_row + iso_window_rows - 1; ++r)
         iso_velocity += curves.velocity(r) / (iso_window_rows - 2);
+    const double fastest = largest_in(curves.velocity, first, last);
     return {row_of_largest(curves.signal_rms, first, last),
-            std::max(quiet_velocity_fraction * largest_in(curves.velocity, first, last),
-                     noise_margin * iso_velocity)};
+            std::max(quiet_velocity_fraction * fastest, noise_margin * iso_velocity),
+            std::max(moving_velocity_fraction * fastest, noise_margin * iso_velocity)};
 }
 
 // The first row after J where the velocity, having come to rest, rises again:
@@ -350,21 +385,121 @@ void find_qrs_edges(const BeatCurves& curves, const Qrs& qrs, AutomaticMarks& ma
               std::max(curves.noise_level, edge_bottom_fraction * peak),
               qrs_flattening_fraction * peak,
               qrs_flattening_rows,
-              qrs.quiet_velocity};
+              qrs.moving_velocity};
     marks.q_onset = nearest_row(edge_end(curves, edge));
     edge.step = +1;
     edge.bound_row = averaged_rows;
     marks.j_point = nearest_row(edge_end(curves, edge));
 }
 
+// One lead's T wave about its baseline, and the slope of the line through
+// its rows from `slope_half_width` before a row to as many after.
+struct LeadWave {
+    const Beat& beat;
+    int lead;
+    double baseline;
+
+    double value(int row) const { return beat.averaged(row, lead) - baseline; }
+    double smoothed(int row) const {
+        double sum = 0.0;
+        for (int k = row - slope_half_width; k <= row + slope_half_width; ++k) sum += value(k);
+        return sum / (2 * slope_half_width + 1);
+    }
+    double slope(int row) const {
+        return (value(row + slope_half_width) - value(row - slope_half_width)) /
+               (2.0 * slope_half_width);
+    }
+};
+
+// Where the lead's T wave ends after its peak at the row `peak`, by the
+// trapezium of largest area: from the steepest point of the fall, a chord to
+// each later row and on, level, to a row well past the fall; the row where
+// the area under it is largest is where the curve turns from falling to lying
+// level. 0 when the wave does not fall to a fifth of its peak before `limit`
+// (it does not return to the baseline) or the next beat comes too soon.
+double lead_t_end(const LeadWave& wave, int peak, int limit) {
+    const double sign = wave.value(peak) > 0.0 ? 1.0 : -1.0;
+    const double low = lead_t_fall_fraction * sign * wave.value(peak);
+    int steepest = 0, r = peak + 1;
+    for (; r <= limit - slope_half_width && sign * wave.value(r) > low; ++r)
+        if (steepest == 0 || sign * wave.slope(r) < sign * wave.slope(steepest)) steepest = r;
+    if (r > limit - slope_half_width || steepest == 0 || !(sign * wave.slope(steepest) < 0.0))
+        return 0.0;
+    // The chord reaches past the fall three times as far as the fall took from
+    // the peak to its steepest point, so a broad wave is measured on its own scale.
+    // The next beat may cut the chord short; the end of the rows may not: a
+    // wave still falling there shows no end.
+    int reach = steepest + std::max(trapezium_reach_rows, 3 * (steepest - peak));
+    if (reach > limit - slope_half_width) {
+        if (limit >= averaged_rows - smoothing_half_width) return 0.0;
+        reach = limit - slope_half_width;
+    }
+    int end = steepest;
+    double largest_area = 0.0;
+    for (int k = steepest + 1; k <= reach; ++k) {
+        const double area =
+            sign * (wave.smoothed(steepest) - wave.smoothed(k)) * (2.0 * reach - k - steepest);
+        if (area > largest_area) {
+            largest_area = area;
+            end = k;
+        }
+    }
+    return end;
+}
+
+// The T end of the leads: in each lead whose T wave reaches a share of the
+// largest, where its own wave ends (lead_t_end); the T wave has ended where
+// the last of them has. The chord does not follow a slowly fading tail into
+// the noise, and the sign of each lead's wave is its own, so T waves of
+// either polarity end alike.
+double leads_t_end(const Beat& beat, const BeatCurves& curves, int t_peak, int first, int limit) {
+    const int from = std::max(first, t_peak - lead_t_peak_spread_rows);
+    const int to = std::min(limit, t_peak + lead_t_peak_spread_rows);
+    std::vector<std::pair<double, int>> peaks;  // |amplitude| and row, by lead
+    double largest = 0.0;
+    for (int l = 1; l <= lead_count; ++l) {
+        if (!curves.active(l)) continue;
+        const LeadWave wave{beat, l, curves.baseline(l)};
+        int peak = from;
+        for (int r = from; r <= to; ++r)
+            if (std::abs(wave.value(r)) > std::abs(wave.value(peak))) peak = r;
+        peaks.emplace_back(std::abs(wave.value(peak)), peak);
+        largest = std::max(largest, peaks.back().first);
+    }
+    double end = 0.0;
+    std::size_t index = 0;
+    for (int l = 1; l <= lead_count; ++l) {
+        if (!curves.active(l)) continue;
+        const auto [amplitude, peak] = peaks[index++];
+        if (amplitude < lead_t_share * largest) continue;
+        end = std::max(end, lead_t_end({beat, l, curves.baseline(l)}, peak, limit));
+    }
+    return end;
+}
+
 // T peak and T end, before the next beat; false when no T wave stands out there.
-bool find_t_wave(const BeatCurves& curves, const Qrs& qrs, AutomaticMarks& marks) {
+bool find_t_wave(const Beat& beat, const BeatCurves& curves, const Qrs& qrs,
+                 const std::vector<std::int32_t>& found_rows, AutomaticMarks& marks) {
     const int first = std::clamp(marks.j_point + 1, 1, averaged_rows);
-    const int limit = next_beat_row(curves, qrs, marks.j_point) - smoothing_half_width;
-    const int t_peak =
-        largest_local_peak(curves.signal_rms, first, std::min(limit, first + t_peak_search_rows));
-    const double peak = t_peak == 0 ? 0.0 : curves.signal_rms(t_peak);
-    if (peak <= curves.noise_level) return false;
+    int limit = next_beat_row(curves, qrs, marks.j_point) - smoothing_half_width;
+    const auto peak_before = [&curves, first](int last) {
+        return largest_local_peak(curves.signal_rms, first,
+                                  std::min(last, first + t_peak_search_rows));
+    };
+    int t_peak = peak_before(limit);
+    if (t_peak == 0 || curves.signal_rms(t_peak) <= curves.noise_level) return false;
+    // A found beat bounds the T wave when a wave stands out before its QRS;
+    // with none, the found beat was a large T wave taken for a beat.
+    if (!found_rows.empty()) {
+        const int onset = found_rows.front() - (beat_row - marks.q_onset);
+        const int earlier_peak = onset < limit ? peak_before(onset) : 0;
+        if (earlier_peak != 0 && curves.signal_rms(earlier_peak) >=
+                                     t_share_before_found_beat * curves.signal_rms(t_peak)) {
+            t_peak = earlier_peak;
+            limit = onset;
+        }
+    }
+    const double peak = curves.signal_rms(t_peak);
     const Edge edge{t_peak,
                     +1,
                     limit,
@@ -373,8 +508,11 @@ bool find_t_wave(const BeatCurves& curves, const Qrs& qrs, AutomaticMarks& marks
                     t_flattening_rows,
                     qrs.quiet_velocity};
     marks.t_peak = t_peak;
-    marks.t_end = nearest_row(edge_end(curves, edge));
-    marks.t_end_independent = marks.t_end;
+    marks.t_end_independent = nearest_row(edge_end(curves, edge));
+    // The RMS edge stands in when no lead shows its end, and is then no second estimate.
+    const double leads_end = leads_t_end(beat, curves, t_peak, first, limit);
+    marks.t_end = leads_end > t_peak ? nearest_row(leads_end) : marks.t_end_independent;
+    if (!(leads_end > t_peak)) marks.t_end_independent = 0;
     return true;
 }
 
@@ -391,7 +529,22 @@ std::string order_problem(const AutomaticMarks& marks) {
 
 }  // namespace
 
-AutomaticMarks find_automatic_marks(const Beat& beat) {
+std::vector<std::int32_t> found_beat_rows(const Beat& beat, const Display& display) {
+    std::vector<std::int32_t> rows;
+    for (int a = 1; a <= beat.accepted_count; ++a) {
+        const AcceptedBeat& accepted = beat.accepted_beats(a);
+        for (int b = 1; b <= beat_slots; ++b) {
+            const std::int32_t found = display.beat_list(b);
+            const std::int32_t row =
+                beat_row + found - accepted.position_ms - accepted.shift_samples;
+            if (row > beat_row + refractory_rows && row <= averaged_rows) rows.push_back(row);
+        }
+    }
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+AutomaticMarks find_automatic_marks(const Beat& beat, const std::vector<std::int32_t>& found_rows) {
     AutomaticMarks marks;
     BeatCurves curves;
     mark_active_leads(beat, curves);
@@ -408,7 +561,7 @@ AutomaticMarks find_automatic_marks(const Beat& beat) {
         return marks;
     }
     find_qrs_edges(curves, qrs, marks);
-    const bool t_wave = find_t_wave(curves, qrs, marks);
+    const bool t_wave = find_t_wave(beat, curves, qrs, found_rows, marks);
     const int qrs_first = std::clamp(marks.q_onset, 1, qrs.peak_row);
     const int qrs_last = std::clamp(marks.j_point, qrs.peak_row, averaged_rows);
     marks.stimulus =

@@ -51,6 +51,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "store/store.hpp"
 
@@ -58,7 +59,7 @@ namespace mapari {
 
 struct AutomaticMarks {
     std::int32_t stimulus = 0, q_onset = 0, j_point = 0, t_end = 0;  // rows of the averaged beat
-    std::int32_t t_peak = 0;      // row of the T wave's peak, for quality checks
+    std::int32_t t_peak = 0;  // row of the T wave's peak, for quality checks
     // A second T end found by another method, to check the first against; 0: none found.
     std::int32_t t_end_independent = 0;
     bool stimulus_found = false;  // false: no pacing spike; stimulus set to q_onset
@@ -70,6 +71,18 @@ struct AutomaticMarks {
 // be clicked, which keeps the ARI computation's rows with its default a, h and
 // r inside the beat). Otherwise the marks found stand as found (rows 1 to
 // 1024) and those not found are 0: check `problem`, not only the rows.
-AutomaticMarks find_automatic_marks(const Beat& beat);
+//
+// `found_rows` are the rows at which the beat finding put the beats after the
+// accepted ones (found_beat_rows): the T wave is looked for before the first
+// of them with a T wave before its QRS (one without was a large T wave found
+// as a beat), even when that beat moves too slowly to be seen as one in the
+// averaged beat (a premature beat after each accepted one is not averaged,
+// yet its waves are).
+AutomaticMarks find_automatic_marks(const Beat& beat,
+                                    const std::vector<std::int32_t>& found_rows = {});
+
+// The rows of the averaged beat at which the beat finding found beats after
+// the accepted ones, seen from each accepted beat, in order.
+std::vector<std::int32_t> found_beat_rows(const Beat& beat, const Display& display);
 
 }  // namespace mapari
