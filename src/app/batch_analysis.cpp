@@ -1,5 +1,7 @@
 #include "app/batch_analysis.hpp"
 
+#include <cmath>
+#include <cstdlib>
 #include <deque>
 #include <fstream>
 #include <functional>
@@ -13,6 +15,7 @@
 #include "beats/averaging.hpp"
 #include "beats/beat_choice.hpp"
 #include "beats/detection.hpp"
+#include "beats/heart_intervals.hpp"
 #include "beats/lead_quality.hpp"
 #include "beats/marks.hpp"
 #include "beats/selection.hpp"
@@ -302,7 +305,72 @@ bool begin_analysis(const fs::path& recording, const fs::path& folder, const Rec
            prepare_folder(recording, folder, names, analysis.reason);
 }
 
+// Rows of the averaged beat and samples of the stretch are frames of the
+// recording, which holds 1000 a second: a row is a millisecond.
+static_assert(frames_per_second == 1000);
+
+// Physiological limits: a QT or QTc outside them (a QT below about 200 ms, a
+// QTc above about 600 ms) is essentially never seen in a recording one would
+// analyse, so a mark that gives one is wrong.
+constexpr int shortest_qt_ms = 200, longest_qt_ms = 600;
+constexpr int shortest_qtc_ms = 300, longest_qtc_ms = 600;
+// Bazett's square root overcorrects the QT of a heart faster than 100 a
+// minute, where Fridericia's cube root holds: the QTc judged is Bazett's from
+// this RR up, Fridericia's below it.
+constexpr int shortest_rr_for_bazett_ms = 600;
+// Beyond the CSE tolerance of the spread of a T end among readers (30.6 ms),
+// two estimates of one T end that differ more than this cannot both be right.
+constexpr int largest_t_end_disagreement_ms = 40;
+
+int whole_ms(double ms) {
+    return static_cast<int>(std::lround(ms));
+}
+
+// "QT 650 ms lies outside 200-600 ms", or empty when the value lies within.
+std::string outside_text(const std::string& interval, int value_ms, int lowest_ms, int highest_ms) {
+    if (value_ms >= lowest_ms && value_ms <= highest_ms) return {};
+    return interval + " " + std::to_string(value_ms) + " ms lies outside " +
+           std::to_string(lowest_ms) + "-" + std::to_string(highest_ms) + " ms";
+}
+
+// A QT, or a QTc where the RR is known, that no heart shows.
+std::string interval_doubt(const HeartIntervals& intervals) {
+    if (!intervals.qt_ms) return {};
+    const std::string doubt = outside_text("QT", *intervals.qt_ms, shortest_qt_ms, longest_qt_ms);
+    if (!doubt.empty() || !intervals.qtc_bazett_ms) return doubt;
+    if (*intervals.rr_ms >= shortest_rr_for_bazett_ms)
+        return outside_text("QTc (Bazett)", *intervals.qtc_bazett_ms, shortest_qtc_ms,
+                            longest_qtc_ms);
+    return outside_text("QTc (Fridericia)", *intervals.qtc_fridericia_ms, shortest_qtc_ms,
+                        longest_qtc_ms);
+}
+
+// The T end against the independent estimate, where there is one.
+std::string t_end_doubt(const AutomaticMarks& marks) {
+    if (marks.t_end_independent == 0) return {};
+    const int difference_ms = std::abs(marks.t_end - marks.t_end_independent);
+    if (difference_ms <= largest_t_end_disagreement_ms) return {};
+    return "the T end (row " + std::to_string(marks.t_end) + ") and an independent estimate (row " +
+           std::to_string(marks.t_end_independent) + ") differ by " +
+           std::to_string(difference_ms) + " ms";
+}
+
 }  // namespace
+
+HeartIntervals heart_intervals(const RecordingAnalysis& analysis) {
+    HeartIntervals intervals;
+    if (const std::optional<double> rr_samples = median_rr_samples(analysis.accepted))
+        intervals.rr_ms = whole_ms(*rr_samples);
+    const AutomaticMarks& marks = analysis.marks;
+    if (marks.q_onset >= 1 && marks.t_end > marks.q_onset)
+        intervals.qt_ms = marks.t_end - marks.q_onset;
+    if (intervals.qt_ms && intervals.rr_ms && *intervals.rr_ms > 0) {
+        intervals.qtc_bazett_ms = whole_ms(qtc_bazett_ms(*intervals.qt_ms, *intervals.rr_ms));
+        intervals.qtc_fridericia_ms =
+            whole_ms(qtc_fridericia_ms(*intervals.qt_ms, *intervals.rr_ms));
+    }
+    return intervals;
+}
 
 std::string doubt_about(const RecordingAnalysis& analysis) {
     const AutomaticMarks& marks = analysis.marks;
@@ -325,7 +393,8 @@ std::string doubt_about(const RecordingAnalysis& analysis) {
     }
     if (4 * without_upstroke > with_signal)
         return std::to_string(without_upstroke) + " leads without an upstroke in the T wave";
-    return {};
+    if (std::string doubt = interval_doubt(heart_intervals(analysis)); !doubt.empty()) return doubt;
+    return t_end_doubt(marks);
 }
 
 RecordingAnalysis analyse_recording(const fs::path& recording, const fs::path& folder,

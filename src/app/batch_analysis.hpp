@@ -58,10 +58,25 @@ struct RecordingAnalysis {
     std::string run_note;
 };
 
+// The heart's intervals of a finished analysis in whole ms, rounded half away
+// from zero; each none where it cannot be told. RR is the median interval
+// between the accepted beats (heart_intervals.hpp), QT runs from the Q onset
+// to the T end, and the QTc are taken from the RR and QT as rounded, so that
+// they follow from the row of the table that shows all four.
+struct HeartIntervals {
+    std::optional<int> rr_ms;              // none for fewer than two accepted beats
+    std::optional<int> qt_ms;              // none without a Q onset before a T end
+    std::optional<int> qtc_bazett_ms;      // none without an RR above 0 and a QT
+    std::optional<int> qtc_fridericia_ms;  // as Bazett's
+};
+HeartIntervals heart_intervals(const RecordingAnalysis& analysis);
+
 // What keeps a finished analysis from being reported as fine: too few beats
 // averaged, marks that are doubtful, out of order or too close for the
-// recovery search, or more than a quarter of the leads with a signal without
-// a T upstroke (leads without a signal count for nothing). Empty when nothing does.
+// recovery search, more than a quarter of the leads with a signal without a
+// T upstroke (leads without a signal count for nothing), a QT or QTc no heart
+// has, or a T end that an independent estimate does not bear out. Empty when
+// nothing does.
 std::string doubt_about(const RecordingAnalysis& analysis);
 
 // Analyses `recording` in `folder` (made when missing). Display leads asked for

@@ -1,6 +1,7 @@
 #include "app/batch_tables.hpp"
 
 #include <cstdio>
+#include <optional>
 #include <utility>
 
 namespace mapari {
@@ -84,6 +85,18 @@ std::string analysed_columns(const RecordingAnalysis& analysis) {
     return row;
 }
 
+// ",RR,QT,QTc Bazett,QTc Fridericia" in ms, each empty where it cannot be told.
+std::string interval_cells(const RecordingAnalysis& analysis) {
+    const HeartIntervals intervals = heart_intervals(analysis);
+    std::string cells;
+    for (const std::optional<int>& ms :
+         {intervals.rr_ms, intervals.qt_ms, intervals.qtc_bazett_ms, intervals.qtc_fridericia_ms}) {
+        cells += ',';
+        if (ms) cells += std::to_string(*ms);
+    }
+    return cells;
+}
+
 // AT, RT and ARI of a lead, empty for a lead without a signal: its values are no findings.
 std::string value_cells(const RecordingAnalysis& analysis, std::size_t at) {
     if (analysis.flags[at].has(LeadFlag::no_signal)) return ",,";
@@ -144,6 +157,7 @@ std::string recordings_table(const std::vector<RecordingAnalysis>& analyses) {
             table += ',';
             table += cell;
         }
+        table += analysed ? interval_cells(analysis) : std::string(4, ',');
         table += '\n';
     }
     return table;

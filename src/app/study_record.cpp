@@ -47,9 +47,13 @@ BatchSettings settings_of(const Json& json) {
 }
 
 Json marks_json(const AutomaticMarks& marks) {
-    return {{"stimulus", marks.stimulus}, {"q_onset", marks.q_onset},
-            {"j_point", marks.j_point},   {"t_end", marks.t_end},
-            {"t_peak", marks.t_peak},     {"stimulus_found", marks.stimulus_found},
+    return {{"stimulus", marks.stimulus},
+            {"q_onset", marks.q_onset},
+            {"j_point", marks.j_point},
+            {"t_end", marks.t_end},
+            {"t_peak", marks.t_peak},
+            {"t_end_independent", marks.t_end_independent},
+            {"stimulus_found", marks.stimulus_found},
             {"problem", marks.problem}};
 }
 
@@ -60,6 +64,8 @@ AutomaticMarks marks_of(const Json& json) {
     marks.j_point = json.at("j_point").get<std::int32_t>();
     marks.t_end = json.at("t_end").get<std::int32_t>();
     marks.t_peak = json.at("t_peak").get<std::int32_t>();
+    // Records written before the independent T end was kept have none.
+    marks.t_end_independent = json.value("t_end_independent", std::int32_t{0});
     marks.stimulus_found = json.at("stimulus_found").get<bool>();
     marks.problem = json.at("problem").get<std::string>();
     return marks;

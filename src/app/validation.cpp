@@ -120,12 +120,6 @@ ExpertRows expert_rows(const std::vector<importing::ExpertBeat>& beats, double r
     return expert;
 }
 
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    const std::size_t half = values.size() / 2;
-    return values.size() % 2 == 1 ? values[half] : (values[half - 1] + values[half]) / 2.0;
-}
-
 ErrorSummary summarise_errors(const std::vector<double>& errors_ms) {
     ErrorSummary summary;
     summary.count = errors_ms.size();

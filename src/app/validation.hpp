@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "beats/heart_intervals.hpp"
 #include "importing/wfdb_annotations.hpp"
 #include "store/store.hpp"
 
@@ -68,10 +69,6 @@ struct ExpertRows {
 // samples are at `rate_hz`.
 ExpertRows expert_rows(const std::vector<importing::ExpertBeat>& beats, double rate_hz,
                        const StretchPlace& place, const std::vector<AcceptedBeat>& accepted);
-
-// The median; the mean of the middle two for an even count. The values are
-// taken by value because they are sorted.
-double median(std::vector<double> values);
 
 struct ErrorSummary {
     std::size_t count = 0;

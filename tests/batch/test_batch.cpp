@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -71,11 +72,129 @@ TEST(BatchTables, OneRowPerLeadAndOnePerRecordingWithEveryColumn) {
         std::string(recordings_header) +
             "\"run,1\",check,the T end lies before the T wave's peak,4,5,1153,2,"
             "353/-1/0.9981 1153/+0/1.0000,16,143,148,243,601,yes,20,7,100,1,0,0,2,0,0,0,0,"
-            "\"runs/run,1.dat\",13 23 37,its source has changed since it was analysed\n"
+            "\"runs/run,1.dat\",13 23 37,its source has changed since it was analysed,"
+            "801,453,506,488\n"
             "bad,failed,\"not a recording: it is text, not binary "
-            "frames\",4,,,,,,,,,,,,,,,,,,,,,,bad.dat,1 2 64,\n"
+            "frames\",4,,,,,,,,,,,,,,,,,,,,,,bad.dat,1 2 64,,,,,\n"
             "later,stopped,not analysed: the batch was stopped,4,,,,,,,,,,,,,,,,,,,,,,bad.dat,1 "
-            "2 64,\n");
+            "2 64,,,,,\n");
+    // RR = 1153 - (353 - 1) = 801, QT = 601 - 148 = 453; 453 / sqrt(0.801) =
+    // 506.2 and 453 / cbrt(0.801) = 487.8.
+}
+
+TEST(BatchTables, TheRecordingsHeaderEndsWithTheIntervalsAfterTheNote) {
+    EXPECT_EQ(std::string(recordings_header),
+              "recording,status,reason,display_second,beats_found,template_beat,beats_accepted,"
+              "accepted_beats,averaging_count,stimulus,q_onset,j_point,t_end,stimulus_found,"
+              "smoothing,activation_offset,recovery_delay,no_downstroke,no_upstroke,"
+              "rt_at_window_edge,weak,flat,clipped,noisy,no_signal,source,display_leads,note,"
+              "rr_ms,qt_ms,qtc_bazett_ms,qtc_fridericia_ms\n");
+}
+
+// The median interval between consecutive accepted beats at their aligned
+// positions (position + shift), in time order, without the intervals longer
+// than 1.5 times the smallest (a beat between them was not accepted).
+TEST(HeartIntervals, TheRRIsTheMedianIntervalBetweenNeighbouringAcceptedBeats) {
+    struct Case {
+        const char* name;
+        std::vector<AcceptedBeat> accepted;
+        std::optional<int> rr_ms;
+    } cases[] = {
+        {"none", {}, std::nullopt},
+        {"one beat", {{300, 0, 1.0f}}, std::nullopt},
+        {"two beats", {{300, 0, 1.0f}, {1100, 0, 1.0f}}, 800},
+        // (1100 - 10) - (300 + 10) = 780
+        {"two beats shifted", {{300, 10, 1.0f}, {1100, -10, 1.0f}}, 780},
+        // aligned 102, 899, 1720, 2505: intervals 797, 821, 785, median 797
+        {"three intervals, out of order",
+         {{1720, 0, 1.0f}, {100, 2, 1.0f}, {2500, 5, 1.0f}, {900, -1, 1.0f}},
+         797},
+        // intervals 800, 810, 790, 820: (800 + 810) / 2
+        {"four intervals",
+         {{200, 0, 1.0f}, {1000, 0, 1.0f}, {1810, 0, 1.0f}, {2600, 0, 1.0f}, {3420, 0, 1.0f}},
+         805},
+        // intervals 800, 801: 800.5, half away from zero
+        {"a half ms rounded up", {{200, 0, 1.0f}, {1000, 0, 1.0f}, {1801, 0, 1.0f}}, 801},
+        // intervals 800, 1600: the beat at 1800 was not accepted; 1200 without the rule
+        {"a missing beat", {{200, 0, 1.0f}, {1000, 0, 1.0f}, {2600, 0, 1.0f}}, 800},
+        // intervals 800, 1200 = 1.5 * 800: both count
+        {"1.5 times the smallest", {{200, 0, 1.0f}, {1000, 0, 1.0f}, {2200, 0, 1.0f}}, 1000},
+        {"just over 1.5 times", {{200, 0, 1.0f}, {1000, 0, 1.0f}, {2201, 0, 1.0f}}, 800},
+        // intervals 800, 1600, 800, 810: median of 800, 800, 810
+        {"a gap among four",
+         {{200, 0, 1.0f}, {1000, 0, 1.0f}, {2600, 0, 1.0f}, {3400, 0, 1.0f}, {4210, 0, 1.0f}},
+         800},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        RecordingAnalysis analysis;
+        analysis.accepted = c.accepted;
+        EXPECT_EQ(heart_intervals(analysis).rr_ms, c.rr_ms);
+    }
+}
+
+// QT = T end - Q onset; QTc = QT / sqrt(RR s) (Bazett) and QT / cbrt(RR s)
+// (Fridericia), rounded to whole ms.
+TEST(HeartIntervals, TheQTAndItsCorrectionsByHand) {
+    struct Case {
+        const char* name;
+        int rr_ms;  // between two accepted beats; 0: one beat only
+        std::int32_t q_onset, t_end;
+        std::optional<int> qt_ms, bazett_ms, fridericia_ms;
+    } cases[] = {
+        {"RR 1 s", 1000, 150, 550, 400, 400, 400},
+        // 400 / 0.8 = 500; 400 / cbrt(0.64) = 400 / 0.8618 = 464.2
+        {"RR 640", 640, 150, 550, 400, 500, 464},
+        // 450 / sqrt(0.5) = 636.4; 450 / cbrt(0.5) = 567.0
+        {"RR 500", 500, 150, 600, 450, 636, 567},
+        // 380 / sqrt(1.2) = 346.9; 380 / cbrt(1.2) = 357.6
+        {"RR 1200", 1200, 150, 530, 380, 347, 358},
+        {"no RR", 0, 150, 550, 400, std::nullopt, std::nullopt},
+        {"no Q onset", 1000, 0, 550, std::nullopt, std::nullopt, std::nullopt},
+        {"no T end", 1000, 150, 0, std::nullopt, std::nullopt, std::nullopt},
+        {"T end at the Q onset", 1000, 150, 150, std::nullopt, std::nullopt, std::nullopt},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        RecordingAnalysis analysis;
+        analysis.accepted = {{300, 0, 1.0f}};
+        if (c.rr_ms > 0) analysis.accepted.push_back({300 + c.rr_ms, 0, 1.0f});
+        analysis.marks.q_onset = c.q_onset;
+        analysis.marks.t_end = c.t_end;
+        const HeartIntervals intervals = heart_intervals(analysis);
+        EXPECT_EQ(intervals.qt_ms, c.qt_ms);
+        EXPECT_EQ(intervals.qtc_bazett_ms, c.bazett_ms);
+        EXPECT_EQ(intervals.qtc_fridericia_ms, c.fridericia_ms);
+    }
+}
+
+// An analysed row shows what it can tell, each cell empty where it cannot;
+// a failed row shows none, whatever marks it was left with.
+TEST(BatchTables, TheIntervalsOfARowEmptyWhereNotKnown) {
+    struct Case {
+        const char* name;
+        AnalysisStatus status;
+        int rr_ms;
+        std::string cells;
+    } cases[] = {
+        {"ok", AnalysisStatus::ok, 640, ",640,400,500,464\n"},
+        {"check", AnalysisStatus::check, 640, ",640,400,500,464\n"},
+        {"ok, one beat", AnalysisStatus::ok, 0, ",,400,,\n"},
+        {"failed", AnalysisStatus::failed, 640, ",,,,\n"},
+        {"stopped", AnalysisStatus::stopped, 640, ",,,,\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        RecordingAnalysis analysis;
+        analysis.status = c.status;
+        analysis.accepted = {{300, 0, 1.0f}};
+        if (c.rr_ms > 0) analysis.accepted.push_back({300 + c.rr_ms, 0, 1.0f});
+        analysis.marks.q_onset = 150;
+        analysis.marks.t_end = 550;
+        analysis.note = "a note";
+        const std::string table = recordings_table({analysis});
+        EXPECT_TRUE(table.ends_with(",a note" + c.cells)) << table;
+    }
 }
 
 // A lead without a signal has empty AT, RT and ARI cells and its one flag; a
@@ -106,7 +225,7 @@ TEST(BatchTables, LeadsWithoutASignalHaveEmptyValueCells) {
     const std::string recordings = recordings_table({analysed});
     EXPECT_TRUE(
         recordings.ends_with(",1,1,0,0,0,0,0,62,,,\"display leads 13, 23, 37 carry no "
-                             "signal: took 1, 2, 1\"\n"))
+                             "signal: took 1, 2, 1\",,,,\n"))
         << recordings;
 }
 

@@ -125,6 +125,15 @@ void silence_leads(RecordingAnalysis& analysis, int leads) {
         analysis.flags[static_cast<std::size_t>(l)] = {LeadFlag::no_signal};
 }
 
+// Two accepted beats `rr_ms` apart (none for 0: no RR), and the T end
+// `qt_ms` after the Q onset at 148 with the T peak 40 rows before it.
+void set_intervals(RecordingAnalysis& analysis, int rr_ms, int qt_ms) {
+    analysis.accepted.clear();
+    if (rr_ms > 0) analysis.accepted = {{300, 0, 1.0f}, {300 + rr_ms, 0, 1.0f}};
+    analysis.marks.t_end = 148 + qt_ms;
+    analysis.marks.t_peak = analysis.marks.t_end - 40;
+}
+
 TEST(Doubts, EachReasonToCheckARecordingAndItsEdge) {
     using Change = std::function<void(RecordingAnalysis&)>;
     struct Case {
@@ -197,6 +206,59 @@ TEST(Doubts, EachReasonToCheckARecordingAndItsEdge) {
              a.flags.fill({LeadFlag::weak, LeadFlag::rt_at_window_edge, LeadFlag::no_downstroke});
          },
          ""},
+        // QT = E - Q; with J + r = 343, E from 348 (QT 200) on leaves the
+        // recovery delay. QT 200 at any RR is a QTc below 300: no RR.
+        {"QT 200", [](RecordingAnalysis& a) { set_intervals(a, 0, 200); }, ""},
+        {"QT 199", [](RecordingAnalysis& a) { set_intervals(a, 0, 199); },
+         "QT 199 ms lies outside 200-600 ms"},
+        {"QT 600", [](RecordingAnalysis& a) { set_intervals(a, 1000, 600); }, ""},
+        {"QT 601", [](RecordingAnalysis& a) { set_intervals(a, 1000, 601); },
+         "QT 601 ms lies outside 200-600 ms"},
+        {"QT 650, one beat",
+         [](RecordingAnalysis& a) {
+             set_intervals(a, 1000, 650);
+             a.accepted.pop_back();
+         },
+         "QT 650 ms lies outside 200-600 ms"},
+        // QTc (Bazett) = QT / sqrt(RR s). At RR 1000 QTc = QT; 299 is a QT within its limits.
+        {"QTc (Bazett) 300", [](RecordingAnalysis& a) { set_intervals(a, 1000, 300); }, ""},
+        {"QTc (Bazett) 299", [](RecordingAnalysis& a) { set_intervals(a, 1000, 299); },
+         "QTc (Bazett) 299 ms lies outside 300-600 ms"},
+        // 597 / sqrt(0.99) = 600.0; 598 / sqrt(0.99) = 601.0.
+        {"QTc (Bazett) 600", [](RecordingAnalysis& a) { set_intervals(a, 990, 597); }, ""},
+        {"QTc (Bazett) 601", [](RecordingAnalysis& a) { set_intervals(a, 990, 598); },
+         "QTc (Bazett) 601 ms lies outside 300-600 ms"},
+        // 500 / sqrt(0.64) = 625 at 94 a minute.
+        {"QTc (Bazett) 625", [](RecordingAnalysis& a) { set_intervals(a, 640, 500); },
+         "QTc (Bazett) 625 ms lies outside 300-600 ms"},
+        // Without an RR the QTc is not known: QT 299 alone is within its limits.
+        {"QT 299 without RR", [](RecordingAnalysis& a) { set_intervals(a, 0, 299); }, ""},
+        // Faster than 100 a minute (RR below 600) Fridericia's QTc is judged:
+        // 466 / sqrt(0.6) = 601.6 at RR 600; 466 / cbrt(0.599) = 552.8 at RR 599.
+        {"RR 600, QTc (Bazett) 602", [](RecordingAnalysis& a) { set_intervals(a, 600, 466); },
+         "QTc (Bazett) 602 ms lies outside 300-600 ms"},
+        {"RR 599, QTc (Fridericia) 553", [](RecordingAnalysis& a) { set_intervals(a, 599, 466); },
+         ""},
+        // 476 / cbrt(0.5) = 599.7; 477 / cbrt(0.5) = 601.0.
+        {"QTc (Fridericia) 600", [](RecordingAnalysis& a) { set_intervals(a, 500, 476); }, ""},
+        {"QTc (Fridericia) 601", [](RecordingAnalysis& a) { set_intervals(a, 500, 477); },
+         "QTc (Fridericia) 601 ms lies outside 300-600 ms"},
+        // 238 / cbrt(0.5) = 299.9; 237 / cbrt(0.5) = 298.6.
+        {"QTc (Fridericia) 300", [](RecordingAnalysis& a) { set_intervals(a, 500, 238); }, ""},
+        {"QTc (Fridericia) 299", [](RecordingAnalysis& a) { set_intervals(a, 500, 237); },
+         "QTc (Fridericia) 299 ms lies outside 300-600 ms"},
+        // The T end at 601 against the independent estimate: 40 rows apart is within.
+        {"independent T end 40 before",
+         [](RecordingAnalysis& a) { a.marks.t_end_independent = 561; }, ""},
+        {"independent T end 41 before",
+         [](RecordingAnalysis& a) { a.marks.t_end_independent = 560; },
+         "the T end (row 601) and an independent estimate (row 560) differ by 41 ms"},
+        {"independent T end 40 after",
+         [](RecordingAnalysis& a) { a.marks.t_end_independent = 641; }, ""},
+        {"independent T end 41 after",
+         [](RecordingAnalysis& a) { a.marks.t_end_independent = 642; },
+         "the T end (row 601) and an independent estimate (row 642) differ by 41 ms"},
+        {"no independent T end", [](RecordingAnalysis& a) { a.marks.t_end_independent = 0; }, ""},
         // The first reason met is the one given.
         {"few beats and marks out of order",
          [](RecordingAnalysis& a) {
@@ -204,6 +266,26 @@ TEST(Doubts, EachReasonToCheckARecordingAndItsEdge) {
              a.marks.q_onset = 300;
          },
          "only 1 beats accepted for the average"},
+        {"leads without upstroke before QT",
+         [](RecordingAnalysis& a) {
+             set_intervals(a, 1000, 650);
+             flag_leads_without_upstroke(a, 17);
+         },
+         "17 leads without an upstroke in the T wave"},
+        {"recovery delay before QT",
+         [](RecordingAnalysis& a) {
+             set_intervals(a, 1000, 650);
+             a.ari_settings.recovery_delay_samples = 555;
+         },
+         "the T end lies within the minimum recovery delay of the J point"},
+        {"QT before QTc", [](RecordingAnalysis& a) { set_intervals(a, 640, 601); },
+         "QT 601 ms lies outside 200-600 ms"},
+        {"QTc before the independent T end",
+         [](RecordingAnalysis& a) {
+             set_intervals(a, 640, 500);
+             a.marks.t_end_independent = 700;
+         },
+         "QTc (Bazett) 625 ms lies outside 300-600 ms"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

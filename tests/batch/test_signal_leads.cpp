@@ -147,8 +147,15 @@ TEST_F(SilentLeads, TheBatchWritesTheNoteAndEmptyCellsAndSaysSo) {
     const std::string recordings = read_bytes(out / "recordings.csv");
     const std::size_t note = recordings.find(",\"display leads 13, 23, 37 carry no signal: took ");
     ASSERT_NE(note, std::string::npos) << recordings;
-    EXPECT_EQ(run.errors, "mapari-batch: quiet: " +
-                              recordings.substr(note + 2, recordings.size() - note - 4) + "\n");
+    const std::size_t note_end = recordings.find('"', note + 2);
+    ASSERT_NE(note_end, std::string::npos) << recordings;
+    EXPECT_EQ(run.errors,
+              "mapari-batch: quiet: " + recordings.substr(note + 2, note_end - note - 2) + "\n");
+    // After the note, the row's RR, QT and both QTc.
+    EXPECT_EQ(std::count(recordings.begin() + static_cast<std::ptrdiff_t>(note_end),
+                         recordings.end(), ','),
+              4)
+        << recordings;
     EXPECT_TRUE(recordings.starts_with(std::string(recordings_header) + "quiet,ok,,0,"));
     // no_signal counts 3 leads; the source as given and the display leads used follow.
     EXPECT_NE(recordings.find(",0,3," + recording_.string() + ","), std::string::npos)

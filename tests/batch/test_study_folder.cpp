@@ -12,6 +12,7 @@
 #include <csignal>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -81,6 +82,22 @@ std::vector<std::string> into(std::vector<std::string> arguments, const fs::path
     arguments.insert(arguments.end(), {"--out", out.string(), "--jobs", "1"});
     arguments.insert(arguments.end(), more);
     return arguments;
+}
+
+// "RR,QT,QTc,QTc\n" of the record in `folder`, each a whole number.
+std::string interval_cells_of(const fs::path& folder) {
+    RecordingAnalysis analysis;
+    std::string reason;
+    EXPECT_TRUE(read_study_record(read_bytes(folder / study_record_name), analysis, reason))
+        << reason;
+    const HeartIntervals intervals = heart_intervals(analysis);
+    std::string cells;
+    for (const std::optional<int>& ms :
+         {intervals.rr_ms, intervals.qt_ms, intervals.qtc_bazett_ms, intervals.qtc_fridericia_ms}) {
+        EXPECT_TRUE(ms.has_value());
+        cells += (cells.empty() ? "" : ",") + std::to_string(ms.value_or(0));
+    }
+    return cells + "\n";
 }
 
 std::string tables(const fs::path& out) {
@@ -216,8 +233,12 @@ TEST(StudyFolder, AnEarlierAnalysisThatNoLongerFitsStandsWithANote) {
         EXPECT_EQ(second.out.substr(0, second.out.find('\n') + 1),
                   "a: " + std::string(c.note) + "\n");
         EXPECT_EQ(differences(snapshot(out / "a"), before), none);
+        // The note, and after it the earlier analysis's RR, QT and both QTc.
         const std::string recordings_table = read_bytes(out / "recordings.csv");
-        EXPECT_TRUE(recordings_table.ends_with(",13 23 37," + std::string(c.note) + "\n"))
+        const std::string note = ",13 23 37," + std::string(c.note) + ",";
+        const std::size_t at = recordings_table.rfind(note);
+        ASSERT_NE(at, std::string::npos) << recordings_table;
+        EXPECT_EQ(recordings_table.substr(at + note.size()), interval_cells_of(out / "a"))
             << recordings_table;
     }
 }
@@ -445,7 +466,14 @@ RecordingAnalysis every_field_set() {
     analysis.template_beat = 1153;
     analysis.accepted = {{353, -1, 0.99813f}, {1153, 0, 1.0f}};
     analysis.averaging_count = 16;
-    analysis.marks = {143, 148, 243, 601, 450, 0, true, "a doubt"};
+    analysis.marks = {.stimulus = 143,
+                      .q_onset = 148,
+                      .j_point = 243,
+                      .t_end = 601,
+                      .t_peak = 450,
+                      .t_end_independent = 590,
+                      .stimulus_found = true,
+                      .problem = "a doubt"};
     analysis.ari_settings = {10, 5, 80};
     for (std::size_t at = 0; at < lead_count; ++at) {
         analysis.activation_ms[at] = 40.1f + static_cast<float>(at) / 3.0f;
@@ -475,11 +503,28 @@ TEST(StudyRecord, ReadsBackEveryFieldItWrote) {
     EXPECT_EQ(read.flags, written.flags);
     EXPECT_EQ(read.marks.problem, "a doubt");
     EXPECT_EQ(read.marks.t_peak, 450);
+    EXPECT_EQ(read.marks.t_end_independent, 590);
     EXPECT_EQ(results_table({read}), results_table({written}));
     EXPECT_EQ(recordings_table({read}), recordings_table({written}));
     EXPECT_NE(text.find("\"flags\": [\n        \"no-downstroke\",\n        \"noisy\"\n      ]"),
               std::string::npos)
         << text;
+}
+
+// A record written before the independent T end was kept reads as one
+// without it, and its rows are those of the record.
+TEST(StudyRecord, ReadsARecordWithoutTheIndependentTEnd) {
+    const RecordingAnalysis written = every_field_set();
+    std::string text = study_record_text(written);
+    const std::string field = "\n    \"t_end_independent\": 590,";
+    ASSERT_NE(text.find(field), std::string::npos) << text;
+    text.erase(text.find(field), field.size());
+    RecordingAnalysis read;
+    std::string reason;
+    ASSERT_TRUE(read_study_record(text, read, reason)) << reason;
+    EXPECT_EQ(read.marks.t_end_independent, 0);
+    EXPECT_EQ(read.marks.t_peak, 450);
+    EXPECT_EQ(recordings_table({read}), recordings_table({written}));
 }
 
 TEST(StudyRecord, RefusesWhatIsNoRecordOfThisProgram) {
@@ -502,6 +547,8 @@ TEST(StudyRecord, RefusesWhatIsNoRecordOfThisProgram) {
          "it holds no list of 64 leads"},
         {changed("\"name\"", "\"nom\""), "[json.exception.out_of_range.403] key 'name' not found"},
         {changed("\"beats_found\": 5", "\"beats_found\": \"5\""),
+         "[json.exception.type_error.302] type must be number, but is string"},
+        {changed("\"t_end_independent\": 590", "\"t_end_independent\": \"590\""),
          "[json.exception.type_error.302] type must be number, but is string"},
     };
     for (const auto& [text, expected] : cases) {
