@@ -445,7 +445,7 @@ RecordingAnalysis every_field_set() {
     analysis.template_beat = 1153;
     analysis.accepted = {{353, -1, 0.99813f}, {1153, 0, 1.0f}};
     analysis.averaging_count = 16;
-    analysis.marks = {143, 148, 243, 601, 450, true, "a doubt"};
+    analysis.marks = {143, 148, 243, 601, 450, 0, true, "a doubt"};
     analysis.ari_settings = {10, 5, 80};
     for (std::size_t at = 0; at < lead_count; ++at) {
         analysis.activation_ms[at] = 40.1f + static_cast<float>(at) / 3.0f;
