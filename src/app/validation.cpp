@@ -120,6 +120,12 @@ ExpertRows expert_rows(const std::vector<importing::ExpertBeat>& beats, double r
     return expert;
 }
 
+std::optional<double> reference_error_ms(const ExpertRows& reference, const ExpertRows& annotator,
+                                         std::size_t m) {
+    if (!reference.rows[m] || !annotator.rows[m]) return std::nullopt;
+    return *reference.rows[m] - *annotator.rows[m];
+}
+
 double median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
     const std::size_t half = values.size() / 2;
