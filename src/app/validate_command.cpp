@@ -2,6 +2,7 @@
 
 #include <stdlib.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdio>
@@ -25,11 +26,15 @@
 namespace mapari {
 
 const char* const validate_usage_text =
-    "usage: mapari-validate RECORD.hea... [--annotator q1c|q2c|ludb] [--out DIR] [--lang ja|en]\n"
+    "usage: mapari-validate RECORD.hea... [--annotator q1c|q2c|ludb] [--reference q1c|q2c]\n"
+    "                       [--out DIR] [--lang ja|en]\n"
     "       mapari-validate --help | --version\n"
     "  RECORD.hea   a WFDB record with cardiologists' marks beside it\n"
     "  --annotator  q1c or q2c: the QT Database's RECORD.q1c or .q2c; ludb: one file a lead\n"
     "               (RECORD.i ... RECORD.v6); default: q1c where it exists, else ludb\n"
+    "  --reference  q1c or q2c, a cardiologist other than the annotator: their marks of the\n"
+    "               same beats are measured against the annotator's too; a record without\n"
+    "               them is named and measured without\n"
     "  --out DIR    where validation.csv goes (default: the current folder)\n"
     "  --lang ja|en the language of messages (default ja); the table and summary are English\n";
 
@@ -43,19 +48,39 @@ constexpr std::array<const char*, 12> ludb_leads = {"i",  "ii", "iii", "avr", "a
 struct ValidateOptions {
     std::vector<fs::path> records;
     std::string annotator;  // empty: chosen by the files beside each record
+    std::string reference;  // a second cardiologist to compare; empty: none
     fs::path out = ".";
     Language language = Language::japanese;
 };
 
+// An option whose value names one of `annotators`; `wanted` says them in a refusal.
+CommandOption annotator_option(std::string name, std::string& target,
+                               std::vector<std::string> annotators, std::string wanted) {
+    return {std::move(name), true,
+            [&target, annotators = std::move(annotators)](const std::string& text) {
+                target = text;
+                return std::find(annotators.begin(), annotators.end(), text) != annotators.end();
+            },
+            std::move(wanted)};
+}
+
+// Why the reference cannot be compared with the annotator; empty when it can.
+// Without --annotator a QT Database record is measured against q1c.
+std::string reference_refusal(const ValidateOptions& options) {
+    if (options.reference.empty()) return {};
+    if (options.reference == options.annotator)
+        return "--reference and --annotator name the same cardiologist, " + options.reference;
+    if (options.annotator.empty() && options.reference == "q1c")
+        return "--reference q1c is the annotator by default: name another with --annotator";
+    return {};
+}
+
 CommandLineReading parse_validate_arguments(const std::vector<std::string>& arguments,
                                             ValidateOptions& options) {
     const CommandOptions table = {
-        {"--annotator", true,
-         [&options](const std::string& text) {
-             options.annotator = text;
-             return text == "q1c" || text == "q2c" || text == "ludb";
-         },
-         "q1c, q2c or ludb"},
+        annotator_option("--annotator", options.annotator, {"q1c", "q2c", "ludb"},
+                         "q1c, q2c or ludb"),
+        annotator_option("--reference", options.reference, {"q1c", "q2c"}, "q1c or q2c"),
         text_option("--out", options.out),
         language_option([&options](Language language) { options.language = language; }),
     };
@@ -65,6 +90,7 @@ CommandLineReading parse_validate_arguments(const std::vector<std::string>& argu
     };
     CommandLineReading reading = read_command_line(arguments, table, take_record);
     if (reading.goes_on() && options.records.empty()) reading.error = "name the records to measure";
+    if (reading.goes_on()) reading.error = reference_refusal(options);
     return reading;
 }
 
@@ -98,6 +124,33 @@ bool read_expert_record(const fs::path& header, const std::string& annotator, Ex
         if (!read_marks(stem.string() + "." + ludb_leads[l], leads[l], reason)) return false;
     record.beats = importing::beats_over_leads(leads);
     return true;
+}
+
+// The second cardiologist's marks of a record, when asked for. A record
+// without their file is measured without them; so is one whose file cannot be
+// read, and that is a failure. `note` says why there are none.
+struct ReferenceMarks {
+    std::vector<importing::ExpertBeat> beats;
+    bool read = false;
+    bool failed = false;
+    std::string note;
+};
+
+ReferenceMarks read_reference(const fs::path& header, const std::string& reference) {
+    ReferenceMarks marks;
+    if (reference.empty()) return marks;
+    const fs::path file = fs::path(header).replace_extension(reference);
+    const std::string without =
+        header.stem().string() + " is measured without the reference " + reference;
+    std::error_code ignored;
+    if (!fs::exists(file, ignored)) {
+        marks.note = file.string() + " is absent: " + without;
+        return marks;
+    }
+    marks.read = read_marks(file, marks.beats, marks.note);
+    marks.failed = !marks.read;
+    if (marks.failed) marks.note += ": " + without;
+    return marks;
 }
 
 bool read_rate_hz(const fs::path& header, double& rate_hz, std::string& reason) {
@@ -138,6 +191,8 @@ struct StretchResult {
     StretchPlace place;
     RecordingAnalysis analysis;
     ExpertRows expert;
+    std::string reference;      // empty when the record has no reference marks
+    ExpertRows reference_rows;  // the reference's marks of the same accepted beats
 };
 
 std::int32_t automatic_row(const AutomaticMarks& marks, MarkKind kind) {
@@ -176,14 +231,17 @@ bool import_record(const fs::path& header, const fs::path& folder, importing::Im
     return false;
 }
 
-// Every stretch of the record within its marked beats, analysed and compared.
+// Every stretch of the record within its marked beats, analysed and compared
+// with the annotator's marks and with the reference's where `reference` has them.
 bool measure_record(const fs::path& header, const ValidateOptions& options,
-                    std::vector<StretchResult>& results, std::string& reason) {
+                    ReferenceMarks& reference, std::vector<StretchResult>& results,
+                    std::string& reason) {
     ExpertRecord expert;
     double rate_hz = 0.0;
     if (!read_rate_hz(header, rate_hz, reason) ||
         !read_expert_record(header, options.annotator, expert, reason))
         return false;
+    reference = read_reference(header, options.reference);
     if (expert.beats.empty()) {
         reason = header.string() + ": the cardiologists marked no beat";
         return false;
@@ -202,13 +260,18 @@ bool measure_record(const fs::path& header, const ValidateOptions& options,
     for (const importing::ExpertBeat& beat : expert.beats)
         beats_ms.push_back(static_cast<double>(beat.qrs_sample) * 1000.0 / rate_hz);
     for (const StretchPlace& place : stretches_within(beats_ms, pieces)) {
-        StretchResult result{header.stem().string(), expert.annotator, place, {}, {}};
+        StretchResult result{header.stem().string(), expert.annotator, place, {}, {}, {}, {}};
         BatchSettings settings;
         settings.display_second = place.display_second;
         const fs::path session = work.path() / ("s" + std::to_string(results.size()));
         result.analysis = analyse_recording(
             work.path() / "data" / report.pieces[place.piece].file_name, session, settings);
         result.expert = expert_rows(expert.beats, rate_hz, place, result.analysis.accepted);
+        if (reference.read) {
+            result.reference = options.reference;
+            result.reference_rows =
+                expert_rows(reference.beats, rate_hz, place, result.analysis.accepted);
+        }
         results.push_back(std::move(result));
     }
     return true;
@@ -218,6 +281,21 @@ std::string number(double value) {
     char text[32];
     std::snprintf(text, sizeof text, "%.1f", value);
     return text;
+}
+
+std::string optional_number(const std::optional<double>& value) {
+    return value ? number(*value) : std::string();
+}
+
+// The reference's name, matched beats, rows and errors; empty cells without it.
+std::string reference_cells(const StretchResult& r) {
+    if (r.reference.empty()) return std::string(2 + 2 * mark_kinds.size(), ',');
+    std::string cells = "," + r.reference + "," + std::to_string(r.reference_rows.marked_beats);
+    for (const std::optional<double>& row : r.reference_rows.rows)
+        cells += "," + optional_number(row);
+    for (std::size_t m = 0; m < mark_kinds.size(); ++m)
+        cells += "," + optional_number(reference_error_ms(r.reference_rows, r.expert, m));
+    return cells;
 }
 
 std::string validation_table(const std::vector<StretchResult>& results) {
@@ -230,19 +308,38 @@ std::string validation_table(const std::vector<StretchResult>& results) {
                  std::to_string(r.expert.marked_beats);
         for (MarkKind kind : mark_kinds)
             table += "," + std::to_string(automatic_row(r.analysis.marks, kind));
-        for (const std::optional<double>& row : r.expert.rows)
-            table += "," + (row ? number(*row) : std::string());
-        for (std::size_t m = 0; m < mark_kinds.size(); ++m) {
-            const std::optional<double> error = error_ms(r, m);
-            table += "," + (error ? number(*error) : std::string());
-        }
-        table += "\n";
+        for (const std::optional<double>& row : r.expert.rows) table += "," + optional_number(row);
+        for (std::size_t m = 0; m < mark_kinds.size(); ++m)
+            table += "," + optional_number(error_ms(r, m));
+        table += reference_cells(r) + "\n";
     }
     return table;
 }
 
 std::string database_of(const std::string& annotator) {
     return annotator == "ludb" ? "LUDB" : "QT Database (" + annotator + ")";
+}
+
+std::optional<double> reference_error(const StretchResult& result, std::size_t m) {
+    return reference_error_ms(result.reference_rows, result.expert, m);
+}
+
+// Count, mean, SD and mean |error| of each mark over the stretches that have one.
+void print_errors(const std::vector<const StretchResult*>& stretches,
+                  std::optional<double> (*error_of)(const StretchResult&, std::size_t),
+                  std::ostream& out) {
+    out << "  mark      count  mean ms  SD ms  mean |error| ms\n";
+    for (std::size_t m = 0; m < mark_kinds.size(); ++m) {
+        std::vector<double> errors;
+        for (const StretchResult* r : stretches)
+            if (const std::optional<double> error = error_of(*r, m)) errors.push_back(*error);
+        const ErrorSummary summary = summarise_errors(errors);
+        char line[128];
+        std::snprintf(line, sizeof line, "  %-8s %6zu %8.1f %6.1f %16.1f\n",
+                      mark_name(mark_kinds[m]), summary.count, summary.mean_ms, summary.sd_ms,
+                      summary.mean_absolute_ms);
+        out << line;
+    }
 }
 
 void print_summary(const std::vector<StretchResult>& results, std::ostream& out) {
@@ -255,19 +352,15 @@ void print_summary(const std::vector<StretchResult>& results, std::ostream& out)
             analysed += r->analysis.status == AnalysisStatus::failed ? 0U : 1U;
         out << database << ": " << analysed << " of " << stretches.size() << " stretches analysed ("
             << number(100.0 * static_cast<double>(analysed) / static_cast<double>(stretches.size()))
-            << " %)\n"
-            << "  mark      count  mean ms  SD ms  mean |error| ms\n";
-        for (std::size_t m = 0; m < mark_kinds.size(); ++m) {
-            std::vector<double> errors;
-            for (const StretchResult* r : stretches)
-                if (const std::optional<double> error = error_ms(*r, m)) errors.push_back(*error);
-            const ErrorSummary summary = summarise_errors(errors);
-            char line[128];
-            std::snprintf(line, sizeof line, "  %-8s %6zu %8.1f %6.1f %16.1f\n",
-                          mark_name(mark_kinds[m]), summary.count, summary.mean_ms, summary.sd_ms,
-                          summary.mean_absolute_ms);
-            out << line;
-        }
+            << " %)\n";
+        print_errors(stretches, error_ms, out);
+        const auto compared =
+            std::find_if(stretches.begin(), stretches.end(),
+                         [](const StretchResult* r) { return !r->reference.empty(); });
+        if (compared == stretches.end()) continue;
+        out << "  cardiologist " << (*compared)->reference << " against " << (*compared)->annotator
+            << ", on the same stretches:\n";
+        print_errors(stretches, reference_error, out);
     }
 }
 
@@ -285,11 +378,12 @@ int run_validate(const ValidateOptions& options, std::ostream& out, std::ostream
     for (const fs::path& record : options.records) {
         std::string reason;
         const std::size_t before = results.size();
-        if (!measure_record(record, options, results, reason)) {
-            errors << "mapari-validate: " << reason << '\n';
-            exit_code = exit_failure;
-            continue;
-        }
+        ReferenceMarks reference;
+        const bool measured = measure_record(record, options, reference, results, reason);
+        if (!reference.note.empty()) errors << "mapari-validate: " << reference.note << '\n';
+        if (!measured) errors << "mapari-validate: " << reason << '\n';
+        if (!measured || reference.failed) exit_code = exit_failure;
+        if (!measured) continue;
         std::size_t marked = 0;
         for (std::size_t r = before; r < results.size(); ++r)
             marked += results[r].expert.marked_beats > 0 ? 1U : 0U;

@@ -120,6 +120,12 @@ ExpertRows expert_rows(const std::vector<importing::ExpertBeat>& beats, double r
     return expert;
 }
 
+std::optional<double> reference_error_ms(const ExpertRows& reference, const ExpertRows& annotator,
+                                         std::size_t m) {
+    if (!reference.rows[m] || !annotator.rows[m]) return std::nullopt;
+    return *reference.rows[m] - *annotator.rows[m];
+}
+
 ErrorSummary summarise_errors(const std::vector<double>& errors_ms) {
     ErrorSummary summary;
     summary.count = errors_ms.size();

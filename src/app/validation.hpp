@@ -9,7 +9,8 @@
 // k - (position + shift) + 201: averaging sums row i of the beat aligned at
 // q = position + shift from sample q - 201 + i. The cardiologists' mark of an
 // averaged beat is the median of that row over the accepted beats whose own
-// marks the cardiologist placed. Check: the planted marks of a synthetic
+// marks the cardiologist placed; a second cardiologist's marks of the same
+// beats are put on the rows alike, to compare the two. Check: the planted marks of a synthetic
 // recording put on the rows fall where the automatic marks find them
 // (tests/app/test_validation.cpp).
 #pragma once
@@ -69,6 +70,12 @@ struct ExpertRows {
 // samples are at `rate_hz`.
 ExpertRows expert_rows(const std::vector<importing::ExpertBeat>& beats, double rate_hz,
                        const StretchPlace& place, const std::vector<AcceptedBeat>& accepted);
+
+// The difference of two annotators' marks of the same averaged beat, in ms
+// (rows are ms apart): `reference`'s row less `annotator`'s, for mark index
+// `m` (by MarkKind); none unless both marked it.
+std::optional<double> reference_error_ms(const ExpertRows& reference, const ExpertRows& annotator,
+                                         std::size_t m);
 
 struct ErrorSummary {
     std::size_t count = 0;

@@ -400,18 +400,12 @@ std::vector<Point> simplified(const std::vector<Point>& points, double tolerance
 std::pair<int, int> sheet_samples(const ReviewData& data) {
     const AriRecord& record = *data.record;
     double earliest = std::min(record.reference_point, record.t_end);
-    double latest = std::max(record.reference_point, record.t_end);
-    for (const LeadValues& lead : *data.leads) {
-        if (lead.no_signal) continue;
-        earliest = std::min(earliest, record.reference_point + double{lead.activation_ms});
-        latest = std::max(latest, record.reference_point + double{lead.recovery_ms});
-    }
+    for (const LeadValues& lead : *data.leads)
+        if (!lead.no_signal)
+            earliest = std::min(earliest, record.reference_point + double{lead.activation_ms});
     const auto first = static_cast<int>(
         std::clamp(std::floor(earliest - sheet_context_samples), 1.0, double{averaged_rows - 1}));
-    const auto last =
-        static_cast<int>(std::clamp(std::ceil(latest + sheet_context_samples),
-                                    static_cast<double>(first + 1), double{averaged_rows}));
-    return {first, last};
+    return {first, averaged_rows};
 }
 
 ReviewPicture lay_out_review(const ReviewData& data) {

@@ -110,8 +110,11 @@ struct ReviewPicture {
 ReviewPicture lay_out_review(const ReviewData& data);
 
 // The samples the sheet shows: from 40 before the earliest mark (P or an
-// activation) to 40 after the latest (E or a recovery), within 1..1024. Only
-// for data with a record and values.
+// activation), from 1 at the earliest, to the last saved row, 1024. What
+// follows the T end (the end of the T wave, a U wave, the next beat) is drawn
+// so that a T end placed too early or too late can be seen. The saved beat
+// does not say where the next beat starts, so the sheet runs to its end.
+// Only for data with a record and values.
 std::pair<int, int> sheet_samples(const ReviewData& data);
 
 // The centre of each lead's cell or marker placed in the field. With

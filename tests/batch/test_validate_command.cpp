@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,15 @@ TEST(ValidateCommand, CommandLinesItCannotUseAreRefused) {
          "mapari-validate: --annotator takes q1c, q2c or ludb, not \"q3c\""},
         {{"a.hea", "--out"}, "mapari-validate: --out needs a value"},
         {{"a.hea", "--jobs", "2"}, "mapari-validate: unknown option '--jobs'"},
+        {{"a.hea", "--reference", "ludb"},
+         "mapari-validate: --reference takes q1c or q2c, not \"ludb\""},
+        {{"a.hea", "--annotator", "q2c", "--reference", "q2c"},
+         "mapari-validate: --reference and --annotator name the same cardiologist, q2c"},
+        {{"a.hea", "--reference", "q1c", "--annotator", "q1c"},
+         "mapari-validate: --reference and --annotator name the same cardiologist, q1c"},
+        {{"a.hea", "--reference", "q1c"},
+         "mapari-validate: --reference q1c is the annotator by default: name another with "
+         "--annotator"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.error);
@@ -61,6 +71,27 @@ TEST(ValidateCommand, ARecordItCannotReadIsNamedAndTheTableHoldsTheOthers) {
     EXPECT_EQ(test_support::read_bytes(folder.path() / "validation.csv"), validation_header);
 }
 
+// A reference other than the annotator is taken: the run goes on to the record.
+TEST(ValidateCommand, AReferenceOtherThanTheAnnotatorIsTaken) {
+    const std::vector<std::vector<std::string>> cases = {
+        {"--reference", "q2c"},
+        {"--annotator", "q2c", "--reference", "q1c"},
+        {"--annotator", "ludb", "--reference", "q2c"},
+    };
+    for (const std::vector<std::string>& options : cases) {
+        SCOPED_TRACE(options[1]);
+        TemporaryFolder folder;
+        const fs::path missing = folder.path() / "absent.hea";
+        std::vector<std::string> arguments = {missing.string(), "--out", folder.path().string(),
+                                              "--lang", "en"};
+        arguments.insert(arguments.end(), options.begin(), options.end());
+        const CommandRun run = run_validate(arguments);
+        EXPECT_EQ(run.exit_code, 1);
+        EXPECT_EQ(run.errors,
+                  "mapari-validate: " + missing.string() + ": No such file or directory\n");
+    }
+}
+
 TEST(ValidateCommand, AnOutputFolderItCannotMakeIsNamed) {
     TemporaryFolder folder;
     test_support::write_bytes(folder.path() / "file", "x");
@@ -71,15 +102,28 @@ TEST(ValidateCommand, AnOutputFolderItCannotMakeIsNamed) {
     EXPECT_EQ(run.out, "");
 }
 
+// The usage names --reference and what it takes.
+TEST(ValidateCommand, UsageNamesTheReference) {
+    const CommandRun run = run_validate({"--help"});
+    EXPECT_EQ(run.exit_code, 0);
+    EXPECT_NE(run.out.find("[--reference q1c|q2c]"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("  --reference  q1c or q2c, a cardiologist other than the annotator"),
+              std::string::npos)
+        << run.out;
+}
+
 // A summary line: count, mean, SD and mean |error| of one mark.
 struct MarkLine {
     std::size_t count = 0;
     double mean = 0.0, sd = 0.0, mean_absolute = 0.0;
 };
 
-// The line of `mark` under the summary of `database` in the output.
-MarkLine mark_line(const std::string& out, const std::string& database, const std::string& mark) {
-    const std::size_t start = out.find(database + ": ");
+// The line of `mark` under the summary of `database` in the output, or under
+// the first line after it that begins with `block`.
+MarkLine mark_line(const std::string& out, const std::string& database, const std::string& mark,
+                   const std::string& block = "") {
+    std::size_t start = out.find(database + ": ");
+    if (!block.empty() && start != std::string::npos) start = out.find("\n" + block, start);
     const std::size_t line = out.find("  " + mark + " ", start);
     MarkLine parsed;
     if (start == std::string::npos || line == std::string::npos ||
@@ -131,6 +175,97 @@ TEST(ValidateCommand, MarksOfOneQtDatabaseAndOneLudbRecordStayWithinTheirLimits)
     EXPECT_EQ(table.rfind(validation_header, 0), 0U);
     EXPECT_NE(table.find("\nsel100,q1c,22,13,"), std::string::npos) << table;
     EXPECT_NE(table.find("\n123,ludb,1,1,"), std::string::npos) << table;
+}
+
+// The cells of a table row; a quoted cell holding a comma splits, which
+// leaves the cells counted from the end in place.
+std::vector<std::string> cells_of(const std::string& row) {
+    std::vector<std::string> cells(1);
+    for (char c : row) {
+        if (c == ',')
+            cells.emplace_back();
+        else
+            cells.back().push_back(c);
+    }
+    return cells;
+}
+
+// Measured when this test was written (sel100, q2c against q1c on the 6 stretches):
+//   Q onset 0.0 +- 0.0, J point -4.7 +- 5.1, T end 0.0 +- 0.0 ms
+// Between two cardiologists on stretches like these about +4 +- 10 (Q onset),
+// +4 +- 13 (J point) and +5 +- 32 ms (T end) is expected: the limits are loose.
+// LUDB has one annotator: 123 is measured without a reference, and said so.
+TEST(ValidateCommand, ASecondCardiologistIsMeasuredAgainstTheFirstOnTheSameStretches) {
+    const fs::path qtdb = test_support::expert_data_folder() / "qtdb" / "sel100.hea";
+    const fs::path ludb = test_support::expert_data_folder() / "ludb" / "123.hea";
+    if (!fs::exists(qtdb) || !fs::exists(ludb)) GTEST_SKIP() << "the annotated records are absent";
+    TemporaryFolder folder;
+    const CommandRun run = run_validate(
+        {qtdb.string(), ludb.string(), "--reference", "q2c", "--out", folder.path().string()});
+    ASSERT_EQ(run.exit_code, 0) << run.errors;
+    const fs::path absent = fs::path(ludb).replace_extension("q2c");
+    EXPECT_EQ(run.errors, "mapari-validate: " + absent.string() +
+                              " is absent: 123 is measured without the reference q2c\n");
+    const std::string block =
+        "  cardiologist q2c against q1c, on the same stretches:\n"
+        "  mark      count  mean ms  SD ms  mean |error| ms\n";
+    ASSERT_NE(run.out.find(block), std::string::npos) << run.out;
+    EXPECT_GT(run.out.find(block), run.out.find("QT Database (q1c): 6 of 6 stretches analysed"));
+    EXPECT_EQ(run.out.find("cardiologist q2c"), run.out.rfind("cardiologist q2c"))
+        << "one block only";
+    for (const char* mark : {"Q onset", "J point", "T end"}) {
+        SCOPED_TRACE(mark);
+        const MarkLine line = mark_line(run.out, "QT Database (q1c)", mark, "  cardiologist q2c");
+        EXPECT_EQ(line.count, 6U);
+        EXPECT_LE(std::abs(line.mean), 15.0);
+        EXPECT_LE(line.sd, 40.0);
+    }
+    // Every row of sel100 carries q2c's rows, and its errors are q2c's rows less q1c's.
+    std::istringstream table(test_support::read_bytes(folder.path() / "validation.csv"));
+    std::string row;
+    std::getline(table, row);
+    int sel100_rows = 0, ludb_rows = 0;
+    while (std::getline(table, row)) {
+        SCOPED_TRACE(row);
+        const std::vector<std::string> cells = cells_of(row);
+        ASSERT_GE(cells.size(), 25U);
+        const std::size_t n = cells.size();
+        if (row.rfind("123,", 0) == 0) {
+            ++ludb_rows;
+            EXPECT_EQ(row.substr(row.size() - 8), ",,,,,,,,");
+            continue;
+        }
+        ++sel100_rows;
+        EXPECT_EQ(cells[n - 8], "q2c");
+        EXPECT_EQ(cells[n - 7], cells[7]);  // both marked every accepted beat
+        for (std::size_t m = 0; m < 3; ++m)
+            EXPECT_NEAR(std::stod(cells[n - 3 + m]),
+                        std::stod(cells[n - 6 + m]) - std::stod(cells[n - 14 + m]), 0.051);
+    }
+    EXPECT_EQ(sel100_rows, 6);
+    EXPECT_EQ(ludb_rows, 2);
+}
+
+// A reference file that cannot be read is named with the reason; the record
+// is measured without it, and the run says it failed.
+TEST(ValidateCommand, AReferenceFileItCannotReadIsNamedAndTheRecordMeasuredWithout) {
+    const fs::path ludb = test_support::expert_data_folder() / "ludb";
+    if (!fs::exists(ludb / "123.hea")) GTEST_SKIP() << "the annotated records are absent";
+    TemporaryFolder folder;
+    for (const fs::directory_entry& file : fs::directory_iterator(ludb))
+        if (file.path().stem() == "123")
+            test_support::write_bytes(folder.path() / file.path().filename(),
+                                      test_support::read_bytes(file.path()));
+    test_support::write_bytes(folder.path() / "123.q2c", "garbage!");
+    const CommandRun run = run_validate({(folder.path() / "123.hea").string(), "--reference", "q2c",
+                                         "--out", folder.folder("out").string(), "--lang", "en"});
+    EXPECT_EQ(run.exit_code, 1);
+    EXPECT_EQ(run.errors, "mapari-validate: " + (folder.path() / "123.q2c").string() +
+                              ": it ends at byte offset 8 before its end word: 123 is measured "
+                              "without the reference q2c\n");
+    EXPECT_NE(run.out.find("LUDB: 2 of 2 stretches analysed (100.0 %)"), std::string::npos)
+        << run.out;
+    EXPECT_EQ(run.out.find("cardiologist q2c"), std::string::npos) << run.out;
 }
 
 }  // namespace

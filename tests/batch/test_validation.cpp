@@ -113,6 +113,18 @@ TEST(Validation, CardiologistsMarkIsTheMedianOverTheMatchedAcceptedBeats) {
     EXPECT_FALSE(none.rows[0] || none.rows[1] || none.rows[2]);
 }
 
+TEST(Validation, ReferenceErrorIsTheReferencesRowLessTheAnnotatorsWhereBothMarked) {
+    ExpertRows annotator, reference;
+    annotator.rows = {164.0, 244.0, std::nullopt};
+    reference.rows = {170.5, std::nullopt, 610.0};
+    // 170.5 - 164 = 6.5; the J point and T end were each marked by one of them only.
+    EXPECT_EQ(reference_error_ms(reference, annotator, 0), std::optional<double>(6.5));
+    EXPECT_EQ(reference_error_ms(reference, annotator, 1), std::nullopt);
+    EXPECT_EQ(reference_error_ms(reference, annotator, 2), std::nullopt);
+    // The other way round the sign turns: 164 - 170.5.
+    EXPECT_EQ(reference_error_ms(annotator, reference, 0), std::optional<double>(-6.5));
+}
+
 TEST(Validation, MediansAndErrorSummaries) {
     EXPECT_DOUBLE_EQ(median({3, 1, 2}), 2.0);
     EXPECT_DOUBLE_EQ(median({4, 1, 3, 2}), 2.5);

@@ -153,14 +153,38 @@ TEST(ReviewLayout, WithoutABeatThereIsNoSheet) {
     EXPECT_GE(picture.height, picture.maps[0].note_box.bottom());
 }
 
-TEST(ReviewLayout, SheetShowsFromBeforeTheFirstMarkToAfterTheLast) {
+TEST(ReviewLayout, SheetShowsFromBeforeTheFirstMarkToTheLastSavedRow) {
     ReviewData data = hand_made_review();
-    // Earliest: P + AT = 150 + 0; latest: E = 600 (P + RT is at most 450); 40 either side.
-    EXPECT_EQ(sheet_samples(data), std::make_pair(110, 640));
-    (*data.leads)[5].recovery_ms = 500.0f;  // P + RT = 650, past E
-    EXPECT_EQ(sheet_samples(data), std::make_pair(110, 690));
+    // Earliest: P + AT = 150 + 0, 40 before it; E = 600, and the sheet runs on to row 1024.
+    EXPECT_EQ(sheet_samples(data), std::make_pair(110, 1024));
+    (*data.leads)[5].recovery_ms = 500.0f;  // P + RT = 650, past E: the end stays the last row
+    EXPECT_EQ(sheet_samples(data), std::make_pair(110, 1024));
+    (*data.leads)[5].activation_ms = -30.0f;  // P + AT = 120, before P
+    EXPECT_EQ(sheet_samples(data), std::make_pair(80, 1024));
     data.record->reference_point = 20;  // 20 − 40 is before the first sample
-    EXPECT_EQ(sheet_samples(data).first, 1);
+    EXPECT_EQ(sheet_samples(data), std::make_pair(1, 1024));
+}
+
+// A T end placed too early shows as the rest of the T wave drawn after its
+// line: the trace goes on to the last saved row, here through a step 250
+// samples after E = 600.
+TEST(ReviewLayout, SheetTracesRunPastTheTEndToTheLastSavedRow) {
+    ReviewData data = hand_made_review();
+    BeatTraces beat = stepped_beat();
+    for (int k = 850; k <= averaged_rows; ++k)
+        beat.values[static_cast<std::size_t>(3 * averaged_rows + k - 1)] += 20;
+    data.beat = beat;
+    const ReviewPicture picture = lay_out_review(data);
+    const SheetPanel& lead4 = picture.sheet->panels[3];
+    // Samples 110 to 1024; the flat stretches keep their ends: 110, 399, 400, 849, 850, 1024.
+    ASSERT_EQ(lead4.trace.size(), 6u);
+    const double left = lead4.trace.front().x, right = lead4.trace.back().x;
+    auto x_of = [&](double sample) { return left + (right - left) * (sample - 110) / 914; };
+    EXPECT_NEAR(*lead4.t_end_x, x_of(600), 1e-9);
+    EXPECT_NEAR(lead4.trace[3].x, x_of(849), 1e-9);
+    EXPECT_NEAR(lead4.trace[4].x, x_of(850), 1e-9);
+    EXPECT_GT(lead4.trace[3].y - lead4.trace[4].y, 0.0);  // the step of 20 up, up being smaller y
+    EXPECT_GT(lead4.trace[4].x, *lead4.t_end_x);
 }
 
 TEST(ReviewLayout, SheetPanelsFollowTheLayoutAndMarkTheSamples) {
@@ -174,11 +198,11 @@ TEST(ReviewLayout, SheetPanelsFollowTheLayoutAndMarkTheSamples) {
     EXPECT_LT(panels[0].box.bottom(), panels[8].box.top);  // lead 9 below lead 1
     EXPECT_GT(picture.height, picture.sheet->legend_box.bottom());
     const SheetPanel& lead4 = panels[3];
-    // Samples 110 to 640, the first at the left of the trace, the last at its right; of
-    // the flat stretches only their ends stay: 110, 399, 400 and 640.
+    // Samples 110 to 1024, the first at the left of the trace, the last at its right; of
+    // the flat stretches only their ends stay: 110, 399, 400 and 1024.
     ASSERT_EQ(lead4.trace.size(), 4u);
     const double left = lead4.trace.front().x, right = lead4.trace.back().x;
-    auto x_of = [&](double sample) { return left + (right - left) * (sample - 110) / 530; };
+    auto x_of = [&](double sample) { return left + (right - left) * (sample - 110) / 914; };
     EXPECT_NEAR(*lead4.reference_x, x_of(150), 1e-9);
     EXPECT_NEAR(*lead4.j_x, x_of(250), 1e-9);
     EXPECT_NEAR(*lead4.t_end_x, x_of(600), 1e-9);
@@ -219,8 +243,9 @@ TEST(ReviewLayout, LeadsWithoutASignalSaySoAndStayOutOfTheScale) {
     EXPECT_EQ(lead5.tag, "no signal");
     EXPECT_FALSE(lead5.activation_x.has_value() || lead5.recovery_x.has_value());
     EXPECT_TRUE(lead5.reference_x.has_value());
-    // P + AT of lead 6 (650) would widen the sheet past E + 40 = 640.
-    EXPECT_EQ(sheet_samples(data), std::make_pair(110, 640));
+    // P + AT of lead 6 would start the sheet 40 before 50 if it counted.
+    (*data.leads)[5].activation_ms = -100.0f;
+    EXPECT_EQ(sheet_samples(data), std::make_pair(110, 1024));
 }
 
 TEST(ReviewLayout, NotesSayEveryLeadWithASignalHasAFinding) {
