@@ -59,6 +59,9 @@ constexpr int stimulus_search_rows = 100;
 constexpr double spike_to_qrs_curvature = 3.0;
 constexpr double spike_to_noise_curvature = 5.0;
 constexpr int spike_rows = 2;  // a pacing spike rises and falls within a few rows
+constexpr int spike_widest_rows = 16;
+constexpr int paced_qrs_search_rows = 150;  // from the spike to the peak of its QRS
+constexpr double paced_qrs_share = 0.1;     // of the spike's height
 
 struct BeatCurves {
     Array1<bool, lead_count> active{};
@@ -336,16 +339,57 @@ struct Qrs {
     double moving_velocity = 0.0;  // at or above it, the QRS goes on
 };
 
-// The velocity at rest: a fraction of the QRS's, but clear of the noise.
-Qrs find_qrs_peak(const BeatCurves& curves) {
-    const int first = beat_row - qrs_search_rows, last = beat_row + qrs_search_rows;
+// The QRS peaking at `peak_row` whose largest velocity is `fastest`: the
+// velocities at rest and moving are fractions of it, but clear of the noise.
+Qrs qrs_at(const BeatCurves& curves, int peak_row, double fastest) {
     double iso_velocity = 0.0;
     for (int r = curves.iso_first_row + 1; r < curves.iso_first_row + iso_window_rows - 1; ++r)
         iso_velocity += curves.velocity(r) / (iso_window_rows - 2);
-    const double fastest = largest_in(curves.velocity, first, last);
-    return {row_of_largest(curves.signal_rms, first, last),
-            std::max(quiet_velocity_fraction * fastest, noise_margin * iso_velocity),
+    return {peak_row, std::max(quiet_velocity_fraction * fastest, noise_margin * iso_velocity),
             std::max(moving_velocity_fraction * fastest, noise_margin * iso_velocity)};
+}
+
+Qrs find_qrs_peak(const BeatCurves& curves) {
+    const int first = beat_row - qrs_search_rows, last = beat_row + qrs_search_rows;
+    return qrs_at(curves, row_of_largest(curves.signal_rms, first, last),
+                  largest_in(curves.velocity, first, last));
+}
+
+// The rows of a pacing spike: from the first to the last at half its height.
+struct Spike {
+    int first_row = 0, last_row = 0;
+};
+
+// A pacing spike larger than its QRS, which the QRS search took for the QRS:
+// narrow (at half its height for no more rows than a spike sampled as slowly
+// as 250 Hz spreads over, fewer than any QRS), and followed, within the time
+// a paced QRS takes to peak, by a wave of a fair share of its height that
+// turns far less sharply. Then `qrs` becomes that wave.
+bool spike_before_qrs(const BeatCurves& curves, Qrs& qrs, Spike& spike) {
+    const double half = 0.5 * curves.deviation(qrs.peak_row);
+    spike.first_row = spike.last_row = qrs.peak_row;
+    while (spike.first_row > 1 && curves.deviation(spike.first_row - 1) >= half) --spike.first_row;
+    while (spike.last_row < averaged_rows && curves.deviation(spike.last_row + 1) >= half)
+        ++spike.last_row;
+    if (spike.last_row - spike.first_row + 1 > spike_widest_rows) return false;
+    const int after = std::min(averaged_rows, spike.last_row + spike_rows);
+    const int wave_peak = largest_local_peak(
+        curves.signal_rms, after, std::min(averaged_rows, qrs.peak_row + paced_qrs_search_rows));
+    if (wave_peak == 0 ||
+        curves.signal_rms(wave_peak) < paced_qrs_share * curves.signal_rms(qrs.peak_row))
+        return false;
+    // The wave about its peak, clear of the spike's tail.
+    const int core_first = std::max(after, wave_peak - spike_widest_rows);
+    const int core_last = std::min(averaged_rows, wave_peak + spike_widest_rows);
+    if (spike_to_qrs_curvature * largest_in(curves.curvature, core_first, core_last) >
+        largest_in(curves.curvature, spike.first_row, spike.last_row))
+        return false;
+    const int wave_last = std::min(averaged_rows, wave_peak + qrs_search_rows);
+    qrs = qrs_at(curves, wave_peak, largest_in(curves.velocity, core_first, wave_last));
+    // A paced QRS spreads slowly from one site, with no sharp lobe beside a
+    // slow one: where it moves slower than at rest, it has ended.
+    qrs.moving_velocity = qrs.quiet_velocity;
+    return true;
 }
 
 // The first row after J where the velocity, having come to rest, rises again:
@@ -555,17 +599,25 @@ AutomaticMarks find_automatic_marks(const Beat& beat, const std::vector<std::int
     find_iso_window(beat, curves);
     form_spatial_curves(beat, curves);
     form_signal_rms(curves);
-    const Qrs qrs = find_qrs_peak(curves);
+    Qrs qrs = find_qrs_peak(curves);
     if (curves.signal_rms(qrs.peak_row) <= curves.noise_level) {
         marks.problem = "no QRS stands out of the noise within 50 rows of row 201";
         return marks;
     }
+    Spike spike;
+    const bool large_spike = spike_before_qrs(curves, qrs, spike);
     find_qrs_edges(curves, qrs, marks);
+    if (large_spike) {
+        // The QRS begins as the spike ends: what lies between is the spike's own tail.
+        marks.stimulus = spike.first_row;
+        marks.q_onset = spike.last_row + 1;
+    } else {
+        const int qrs_first = std::clamp(marks.q_onset, 1, qrs.peak_row);
+        const int qrs_last = std::clamp(marks.j_point, qrs.peak_row, averaged_rows);
+        marks.stimulus =
+            find_stimulus(curves, marks.q_onset, largest_in(curves.curvature, qrs_first, qrs_last));
+    }
     const bool t_wave = find_t_wave(beat, curves, qrs, found_rows, marks);
-    const int qrs_first = std::clamp(marks.q_onset, 1, qrs.peak_row);
-    const int qrs_last = std::clamp(marks.j_point, qrs.peak_row, averaged_rows);
-    marks.stimulus =
-        find_stimulus(curves, marks.q_onset, largest_in(curves.curvature, qrs_first, qrs_last));
     marks.stimulus_found = marks.stimulus != 0;
     if (!marks.stimulus_found) marks.stimulus = marks.q_onset;
     marks.problem =
