@@ -42,6 +42,10 @@ constexpr double lead_t_share = 0.25;
 // The steepest point of a fall lies near its middle, well above this fraction of the peak.
 constexpr double lead_t_fall_fraction = 0.2;
 constexpr int trapezium_reach_rows = 150;
+constexpr double qrs_lead_share = 0.25;  // of the tallest QRS: a lead whose QRS ending counts
+constexpr int qrs_trapezium_rows = 80;   // a QRS edge's level lies within as many ms
+constexpr int settled_rows = 40;  // at rest this long, the beat has come to rest  // the least
+                                  // reach past a QRS edge's steepest row
 // No beat follows another this soon: the ventricles cannot yet be excited
 // again. A beat found sooner was a large T wave taken for one.
 constexpr int refractory_rows = 300;
@@ -186,6 +190,7 @@ struct Edge {
 // such run, after any later lobe of the wave), and where the walk stopped.
 struct EdgeWalk {
     int fit_first = 0, fit_last = 0;
+    int lobe_peak_row = 0;  // of the last lobe walked down
     int stop_row = 0;
     bool stopped_above = false;  // where the curve flattened or at the bound
 };
@@ -231,7 +236,10 @@ EdgeWalk follow_edge(const BeatCurves& curves, const Edge& edge) {
     while (rms(row) > edge.bottom_level || (is_busy(curves, edge, row) && row != edge.bound_row)) {
         lobe_low = std::min(lobe_low, rms(row));
         if (rms(row) > lobe_rise * lobe_low + edge.bottom_level) lobe_peak = lobe_low = rms(row);
-        lobe_peak = std::max(lobe_peak, rms(row));
+        if (rms(row) >= lobe_peak) {
+            lobe_peak = rms(row);
+            walk.lobe_peak_row = row;
+        }
         if (rms(row) > edge_top_fraction * lobe_peak)
             walk.fit_first = 0;
         else if (walk.fit_first == 0)
@@ -301,6 +309,82 @@ double edge_end(const BeatCurves& curves, const Edge& edge) {
     CubeRootLine line;
     if (fit_cube_root_line(curves.signal_rms, edge, walk, line))
         end = believed_end(curves, edge, line, walk.fit_last);
+    if (walk.stopped_above) {
+        const double stop = walk.stop_row;
+        end = edge.step > 0 ? std::min(end, stop) : std::max(end, stop);
+    }
+    return end;
+}
+
+// Where the curve turns level after the steepest fall of the edge's last
+// lobe: the row k that gives the trapezium under the chord from the steepest
+// row to k, and on level to a row well past the fall, the largest area. It
+// needs no level to fall to, so an ST segment above the baseline ends the QRS
+// where it begins, and a slowly fading tail does not carry the end along.
+double trapezium_end(const RowCurve& rms, const Edge& edge, const EdgeWalk& walk) {
+    const int step = edge.step;
+    int steepest = walk.lobe_peak_row;
+    for (int r = walk.lobe_peak_row; r != walk.stop_row && edge.reaches(r + step); r += step)
+        if (rms(r - step) - rms(r + step) > rms(steepest - step) - rms(steepest + step))
+            steepest = r;
+    const int reach_rows =
+        std::max(qrs_trapezium_rows, 3 * std::abs(steepest - walk.lobe_peak_row));
+    int reach = steepest;
+    while (std::abs(reach - steepest) < reach_rows && edge.reaches(reach + step) &&
+           reach + step >= 1 && reach + step <= averaged_rows)
+        reach += step;
+    int end = steepest;
+    double largest_area = 0.0;
+    for (int k = steepest + step; k != reach + step; k += step) {
+        const double area =
+            (rms(steepest) - rms(k)) * (std::abs(reach - k) + std::abs(reach - steepest));
+        if (area > largest_area) {
+            largest_area = area;
+            end = k;
+        }
+    }
+    return end;
+}
+
+// Where the QRS of the leads with a fair QRS ends, the latest over them: in
+// each lead, the trapezium end of what is left of its deflections from each
+// row on (the largest share of its height from there to `last`), which falls
+// as each of its lobes ends and lies level once the last one has. A lead
+// whose QRS ends late counts however small it is beside the others.
+double latest_lead_qrs_end(const Beat& beat, const BeatCurves& curves, int qrs_peak, int last) {
+    const int first = std::max(1, qrs_peak - qrs_search_rows);
+    Array1<double, lead_count> height{};
+    double tallest = 0.0;
+    for (int l = 1; l <= lead_count; ++l) {
+        if (!curves.active(l)) continue;
+        for (int r = first; r <= last; ++r)
+            height(l) = std::max(height(l), std::abs(beat.averaged(r, l) - curves.baseline(l)));
+        tallest = std::max(tallest, height(l));
+    }
+    const Edge edge{qrs_peak, +1, last, 0.0, 0.0, 0, 0.0};
+    double latest = 0.0;
+    RowCurve left{};
+    for (int l = 1; l <= lead_count; ++l) {
+        if (!curves.active(l) || height(l) < qrs_lead_share * tallest) continue;
+        double most = 0.0;
+        for (int r = last; r >= first; --r) {
+            most = std::max(most, std::abs(beat.averaged(r, l) - curves.baseline(l)) / height(l));
+            left(r) = most;
+        }
+        EdgeWalk walk;
+        walk.lobe_peak_row = first;
+        while (left(walk.lobe_peak_row + 1) >= 1.0) ++walk.lobe_peak_row;
+        walk.stop_row = last;
+        latest = std::max(latest, trapezium_end(left, edge, walk));
+    }
+    return latest;
+}
+
+// The end of an edge of the QRS: where it turns level, held back to where
+// the walk stopped when the curve flattened or met the bound.
+double qrs_edge_end(const BeatCurves& curves, const Edge& edge) {
+    const EdgeWalk walk = follow_edge(curves, edge);
+    double end = trapezium_end(curves.signal_rms, edge, walk);
     if (walk.stopped_above) {
         const double stop = walk.stop_row;
         end = edge.step > 0 ? std::min(end, stop) : std::max(end, stop);
@@ -392,11 +476,13 @@ bool spike_before_qrs(const BeatCurves& curves, Qrs& qrs, Spike& spike) {
     return true;
 }
 
-// The first row after J where the velocity, having come to rest, rises again:
-// the next beat (its spike or its QRS).
+// The first row after J where the velocity, having come to rest for a while,
+// rises again: the next beat (its spike or its QRS). A moment of rest within a
+// wide QRS is no rest.
 int next_beat_row(const BeatCurves& curves, const Qrs& qrs, int j_point) {
-    int row = std::max(j_point, 2);
-    while (row < averaged_rows && curves.velocity(row) >= qrs.quiet_velocity) ++row;
+    int row = std::max(j_point, 2), rest_rows = 0;
+    for (; row < averaged_rows && rest_rows < settled_rows; ++row)
+        rest_rows = curves.velocity(row) < qrs.quiet_velocity ? rest_rows + 1 : 0;
     while (row < averaged_rows && curves.velocity(row) < qrs.quiet_velocity) ++row;
     return row;
 }
@@ -421,7 +507,8 @@ std::int32_t find_stimulus(const BeatCurves& curves, int q_onset, double qrs_cur
     return row;
 }
 
-void find_qrs_edges(const BeatCurves& curves, const Qrs& qrs, AutomaticMarks& marks) {
+void find_qrs_edges(const Beat& beat, const BeatCurves& curves, const Qrs& qrs,
+                    AutomaticMarks& marks) {
     const double peak = curves.signal_rms(qrs.peak_row);
     Edge edge{qrs.peak_row,
               -1,
@@ -433,7 +520,10 @@ void find_qrs_edges(const BeatCurves& curves, const Qrs& qrs, AutomaticMarks& ma
     marks.q_onset = nearest_row(edge_end(curves, edge));
     edge.step = +1;
     edge.bound_row = averaged_rows;
-    marks.j_point = nearest_row(edge_end(curves, edge));
+    const double rms_end = qrs_edge_end(curves, edge);
+    const int last = std::min(averaged_rows, nearest_row(rms_end) + qrs_trapezium_rows);
+    marks.j_point =
+        nearest_row(std::max(rms_end, latest_lead_qrs_end(beat, curves, qrs.peak_row, last)));
 }
 
 // One lead's T wave about its baseline, and the slope of the line through
@@ -606,7 +696,7 @@ AutomaticMarks find_automatic_marks(const Beat& beat, const std::vector<std::int
     }
     Spike spike;
     const bool large_spike = spike_before_qrs(curves, qrs, spike);
-    find_qrs_edges(curves, qrs, marks);
+    find_qrs_edges(beat, curves, qrs, marks);
     if (large_spike) {
         // The QRS begins as the spike ends: what lies between is the spike's own tail.
         marks.stimulus = spike.first_row;

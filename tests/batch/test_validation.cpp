@@ -182,7 +182,9 @@ TEST(Validation, PlantedMarksOfASyntheticRecordingLandWhereTheAutomaticMarksAre)
         EXPECT_EQ(expert.marked_beats, static_cast<int>(analysis.accepted.size()));
         ASSERT_TRUE(expert.rows[0] && expert.rows[1] && expert.rows[2]);
         EXPECT_NEAR(*expert.rows[0], analysis.marks.q_onset, 4.0);
-        EXPECT_NEAR(*expert.rows[1], analysis.marks.j_point, 4.0);
+        // The J point ends the latest lead's QRS a few ms before the planted
+        // mark (tests/beats/test_automatic_marks.cpp says why).
+        EXPECT_NEAR(*expert.rows[1], analysis.marks.j_point, 10.0);
         EXPECT_NEAR(*expert.rows[2], analysis.marks.t_end, 17.0);
         for (const AcceptedBeat& beat : analysis.accepted) {
             double nearest = 1e9;
