@@ -327,8 +327,7 @@ double trapezium_end(const RowCurve& rms, const Edge& edge, const EdgeWalk& walk
     for (int r = walk.lobe_peak_row; r != walk.stop_row && edge.reaches(r + step); r += step)
         if (rms(r - step) - rms(r + step) > rms(steepest - step) - rms(steepest + step))
             steepest = r;
-    const int reach_rows =
-        std::max(qrs_trapezium_rows, 3 * std::abs(steepest - walk.lobe_peak_row));
+    const int reach_rows = qrs_trapezium_rows;
     int reach = steepest;
     while (std::abs(reach - steepest) < reach_rows && edge.reaches(reach + step) &&
            reach + step >= 1 && reach + step <= averaged_rows)
@@ -344,6 +343,27 @@ double trapezium_end(const RowCurve& rms, const Edge& edge, const EdgeWalk& walk
         }
     }
     return end;
+}
+
+// The latest of the leads' ends of a wave that is no outlier: not beyond the
+// upper quartile by more than one and a half times the spread between the
+// quartiles (Tukey's fence). A lead whose low wave drifts, or that takes in
+// the next P wave, ends far later than the others and is left out; leads
+// that end late together, as the latest do, are kept. 0 for no ends.
+double latest_within_fence(std::vector<double> ends) {
+    if (ends.empty()) return 0.0;
+    std::sort(ends.begin(), ends.end());
+    const auto quantile = [&ends](double share) {
+        const double at = share * static_cast<double>(ends.size() - 1);
+        const auto below = static_cast<std::size_t>(at);
+        const std::size_t above = std::min(below + 1, ends.size() - 1);
+        return ends[below] + (at - static_cast<double>(below)) * (ends[above] - ends[below]);
+    };
+    const double fence = quantile(0.75) + 1.5 * (quantile(0.75) - quantile(0.25));
+    double latest = ends.front();
+    for (double end : ends)
+        if (end <= fence) latest = end;
+    return latest;
 }
 
 // Where the QRS of the leads with a fair QRS ends, the latest over them: in
@@ -362,7 +382,7 @@ double latest_lead_qrs_end(const Beat& beat, const BeatCurves& curves, int qrs_p
         tallest = std::max(tallest, height(l));
     }
     const Edge edge{qrs_peak, +1, last, 0.0, 0.0, 0, 0.0};
-    double latest = 0.0;
+    std::vector<double> ends;
     RowCurve left{};
     for (int l = 1; l <= lead_count; ++l) {
         if (!curves.active(l) || height(l) < qrs_lead_share * tallest) continue;
@@ -375,9 +395,9 @@ double latest_lead_qrs_end(const Beat& beat, const BeatCurves& curves, int qrs_p
         walk.lobe_peak_row = first;
         while (left(walk.lobe_peak_row + 1) >= 1.0) ++walk.lobe_peak_row;
         walk.stop_row = last;
-        latest = std::max(latest, trapezium_end(left, edge, walk));
+        ends.push_back(trapezium_end(left, edge, walk));
     }
-    return latest;
+    return latest_within_fence(ends);
 }
 
 // The end of an edge of the QRS: where it turns level, held back to where
@@ -559,11 +579,11 @@ double lead_t_end(const LeadWave& wave, int peak, int limit) {
         if (steepest == 0 || sign * wave.slope(r) < sign * wave.slope(steepest)) steepest = r;
     if (r > limit - slope_half_width || steepest == 0 || !(sign * wave.slope(steepest) < 0.0))
         return 0.0;
-    // The chord reaches past the fall three times as far as the fall took from
-    // the peak to its steepest point, so a broad wave is measured on its own scale.
-    // The next beat may cut the chord short; the end of the rows may not: a
-    // wave still falling there shows no end.
-    int reach = steepest + std::max(trapezium_reach_rows, 3 * (steepest - peak));
+    // The chord reaches a fixed time past the steepest point: reaching on with
+    // a broad wave would follow a slowly fading tail as far as it fades. The
+    // next beat may cut the chord short; the end of the rows may not: a wave
+    // still falling there shows no end.
+    int reach = steepest + trapezium_reach_rows;
     if (reach > limit - slope_half_width) {
         if (limit >= averaged_rows - smoothing_half_width) return 0.0;
         reach = limit - slope_half_width;
@@ -600,15 +620,16 @@ double leads_t_end(const Beat& beat, const BeatCurves& curves, int t_peak, int f
         peaks.emplace_back(std::abs(wave.value(peak)), peak);
         largest = std::max(largest, peaks.back().first);
     }
-    double end = 0.0;
+    std::vector<double> ends;
     std::size_t index = 0;
     for (int l = 1; l <= lead_count; ++l) {
         if (!curves.active(l)) continue;
         const auto [amplitude, peak] = peaks[index++];
         if (amplitude < lead_t_share * largest) continue;
-        end = std::max(end, lead_t_end({beat, l, curves.baseline(l)}, peak, limit));
+        if (const double end = lead_t_end({beat, l, curves.baseline(l)}, peak, limit); end > 0.0)
+            ends.push_back(end);
     }
-    return end;
+    return latest_within_fence(ends);
 }
 
 // T peak and T end, before the next beat; false when no T wave stands out there.

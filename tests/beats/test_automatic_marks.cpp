@@ -201,9 +201,9 @@ TEST(AutomaticMarks, LieAtThePlantedMarksOfSyntheticPacedRecordings) {
     // latest lead's last fall (the S wave's return, 5 ms wide; the T wave's
     // fall, 18 ms). The trapezium's end of such an erf-shaped fall, with the
     // chord reaching R rows past its steepest point, lies u widths past it
-    // where phi(u) (2 R / width - u) = Phi(u) - 1/2: u = 2.2 to 2.5 for the
-    // reaches here (80 rows for a QRS, 150 to 300 for a T wave), so the J
-    // point 3 to 4 ms and the T end 9 to 14 ms before the planted marks; the
+    // where phi(u) (2 R / width - u) = Phi(u) - 1/2: u = 2.5 for the QRS's
+    // reach of 80 rows and 2.2 for the T wave's 150, so the J point 3 ms and
+    // the T end 14 ms before the planted marks; the
     // alignment's jitter of a row or two spreads the averaged fall a little more.
     EXPECT_GE(mean_signed(errors.j_point), -10.0);
     EXPECT_LE(mean_signed(errors.j_point), -3.0);
@@ -275,7 +275,9 @@ std::unique_ptr<Beat> noise_beat() {
 }
 
 // The QRS of the model's leads with no T wave, and with `broad_t_height` a T wave
-// as a Gaussian hump at row 600, 150 rows wide, that has not ended by row 1000.
+// as a Gaussian hump at row 600, 270 rows wide, that has not ended by row 1000:
+// its steepest fall, at row 870, is too near the last rows for a chord of 150
+// rows past it.
 std::unique_ptr<Beat> beat_without_t_wave(float broad_t_height) {
     auto leads = synth::make_model({1, 4, 0.0, 75.0}).leads;
     for (synth::LeadShape& lead : leads) lead.t_amplitude = 0.0;
@@ -284,7 +286,7 @@ std::unique_ptr<Beat> beat_without_t_wave(float broad_t_height) {
         for (int r = 1; r <= averaged_rows; ++r)
             beat->averaged(r, l) +=
                 broad_t_height *
-                static_cast<float>(std::exp(-0.5 * std::pow((r - 600) / 150.0, 2)));
+                static_cast<float>(std::exp(-0.5 * std::pow((r - 600) / 270.0, 2)));
     return beat;
 }
 
