@@ -327,9 +327,8 @@ double trapezium_end(const RowCurve& rms, const Edge& edge, const EdgeWalk& walk
     for (int r = walk.lobe_peak_row; r != walk.stop_row && edge.reaches(r + step); r += step)
         if (rms(r - step) - rms(r + step) > rms(steepest - step) - rms(steepest + step))
             steepest = r;
-    const int reach_rows = qrs_trapezium_rows;
     int reach = steepest;
-    while (std::abs(reach - steepest) < reach_rows && edge.reaches(reach + step) &&
+    while (std::abs(reach - steepest) < qrs_trapezium_rows && edge.reaches(reach + step) &&
            reach + step >= 1 && reach + step <= averaged_rows)
         reach += step;
     int end = steepest;
