@@ -175,7 +175,7 @@ class WorkFolder {
     }
     ~WorkFolder() {
         std::error_code ignored;
-        if (!path_.empty() && !getenv("KEEP")) fs::remove_all(path_, ignored);
+        if (!path_.empty()) fs::remove_all(path_, ignored);
     }
     WorkFolder(const WorkFolder&) = delete;
     WorkFolder& operator=(const WorkFolder&) = delete;
