@@ -17,6 +17,7 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "beat_support.hpp"
@@ -547,7 +548,8 @@ struct FoundBeatCase {
 
 // A hump 30 rows wide, 1200 high at row 600 (a premature beat's slow wave)
 // moves at most 1200 exp(-1/2) / 30 = 24 a row, too slowly to be seen as a
-// beat; a found beat at row 600 has its QRS from 600 - (201 - 150) = 549.
+// beat beside the QRS; a beat found at row 600 has its QRS from about
+// 600 - (201 - 150) = 549, the Q onset lying near row 150.
 // A T wave found as a beat sits on the T wave's own peak, with nothing before
 // its QRS but the QRS of the beat; a small wave there (a fifth of the T wave)
 // does not make it a beat either, one three tenths as high does: that wave
@@ -586,30 +588,49 @@ TEST(AutomaticMarks, ABeatFoundAfterTheTWaveBoundsIt) {
 
 // ---- a split QRS ----
 
+using WaveSum = std::vector<std::pair<Wave, double>>;  // waves and their heights
+
+struct SplitQrsCase {
+    std::string name;
+    WaveSum first_leads;  // leads 1 to 32
+    WaveSum other_leads;  // leads 33 to 64
+    Wave last_lobe;
+};
+
 // A right bundle branch block's QRS: in the first 32 leads a sharp R (a hump
 // 5 rows wide, 1500 high, at row 201) and an S (8 wide, 600 deep, 27 rows
-// later); in the others a slower R' (12 wide, 800 high) 50 to 60 rows after
-// the R. As the R falls into the S the RMS dips near row 213 to about 95, a
-// tenth of the R's, while the leads still move at 35 to 56 a row: above a
-// tenth of the R's fastest (1500 exp(-1/2) / 5 / sqrt 2 = 130), below three
-// tenths. The J point is the R' lobe's RMS edge: its cube-root line's zero,
-// 3.6 widths after its peak.
+// later); in the others a slower R' (12 wide, 600 high, its RMS 0.4 of the
+// R's) 50 to 60 rows after the R. As the R falls into the S the RMS dips near
+// row 213 to about 68, under a tenth of the R's 1019, while the leads still
+// move at 27 to 56 a row over the next ten: above a tenth of the R's fastest
+// (1500 exp(-1/2) / 5 / sqrt 2 = 130), below three tenths. In a notched QRS every lead falls from
+// its R (10 wide) into an S (0.8 as deep) 55 rows later; as they cross zero together the RMS dips
+// below 2 % of the R's while they move at 0.011 of its height a row, above a tenth of its fastest
+// (0.06). The J point is the last lobe's RMS edge: its cube-root line's zero, 3.6 widths after its
+// peak.
 TEST(AutomaticMarks, JPointIsAfterTheLastLobeOfASplitQrs) {
-    for (const double gap_rows : {50.0, 55.0, 60.0}) {
-        SCOPED_TRACE("R' " + std::to_string(gap_rows) + " rows after R");
-        auto beat = std::make_unique<Beat>();
+    const WaveSum r_and_s{{{Wave::hump, 201.0, 5.0}, 1500.0}, {{Wave::hump, 228.0, 8.0}, -600.0}};
+    const Wave s_lobe{Wave::hump, 256.0, 10.0};
+    const WaveSum notched{{{Wave::hump, 201.0, 10.0}, 1500.0}, {s_lobe, -1200.0}};
+    std::vector<SplitQrsCase> cases{{"notched", notched, notched, s_lobe}};
+    for (const int gap_rows : {50, 55, 60}) {
         const Wave r_prime{Wave::hump, 201.0 + gap_rows, 12.0};
+        cases.push_back({"R' " + std::to_string(gap_rows) + " rows after R",
+                         r_and_s,
+                         {{r_prime, 600.0}},
+                         r_prime});
+    }
+    for (const SplitQrsCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto beat = std::make_unique<Beat>();
         for (int l = 1; l <= lead_count; ++l) {
-            if (l <= 32) {
-                add_wave(*beat, l, {Wave::hump, 201.0, 5.0}, 1500.0);
-                add_wave(*beat, l, {Wave::hump, 228.0, 8.0}, -600.0);
-            } else {
-                add_wave(*beat, l, r_prime, 800.0);
-            }
+            for (const auto& [wave, height] : l <= 32 ? c.first_leads : c.other_leads)
+                add_wave(*beat, l, wave, height);
             add_wave(*beat, l, {Wave::hump, 500.0, 40.0}, 300.0);
         }
         const AutomaticMarks marks = find_automatic_marks(*beat);
-        EXPECT_NEAR(marks.j_point, cube_root_line_zero(r_prime), 2.0);
+        EXPECT_EQ(marks.problem, "");
+        EXPECT_NEAR(marks.j_point, cube_root_line_zero(c.last_lobe), 2.0);
     }
 }
 
