@@ -447,6 +447,10 @@ struct TEndCase {
     Wave wave;
 };
 
+// The hump 40 wide at 400 falls most steeply at 440 and ends at 502.5
+// (v = 2.56); 60 wide at 420, at 480, its chord reaching 3 x 60 = 180 rows,
+// ends at 566.9 (v = 2.45); the fall at 450, its chord reaching 150 rows,
+// ends at 490.0 (u = 2.22). The sign of each lead's wave is its own.
 TEST(AutomaticMarks, TEndIsWhereTheLeadsTWavesTurnLevelInEitherPolarity) {
     const std::vector<TEndCase> cases{
         {"a hump 40 rows wide: the chord reaches 150 rows", {Wave::hump, 400.0, 40.0}},
@@ -486,8 +490,9 @@ double cube_root_line_zero(const Wave& wave) {
     return (row_sum - root_sum / slope) / count;
 }
 
-// Its zero: 543 for the hump at 400 (3.6 widths on), 505 for the erf fall at
-// 450 (3.1 widths on), well after the leads' trapezium ends.
+// The RMS edge stays beside the leads' T end as a second estimate: 543 for
+// the hump at 400 (3.6 widths on), 505 for the fall at 450 (3.1 widths on),
+// where the leads' trapezia end at 503 and 490.
 TEST(AutomaticMarks, KeepTheRmsEdgeAsTheIndependentTEnd) {
     const std::vector<TEndCase> cases{
         {"a hump", {Wave::hump, 400.0, 40.0}},
