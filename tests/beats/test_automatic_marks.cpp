@@ -1,7 +1,9 @@
 // The automatic template beat and the automatic fiducial marks: beats planted
 // by hand with correlations worked out by hand; synthetic paced recordings
 // averaged as the program averages them, against their planted marks; beats
-// built from the model's lead shapes; beats that cannot be marked; and the real
+// built from the model's lead shapes; beats that cannot be marked; the rows of
+// the beats found after the accepted ones; beats built from Gaussian humps and
+// erf falls whose T ends and J points are worked out by hand; and the real
 // recordings where they are present.
 #include <gtest/gtest.h>
 
