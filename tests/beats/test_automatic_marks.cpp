@@ -1,7 +1,9 @@
 // The automatic template beat and the automatic fiducial marks: beats planted
 // by hand with correlations worked out by hand; synthetic paced recordings
 // averaged as the program averages them, against their planted marks; beats
-// built from the model's lead shapes; beats that cannot be marked; and the real
+// built from the model's lead shapes; beats that cannot be marked; the rows of
+// the beats found after the accepted ones; beats built from Gaussian humps and
+// erf falls whose T ends and J points are worked out by hand; and the real
 // recordings where they are present.
 #include <gtest/gtest.h>
 
@@ -13,9 +15,11 @@
 #include <iomanip>
 #include <iostream>
 #include <memory>
+#include <numbers>
 #include <random>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "beat_support.hpp"
@@ -320,6 +324,334 @@ TEST(AutomaticMarks, SayWhyTheyCannotBeTrusted) {
         EXPECT_EQ(marks.t_end, c.t_end);
         for (std::int32_t row : {marks.stimulus, marks.q_onset, marks.j_point})
             EXPECT_TRUE(c.qrs_marked ? row >= 1 && row <= 1000 : row == 0) << row;
+    }
+}
+
+// ---- the beats found after the accepted ones ----
+
+struct FoundRowsCase {
+    const char* name;
+    std::vector<AcceptedBeat> accepted;  // position and shift; the correlation plays no part
+    std::vector<std::int16_t> found;     // the beat list, in the order found
+    std::vector<std::int32_t> rows;
+};
+
+// A beat found at f lies at row 201 + f - (p + s) of the beat averaged from
+// the accepted one at p shifted by s. Rows up to 201 + 300 lie within the
+// refractory time of the accepted beat, rows past 1024 outside the beat.
+TEST(AutomaticMarks, FoundBeatRowsAreTheLaterBeatsSeenFromEachAcceptedOne) {
+    const std::vector<FoundRowsCase> cases{
+        {"nothing accepted", {}, {1000, 1400, 1800}, {}},
+        {"nothing found after it", {{1800, 0}}, {1000, 1400, 1800}, {}},
+        // 201 + 1400 - 1000 = 601; 201 + 1800 - 1000 = 1001; 201 + 1000 - 1000 = 201.
+        {"the beats after one accepted beat", {{1000, 0}}, {1000, 1400, 1800}, {601, 1001}},
+        // 201 + 1400 - (1000 + 3) = 598; 201 + 1400 - (1000 - 4) = 605.
+        {"the shift moves the rows", {{1000, 3}}, {1000, 1400}, {598}},
+        {"a shift back moves them on", {{1000, -4}}, {1000, 1400}, {605}},
+        // 201 + 300 = 501 is the refractory time's last row, 502 the first after it.
+        {"a beat 300 ms on was a T wave", {{1000, 0}}, {1000, 1300}, {}},
+        {"a beat 301 ms on counts", {{1000, 0}}, {1000, 1301}, {502}},
+        // 201 + 823 = 1024, the beat's last row.
+        {"the last row of the beat", {{1000, 0}}, {1000, 1823}, {1024}},
+        {"past the last row", {{1000, 0}}, {1000, 1824}, {}},
+        // From 1000: 1001 (2600 and 2200 land past 1024); from 1800 shifted by
+        // 2: 201 + 2600 - 1802 = 999 and 201 + 2200 - 1802 = 599. Neither
+        // accepted beat counts itself (rows 201 and 199).
+        {"each accepted beat, in order of row",
+         {{1000, 0}, {1800, 2}},
+         {2600, 1000, 2200, 1800},
+         {599, 999, 1001}},
+    };
+    for (const FoundRowsCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto beat = std::make_unique<Beat>();
+        for (const AcceptedBeat& accepted : c.accepted)
+            beat->accepted_beats(++beat->accepted_count) = accepted;
+        auto display = std::make_unique<Display>();
+        int slot = 0;
+        for (std::int16_t position : c.found) display->beat_list(++slot) = position;
+        EXPECT_EQ(found_beat_rows(*beat, *display), c.rows);
+    }
+}
+
+// ---- the T end of each lead ----
+
+double normal_density(double u) {
+    return std::exp(-0.5 * u * u) / std::sqrt(2.0 * std::numbers::pi);
+}
+double normal_distribution(double u) {
+    return 0.5 * std::erfc(-u / std::numbers::sqrt2);
+}
+
+// A wave of unit height: a Gaussian hump `width_rows` wide about its centre,
+// or a plateau that rises sharply (an erf 10 rows wide) 70 rows before the
+// centre and falls there as an erf `width_rows` wide.
+struct Wave {
+    enum Kind { hump, fall } kind = hump;
+    double centre_row = 0.0;
+    double width_rows = 0.0;
+
+    static constexpr double rise_lead_rows = 70.0, rise_width_rows = 10.0;
+
+    double value(double row) const {
+        const double u = (row - centre_row) / width_rows;
+        if (kind == hump) return std::exp(-0.5 * u * u);
+        return normal_distribution((row - centre_row + rise_lead_rows) / rise_width_rows) -
+               normal_distribution(u);
+    }
+    double slope(double row) const {
+        const double u = (row - centre_row) / width_rows;
+        if (kind == hump) return -u / width_rows * std::exp(-0.5 * u * u);
+        return normal_density((row - centre_row + rise_lead_rows) / rise_width_rows) /
+                   rise_width_rows -
+               normal_density(u) / width_rows;
+    }
+    // Where it peaks: a hump at its centre; the plateau where its rise and fall
+    // balance, phi((70 - d) / 10) / 10 = phi(d / w) / w: d = 45 rows before
+    // the fall for w = 18.
+    double peak_row() const { return kind == hump ? centre_row : centre_row - 45.0; }
+    // Where it falls most steeply: a hump one width past its centre, a fall at it.
+    double steepest_row() const { return kind == hump ? centre_row + width_rows : centre_row; }
+    // How far the chord reaches past the steepest point: three times as far as
+    // the wave took from its peak, and no less than 150 rows.
+    double reach_rows() const { return std::max(150.0, 3.0 * (steepest_row() - peak_row())); }
+};
+
+// The row where the trapezium from the steepest point s, over a chord to row
+// s + x and on level to s + R, has the largest area (f(s) - f(s + x)) (2R - x):
+// where -f'(s + x) (2R - x) = f(s) - f(s + x), found by bisection. For a fall
+// of width w, with u = x / w, that is phi(u) (2R / w - u) = Phi(u) - 1/2; for
+// a hump, with v = 1 + x / w, v exp(-v^2 / 2) (2R / w - v + 1) = exp(-1/2) -
+// exp(-v^2 / 2).
+double trapezium_end_row(const Wave& wave) {
+    const double s = wave.steepest_row(), reach = wave.reach_rows();
+    const auto excess = [&](double x) {
+        return -wave.slope(s + x) * (2.0 * reach - x) - (wave.value(s) - wave.value(s + x));
+    };
+    EXPECT_LT(excess(reach), 0.0) << "the largest trapezium lies within the reach";
+    double low = 0.0, high = reach;
+    for (int step = 0; step < 50; ++step) {
+        const double middle = 0.5 * (low + high);
+        (excess(middle) > 0.0 ? low : high) = middle;
+    }
+    return s + low;
+}
+
+void add_wave(Beat& beat, int lead, const Wave& wave, double height) {
+    for (int r = 1; r <= averaged_rows; ++r)
+        beat.averaged(r, lead) += static_cast<float>(height * wave.value(r));
+}
+
+// The model's QRS (Q onset at row 150, J near row 245) with the wave in every
+// lead, lead l as high as 400 + 3 l, turned over in every lead (polarity -1)
+// or in the odd leads (polarity 0).
+std::unique_ptr<Beat> beat_with_t_wave(const Wave& wave, int polarity = 1) {
+    auto beat = beat_without_t_wave(0.0f);
+    for (int l = 1; l <= lead_count; ++l) {
+        const int sign = polarity == 0 ? (l % 2 == 1 ? -1 : 1) : polarity;
+        add_wave(*beat, l, wave, sign * (400.0 + 3.0 * l));
+    }
+    return beat;
+}
+
+struct TEndCase {
+    const char* name;
+    Wave wave;
+};
+
+// The hump 40 wide at 400 falls most steeply at 440 and ends at 502.5
+// (v = 2.56); 60 wide at 420, at 480, its chord reaching 3 x 60 = 180 rows,
+// ends at 566.9 (v = 2.45); the fall at 450, its chord reaching 150 rows,
+// ends at 490.0 (u = 2.22). The sign of each lead's wave is its own.
+TEST(AutomaticMarks, TEndIsWhereTheLeadsTWavesTurnLevelInEitherPolarity) {
+    const std::vector<TEndCase> cases{
+        {"a hump 40 rows wide: the chord reaches 150 rows", {Wave::hump, 400.0, 40.0}},
+        {"a hump 60 rows wide: the chord reaches 180 rows", {Wave::hump, 420.0, 60.0}},
+        {"an erf fall 18 rows wide", {Wave::fall, 450.0, 18.0}},
+    };
+    for (const TEndCase& c : cases) {
+        const double expected = trapezium_end_row(c.wave);
+        for (int polarity : {1, -1, 0}) {
+            SCOPED_TRACE(std::string(c.name) + ", polarity " + std::to_string(polarity));
+            const AutomaticMarks marks = find_automatic_marks(*beat_with_t_wave(c.wave, polarity));
+            EXPECT_EQ(marks.problem, "");
+            EXPECT_NEAR(marks.t_end, expected, 2.0);
+        }
+    }
+}
+
+// The RMS edge of a wave whose leads share one shape: the RMS is the shape
+// scaled, so the edge's end is the zero of the least-squares line through the
+// cube root of the shape over the rows of its fall from half its peak down to
+// 2 % of it.
+double cube_root_line_zero(const Wave& wave) {
+    const double peak = wave.value(wave.peak_row());
+    int first = static_cast<int>(wave.peak_row());
+    while (wave.value(first) > 0.5 * peak) ++first;
+    double count = 0.0, row_sum = 0.0, root_sum = 0.0, cross_sum = 0.0, square_sum = 0.0;
+    for (int r = first; wave.value(r) > 0.02 * peak; ++r) {
+        const double root = std::cbrt(wave.value(r));
+        count += 1.0;
+        row_sum += r;
+        root_sum += root;
+        cross_sum += r * root;
+        square_sum += static_cast<double>(r) * r;
+    }
+    const double slope =
+        (cross_sum - row_sum * root_sum / count) / (square_sum - row_sum * row_sum / count);
+    return (row_sum - root_sum / slope) / count;
+}
+
+// The RMS edge stays beside the leads' T end as a second estimate: 543 for
+// the hump at 400 (3.6 widths on), 505 for the fall at 450 (3.1 widths on),
+// where the leads' trapezia end at 503 and 490.
+TEST(AutomaticMarks, KeepTheRmsEdgeAsTheIndependentTEnd) {
+    const std::vector<TEndCase> cases{
+        {"a hump", {Wave::hump, 400.0, 40.0}},
+        {"an erf fall", {Wave::fall, 450.0, 18.0}},
+    };
+    for (const TEndCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const AutomaticMarks marks = find_automatic_marks(*beat_with_t_wave(c.wave));
+        EXPECT_NEAR(marks.t_end_independent, cube_root_line_zero(c.wave), 2.0);
+        EXPECT_NEAR(marks.t_end, trapezium_end_row(c.wave), 2.0);
+    }
+}
+
+struct LaterLeadCase {
+    const char* name;
+    double share;                // of the other leads' T wave's height, signed
+    double expected_centre_row;  // of the wave whose end is the T end
+};
+
+// Every lead's T wave a hump 40 rows wide at row 400, 400 high; lead 17's
+// 40 rows later. Its end counts when its wave is at least a quarter as high
+// as the largest.
+TEST(AutomaticMarks, TEndIsTheLatestOverTheLeadsWithATWave) {
+    const std::vector<LaterLeadCase> cases{
+        {"three tenths as high", 0.3, 440.0},
+        {"three tenths as deep", -0.3, 440.0},
+        {"a fifth as high: left out", 0.2, 400.0},
+        {"a fifth as deep: left out", -0.2, 400.0},
+    };
+    const Wave common{Wave::hump, 400.0, 40.0};
+    for (const LaterLeadCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto beat = beat_without_t_wave(0.0f);
+        for (int l = 1; l <= lead_count; ++l) {
+            if (l == 17)
+                add_wave(*beat, l, {Wave::hump, 440.0, 40.0}, c.share * 400.0);
+            else
+                add_wave(*beat, l, common, 400.0);
+        }
+        const AutomaticMarks marks = find_automatic_marks(*beat);
+        EXPECT_EQ(marks.problem, "");
+        EXPECT_NEAR(marks.t_end, trapezium_end_row({Wave::hump, c.expected_centre_row, 40.0}), 2.0);
+    }
+}
+
+// ---- a beat found after the T wave ----
+
+struct FoundBeatCase {
+    const char* name;
+    Wave t_wave;
+    Wave other_wave;      // a second wave in every lead
+    double other_height;  // in units of the T wave's height (400)
+    std::vector<std::int32_t> found_rows;
+    double t_peak_row;
+    double t_end_row;        // 0: not looked at
+    std::int32_t end_bound;  // the row the T end lies before; 0: none
+};
+
+// A hump 30 rows wide, 1200 high at row 600 (a premature beat's slow wave)
+// moves at most 1200 exp(-1/2) / 30 = 24 a row, too slowly to be seen as a
+// beat beside the QRS; a beat found at row 600 has its QRS from about
+// 600 - (201 - 150) = 549, the Q onset lying near row 150.
+// A T wave found as a beat sits on the T wave's own peak, with nothing before
+// its QRS but the QRS of the beat; a small wave there (a fifth of the T wave)
+// does not make it a beat either, one three tenths as high does: that wave
+// is then the T wave.
+TEST(AutomaticMarks, ABeatFoundAfterTheTWaveBoundsIt) {
+    const Wave t_at_330{Wave::hump, 330.0, 25.0}, t_at_400{Wave::hump, 400.0, 25.0};
+    const Wave slow{Wave::hump, 600.0, 30.0}, bump{Wave::hump, 300.0, 8.0};
+    const double end_330 = trapezium_end_row(t_at_330), end_400 = trapezium_end_row(t_at_400);
+    const std::vector<FoundBeatCase> cases{
+        {"a slow beat not found is taken for the T wave", t_at_330, slow, 3, {}, 600, 0, 0},
+        {"found, it bounds the T wave", t_at_330, slow, 3, {600}, 330, end_330, 549},
+        {"the first found beat bounds it", t_at_330, slow, 3, {600, 900}, 330, end_330, 549},
+        {"a T wave found as a beat", t_at_400, bump, 0, {400}, 400, end_400, 0},
+        {"a small wave before it", t_at_400, bump, 0.2, {400}, 400, end_400, 0},
+        // The found beat's QRS from 400 - 51 = 349.
+        {"a wave before it", t_at_400, bump, 0.3, {400}, 300, 0, 349},
+    };
+    for (const FoundBeatCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto beat = beat_without_t_wave(0.0f);
+        for (int l = 1; l <= lead_count; ++l) {
+            add_wave(*beat, l, c.t_wave, 400.0);
+            add_wave(*beat, l, c.other_wave, c.other_height * 400.0);
+        }
+        const AutomaticMarks marks = find_automatic_marks(*beat, c.found_rows);
+        EXPECT_NEAR(marks.t_peak, c.t_peak_row, 2.0);
+        EXPECT_EQ(marks.problem, "");
+        if (c.t_end_row != 0.0) {
+            EXPECT_NEAR(marks.t_end, c.t_end_row, 2.0);
+        }
+        if (c.end_bound != 0) {
+            EXPECT_LT(marks.t_end, c.end_bound);
+        }
+    }
+}
+
+// ---- a split QRS ----
+
+using WaveSum = std::vector<std::pair<Wave, double>>;  // waves and their heights
+
+struct SplitQrsCase {
+    std::string name;
+    WaveSum first_leads;  // leads 1 to 32
+    WaveSum other_leads;  // leads 33 to 64
+    Wave last_lobe;
+};
+
+// A right bundle branch block's QRS: in the first 32 leads a sharp R (a hump
+// 5 rows wide, 1500 high, at row 201) and an S (8 wide, 600 deep, 27 rows
+// later); in the others a slower R' (12 wide, 600 high, its RMS 0.4 of the
+// R's) 50 to 60 rows after the R. As the R falls into the S the RMS dips near
+// row 213 to about 68, under a tenth of the R's 1019, while the leads still
+// move at 27 to 56 a row over the next ten: above a tenth of the R's fastest
+// (1500 exp(-1/2) / 5 / sqrt 2 = 130), below three tenths. In a notched QRS
+// every lead falls from its R (10 wide) into an S (0.8 as deep) 55 rows
+// later; as they cross zero together the RMS dips below 2 % of the R's while
+// they move at 0.011 of its height a row, above a tenth of its fastest
+// (0.06). The J point lies after the last lobe: past two widths after its
+// peak, where it has fallen to exp(-2) = 14 % (the dips lie before its rise),
+// and no later than its RMS edge, the zero of its cube-root line 3.6 widths
+// after its peak.
+TEST(AutomaticMarks, JPointIsAfterTheLastLobeOfASplitQrs) {
+    const WaveSum r_and_s{{{Wave::hump, 201.0, 5.0}, 1500.0}, {{Wave::hump, 228.0, 8.0}, -600.0}};
+    const Wave s_lobe{Wave::hump, 256.0, 10.0};
+    const WaveSum notched{{{Wave::hump, 201.0, 10.0}, 1500.0}, {s_lobe, -1200.0}};
+    std::vector<SplitQrsCase> cases{{"notched", notched, notched, s_lobe}};
+    for (const int gap_rows : {50, 55, 60}) {
+        const Wave r_prime{Wave::hump, 201.0 + gap_rows, 12.0};
+        cases.push_back({"R' " + std::to_string(gap_rows) + " rows after R",
+                         r_and_s,
+                         {{r_prime, 600.0}},
+                         r_prime});
+    }
+    for (const SplitQrsCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto beat = std::make_unique<Beat>();
+        for (int l = 1; l <= lead_count; ++l) {
+            for (const auto& [wave, height] : l <= 32 ? c.first_leads : c.other_leads)
+                add_wave(*beat, l, wave, height);
+            add_wave(*beat, l, {Wave::hump, 500.0, 40.0}, 300.0);
+        }
+        const AutomaticMarks marks = find_automatic_marks(*beat);
+        EXPECT_EQ(marks.problem, "");
+        EXPECT_GE(marks.j_point, c.last_lobe.centre_row + 2.0 * c.last_lobe.width_rows);
+        EXPECT_LE(marks.j_point, cube_root_line_zero(c.last_lobe) + 2.0);
     }
 }
 
