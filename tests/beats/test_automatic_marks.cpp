@@ -412,9 +412,8 @@ struct Wave {
     double peak_row() const { return kind == hump ? centre_row : centre_row - 45.0; }
     // Where it falls most steeply: a hump one width past its centre, a fall at it.
     double steepest_row() const { return kind == hump ? centre_row + width_rows : centre_row; }
-    // How far the chord reaches past the steepest point: three times as far as
-    // the wave took from its peak, and no less than 150 rows.
-    double reach_rows() const { return std::max(150.0, 3.0 * (steepest_row() - peak_row())); }
+    // How far the chord reaches past the steepest point, whatever the wave.
+    double reach_rows() const { return 150.0; }
 };
 
 // The row where the trapezium from the steepest point s, over a chord to row
@@ -460,13 +459,12 @@ struct TEndCase {
 };
 
 // The hump 40 wide at 400 falls most steeply at 440 and ends at 502.5
-// (v = 2.56); 60 wide at 420, at 480, its chord reaching 3 x 60 = 180 rows,
-// ends at 566.9 (v = 2.45); the fall at 450, its chord reaching 150 rows,
-// ends at 490.0 (u = 2.22). The sign of each lead's wave is its own.
+// (v = 2.56); 60 wide at 420, at 480, ends at 561.0 (v = 2.35); the fall at 450 ends at
+// 490.0 (u = 2.22). The sign of each lead's wave is its own.
 TEST(AutomaticMarks, TEndIsWhereTheLeadsTWavesTurnLevelInEitherPolarity) {
     const std::vector<TEndCase> cases{
         {"a hump 40 rows wide: the chord reaches 150 rows", {Wave::hump, 400.0, 40.0}},
-        {"a hump 60 rows wide: the chord reaches 180 rows", {Wave::hump, 420.0, 60.0}},
+        {"a hump 60 rows wide", {Wave::hump, 420.0, 60.0}},
         {"an erf fall 18 rows wide", {Wave::fall, 450.0, 18.0}},
     };
     for (const TEndCase& c : cases) {
@@ -521,25 +519,32 @@ TEST(AutomaticMarks, KeepTheRmsEdgeAsTheIndependentTEnd) {
 struct LaterLeadCase {
     const char* name;
     double share;                // of the other leads' T wave's height, signed
+    int later_leads;             // leads 17, 18, ... whose wave comes later
     double expected_centre_row;  // of the wave whose end is the T end
 };
 
-// Every lead's T wave a hump 40 rows wide at row 400, 400 high; lead 17's
-// 40 rows later. Its end counts when its wave is at least a quarter as high
-// as the largest.
+// Every lead's T wave a hump 40 rows wide at row 400, 400 high; some leads'
+// 40 rows later. Their end counts when their wave is at least a quarter as
+// high as the largest, and when they are more than a quarter of the leads:
+// Tukey's fence lies 1.5 quartile spreads past the upper quartile, which with
+// 20 of 64 later leads is their own end (the fence 60 rows past the others'),
+// with 16 the others' end but for a quarter row (the fence 25 rows past it,
+// short of theirs 40 rows on), with 2 the others' (the fence on it).
 TEST(AutomaticMarks, TEndIsTheLatestOverTheLeadsWithATWave) {
     const std::vector<LaterLeadCase> cases{
-        {"three tenths as high", 0.3, 440.0},
-        {"three tenths as deep", -0.3, 440.0},
-        {"a fifth as high: left out", 0.2, 400.0},
-        {"a fifth as deep: left out", -0.2, 400.0},
+        {"three tenths as high", 0.3, 20, 440.0},
+        {"three tenths as deep", -0.3, 20, 440.0},
+        {"a fifth as high: left out", 0.2, 20, 400.0},
+        {"a fifth as deep: left out", -0.2, 20, 400.0},
+        {"a quarter of the leads: left out", 1.0, 16, 400.0},
+        {"two leads alone: left out", 1.0, 2, 400.0},
     };
     const Wave common{Wave::hump, 400.0, 40.0};
     for (const LaterLeadCase& c : cases) {
         SCOPED_TRACE(c.name);
         auto beat = beat_without_t_wave(0.0f);
         for (int l = 1; l <= lead_count; ++l) {
-            if (l == 17)
+            if (l >= 17 && l < 17 + c.later_leads)
                 add_wave(*beat, l, {Wave::hump, 440.0, 40.0}, c.share * 400.0);
             else
                 add_wave(*beat, l, common, 400.0);
