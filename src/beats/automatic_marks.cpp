@@ -365,38 +365,41 @@ double latest_within_fence(std::vector<double> ends) {
     return latest;
 }
 
-// Where the QRS of the leads with a fair QRS ends, the latest over them: in
-// each lead, the trapezium end of what is left of its deflections from each
-// row on (the largest share of its height from there to `last`), which falls
-// as each of its lobes ends and lies level once the last one has. A lead
-// whose QRS ends late counts however small it is beside the others.
-double latest_lead_qrs_end(const Beat& beat, const BeatCurves& curves, int qrs_peak, int last) {
-    const int first = std::max(1, qrs_peak - qrs_search_rows);
+// Where the QRS of the leads with a fair QRS ends in the direction `step`,
+// the outermost over them (within Tukey's fence): in each lead, the trapezium
+// end of what is left of its deflections from each row on in that direction
+// up to `bound` (the largest share of its height there), which falls as each
+// of its lobes ends and lies level once the last one has. A lead whose QRS
+// starts early or ends late counts however small it is beside the others.
+double outermost_lead_qrs_edge(const Beat& beat, const BeatCurves& curves, int qrs_peak, int step,
+                               int bound) {
+    const int near = step > 0 ? std::max(1, qrs_peak - qrs_search_rows)
+                              : std::min(averaged_rows, qrs_peak + qrs_search_rows);
     Array1<double, lead_count> height{};
     double tallest = 0.0;
     for (int l = 1; l <= lead_count; ++l) {
         if (!curves.active(l)) continue;
-        for (int r = first; r <= last; ++r)
+        for (int r = near; r != bound + step; r += step)
             height(l) = std::max(height(l), std::abs(beat.averaged(r, l) - curves.baseline(l)));
         tallest = std::max(tallest, height(l));
     }
-    const Edge edge{qrs_peak, +1, last, 0.0, 0.0, 0, 0.0};
+    const Edge edge{qrs_peak, step, bound, 0.0, 0.0, 0, 0.0};
     std::vector<double> ends;
     RowCurve left{};
     for (int l = 1; l <= lead_count; ++l) {
         if (!curves.active(l) || height(l) < qrs_lead_share * tallest) continue;
         double most = 0.0;
-        for (int r = last; r >= first; --r) {
+        for (int r = bound; r != near - step; r -= step) {
             most = std::max(most, std::abs(beat.averaged(r, l) - curves.baseline(l)) / height(l));
             left(r) = most;
         }
         EdgeWalk walk;
-        walk.lobe_peak_row = first;
-        while (left(walk.lobe_peak_row + 1) >= 1.0) ++walk.lobe_peak_row;
-        walk.stop_row = last;
-        ends.push_back(trapezium_end(left, edge, walk));
+        walk.lobe_peak_row = near;
+        while (left(walk.lobe_peak_row + step) >= 1.0) walk.lobe_peak_row += step;
+        walk.stop_row = bound;
+        ends.push_back(step * trapezium_end(left, edge, walk));
     }
-    return latest_within_fence(ends);
+    return step * latest_within_fence(ends);
 }
 
 // The end of an edge of the QRS: where it turns level, held back to where
@@ -541,8 +544,8 @@ void find_qrs_edges(const Beat& beat, const BeatCurves& curves, const Qrs& qrs,
     edge.bound_row = averaged_rows;
     const double rms_end = qrs_edge_end(curves, edge);
     const int last = std::min(averaged_rows, nearest_row(rms_end) + qrs_trapezium_rows);
-    marks.j_point =
-        nearest_row(std::max(rms_end, latest_lead_qrs_end(beat, curves, qrs.peak_row, last)));
+    marks.j_point = nearest_row(
+        std::max(rms_end, outermost_lead_qrs_edge(beat, curves, qrs.peak_row, +1, last)));
 }
 
 // One lead's T wave about its baseline, and the slope of the line through
@@ -726,6 +729,12 @@ AutomaticMarks find_automatic_marks(const Beat& beat, const std::vector<std::int
         const int qrs_last = std::clamp(marks.j_point, qrs.peak_row, averaged_rows);
         marks.stimulus =
             find_stimulus(curves, marks.q_onset, largest_in(curves.curvature, qrs_first, qrs_last));
+        // The leads are looked at from the spike's end on, or from well before the onset.
+        const int first = marks.stimulus != 0 ? marks.stimulus + 2 * spike_rows + 1
+                                              : std::max(1, marks.q_onset - qrs_trapezium_rows);
+        if (first < marks.q_onset)
+            marks.q_onset = nearest_row(std::min<double>(
+                marks.q_onset, outermost_lead_qrs_edge(beat, curves, qrs.peak_row, -1, first)));
     }
     const bool t_wave = find_t_wave(beat, curves, qrs, found_rows, marks);
     marks.stimulus_found = marks.stimulus != 0;
