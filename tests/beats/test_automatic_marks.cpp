@@ -619,6 +619,42 @@ struct SplitQrsCase {
     Wave last_lobe;
 };
 
+struct AbruptQrsCase {
+    const char* name;
+    int onset_row, peak_row, end_row;  // the triangle's corners, equal in every lead
+};
+
+// A QRS that starts and ends with a corner, no smooth departure: a triangle
+// from the onset to the peak (1000 high) and back down to its end, in every
+// lead, with a T wave (a hump 40 wide at row 400) after it. The marks lie on
+// the corners: what each lead has reached lies level up to the onset, and the
+// trapezium's largest area is at a corner.
+TEST(AutomaticMarks, QOnsetAndJPointOfAnAbruptQrsLieOnItsCorners) {
+    const std::vector<AbruptQrsCase> cases{
+        {"narrow", 170, 195, 215},
+        {"steep start, slow end", 160, 170, 240},
+        {"slow start, steep end", 140, 200, 210},
+    };
+    for (const AbruptQrsCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto beat = constant_beat(0.0f);
+        for (int l = 1; l <= lead_count; ++l) {
+            const double sign = l % 3 == 0 ? -1.0 : 1.0;
+            for (int r = c.onset_row; r <= c.end_row; ++r) {
+                const double height = r <= c.peak_row
+                                          ? double(r - c.onset_row) / (c.peak_row - c.onset_row)
+                                          : double(c.end_row - r) / (c.end_row - c.peak_row);
+                beat->averaged(r, l) = static_cast<float>(sign * 1000.0 * height);
+            }
+            add_wave(*beat, l, {Wave::hump, 400.0, 40.0}, 300.0);
+        }
+        const AutomaticMarks marks = find_automatic_marks(*beat);
+        EXPECT_EQ(marks.problem, "");
+        EXPECT_NEAR(marks.q_onset, c.onset_row, 2);
+        EXPECT_NEAR(marks.j_point, c.end_row, 3);
+    }
+}
+
 // A right bundle branch block's QRS: in the first 32 leads a sharp R (a hump
 // 5 rows wide, 1500 high, at row 201) and an S (8 wide, 600 deep, 27 rows
 // later); in the others a slower R' (12 wide, 600 high, its RMS 0.4 of the
