@@ -34,7 +34,9 @@ constexpr int peak_half_width = 10;  // a peak is no lower than any row this nea
 constexpr double qrs_flattening_fraction = 0.25;
 constexpr double t_flattening_fraction = 0.5;
 constexpr int fewest_fitted_rows = 3;
-constexpr int slope_half_width = 5;  // rows each side of a lead's slope: 10 ms smooth the noise
+// Rows each side of a lead's slope and smoothing: 20 ms, shorter than any T
+// wave's fall, smooth the noise of a few beats averaged.
+constexpr int slope_half_width = 10;
 // A lead's T peak lies this near the T peak of all leads; leads whose T wave
 // reaches this share of the largest one's have their T end measured.
 constexpr int lead_t_peak_spread_rows = 60;

@@ -73,9 +73,9 @@
 // Measured against cardiologists (mapari-validate; README "How accurate are
 // the automatic marks"): on four QT Database records without pacing, against
 // cardiologist 1, Q onset -0.8 +- 11.8 ms, J point -9.6 +- 20.1, T end
-// 5.9 +- 29.7 (a second cardiologist on the same stretches: 3.1 +- 8.6,
+// 6.4 +- 22.7 (a second cardiologist on the same stretches: 3.1 +- 8.6,
 // -9.4 +- 19.5, -2.8 +- 12.7); on six LUDB records 0.1 +- 13.9, -11.4 +- 7.4,
-// -25.1 +- 24.7.
+// -29.0 +- 30.9.
 // Limits: a paced beat recorded at 250 Hz gets its Q onset at the end of the
 // spike, where a cardiologist may put it at its start; a low, broad T wave in
 // one of few leads ends late; the marks of a real beat are best looked at.

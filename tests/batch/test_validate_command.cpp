@@ -134,14 +134,15 @@ MarkLine mark_line(const std::string& out, const std::string& database, const st
 }
 
 // Measured when this test was written (sel100 with q1c; LUDB 123):
-//   QT Database  Q onset -3.4 +- 13.7, J point 0.1 +- 3.4,   T end 4.1 +- 8.7 ms (6 stretches)
-//   LUDB         Q onset -9.0 +- 0.0,  J point -14.0 +- 1.4, T end 26.0 +- 24.0 ms (2 stretches)
+//   QT Database  Q onset -3.4 +- 13.7, J point 0.1 +- 3.4,   T end 1.1 +- 11.1 ms (6 stretches)
+//   LUDB         Q onset -9.0 +- 0.0,  J point -16.5 +- 2.1, T end 2.5 +- 0.7 ms (2 stretches)
 // The QT Database record is held a little beyond the goals (a second
 // cardiologist's agreement: Q onset within 5 ms on the mean with an SD of 10,
 // J point 8 and 13, T end 12 and 25), but for its Q onset's SD, which one
-// stretch 29 ms early puts above the goal; LUDB 123 falls short of them (its marks
-// are the outermost over twelve leads, each placed by eye) and is held a
-// little beyond what it reaches, so that a change that makes the marks worse shows.
+// stretch 29 ms early puts above the goal; LUDB 123's T end is held to the
+// goal, its Q onset and J point, which fall short of it (its marks are the
+// outermost over twelve leads, each placed by eye), a little beyond what they
+// reach, so that a change that makes the marks worse shows.
 TEST(ValidateCommand, MarksOfOneQtDatabaseAndOneLudbRecordStayWithinTheirLimits) {
     const fs::path qtdb = test_support::expert_data_folder() / "qtdb" / "sel100.hea";
     const fs::path ludb = test_support::expert_data_folder() / "ludb" / "123.hea";
@@ -166,7 +167,7 @@ TEST(ValidateCommand, MarksOfOneQtDatabaseAndOneLudbRecordStayWithinTheirLimits)
         {"QT Database (q1c)", "T end", 6, 15.0, 30.0},
         {"LUDB", "Q onset", 2, 12.0, 5.0},
         {"LUDB", "J point", 2, 18.0, 5.0},
-        {"LUDB", "T end", 2, 32.0, 30.0},
+        {"LUDB", "T end", 2, 12.0, 25.0},
     };
     for (const Limit& limit : limits) {
         SCOPED_TRACE(std::string(limit.database) + " " + limit.mark);
