@@ -336,7 +336,7 @@ std::string outside_text(const std::string& interval, int value_ms, int lowest_m
 // A QT, or a QTc where the RR is known, that no heart shows.
 std::string interval_doubt(const HeartIntervals& intervals) {
     if (!intervals.qt_ms) return {};
-    const std::string doubt = outside_text("QT", *intervals.qt_ms, shortest_qt_ms, longest_qt_ms);
+    std::string doubt = outside_text("QT", *intervals.qt_ms, shortest_qt_ms, longest_qt_ms);
     if (!doubt.empty() || !intervals.qtc_bazett_ms) return doubt;
     if (*intervals.rr_ms >= shortest_rr_for_bazett_ms)
         return outside_text("QTc (Bazett)", *intervals.qtc_bazett_ms, shortest_qtc_ms,
