@@ -287,31 +287,44 @@ std::string optional_number(const std::optional<double>& value) {
     return value ? number(*value) : std::string();
 }
 
+// Appends a comma and the cell: one piece at a time, as gcc 12's optimiser
+// takes a literal prepended to a temporary for an overlapping copy.
+void append_cell(std::string& row, const std::string& cell) {
+    row += ',';
+    row += cell;
+}
+
 // The reference's name, matched beats, rows and errors; empty cells without it.
 std::string reference_cells(const StretchResult& r) {
     if (r.reference.empty()) return std::string(2 + 2 * mark_kinds.size(), ',');
-    std::string cells = "," + r.reference + "," + std::to_string(r.reference_rows.marked_beats);
+    std::string cells;
+    append_cell(cells, r.reference);
+    append_cell(cells, std::to_string(r.reference_rows.marked_beats));
     for (const std::optional<double>& row : r.reference_rows.rows)
-        cells += "," + optional_number(row);
+        append_cell(cells, optional_number(row));
     for (std::size_t m = 0; m < mark_kinds.size(); ++m)
-        cells += "," + optional_number(reference_error_ms(r.reference_rows, r.expert, m));
+        append_cell(cells, optional_number(reference_error_ms(r.reference_rows, r.expert, m)));
     return cells;
 }
 
 std::string validation_table(const std::vector<StretchResult>& results) {
     std::string table = validation_header;
     for (const StretchResult& r : results) {
-        table += csv_field(r.record) + "," + r.annotator + "," + std::to_string(r.place.piece + 1) +
-                 "," + std::to_string(r.place.display_second) + "," +
-                 status_name(r.analysis.status) + "," + csv_field(r.analysis.reason) + "," +
-                 std::to_string(r.analysis.accepted.size()) + "," +
-                 std::to_string(r.expert.marked_beats);
+        table += csv_field(r.record);
+        for (const std::string& cell :
+             {r.annotator, std::to_string(r.place.piece + 1),
+              std::to_string(r.place.display_second), std::string(status_name(r.analysis.status)),
+              csv_field(r.analysis.reason), std::to_string(r.analysis.accepted.size()),
+              std::to_string(r.expert.marked_beats)})
+            append_cell(table, cell);
         for (MarkKind kind : mark_kinds)
-            table += "," + std::to_string(automatic_row(r.analysis.marks, kind));
-        for (const std::optional<double>& row : r.expert.rows) table += "," + optional_number(row);
+            append_cell(table, std::to_string(automatic_row(r.analysis.marks, kind)));
+        for (const std::optional<double>& row : r.expert.rows)
+            append_cell(table, optional_number(row));
         for (std::size_t m = 0; m < mark_kinds.size(); ++m)
-            table += "," + optional_number(error_ms(r, m));
-        table += reference_cells(r) + "\n";
+            append_cell(table, optional_number(error_ms(r, m)));
+        table += reference_cells(r);
+        table += '\n';
     }
     return table;
 }
