@@ -193,6 +193,8 @@ struct StretchResult {
     ExpertRows expert;
     std::string reference;      // empty when the record has no reference marks
     ExpertRows reference_rows;  // the reference's marks of the same accepted beats
+    // Accepted beats its beat labels call premature ventricular; none without RECORD.atr.
+    std::optional<int> premature_ventricular;
 };
 
 std::int32_t automatic_row(const AutomaticMarks& marks, MarkKind kind) {
@@ -242,6 +244,13 @@ bool measure_record(const fs::path& header, const ValidateOptions& options,
         !read_expert_record(header, options.annotator, expert, reason))
         return false;
     reference = read_reference(header, options.reference);
+    std::vector<importing::Annotation> labels;
+    const fs::path labels_file = fs::path(header).replace_extension(".atr");
+    const bool labelled = fs::exists(labels_file);
+    if (labelled && !importing::read_wfdb_annotations(labels_file, labels, reason)) {
+        reason = labels_file.string() + ": " + reason;
+        return false;
+    }
     if (expert.beats.empty()) {
         reason = header.string() + ": the cardiologists marked no beat";
         return false;
@@ -260,7 +269,7 @@ bool measure_record(const fs::path& header, const ValidateOptions& options,
     for (const importing::ExpertBeat& beat : expert.beats)
         beats_ms.push_back(static_cast<double>(beat.qrs_sample) * 1000.0 / rate_hz);
     for (const StretchPlace& place : stretches_within(beats_ms, pieces)) {
-        StretchResult result{header.stem().string(), expert.annotator, place, {}, {}, {}, {}};
+        StretchResult result{header.stem().string(), expert.annotator, place, {}, {}, {}, {}, {}};
         BatchSettings settings;
         settings.display_second = place.display_second;
         const fs::path session = work.path() / ("s" + std::to_string(results.size()));
@@ -272,6 +281,9 @@ bool measure_record(const fs::path& header, const ValidateOptions& options,
             result.reference_rows =
                 expert_rows(reference.beats, rate_hz, place, result.analysis.accepted);
         }
+        if (labelled)
+            result.premature_ventricular =
+                premature_ventricular_beats(labels, rate_hz, place, result.analysis.accepted);
         results.push_back(std::move(result));
     }
     return true;
@@ -324,6 +336,8 @@ std::string validation_table(const std::vector<StretchResult>& results) {
         for (std::size_t m = 0; m < mark_kinds.size(); ++m)
             append_cell(table, optional_number(error_ms(r, m)));
         table += reference_cells(r);
+        append_cell(table, r.premature_ventricular ? std::to_string(*r.premature_ventricular)
+                                                   : std::string());
         table += '\n';
     }
     return table;
@@ -355,6 +369,21 @@ void print_errors(const std::vector<const StretchResult*>& stretches,
     }
 }
 
+// How many of the accepted beats of records with beat labels they call premature ventricular.
+void print_premature_ventricular(const std::vector<const StretchResult*>& stretches,
+                                 std::ostream& out) {
+    std::size_t labelled = 0;
+    int premature = 0;
+    for (const StretchResult* r : stretches) {
+        if (!r->premature_ventricular) continue;
+        labelled += r->analysis.accepted.size();
+        premature += *r->premature_ventricular;
+    }
+    if (labelled > 0)
+        out << "  accepted beats labelled premature ventricular (V) in RECORD.atr: " << premature
+            << " of " << labelled << '\n';
+}
+
 void print_summary(const std::vector<StretchResult>& results, std::ostream& out) {
     if (results.empty()) out << "no stretch was measured\n";
     std::map<std::string, std::vector<const StretchResult*>> databases;
@@ -367,6 +396,7 @@ void print_summary(const std::vector<StretchResult>& results, std::ostream& out)
             << number(100.0 * static_cast<double>(analysed) / static_cast<double>(stretches.size()))
             << " %)\n";
         print_errors(stretches, error_ms, out);
+        print_premature_ventricular(stretches, out);
         const auto compared =
             std::find_if(stretches.begin(), stretches.end(),
                          [](const StretchResult* r) { return !r->reference.empty(); });

@@ -21,7 +21,7 @@ inline constexpr const char* validation_header =
     "q_onset,j_point,t_end,expert_q_onset,expert_j_point,expert_t_end,q_onset_error_ms,"
     "j_point_error_ms,t_end_error_ms,reference,reference_marked_beats,reference_q_onset,"
     "reference_j_point,reference_t_end,reference_q_onset_error_ms,reference_j_point_error_ms,"
-    "reference_t_end_error_ms\n";
+    "reference_t_end_error_ms,accepted_pvcs\n";
 
 // Runs the command on its arguments (the program name left out): 0 when every
 // record was measured, 1 when one could not be (the others are), 2 for a

@@ -1,6 +1,7 @@
 #include "app/validation.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 
@@ -53,7 +54,36 @@ const importing::ExpertBeat* beat_near(const std::vector<importing::ExpertBeat>&
     return nearest;
 }
 
+// WFDB's codes of beats (its other annotations mark rhythms, noise, comments).
+bool is_beat_label(int type) {
+    constexpr std::array<int, 19> beat_codes = {1,  2,  3,  4,  5,  6,  7,  8,  9, 10,
+                                                11, 12, 13, 16, 25, 30, 34, 35, 38};
+    return std::find(beat_codes.begin(), beat_codes.end(), type) != beat_codes.end();
+}
+
+constexpr int premature_ventricular_code = 5;  // `V`
+
 }  // namespace
+
+int premature_ventricular_beats(const std::vector<importing::Annotation>& labels, double rate_hz,
+                                const StretchPlace& place,
+                                const std::vector<AcceptedBeat>& accepted) {
+    int count = 0;
+    for (const AcceptedBeat& beat : accepted) {
+        const double at = beat_source_ms(place, beat);
+        const importing::Annotation* nearest = nullptr;
+        double nearest_ms = beat_match_ms;
+        for (const importing::Annotation& label : labels) {
+            const double distance =
+                std::fabs(static_cast<double>(label.sample) * ms_per_second / rate_hz - at);
+            if (!is_beat_label(label.type) || distance > nearest_ms) continue;
+            nearest = &label;
+            nearest_ms = distance;
+        }
+        count += nearest != nullptr && nearest->type == premature_ventricular_code ? 1 : 0;
+    }
+    return count;
+}
 
 std::vector<StretchPlace> stretches_within(const std::vector<double>& beats_ms,
                                            const std::vector<PieceSpan>& pieces) {

@@ -77,6 +77,13 @@ ExpertRows expert_rows(const std::vector<importing::ExpertBeat>& beats, double r
 std::optional<double> reference_error_ms(const ExpertRows& reference, const ExpertRows& annotator,
                                          std::size_t m);
 
+// The accepted beats that the record's beat labels (RECORD.atr) call
+// premature ventricular (`V`): those whose nearest beat label within
+// beat_match_ms is one. Averaging should have kept every such beat out.
+int premature_ventricular_beats(const std::vector<importing::Annotation>& labels, double rate_hz,
+                                const StretchPlace& place,
+                                const std::vector<AcceptedBeat>& accepted);
+
 struct ErrorSummary {
     std::size_t count = 0;
     double mean_ms = 0.0;

@@ -113,6 +113,39 @@ TEST(Validation, CardiologistsMarkIsTheMedianOverTheMatchedAcceptedBeats) {
     EXPECT_FALSE(none.rows[0] || none.rows[1] || none.rows[2]);
 }
 
+TEST(Validation, AcceptedBeatsLabelledPrematureVentricularAreCounted) {
+    // At 250 Hz: labels at samples 250 (1000 ms), 260 (1040 ms), 450 (1800 ms), 700 (2800 ms).
+    using importing::Annotation;
+    const auto label = [](std::int64_t sample, int type) {
+        Annotation a;
+        a.sample = sample;
+        a.type = type;
+        return a;
+    };
+    const std::vector<Annotation> labels = {
+        label(250, 1),   // N at 1000 ms
+        label(260, 28),  // a rhythm change 40 ms on: no beat, never the nearest
+        label(450, 5),   // V at 1800 ms
+        label(700, 5),   // V at 2800 ms
+    };
+    struct Case {
+        const char* name;
+        std::vector<AcceptedBeat> accepted;
+        int premature;
+    } cases[] = {
+        {"none accepted", {}, 0},
+        {"the normal beat, beside a rhythm label", {{1040, 0, 1.0f}}, 0},  // 1039: N 39 ms, + 1 ms
+        {"a V within 150 ms", {{1900, 0, 1.0f}}, 1},                       // 1899: V 99 ms away
+        {"a V 151 ms away", {{1952, 0, 1.0f}}, 0},                         // 1951
+        {"two V and one N", {{1000, 0, 1.0f}, {1800, 2, 1.0f}, {2800, -1, 1.0f}}, 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(premature_ventricular_beats(labels, 250.0, StretchPlace{0, 0, 0}, c.accepted),
+                  c.premature);
+    }
+}
+
 TEST(Validation, ReferenceErrorIsTheReferencesRowLessTheAnnotatorsWhereBothMarked) {
     ExpertRows annotator, reference;
     annotator.rows = {164.0, 244.0, std::nullopt};
