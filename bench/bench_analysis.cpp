@@ -5,7 +5,9 @@
 #include <benchmark/benchmark.h>
 
 #include <memory>
+#include <vector>
 
+#include "beats/automatic_marks.hpp"
 #include "beats/averaging.hpp"
 #include "beats/detection.hpp"
 #include "beats/selection.hpp"
@@ -64,6 +66,27 @@ void BM_AverageBeats(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_AverageBeats)->Unit(benchmark::kMillisecond);
+
+// The four marks of the averaged beat of 64 leads, found without an operator,
+// with the beats found after the accepted ones bounding the T wave.
+void BM_FindAutomaticMarks(benchmark::State& state) {
+    auto store = synthetic_store();
+    mapari::detect_beats(store->settings, store->recording, store->display,
+                         mapari::display_last_candidate);
+    mapari::sort_beats(store->display);
+    store->beat.selected_position = store->display.sorted_beats(2);
+    mapari::take_selected_beat(store->settings, store->recording, store->beat);
+    mapari::start_averaging(store->beat);
+    mapari::find_aligned_beats(store->settings, store->recording, store->display, store->beat);
+    mapari::sum_averaging_passes(store->recording, store->beat);
+    mapari::finish_averaging(store->beat);
+    const std::vector<std::int32_t> found = mapari::found_beat_rows(store->beat, store->display);
+    for (auto _ : state) {
+        const mapari::AutomaticMarks marks = mapari::find_automatic_marks(store->beat, found);
+        benchmark::DoNotOptimize(marks.t_end);
+    }
+}
+BENCHMARK(BM_FindAutomaticMarks)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
