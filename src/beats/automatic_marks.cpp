@@ -43,11 +43,13 @@ constexpr int lead_t_peak_spread_rows = 60;
 constexpr double lead_t_share = 0.25;
 // The steepest point of a fall lies near its middle, well above this fraction of the peak.
 constexpr double lead_t_fall_fraction = 0.2;
+// How far the trapezium's chord reaches past the steepest point of a fall: a
+// T wave has levelled off within 150 ms of its steepest fall, a QRS edge
+// within 80.
 constexpr int trapezium_reach_rows = 150;
-constexpr double qrs_lead_share = 0.25;  // of the tallest QRS: a lead whose QRS ending counts
-constexpr int qrs_trapezium_rows = 80;   // a QRS edge's level lies within as many ms
-constexpr int settled_rows = 40;  // at rest this long, the beat has come to rest  // the least
-                                  // reach past a QRS edge's steepest row
+constexpr int qrs_trapezium_rows = 80;
+constexpr double qrs_lead_share = 0.25;  // of the tallest QRS: a lead whose QRS edges count
+constexpr int settled_rows = 40;         // at rest this long, the beat has come to rest
 // No beat follows another this soon: the ventricles cannot yet be excited
 // again. A beat found sooner was a large T wave taken for one.
 constexpr int refractory_rows = 300;
