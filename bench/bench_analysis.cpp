@@ -50,18 +50,28 @@ void BM_DetectBeats(benchmark::State& state) {
 }
 BENCHMARK(BM_DetectBeats);
 
-void BM_AverageBeats(benchmark::State& state) {
+// The synthetic recording with its second beat found selected, ready to average.
+std::unique_ptr<mapari::Store> selected_store() {
     auto store = synthetic_store();
     mapari::detect_beats(store->settings, store->recording, store->display,
                          mapari::display_last_candidate);
     mapari::sort_beats(store->display);
     store->beat.selected_position = store->display.sorted_beats(2);
     mapari::take_selected_beat(store->settings, store->recording, store->beat);
+    return store;
+}
+
+void average(mapari::Store& store) {
+    mapari::start_averaging(store.beat);
+    mapari::find_aligned_beats(store.settings, store.recording, store.display, store.beat);
+    mapari::sum_averaging_passes(store.recording, store.beat);
+    mapari::finish_averaging(store.beat);
+}
+
+void BM_AverageBeats(benchmark::State& state) {
+    auto store = selected_store();
     for (auto _ : state) {
-        mapari::start_averaging(store->beat);
-        mapari::find_aligned_beats(store->settings, store->recording, store->display, store->beat);
-        mapari::sum_averaging_passes(store->recording, store->beat);
-        mapari::finish_averaging(store->beat);
+        average(*store);
         benchmark::DoNotOptimize(store->beat.averaging_count);
     }
 }
@@ -70,16 +80,8 @@ BENCHMARK(BM_AverageBeats)->Unit(benchmark::kMillisecond);
 // The four marks of the averaged beat of 64 leads, found without an operator,
 // with the beats found after the accepted ones bounding the T wave.
 void BM_FindAutomaticMarks(benchmark::State& state) {
-    auto store = synthetic_store();
-    mapari::detect_beats(store->settings, store->recording, store->display,
-                         mapari::display_last_candidate);
-    mapari::sort_beats(store->display);
-    store->beat.selected_position = store->display.sorted_beats(2);
-    mapari::take_selected_beat(store->settings, store->recording, store->beat);
-    mapari::start_averaging(store->beat);
-    mapari::find_aligned_beats(store->settings, store->recording, store->display, store->beat);
-    mapari::sum_averaging_passes(store->recording, store->beat);
-    mapari::finish_averaging(store->beat);
+    auto store = selected_store();
+    average(*store);
     const std::vector<std::int32_t> found = mapari::found_beat_rows(store->beat, store->display);
     for (auto _ : state) {
         const mapari::AutomaticMarks marks = mapari::find_automatic_marks(store->beat, found);
