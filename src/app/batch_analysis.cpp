@@ -23,6 +23,7 @@
 #include "formats/files.hpp"
 #include "formats/map_recording.hpp"
 #include "formats/messages.hpp"
+#include "formats/quoted.hpp"
 #include "importing/recording_check.hpp"
 #include "recording/recording.hpp"
 #include "window/headless_runtime.hpp"
@@ -239,12 +240,6 @@ std::unique_ptr<Recording> stretch_of(std::string_view bytes, int display_second
     return stretch;
 }
 
-std::string leads_text(const std::vector<int>& leads) {
-    std::string text;
-    for (int lead : leads) text += (text.empty() ? "" : ", ") + std::to_string(lead);
-    return text;
-}
-
 // "display leads 13, 23, 37 carry no signal: took 1, 2, 3", or empty when
 // every lead asked carries one.
 std::string display_leads_note(const Recording& stretch, const DisplayLeads& asked,
@@ -254,9 +249,9 @@ std::string display_leads_note(const Recording& stretch, const DisplayLeads& ask
         if (!carries_signal(stretch, lead)) empty.push_back(lead);
     if (empty.empty()) return {};
     const bool one = empty.size() == 1;
-    return std::string(one ? "display lead " : "display leads ") + leads_text(empty) +
+    return std::string(one ? "display lead " : "display leads ") + joined_numbers(empty, ", ") +
            (one ? " carries" : " carry") + " no signal: took " +
-           leads_text({taken.begin(), taken.end()});
+           joined_numbers({taken.begin(), taken.end()}, ", ");
 }
 
 // The display leads of the session, with the note on those replaced; false

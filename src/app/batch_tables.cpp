@@ -4,6 +4,8 @@
 #include <optional>
 #include <utility>
 
+#include "formats/quoted.hpp"
+
 namespace mapari {
 namespace {
 
@@ -51,13 +53,7 @@ std::string notes_text(const RecordingAnalysis& analysis) {
 
 // The display leads used, empty for a recording that failed before they were chosen.
 std::string leads_text(const std::array<int, display_lead_count>& leads) {
-    std::string text;
-    if (leads[0] == 0) return text;
-    for (int lead : leads) {
-        if (!text.empty()) text += ' ';
-        text += std::to_string(lead);
-    }
-    return text;
+    return leads[0] == 0 ? std::string() : joined_numbers({leads.begin(), leads.end()}, " ");
 }
 
 void add_field(std::string& row, const std::string& field) {

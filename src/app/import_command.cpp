@@ -10,6 +10,7 @@
 #include "dialogue/settings.hpp"
 #include "formats/exit_codes.hpp"
 #include "formats/files.hpp"
+#include "formats/quoted.hpp"
 #include "importing/import.hpp"
 #include "importing/recording_check.hpp"
 
@@ -117,12 +118,6 @@ std::string seconds_text(long long frames) {
     return text;
 }
 
-std::string leads_text(const std::vector<int>& leads, const char* separator) {
-    std::string text;
-    for (int lead : leads) text += (text.empty() ? "" : separator) + std::to_string(lead);
-    return text;
-}
-
 // A note when the dialogue's display leads get no signal from the lead map,
 // with three leads that do (the lowest numbered, repeated when fewer are fed).
 std::string display_leads_note(const importing::LeadMap& map) {
@@ -137,9 +132,9 @@ std::string display_leads_note(const importing::LeadMap& map) {
         shown.push_back(fed[k % fed.size()]);
     const bool one = unfed.size() == 1;
     return std::string("note: the default display ") + (one ? "lead " : "leads ") +
-           leads_text(unfed, ", ") + (one ? " gets" : " get") +
+           joined_numbers(unfed, ", ") + (one ? " gets" : " get") +
            " no signal; give display leads that do, e.g. mapari-batch --leads " +
-           leads_text(shown, ",") + "\n";
+           joined_numbers(shown, ",") + "\n";
 }
 
 }  // namespace

@@ -26,4 +26,13 @@ std::string in_quotes(std::string_view text) {
     return quoted + "\"";
 }
 
+std::string joined_numbers(const std::vector<int>& numbers, std::string_view separator) {
+    std::string text;
+    for (int number : numbers) {
+        if (!text.empty()) text += separator;
+        text += std::to_string(number);
+    }
+    return text;
+}
+
 }  // namespace mapari
