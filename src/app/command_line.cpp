@@ -3,7 +3,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <iostream>
@@ -91,7 +90,7 @@ std::optional<Options> read_program_options(const std::vector<std::string>& argu
 }
 
 std::optional<Options> start_program(int argc, char** argv, int& exit_code) {
-    std::signal(SIGXFSZ, SIG_IGN);
+    fail_writes_at_the_file_size_limit();
     std::ios::sync_with_stdio(false);
     std::optional<Options> options =
         read_program_options({argv + 1, argv + argc}, std::cout, std::cerr, exit_code);

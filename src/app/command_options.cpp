@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 
 #include "formats/exit_codes.hpp"
@@ -120,6 +121,10 @@ CommandOption language_option(std::function<void(Language)> use) {
                 return language.has_value();
             },
             "ja or en"};
+}
+
+void fail_writes_at_the_file_size_limit() {
+    std::signal(SIGXFSZ, SIG_IGN);
 }
 
 }  // namespace mapari

@@ -110,4 +110,9 @@ CommandOption real_number_option(std::string name, double& target, double lowest
 // --lang ja|en, the language handed to `use`.
 CommandOption language_option(std::function<void(Language)> use);
 
+// A file-size limit (ulimit -f) then fails the write that meets it, which the
+// program reports, instead of killing the program with a file half written.
+// Every program calls it first.
+void fail_writes_at_the_file_size_limit();
+
 }  // namespace mapari

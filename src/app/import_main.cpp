@@ -1,16 +1,15 @@
 // mapari-import: see import_command.hpp.
 #include <unistd.h>
 
-#include <csignal>
 #include <iostream>
 #include <string>
 #include <vector>
 
+#include "app/command_options.hpp"
 #include "app/import_command.hpp"
 
 int main(int argc, char** argv) {
-    // A file-size limit must fail the write that meets it (and be reported), not kill the program.
-    std::signal(SIGXFSZ, SIG_IGN);
+    mapari::fail_writes_at_the_file_size_limit();
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     return mapari::run_import_command(arguments, std::cout, std::cerr, ::isatty(2) == 1);
 }

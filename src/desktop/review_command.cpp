@@ -1,7 +1,6 @@
 #include "desktop/review_command.hpp"
 
 #include <QGuiApplication>
-#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
@@ -199,8 +198,7 @@ int run_review(const std::vector<std::string>& arguments, std::ostream& out, std
 }
 
 int review_program(int argc, char** argv) {
-    // A file-size limit must fail the write that meets it (and be reported), not kill the program.
-    std::signal(SIGXFSZ, SIG_IGN);
+    fail_writes_at_the_file_size_limit();
     // Pictures are painted off screen unless another platform is asked for: no display is needed.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     qInstallMessageHandler(keep_qt_notes_to_itself);

@@ -35,6 +35,13 @@ expect "mapari-synth --version" 0 "mapari-synth $version" "" -- "$synth" --versi
 expect "mapari-import --version" 0 "mapari-import $version" "" -- "$import" --version
 expect "mapari-batch --version" 0 "mapari-batch $version" "" -- "$batch" --version
 expect "mapari-validate --version" 0 "mapari-validate $version" "" -- "$validate" --version
+# A file-size limit fails the write, which is reported; the program is not killed half way.
+expect "mapari-synth at a file-size limit" 1 "" "mapari-synth: cannot write big.dat: File too large" \
+    -- bash -c 'ulimit -f 8; exec "$0" --out big.dat' "$synth"
+if compgen -G "big.dat*" >/dev/null || compgen -G ".big.dat*" >/dev/null; then
+    echo "FAILED mapari-synth at a file-size limit left a file: $(ls -a | grep big)"
+    failures=$((failures + 1))
+fi
 expect "mapari-validate of a record that is not there" 1 "no stretch was measured" \
     "mapari-validate: nowhere.hea: No such file or directory" -- "$validate" nowhere.hea --lang en
 expect "mapari-import without a name" 2 "" "mapari-import: --data-dir and --name are needed
