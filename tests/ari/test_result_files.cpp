@@ -2,9 +2,7 @@
 // by byte, refused names, files that cannot be written, and whole sessions
 // whose result files are worked out again from the recording.
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -18,6 +16,7 @@
 #include "formats/free_form.hpp"
 #include "formats/map_recording.hpp"
 #include "results_support.hpp"
+#include "support/child_run.hpp"
 #include "support/session_fixture.hpp"
 #ifdef MAPARI_HAVE_SYNTH_MODEL
 #include "synthesis/synth_model.hpp"
@@ -297,36 +296,15 @@ TEST_F(ResultFaults, FolderInThePlaceOfTheFileIsReportedAndLeftAlone) {
 TEST_F(ResultFaults, WriteFailingPartWayLeavesTheGoodFile) {
     write_bytes(data_ / "ab.ds", "a good beat\n");
     start("d\nab\ny\nx\n");
-    int channel[2];
-    ASSERT_EQ(::pipe(channel), 0);
-    const pid_t child = ::fork();
-    ASSERT_NE(child, -1);
-    if (child == 0) {
-        ::close(channel[0]);
+    const test_support::ChildRun run = test_support::run_in_child([this](std::string& text) {
         const rlimit limit{rlim_t{100} * 1024, rlim_t{100} * 1024};
         ::setrlimit(RLIMIT_FSIZE, &limit);
-        ::signal(SIGXFSZ, SIG_IGN);
         const int shown = run_menu();
-        std::string text;
         for (const std::string& line : transcript()) text += line + '\n';
-        std::size_t sent = 0;
-        while (sent < text.size()) {
-            const ssize_t n = ::write(channel[1], text.data() + sent, text.size() - sent);
-            if (n <= 0) ::_exit(3);
-            sent += static_cast<std::size_t>(n);
-        }
-        ::_exit(shown);
-    }
-    ::close(channel[1]);
-    std::string text;
-    char buffer[4096];
-    for (ssize_t n; (n = ::read(channel[0], buffer, sizeof buffer)) > 0;)
-        text.append(buffer, static_cast<std::size_t>(n));
-    ::close(channel[0]);
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status)) << status;
-    EXPECT_EQ(WEXITSTATUS(status), 2);
+        return shown;
+    });
+    const std::string& text = run.said;
+    EXPECT_EQ(run.exit_code, 2);
     Lines lines;
     for (std::size_t from = 0, end; (end = text.find('\n', from)) != std::string::npos;
          from = end + 1)

@@ -21,6 +21,7 @@
 #include "app/batch_tables.hpp"
 #include "app/study_record.hpp"
 #include "batch_support.hpp"
+#include "support/child_run.hpp"
 #include "support/temporary_folder.hpp"
 
 namespace mapari::batch_tests {
@@ -332,29 +333,15 @@ TEST(StudyFolder, UnnamedAnalysesAreRemovedOnlyWhenNoOtherBatchIsAtWork) {
 // its exit code and what it wrote to its errors.
 std::pair<int, std::string> batch_with_file_limit(const std::vector<std::string>& arguments,
                                                   rlim_t limit) {
-    int pipe_ends[2];
-    if (::pipe(pipe_ends) != 0) return {-1, "no pipe"};
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::close(pipe_ends[0]);
-        std::signal(SIGXFSZ, SIG_IGN);
+    const test_support::ChildRun run = test_support::run_in_child([&](std::string& said) {
         const rlimit small{limit, limit};
         ::setrlimit(RLIMIT_FSIZE, &small);
         std::ostringstream out, errors;
         const int code = run_batch_command(arguments, out, errors, false);
-        const std::string said = errors.str();
-        if (::write(pipe_ends[1], said.data(), said.size()) < 0) ::_exit(100);
-        ::_exit(code);
-    }
-    ::close(pipe_ends[1]);
-    std::string said;
-    char buffer[4096];
-    for (ssize_t got; (got = ::read(pipe_ends[0], buffer, sizeof buffer)) > 0;)
-        said.append(buffer, static_cast<std::size_t>(got));
-    ::close(pipe_ends[0]);
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, said};
+        said = errors.str();
+        return code;
+    });
+    return {run.exit_code, run.said};
 }
 
 TEST(StudyFolder, AFullDiskLosesNothingThatWasThere) {

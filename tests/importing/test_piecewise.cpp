@@ -4,11 +4,8 @@
 // the second pass, a write that fails or a file that appears meanwhile leave
 // nothing of the import behind.
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <soxr.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -28,6 +25,7 @@
 #include "importing/delimited_text.hpp"
 #include "importing/resampling.hpp"
 #include "importing/wfdb_reader.hpp"
+#include "support/child_run.hpp"
 #include "support/temporary_folder.hpp"
 
 namespace mapari::importing_tests {
@@ -268,12 +266,7 @@ TEST_F(Import, ASourceThatEndsEarlyInTheSecondPassIsRefusedAndNothingIsLeft) {
 // reason the child's import gave ("imported" when it wrote its files).
 std::string import_in_child(const fs::path& source, const fs::path& data, rlim_t limit_bytes,
                             const fs::path& limit_when) {
-    int channel[2];
-    EXPECT_EQ(::pipe(channel), 0);
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::close(channel[0]);
-        ::signal(SIGXFSZ, SIG_IGN);
+    const test_support::ChildRun run = test_support::run_in_child([&](std::string& reason) {
         const rlimit limit{limit_bytes, limit_bytes};
         if (limit_when.empty()) ::setrlimit(RLIMIT_FSIZE, &limit);
         ImportRequest request;
@@ -282,7 +275,7 @@ std::string import_in_child(const fs::path& source, const fs::path& data, rlim_t
         request.name = "run";
         request.block_samples = 1000;
         ImportReport report;
-        std::string reason = "imported";
+        reason = "imported";
         importing::import_recording(
             request,
             [&](std::string_view, double) {
@@ -290,20 +283,10 @@ std::string import_in_child(const fs::path& source, const fs::path& data, rlim_t
                     ::setrlimit(RLIMIT_FSIZE, &limit);
             },
             report, reason);
-        const bool sent = ::write(channel[1], reason.data(), reason.size()) ==
-                          static_cast<ssize_t>(reason.size());
-        ::_exit(sent ? 0 : 1);
-    }
-    ::close(channel[1]);
-    std::string reason;
-    char buffer[1024];
-    for (ssize_t n; (n = ::read(channel[0], buffer, sizeof buffer)) > 0;)
-        reason.append(buffer, static_cast<std::size_t>(n));
-    ::close(channel[0]);
-    int status = 0;
-    EXPECT_EQ(::waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-    return reason;
+        return 0;
+    });
+    EXPECT_EQ(run.exit_code, 0);
+    return run.said;
 }
 
 TEST_F(Import, AWriteThatFailsPartWayLeavesNothingBehind) {
