@@ -22,14 +22,13 @@ std::string take_value(const CommandOption& option, const std::string& value) {
     return option.name + " takes " + option.value_wanted + ", not \"" + value + "\"";
 }
 
-// The number as a person writes it: 1000, 0.5, 70.
+}  // namespace
+
 std::string number_text(double value) {
     char text[32];
     std::snprintf(text, sizeof text, "%g", value);
     return text;
 }
-
-}  // namespace
 
 CommandLineReading read_command_line(const std::vector<std::string>& arguments,
                                      const CommandOptions& options, const CommandWord& take_word) {

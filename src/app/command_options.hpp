@@ -104,6 +104,9 @@ CommandOption whole_number_option(std::string name, Whole& target,
             whole_number_wanted(first, last)};
 }
 
+// The number as a person writes it: 1000, 0.5, 70.
+std::string number_text(double value);
+
 // An option whose value is a number from lowest to highest.
 CommandOption real_number_option(std::string name, double& target, double lowest, double highest);
 

@@ -1,5 +1,6 @@
 #include "app/synth_command.hpp"
 
+#include <cmath>
 #include <optional>
 #include <string_view>
 
@@ -13,7 +14,8 @@ namespace mapari::synth {
 
 const char* const usage_text =
     "usage: mapari-synth --out FILE.dat [--truth FILE.json] [--seed N] [--seconds 4|32]\n"
-    "                    [--noise UV] [--rate BPM] [--help] [--version]\n"
+    "                    [--noise UV] [--rate BPM] [--restitution-slope S] [--rr-jitter MS]\n"
+    "                    [--help] [--version]\n"
     "Writes a synthetic 64-lead map recording of a paced rhythm: 72 big-endian 16-bit\n"
     "channels a frame (channels 1-8 zero), 1000 frames a second, with known activation\n"
     "and recovery times for every lead.\n"
@@ -22,7 +24,12 @@ const char* const usage_text =
     "  --seed N           0 to 4294967295: the activation map and the noise (default 1)\n"
     "  --seconds 4|32     length of the recording (default 32)\n"
     "  --noise UV         RMS of the Gaussian noise in raw units, 0 to 1000 (default 10)\n"
-    "  --rate BPM         pacing rate, 70 to 120 beats a minute (default 75)\n";
+    "  --rate BPM         pacing rate, 70 to 120 beats a minute (default 75)\n"
+    "  --restitution-slope S  0 to 1: each beat's recovery times move by S times its\n"
+    "                     preceding cycle less the pacing cycle (default 0)\n"
+    "  --rr-jitter MS     0 to 100: each cycle differs from the pacing cycle by up to MS\n"
+    "                     ms, drawn uniformly (default 0); either option adds each\n"
+    "                     beat's RR and recovery shift to the truth\n";
 
 namespace {
 
@@ -30,7 +37,44 @@ struct SynthOptions {
     SynthSettings settings;
     std::string out_path;
     std::string truth_path;  // empty: no truth file
+    std::optional<Restitution> restitution;
 };
+
+// The option, noting in `given` that the command line holds it.
+CommandOption noting(CommandOption option, bool& given) {
+    option.take = [take = std::move(option.take), &given](const std::string& value) {
+        given = true;
+        return take(value);
+    };
+    return option;
+}
+
+// Why the recording cannot have the restitution at the settings' rate, empty
+// when it can: every recovery must stay in the analysis' search, every second
+// must hold a QRS and every T wave must end before the next stimulus.
+std::string restitution_refusal(const SynthSettings& settings, const Restitution& restitution) {
+    const std::string jitter = std::to_string(restitution.rr_jitter_ms);
+    const double largest_shift_ms = restitution.slope * restitution.rr_jitter_ms;
+    const int cycle_ms = cycle_ms_at(settings.rate_bpm);
+    const int longest_ms = cycle_ms + restitution.rr_jitter_ms;
+    const int shortest_ms = cycle_ms - restitution.rr_jitter_ms;
+    const int latest_t_end_ms =
+        latest_t_end_after_stimulus_ms() + static_cast<int>(std::ceil(largest_shift_ms));
+    const std::string at_rate = " at --rate " + number_text(settings.rate_bpm) + " makes cycles ";
+    if (largest_shift_ms > max_recovery_shift_ms)
+        return "--restitution-slope " + number_text(restitution.slope) + " with --rr-jitter " +
+               jitter + " moves recovery times by up to " + number_text(largest_shift_ms) +
+               " ms, more than " + number_text(max_recovery_shift_ms);
+    if (longest_ms > cycle_ms_at(min_rate_bpm))
+        return "--rr-jitter " + jitter + at_rate + "up to " + std::to_string(longest_ms) +
+               " ms, longer than the " + std::to_string(cycle_ms_at(min_rate_bpm)) +
+               " ms of --rate " + number_text(min_rate_bpm);
+    if (latest_t_end_ms >= shortest_ms)
+        return "--rr-jitter " + jitter + at_rate + "as short as " + std::to_string(shortest_ms) +
+               " ms, and a T wave may end as late as " + std::to_string(latest_t_end_ms) +
+               " ms after its stimulus";
+    return {};
+}
 
 bool read_seconds(const std::string& text, SynthSettings& settings) {
     const std::optional<std::int64_t> seconds = whole_number(text, 4, 32);
@@ -41,6 +85,8 @@ bool read_seconds(const std::string& text, SynthSettings& settings) {
 
 CommandLineReading parse_command(const std::vector<std::string>& arguments, SynthOptions& options) {
     SynthSettings& settings = options.settings;
+    Restitution restitution;
+    bool restitution_given = false;
     const CommandOptions table = {
         text_option("--out", options.out_path),
         text_option("--truth", options.truth_path),
@@ -49,13 +95,21 @@ CommandLineReading parse_command(const std::vector<std::string>& arguments, Synt
          [&settings](const std::string& text) { return read_seconds(text, settings); }, "4 or 32"},
         real_number_option("--noise", settings.noise_rms, 0.0, max_noise_rms),
         real_number_option("--rate", settings.rate_bpm, min_rate_bpm, max_rate_bpm),
+        noting(real_number_option("--restitution-slope", restitution.slope, 0.0,
+                                  max_restitution_slope),
+               restitution_given),
+        noting(whole_number_option("--rr-jitter", restitution.rr_jitter_ms, 0, max_rr_jitter_ms),
+               restitution_given),
     };
     CommandLineReading reading = read_command_line(arguments, table);
     if (!reading.goes_on()) return reading;
+    if (restitution_given) options.restitution = restitution;
     if (options.out_path.empty())
         reading.error = "--out FILE.dat is required";
     else if (options.out_path == options.truth_path)
         reading.error = "--out and --truth name the same file";
+    else if (options.restitution)
+        reading.error = restitution_refusal(settings, *options.restitution);
     return reading;
 }
 
@@ -75,7 +129,7 @@ int run_command(const std::vector<std::string>& arguments, std::ostream& out, st
     if (const std::optional<int> exit_code =
             first_answer("mapari-synth", reading, usage_text, out, err))
         return *exit_code;
-    const SynthModel model = make_model(options.settings);
+    const SynthModel model = make_model(options.settings, options.restitution);
     std::vector<FileContent> files{{options.out_path, encode_frames(render_samples(model))}};
     if (!options.truth_path.empty()) files.push_back({options.truth_path, truth_json(model)});
     return write_outputs(files, err);

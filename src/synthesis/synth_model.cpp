@@ -1,6 +1,7 @@
 #include "synthesis/synth_model.hpp"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <numbers>
 #include <random>
@@ -53,6 +54,16 @@ constexpr double wander_hz = 0.3;
 // draws in three are clear, so the limit is never reached in practice.
 constexpr double clear_beat_ratio = 0.5;
 constexpr int max_map_draws = 100;
+
+// Which stream of a seed's generators draws what; the map has the seed alone.
+constexpr std::uint32_t noise_stream = 1;
+constexpr std::uint32_t cycle_stream = 2;
+
+// The generator of one stream of a seed.
+std::mt19937 stream_generator(std::uint32_t seed, std::uint32_t stream) {
+    std::seed_seq seeds{seed, stream};
+    return std::mt19937(seeds);
+}
 
 // A uniform value in (0, 1) from one 32-bit draw.
 double unit_interval(std::mt19937& generator) {
@@ -220,30 +231,88 @@ bool display_beat_is_clear(const Leads& leads) {
     return true;
 }
 
+// The cycles of the recording: the pacing cycle, or with restitution each one
+// changed by a whole number of ms drawn uniformly from -J to J by a generator
+// of its own, so the map and the noise of a seed stay as they are.
+class CycleDraw {
+  public:
+    explicit CycleDraw(const SynthModel& model)
+        : cycle_ms_(model.cycle_ms),
+          jitter_ms_(model.restitution ? model.restitution->rr_jitter_ms : 0),
+          generator_(stream_generator(model.settings.seed, cycle_stream)) {}
+
+    int next() {
+        if (jitter_ms_ == 0) return cycle_ms_;
+        const int choices = 2 * jitter_ms_ + 1;
+        return cycle_ms_ - jitter_ms_ + static_cast<int>(unit_interval(generator_) * choices);
+    }
+
+  private:
+    int cycle_ms_;
+    int jitter_ms_;
+    std::mt19937 generator_;
+};
+
+double recovery_shift_ms(const SynthModel& model, int rr_ms) {
+    if (!model.restitution || rr_ms == 0) return 0.0;
+    const double shift_ms = model.restitution->slope * (rr_ms - model.cycle_ms);
+    return shift_ms == 0.0 ? 0.0 : shift_ms;  // a slope of 0 gives no "-0" in the truth
+}
+
+// Whole milliseconds by which a shift moves the end of a wave, rounded away
+// from the wave so that the mark never falls inside it.
+int whole_ms_later(double shift_ms) {
+    return static_cast<int>(std::ceil(shift_ms));
+}
+
 std::vector<BeatMarks> place_beats(const SynthModel& model) {
     const int j_ms = j_point_ms(model.leads);
     const int t_ms = t_end_ms(model.leads);
     const int peak_ms =
         static_cast<int>(steepest_fall(magnitude_slope(model.leads))) - stimulus_to_q_ms;
+    CycleDraw cycles(model);
     std::vector<BeatMarks> beats;
-    for (int stimulus = first_stimulus_frame;; stimulus += model.cycle_ms) {
+    int rr_ms = 0;
+    for (int stimulus = first_stimulus_frame;; stimulus += rr_ms) {
+        const double shift_ms = recovery_shift_ms(model, rr_ms);
         const int q_onset = stimulus + stimulus_to_q_ms;
-        if (q_onset + t_ms > model.frames) break;
-        beats.push_back({stimulus, q_onset, q_onset + j_ms, q_onset + t_ms, q_onset + peak_ms});
+        const int t_end = q_onset + t_ms + whole_ms_later(shift_ms);
+        if (t_end > model.frames) break;
+        beats.push_back(
+            {stimulus, q_onset, q_onset + j_ms, t_end, q_onset + peak_ms, rr_ms, shift_ms});
+        rr_ms = cycles.next();
     }
     return beats;
 }
 
 // One beat of one lead, stimulus artifact included, from the stimulus on:
 // element i is the value i - 6 ms after the Q onset.
-std::vector<double> beat_template(const SynthModel& model, const LeadShape& lead) {
+std::vector<double> beat_template(const SynthModel& model, const LeadShape& lead,
+                                  double recovery_shift_ms) {
     const int last_ms =
-        latest_recovery_ms(model.leads) +
+        latest_recovery_ms(model.leads) + whole_ms_later(std::max(recovery_shift_ms, 0.0)) +
         static_cast<int>(t_downstroke_delay_ms + edge_vanish_widths * t_downstroke_width_ms);
     std::vector<double> values;
     for (int ms = -stimulus_to_q_ms; ms <= last_ms; ++ms)
-        values.push_back(beat_value(lead, ms) + stimulus_value(lead, ms));
+        values.push_back(beat_value(lead, ms, recovery_shift_ms) + stimulus_value(lead, ms));
     return values;
+}
+
+// Adds every beat of one lead to its trace. Beats of one shift share their
+// template: without restitution, all of them.
+void add_beats(std::vector<double>& trace, const SynthModel& model, const LeadShape& shape) {
+    std::vector<double> beat;
+    std::optional<double> beat_shift_ms;
+    for (const BeatMarks& marks : model.beats) {
+        if (beat_shift_ms != marks.recovery_shift_ms) {
+            beat_shift_ms = marks.recovery_shift_ms;
+            beat = beat_template(model, shape, marks.recovery_shift_ms);
+        }
+        const auto first = static_cast<std::size_t>(marks.stimulus - 1);
+        for (std::size_t k = 0; k < beat.size() && first + k < trace.size(); ++k) {
+            trace[first + k] += beat[k];
+        }
+    }
 }
 
 std::int16_t to_sample(double value) {
@@ -259,12 +328,31 @@ void append_number(std::string& text, const char* key, long long value, bool las
     if (!last) text += ',';
 }
 
+// A real number as the shortest text that reads back as the same double.
+void append_real(std::string& text, const char* key, double value, bool last = false) {
+    char digits[32];
+    const auto [end, status] = std::to_chars(digits, digits + sizeof digits, value);
+    text += '"';
+    text += key;
+    text += "\":";
+    text.append(digits, end);
+    if (!last) text += ',';
+}
+
+// What a beat adds to the truth with restitution: null RR for the first beat.
+void append_restitution_of_beat(std::string& text, const BeatMarks& beat) {
+    text += "\"rr_ms\":";
+    text += beat.rr_ms == 0 ? std::string("null") : std::to_string(beat.rr_ms);
+    text += ',';
+    append_real(text, "recovery_shift_ms", beat.recovery_shift_ms, true);
+}
+
 }  // namespace
 
-double beat_value(const LeadShape& lead, double ms_from_q) {
+double beat_value(const LeadShape& lead, double ms_from_q, double recovery_shift_ms) {
     const double t = ms_from_q;
     const double activation = lead.activation_ms;
-    const double recovery = lead.recovery_ms;
+    const double recovery = lead.recovery_ms + recovery_shift_ms;
     if (t < activation - r_upstroke_lead_ms - edge_vanish_widths * r_upstroke_width_ms) return 0.0;
     const double downstroke = lead.r_amplitude + lead.s_amplitude;
     const double qrs =
@@ -277,11 +365,25 @@ double beat_value(const LeadShape& lead, double ms_from_q) {
     return qrs + t_wave;
 }
 
-SynthModel make_model(const SynthSettings& settings) {
+int cycle_ms_at(double rate_bpm) {
+    return static_cast<int>(std::lround(60000.0 / rate_bpm));
+}
+
+int latest_t_end_after_stimulus_ms() {
+    const int latest_recovery =
+        min_recovery_ms + static_cast<int>(std::ceil(recovery_per_activation * activation_span_ms +
+                                                     recovery_gradient_ms));
+    return stimulus_to_q_ms + latest_recovery +
+           static_cast<int>(t_downstroke_delay_ms + edge_end_widths * t_downstroke_width_ms);
+}
+
+SynthModel make_model(const SynthSettings& settings,
+                      const std::optional<Restitution>& restitution) {
     SynthModel model;
     model.settings = settings;
+    model.restitution = restitution;
     model.frames = settings.seconds * frames_per_second;
-    model.cycle_ms = static_cast<int>(std::lround(60000.0 / settings.rate_bpm));
+    model.cycle_ms = cycle_ms_at(settings.rate_bpm);
     std::mt19937 generator(settings.seed);
     for (int draw_count = 1; draw_count <= max_map_draws; ++draw_count) {
         const MapDraw draw = draw_map(generator);
@@ -298,8 +400,7 @@ std::vector<std::int16_t> render_samples(const SynthModel& model) {
     std::vector<std::int16_t> samples(frames * channel_count, 0);
     // The noise has a generator of its own, so the map of a seed does not
     // depend on how much noise is drawn.
-    std::seed_seq noise_seeds{model.settings.seed, 1u};
-    std::mt19937 noise(noise_seeds);
+    std::mt19937 noise = stream_generator(model.settings.seed, noise_stream);
     const double wander_rad_per_frame = 2.0 * std::numbers::pi * wander_hz / frames_per_second;
     std::vector<double> trace(frames);
     for (int lead = 1; lead <= lead_count; ++lead) {
@@ -309,13 +410,7 @@ std::vector<std::int16_t> render_samples(const SynthModel& model) {
                 shape.wander_amplitude *
                 std::sin(wander_rad_per_frame * static_cast<double>(i) + model.wander_phase_rad);
         }
-        const std::vector<double> beat = beat_template(model, shape);
-        for (const BeatMarks& marks : model.beats) {
-            const auto first = static_cast<std::size_t>(marks.stimulus - 1);
-            for (std::size_t k = 0; k < beat.size() && first + k < frames; ++k) {
-                trace[first + k] += beat[k];
-            }
-        }
+        add_beats(trace, model, shape);
         const auto channel_index = static_cast<std::size_t>(channel_of_lead(lead) - 1);
         for (std::size_t i = 0; i < frames; ++i) {
             double value = trace[i];
@@ -333,6 +428,10 @@ std::string truth_json(const SynthModel& model) {
     append_number(text, "seconds", model.settings.seconds);
     append_number(text, "frames", model.frames);
     append_number(text, "cycle_ms", model.cycle_ms);
+    if (const std::optional<Restitution>& restitution = model.restitution) {
+        append_real(text, "restitution_slope", restitution->slope);
+        append_number(text, "rr_jitter_ms", restitution->rr_jitter_ms);
+    }
     text += "\n\"beats\":[";
     for (std::size_t i = 0; i < model.beats.size(); ++i) {
         const BeatMarks& beat = model.beats[i];
@@ -341,7 +440,8 @@ std::string truth_json(const SynthModel& model) {
         append_number(text, "q_onset", beat.q_onset);
         append_number(text, "j_point", beat.j_point);
         append_number(text, "t_end", beat.t_end);
-        append_number(text, "qrs_peak", beat.qrs_peak, true);
+        append_number(text, "qrs_peak", beat.qrs_peak, !model.restitution);
+        if (model.restitution) append_restitution_of_beat(text, beat);
         text += '}';
     }
     text += "\n],\n\"leads\":[";

@@ -18,6 +18,13 @@
 // sample is also where a local cubic fit over +-20 samples has its largest
 // slope. tests/tools/test_synth.cpp checks both on every lead.
 //
+// Restitution, when asked for: each cycle after the first differs from the
+// pacing cycle by a whole number of milliseconds drawn uniformly from -J to J
+// (the RR jitter), and each beat's T wave, with every lead's recovery time,
+// moves by S x (its preceding RR - the pacing cycle); the activation map stays.
+// The first beat has no preceding RR and keeps the map's recovery times. ARI
+// against the preceding RR is then a straight line of slope S for every lead.
+//
 // Everything that varies comes from std::mt19937 (its output is fixed by the
 // language standard) through transforms written here rather than the library's
 // distributions, whose output differs between standard libraries. A seed thus
@@ -28,6 +35,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -43,6 +51,17 @@ inline constexpr std::array<int, 3> default_display_leads{13, 23, 37};
 inline constexpr double min_rate_bpm = 70.0;   // slower leaves a second without a QRS
 inline constexpr double max_rate_bpm = 120.0;  // faster runs the T wave into the next beat
 inline constexpr double max_noise_rms = 1000.0;
+inline constexpr double max_restitution_slope = 1.0;
+inline constexpr int max_rr_jitter_ms = 100;
+// The analysis takes no recovery time before J + 100 ms (its default delay)
+// and the earliest recovery of any map lies 120 ms after the J point, so a
+// beat's recovery may move at most 20 ms either way.
+inline constexpr double max_recovery_shift_ms = 20.0;
+
+struct Restitution {
+    double slope = 0.0;    // ms of recovery per ms of preceding RR, 0 to max_restitution_slope
+    int rr_jitter_ms = 0;  // half-width of the uniform change of each cycle, 0 to max_rr_jitter_ms
+};
 
 struct SynthSettings {
     std::uint32_t seed = 1;
@@ -50,6 +69,13 @@ struct SynthSettings {
     double noise_rms = 10.0;  // raw units (taken as microvolts)
     double rate_bpm = 75.0;   // min_rate_bpm to max_rate_bpm
 };
+
+// The cycle of a pacing rate, whole milliseconds.
+int cycle_ms_at(double rate_bpm);
+
+// The latest end of any map's T wave, milliseconds after its stimulus, before
+// any restitution shift.
+int latest_t_end_after_stimulus_ms();
 
 // The waveform of one lead. Times are milliseconds after the Q onset,
 // amplitudes raw units.
@@ -71,6 +97,10 @@ struct BeatMarks {
     int t_end = 0;     // end of the latest T wave
     int qrs_peak = 0;  // steepest fall of the noiseless magnitude of leads 13, 23, 37,
                        // where beat finding places the beat
+    int rr_ms = 0;     // stimulus to stimulus from the beat before; 0 for the first beat
+    // How far every lead's recovery time (and the T wave) lies after the map's:
+    // restitution slope x (rr_ms - pacing cycle); 0 for the first beat.
+    double recovery_shift_ms = 0.0;
 };
 
 // Where lead 1..lead_count sits in an array of one entry per lead.
@@ -80,6 +110,7 @@ inline std::size_t lead_slot(int lead) {
 
 struct SynthModel {
     SynthSettings settings;
+    std::optional<Restitution> restitution;  // absent: every cycle the pacing rate's
     int frames = 0;
     int cycle_ms = 0;
     double wander_phase_rad = 0.0;
@@ -89,17 +120,20 @@ struct SynthModel {
     const LeadShape& shape_of(int lead) const { return leads[lead_slot(lead)]; }
 };
 
-SynthModel make_model(const SynthSettings& settings);
+SynthModel make_model(const SynthSettings& settings,
+                      const std::optional<Restitution>& restitution = std::nullopt);
 
 // Noiseless QRS and T wave of one lead at ms_from_q milliseconds after the Q
-// onset (the stimulus artifact and the wander are not part of it).
-double beat_value(const LeadShape& lead, double ms_from_q);
+// onset (the stimulus artifact and the wander are not part of it), its T wave
+// moved by recovery_shift_ms.
+double beat_value(const LeadShape& lead, double ms_from_q, double recovery_shift_ms = 0.0);
 
 // Frames of the recording, channel 1 first within a frame: frames * channel_count
 // samples in the order encode_frames writes them.
 std::vector<std::int16_t> render_samples(const SynthModel& model);
 
-// The truth file: settings, beat marks and per-lead times as JSON.
+// The truth file: settings, beat marks and per-lead times as JSON; with
+// restitution also the slope, the jitter and each beat's RR and recovery shift.
 std::string truth_json(const SynthModel& model);
 
 }  // namespace mapari::synth
