@@ -1,8 +1,10 @@
 #include "app/synth_command.hpp"
 
+#include <array>
 #include <cmath>
 #include <optional>
 #include <string_view>
+#include <utility>
 
 #include "app/command_options.hpp"
 #include "formats/exit_codes.hpp"
@@ -15,7 +17,7 @@ namespace mapari::synth {
 const char* const usage_text =
     "usage: mapari-synth --out FILE.dat [--truth FILE.json] [--seed N] [--seconds 4|32]\n"
     "                    [--noise UV] [--rate BPM] [--restitution-slope S] [--rr-jitter MS]\n"
-    "                    [--help] [--version]\n"
+    "                    [--bad-leads KIND:LEAD,...] [--help] [--version]\n"
     "Writes a synthetic 64-lead map recording of a paced rhythm: 72 big-endian 16-bit\n"
     "channels a frame (channels 1-8 zero), 1000 frames a second, with known activation\n"
     "and recovery times for every lead.\n"
@@ -29,7 +31,11 @@ const char* const usage_text =
     "                     preceding cycle less the pacing cycle (default 0)\n"
     "  --rr-jitter MS     0 to 100: each cycle differs from the pacing cycle by up to MS\n"
     "                     ms, drawn uniformly (default 0); either option adds each\n"
-    "                     beat's RR and recovery shift to the truth\n";
+    "                     beat's RR and recovery shift to the truth\n"
+    "  --bad-leads KIND:LEAD,...  spoil leads 1 to 64, each at most once, and name\n"
+    "                     them in the truth: KIND zero (holds 0), noise (added noise\n"
+    "                     of 20 x UV, at least 200), steps (offset by 3000 from 1.7 s\n"
+    "                     to 3.4 s, 5.1 s to 6.8 s, ...) or flip (turned over)\n";
 
 namespace {
 
@@ -38,6 +44,7 @@ struct SynthOptions {
     std::string out_path;
     std::string truth_path;  // empty: no truth file
     std::optional<Restitution> restitution;
+    std::vector<BadLead> bad_leads;  // empty: none
 };
 
 // The option, noting in `given` that the command line holds it.
@@ -76,6 +83,41 @@ std::string restitution_refusal(const SynthSettings& settings, const Restitution
     return {};
 }
 
+// One KIND:LEAD of --bad-leads; nothing when the item is not one.
+std::optional<BadLead> bad_lead_item(std::string_view item) {
+    const std::size_t colon = item.find(':');
+    if (colon == std::string_view::npos) return std::nullopt;
+    const std::optional<BadLeadKind> kind = bad_lead_kind_named(item.substr(0, colon));
+    const std::optional<std::int64_t> lead = whole_number(item.substr(colon + 1), 1, lead_count);
+    if (!kind || !lead) return std::nullopt;
+    return BadLead{static_cast<int>(*lead), *kind};
+}
+
+bool read_bad_leads(const std::string& text, std::vector<BadLead>& bad_leads) {
+    std::vector<BadLead> read;
+    std::size_t start = 0;
+    for (std::size_t comma = 0; comma != std::string::npos; start = comma + 1) {
+        comma = text.find(',', start);
+        const std::optional<BadLead> item =
+            bad_lead_item(std::string_view(text).substr(start, comma - start));
+        if (!item) return false;
+        read.push_back(*item);
+    }
+    bad_leads = std::move(read);
+    return true;
+}
+
+// Why the bad leads cannot be taken, empty when they can: a lead named twice.
+std::string bad_leads_refusal(const std::vector<BadLead>& bad_leads) {
+    std::array<bool, lead_count> named{};
+    for (const BadLead& bad : bad_leads) {
+        if (named[lead_slot(bad.lead)])
+            return "--bad-leads names lead " + std::to_string(bad.lead) + " twice";
+        named[lead_slot(bad.lead)] = true;
+    }
+    return {};
+}
+
 bool read_seconds(const std::string& text, SynthSettings& settings) {
     const std::optional<std::int64_t> seconds = whole_number(text, 4, 32);
     if (!seconds || (*seconds != 4 && *seconds != 32)) return false;
@@ -100,6 +142,9 @@ CommandLineReading parse_command(const std::vector<std::string>& arguments, Synt
                restitution_given),
         noting(whole_number_option("--rr-jitter", restitution.rr_jitter_ms, 0, max_rr_jitter_ms),
                restitution_given),
+        {"--bad-leads", true,
+         [&options](const std::string& text) { return read_bad_leads(text, options.bad_leads); },
+         "KIND:LEAD,... with KIND zero, noise, steps or flip and LEAD 1 to 64"},
     };
     CommandLineReading reading = read_command_line(arguments, table);
     if (!reading.goes_on()) return reading;
@@ -110,6 +155,7 @@ CommandLineReading parse_command(const std::vector<std::string>& arguments, Synt
         reading.error = "--out and --truth name the same file";
     else if (options.restitution)
         reading.error = restitution_refusal(settings, *options.restitution);
+    if (reading.error.empty()) reading.error = bad_leads_refusal(options.bad_leads);
     return reading;
 }
 
@@ -129,7 +175,7 @@ int run_command(const std::vector<std::string>& arguments, std::ostream& out, st
     if (const std::optional<int> exit_code =
             first_answer("mapari-synth", reading, usage_text, out, err))
         return *exit_code;
-    const SynthModel model = make_model(options.settings, options.restitution);
+    const SynthModel model = make_model(options.settings, options.restitution, options.bad_leads);
     std::vector<FileContent> files{{options.out_path, encode_frames(render_samples(model))}};
     if (!options.truth_path.empty()) files.push_back({options.truth_path, truth_json(model)});
     return write_outputs(files, err);

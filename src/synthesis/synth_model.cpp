@@ -5,6 +5,7 @@
 #include <cmath>
 #include <numbers>
 #include <random>
+#include <utility>
 
 namespace mapari::synth {
 
@@ -58,6 +59,18 @@ constexpr int max_map_draws = 100;
 // Which stream of a seed's generators draws what; the map has the seed alone.
 constexpr std::uint32_t noise_stream = 1;
 constexpr std::uint32_t cycle_stream = 2;
+constexpr std::uint32_t bad_noise_stream = 3;
+
+struct BadLeadKindName {
+    BadLeadKind kind;
+    const char* name;
+};
+constexpr std::array<BadLeadKindName, 4> bad_lead_kind_names{{
+    {BadLeadKind::zero, "zero"},
+    {BadLeadKind::noise, "noise"},
+    {BadLeadKind::steps, "steps"},
+    {BadLeadKind::flip, "flip"},
+}};
 
 // The generator of one stream of a seed.
 std::mt19937 stream_generator(std::uint32_t seed, std::uint32_t stream) {
@@ -320,6 +333,38 @@ std::int16_t to_sample(double value) {
     return static_cast<std::int16_t>(limited);
 }
 
+// The offset of a steps lead at a frame counted from 0.
+int step_offset_at(std::size_t frame_index) {
+    return (frame_index / step_interval_frames) % 2 == 1 ? step_offset : 0;
+}
+
+// Spoils one lead of the finished samples by the kind of its fault; `noise`
+// draws the added noise of noise leads.
+void spoil_lead(std::vector<std::int16_t>& samples, const SynthModel& model, const BadLead& bad,
+                std::mt19937& noise) {
+    const double noise_rms =
+        std::max(noisy_lead_noise_factor * model.settings.noise_rms, min_noisy_lead_noise_rms);
+    const auto channel_index = static_cast<std::size_t>(channel_of_lead(bad.lead) - 1);
+    for (std::size_t i = 0; i < static_cast<std::size_t>(model.frames); ++i) {
+        std::int16_t& sample = samples[i * channel_count + channel_index];
+        const double clean = sample;
+        switch (bad.kind) {
+            case BadLeadKind::zero:
+                sample = 0;
+                break;
+            case BadLeadKind::noise:
+                sample = to_sample(clean + noise_rms * standard_normal(noise));
+                break;
+            case BadLeadKind::steps:
+                sample = to_sample(clean + step_offset_at(i));
+                break;
+            case BadLeadKind::flip:
+                sample = to_sample(-clean);
+                break;
+        }
+    }
+}
+
 void append_number(std::string& text, const char* key, long long value, bool last = false) {
     text += '"';
     text += key;
@@ -347,7 +392,32 @@ void append_restitution_of_beat(std::string& text, const BeatMarks& beat) {
     append_real(text, "recovery_shift_ms", beat.recovery_shift_ms, true);
 }
 
+// The bad leads in the truth, in lead order.
+void append_bad_leads(std::string& text, const std::vector<BadLead>& bad_leads) {
+    text += ",\n\"bad_leads\":[";
+    for (std::size_t i = 0; i < bad_leads.size(); ++i) {
+        text += i == 0 ? "{" : ",{";
+        append_number(text, "lead", bad_leads[i].lead);
+        text += "\"kind\":\"";
+        text += bad_lead_kind_name(bad_leads[i].kind);
+        text += "\"}";
+    }
+    text += ']';
+}
+
 }  // namespace
+
+const char* bad_lead_kind_name(BadLeadKind kind) {
+    for (const BadLeadKindName& entry : bad_lead_kind_names)
+        if (entry.kind == kind) return entry.name;
+    return "";
+}
+
+std::optional<BadLeadKind> bad_lead_kind_named(std::string_view name) {
+    for (const BadLeadKindName& entry : bad_lead_kind_names)
+        if (name == entry.name) return entry.kind;
+    return std::nullopt;
+}
 
 double beat_value(const LeadShape& lead, double ms_from_q, double recovery_shift_ms) {
     const double t = ms_from_q;
@@ -377,11 +447,14 @@ int latest_t_end_after_stimulus_ms() {
            static_cast<int>(t_downstroke_delay_ms + edge_end_widths * t_downstroke_width_ms);
 }
 
-SynthModel make_model(const SynthSettings& settings,
-                      const std::optional<Restitution>& restitution) {
+SynthModel make_model(const SynthSettings& settings, const std::optional<Restitution>& restitution,
+                      std::vector<BadLead> bad_leads) {
     SynthModel model;
     model.settings = settings;
     model.restitution = restitution;
+    std::sort(bad_leads.begin(), bad_leads.end(),
+              [](const BadLead& a, const BadLead& b) { return a.lead < b.lead; });
+    model.bad_leads = std::move(bad_leads);
     model.frames = settings.seconds * frames_per_second;
     model.cycle_ms = cycle_ms_at(settings.rate_bpm);
     std::mt19937 generator(settings.seed);
@@ -419,6 +492,10 @@ std::vector<std::int16_t> render_samples(const SynthModel& model) {
             samples[i * channel_count + channel_index] = to_sample(value);
         }
     }
+    // Spoiled after every lead is drawn, from a generator of their own, so
+    // that the other leads stay as they are without bad leads.
+    std::mt19937 bad_noise = stream_generator(model.settings.seed, bad_noise_stream);
+    for (const BadLead& bad : model.bad_leads) spoil_lead(samples, model, bad, bad_noise);
     return samples;
 }
 
@@ -453,7 +530,9 @@ std::string truth_json(const SynthModel& model) {
         append_number(text, "recovery_ms", shape.recovery_ms, true);
         text += '}';
     }
-    text += "\n]}\n";
+    text += "\n]";
+    if (!model.bad_leads.empty()) append_bad_leads(text, model.bad_leads);
+    text += "}\n";
     return text;
 }
 

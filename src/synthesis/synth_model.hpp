@@ -25,6 +25,15 @@
 // The first beat has no preceding RR and keeps the map's recovery times. ARI
 // against the preceding RR is then a straight line of slope S for every lead.
 //
+// Bad leads, when asked for, spoil chosen leads of the finished recording
+// and leave every other sample as it was: a zero lead holds 0 throughout (a
+// disconnected channel), a noise lead gains Gaussian noise of 20 times the
+// recording's noise RMS and at least 200 units, a steps lead is offset by
+// 3000 units from 1.7 s to 3.4 s, from 5.1 s to 6.8 s and so on (a loose
+// electrode), and a flip lead is the clean lead turned over (a swapped
+// electrode). The planted times of every lead stay in the truth: they are what
+// filling in a bad lead should reach.
+//
 // Everything that varies comes from std::mt19937 (its output is fixed by the
 // language standard) through transforms written here rather than the library's
 // distributions, whose output differs between standard libraries. A seed thus
@@ -37,6 +46,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "formats/map_recording.hpp"
@@ -62,6 +72,27 @@ struct Restitution {
     double slope = 0.0;    // ms of recovery per ms of preceding RR, 0 to max_restitution_slope
     int rr_jitter_ms = 0;  // half-width of the uniform change of each cycle, 0 to max_rr_jitter_ms
 };
+
+enum class BadLeadKind { zero, noise, steps, flip };
+
+struct BadLead {
+    int lead = 0;  // 1 to lead_count
+    BadLeadKind kind = BadLeadKind::zero;
+};
+
+// The name of a kind of bad lead as the command line and the truth write it.
+const char* bad_lead_kind_name(BadLeadKind kind);
+// The kind of bad lead of a name; nothing when no kind has it.
+std::optional<BadLeadKind> bad_lead_kind_named(std::string_view name);
+
+// The spoiling of a steps lead: the offset alternates between 0 and
+// step_offset every step_interval_frames, starting at 0.
+inline constexpr int step_interval_frames = 1700;
+inline constexpr int step_offset = 3000;
+// A noise lead's added noise: noisy_lead_noise_factor x the recording's noise
+// RMS, but at least min_noisy_lead_noise_rms.
+inline constexpr double noisy_lead_noise_factor = 20.0;
+inline constexpr double min_noisy_lead_noise_rms = 200.0;
 
 struct SynthSettings {
     std::uint32_t seed = 1;
@@ -115,13 +146,15 @@ struct SynthModel {
     int cycle_ms = 0;
     double wander_phase_rad = 0.0;
     std::array<LeadShape, lead_count> leads{};
-    std::vector<BeatMarks> beats;  // complete beats only, in time order
+    std::vector<BeatMarks> beats;    // complete beats only, in time order
+    std::vector<BadLead> bad_leads;  // in lead order, each lead at most once
 
     const LeadShape& shape_of(int lead) const { return leads[lead_slot(lead)]; }
 };
 
 SynthModel make_model(const SynthSettings& settings,
-                      const std::optional<Restitution>& restitution = std::nullopt);
+                      const std::optional<Restitution>& restitution = std::nullopt,
+                      std::vector<BadLead> bad_leads = {});
 
 // Noiseless QRS and T wave of one lead at ms_from_q milliseconds after the Q
 // onset (the stimulus artifact and the wander are not part of it), its T wave
@@ -133,7 +166,8 @@ double beat_value(const LeadShape& lead, double ms_from_q, double recovery_shift
 std::vector<std::int16_t> render_samples(const SynthModel& model);
 
 // The truth file: settings, beat marks and per-lead times as JSON; with
-// restitution also the slope, the jitter and each beat's RR and recovery shift.
+// restitution also the slope, the jitter and each beat's RR and recovery shift;
+// with bad leads also each bad lead and its kind.
 std::string truth_json(const SynthModel& model);
 
 }  // namespace mapari::synth

@@ -5,12 +5,15 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <regex>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/synth_command.hpp"
@@ -474,6 +477,174 @@ TEST(SynthRestitution, EveryStretchFindsEachPlantedBeatAtItsQrs) {
     expect_every_stretch_finds_its_beats(restitution_model(9, 32, {0.35, 57}));
 }
 
+SynthModel bad_lead_model(std::uint32_t seed, double noise_rms, std::vector<BadLead> bad_leads) {
+    SynthSettings settings;
+    settings.seed = seed;
+    settings.seconds = 4;
+    settings.noise_rms = noise_rms;
+    return make_model(settings, std::nullopt, std::move(bad_leads));
+}
+
+// The samples of one lead, frame 1 first.
+std::vector<int> lead_samples(const std::vector<std::int16_t>& samples, int lead) {
+    std::vector<int> values;
+    for (int frame = 1; frame <= 4000; ++frame)
+        values.push_back(sample_at(samples, frame, channel_of_lead(lead)));
+    return values;
+}
+
+struct BadLeadCase {
+    BadLeadKind kind;
+    int lead;
+    double noise_rms;
+};
+
+const std::vector<BadLeadCase> bad_lead_cases{
+    {BadLeadKind::zero, 12, 10.0}, {BadLeadKind::noise, 40, 10.0}, {BadLeadKind::steps, 7, 10.0},
+    {BadLeadKind::flip, 20, 10.0}, {BadLeadKind::zero, 1, 0.0},    {BadLeadKind::noise, 64, 0.0},
+    {BadLeadKind::steps, 64, 0.0}, {BadLeadKind::flip, 1, 0.0},
+};
+
+TEST(SynthBadLeads, EachKindChangesItsLeadAndEveryOtherChannelKeepsItsBytes) {
+    for (const auto& [kind, lead, noise_rms] : bad_lead_cases) {
+        const std::vector<std::int16_t> clean = render_samples(model_for(5, 4, noise_rms));
+        const std::vector<std::int16_t> bad =
+            render_samples(bad_lead_model(5, noise_rms, {{lead, kind}}));
+        ASSERT_EQ(bad.size(), clean.size());
+        int changed_frames = 0;
+        for (int frame = 1; frame <= 4000; ++frame) {
+            for (int channel = 1; channel <= channel_count; ++channel) {
+                if (channel == channel_of_lead(lead))
+                    changed_frames +=
+                        sample_at(bad, frame, channel) != sample_at(clean, frame, channel);
+                else
+                    ASSERT_EQ(sample_at(bad, frame, channel), sample_at(clean, frame, channel))
+                        << bad_lead_kind_name(kind) << " lead " << lead << " channel " << channel;
+            }
+        }
+        EXPECT_GT(changed_frames, 1000) << bad_lead_kind_name(kind) << " lead " << lead;
+    }
+}
+
+TEST(SynthBadLeads, ZeroLeadHoldsZeroThroughout) {
+    const std::vector<int> values =
+        lead_samples(render_samples(bad_lead_model(3, 10.0, {{9, BadLeadKind::zero}})), 9);
+    EXPECT_EQ(values, std::vector<int>(4000, 0));
+}
+
+TEST(SynthBadLeads, FlipLeadIsTheCleanLeadTurnedOver) {
+    for (double noise_rms : {0.0, 10.0}) {
+        std::vector<int> turned = lead_samples(render_samples(model_for(3, 4, noise_rms)), 22);
+        for (int& value : turned) value = -value;
+        EXPECT_EQ(lead_samples(
+                      render_samples(bad_lead_model(3, noise_rms, {{22, BadLeadKind::flip}})), 22),
+                  turned)
+            << noise_rms;
+    }
+}
+
+TEST(SynthBadLeads, StepsLeadIsOffsetBy3000From1700To3400Ms) {
+    // Frames (1-based) and the offset from the clean lead that holds over them.
+    struct Stretch {
+        int first_frame, last_frame, offset;
+    };
+    const std::vector<Stretch> stretches{{1, 1700, 0}, {1701, 3400, 3000}, {3401, 4000, 0}};
+    const std::vector<int> clean = lead_samples(render_samples(model_for(3, 4)), 30);
+    const std::vector<int> steps =
+        lead_samples(render_samples(bad_lead_model(3, 10.0, {{30, BadLeadKind::steps}})), 30);
+    for (const auto& [first_frame, last_frame, offset] : stretches)
+        for (int frame = first_frame; frame <= last_frame; ++frame)
+            ASSERT_EQ(steps[frame - 1] - clean[frame - 1], offset) << frame;
+}
+
+TEST(SynthBadLeads, StepsLeadOfThirtyTwoSecondsAlternatesAndStaysInRange) {
+    SynthSettings settings;
+    settings.seed = 3;
+    const std::vector<std::int16_t> clean = render_samples(make_model(settings));
+    const std::vector<std::int16_t> steps =
+        render_samples(make_model(settings, std::nullopt, {{30, BadLeadKind::steps}}));
+    // Up at 1.7 s, 5.1 s, ..., 28.9 s; down at 3.4 s, ..., 30.6 s, to the end.
+    const std::vector<std::pair<int, int>> frame_offsets{
+        {1700, 0},  {1701, 3000},  {3400, 3000},  {3401, 0},  {5101, 3000},
+        {28900, 0}, {28901, 3000}, {30600, 3000}, {30601, 0}, {32000, 0},
+    };
+    for (const auto& [frame, offset] : frame_offsets)
+        EXPECT_EQ(sample_at(steps, frame, channel_of_lead(30)) -
+                      sample_at(clean, frame, channel_of_lead(30)),
+                  offset)
+            << frame;
+}
+
+TEST(SynthBadLeads, NoiseLeadGainsTwentyTimesTheNoiseAndAtLeast200) {
+    const std::vector<std::pair<double, double>> noise_and_added_rms{
+        {0.0, 200.0}, {10.0, 200.0}, {20.0, 400.0}, {50.0, 1000.0}};
+    for (const auto& [noise_rms, added_rms] : noise_and_added_rms) {
+        const std::vector<int> clean = lead_samples(render_samples(model_for(4, 4, noise_rms)), 40);
+        const std::vector<int> noisy = lead_samples(
+            render_samples(bad_lead_model(4, noise_rms, {{40, BadLeadKind::noise}})), 40);
+        double added_square_sum = 0.0;
+        for (std::size_t i = 0; i < clean.size(); ++i)
+            added_square_sum += 1.0 * (noisy[i] - clean[i]) * (noisy[i] - clean[i]);
+        EXPECT_NEAR(std::sqrt(added_square_sum / 4000.0), added_rms, 0.05 * added_rms) << noise_rms;
+    }
+}
+
+// Median of |y(k) - y(k-1)| over the lead.
+double median_step(const std::vector<int>& values) {
+    std::vector<int> steps;
+    for (std::size_t i = 1; i < values.size(); ++i)
+        steps.push_back(std::abs(values[i] - values[i - 1]));
+    std::nth_element(steps.begin(), steps.begin() + steps.size() / 2, steps.end());
+    return steps[steps.size() / 2];
+}
+
+TEST(SynthBadLeads, NoiseLeadsSampleToSampleStepsAreFarLargerThanTheCleanLeads) {
+    const std::vector<int> clean = lead_samples(render_samples(model_for(4, 4)), 40);
+    const std::vector<int> noisy =
+        lead_samples(render_samples(bad_lead_model(4, 10.0, {{40, BadLeadKind::noise}})), 40);
+    // Differences of noise of RMS 10 have a median size near 0.67 x 10 x sqrt 2, about 10;
+    // of noise of RMS 200 more, about 190.
+    EXPECT_LT(median_step(clean), 15.0);
+    EXPECT_GT(median_step(noisy), 10.0 * median_step(clean));
+}
+
+TEST(SynthBadLeads, NoiseComesFromTheSeedAndLeadsDrawInTurn) {
+    const std::vector<BadLead> two_noisy{{40, BadLeadKind::noise}, {41, BadLeadKind::noise}};
+    const std::vector<std::int16_t> first = render_samples(bad_lead_model(4, 10.0, two_noisy));
+    EXPECT_EQ(render_samples(bad_lead_model(4, 10.0, two_noisy)), first);
+    const std::vector<std::int16_t> other_seed = render_samples(bad_lead_model(6, 10.0, two_noisy));
+    EXPECT_NE(lead_samples(first, 40), lead_samples(first, 41));
+    EXPECT_NE(lead_samples(other_seed, 40), lead_samples(first, 40));
+}
+
+TEST(SynthBadLeads, TruthNamesTheBadLeadsInLeadOrderAfterEveryLeadsTimes) {
+    const SynthModel model = bad_lead_model(9, 10.0,
+                                            {{12, BadLeadKind::zero},
+                                             {40, BadLeadKind::noise},
+                                             {7, BadLeadKind::steps},
+                                             {20, BadLeadKind::flip}});
+    std::string expected = truth_json(model_for(9, 4));
+    ASSERT_TRUE(expected.ends_with("\n]}\n"));
+    expected.replace(expected.size() - 2, 0,
+                     ",\n\"bad_leads\":[{\"lead\":7,\"kind\":\"steps\"},{\"lead\":12,"
+                     "\"kind\":\"zero\"},{\"lead\":20,\"kind\":\"flip\"},{\"lead\":40,"
+                     "\"kind\":\"noise\"}]");
+    EXPECT_EQ(truth_json(model), expected);
+}
+
+TEST(SynthBadLeads, KindsAreNamedAsTheCommandLineWritesThem) {
+    const std::vector<std::pair<BadLeadKind, std::string>> names{{BadLeadKind::zero, "zero"},
+                                                                 {BadLeadKind::noise, "noise"},
+                                                                 {BadLeadKind::steps, "steps"},
+                                                                 {BadLeadKind::flip, "flip"}};
+    for (const auto& [kind, name] : names) {
+        EXPECT_EQ(bad_lead_kind_name(kind), name);
+        EXPECT_EQ(bad_lead_kind_named(name), kind);
+    }
+    EXPECT_EQ(bad_lead_kind_named("Zero"), std::nullopt);
+    EXPECT_EQ(bad_lead_kind_named(""), std::nullopt);
+}
+
 class SynthCommand : public testing::Test {
   protected:
     std::string path(const std::string& name) const { return folder_.file(name); }
@@ -526,7 +697,7 @@ TEST_F(SynthCommand, RateSetsTheCycle) {
 
 TEST_F(SynthCommand, RefusesBadCommandLinesWithExitCodeTwoAndWritesNothing) {
     const std::string out = path("r.dat");
-    const std::vector<std::pair<std::vector<std::string>, std::string>> cases{
+    std::vector<std::pair<std::vector<std::string>, std::string>> cases{
         {{}, "--out FILE.dat is required"},
         {{"--out"}, "--out needs a value"},
         {{"--out", ""}, "--out needs a value"},
@@ -573,7 +744,19 @@ TEST_F(SynthCommand, RefusesBadCommandLinesWithExitCodeTwoAndWritesNothing) {
         {{"--out", out, "--restitution-slope", "0.5", "--rr-jitter", "30", "--rate", "120"},
          "--rr-jitter 30 at --rate 120 makes cycles as short as 470 ms, and a T wave may end as "
          "late as 475 ms after its stimulus"},
+        {{"--out", out, "--bad-leads", ""}, "--bad-leads needs a value"},
+        {{"--out", out, "--bad-leads", "zero:3,flip:3"}, "--bad-leads names lead 3 twice"},
+        {{"--out", out, "--bad-leads", "noise:40,zero:12,steps:40"},
+         "--bad-leads names lead 40 twice"},
     };
+    const std::string bad_leads_wanted =
+        "--bad-leads takes KIND:LEAD,... with KIND zero, noise, steps or flip and LEAD 1 to 64, "
+        "not ";
+    for (const char* value : {"x:3", "zero:0", "zero:65", "Zero:3", "zero", "zero:", ":3", "3",
+                              "zero:3,", ",zero:3", "zero:3,,flip:4", "zero:3;flip:4", "zero: 3",
+                              "zero:+3", "zero:3:4", "zero:3.0", "zero:-1"})
+        cases.push_back(
+            {{"--out", out, "--bad-leads", value}, bad_leads_wanted + "\"" + value + "\""});
     for (const auto& [arguments, message] : cases) {
         EXPECT_EQ(run(arguments), 2) << message;
         EXPECT_EQ(err_.str(), "mapari-synth: " + message + "\n" + usage_text);
@@ -626,6 +809,37 @@ TEST_F(SynthCommand, SameSeedAndRestitutionGiveTheSameFiles) {
     EXPECT_EQ(files_of("11", "40"), first);
     EXPECT_NE(files_of("12", "40"), first);
     EXPECT_NE(files_of("11", "39"), first);
+}
+
+TEST_F(SynthCommand, BadLeadsSpoilTheirLeadsAndJoinTheTruth) {
+    ASSERT_EQ(run({"--out", path("r.dat"), "--truth", path("r.json"), "--seconds", "4", "--seed",
+                   "7", "--bad-leads", "zero:12,noise:40,steps:7,flip:20"}),
+              0);
+    EXPECT_EQ(err_.str(), "");
+    SynthSettings settings;
+    settings.seed = 7;
+    settings.seconds = 4;
+    const SynthModel model = make_model(settings, std::nullopt,
+                                        {{12, BadLeadKind::zero},
+                                         {40, BadLeadKind::noise},
+                                         {7, BadLeadKind::steps},
+                                         {20, BadLeadKind::flip}});
+    EXPECT_EQ(test_support::read_bytes(path("r.dat")), encode_frames(render_samples(model)));
+    EXPECT_EQ(test_support::read_bytes(path("r.json")), truth_json(model));
+    EXPECT_TRUE(test_support::read_bytes(path("r.json"))
+                    .ends_with("\"bad_leads\":[{\"lead\":7,\"kind\":\"steps\"},{\"lead\":12,"
+                               "\"kind\":\"zero\"},{\"lead\":20,\"kind\":\"flip\"},{\"lead\":40,"
+                               "\"kind\":\"noise\"}]}\n"));
+}
+
+TEST_F(SynthCommand, BadLeadsGoWithRestitutionAndLeadsUpToSixtyFour) {
+    ASSERT_EQ(run({"--out", path("r.dat"), "--truth", path("r.json"), "--seconds", "4",
+                   "--rr-jitter", "20", "--bad-leads", "flip:64,zero:1"}),
+              0);
+    const std::string truth = test_support::read_bytes(path("r.json"));
+    EXPECT_NE(truth.find("\"rr_jitter_ms\":20,"), std::string::npos);
+    EXPECT_TRUE(truth.ends_with(
+        "\"bad_leads\":[{\"lead\":1,\"kind\":\"zero\"},{\"lead\":64,\"kind\":\"flip\"}]}\n"));
 }
 
 TEST_F(SynthCommand, HelpPrintsTheUsageAndWritesNothing) {
