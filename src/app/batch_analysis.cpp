@@ -9,6 +9,7 @@
 #include <optional>
 #include <sstream>
 
+#include "app/bad_leads.hpp"
 #include "app/driver.hpp"
 #include "app/study_record.hpp"
 #include "app/unattended_clicks.hpp"
@@ -399,7 +400,10 @@ RecordingAnalysis analyse_recording(const fs::path& recording, const fs::path& f
     analysis.source = recording.string();
     analysis.settings = settings;
     const RecordingNames names = names_for(analysis.name);
-    if (!begin_analysis(recording, folder, names, analysis)) return analysis;
+    SpatialRules spatial;
+    if (!choose_spatial_rules(recording, settings, spatial, analysis.reason) ||
+        !begin_analysis(recording, folder, names, analysis))
+        return analysis;
     BatchSettings session_settings = settings;
     session_settings.leads = analysis.display_leads;
     auto store = new_store();
@@ -420,6 +424,7 @@ RecordingAnalysis analyse_recording(const fs::path& recording, const fs::path& f
     for (int k = 1; k <= store->beat.accepted_count; ++k)
         analysis.accepted.push_back(store->beat.accepted_beats(k));
     gather_lead_results(*store, analysis);
+    settle_bad_leads(store->beat, spatial, analysis);
     analysis.reason = doubt_about(analysis);
     analysis.status = analysis.reason.empty() ? AnalysisStatus::ok : AnalysisStatus::check;
     return analysis;

@@ -13,6 +13,10 @@ constexpr std::string_view header = "recording,lead,AT_ms,RT_ms,ARI_ms,flags";
 constexpr std::string_view byte_order_mark = "\xEF\xBB\xBF";
 constexpr std::array<const char*, 3> value_columns = {"AT_ms", "RT_ms", "ARI_ms"};
 constexpr std::size_t column_count = 6;
+// The reasons a batch leaves a bad lead's values empty for, when its neighbours
+// cannot fill them in (besides no-signal).
+constexpr std::array<std::string_view, 5> bad_lead_reason_words = {"noisy", "clipped", "steps",
+                                                                   "outlier", "marked-bad"};
 
 std::vector<std::string_view> split(std::string_view text, char separator) {
     std::vector<std::string_view> parts;
@@ -75,16 +79,23 @@ bool read_values(const std::vector<std::string_view>& fields, std::optional<Lead
 
 // The flag words of a row: the two defaults go to values (a row without values
 // has none to mark), no-signal makes the values those of a lead without a
-// signal (a row with values cannot have it), the others go to `others`.
+// signal (a row with values cannot have it unless they are interpolated, when
+// it goes to `others`), the others go to `others`; a row without values but
+// with a bad lead's reason is a bad lead left empty, shown as a lead without a
+// signal.
 bool read_flags(std::string_view field, std::optional<LeadValues>& values,
                 std::vector<std::string>& others, std::string& reason) {
     others.clear();
     if (field.empty()) return true;
-    for (std::string_view word : split(field, ';')) {
+    const std::vector<std::string_view> words = split(field, ';');
+    const bool filled_in = std::find(words.begin(), words.end(), "interpolated") != words.end();
+    for (std::string_view word : words) {
         if (word == "no-downstroke") {
             if (values) values->no_downstroke = true;
         } else if (word == "no-upstroke") {
             if (values) values->no_upstroke = true;
+        } else if (word == "no-signal" && filled_in) {
+            others.emplace_back(word);
         } else if (word == "no-signal") {
             if (values) {
                 reason = "a lead flagged no-signal has no values, but this row gives them";
@@ -97,10 +108,17 @@ bool read_flags(std::string_view field, std::optional<LeadValues>& values,
         } else {
             reason = quoted_word(word) +
                      " is not a flag (no-downstroke, no-upstroke, rt-at-window-edge, weak, flat, "
-                     "clipped, noisy, no-signal)";
+                     "clipped, noisy, no-signal, steps, outlier, marked-bad, marked-good, "
+                     "interpolated)";
             return false;
         }
     }
+    const auto is_bad_lead_reason = [](std::string_view word) {
+        return std::find(bad_lead_reason_words.begin(), bad_lead_reason_words.end(), word) !=
+               bad_lead_reason_words.end();
+    };
+    if (!values && std::any_of(words.begin(), words.end(), is_bad_lead_reason))
+        values = without_signal;
     return true;
 }
 

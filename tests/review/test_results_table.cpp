@@ -115,6 +115,29 @@ TEST(ResultsTable, LineEndsMarkAndBlankLinesChangeNothing) {
     }
 }
 
+// A batch's bad leads: a lead without a signal filled in shows its values, a
+// bad lead its neighbours could not fill in none, like a lead without a
+// signal; their words are among the other flags.
+TEST(ResultsTable, BadLeadsFilledInHaveValuesAndThoseLeftEmptyNone) {
+    const std::vector<RecordingResults> recordings =
+        read_table(std::string(results_header) +
+                   results_rows("a", {{12, "44.5,277,232.5,no-signal;interpolated"},
+                                      {7, ",,,steps;marked-bad"},
+                                      {8, ",,,outlier"},
+                                      {20, "30,250,220,noisy;marked-good"}}));
+    ASSERT_EQ(recordings.size(), 1u);
+    const LeadTable& leads = *recordings[0].leads;
+    EXPECT_EQ(values_of(leads[11]), Values(44.5f, 277, 232.5f, false, false));
+    EXPECT_FALSE(leads[11].no_signal);
+    EXPECT_EQ(recordings[0].other_flags[11],
+              (std::vector<std::string>{"no-signal", "interpolated"}));
+    EXPECT_TRUE(leads[6].no_signal);
+    EXPECT_EQ(recordings[0].other_flags[6], (std::vector<std::string>{"steps", "marked-bad"}));
+    EXPECT_TRUE(leads[7].no_signal);
+    EXPECT_EQ(values_of(leads[19]), Values(30, 250, 220, false, false));
+    EXPECT_EQ(recordings[0].other_flags[19], (std::vector<std::string>{"noisy", "marked-good"}));
+}
+
 // The text with line `number` replaced, or left out when there is no replacement.
 std::string with_line(const std::string& text, int number, std::optional<std::string> line) {
     std::size_t start = 0;
@@ -128,7 +151,8 @@ TEST(ResultsTable, FaultsAreRefusedWithTheirLine) {
     // Lines 2 to 65: recording a, leads 1 to 64; lines 66 to 129: recording b.
     const std::string good = header + results_rows("a") + results_rows("b");
     const std::string flags =
-        "(no-downstroke, no-upstroke, rt-at-window-edge, weak, flat, clipped, noisy, no-signal)";
+        "(no-downstroke, no-upstroke, rt-at-window-edge, weak, flat, clipped, noisy, no-signal, "
+        "steps, outlier, marked-bad, marked-good, interpolated)";
     const struct {
         std::string text;
         std::string reason;
