@@ -19,7 +19,7 @@ constexpr float noisier_share = 0.02f;
 // Raw units: the least noise a recording of whole numbers can be told to have.
 constexpr float least_noise = 1.0f;
 constexpr float second_difference_per_rms = 1.652f;
-// The levels before and after a jump are the means of this many samples.
+// The levels before and after a jump are the medians of this many samples.
 constexpr int step_level_samples = 10;
 constexpr std::int16_t lowest_sample = -32768;
 constexpr std::int16_t highest_sample = 32767;
@@ -59,17 +59,18 @@ int stretch_swing(const Recording& recording, int lead) {
     return highest - lowest;
 }
 
-// The mean of lead l's samples first to first + step_level_samples - 1.
+// The median of lead l's samples first to first + step_level_samples - 1.
 float level_from(const Recording& recording, int lead, int first) {
     const int channel = channel_of_lead(lead);
-    float sum = 0.0f;
-    for (int t = first; t < first + step_level_samples; ++t) sum += recording.samples(channel, t);
-    return sum / step_level_samples;
+    std::array<float, step_level_samples> levels{};
+    for (int k = 0; k < step_level_samples; ++k)
+        levels[static_cast<std::size_t>(k)] = recording.samples(channel, first + k);
+    return median(levels.data(), step_level_samples);
 }
 
 // True when the stretch jumps by more than `swing` from one sample to the
-// next and the mean level of the samples after the jump differs from that of
-// the samples before by more than `swing` as well.
+// next and the median level of the samples from the jump on differs from that
+// of the samples before it by more than `swing` as well.
 bool holds_a_step(const Recording& recording, int lead, float swing) {
     const int channel = channel_of_lead(lead);
     for (int t = step_level_samples + 1; t + step_level_samples - 1 <= samples_per_reading; ++t)

@@ -19,12 +19,12 @@
 // 2000, so the first rule alone misses it.
 //
 // Steps: the recording jumps from one sample to the next by more than its
-// beat's whole swing, and the mean of the 10 samples from the jump on differs
-// from the mean of the 10 before it by more than the swing too: a loose
-// electrode's change of level. Within a beat no sample-to-sample change reaches
-// the beat's swing, and a spike or a stimulus artifact moves the mean of ten
-// samples little; noise large enough to jump by the swing from one sample to
-// the next moves the means of ten by a third of that.
+// beat's whole swing, and the median of the 10 samples from the jump on
+// differs from the median of the 10 before it by more than the swing too: a
+// loose electrode's change of level. Within a beat no sample-to-sample change
+// reaches the beat's swing, a spike or a stimulus artifact of a few samples
+// leaves the medians of ten where they were, and noise large enough to jump by
+// the swing from one sample to the next moves them by a third of that.
 //
 // And which leads to display when those asked for carry no signal: the leads
 // whose recording swings most, peak to peak over the stretch, where the QRS
