@@ -213,6 +213,8 @@ TEST(TwelveLeads, AnEdfImportedWithTheDefaultsIsAnalysedOnLeadsThatCarryASignal)
     ASSERT_NE(analysis.status, AnalysisStatus::failed) << analysis.reason;
     for (int lead : analysis.display_leads) EXPECT_LE(lead, 12);
     EXPECT_EQ(analysis.note.substr(0, 45), "display leads 13, 23, 37 carry no signal: too");
+    // Its leads are no neighbours on the map's grid: no outliers, nothing filled in.
+    EXPECT_EQ(analysis.spatial_rules, "none (imported with 12 map leads)");
     for (int lead = 1; lead <= lead_count; ++lead)
         EXPECT_EQ(analysis.flags[static_cast<std::size_t>(lead - 1)].has(LeadFlag::no_signal),
                   lead > 12)
