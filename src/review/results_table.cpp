@@ -226,6 +226,16 @@ class TableReader {
     int next_lead_ = lead_count + 1;  // of the last recording; past 64 once it is whole
 };
 
+// Filled in, or with a bad lead's reason and not named good.
+bool is_bad_lead(const std::vector<std::string>& flags) {
+    const auto has = [&flags](std::string_view word) {
+        return std::find(flags.begin(), flags.end(), word) != flags.end();
+    };
+    if (has("interpolated")) return true;
+    return !has("marked-good") &&
+           std::any_of(bad_lead_reason_words.begin(), bad_lead_reason_words.end(), has);
+}
+
 }  // namespace
 
 bool read_results_table(std::string_view text, std::vector<RecordingResults>& recordings,
@@ -266,6 +276,8 @@ ReviewData recording_review(const RecordingResults& recording, const ElectrodeLa
     data.title = recording.name;
     data.leads = recording.leads;
     data.layout = layout;
+    for (std::size_t k = 0; k < lead_count; ++k)
+        data.bad_leads[k] = is_bad_lead(recording.other_flags[k]);
     for (std::string_view flag : other_flag_words) {
         const auto leads =
             std::count_if(recording.other_flags.begin(), recording.other_flags.end(),

@@ -138,6 +138,27 @@ TEST(ResultsTable, BadLeadsFilledInHaveValuesAndThoseLeftEmptyNone) {
     EXPECT_EQ(recordings[0].other_flags[19], (std::vector<std::string>{"noisy", "marked-good"}));
 }
 
+// Leads filled in, or bad and not named good, are outlined on every map.
+TEST(ResultsTable, BadLeadsAreOutlinedOnTheMaps) {
+    const std::vector<RecordingResults> recordings =
+        read_table(std::string(results_header) +
+                   results_rows("a", {{12, "44.5,277,232.5,no-signal;interpolated"},
+                                      {7, ",,,steps;marked-bad"},
+                                      {8, "20,200,180,noisy"},
+                                      {20, "30,250,220,noisy;marked-good"},
+                                      {21, "30,250,220,weak"},
+                                      {22, ",,,no-signal"}}));
+    const ReviewData data = recording_review(recordings[0], grid_layout());
+    std::vector<int> outlined;
+    for (int lead = 1; lead <= lead_count; ++lead)
+        if (data.bad_leads[static_cast<std::size_t>(lead - 1)]) outlined.push_back(lead);
+    EXPECT_EQ(outlined, (std::vector<int>{7, 8, 12}));
+    for (const MapPanel& map : lay_out_review(data).maps)
+        for (const MapCell& cell : map.cells)
+            EXPECT_EQ(cell.outlined, cell.lead == 7 || cell.lead == 8 || cell.lead == 12)
+                << "lead " << cell.lead;
+}
+
 // The text with line `number` replaced, or left out when there is no replacement.
 std::string with_line(const std::string& text, int number, std::optional<std::string> line) {
     std::size_t start = 0;
