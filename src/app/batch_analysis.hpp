@@ -15,6 +15,7 @@
 
 #include "app/lead_flags.hpp"
 #include "beats/automatic_marks.hpp"
+#include "beats/beat_series.hpp"
 #include "dialogue/settings.hpp"
 #include "store/store.hpp"
 
@@ -51,6 +52,9 @@ struct RecordingAnalysis {
     std::array<float, lead_count> activation_ms{};
     std::array<float, lead_count> recovery_ms{};
     std::array<LeadFlags, lead_count> flags{};
+    // Every beat of the whole recording that matches the template, analysed
+    // as the averaged beat was, flagged (beat_series.hpp).
+    std::vector<BeatResult> beats;
     std::string program_version;  // of the program that analysed it
     std::string analysed_at;      // when, in UTC: "2026-12-08T23:40:05Z"
     // Of this run, not of the record: why the row holds the results of an

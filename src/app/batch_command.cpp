@@ -448,7 +448,8 @@ std::vector<FileContent> tables_of(const std::vector<RecordingAnalysis>& rows, c
                                    const BatchOptions& options) {
     std::vector<FileContent> tables = {
         {(options.out / "results.csv").string(), results_table(rows)},
-        {(options.out / "recordings.csv").string(), recordings_table(rows)}};
+        {(options.out / "recordings.csv").string(), recordings_table(rows)},
+        {(options.out / "beats.csv").string(), beats_table(rows)}};
     if (options.shards > 1) {
         tables.push_back({(options.out / table_name(options, "results")).string(),
                           results_table(plan.analyses)});

@@ -111,9 +111,12 @@ void find_recovery(AriWork& work, ReportSink& report, int lead) {
     find_steepest_upstroke(work, lead);
 }
 
-void compute_ari(AriWork& work, ReportSink& report) {
+void share_ari_windows(AriWork& work) {
     for (int k = 1; k <= averaged_rows; ++k) work.abscissae(k) = static_cast<float>(k);
     share_window_abscissae(work);
+}
+
+void compute_ari_on_shared_windows(AriWork& work, ReportSink& report) {
     // The searches read S up to J + 2, the fits up to E + h.
     const int last_row_read =
         std::max(work.j_point + 2, work.t_end + work.settings.smoothing_half_width_samples);
@@ -126,6 +129,11 @@ void compute_ari(AriWork& work, ReportSink& report) {
         fit_slope_curve(work, report, l);
         find_steepest_upstroke(work, l);
     }
+}
+
+void compute_ari(AriWork& work, ReportSink& report) {
+    share_ari_windows(work);
+    compute_ari_on_shared_windows(work, report);
 }
 
 }  // namespace mapari
