@@ -24,6 +24,14 @@ struct SilentReport final : ReportSink {
     void write(std::string_view) override {}
 };
 
+// The value rounded to the nearest whole number, halves away from zero, as
+// the save step's .ds file rounds it: a float plus or minus 0.5 is exact in a
+// double, so cutting off the fraction rounds it right.
+std::int32_t whole_number(float value) {
+    const double exact = value;
+    return static_cast<std::int32_t>(exact < 0.0 ? exact - 0.5 : exact + 0.5);
+}
+
 // A beat found: its aligned position when it matches the template, else where it was found.
 struct FoundBeat {
     long long frame = 0;
@@ -107,9 +115,13 @@ void analyse_beat(SeriesWork& work, long long frame, BeatResult& result) {
             beat.averaged(i, l) = work.sample(frame - first_averaged_ms + i, channel);
     }
     subtract_two_point_baseline(beat, ari.reference_point, ari.t_end);
+    // The computation reads no row after the last its fits take.
+    const int last_row_read =
+        std::min(averaged_rows,
+                 std::max(ari.j_point + 2, ari.t_end + ari.settings.smoothing_half_width_samples));
     for (int l = 1; l <= lead_count; ++l)
-        for (int i = 1; i <= averaged_rows; ++i)
-            ari.beat_matrix(i, l) = static_cast<std::int32_t>(std::lround(beat.averaged(i, l)));
+        for (int i = 1; i <= last_row_read; ++i)
+            ari.beat_matrix(i, l) = whole_number(beat.averaged(i, l));
     SilentReport report;
     compute_ari_on_shared_windows(ari, report);
     for (int l = 1; l <= lead_count; ++l) {
