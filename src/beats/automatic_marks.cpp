@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "beats/quantile.hpp"
 #include "beats/selection.hpp"
 
 namespace mapari {
@@ -356,13 +357,8 @@ double trapezium_end(const RowCurve& rms, const Edge& edge, const EdgeWalk& walk
 double latest_within_fence(std::vector<double> ends) {
     if (ends.empty()) return 0.0;
     std::sort(ends.begin(), ends.end());
-    const auto quantile = [&ends](double share) {
-        const double at = share * static_cast<double>(ends.size() - 1);
-        const auto below = static_cast<std::size_t>(at);
-        const std::size_t above = std::min(below + 1, ends.size() - 1);
-        return ends[below] + (at - static_cast<double>(below)) * (ends[above] - ends[below]);
-    };
-    const double fence = quantile(0.75) + 1.5 * (quantile(0.75) - quantile(0.25));
+    const double upper = sorted_quantile(ends, 0.75);
+    const double fence = upper + 1.5 * (upper - sorted_quantile(ends, 0.25));
     double latest = ends.front();
     for (double end : ends)
         if (end <= fence) latest = end;

@@ -8,6 +8,7 @@
 #include "beats/averaging.hpp"
 #include "beats/baseline.hpp"
 #include "beats/detection.hpp"
+#include "beats/quantile.hpp"
 #include "formats/map_recording.hpp"
 
 namespace mapari {
@@ -131,24 +132,13 @@ void analyse_beat(SeriesWork& work, long long frame, BeatResult& result) {
 }
 
 double median(std::vector<double> values) {
-    const std::size_t middle = values.size() / 2;
-    std::nth_element(values.begin(), values.begin() + static_cast<long>(middle), values.end());
-    const double upper = values[middle];
-    if (values.size() % 2 == 1) return upper;
-    return (*std::max_element(values.begin(), values.begin() + static_cast<long>(middle)) + upper) /
-           2.0;
+    std::sort(values.begin(), values.end());
+    return sorted_quantile(values, 0.5);
 }
 
-// The interquartile range, quartiles by linear interpolation between order statistics.
 double interquartile_range(std::vector<double> values) {
     std::sort(values.begin(), values.end());
-    const auto quantile = [&values](double fraction) {
-        const double at = fraction * static_cast<double>(values.size() - 1);
-        const auto below = static_cast<std::size_t>(at);
-        const std::size_t above = std::min(below + 1, values.size() - 1);
-        return values[below] + (at - static_cast<double>(below)) * (values[above] - values[below]);
-    };
-    return quantile(0.75) - quantile(0.25);
+    return sorted_quantile(values, 0.75) - sorted_quantile(values, 0.25);
 }
 
 double activation_scatter_ms(const BeatResult& beat,

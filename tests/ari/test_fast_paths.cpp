@@ -397,6 +397,15 @@ const MarksCase marks_cases[] = {
     {100, 300, 350, 20, 7, 100},  // the recovery delay reaches past the T end
 };
 
+void set_marks(AriWork& work, const MarksCase& c) {
+    work.reference_point = c.p;
+    work.j_point = c.j;
+    work.t_end = c.e;
+    work.settings.smoothing_half_width_samples = c.h;
+    work.settings.activation_offset_samples = c.a;
+    work.settings.recovery_delay_samples = c.r;
+}
+
 // Lead l's kind of values, every kind on several leads.
 void fill_beat(AriWork& work, unsigned seed) {
     const Ordinates kinds[] = {Ordinates::t_wave,       Ordinates::random_16bit,
@@ -418,12 +427,7 @@ TEST(FastPaths, AriComputationEqualsTheWindowByWindowComputation) {
         auto expected = std::make_unique<AriWork>(), got = std::make_unique<AriWork>();
         for (AriWork* work : {expected.get(), got.get()}) {
             fill_beat(*work, 11);
-            work->reference_point = c.p;
-            work->j_point = c.j;
-            work->t_end = c.e;
-            work->settings.smoothing_half_width_samples = c.h;
-            work->settings.activation_offset_samples = c.a;
-            work->settings.recovery_delay_samples = c.r;
+            set_marks(*work, c);
             ASSERT_EQ(broken_limit(*work), "");
         }
         Transcript expected_report, got_report;
@@ -451,14 +455,7 @@ TEST(FastPaths, AriOnSharedWindowsEqualsTheComputationOfEachBeat) {
         SCOPED_TRACE(::testing::Message()
                      << "P " << c.p << ", J " << c.j << ", E " << c.e << ", r " << c.r);
         auto expected = std::make_unique<AriWork>(), got = std::make_unique<AriWork>();
-        for (AriWork* work : {expected.get(), got.get()}) {
-            work->reference_point = c.p;
-            work->j_point = c.j;
-            work->t_end = c.e;
-            work->settings.smoothing_half_width_samples = c.h;
-            work->settings.activation_offset_samples = c.a;
-            work->settings.recovery_delay_samples = c.r;
-        }
+        for (AriWork* work : {expected.get(), got.get()}) set_marks(*work, c);
         Transcript expected_report, got_report;
         share_ari_windows(*got);
         for (unsigned seed : {11u, 12u}) {
