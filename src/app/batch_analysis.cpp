@@ -13,6 +13,7 @@
 #include "app/driver.hpp"
 #include "app/study_record.hpp"
 #include "app/unattended_clicks.hpp"
+#include "ari/ari_computation.hpp"
 #include "beats/averaging.hpp"
 #include "beats/beat_choice.hpp"
 #include "beats/detection.hpp"
@@ -288,9 +289,8 @@ void gather_lead_results(Store& store, RecordingAnalysis& analysis) {
 // The source read, checked and linked into the folder, with the reasons in
 // English; false with the reason when the analysis cannot begin.
 bool begin_analysis(const fs::path& recording, const fs::path& folder, const RecordingNames& names,
-                    RecordingAnalysis& analysis) {
+                    RecordingAnalysis& analysis, std::string& bytes) {
     const MessagesAsWritten in_english;
-    std::string bytes;
     if (!read_whole_file(recording.string(), bytes, analysis.reason)) {
         analysis.reason = "cannot be read: " + analysis.reason;
         return false;
@@ -299,6 +299,17 @@ bool begin_analysis(const fs::path& recording, const fs::path& folder, const Rec
     analysis.reason = recording_problem(bytes, analysis.settings.display_second);
     return analysis.reason.empty() && choose_display_leads(bytes, analysis.settings, analysis) &&
            prepare_folder(recording, folder, names, analysis.reason);
+}
+
+// Every matching beat of the recording analysed as the averaged beat was,
+// once the marks make a beat the computation and a two-point baseline take.
+void add_every_beat(std::string_view bytes, const Store& store, RecordingAnalysis& analysis) {
+    if (!broken_limit(store.ari).empty() || analysis.marks.q_onset >= analysis.marks.t_end) return;
+    analysis.beats = analyse_every_beat(bytes, {store.settings, store.beat, store.ari.settings});
+    std::array<bool, lead_count> with_signal{};
+    for (std::size_t at = 0; at < lead_count; ++at)
+        with_signal[at] = !analysis.flags[at].has(LeadFlag::no_signal);
+    flag_beats(analysis.beats, analysis.activation_ms, with_signal);
 }
 
 // Rows of the averaged beat and samples of the stretch are frames of the
@@ -401,8 +412,9 @@ RecordingAnalysis analyse_recording(const fs::path& recording, const fs::path& f
     analysis.settings = settings;
     const RecordingNames names = names_for(analysis.name);
     SpatialRules spatial;
+    std::string bytes;
     if (!choose_spatial_rules(recording, settings, spatial, analysis.reason) ||
-        !begin_analysis(recording, folder, names, analysis))
+        !begin_analysis(recording, folder, names, analysis, bytes))
         return analysis;
     BatchSettings session_settings = settings;
     session_settings.leads = analysis.display_leads;
@@ -424,6 +436,8 @@ RecordingAnalysis analyse_recording(const fs::path& recording, const fs::path& f
     for (int k = 1; k <= store->beat.accepted_count; ++k)
         analysis.accepted.push_back(store->beat.accepted_beats(k));
     gather_lead_results(*store, analysis);
+    // The beats are judged against the measured values, before bad leads are filled in.
+    add_every_beat(bytes, *store, analysis);
     settle_bad_leads(store->beat, spatial, analysis);
     analysis.reason = doubt_about(analysis);
     analysis.status = analysis.reason.empty() ? AnalysisStatus::ok : AnalysisStatus::check;

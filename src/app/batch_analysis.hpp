@@ -15,6 +15,7 @@
 
 #include "app/lead_flags.hpp"
 #include "beats/automatic_marks.hpp"
+#include "beats/beat_series.hpp"
 #include "dialogue/settings.hpp"
 #include "store/store.hpp"
 
@@ -60,6 +61,9 @@ struct RecordingAnalysis {
     // The spatial rules applied: "grid", "layout FILE" or "none", with why
     // for a recording imported from fewer signals.
     std::string spatial_rules;
+    // Every beat of the whole recording that matches the template, analysed
+    // as the averaged beat was, flagged (beat_series.hpp).
+    std::vector<BeatResult> beats;
     std::string program_version;  // of the program that analysed it
     std::string analysed_at;      // when, in UTC: "2026-12-08T23:40:05Z"
     // Of this run, not of the record: why the row holds the results of an

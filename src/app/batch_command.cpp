@@ -34,8 +34,9 @@ const char* const batch_usage_text =
     "                    [--settings H,A,R] [--again NAME,...|all] [--bad-leads L,...]\n"
     "                    [--good-leads L,...] [--layout FILE|none] [--lang ja|en]\n"
     "       mapari-batch --help | --version\n"
-    "  --out DIR           each recording is analysed in DIR/NAME/; DIR/results.csv and\n"
-    "                      DIR/recordings.csv hold the results of every recording in DIR.\n"
+    "  --out DIR           each recording is analysed in DIR/NAME/; DIR/results.csv,\n"
+    "                      DIR/recordings.csv and DIR/beats.csv (every beat) hold the\n"
+    "                      results of every recording in DIR.\n"
     "                      A recording analysed there before with the same source and\n"
     "                      settings is not analysed again\n"
     "  --jobs N            recordings analysed at once (default: the cores)\n"
@@ -511,7 +512,8 @@ std::vector<FileContent> tables_of(const std::vector<RecordingAnalysis>& rows, c
                                    const BatchOptions& options) {
     std::vector<FileContent> tables = {
         {(options.out / "results.csv").string(), results_table(rows)},
-        {(options.out / "recordings.csv").string(), recordings_table(rows)}};
+        {(options.out / "recordings.csv").string(), recordings_table(rows)},
+        {(options.out / "beats.csv").string(), beats_table(rows)}};
     if (options.shards > 1) {
         tables.push_back({(options.out / table_name(options, "results")).string(),
                           results_table(plan.analyses)});

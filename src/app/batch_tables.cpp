@@ -116,6 +116,55 @@ std::string bad_lead_cells(const RecordingAnalysis& analysis, bool analysed) {
     return cells + "," + csv_field(analysis.spatial_rules);
 }
 
+// ",beats used,ARI SD,slope,slope SE" of a lead, the last three empty where
+// not defined, and all four on a lead without a signal.
+std::string summary_cells(const RecordingAnalysis& analysis, int lead) {
+    if (analysis.flags[static_cast<std::size_t>(lead - 1)].has(LeadFlag::no_signal)) return ",,,,";
+    const LeadSummary summary = summarise_lead(analysis.beats, lead);
+    std::string cells = "," + std::to_string(summary.beats_used) + ",";
+    if (summary.ari_sd_ms) cells += number(*summary.ari_sd_ms);
+    cells += ",";
+    if (summary.restitution)
+        cells += number(summary.restitution->slope) + "," + number(summary.restitution->slope_se);
+    else
+        cells += ",";
+    return cells;
+}
+
+std::string beat_flags_text(const BeatResult& beat) {
+    std::string text = beat.low_correlation ? "low-correlation" : "";
+    if (beat.at_scatter) text += text.empty() ? "at-scatter" : ";at-scatter";
+    return text;
+}
+
+// The 64 rows of one beat.
+std::string beat_rows(const RecordingAnalysis& analysis, int number_from_1) {
+    const BeatResult& beat = analysis.beats[static_cast<std::size_t>(number_from_1 - 1)];
+    const std::string first_cells = csv_field(analysis.name) + "," + std::to_string(number_from_1) +
+                                    "," + std::to_string(beat.time_ms) + "," +
+                                    (beat.rr_ms ? std::to_string(*beat.rr_ms) : std::string()) +
+                                    ",";
+    const std::string flags = beat_flags_text(beat);
+    std::string rows;
+    for (int l = 1; l <= lead_count; ++l) {
+        const auto at = static_cast<std::size_t>(l - 1);
+        rows += first_cells + std::to_string(l) + ",";
+        if (analysis.flags[at].has(LeadFlag::no_signal)) {
+            rows += ",,";
+        } else {
+            const double activation = beat.activation_ms[at], recovery = beat.recovery_ms[at];
+            rows +=
+                number(activation) + "," + number(recovery) + "," + number(recovery - activation);
+        }
+        rows += "," + flags + "\n";
+    }
+    return rows;
+}
+
+bool analysed(const RecordingAnalysis& analysis) {
+    return analysis.status == AnalysisStatus::ok || analysis.status == AnalysisStatus::check;
+}
+
 }  // namespace
 
 std::string csv_field(const std::string& text) {
@@ -142,12 +191,12 @@ const char* status_name(AnalysisStatus status) {
 std::string results_table(const std::vector<RecordingAnalysis>& analyses) {
     std::string table = results_header;
     for (const RecordingAnalysis& analysis : analyses) {
-        if (analysis.status != AnalysisStatus::ok && analysis.status != AnalysisStatus::check)
-            continue;
+        if (!analysed(analysis)) continue;
         for (int l = 1; l <= lead_count; ++l) {
             const auto at = static_cast<std::size_t>(l - 1);
             table += csv_field(analysis.name) + "," + std::to_string(l) + "," +
-                     value_cells(analysis, at) + "," + flags_text(analysis.flags[at]) + "\n";
+                     value_cells(analysis, at) + "," + flags_text(analysis.flags[at]) +
+                     summary_cells(analysis, l) + "\n";
         }
     }
     return table;
@@ -159,9 +208,8 @@ std::string recordings_table(const std::vector<RecordingAnalysis>& analyses) {
         table += csv_field(analysis.name) + "," + status_name(analysis.status) + "," +
                  csv_field(analysis.reason) + "," +
                  std::to_string(analysis.settings.display_second) + ",";
-        const bool analysed =
-            analysis.status == AnalysisStatus::ok || analysis.status == AnalysisStatus::check;
-        table += analysed ? analysed_columns(analysis) : std::string(20, ',');
+        const bool with_results = analysed(analysis);
+        table += with_results ? analysed_columns(analysis) : std::string(20, ',');
         // Appended cell by cell: gcc 12 at -O3 takes "," + a temporary for an overlapping copy.
         for (const std::string& cell :
              {csv_field(analysis.source), leads_text(analysis.display_leads),
@@ -169,9 +217,19 @@ std::string recordings_table(const std::vector<RecordingAnalysis>& analyses) {
             table += ',';
             table += cell;
         }
-        table += analysed ? interval_cells(analysis) : std::string(4, ',');
-        table += bad_lead_cells(analysis, analysed);
+        table += with_results ? interval_cells(analysis) : std::string(4, ',');
+        table += bad_lead_cells(analysis, with_results);
         table += '\n';
+    }
+    return table;
+}
+
+std::string beats_table(const std::vector<RecordingAnalysis>& analyses) {
+    std::string table = beats_header;
+    for (const RecordingAnalysis& analysis : analyses) {
+        if (!analysed(analysis)) continue;
+        for (int beat = 1; beat <= static_cast<int>(analysis.beats.size()); ++beat)
+            table += beat_rows(analysis, beat);
     }
     return table;
 }

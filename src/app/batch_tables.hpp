@@ -1,14 +1,19 @@
 // The tables of a batch: results.csv, one row per recording and lead (AT,
 // RT, ARI and the flags a reader must know; the three values empty where they
-// are no findings, and filled in on a bad lead with good neighbours), and
-// recordings.csv, one row per recording (status, beats,
-// marks, settings, lead flags counted, the reason, and at the end the source as
+// are no findings, and filled in on a bad lead with good neighbours; then the
+// lead over the recording's unflagged beats: the beats used, the sample SD of
+// their ARI, and the restitution slope of ARI against the preceding RR with its
+// standard error, each empty where it is not defined), beats.csv, one row per
+// recording, matching beat and lead (the beat's time and preceding RR, AT, RT
+// and ARI, and the beat's flags; the three values empty on a lead without a
+// signal), and recordings.csv, one row per recording (status, beats, marks,
+// settings, lead flags counted, the reason, and at the end the source as
 // given, the display leads used, a note on what the batch decided for the
-// recording, such as display leads replaced or a source changed, and after
-// it the RR, QT and QTc of the averaged beat, in whole ms, then the bad
-// leads' flags counted, the leads named bad and good by hand and the spatial
-// rules applied, bad_leads.hpp). Both are in English, for scripts; rows in the
-// order of the analyses given.
+// recording, such as display leads replaced or a source changed, and after it
+// the RR, QT and QTc of the averaged beat, in whole ms, then the bad leads'
+// flags counted, the leads named bad and good by hand and the spatial rules
+// applied, bad_leads.hpp). Both are in English, for scripts; rows in the order
+// of the analyses given, a recording's beats in time order.
 #pragma once
 
 #include <string>
@@ -18,7 +23,11 @@
 
 namespace mapari {
 
-inline constexpr const char* results_header = "recording,lead,AT_ms,RT_ms,ARI_ms,flags\n";
+inline constexpr const char* results_header =
+    "recording,lead,AT_ms,RT_ms,ARI_ms,flags,beats_used,ARI_sd_ms,restitution_slope,"
+    "restitution_slope_se\n";
+inline constexpr const char* beats_header =
+    "recording,beat,time_ms,rr_ms,lead,AT_ms,RT_ms,ARI_ms,flags\n";
 inline constexpr const char* recordings_header =
     "recording,status,reason,display_second,beats_found,template_beat,beats_accepted,"
     "accepted_beats,averaging_count,stimulus,q_onset,j_point,t_end,stimulus_found,smoothing,"
@@ -29,6 +38,7 @@ inline constexpr const char* recordings_header =
 
 std::string results_table(const std::vector<RecordingAnalysis>& analyses);
 std::string recordings_table(const std::vector<RecordingAnalysis>& analyses);
+std::string beats_table(const std::vector<RecordingAnalysis>& analyses);
 
 const char* status_name(AnalysisStatus status);
 

@@ -1,8 +1,10 @@
 #include "app/study_record.hpp"
 
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <nlohmann/json.hpp>
+#include <sstream>
 
 #include "app/batch_tables.hpp"
 
@@ -140,6 +142,59 @@ bool read_leads(const Json& leads, RecordingAnalysis& analysis, std::string& rea
     return true;
 }
 
+// A beat's times of every lead as one line of whole ms ("43 44 ... 51"): the
+// times are sample counts, and a record of some 30 beats stays small.
+std::string lead_times_text(const std::array<float, lead_count>& times_ms) {
+    std::string text;
+    for (float ms : times_ms) {
+        if (!text.empty()) text += ' ';
+        text += std::to_string(std::lround(ms));
+    }
+    return text;
+}
+
+bool read_lead_times(const std::string& text, std::array<float, lead_count>& times_ms) {
+    std::istringstream numbers(text);
+    for (float& ms : times_ms)
+        if (!(numbers >> ms)) return false;
+    std::string more;
+    return !(numbers >> more);
+}
+
+Json beats_json(const std::vector<BeatResult>& beats) {
+    Json list = Json::array();
+    for (const BeatResult& beat : beats)
+        list.push_back({{"time_ms", beat.time_ms},
+                        {"rr_ms", beat.rr_ms ? Json(*beat.rr_ms) : Json(nullptr)},
+                        {"correlation", beat.correlation},
+                        {"low_correlation", beat.low_correlation},
+                        {"at_scatter", beat.at_scatter},
+                        {"AT_ms", lead_times_text(beat.activation_ms)},
+                        {"RT_ms", lead_times_text(beat.recovery_ms)}});
+    return list;
+}
+
+// Records written before every beat was analysed have none.
+bool read_beats(const Json& json, RecordingAnalysis& analysis, std::string& reason) {
+    if (!json.contains("beats")) return true;
+    for (const Json& entry : json.at("beats")) {
+        BeatResult beat;
+        beat.time_ms = entry.at("time_ms").get<std::int32_t>();
+        if (!entry.at("rr_ms").is_null()) beat.rr_ms = entry.at("rr_ms").get<std::int32_t>();
+        beat.correlation = entry.at("correlation").get<float>();
+        beat.low_correlation = entry.at("low_correlation").get<bool>();
+        beat.at_scatter = entry.at("at_scatter").get<bool>();
+        if (!read_lead_times(entry.at("AT_ms").get<std::string>(), beat.activation_ms) ||
+            !read_lead_times(entry.at("RT_ms").get<std::string>(), beat.recovery_ms)) {
+            reason = "beat " + std::to_string(analysis.beats.size() + 1) + " has not " +
+                     std::to_string(lead_count) + " whole numbers for AT_ms and RT_ms";
+            return false;
+        }
+        analysis.beats.push_back(beat);
+    }
+    return true;
+}
+
 bool read_status(const std::string& name, AnalysisStatus& status, std::string& reason) {
     for (AnalysisStatus known : statuses)
         if (name == status_name(known)) {
@@ -202,6 +257,7 @@ std::string study_record_text(const RecordingAnalysis& analysis) {
         {"ari_settings", ari_settings_json(analysis.ari_settings)},
         {"leads", leads_json(analysis)},
         {"spatial_rules", analysis.spatial_rules},
+        {"beats", beats_json(analysis.beats)},
         {"program_version", analysis.program_version},
         {"analysed_at", analysis.analysed_at},
     };
@@ -222,7 +278,7 @@ bool read_study_record(std::string_view text, RecordingAnalysis& analysis, std::
         RecordingAnalysis read;
         read_fields(json, read);
         if (!read_status(json.at("status").get<std::string>(), read.status, reason) ||
-            !read_leads(json.at("leads"), read, reason))
+            !read_leads(json.at("leads"), read, reason) || !read_beats(json, read, reason))
             return false;
         analysis = std::move(read);
         return true;

@@ -67,16 +67,16 @@ void share_window_abscissae(AriWork& work) {
                         work.windows(k));
 }
 
-// D(k) for k = J..E from the cubic fitted over k - h .. k + h. The sums with y
-// slide from window to window where that is exact (always, for samples below
-// about 2 * 10^5 in magnitude), else each window is fitted on its own.
-void fit_slope_curve(AriWork& work, ReportSink& report, int lead) {
+// D(k) for k = first_row..E from the cubic fitted over k - h .. k + h. The
+// sums with y slide from window to window where that is exact (always, for
+// samples below about 2 * 10^5 in magnitude), else each window is fitted on its own.
+void fit_slope_curve(AriWork& work, ReportSink& report, int lead, std::int32_t first_row) {
     const std::int32_t h = work.settings.smoothing_half_width_samples;
     const auto& b = work.fit.coefficients;
     SlidingOrdinateSums sums;
-    const bool sliding = sums.start(work.abscissae.data(), work.ordinates.data(), work.j_point - h,
+    const bool sliding = sums.start(work.abscissae.data(), work.ordinates.data(), first_row - h,
                                     work.t_end + h, 2 * h + 1, cubic);
-    for (std::int32_t k = work.j_point; k <= work.t_end; ++k) {
+    for (std::int32_t k = first_row; k <= work.t_end; ++k) {
         const RegressionPoints window{k - h, k + h, work.abscissae.data(), work.ordinates.data(),
                                       work.residuals.data()};
         if (sliding)
@@ -107,13 +107,14 @@ void find_steepest_upstroke(AriWork& work, int lead) {
 
 void find_recovery(AriWork& work, ReportSink& report, int lead) {
     share_window_abscissae(work);
-    fit_slope_curve(work, report, lead);
+    fit_slope_curve(work, report, lead, work.j_point);
     find_steepest_upstroke(work, lead);
 }
 
-void compute_ari(AriWork& work, ReportSink& report) {
-    for (int k = 1; k <= averaged_rows; ++k) work.abscissae(k) = static_cast<float>(k);
-    share_window_abscissae(work);
+namespace {
+
+// AT and RT of every lead, the slope curve formed from first_fitted_row to E.
+void compute_leads(AriWork& work, ReportSink& report, std::int32_t first_fitted_row) {
     // The searches read S up to J + 2, the fits up to E + h.
     const int last_row_read =
         std::max(work.j_point + 2, work.t_end + work.settings.smoothing_half_width_samples);
@@ -123,9 +124,27 @@ void compute_ari(AriWork& work, ReportSink& report) {
             work.ordinates(k) = static_cast<float>(work.lead_samples(k));
         }
         find_activation(work, l);
-        fit_slope_curve(work, report, l);
+        fit_slope_curve(work, report, l, first_fitted_row);
         find_steepest_upstroke(work, l);
     }
+}
+
+}  // namespace
+
+void share_ari_windows(AriWork& work) {
+    for (int k = 1; k <= averaged_rows; ++k) work.abscissae(k) = static_cast<float>(k);
+    share_window_abscissae(work);
+}
+
+void compute_ari_on_shared_windows(AriWork& work, ReportSink& report) {
+    // The search compares D(k) with D(k - 1) from k = J + r to E.
+    compute_leads(work, report,
+                  std::min(work.j_point + work.settings.recovery_delay_samples - 1, work.t_end));
+}
+
+void compute_ari(AriWork& work, ReportSink& report) {
+    share_ari_windows(work);
+    compute_leads(work, report, work.j_point);
 }
 
 }  // namespace mapari

@@ -46,4 +46,13 @@ void find_recovery(AriWork& work, ReportSink& report, int lead);
 // settings; needs marks and settings within the limits (broken_limit empty).
 void compute_ari(AriWork& work, ReportSink& report);
 
+// The AT and RT of compute_ari for many beats on the same marks and settings:
+// the windows' shared part, which the rows alone decide, formed once, and
+// then each beat's AT and RT on it (its beat matrix filled anew each time).
+// The slope curve is formed only where the recovery search reads it, from
+// J + r - 1 to E, so its rows before are not written and the fits of those
+// rows report nothing.
+void share_ari_windows(AriWork& work);
+void compute_ari_on_shared_windows(AriWork& work, ReportSink& report);
+
 }  // namespace mapari

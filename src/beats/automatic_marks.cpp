@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "beats/quantile.hpp"
 #include "beats/selection.hpp"
 
 namespace mapari {
@@ -48,6 +49,10 @@ constexpr double lead_t_fall_fraction = 0.2;
 // within 80.
 constexpr int trapezium_reach_rows = 150;
 constexpr int qrs_trapezium_rows = 80;
+// The trapezium sees a curve smoothed over 20 rows, so where it finds the QRS
+// turning up lies at most that far after the QRS's foot: a cube-root line
+// reaching further back was carried out by a small early lobe (a Q wave).
+constexpr int q_onset_before_turn_rows = 2 * slope_half_width;
 constexpr double qrs_lead_share = 0.25;  // of the tallest QRS: a lead whose QRS edges count
 constexpr int settled_rows = 40;         // at rest this long, the beat has come to rest
 // No beat follows another this soon: the ventricles cannot yet be excited
@@ -356,13 +361,8 @@ double trapezium_end(const RowCurve& rms, const Edge& edge, const EdgeWalk& walk
 double latest_within_fence(std::vector<double> ends) {
     if (ends.empty()) return 0.0;
     std::sort(ends.begin(), ends.end());
-    const auto quantile = [&ends](double share) {
-        const double at = share * static_cast<double>(ends.size() - 1);
-        const auto below = static_cast<std::size_t>(at);
-        const std::size_t above = std::min(below + 1, ends.size() - 1);
-        return ends[below] + (at - static_cast<double>(below)) * (ends[above] - ends[below]);
-    };
-    const double fence = quantile(0.75) + 1.5 * (quantile(0.75) - quantile(0.25));
+    const double upper = sorted_quantile(ends, 0.75);
+    const double fence = upper + 1.5 * (upper - sorted_quantile(ends, 0.25));
     double latest = ends.front();
     for (double end : ends)
         if (end <= fence) latest = end;
@@ -533,8 +533,10 @@ std::int32_t find_stimulus(const BeatCurves& curves, int q_onset, double qrs_cur
     return row;
 }
 
+// The Q onset and the J point; `q_onset_floor` is the earliest row the Q
+// onset may take, whatever the leads' onsets.
 void find_qrs_edges(const Beat& beat, const BeatCurves& curves, const Qrs& qrs,
-                    AutomaticMarks& marks) {
+                    AutomaticMarks& marks, double& q_onset_floor) {
     const double peak = curves.signal_rms(qrs.peak_row);
     Edge edge{qrs.peak_row,
               -1,
@@ -544,6 +546,7 @@ void find_qrs_edges(const Beat& beat, const BeatCurves& curves, const Qrs& qrs,
               qrs_flattening_rows,
               qrs.moving_velocity};
     marks.q_onset = nearest_row(edge_end(curves, edge));
+    q_onset_floor = qrs_edge_end(curves, edge) - q_onset_before_turn_rows;
     edge.step = +1;
     edge.bound_row = averaged_rows;
     const double rms_end = qrs_edge_end(curves, edge);
@@ -723,7 +726,8 @@ AutomaticMarks find_automatic_marks(const Beat& beat, const std::vector<std::int
     }
     Spike spike;
     const bool large_spike = spike_before_qrs(curves, qrs, spike);
-    find_qrs_edges(beat, curves, qrs, marks);
+    double q_onset_floor = 1.0;
+    find_qrs_edges(beat, curves, qrs, marks, q_onset_floor);
     if (large_spike) {
         // The QRS begins as the spike ends: what lies between is the spike's own tail.
         marks.stimulus = spike.first_row;
@@ -739,6 +743,7 @@ AutomaticMarks find_automatic_marks(const Beat& beat, const std::vector<std::int
         if (first < marks.q_onset)
             marks.q_onset = nearest_row(std::min<double>(
                 marks.q_onset, outermost_lead_qrs_edge(beat, curves, qrs.peak_row, -1, first)));
+        marks.q_onset = std::max(marks.q_onset, nearest_row(q_onset_floor));
     }
     const bool t_wave = find_t_wave(beat, curves, qrs, found_rows, marks);
     marks.stimulus_found = marks.stimulus != 0;

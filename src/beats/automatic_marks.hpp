@@ -33,7 +33,11 @@
 //   Q onset: the cube-root line walking back from the QRS peak, and no later
 //     than the earliest onset over the leads whose QRS is at least a quarter
 //     of the tallest (each the trapezium of what the lead has reached by each
-//     row, looked at from after a pacing spike).
+//     row, looked at from after a pacing spike); but no earlier than 20 rows
+//     before the trapezium (80 rows) on the RMS's first lobe: the trapezium
+//     sees a curve smoothed over 20 rows and finds the QRS turning up at most
+//     that far after its foot, while the cube-root line is carried far out
+//     when its fitted rows take in a small early lobe (a Q wave).
 //   J point: the trapezium (80 rows) on the RMS's last lobe, and no earlier
 //     than the latest end over those leads (each the trapezium of what is left
 //     of the lead's deflections from each row on).
@@ -72,9 +76,9 @@
 // the trapezium ends at 2.2 to 2.5 widths (the test works the offset out).
 // Measured against cardiologists (mapari-validate; README "How accurate are
 // the automatic marks"): on four QT Database records without pacing, against
-// cardiologist 1, Q onset -0.8 +- 11.8 ms, J point -9.6 +- 20.1, T end
+// cardiologist 1, Q onset 1.7 +- 9.5 ms, J point -9.6 +- 20.1, T end
 // 6.4 +- 22.7 (a second cardiologist on the same stretches: 3.1 +- 8.6,
-// -9.4 +- 19.5, -2.8 +- 12.7); on six LUDB records 0.1 +- 13.9, -11.4 +- 7.4,
+// -9.4 +- 19.5, -2.8 +- 12.7); on six LUDB records 2.4 +- 11.6, -11.4 +- 7.4,
 // -29.0 +- 30.9.
 // Limits: a paced beat recorded at 250 Hz gets its Q onset at the end of the
 // spike, where a cardiologist may put it at its start; a low, broad T wave in

@@ -51,10 +51,14 @@ BeatAlignment best_alignment(const Recording& recording, Beat& beat, std::int32_
     return best;
 }
 
+bool recognised(const Settings& settings, const BeatAlignment& alignment) {
+    return alignment.correlation >= settings.recognition_coefficient;
+}
+
 std::int32_t align_beat(const Settings& settings, const Recording& recording, Beat& beat,
                         std::int32_t p) {
     const BeatAlignment best = best_alignment(recording, beat, p);
-    if (best.correlation >= settings.recognition_coefficient) return p + best.shift;
+    if (recognised(settings, best)) return p + best.shift;
     return 0;
 }
 
@@ -72,7 +76,7 @@ void find_aligned_beats(const Settings& settings, const Recording& recording, Di
     for (int s = 1; s <= found; ++s) {
         const std::int32_t position = display.sorted_beats(s);
         const BeatAlignment best = best_alignment(recording, beat, position);
-        const bool accepted = best.correlation >= settings.recognition_coefficient;
+        const bool accepted = recognised(settings, best);
         const std::int32_t aligned = accepted ? position + best.shift : 0;
         display.sorted_beats(s) = static_cast<std::int16_t>(aligned);
         // A beat at 200 would need sample 0 for its first row; it is left out.

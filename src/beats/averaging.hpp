@@ -34,6 +34,8 @@ struct BeatAlignment {
 // The shift of the beat at position p that correlates best with the
 // template; the smallest shift on ties.
 BeatAlignment best_alignment(const Recording& recording, Beat& beat, std::int32_t p);
+// Whether a beat aligned so reaches the recognition coefficient.
+bool recognised(const Settings& settings, const BeatAlignment& alignment);
 // Aligns the beat at position p to the template; returns the aligned
 // position, or 0 when the best correlation misses the coefficient.
 std::int32_t align_beat(const Settings& settings, const Recording& recording, Beat& beat,

@@ -31,6 +31,14 @@ std::string encode_frames(std::span<const std::int16_t> samples) {
     return bytes;
 }
 
+std::vector<std::int16_t> decode_frames(std::string_view bytes) {
+    const std::size_t frames = bytes.size() / bytes_per_frame;
+    std::vector<std::int16_t> samples(frames * channel_count);
+    for (std::size_t k = 0; k < samples.size(); ++k)
+        samples[k] = decode_sample(byte_at(bytes, 2 * k), byte_at(bytes, 2 * k + 1));
+    return samples;
+}
+
 void decode_recording(Recording& recording) {
     // Element (c, t) of the channel store lies where channel c of frame t lies
     // in the file, so decoding in file order places every sample in its channel.

@@ -16,6 +16,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "store/store.hpp"
 
@@ -65,6 +66,11 @@ std::int16_t swapped_frame_sample(std::string_view bytes, long long frame, int c
 // The file bytes of samples in file order: frame after frame, channel 1 first
 // within a frame.
 std::string encode_frames(std::span<const std::int16_t> samples);
+
+// Every whole frame of a file's bytes decoded, in file order: element
+// (frame - 1) * channel_count + channel - 1 is that channel of that frame,
+// the order of the channel store's elements. A part frame at the end is left out.
+std::vector<std::int16_t> decode_frames(std::string_view bytes);
 
 // Decodes the reading's bytes into the channel store: file_bytes -> samples,
 // every channel samples_per_reading long.

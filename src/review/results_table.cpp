@@ -10,9 +10,13 @@ namespace mapari::review {
 namespace {
 
 constexpr std::string_view header = "recording,lead,AT_ms,RT_ms,ARI_ms,flags";
+// The header of tables that go on with each lead's summary over the beats,
+// columns the review reads past.
+constexpr std::string_view header_with_summaries =
+    "recording,lead,AT_ms,RT_ms,ARI_ms,flags,beats_used,ARI_sd_ms,restitution_slope,"
+    "restitution_slope_se";
 constexpr std::string_view byte_order_mark = "\xEF\xBB\xBF";
 constexpr std::array<const char*, 3> value_columns = {"AT_ms", "RT_ms", "ARI_ms"};
-constexpr std::size_t column_count = 6;
 // The reasons a batch leaves a bad lead's values empty for, when its neighbours
 // cannot fill them in (besides no-signal).
 constexpr std::array<std::string_view, 5> bad_lead_reason_words = {"noisy", "clipped", "steps",
@@ -129,11 +133,17 @@ class TableReader {
   public:
     explicit TableReader(std::vector<RecordingResults>& recordings) : recordings_(recordings) {}
 
+    // The table's header: the fields every row holds.
+    void take_header(std::string_view header_line) {
+        header_ = header_line;
+        column_count_ = split(header_line, ',').size();
+    }
+
     bool read_row(std::string_view line, int line_number, std::string& reason) {
         const std::vector<std::string_view> fields = split(line, ',');
-        if (fields.size() != column_count) {
-            reason =
-                std::to_string(fields.size()) + " fields where " + std::string(header) + " are 6";
+        if (fields.size() != column_count_) {
+            reason = std::to_string(fields.size()) + " fields where " + std::string(header_) +
+                     " are " + std::to_string(column_count_);
             return false;
         }
         if (fields[0].empty()) {
@@ -223,6 +233,8 @@ class TableReader {
     }
 
     std::vector<RecordingResults>& recordings_;
+    std::string_view header_ = header;
+    std::size_t column_count_ = 6;
     int next_lead_ = lead_count + 1;  // of the last recording; past 64 once it is whole
 };
 
@@ -250,7 +262,10 @@ bool read_results_table(std::string_view text, std::vector<RecordingResults>& re
         text.remove_prefix(std::min(end + 1, text.size()));
         if (line.ends_with('\r')) line.remove_suffix(1);
         if (++line_number == 1) {
-            if (line == header) continue;
+            if (line == header || line == header_with_summaries) {
+                reader.take_header(line);
+                continue;
+            }
             reason =
                 "line 1: the header must be " + std::string(header) + ", not " + quoted_word(line);
             return false;

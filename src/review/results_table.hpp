@@ -14,6 +14,10 @@
 // ';': no-downstroke (AT is the default), no-upstroke (RT is the default),
 // no-signal (the lead carries none; with interpolated, its values are filled
 // in from its neighbours and are shown) and the other flags below.
+//
+// Tables of a later batch go on, after flags, with beats_used, ARI_sd_ms,
+// restitution_slope and restitution_slope_se; their header says so, and the
+// review reads past those columns.
 #pragma once
 
 #include <array>

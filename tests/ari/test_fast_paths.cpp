@@ -393,8 +393,18 @@ const MarksCase marks_cases[] = {
     {3, 2, 60, 3, 1, 5},
     {700, 900, 1004, 20, 7, 30},  // the last window ends on the last row
     {100, 300, 700, 50, 7, 100},
-    {100, 200, 400, 2, 7, 10},  // five points a window: cubic terms dropped
+    {100, 200, 400, 2, 7, 10},    // five points a window: cubic terms dropped
+    {100, 300, 350, 20, 7, 100},  // the recovery delay reaches past the T end
 };
+
+void set_marks(AriWork& work, const MarksCase& c) {
+    work.reference_point = c.p;
+    work.j_point = c.j;
+    work.t_end = c.e;
+    work.settings.smoothing_half_width_samples = c.h;
+    work.settings.activation_offset_samples = c.a;
+    work.settings.recovery_delay_samples = c.r;
+}
 
 // Lead l's kind of values, every kind on several leads.
 void fill_beat(AriWork& work, unsigned seed) {
@@ -417,12 +427,7 @@ TEST(FastPaths, AriComputationEqualsTheWindowByWindowComputation) {
         auto expected = std::make_unique<AriWork>(), got = std::make_unique<AriWork>();
         for (AriWork* work : {expected.get(), got.get()}) {
             fill_beat(*work, 11);
-            work->reference_point = c.p;
-            work->j_point = c.j;
-            work->t_end = c.e;
-            work->settings.smoothing_half_width_samples = c.h;
-            work->settings.activation_offset_samples = c.a;
-            work->settings.recovery_delay_samples = c.r;
+            set_marks(*work, c);
             ASSERT_EQ(broken_limit(*work), "");
         }
         Transcript expected_report, got_report;
@@ -438,6 +443,31 @@ TEST(FastPaths, AriComputationEqualsTheWindowByWindowComputation) {
                     << "row " << k;
         }
         EXPECT_EQ(got->fit.status, expected->fit.status);
+    }
+}
+
+// The many-beat form: windows shared once, then beat after beat with the
+// slope curve formed only where the recovery search reads it; the same AT and
+// RT as compute_ari, bit for bit, on every beat and on every case of marks
+// (the second beat's values another draw).
+TEST(FastPaths, AriOnSharedWindowsEqualsTheComputationOfEachBeat) {
+    for (const MarksCase& c : marks_cases) {
+        SCOPED_TRACE(::testing::Message()
+                     << "P " << c.p << ", J " << c.j << ", E " << c.e << ", r " << c.r);
+        auto expected = std::make_unique<AriWork>(), got = std::make_unique<AriWork>();
+        for (AriWork* work : {expected.get(), got.get()}) set_marks(*work, c);
+        Transcript expected_report, got_report;
+        share_ari_windows(*got);
+        for (unsigned seed : {11u, 12u}) {
+            fill_beat(*expected, seed);
+            fill_beat(*got, seed);
+            compute_ari(*expected, expected_report);
+            compute_ari_on_shared_windows(*got, got_report);
+            for (int l = 1; l <= lead_count; ++l) {
+                ASSERT_TRUE(same_bits(got->activation_ms(l), expected->activation_ms(l))) << l;
+                ASSERT_TRUE(same_bits(got->recovery_ms(l), expected->recovery_ms(l))) << l;
+            }
+        }
     }
 }
 

@@ -20,8 +20,12 @@ synth::SynthModel write_synthetic(const std::filesystem::path& file, std::uint32
     settings.noise_rms = noise;
     settings.rate_bpm = rate_bpm;
     synth::SynthModel model = synth::make_model(settings);
-    test_support::write_bytes(file, encode_frames(synth::render_samples(model)));
+    write_model(file, model);
     return model;
+}
+
+void write_model(const std::filesystem::path& file, const synth::SynthModel& model) {
+    test_support::write_bytes(file, encode_frames(synth::render_samples(model)));
 }
 
 CommandRun run_batch(const std::vector<std::string>& arguments) {

@@ -12,6 +12,8 @@
 
 namespace mapari::batch_tests {
 
+// The recording of a synthetic model written to the file.
+void write_model(const std::filesystem::path& file, const synth::SynthModel& model);
 // A synthetic recording of 4 s (or 32) written to the file; its model.
 synth::SynthModel write_synthetic(const std::filesystem::path& file, std::uint32_t seed,
                                   double noise, double rate_bpm, int seconds = 4);

@@ -147,8 +147,8 @@ class HandMarks : public ::testing::Test {
         write_bytes(layout_, layout);
     }
 
-    // The batch run with the options; results.csv's row of each lead (from
-    // the lead's number on) and recordings.csv's row.
+    // The batch run with the options; results.csv's row of each lead from the
+    // lead's number to its flags, and recordings.csv's row.
     void run(std::vector<std::string> options) {
         std::vector<std::string> arguments = {recording_.string(), "--out", out_.string()};
         arguments.insert(arguments.end(), options.begin(), options.end());
@@ -159,8 +159,9 @@ class HandMarks : public ::testing::Test {
             const std::string start = "\nsyn," + std::to_string(lead) + ",";
             const std::size_t from =
                 results.find(start) + start.size() - 1 - std::to_string(lead).size();
-            rows_[static_cast<std::size_t>(lead - 1)] =
-                results.substr(from, results.find('\n', from) - from);
+            std::size_t end = from;
+            for (int field = 1; field <= 5; ++field) end = results.find_first_of(",\n", end + 1);
+            rows_[static_cast<std::size_t>(lead - 1)] = results.substr(from, end - from);
         }
         const std::string recordings = read_bytes(out_ / "recordings.csv");
         row_ = recordings.substr(recordings.find("\nsyn,") + 1);

@@ -102,7 +102,8 @@ std::string interval_cells_of(const fs::path& folder) {
 }
 
 std::string tables(const fs::path& out) {
-    return read_bytes(out / "results.csv") + read_bytes(out / "recordings.csv");
+    return read_bytes(out / "results.csv") + read_bytes(out / "recordings.csv") +
+           read_bytes(out / "beats.csv");
 }
 
 TEST(StudyFolder, ASecondBatchAddsToTheFirstAndChangesNothingOfIt) {
@@ -269,8 +270,9 @@ TEST(StudyFolder, AStoppedBatchRunAgainEndsAsOneThatRanThrough) {
     EXPECT_NE(read_bytes(out / "recordings.csv")
                   .find("\nr3,stopped,not analysed: the batch was stopped,0,"),
               std::string::npos);
-    EXPECT_EQ(entries(out), (std::vector<std::string>{".batch.lock", ".study.lock", "r1", "r2",
-                                                      "recordings.csv", "results.csv"}));
+    EXPECT_EQ(entries(out),
+              (std::vector<std::string>{".batch.lock", ".study.lock", "beats.csv", "r1", "r2",
+                                        "recordings.csv", "results.csv"}));
     const CommandRun again = run_batch(into(files, out));
     EXPECT_EQ(again.exit_code, 0);
     EXPECT_TRUE(
@@ -309,8 +311,8 @@ TEST(StudyFolder, AKilledBatchLeavesNoNamedHalfAndIsFinishedByTheSameCommand) {
     const CommandRun again = run_batch(into(files, out));
     EXPECT_EQ(again.exit_code, 0) << again.errors;
     EXPECT_EQ(entries(out),
-              (std::vector<std::string>{".batch.lock", ".study.lock", "r1", "r2", "r3", "r4",
-                                        "recordings.csv", "results.csv"}));
+              (std::vector<std::string>{".batch.lock", ".study.lock", "beats.csv", "r1", "r2", "r3",
+                                        "r4", "recordings.csv", "results.csv"}));
     EXPECT_EQ(tables(out), tables(whole));
 }
 
@@ -358,8 +360,9 @@ TEST(StudyFolder, AFullDiskLosesNothingThatWasThere) {
                         ": File too large\n");
     EXPECT_EQ(differences(snapshot(out), before), none)
         << "every earlier folder and both tables as they were";
-    EXPECT_EQ(entries(out), (std::vector<std::string>{".batch.lock", ".study.lock", "a", "b",
-                                                      "recordings.csv", "results.csv"}));
+    EXPECT_EQ(entries(out),
+              (std::vector<std::string>{".batch.lock", ".study.lock", "a", "b", "beats.csv",
+                                        "recordings.csv", "results.csv"}));
     // With room again the same command finishes the study.
     EXPECT_EQ(run_batch(into(files, out)).exit_code, 0);
     EXPECT_TRUE(fs::exists(out / "c" / "c.ari"));

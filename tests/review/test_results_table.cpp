@@ -167,6 +167,39 @@ std::string with_line(const std::string& text, int number, std::optional<std::st
     return text.substr(0, start) + (line ? *line + "\n" : "") + text.substr(end);
 }
 
+// The hand-made table as a later batch writes it: each row goes on with the
+// lead's summary over the beats.
+std::string with_summaries(const std::string& table) {
+    std::string text =
+        "recording,lead,AT_ms,RT_ms,ARI_ms,flags,beats_used,ARI_sd_ms,"
+        "restitution_slope,restitution_slope_se\n";
+    std::size_t start = table.find('\n') + 1;
+    for (std::size_t end; (end = table.find('\n', start)) != std::string::npos; start = end + 1)
+        text += table.substr(start, end - start) + ",30,4.5,0.31,0.02\n";
+    return text;
+}
+
+TEST(ResultsTable, SummaryColumnsOfALaterBatchAreReadPast) {
+    const std::vector<RecordingResults> old = read_table(hand_made_table());
+    const std::vector<RecordingResults> later = read_table(with_summaries(hand_made_table()));
+    ASSERT_EQ(later.size(), old.size());
+    for (std::size_t r = 0; r < old.size(); ++r) {
+        EXPECT_EQ(later[r].name, old[r].name);
+        EXPECT_EQ(later[r].other_flags, old[r].other_flags);
+        ASSERT_EQ(later[r].leads.has_value(), old[r].leads.has_value());
+        if (!old[r].leads) continue;
+        for (std::size_t at = 0; at < lead_count; ++at)
+            EXPECT_EQ(values_of((*later[r].leads)[at]), values_of((*old[r].leads)[at])) << at;
+    }
+    std::vector<RecordingResults> recordings;
+    std::string reason;
+    EXPECT_FALSE(
+        read_results_table(with_summaries(hand_made_table()) + "c,1,1,2,1,\n", recordings, reason));
+    EXPECT_EQ(reason,
+              "line 130: 6 fields where recording,lead,AT_ms,RT_ms,ARI_ms,flags,beats_used,"
+              "ARI_sd_ms,restitution_slope,restitution_slope_se are 10");
+}
+
 TEST(ResultsTable, FaultsAreRefusedWithTheirLine) {
     const std::string header(results_header);
     // Lines 2 to 65: recording a, leads 1 to 64; lines 66 to 129: recording b.
