@@ -584,7 +584,8 @@ int summarise(const Plan& plan, std::size_t stopped, const BatchOptions& options
     if (plan.skipped > 0) out << "skipped (analysed before): " << plan.skipped << '\n';
     if (stopped > 0) out << "not analysed (stopped): " << stopped << '\n';
     out << "tables: " << (options.out / "results.csv").string() << ", "
-        << (options.out / "recordings.csv").string() << '\n';
+        << (options.out / "recordings.csv").string() << ", " << (options.out / "beats.csv").string()
+        << '\n';
     if (options.shards > 1)
         out << "this share's tables: " << (options.out / table_name(options, "results")).string()
             << ", " << (options.out / table_name(options, "recordings")).string() << '\n';

@@ -123,7 +123,8 @@ TEST(StudyFolder, ASecondBatchAddsToTheFirstAndChangesNothingOfIt) {
                               "analysed 1 recordings: 1 ok, 0 to check, 0 failed\n"
                               "tables: " +
                               (out / "results.csv").string() + ", " +
-                              (out / "recordings.csv").string() + "\n");
+                              (out / "recordings.csv").string() + ", " +
+                              (out / "beats.csv").string() + "\n");
     EXPECT_EQ(differences(snapshot(out / "a"), a_before), none);
     EXPECT_EQ(differences(snapshot(out / "b"), b_before), none);
     EXPECT_EQ(read_bytes(out / "a" / "operator-notes.txt"), "lead 12 looked odd\n");
