@@ -136,6 +136,22 @@ void settle_bad_leads(const Beat& beat, const SpatialRules& rules, RecordingAnal
     fill_in_bad_leads(*rules.layout, analysis);
 }
 
+std::string hand_lists_refusal(const BatchSettings& settings) {
+    for (const auto& [option, leads] : {std::pair{"--bad-leads", &settings.bad_leads},
+                                        std::pair{"--good-leads", &settings.good_leads}})
+        for (std::size_t k = 0; k < leads->size(); ++k)
+            if (std::find(leads->begin(), leads->begin() + static_cast<std::ptrdiff_t>(k),
+                          (*leads)[k]) != leads->begin() + static_cast<std::ptrdiff_t>(k))
+                return std::string(option) + " names lead " + std::to_string((*leads)[k]) +
+                       " twice";
+    for (int lead : settings.bad_leads)
+        if (std::find(settings.good_leads.begin(), settings.good_leads.end(), lead) !=
+            settings.good_leads.end())
+            return "lead " + std::to_string(lead) +
+                   " is named by both --bad-leads and --good-leads";
+    return {};
+}
+
 bool values_withheld(const RecordingAnalysis& analysis, std::size_t at) {
     const LeadFlags flags = analysis.flags[at];
     if (flags.has(LeadFlag::interpolated)) return false;

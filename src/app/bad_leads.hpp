@@ -48,6 +48,10 @@ bool choose_spatial_rules(const std::filesystem::path& recording, const BatchSet
 // layout). The beat's rows from the Q onset to the T end are compared.
 void settle_bad_leads(const Beat& beat, const SpatialRules& rules, RecordingAnalysis& analysis);
 
+// Why the hand lists of the settings cannot be taken: a lead named twice,
+// or both bad and good; empty when they can.
+std::string hand_lists_refusal(const BatchSettings& settings);
+
 // True when the tables leave lead l's values (at = l - 1) empty: no signal or
 // named bad, or judged bad with spatial rules that could not fill it in.
 bool values_withheld(const RecordingAnalysis& analysis, std::size_t at);

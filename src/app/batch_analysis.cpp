@@ -37,14 +37,9 @@ namespace fs = std::filesystem;
 
 constexpr int fewest_beats_a_pass = 3;
 
-struct RecordingNames {
-    std::string common, variable, save_name;
-    std::string file_name() const { return common + variable + ".dat"; }
-};
+}  // namespace
 
-// The recording keeps its own name when that splits into two name parts the
-// dialogue takes; another is linked as "rec01.dat".
-RecordingNames names_for(const std::string& stem) {
+RecordingNames session_names(const std::string& stem) {
     const bool usable = !stem.empty() && stem.size() <= 12 && unsafe_name_reason(stem).empty() &&
                         stem.find_first_of(" \t") == std::string::npos &&
                         save_name_problem(stem).empty();
@@ -52,6 +47,8 @@ RecordingNames names_for(const std::string& stem) {
     const std::size_t common = std::min<std::size_t>(6, stem.size());
     return {stem.substr(0, common), stem.substr(common), stem};
 }
+
+namespace {
 
 [[noreturn]] void give_up(const std::string& why) {
     throw SessionEnded(why, exit_failure);
@@ -190,48 +187,6 @@ std::string recording_problem(const std::string& bytes, int display_second) {
     return {};
 }
 
-// The folder with the recording linked in (copied where links cannot be made).
-bool prepare_folder(const fs::path& recording, const fs::path& folder, const RecordingNames& names,
-                    std::string& reason) {
-    std::error_code error;
-    fs::create_directories(folder, error);
-    if (!error)
-        fs::create_symlink(fs::absolute(recording, error), folder / names.file_name(), error);
-    if (error) {
-        error.clear();
-        fs::copy_file(recording, folder / names.file_name(), error);
-    }
-    if (error) reason = "cannot prepare " + folder.string() + ": " + error.message();
-    return !error;
-}
-
-int run_session(Store& store, UnattendedSession& session, const fs::path& folder,
-                std::string& reason) {
-    std::ofstream transcript(folder / "transcript.txt", std::ios::binary);
-    std::ofstream record(folder / "session.script", std::ios::binary);
-    // Every line of the script is decided when it is due.
-    std::istringstream no_script;
-    HeadlessRuntime runtime(no_script, transcript, &record, folder.string());
-    runtime.when_script_runs_dry([&session] { return session.next_line(); });
-    try {
-        run_program(store, runtime);
-    } catch (const SessionEnded& ended) {
-        // The question is in the transcript's language; the tables are in English.
-        reason = ended.exit_code() == exit_script_ended
-                     ? "the session waited for an answer the batch does not give (see its "
-                       "transcript)"
-                     : ended.what();
-        return ended.exit_code();
-    }
-    transcript.close();
-    record.close();
-    if (!transcript || !record) {
-        reason = "cannot write the session's transcript and script in " + folder.string();
-        return exit_failure;
-    }
-    return exit_normal;
-}
-
 // The recording's stretch of the display second, decoded from the file's bytes.
 std::unique_ptr<Recording> stretch_of(std::string_view bytes, int display_second) {
     auto stretch = std::make_unique<Recording>();
@@ -273,19 +228,6 @@ bool choose_display_leads(std::string_view bytes, const BatchSettings& settings,
     return true;
 }
 
-void gather_lead_results(Store& store, RecordingAnalysis& analysis) {
-    const AriWork& work = store.ari;
-    analysis.ari_settings = work.settings;
-    auto scratch = std::make_unique<std::array<float, samples_per_reading>>();
-    const LeadQualities qualities = judge_leads(store.beat, store.recording, *scratch);
-    for (int l = 1; l <= lead_count; ++l) {
-        const auto at = static_cast<std::size_t>(l - 1);
-        analysis.activation_ms[at] = work.activation_ms(l);
-        analysis.recovery_ms[at] = work.recovery_ms(l);
-        analysis.flags[at] = lead_flags(work, l, qualities[at]);
-    }
-}
-
 // The source read, checked and linked into the folder, with the reasons in
 // English; false with the reason when the analysis cannot begin.
 bool begin_analysis(const fs::path& recording, const fs::path& folder, const RecordingNames& names,
@@ -298,7 +240,20 @@ bool begin_analysis(const fs::path& recording, const fs::path& folder, const Rec
     analysis.source_checksum = source_checksum(bytes);
     analysis.reason = recording_problem(bytes, analysis.settings.display_second);
     return analysis.reason.empty() && choose_display_leads(bytes, analysis.settings, analysis) &&
-           prepare_folder(recording, folder, names, analysis.reason);
+           prepare_session_folder(recording, folder, names, analysis.reason);
+}
+
+void gather_lead_results(Store& store, RecordingAnalysis& analysis) {
+    const AriWork& work = store.ari;
+    analysis.ari_settings = work.settings;
+    auto scratch = std::make_unique<std::array<float, samples_per_reading>>();
+    const LeadQualities qualities = judge_leads(store.beat, store.recording, *scratch);
+    for (int l = 1; l <= lead_count; ++l) {
+        const auto at = static_cast<std::size_t>(l - 1);
+        analysis.activation_ms[at] = work.activation_ms(l);
+        analysis.recovery_ms[at] = work.recovery_ms(l);
+        analysis.flags[at] = lead_flags(work, l, qualities[at]);
+    }
 }
 
 // Every matching beat of the recording analysed as the averaged beat was,
@@ -404,13 +359,72 @@ std::string doubt_about(const RecordingAnalysis& analysis) {
     return t_end_doubt(marks);
 }
 
+bool prepare_session_folder(const fs::path& recording, const fs::path& folder,
+                            const RecordingNames& names, std::string& reason) {
+    std::error_code error;
+    fs::create_directories(folder, error);
+    if (!error)
+        fs::create_symlink(fs::absolute(recording, error), folder / names.file_name(), error);
+    if (error) {
+        error.clear();
+        fs::copy_file(recording, folder / names.file_name(), error);
+    }
+    if (error) reason = "cannot prepare " + folder.string() + ": " + error.message();
+    return !error;
+}
+
+int run_unattended_session(Store& store,
+                           const std::function<std::optional<std::string>()>& next_line,
+                           const fs::path& folder, std::string& reason) {
+    std::ofstream transcript(folder / "transcript.txt", std::ios::binary);
+    std::ofstream record(folder / "session.script", std::ios::binary);
+    // Every line of the script is decided when it is due.
+    std::istringstream no_script;
+    HeadlessRuntime runtime(no_script, transcript, &record, folder.string());
+    runtime.when_script_runs_dry(next_line);
+    try {
+        run_program(store, runtime);
+    } catch (const SessionEnded& ended) {
+        // The question is in the transcript's language; the tables are in English.
+        reason = ended.exit_code() == exit_script_ended
+                     ? "the session waited for an answer the batch does not give (see its "
+                       "transcript)"
+                     : ended.what();
+        return ended.exit_code();
+    }
+    transcript.close();
+    record.close();
+    if (!transcript || !record) {
+        reason = "cannot write the session's transcript and script in " + folder.string();
+        return exit_failure;
+    }
+    return exit_normal;
+}
+
+void take_session_results(Store& store, std::string_view bytes, const SpatialRules& spatial,
+                          RecordingAnalysis& analysis) {
+    analysis.averaging_count = store.beat.averaging_count;
+    // The rows clicked, which may lie one from the rows asked.
+    analysis.marks.stimulus = store.beat.fiducial_marks(1);
+    analysis.marks.q_onset = store.beat.fiducial_marks(2);
+    analysis.marks.j_point = store.beat.fiducial_marks(3);
+    analysis.marks.t_end = store.beat.fiducial_marks(4);
+    analysis.accepted.clear();
+    for (int k = 1; k <= store.beat.accepted_count; ++k)
+        analysis.accepted.push_back(store.beat.accepted_beats(k));
+    gather_lead_results(store, analysis);
+    // The beats are judged against the measured values, before bad leads are filled in.
+    add_every_beat(bytes, store, analysis);
+    settle_bad_leads(store.beat, spatial, analysis);
+}
+
 RecordingAnalysis analyse_recording(const fs::path& recording, const fs::path& folder,
                                     const BatchSettings& settings) {
     RecordingAnalysis analysis;
     analysis.name = recording.stem().string();
     analysis.source = recording.string();
     analysis.settings = settings;
-    const RecordingNames names = names_for(analysis.name);
+    const RecordingNames names = session_names(analysis.name);
     SpatialRules spatial;
     std::string bytes;
     if (!choose_spatial_rules(recording, settings, spatial, analysis.reason) ||
@@ -422,23 +436,15 @@ RecordingAnalysis analyse_recording(const fs::path& recording, const fs::path& f
     store->naming.result_files_flushed_by_caller = true;
     if (!set_data_directory(store->naming, folder.string(), analysis.reason)) return analysis;
     UnattendedSession session(*store, analysis, session_settings, names);
-    if (run_session(*store, session, folder, analysis.reason) != exit_normal) return analysis;
+    if (run_unattended_session(
+            *store, [&session] { return session.next_line(); }, folder, analysis.reason) !=
+        exit_normal)
+        return analysis;
     if (!fs::exists(folder / (names.save_name + ".ari"))) {
         analysis.reason = "the session wrote no ARI file (see its transcript)";
         return analysis;
     }
-    analysis.averaging_count = store->beat.averaging_count;
-    // The rows clicked, which may lie one from the rows found.
-    analysis.marks.stimulus = store->beat.fiducial_marks(1);
-    analysis.marks.q_onset = store->beat.fiducial_marks(2);
-    analysis.marks.j_point = store->beat.fiducial_marks(3);
-    analysis.marks.t_end = store->beat.fiducial_marks(4);
-    for (int k = 1; k <= store->beat.accepted_count; ++k)
-        analysis.accepted.push_back(store->beat.accepted_beats(k));
-    gather_lead_results(*store, analysis);
-    // The beats are judged against the measured values, before bad leads are filled in.
-    add_every_beat(bytes, *store, analysis);
-    settle_bad_leads(store->beat, spatial, analysis);
+    take_session_results(*store, bytes, spatial, analysis);
     analysis.reason = doubt_about(analysis);
     analysis.status = analysis.reason.empty() ? AnalysisStatus::ok : AnalysisStatus::check;
     return analysis;

@@ -9,8 +9,10 @@
 
 #include <array>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/lead_flags.hpp"
@@ -35,8 +37,23 @@ struct BatchSettings {
     bool operator==(const BatchSettings&) const = default;
 };
 
-// stopped: a recording the batch never started, being stopped first.
-enum class AnalysisStatus { ok, check, failed, stopped };
+// stopped: a recording the batch never started, being stopped first;
+// corrected: marks or bad leads set by hand after the analysis (study_correction.hpp).
+enum class AnalysisStatus { ok, check, failed, stopped, corrected };
+
+// One correction by hand of an analysed recording: the marks given, each from
+// its row before to its row after, and the leads named bad by hand, when given.
+struct MarkChange {
+    std::string mark;  // "stimulus", "q_onset", "j_point" or "t_end", as the record names them
+    std::int32_t from_row = 0, to_row = 0;
+    bool operator==(const MarkChange&) const = default;
+};
+struct HandCorrection {
+    std::string corrected_at;  // when, in UTC: "2026-12-08T23:40:05Z"
+    std::vector<MarkChange> marks;
+    std::optional<std::vector<int>> bad_leads_from, bad_leads_to;  // none: left as they were
+    bool operator==(const HandCorrection&) const = default;
+};
 
 struct RecordingAnalysis {
     std::string name;             // its folder and its rows: the file's stem, made unique
@@ -64,8 +81,9 @@ struct RecordingAnalysis {
     // Every beat of the whole recording that matches the template, analysed
     // as the averaged beat was, flagged (beat_series.hpp).
     std::vector<BeatResult> beats;
-    std::string program_version;  // of the program that analysed it
-    std::string analysed_at;      // when, in UTC: "2026-12-08T23:40:05Z"
+    std::string program_version;              // of the program that analysed it
+    std::string analysed_at;                  // when, in UTC: "2026-12-08T23:40:05Z"
+    std::vector<HandCorrection> corrections;  // in the order made; the status is corrected with any
     // Of this run, not of the record: why the row holds the results of an
     // earlier analysis (its source changed since, or it was asked with other settings).
     std::string run_note;
@@ -101,5 +119,37 @@ std::string doubt_about(const RecordingAnalysis& analysis);
 RecordingAnalysis analyse_recording(const std::filesystem::path& recording,
                                     const std::filesystem::path& folder,
                                     const BatchSettings& settings);
+
+// The names the dialogue of a recording of file stem `stem` uses: the
+// recording keeps its own name when that splits into two name parts the
+// dialogue takes; another is linked as "rec01.dat".
+struct RecordingNames {
+    std::string common, variable, save_name;
+    std::string file_name() const { return common + variable + ".dat"; }
+};
+RecordingNames session_names(const std::string& stem);
+
+// The folder (made when missing) with the recording linked in, or copied
+// where links cannot be made; false with the reason.
+bool prepare_session_folder(const std::filesystem::path& recording,
+                            const std::filesystem::path& folder, const RecordingNames& names,
+                            std::string& reason);
+
+// The whole dialogue run on `store` in `folder`, each line of its script
+// taken from next_line when it is due; the folder gets the session's
+// transcript, its script as taken (session.script), fort.12 and the result
+// files. The exit code, with the reason in English when it is not normal.
+int run_unattended_session(Store& store,
+                           const std::function<std::optional<std::string>()>& next_line,
+                           const std::filesystem::path& folder, std::string& reason);
+
+struct SpatialRules;
+
+// What a finished session gives the analysis: the averaging, the rows
+// clicked as marks, each lead's AT, RT and flags, every matching beat of the
+// recording `bytes` analysed as the averaged beat was, and the bad leads
+// settled by the spatial rules and the settings' hand lists.
+void take_session_results(Store& store, std::string_view bytes, const SpatialRules& spatial,
+                          RecordingAnalysis& analysis);
 
 }  // namespace mapari

@@ -1,13 +1,10 @@
 #include "app/batch_command.hpp"
 
-#include <time.h>
-
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
 #include <csignal>
-#include <ctime>
 #include <filesystem>
 #include <map>
 #include <mutex>
@@ -20,6 +17,7 @@
 #include "app/batch_analysis.hpp"
 #include "app/batch_tables.hpp"
 #include "app/command_options.hpp"
+#include "app/study_correction.hpp"
 #include "app/study_folder.hpp"
 #include "app/study_record.hpp"
 #include "formats/exit_codes.hpp"
@@ -33,6 +31,8 @@ const char* const batch_usage_text =
     "                    [--display-second S] [--leads A,B,C] [--coefficient C]\n"
     "                    [--settings H,A,R] [--again NAME,...|all] [--bad-leads L,...]\n"
     "                    [--good-leads L,...] [--layout FILE|none] [--lang ja|en]\n"
+    "       mapari-batch --correct DIR NAME [--ref R] [--q-onset Q] [--j-point J]\n"
+    "                    [--t-end T] [--bad-leads L,...|none] [--lang ja|en]\n"
     "       mapari-batch --help | --version\n"
     "  --out DIR           each recording is analysed in DIR/NAME/; DIR/results.csv,\n"
     "                      DIR/recordings.csv and DIR/beats.csv (every beat) hold the\n"
@@ -55,7 +55,13 @@ const char* const batch_usage_text =
     "  --layout FILE|none  the electrode positions of the outlier rule and the filling\n"
     "                      in (lead,x,y lines; default the 8 x 8 grid, none for a\n"
     "                      recording imported from fewer signals); none: neither\n"
-    "  --lang ja|en        the language of the sessions' transcripts (default ja)\n";
+    "  --lang ja|en        the language of the sessions' transcripts (default ja)\n"
+    "  --correct DIR NAME  the recording NAME of the study DIR corrected by hand: its\n"
+    "                      session played again with the marks given (rows of the\n"
+    "                      averaged beat; --ref is the stimulus mark) and the others as\n"
+    "                      they were, its files, its record and the tables rewritten,\n"
+    "                      its status corrected. --bad-leads gives its new hand list\n"
+    "                      (none: no lead). A later batch keeps a corrected recording\n";
 
 namespace {
 
@@ -155,23 +161,6 @@ std::string layout_refusal(const std::string& layout) {
     return {};
 }
 
-// Why the hand lists cannot be taken: a lead named twice, or both bad and good.
-std::string hand_lists_refusal(const BatchSettings& settings) {
-    for (const auto& [option, leads] : {std::pair{"--bad-leads", &settings.bad_leads},
-                                        std::pair{"--good-leads", &settings.good_leads}})
-        for (std::size_t k = 0; k < leads->size(); ++k)
-            if (std::find(leads->begin(), leads->begin() + static_cast<std::ptrdiff_t>(k),
-                          (*leads)[k]) != leads->begin() + static_cast<std::ptrdiff_t>(k))
-                return std::string(option) + " names lead " + std::to_string((*leads)[k]) +
-                       " twice";
-    for (int lead : settings.bad_leads)
-        if (std::find(settings.good_leads.begin(), settings.good_leads.end(), lead) !=
-            settings.good_leads.end())
-            return "lead " + std::to_string(lead) +
-                   " is named by both --bad-leads and --good-leads";
-    return {};
-}
-
 bool read_ari_settings(const std::string& text, BatchSettings& settings) {
     static constexpr int setting_ranges[3][2] = {{2, 99}, {0, 9999}, {1, 200}};
     std::array<int, 3> values{};
@@ -238,8 +227,9 @@ namespace {
 
 struct Job {
     fs::path recording;
-    std::string name;    // of its folder and its rows: the file's stem, made unique
-    bool again = false;  // an earlier analysis under its name is set aside
+    std::string name;        // of its folder and its rows: the file's stem, made unique
+    bool again = false;      // an earlier analysis under its name is set aside
+    bool corrected = false;  // the earlier analysis was corrected by hand
 };
 
 // stem, or stem_2, stem_3, ...: the first that is not taken. A leading dot
@@ -318,7 +308,8 @@ struct Plan {
 
 // What each job of the share needs: an analysis, or none, its earlier one
 // standing (with a note when it does not fit the list as it is now). A failed
-// analysis is made again, in case what failed was mended.
+// analysis is made again, in case what failed was mended; one corrected by
+// hand stands unless asked again by name or with all.
 Plan plan_jobs(std::vector<Job> jobs, const StudyContents& study, const BatchOptions& options) {
     Plan plan{std::move(jobs), {}, {}, 0};
     plan.analyses.resize(plan.jobs.size());
@@ -330,22 +321,15 @@ Plan plan_jobs(std::vector<Job> jobs, const StudyContents& study, const BatchOpt
         job.again =
             options.again_all || record->second.status == AnalysisStatus::failed ||
             std::find(options.again.begin(), options.again.end(), job.name) != options.again.end();
+        job.corrected = record->second.status == AnalysisStatus::corrected;
         if (job.again) continue;
         plan.analyses[k] = record->second;
-        plan.analyses[k].run_note = why_earlier_stands(record->second, job, options.settings);
         plan.to_analyse[k] = false;
+        if (job.corrected) continue;
+        plan.analyses[k].run_note = why_earlier_stands(record->second, job, options.settings);
         ++plan.skipped;
     }
     return plan;
-}
-
-std::string now_in_utc() {
-    const std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
-    std::tm parts{};
-    ::gmtime_r(&now, &parts);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &parts);
-    return text;
 }
 
 // The recording analysed in its hidden folder, with its record; the folder
@@ -510,10 +494,7 @@ bool holds(const fs::path& file, const std::string& bytes) {
 // The tables of a run: the study's whole tables, and a share's own.
 std::vector<FileContent> tables_of(const std::vector<RecordingAnalysis>& rows, const Plan& plan,
                                    const BatchOptions& options) {
-    std::vector<FileContent> tables = {
-        {(options.out / "results.csv").string(), results_table(rows)},
-        {(options.out / "recordings.csv").string(), recordings_table(rows)},
-        {(options.out / "beats.csv").string(), beats_table(rows)}};
+    std::vector<FileContent> tables = study_tables(options.out, rows);
     if (options.shards > 1) {
         tables.push_back({(options.out / table_name(options, "results")).string(),
                           results_table(plan.analyses)});
@@ -573,7 +554,7 @@ int summarise(const Plan& plan, std::size_t stopped, const BatchOptions& options
     std::size_t analysed = 0, failed = 0, to_check = 0, not_ok = 0;
     for (std::size_t k = 0; k < plan.jobs.size(); ++k) {
         const AnalysisStatus status = plan.analyses[k].status;
-        not_ok += status != AnalysisStatus::ok;
+        not_ok += status != AnalysisStatus::ok && status != AnalysisStatus::corrected;
         if (!plan.to_analyse[k] || status == AnalysisStatus::stopped) continue;
         ++analysed;
         failed += status == AnalysisStatus::failed;
@@ -597,8 +578,11 @@ void say_what_stands(const Plan& plan, const std::vector<fs::path>& set_aside, s
     for (std::size_t k = 0; k < plan.jobs.size(); ++k) {
         if (!plan.analyses[k].run_note.empty())
             out << plan.jobs[k].name << ": " << plan.analyses[k].run_note << '\n';
+        if (!plan.to_analyse[k] && plan.jobs[k].corrected)
+            out << "kept (corrected by hand): " << plan.jobs[k].name << '\n';
         if (!set_aside[k].empty())
-            out << "kept the earlier analysis of " << plan.jobs[k].name << " as "
+            out << "kept the earlier analysis of " << plan.jobs[k].name
+                << (plan.jobs[k].corrected ? " (corrected by hand)" : "") << " as "
                 << set_aside[k].string() << '\n';
     }
 }
@@ -642,9 +626,77 @@ void ask_batch_to_stop() {
     stop_asked = true;
 }
 
+namespace {
+
+// A mark's row: a whole number, checked against the beat by the correction.
+CommandOption row_option(std::string name, std::optional<std::int32_t>& row) {
+    return {std::move(name), true,
+            [&row](const std::string& text) {
+                const auto number = whole_number(text, -1000000, 1000000);
+                if (number) row = static_cast<std::int32_t>(*number);
+                return number.has_value();
+            },
+            "a row of the averaged beat, a whole number"};
+}
+
+CommandLineReading parse_correct_arguments(const std::vector<std::string>& arguments,
+                                           CorrectionRequest& request, Language& language) {
+    const CommandOptions table = {
+        row_option("--ref", request.marks.stimulus),
+        row_option("--q-onset", request.marks.q_onset),
+        row_option("--j-point", request.marks.j_point),
+        row_option("--t-end", request.marks.t_end),
+        {"--bad-leads", true,
+         [&request](const std::string& text) {
+             request.bad_leads.emplace();
+             return text == "none" || read_leads(text, *request.bad_leads);
+         },
+         "leads L[,L...], each from 1 to 64, or none"},
+        language_option([&language](Language taken) { language = taken; }),
+    };
+    std::vector<std::string> words;
+    const CommandWord take_word = [&words](const std::string& word) {
+        if (words.size() == 2) return "unexpected argument '" + word + "'";
+        words.push_back(word);
+        return std::string();
+    };
+    CommandLineReading reading = read_command_line(arguments, table, take_word);
+    if (!reading.goes_on()) return reading;
+    if (words.size() < 2)
+        reading.error = "--correct needs the study DIR and the recording NAME";
+    else if (!request.marks.stimulus && !request.marks.q_onset && !request.marks.j_point &&
+             !request.marks.t_end && !request.bad_leads)
+        reading.error =
+            "--correct needs a mark (--ref, --q-onset, --j-point, --t-end) or --bad-leads";
+    else {
+        request.study = words[0];
+        request.name = words[1];
+    }
+    return reading;
+}
+
+int run_correct_command(const std::vector<std::string>& arguments, std::ostream& out,
+                        std::ostream& errors) {
+    CorrectionRequest request;
+    Language language = Language::japanese;
+    const CommandLineReading reading = parse_correct_arguments(arguments, request, language);
+    if (const std::optional<int> exit_code =
+            first_answer("mapari-batch", reading, batch_usage_text, out, errors))
+        return *exit_code;
+    std::string no_catalogue;
+    use_language(language, no_catalogue);
+    const CorrectionOutcome outcome = correct_recording(request);
+    (outcome.exit_code == exit_normal ? out : errors) << outcome.message;
+    return outcome.exit_code;
+}
+
+}  // namespace
+
 int run_batch_command(const std::vector<std::string>& arguments, std::ostream& out,
                       std::ostream& errors, bool progress_shown,
                       const std::function<void()>& after_each_recording) {
+    if (!arguments.empty() && arguments.front() == "--correct")
+        return run_correct_command({arguments.begin() + 1, arguments.end()}, out, errors);
     BatchOptions options;
     const CommandLineReading reading = parse_batch_arguments(arguments, options);
     if (const std::optional<int> exit_code =

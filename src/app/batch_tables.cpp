@@ -162,7 +162,8 @@ std::string beat_rows(const RecordingAnalysis& analysis, int number_from_1) {
 }
 
 bool analysed(const RecordingAnalysis& analysis) {
-    return analysis.status == AnalysisStatus::ok || analysis.status == AnalysisStatus::check;
+    return analysis.status == AnalysisStatus::ok || analysis.status == AnalysisStatus::check ||
+           analysis.status == AnalysisStatus::corrected;
 }
 
 }  // namespace
@@ -182,6 +183,8 @@ const char* status_name(AnalysisStatus status) {
             return "check";
         case AnalysisStatus::stopped:
             return "stopped";
+        case AnalysisStatus::corrected:
+            return "corrected";
         case AnalysisStatus::failed:
             break;
     }

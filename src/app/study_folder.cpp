@@ -6,6 +6,7 @@
 
 #include <cerrno>
 
+#include "app/batch_tables.hpp"
 #include "app/study_record.hpp"
 #include "formats/files.hpp"
 #include "formats/messages.hpp"
@@ -72,6 +73,13 @@ StudyContents read_study(const fs::path& folder) {
     return contents;
 }
 
+std::vector<FileContent> study_tables(const fs::path& study,
+                                      const std::vector<RecordingAnalysis>& rows) {
+    return {{(study / "results.csv").string(), results_table(rows)},
+            {(study / "recordings.csv").string(), recordings_table(rows)},
+            {(study / "beats.csv").string(), beats_table(rows)}};
+}
+
 std::vector<fs::path> remove_derived_files(const fs::path& study) {
     std::vector<fs::path> removed;
     for (const char* name : derived_files) {
@@ -83,6 +91,10 @@ std::vector<fs::path> remove_derived_files(const fs::path& study) {
 
 fs::path partial_folder(const fs::path& study, const std::string& name) {
     return study / (std::string(partial_prefix) + name + std::string(partial_suffix));
+}
+
+fs::path correction_folder(const fs::path& study, const std::string& name) {
+    return study / (std::string(partial_prefix) + name + ".correcting");
 }
 
 fs::path set_aside(const fs::path& study, const std::string& name, std::string& reason) {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/batch_analysis.hpp"
+#include "formats/files.hpp"
 
 namespace mapari {
 
@@ -31,11 +32,21 @@ struct StudyContents {
 // record) only takes its name.
 StudyContents read_study(const std::filesystem::path& folder);
 
+// The study's tables made from the rows of its recordings: results.csv,
+// recordings.csv and beats.csv, with their paths.
+std::vector<FileContent> study_tables(const std::filesystem::path& study,
+                                      const std::vector<RecordingAnalysis>& rows);
+
 // Removes the derived files the study holds; the paths removed.
 std::vector<std::filesystem::path> remove_derived_files(const std::filesystem::path& study);
 
 // The hidden folder a recording is analysed in before it gets its name.
 std::filesystem::path partial_folder(const std::filesystem::path& study, const std::string& name);
+
+// The hidden folder in which a correction by hand of a recording plays its
+// session before its files are renamed into place.
+std::filesystem::path correction_folder(const std::filesystem::path& study,
+                                        const std::string& name);
 
 // Sets DIR/NAME aside as DIR/NAME.N, N the first number free; the path it
 // got, or empty with the reason.

@@ -1,8 +1,12 @@
 #include "app/study_record.hpp"
 
+#include <time.h>
+
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <ctime>
 #include <nlohmann/json.hpp>
 #include <sstream>
 
@@ -16,7 +20,8 @@ using Json = nlohmann::ordered_json;
 
 constexpr int record_version = 1;
 constexpr AnalysisStatus statuses[] = {AnalysisStatus::ok, AnalysisStatus::check,
-                                       AnalysisStatus::failed, AnalysisStatus::stopped};
+                                       AnalysisStatus::failed, AnalysisStatus::stopped,
+                                       AnalysisStatus::corrected};
 
 Json ari_settings_json(const AriSettings& settings) {
     return {{"smoothing", settings.smoothing_half_width_samples},
@@ -195,13 +200,48 @@ bool read_beats(const Json& json, RecordingAnalysis& analysis, std::string& reas
     return true;
 }
 
+Json corrections_json(const std::vector<HandCorrection>& corrections) {
+    Json list = Json::array();
+    for (const HandCorrection& correction : corrections) {
+        Json marks = Json::array();
+        for (const MarkChange& change : correction.marks)
+            marks.push_back(
+                {{"mark", change.mark}, {"from", change.from_row}, {"to", change.to_row}});
+        Json entry = {{"corrected_at", correction.corrected_at}, {"marks", marks}};
+        if (correction.bad_leads_to)
+            entry["bad_leads"] = {{"from", *correction.bad_leads_from},
+                                  {"to", *correction.bad_leads_to}};
+        list.push_back(entry);
+    }
+    return list;
+}
+
+// Records of analyses never corrected have none.
+std::vector<HandCorrection> corrections_of(const Json& json) {
+    std::vector<HandCorrection> corrections;
+    for (const Json& entry : json.value("corrections", Json::array())) {
+        HandCorrection correction;
+        correction.corrected_at = entry.at("corrected_at").get<std::string>();
+        for (const Json& change : entry.at("marks"))
+            correction.marks.push_back({change.at("mark").get<std::string>(),
+                                        change.at("from").get<std::int32_t>(),
+                                        change.at("to").get<std::int32_t>()});
+        if (entry.contains("bad_leads")) {
+            correction.bad_leads_from = entry.at("bad_leads").at("from").get<std::vector<int>>();
+            correction.bad_leads_to = entry.at("bad_leads").at("to").get<std::vector<int>>();
+        }
+        corrections.push_back(std::move(correction));
+    }
+    return corrections;
+}
+
 bool read_status(const std::string& name, AnalysisStatus& status, std::string& reason) {
     for (AnalysisStatus known : statuses)
         if (name == status_name(known)) {
             status = known;
             return true;
         }
-    reason = "its status \"" + name + "\" is none of ok, check, failed, stopped";
+    reason = "its status \"" + name + "\" is none of ok, check, failed, stopped, corrected";
     return false;
 }
 
@@ -223,9 +263,19 @@ void read_fields(const Json& json, RecordingAnalysis& analysis) {
     analysis.spatial_rules = json.value("spatial_rules", std::string());
     analysis.program_version = json.at("program_version").get<std::string>();
     analysis.analysed_at = json.at("analysed_at").get<std::string>();
+    analysis.corrections = corrections_of(json);
 }
 
 }  // namespace
+
+std::string now_in_utc() {
+    const std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
+    std::tm parts{};
+    ::gmtime_r(&now, &parts);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &parts);
+    return text;
+}
 
 std::string source_checksum(std::string_view bytes) {
     std::uint64_t hash = 0xcbf29ce484222325u;
@@ -239,7 +289,7 @@ std::string source_checksum(std::string_view bytes) {
 }
 
 std::string study_record_text(const RecordingAnalysis& analysis) {
-    const Json record = {
+    Json record = {
         {"record_version", record_version},
         {"name", analysis.name},
         {"source", analysis.source},
@@ -261,6 +311,9 @@ std::string study_record_text(const RecordingAnalysis& analysis) {
         {"program_version", analysis.program_version},
         {"analysed_at", analysis.analysed_at},
     };
+    // A record never corrected reads as it did before corrections were kept.
+    if (!analysis.corrections.empty())
+        record["corrections"] = corrections_json(analysis.corrections);
     return record.dump(2) + "\n";
 }
 

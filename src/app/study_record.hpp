@@ -23,6 +23,9 @@ inline constexpr const char* study_record_name = "analysis.json";
 // since its analysis, not one forged to look the same.
 std::string source_checksum(std::string_view bytes);
 
+// Now in UTC as a record keeps a time: "2026-12-08T23:40:05Z".
+std::string now_in_utc();
+
 // The record of an analysis as JSON text (the note, being of one run, left out).
 std::string study_record_text(const RecordingAnalysis& analysis);
 

@@ -1,6 +1,7 @@
 #include "batch_support.hpp"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <fstream>
 #include <sstream>
@@ -8,9 +9,65 @@
 #include "app/batch_command.hpp"
 #include "app/session.hpp"
 #include "formats/map_recording.hpp"
+#include "support/child_run.hpp"
 #include "support/temporary_folder.hpp"
 
 namespace mapari::batch_tests {
+
+namespace fs = std::filesystem;
+
+std::map<std::string, std::string> snapshot(const fs::path& folder) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+        const std::string inside = entry.path().lexically_relative(folder).string();
+        if (entry.is_symlink())
+            files[inside] = "-> " + fs::read_symlink(entry.path()).string();
+        else if (entry.is_regular_file())
+            files[inside] = test_support::read_bytes(entry.path());
+    }
+    return files;
+}
+
+std::vector<std::string> differences(const std::map<std::string, std::string>& now,
+                                     const std::map<std::string, std::string>& before) {
+    std::vector<std::string> paths;
+    for (const auto& [path, bytes] : now)
+        if (!before.contains(path) || before.at(path) != bytes) paths.push_back(path);
+    for (const auto& [path, bytes] : before)
+        if (!now.contains(path)) paths.push_back(path);
+    return paths;
+}
+
+std::vector<std::string> recordings(const test_support::TemporaryFolder& folder,
+                                    const std::vector<std::string>& names) {
+    std::vector<std::string> files;
+    std::uint32_t seed = 0;
+    for (const std::string& name : names) {
+        files.push_back(folder.file(name + ".dat"));
+        write_synthetic(files.back(), ++seed, 10.0, 75.0);
+    }
+    return files;
+}
+
+std::vector<std::string> into(std::vector<std::string> arguments, const fs::path& out,
+                              std::initializer_list<std::string> more) {
+    arguments.insert(arguments.end(), {"--out", out.string(), "--jobs", "1"});
+    arguments.insert(arguments.end(), more);
+    return arguments;
+}
+
+std::pair<int, std::string> batch_with_file_limit(const std::vector<std::string>& arguments,
+                                                  unsigned long limit) {
+    const test_support::ChildRun run = test_support::run_in_child([&](std::string& said) {
+        const rlimit small{limit, limit};
+        ::setrlimit(RLIMIT_FSIZE, &small);
+        std::ostringstream out, errors;
+        const int code = run_batch_command(arguments, out, errors, false);
+        said = errors.str();
+        return code;
+    });
+    return {run.exit_code, run.said};
+}
 
 synth::SynthModel write_synthetic(const std::filesystem::path& file, std::uint32_t seed,
                                   double noise, double rate_bpm, int seconds) {

@@ -4,10 +4,13 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "support/command_run.hpp"
+#include "support/temporary_folder.hpp"
 #include "synthesis/synth_model.hpp"
 
 namespace mapari::batch_tests {
@@ -22,6 +25,26 @@ using test_support::CommandRun;
 
 // mapari-batch run on the arguments, without progress lines.
 CommandRun run_batch(const std::vector<std::string>& arguments);
+
+// Every file under a folder by its path inside it, with its bytes (a link: its target).
+std::map<std::string, std::string> snapshot(const std::filesystem::path& folder);
+
+// The paths inside whose files differ between two snapshots, or are in one only.
+std::vector<std::string> differences(const std::map<std::string, std::string>& now,
+                                     const std::map<std::string, std::string>& before);
+
+// Synthetic recordings NAME.dat in the folder, seeds 1, 2, ...
+std::vector<std::string> recordings(const test_support::TemporaryFolder& folder,
+                                    const std::vector<std::string>& names);
+
+// The recordings' arguments into the study `out`, one job at a time, with `more` after.
+std::vector<std::string> into(std::vector<std::string> arguments, const std::filesystem::path& out,
+                              std::initializer_list<std::string> more = {});
+
+// mapari-batch in a child process whose files may not grow past `limit` bytes;
+// its exit code and what it wrote to its errors.
+std::pair<int, std::string> batch_with_file_limit(const std::vector<std::string>& arguments,
+                                                  unsigned long limit);
 
 // Replays the session.script of `batch` (where `recording` was analysed) on a
 // copy of the recording in the empty folder `replay`: the transcript and the

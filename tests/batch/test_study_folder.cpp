@@ -32,30 +32,6 @@ using test_support::read_bytes;
 using test_support::TemporaryFolder;
 using test_support::write_bytes;
 
-// Every file under a folder by its path inside it, with its bytes (a link: its target).
-std::map<std::string, std::string> snapshot(const fs::path& folder) {
-    std::map<std::string, std::string> files;
-    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-        const std::string inside = entry.path().lexically_relative(folder).string();
-        if (entry.is_symlink())
-            files[inside] = "-> " + fs::read_symlink(entry.path()).string();
-        else if (entry.is_regular_file())
-            files[inside] = read_bytes(entry.path());
-    }
-    return files;
-}
-
-// The paths inside whose files differ between two snapshots, or are in one only.
-std::vector<std::string> differences(const std::map<std::string, std::string>& now,
-                                     const std::map<std::string, std::string>& before) {
-    std::vector<std::string> paths;
-    for (const auto& [path, bytes] : now)
-        if (!before.contains(path) || before.at(path) != bytes) paths.push_back(path);
-    for (const auto& [path, bytes] : before)
-        if (!now.contains(path)) paths.push_back(path);
-    return paths;
-}
-
 const std::vector<std::string> none;
 
 std::vector<std::string> entries(const fs::path& folder) {
@@ -64,25 +40,6 @@ std::vector<std::string> entries(const fs::path& folder) {
         names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
-}
-
-// Synthetic recordings NAME.dat in the folder, seeds 1, 2, ...
-std::vector<std::string> recordings(const TemporaryFolder& folder,
-                                    const std::vector<std::string>& names) {
-    std::vector<std::string> files;
-    std::uint32_t seed = 0;
-    for (const std::string& name : names) {
-        files.push_back(folder.file(name + ".dat"));
-        write_synthetic(files.back(), ++seed, 10.0, 75.0);
-    }
-    return files;
-}
-
-std::vector<std::string> into(std::vector<std::string> arguments, const fs::path& out,
-                              std::initializer_list<std::string> more = {}) {
-    arguments.insert(arguments.end(), {"--out", out.string(), "--jobs", "1"});
-    arguments.insert(arguments.end(), more);
-    return arguments;
 }
 
 // "RR,QT,QTc,QTc\n" of the record in `folder`, each a whole number.
@@ -334,21 +291,6 @@ TEST(StudyFolder, UnnamedAnalysesAreRemovedOnlyWhenNoOtherBatchIsAtWork) {
     EXPECT_FALSE(fs::exists(out / ".other.partial"));
 }
 
-// The batch in a child process whose files may not grow past `limit` bytes;
-// its exit code and what it wrote to its errors.
-std::pair<int, std::string> batch_with_file_limit(const std::vector<std::string>& arguments,
-                                                  rlim_t limit) {
-    const test_support::ChildRun run = test_support::run_in_child([&](std::string& said) {
-        const rlimit small{limit, limit};
-        ::setrlimit(RLIMIT_FSIZE, &small);
-        std::ostringstream out, errors;
-        const int code = run_batch_command(arguments, out, errors, false);
-        said = errors.str();
-        return code;
-    });
-    return {run.exit_code, run.said};
-}
-
 TEST(StudyFolder, AFullDiskLosesNothingThatWasThere) {
     TemporaryFolder folder;
     const std::vector<std::string> files = recordings(folder, {"a", "b", "c"});
@@ -561,7 +503,7 @@ TEST(StudyRecord, RefusesWhatIsNoRecordOfThisProgram) {
         {changed("\"record_version\": 1", "\"record_version\": 2"),
          "it is a record of another version of the program"},
         {changed("\"status\": \"check\"", "\"status\": \"fine\""),
-         "its status \"fine\" is none of ok, check, failed, stopped"},
+         "its status \"fine\" is none of ok, check, failed, stopped, corrected"},
         {changed("\"noisy\"", "\"loud\""), "lead 2 has the unknown flag \"loud\""},
         {changed("\"lead\": 3,", "\"lead\": 4,"), "its leads are not in order from 1"},
         {changed("\"leads\": [\n    {", "\"leads\": [\n    {\"x\": 0},\n    {"),
