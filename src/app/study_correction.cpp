@@ -301,8 +301,8 @@ CorrectionOutcome check_request(const CorrectionRequest& request, const StudyCon
                        "a record of the study cannot be read: " + contents.unreadable.front());
     const auto record = contents.records.find(request.name);
     if (record == contents.records.end())
-        return refused(exit_usage,
-                       request.name + " is no recording of the study " + request.study.string());
+        return refused(exit_usage, request.name + " is no analysed recording of the study " +
+                                       request.study.string());
     const AnalysisStatus status = record->second.status;
     if (status == AnalysisStatus::failed || status == AnalysisStatus::stopped)
         return refused(exit_usage,

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 
@@ -36,6 +37,14 @@ std::vector<std::string> differences(const std::map<std::string, std::string>& n
     for (const auto& [path, bytes] : before)
         if (!now.contains(path)) paths.push_back(path);
     return paths;
+}
+
+std::vector<std::string> entries(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 std::vector<std::string> recordings(const test_support::TemporaryFolder& folder,

@@ -33,6 +33,9 @@ std::map<std::string, std::string> snapshot(const std::filesystem::path& folder)
 std::vector<std::string> differences(const std::map<std::string, std::string>& now,
                                      const std::map<std::string, std::string>& before);
 
+// The names of the folder's entries, sorted.
+std::vector<std::string> entries(const std::filesystem::path& folder);
+
 // Synthetic recordings NAME.dat in the folder, seeds 1, 2, ...
 std::vector<std::string> recordings(const test_support::TemporaryFolder& folder,
                                     const std::vector<std::string>& names);

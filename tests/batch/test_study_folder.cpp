@@ -34,14 +34,6 @@ using test_support::write_bytes;
 
 const std::vector<std::string> none;
 
-std::vector<std::string> entries(const fs::path& folder) {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 // "RR,QT,QTc,QTc\n" of the record in `folder`, each a whole number.
 std::string interval_cells_of(const fs::path& folder) {
     RecordingAnalysis analysis;
