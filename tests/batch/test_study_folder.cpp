@@ -443,6 +443,32 @@ TEST(StudyRecord, ReadsBackEveryFieldItWrote) {
         << text;
 }
 
+// A corrected record keeps its corrections, in order, and reads them back;
+// one never corrected has no "corrections" field, as before they were kept.
+TEST(StudyRecord, ReadsBackItsCorrectionsAndWritesNoneWhenThereAreNone) {
+    RecordingAnalysis written = every_field_set();
+    EXPECT_EQ(study_record_text(written).find("corrections"), std::string::npos);
+    written.status = AnalysisStatus::corrected;
+    written.corrections = {
+        {"2026-12-09T05:46:27Z", {{"t_end", 595, 560}, {"q_onset", 148, 146}}, {}, {}},
+        {"2026-12-09T06:01:00Z", {}, std::vector<int>{12, 40}, std::vector<int>{}}};
+    const std::string text = study_record_text(written);
+    EXPECT_NE(text.find("\"status\": \"corrected\""), std::string::npos) << text;
+    EXPECT_NE(
+        text.find("\"bad_leads\": {\n        \"from\": [\n          12,\n          40\n        ],"
+                  "\n        \"to\": []\n      }"),
+        std::string::npos)
+        << text;
+    RecordingAnalysis read;
+    std::string reason;
+    ASSERT_TRUE(read_study_record(text, read, reason)) << reason;
+    EXPECT_EQ(read.status, AnalysisStatus::corrected);
+    EXPECT_EQ(read.corrections, written.corrections);
+    EXPECT_EQ(study_record_text(read), text);
+    EXPECT_NE(recordings_table({read}).find("\n\"run \"\"7\"\"\",corrected,"), std::string::npos)
+        << recordings_table({read});
+}
+
 // A record written before the independent T end was kept reads as one
 // without it, and its rows are those of the record.
 TEST(StudyRecord, ReadsARecordWithoutTheIndependentTEnd) {
