@@ -233,6 +233,27 @@ HandCorrection correction_of(const RecordingAnalysis& record, const Rows& rows,
     return correction;
 }
 
+// The spatial rules the recording was analysed with, chosen again: from the
+// source its folder links to, or from the source's path as the batch was
+// given it (a copy in the folder has no import record beside it); false with
+// the reason when neither gives the rules of the record.
+bool same_spatial_rules(const CorrectedRecording& recording, const BatchSettings& settings,
+                        SpatialRules& spatial, std::string& reason) {
+    std::error_code error;
+    const fs::path linked = fs::canonical(recording.folder / recording.names.file_name(), error);
+    for (const fs::path& source : {linked, fs::path(recording.record.source)}) {
+        if (!choose_spatial_rules(source, settings, spatial, reason)) continue;
+        // Records written before the rules were kept name none.
+        if (recording.record.spatial_rules.empty() ||
+            spatial.description == recording.record.spatial_rules)
+            return true;
+        reason = "they are " + spatial.description + " now";
+    }
+    reason = "the spatial rules of " + recording.record.name + " (" +
+             recording.record.spatial_rules + ") cannot be had again: " + reason;
+    return false;
+}
+
 // The analysis of the corrected session: the record's with the new marks,
 // their lead values and beats, and the bad leads settled anew.
 bool corrected_analysis(Store& store, const CorrectedRecording& recording,
@@ -241,9 +262,7 @@ bool corrected_analysis(Store& store, const CorrectedRecording& recording,
     analysis = recording.record;
     if (correction.bad_leads_to) analysis.settings.bad_leads = *correction.bad_leads_to;
     SpatialRules spatial;
-    std::error_code error;
-    const fs::path source = fs::canonical(recording.folder / recording.names.file_name(), error);
-    if (!choose_spatial_rules(source, analysis.settings, spatial, reason)) return false;
+    if (!same_spatial_rules(recording, analysis.settings, spatial, reason)) return false;
     analysis.flags = {};
     analysis.beats.clear();
     take_session_results(store, recording.bytes, spatial, analysis);

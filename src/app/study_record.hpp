@@ -4,9 +4,11 @@
 // and the display leads used, status and reason, beats, marks, each lead's AT,
 // RT and flags, a bad lead's AT and RT as filled in, and the spatial rules
 // applied), with where it came from (the source's path
-// as given and its checksum), the program's version and when it was analysed.
-// The tables are rebuilt from these records alone, so a record is written
-// once, with the recording's files, and read back to the same analysis.
+// as given and its checksum), the program's version, when it was analysed,
+// and each correction by hand (study_correction.hpp). The tables are rebuilt
+// from these records alone, so a record is written with the recording's
+// files (once, and again with them at each correction) and read back to the
+// same analysis.
 #pragma once
 
 #include <string>

@@ -352,6 +352,38 @@ TEST_F(StudyCorrection, ASourceChangedSinceItsAnalysisIsRefused) {
     EXPECT_EQ(differences(snapshot(study_), before), no_paths);
 }
 
+// The bad leads of a corrected recording are settled by the rules it was
+// analysed with: a layout file that is gone is refused, not swapped for the grid.
+TEST_F(StudyCorrection, TheSpatialRulesOfTheAnalysisAreKeptOrTheCorrectionRefused) {
+    const fs::path layout = folder_.path() / "vest.csv";
+    std::string lines = "lead,x,y\n";
+    for (int lead = 1; lead <= 64; ++lead)
+        lines += std::to_string(lead) + "," + std::to_string((lead - 1) % 8) + "," +
+                 std::to_string((lead - 1) / 8) + "\n";
+    write_bytes(layout, lines);
+    const fs::path study = folder_.path() / "vest-study";
+    ASSERT_EQ(
+        run_batch(into({sources_->file("a.dat")}, study, {"--layout", layout.string()})).exit_code,
+        0);
+    fs::remove(layout);
+    const auto before = snapshot(study);
+    const CommandRun refused = run_batch({"--correct", study.string(), "a", "--t-end", "560"});
+    EXPECT_EQ(refused.exit_code, 1);
+    EXPECT_EQ(refused.errors, "mapari-batch: the spatial rules of a (layout " + layout.string() +
+                                  ") cannot be had again: cannot read the layout " +
+                                  layout.string() +
+                                  ": No such file or directory; nothing was written\n");
+    EXPECT_EQ(differences(snapshot(study), before), no_paths);
+
+    write_bytes(layout, lines);
+    const CommandRun corrected = run_batch({"--correct", study.string(), "a", "--t-end", "560"});
+    ASSERT_EQ(corrected.exit_code, 0) << corrected.errors;
+    RecordingAnalysis record;
+    std::string reason;
+    ASSERT_TRUE(read_study_record(read_bytes(study / "a" / study_record_name), record, reason));
+    EXPECT_EQ(record.spatial_rules, "layout " + layout.string());
+}
+
 TEST_F(StudyCorrection, AFailedWriteChangesNothing) {
     const auto before = snapshot(study_);
     // A folder in the way of beats.csv's temporary: the last file of the set fails.
