@@ -1,6 +1,7 @@
 #include "importing/recording_check.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 
@@ -18,27 +19,40 @@ constexpr double rough_ratio = 0.6;
 constexpr double swapped_smoothness = 3.0;
 constexpr double text_share = 0.95;
 
+using ChannelValues = std::array<double, channel_count>;  // element channel - 1
+
+constexpr int channel_at(std::size_t at) {
+    return static_cast<int>(at) + 1;
+}
+
 // Channel `channel` of frame `frame` (from 1) as written, or with its bytes swapped.
 int sample_at(std::string_view bytes, long long frame, int channel, bool as_written) {
     return as_written ? frame_sample(bytes, frame, channel)
                       : swapped_frame_sample(bytes, frame, channel);
 }
 
-// Mean step from sample to sample over the mean distance from the mean; 0 for
-// a flat channel.
-double roughness(std::string_view bytes, long long frames, int channel, bool as_written) {
-    double sum = 0.0;
-    for (long long t = 1; t <= frames; ++t) sum += sample_at(bytes, t, channel, as_written);
-    const double mean = sum / static_cast<double>(frames);
-    double spread = 0.0, steps = 0.0;
-    for (long long t = 1; t <= frames; ++t) {
-        const int value = sample_at(bytes, t, channel, as_written);
-        spread += std::fabs(value - mean);
-        if (t > 1) steps += std::abs(value - sample_at(bytes, t - 1, channel, as_written));
-    }
-    return spread == 0.0
-               ? 0.0
-               : (steps / static_cast<double>(frames - 1)) / (spread / static_cast<double>(frames));
+// Each channel's mean step from sample to sample over its mean distance from
+// its mean (0 for a flat channel), over the first `frames` frames; element
+// channel - 1. The frames are read in file order, every channel at once, and
+// each channel's sums run over its samples in time order.
+ChannelValues roughness(std::string_view bytes, long long frames, bool as_written) {
+    ChannelValues mean{}, spread{}, steps{}, rough{};
+    for (long long t = 1; t <= frames; ++t)
+        for (std::size_t at = 0; at < channel_count; ++at)
+            mean[at] += sample_at(bytes, t, channel_at(at), as_written);
+    for (double& value : mean) value /= static_cast<double>(frames);
+    for (long long t = 1; t <= frames; ++t)
+        for (std::size_t at = 0; at < channel_count; ++at) {
+            const int value = sample_at(bytes, t, channel_at(at), as_written);
+            spread[at] += std::fabs(value - mean[at]);
+            if (t > 1)
+                steps[at] += std::abs(value - sample_at(bytes, t - 1, channel_at(at), as_written));
+        }
+    for (std::size_t at = 0; at < channel_count; ++at)
+        rough[at] = spread[at] == 0.0 ? 0.0
+                                      : (steps[at] / static_cast<double>(frames - 1)) /
+                                            (spread[at] / static_cast<double>(frames));
+    return rough;
 }
 
 bool looks_like_text(std::string_view bytes) {
@@ -50,17 +64,23 @@ bool looks_like_text(std::string_view bytes) {
            static_cast<double>(printable) >= text_share * static_cast<double>(start.size());
 }
 
+// Read frame after frame, every channel at once.
 void find_flat_and_clipped(std::string_view bytes, RecordingCheck& check) {
-    for (int channel = 1; channel <= channel_count; ++channel) {
-        const int first = frame_sample(bytes, 1, channel);
-        bool flat = true, clipped = false;
-        for (long long t = 1; t <= check.frames; ++t) {
-            const int value = frame_sample(bytes, t, channel);
-            flat = flat && value == first;
-            clipped = clipped || value == -32768 || value == 32767;
+    std::array<int, channel_count> first{};
+    std::array<bool, channel_count> flat{}, clipped{};
+    for (std::size_t at = 0; at < channel_count; ++at) {
+        first[at] = frame_sample(bytes, 1, channel_at(at));
+        flat[at] = true;
+    }
+    for (long long t = 1; t <= check.frames; ++t)
+        for (std::size_t at = 0; at < channel_count; ++at) {
+            const int value = frame_sample(bytes, t, channel_at(at));
+            flat[at] = flat[at] && value == first[at];
+            clipped[at] = clipped[at] || value == -32768 || value == 32767;
         }
-        if (flat) check.flat_channels.push_back(channel);
-        if (clipped) check.clipped_channels.push_back(channel);
+    for (std::size_t at = 0; at < channel_count; ++at) {
+        if (flat[at]) check.flat_channels.push_back(channel_at(at));
+        if (clipped[at]) check.clipped_channels.push_back(channel_at(at));
     }
 }
 
@@ -68,16 +88,17 @@ void find_flat_and_clipped(std::string_view bytes, RecordingCheck& check) {
 // each sample's bytes swapped: swapped bytes are far smoother the other way round.
 void judge_signals(std::string_view bytes, RecordingCheck& check) {
     const long long frames = std::min(check.frames, frames_examined);
+    const ChannelValues as_written = roughness(bytes, frames, true);
+    const ChannelValues swapped_bytes = roughness(bytes, frames, false);
     int moving = 0, rough = 0, swapped = 0;
-    for (int channel = 1; channel <= channel_count; ++channel) {
-        if (std::find(check.flat_channels.begin(), check.flat_channels.end(), channel) !=
+    for (std::size_t at = 0; at < channel_count; ++at) {
+        if (std::find(check.flat_channels.begin(), check.flat_channels.end(), channel_at(at)) !=
             check.flat_channels.end())
             continue;
         ++moving;
-        const double as_written = roughness(bytes, frames, channel, true);
-        if (roughness(bytes, frames, channel, false) * swapped_smoothness < as_written)
+        if (swapped_bytes[at] * swapped_smoothness < as_written[at])
             ++swapped;
-        else if (as_written > rough_ratio)
+        else if (as_written[at] > rough_ratio)
             ++rough;
     }
     if (moving == 0)
