@@ -25,29 +25,36 @@ constexpr int channel_at(std::size_t at) {
     return static_cast<int>(at) + 1;
 }
 
-// Channel `channel` of frame `frame` (from 1) as written, or with its bytes swapped.
-int sample_at(std::string_view bytes, long long frame, int channel, bool as_written) {
-    return as_written ? frame_sample(bytes, frame, channel)
-                      : swapped_frame_sample(bytes, frame, channel);
+using FrameValues = std::array<int, channel_count>;  // element channel - 1
+
+// Every channel of frame `frame` (from 1), as written or with each sample's bytes swapped.
+void read_frame(std::string_view bytes, long long frame, bool as_written, FrameValues& values) {
+    for (std::size_t at = 0; at < channel_count; ++at)
+        values[at] = as_written ? frame_sample(bytes, frame, channel_at(at))
+                                : swapped_frame_sample(bytes, frame, channel_at(at));
 }
 
 // Each channel's mean step from sample to sample over its mean distance from
-// its mean (0 for a flat channel), over the first `frames` frames; element
-// channel - 1. The frames are read in file order, every channel at once, and
-// each channel's sums run over its samples in time order.
+// its mean (0 for a flat channel), over the first `frames` frames. The frames
+// are read in file order, every channel at once, and each channel's sums run
+// over its samples in time order.
 ChannelValues roughness(std::string_view bytes, long long frames, bool as_written) {
+    FrameValues values{}, previous{};
     ChannelValues mean{}, spread{}, steps{}, rough{};
-    for (long long t = 1; t <= frames; ++t)
-        for (std::size_t at = 0; at < channel_count; ++at)
-            mean[at] += sample_at(bytes, t, channel_at(at), as_written);
+    for (long long t = 1; t <= frames; ++t) {
+        read_frame(bytes, t, as_written, values);
+        for (std::size_t at = 0; at < channel_count; ++at) mean[at] += values[at];
+    }
     for (double& value : mean) value /= static_cast<double>(frames);
-    for (long long t = 1; t <= frames; ++t)
-        for (std::size_t at = 0; at < channel_count; ++at) {
-            const int value = sample_at(bytes, t, channel_at(at), as_written);
-            spread[at] += std::fabs(value - mean[at]);
-            if (t > 1)
-                steps[at] += std::abs(value - sample_at(bytes, t - 1, channel_at(at), as_written));
-        }
+    for (long long t = 1; t <= frames; ++t) {
+        read_frame(bytes, t, as_written, values);
+        for (std::size_t at = 0; at < channel_count; ++at)
+            spread[at] += std::fabs(values[at] - mean[at]);
+        if (t > 1)
+            for (std::size_t at = 0; at < channel_count; ++at)
+                steps[at] += std::abs(values[at] - previous[at]);
+        previous = values;
+    }
     for (std::size_t at = 0; at < channel_count; ++at)
         rough[at] = spread[at] == 0.0 ? 0.0
                                       : (steps[at] / static_cast<double>(frames - 1)) /
@@ -66,18 +73,17 @@ bool looks_like_text(std::string_view bytes) {
 
 // Read frame after frame, every channel at once.
 void find_flat_and_clipped(std::string_view bytes, RecordingCheck& check) {
-    std::array<int, channel_count> first{};
+    FrameValues first{}, values{};
     std::array<bool, channel_count> flat{}, clipped{};
-    for (std::size_t at = 0; at < channel_count; ++at) {
-        first[at] = frame_sample(bytes, 1, channel_at(at));
-        flat[at] = true;
-    }
-    for (long long t = 1; t <= check.frames; ++t)
+    read_frame(bytes, 1, true, first);
+    flat.fill(true);
+    for (long long t = 1; t <= check.frames; ++t) {
+        read_frame(bytes, t, true, values);
         for (std::size_t at = 0; at < channel_count; ++at) {
-            const int value = frame_sample(bytes, t, channel_at(at));
-            flat[at] = flat[at] && value == first[at];
-            clipped[at] = clipped[at] || value == -32768 || value == 32767;
+            flat[at] = flat[at] && values[at] == first[at];
+            clipped[at] = clipped[at] || values[at] == -32768 || values[at] == 32767;
         }
+    }
     for (std::size_t at = 0; at < channel_count; ++at) {
         if (flat[at]) check.flat_channels.push_back(channel_at(at));
         if (clipped[at]) check.clipped_channels.push_back(channel_at(at));
