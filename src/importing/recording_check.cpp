@@ -4,6 +4,8 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <span>
+#include <vector>
 
 #include "formats/map_recording.hpp"
 #include "importing/lead_map.hpp"
@@ -25,40 +27,42 @@ constexpr int channel_at(std::size_t at) {
     return static_cast<int>(at) + 1;
 }
 
-using FrameValues = std::array<int, channel_count>;  // element channel - 1
+// The file's whole frames decoded, frame after frame (decode_frames).
+using Samples = std::vector<std::int16_t>;
 
-// Every channel of frame `frame` (from 1), as written or with each sample's bytes swapped.
-void read_frame(std::string_view bytes, long long frame, bool as_written, FrameValues& values) {
-    for (std::size_t at = 0; at < channel_count; ++at)
-        values[at] = as_written ? frame_sample(bytes, frame, channel_at(at))
-                                : swapped_frame_sample(bytes, frame, channel_at(at));
+// The samples read with each one's two bytes the other way round.
+Samples with_bytes_swapped(std::span<const std::int16_t> samples) {
+    Samples swapped(samples.size());
+    std::transform(samples.begin(), samples.end(), swapped.begin(), [](std::int16_t sample) {
+        const auto bits = static_cast<std::uint16_t>(sample);
+        return static_cast<std::int16_t>(static_cast<std::uint16_t>(bits << 8 | bits >> 8));
+    });
+    return swapped;
 }
 
 // Each channel's mean step from sample to sample over its mean distance from
-// its mean (0 for a flat channel), over the first `frames` frames. The frames
-// are read in file order, every channel at once, and each channel's sums run
-// over its samples in time order.
-ChannelValues roughness(std::string_view bytes, long long frames, bool as_written) {
-    FrameValues values{}, previous{};
-    ChannelValues mean{}, spread{}, steps{}, rough{};
-    for (long long t = 1; t <= frames; ++t) {
-        read_frame(bytes, t, as_written, values);
-        for (std::size_t at = 0; at < channel_count; ++at) mean[at] += values[at];
-    }
-    for (double& value : mean) value /= static_cast<double>(frames);
-    for (long long t = 1; t <= frames; ++t) {
-        read_frame(bytes, t, as_written, values);
+// its mean (0 for a flat channel), over whole frames of samples. The frames
+// are read in file order, every channel at once; each channel's sums run over
+// its samples in time order. The sums of whole numbers are taken in 64-bit
+// whole numbers, which is exact, as summing them as reals is below 2^53.
+ChannelValues roughness(std::span<const std::int16_t> samples) {
+    const auto frames = static_cast<double>(samples.size() / channel_count);
+    std::array<long long, channel_count> total{}, total_steps{};
+    for (std::size_t k = 0; k < samples.size(); k += channel_count)
+        for (std::size_t at = 0; at < channel_count; ++at) total[at] += samples[k + at];
+    for (std::size_t k = channel_count; k < samples.size(); k += channel_count)
         for (std::size_t at = 0; at < channel_count; ++at)
-            spread[at] += std::fabs(values[at] - mean[at]);
-        if (t > 1)
-            for (std::size_t at = 0; at < channel_count; ++at)
-                steps[at] += std::abs(values[at] - previous[at]);
-        previous = values;
-    }
+            total_steps[at] += std::abs(samples[k + at] - samples[k + at - channel_count]);
+    ChannelValues mean{}, spread{}, rough{};
+    for (std::size_t at = 0; at < channel_count; ++at)
+        mean[at] = static_cast<double>(total[at]) / frames;
+    for (std::size_t k = 0; k < samples.size(); k += channel_count)
+        for (std::size_t at = 0; at < channel_count; ++at)
+            spread[at] += std::fabs(samples[k + at] - mean[at]);
     for (std::size_t at = 0; at < channel_count; ++at)
         rough[at] = spread[at] == 0.0 ? 0.0
-                                      : (steps[at] / static_cast<double>(frames - 1)) /
-                                            (spread[at] / static_cast<double>(frames));
+                                      : (static_cast<double>(total_steps[at]) / (frames - 1.0)) /
+                                            (spread[at] / frames);
     return rough;
 }
 
@@ -71,19 +75,15 @@ bool looks_like_text(std::string_view bytes) {
            static_cast<double>(printable) >= text_share * static_cast<double>(start.size());
 }
 
-// Read frame after frame, every channel at once.
-void find_flat_and_clipped(std::string_view bytes, RecordingCheck& check) {
-    FrameValues first{}, values{};
+void find_flat_and_clipped(const Samples& samples, RecordingCheck& check) {
     std::array<bool, channel_count> flat{}, clipped{};
-    read_frame(bytes, 1, true, first);
     flat.fill(true);
-    for (long long t = 1; t <= check.frames; ++t) {
-        read_frame(bytes, t, true, values);
+    for (std::size_t k = 0; k < samples.size(); k += channel_count)
         for (std::size_t at = 0; at < channel_count; ++at) {
-            flat[at] = flat[at] && values[at] == first[at];
-            clipped[at] = clipped[at] || values[at] == -32768 || values[at] == 32767;
+            const std::int16_t value = samples[k + at];
+            flat[at] = flat[at] && value == samples[at];
+            clipped[at] = clipped[at] || value == -32768 || value == 32767;
         }
-    }
     for (std::size_t at = 0; at < channel_count; ++at) {
         if (flat[at]) check.flat_channels.push_back(channel_at(at));
         if (clipped[at]) check.clipped_channels.push_back(channel_at(at));
@@ -92,17 +92,19 @@ void find_flat_and_clipped(std::string_view bytes, RecordingCheck& check) {
 
 // Judges the moving channels by how rough they are read as written, and with
 // each sample's bytes swapped: swapped bytes are far smoother the other way round.
-void judge_signals(std::string_view bytes, RecordingCheck& check) {
+void judge_signals(const Samples& samples, RecordingCheck& check) {
     const long long frames = std::min(check.frames, frames_examined);
-    const ChannelValues as_written = roughness(bytes, frames, true);
-    const ChannelValues swapped_bytes = roughness(bytes, frames, false);
+    const std::span<const std::int16_t> examined(samples.data(),
+                                                 static_cast<std::size_t>(frames) * channel_count);
+    const ChannelValues as_written = roughness(examined);
+    const ChannelValues read_swapped = roughness(with_bytes_swapped(examined));
     int moving = 0, rough = 0, swapped = 0;
     for (std::size_t at = 0; at < channel_count; ++at) {
         if (std::find(check.flat_channels.begin(), check.flat_channels.end(), channel_at(at)) !=
             check.flat_channels.end())
             continue;
         ++moving;
-        if (swapped_bytes[at] * swapped_smoothness < as_written[at])
+        if (read_swapped[at] * swapped_smoothness < as_written[at])
             ++swapped;
         else if (as_written[at] > rough_ratio)
             ++rough;
@@ -136,8 +138,9 @@ RecordingCheck check_recording_bytes(std::string_view bytes) {
     if (check.frames < samples_per_reading)
         check.problems.push_back("it holds " + std::to_string(check.frames) +
                                  " frames; a display needs " + std::to_string(samples_per_reading));
-    find_flat_and_clipped(bytes, check);
-    if (!looks_like_text(bytes)) judge_signals(bytes, check);
+    const Samples samples = decode_frames(bytes);
+    find_flat_and_clipped(samples, check);
+    if (!looks_like_text(bytes)) judge_signals(samples, check);
     return check;
 }
 
