@@ -75,18 +75,21 @@ bool looks_like_text(std::string_view bytes) {
            static_cast<double>(printable) >= text_share * static_cast<double>(start.size());
 }
 
+// A channel is flat when its lowest sample is its highest, clipped when
+// either reaches an end of the 16-bit range.
 void find_flat_and_clipped(const Samples& samples, RecordingCheck& check) {
-    std::array<bool, channel_count> flat{}, clipped{};
-    flat.fill(true);
+    std::array<std::int16_t, channel_count> lowest{}, highest{};
+    std::copy_n(samples.begin(), channel_count, lowest.begin());
+    highest = lowest;
     for (std::size_t k = 0; k < samples.size(); k += channel_count)
         for (std::size_t at = 0; at < channel_count; ++at) {
-            const std::int16_t value = samples[k + at];
-            flat[at] = flat[at] && value == samples[at];
-            clipped[at] = clipped[at] || value == -32768 || value == 32767;
+            lowest[at] = std::min(lowest[at], samples[k + at]);
+            highest[at] = std::max(highest[at], samples[k + at]);
         }
     for (std::size_t at = 0; at < channel_count; ++at) {
-        if (flat[at]) check.flat_channels.push_back(channel_at(at));
-        if (clipped[at]) check.clipped_channels.push_back(channel_at(at));
+        if (lowest[at] == highest[at]) check.flat_channels.push_back(channel_at(at));
+        if (lowest[at] == -32768 || highest[at] == 32767)
+            check.clipped_channels.push_back(channel_at(at));
     }
 }
 
