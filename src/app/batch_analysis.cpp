@@ -9,6 +9,7 @@
 #include <optional>
 #include <sstream>
 
+#include "app/bad_leads.hpp"
 #include "app/driver.hpp"
 #include "app/study_record.hpp"
 #include "app/unattended_clicks.hpp"
@@ -411,8 +412,11 @@ RecordingAnalysis analyse_recording(const fs::path& recording, const fs::path& f
     analysis.source = recording.string();
     analysis.settings = settings;
     const RecordingNames names = names_for(analysis.name);
+    SpatialRules spatial;
     std::string bytes;
-    if (!begin_analysis(recording, folder, names, analysis, bytes)) return analysis;
+    if (!choose_spatial_rules(recording, settings, spatial, analysis.reason) ||
+        !begin_analysis(recording, folder, names, analysis, bytes))
+        return analysis;
     BatchSettings session_settings = settings;
     session_settings.leads = analysis.display_leads;
     auto store = new_store();
@@ -433,7 +437,9 @@ RecordingAnalysis analyse_recording(const fs::path& recording, const fs::path& f
     for (int k = 1; k <= store->beat.accepted_count; ++k)
         analysis.accepted.push_back(store->beat.accepted_beats(k));
     gather_lead_results(*store, analysis);
+    // The beats are judged against the measured values, before bad leads are filled in.
     add_every_beat(bytes, *store, analysis);
+    settle_bad_leads(store->beat, spatial, analysis);
     analysis.reason = doubt_about(analysis);
     analysis.status = analysis.reason.empty() ? AnalysisStatus::ok : AnalysisStatus::check;
     return analysis;

@@ -26,6 +26,12 @@ struct BatchSettings {
     std::array<int, display_lead_count> leads = dialogue_display_leads;
     std::string coefficient;                  // as typed, e.g. "0.95"; empty: the default 0.99
     std::optional<AriSettings> ari_settings;  // none: the defaults, taken without asking
+    std::vector<int> bad_leads;               // leads named bad by hand, in the order given
+    std::vector<int> good_leads;              // leads whose values are used whatever the rules find
+    // The electrode positions of the spatial rules: empty for the 8 × 8 grid
+    // (none for a recording imported from fewer signals), "none" for no
+    // spatial rules, else a layout file's path (electrode_layout.hpp).
+    std::string layout;
     bool operator==(const BatchSettings&) const = default;
 };
 
@@ -52,6 +58,9 @@ struct RecordingAnalysis {
     std::array<float, lead_count> activation_ms{};
     std::array<float, lead_count> recovery_ms{};
     std::array<LeadFlags, lead_count> flags{};
+    // The spatial rules applied: "grid", "layout FILE" or "none", with why
+    // for a recording imported from fewer signals.
+    std::string spatial_rules;
     // Every beat of the whole recording that matches the template, analysed
     // as the averaged beat was, flagged (beat_series.hpp).
     std::vector<BeatResult> beats;

@@ -17,6 +17,7 @@
 #include <set>
 #include <thread>
 
+#include "app/bad_leads.hpp"
 #include "app/batch_analysis.hpp"
 #include "app/batch_tables.hpp"
 #include "app/command_options.hpp"
@@ -31,7 +32,8 @@ namespace mapari {
 const char* const batch_usage_text =
     "usage: mapari-batch RECORDING.dat... --out DIR [--jobs N] [--shard K/N]\n"
     "                    [--display-second S] [--leads A,B,C] [--coefficient C]\n"
-    "                    [--settings H,A,R] [--again NAME,...|all] [--lang ja|en]\n"
+    "                    [--settings H,A,R] [--again NAME,...|all] [--bad-leads L,...]\n"
+    "                    [--good-leads L,...] [--layout FILE|none] [--lang ja|en]\n"
     "       mapari-batch --help | --version\n"
     "  --out DIR           each recording is analysed in DIR/NAME/; DIR/results.csv,\n"
     "                      DIR/recordings.csv and DIR/beats.csv (every beat) hold the\n"
@@ -47,6 +49,13 @@ const char* const batch_usage_text =
     "  --settings H,A,R    T-wave smoothing, QRS points, minimum RT after J (default 20,7,100)\n"
     "  --again NAME,...    analyse these recordings of the study anew (all: every one);\n"
     "                      the earlier folder is kept as DIR/NAME.1 (.2, ...)\n"
+    "  --bad-leads L,...   leads 1 to 64 taken as bad: their AT and RT are filled in\n"
+    "                      from their good neighbours, or left empty\n"
+    "  --good-leads L,...  leads whose values are used as measured, whatever the\n"
+    "                      bad-lead rules find\n"
+    "  --layout FILE|none  the electrode positions of the outlier rule and the filling\n"
+    "                      in (lead,x,y lines; default the 8 x 8 grid, none for a\n"
+    "                      recording imported from fewer signals); none: neither\n"
     "  --lang ja|en        the language of the sessions' transcripts (default ja)\n";
 
 namespace {
@@ -124,6 +133,46 @@ bool read_again(const std::string& text, BatchOptions& options) {
     return true;
 }
 
+// L[,L...], each a lead from 1 to 64; the option may be given more than once.
+bool read_leads(const std::string& text, std::vector<int>& leads) {
+    for (std::size_t from = 0; from <= text.size();) {
+        const std::size_t comma = std::min(text.find(',', from), text.size());
+        const auto lead =
+            whole_number(std::string_view(text).substr(from, comma - from), 1, lead_count);
+        if (!lead) return false;
+        leads.push_back(static_cast<int>(*lead));
+        from = comma + 1;
+    }
+    return true;
+}
+
+// Why the layout file asked cannot be taken; empty for none asked, none or a
+// file that reads. It is read now, so that no batch starts with one it cannot read.
+std::string layout_refusal(const std::string& layout) {
+    if (layout.empty() || layout == no_layout) return {};
+    review::ElectrodeLayout read;
+    std::string reason;
+    if (!load_layout(layout, read, reason)) return "--layout " + layout + ": " + reason;
+    return {};
+}
+
+// Why the hand lists cannot be taken: a lead named twice, or both bad and good.
+std::string hand_lists_refusal(const BatchSettings& settings) {
+    for (const auto& [option, leads] : {std::pair{"--bad-leads", &settings.bad_leads},
+                                        std::pair{"--good-leads", &settings.good_leads}})
+        for (std::size_t k = 0; k < leads->size(); ++k)
+            if (std::find(leads->begin(), leads->begin() + static_cast<std::ptrdiff_t>(k),
+                          (*leads)[k]) != leads->begin() + static_cast<std::ptrdiff_t>(k))
+                return std::string(option) + " names lead " + std::to_string((*leads)[k]) +
+                       " twice";
+    for (int lead : settings.bad_leads)
+        if (std::find(settings.good_leads.begin(), settings.good_leads.end(), lead) !=
+            settings.good_leads.end())
+            return "lead " + std::to_string(lead) +
+                   " is named by both --bad-leads and --good-leads";
+    return {};
+}
+
 bool read_ari_settings(const std::string& text, BatchSettings& settings) {
     static constexpr int setting_ranges[3][2] = {{2, 99}, {0, 9999}, {1, 200}};
     std::array<int, 3> values{};
@@ -155,6 +204,18 @@ CommandLineReading parse_batch_arguments(const std::vector<std::string>& argumen
          "three settings H,A,R with H from 2 to 99, A from 0 to 9999 and R from 1 to 200"},
         {"--again", true, [&options](const std::string& text) { return read_again(text, options); },
          "the names of recordings of the study, NAME[,NAME...], or all"},
+        {"--bad-leads", true,
+         [&settings](const std::string& text) { return read_leads(text, settings.bad_leads); },
+         "leads L[,L...], each from 1 to 64"},
+        {"--good-leads", true,
+         [&settings](const std::string& text) { return read_leads(text, settings.good_leads); },
+         "leads L[,L...], each from 1 to 64"},
+        {"--layout", true,
+         [&settings](const std::string& text) {
+             settings.layout = text;
+             return true;
+         },
+         "a layout file or none"},
         language_option([&options](Language language) { options.language = language; }),
     };
     const CommandWord take_recording = [&options](const std::string& word) {
@@ -167,6 +228,8 @@ CommandLineReading parse_batch_arguments(const std::vector<std::string>& argumen
         reading.error = "name the recordings to analyse";
     else if (options.out.empty())
         reading.error = "--out DIR is needed";
+    else if (reading.error = hand_lists_refusal(settings); reading.error.empty())
+        reading.error = layout_refusal(settings.layout);
     return reading;
 }
 
@@ -550,7 +613,8 @@ int summarise(const Plan& plan, std::size_t stopped, const BatchOptions& options
     if (plan.skipped > 0) out << "skipped (analysed before): " << plan.skipped << '\n';
     if (stopped > 0) out << "not analysed (stopped): " << stopped << '\n';
     out << "tables: " << (options.out / "results.csv").string() << ", "
-        << (options.out / "recordings.csv").string() << '\n';
+        << (options.out / "recordings.csv").string() << ", " << (options.out / "beats.csv").string()
+        << '\n';
     if (options.shards > 1)
         out << "this share's tables: " << (options.out / table_name(options, "results")).string()
             << ", " << (options.out / table_name(options, "recordings")).string() << '\n';

@@ -5,6 +5,7 @@
 #include <optional>
 #include <utility>
 
+#include "app/bad_leads.hpp"
 #include "formats/quoted.hpp"
 
 namespace mapari {
@@ -36,7 +37,7 @@ std::string accepted_beats(const RecordingAnalysis& analysis) {
 // The lead's flags as words joined by ';'.
 std::string flags_text(LeadFlags flags) {
     std::string text;
-    for (const auto& [flag, word] : lead_flag_words) {
+    for (const auto& [flag, word] : all_lead_flag_words()) {
         if (!flags.has(flag)) continue;
         if (!text.empty()) text += ';';
         text += word;
@@ -100,11 +101,26 @@ std::string interval_cells(const RecordingAnalysis& analysis) {
     return cells;
 }
 
-// AT, RT and ARI of a lead, empty for a lead without a signal: its values are no findings.
+// AT, RT and ARI of a lead, empty where its values are no findings (bad_leads.hpp).
 std::string value_cells(const RecordingAnalysis& analysis, std::size_t at) {
-    if (analysis.flags[at].has(LeadFlag::no_signal)) return ",,";
+    if (values_withheld(analysis, at)) return ",,";
     const double activation = analysis.activation_ms[at], recovery = analysis.recovery_ms[at];
     return number(activation) + "," + number(recovery) + "," + number(recovery - activation);
+}
+
+// ",steps,outlier,marked_bad,marked_good,interpolated,bad_leads,good_leads,
+// spatial_rules": the bad leads' flags counted, the hand lists as asked and
+// the spatial rules applied.
+std::string bad_lead_cells(const RecordingAnalysis& analysis, bool analysed) {
+    std::string cells;
+    for (const auto& [flag, word] : bad_lead_flag_words) {
+        cells += ',';
+        if (analysed) cells += std::to_string(leads_flagged(analysis, flag));
+    }
+    for (const std::vector<int>* leads :
+         {&analysis.settings.bad_leads, &analysis.settings.good_leads})
+        cells += "," + joined_numbers(*leads, " ");
+    return cells + "," + csv_field(analysis.spatial_rules);
 }
 
 // ",beats used,ARI SD,slope,slope SE" of a lead, the last three empty where
@@ -209,6 +225,7 @@ std::string recordings_table(const std::vector<RecordingAnalysis>& analyses) {
             table += cell;
         }
         table += with_results ? interval_cells(analysis) : std::string(4, ',');
+        table += bad_lead_cells(analysis, with_results);
         table += '\n';
     }
     return table;

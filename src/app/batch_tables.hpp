@@ -1,17 +1,19 @@
 // The tables of a batch: results.csv, one row per recording and lead (AT,
-// RT, ARI and the flags a reader must know; the three values empty on a lead
-// without a signal; then the lead over the recording's unflagged beats: the
-// beats used, the sample SD of their ARI, and the restitution slope of ARI
-// against the preceding RR with its standard error, each empty where it is
-// not defined), beats.csv, one row per recording, matching beat and lead (the
-// beat's time and preceding RR, AT, RT and ARI, and the beat's flags; the
-// three values empty on a lead without a signal), and recordings.csv, one row per recording
-// (status, beats, marks, settings, lead flags counted, the reason, and at the end the source as
+// RT, ARI and the flags a reader must know; the three values empty where they
+// are no findings, and filled in on a bad lead with good neighbours; then the
+// lead over the recording's unflagged beats: the beats used, the sample SD of
+// their ARI, and the restitution slope of ARI against the preceding RR with its
+// standard error, each empty where it is not defined), beats.csv, one row per
+// recording, matching beat and lead (the beat's time and preceding RR, AT, RT
+// and ARI, and the beat's flags; the three values empty on a lead without a
+// signal), and recordings.csv, one row per recording (status, beats, marks,
+// settings, lead flags counted, the reason, and at the end the source as
 // given, the display leads used, a note on what the batch decided for the
-// recording, such as display leads replaced or a source changed, and after
-// it the RR, QT and QTc of the averaged beat, in whole ms). Both are in
-// English, for scripts; rows in the order of the analyses given, a recording's
-// beats in time order.
+// recording, such as display leads replaced or a source changed, and after it
+// the RR, QT and QTc of the averaged beat, in whole ms, then the bad leads'
+// flags counted, the leads named bad and good by hand and the spatial rules
+// applied, bad_leads.hpp). Both are in English, for scripts; rows in the order
+// of the analyses given, a recording's beats in time order.
 #pragma once
 
 #include <string>
@@ -31,7 +33,8 @@ inline constexpr const char* recordings_header =
     "accepted_beats,averaging_count,stimulus,q_onset,j_point,t_end,stimulus_found,smoothing,"
     "activation_offset,recovery_delay,no_downstroke,no_upstroke,rt_at_window_edge,weak,flat,"
     "clipped,noisy,no_signal,source,display_leads,note,rr_ms,qt_ms,qtc_bazett_ms,"
-    "qtc_fridericia_ms\n";
+    "qtc_fridericia_ms,steps,outlier,marked_bad,marked_good,interpolated,bad_leads,good_leads,"
+    "spatial_rules\n";
 
 std::string results_table(const std::vector<RecordingAnalysis>& analyses);
 std::string recordings_table(const std::vector<RecordingAnalysis>& analyses);

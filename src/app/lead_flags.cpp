@@ -2,8 +2,22 @@
 
 namespace mapari {
 
+std::vector<std::pair<LeadFlag, const char*>> all_lead_flag_words() {
+    std::vector<std::pair<LeadFlag, const char*>> words(std::begin(lead_flag_words),
+                                                        std::end(lead_flag_words));
+    words.insert(words.end(), std::begin(bad_lead_flag_words), std::end(bad_lead_flag_words));
+    return words;
+}
+
+bool is_bad_lead(LeadFlags flags) {
+    if (flags.has(LeadFlag::marked_good)) return false;
+    for (LeadFlag reason : bad_lead_reasons)
+        if (flags.has(reason)) return true;
+    return false;
+}
+
 std::optional<LeadFlag> lead_flag_named(std::string_view word) {
-    for (const auto& [flag, flag_word] : lead_flag_words)
+    for (const auto& [flag, flag_word] : all_lead_flag_words())
         if (word == flag_word) return flag;
     return std::nullopt;
 }
@@ -28,6 +42,7 @@ LeadFlags quality_flags(const LeadQuality& quality) {
     if (quality.flat) flags.add(LeadFlag::flat);
     if (quality.clipped) flags.add(LeadFlag::clipped);
     if (quality.noisy) flags.add(LeadFlag::noisy);
+    if (quality.steps) flags.add(LeadFlag::steps);
     return flags;
 }
 

@@ -13,7 +13,19 @@
 // from the default and is flagged as well.
 //
 //   no signal          the lead's recording holds one value over the stretch:
-//                      its values are no findings and it carries no other flag.
+//                      its values are no findings and it carries no other flag
+//                      but those below.
+//
+// The bad leads (lead_neighbours.hpp in review/ has the spatial rules):
+//
+//   steps              the recording changes level by more than the beat's swing;
+//   outlier            the averaged beat disagrees with every neighbour on the
+//                      electrode layout while the neighbours agree;
+//   marked bad         named bad by hand (mapari-batch --bad-leads);
+//   marked good        named good by hand (--good-leads): its values are used
+//                      as measured whatever the automatic verdict;
+//   interpolated       a bad lead whose AT and RT are filled in from its good
+//                      neighbours rather than measured.
 #pragma once
 
 #include <cstdint>
@@ -21,6 +33,7 @@
 #include <optional>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "beats/lead_quality.hpp"
 #include "store/store.hpp"
@@ -36,6 +49,11 @@ enum class LeadFlag : std::uint8_t {
     clipped,
     noisy,
     no_signal,
+    steps,
+    outlier,
+    marked_bad,
+    marked_good,
+    interpolated,
 };
 
 // A set of flags.
@@ -54,14 +72,15 @@ class LeadFlags {
     bool operator==(const LeadFlags&) const = default;
 
   private:
-    static constexpr std::uint8_t bit(LeadFlag flag) {
-        return static_cast<std::uint8_t>(1u << static_cast<unsigned>(flag));
+    static constexpr std::uint16_t bit(LeadFlag flag) {
+        return static_cast<std::uint16_t>(1u << static_cast<unsigned>(flag));
     }
-    std::uint8_t bits_ = 0;
+    std::uint16_t bits_ = 0;
 };
 
-// Every flag with its word in the tables and the study's records, in the
-// order the tables write them.
+// The flags with their words in the tables and the study's records, in the
+// order the tables write them: first those recordings.csv counts in the
+// columns before the source, then the bad leads' flags, counted at its end.
 inline constexpr std::pair<LeadFlag, const char*> lead_flag_words[] = {
     {LeadFlag::no_downstroke, "no-downstroke"},
     {LeadFlag::no_upstroke, "no-upstroke"},
@@ -72,6 +91,24 @@ inline constexpr std::pair<LeadFlag, const char*> lead_flag_words[] = {
     {LeadFlag::noisy, "noisy"},
     {LeadFlag::no_signal, "no-signal"},
 };
+inline constexpr std::pair<LeadFlag, const char*> bad_lead_flag_words[] = {
+    {LeadFlag::steps, "steps"},
+    {LeadFlag::outlier, "outlier"},
+    {LeadFlag::marked_bad, "marked-bad"},
+    {LeadFlag::marked_good, "marked-good"},
+    {LeadFlag::interpolated, "interpolated"},
+};
+
+// Every flag with its word, in the order the tables write them.
+std::vector<std::pair<LeadFlag, const char*>> all_lead_flag_words();
+
+// Flags that make a lead bad: its values are no findings and are filled in
+// from its neighbours where it has enough good ones.
+inline constexpr LeadFlag bad_lead_reasons[] = {LeadFlag::no_signal, LeadFlag::noisy,
+                                                LeadFlag::clipped,   LeadFlag::steps,
+                                                LeadFlag::outlier,   LeadFlag::marked_bad};
+// True when the flags hold a bad lead's reason and not marked good.
+bool is_bad_lead(LeadFlags flags);
 
 // The flag a word names; nothing for a word that names none.
 std::optional<LeadFlag> lead_flag_named(std::string_view word);

@@ -35,7 +35,10 @@ Json settings_json(const BatchSettings& settings) {
             {"leads", settings.leads},
             {"coefficient", settings.coefficient},
             {"ari_settings",
-             settings.ari_settings ? ari_settings_json(*settings.ari_settings) : Json(nullptr)}};
+             settings.ari_settings ? ari_settings_json(*settings.ari_settings) : Json(nullptr)},
+            {"bad_leads", settings.bad_leads},
+            {"good_leads", settings.good_leads},
+            {"layout", settings.layout}};
 }
 
 BatchSettings settings_of(const Json& json) {
@@ -45,6 +48,10 @@ BatchSettings settings_of(const Json& json) {
     settings.coefficient = json.at("coefficient").get<std::string>();
     const Json& ari = json.at("ari_settings");
     if (!ari.is_null()) settings.ari_settings = ari_settings_of(ari);
+    // Records written before leads could be named by hand have none.
+    settings.bad_leads = json.value("bad_leads", std::vector<int>{});
+    settings.good_leads = json.value("good_leads", std::vector<int>{});
+    settings.layout = json.value("layout", std::string());
     return settings;
 }
 
@@ -96,7 +103,7 @@ Json leads_json(const RecordingAnalysis& analysis) {
     Json leads = Json::array();
     for (std::size_t at = 0; at < lead_count; ++at) {
         Json flags = Json::array();
-        for (const auto& [flag, word] : lead_flag_words)
+        for (const auto& [flag, word] : all_lead_flag_words())
             if (analysis.flags[at].has(flag)) flags.push_back(word);
         leads.push_back({{"lead", at + 1},
                          {"AT_ms", analysis.activation_ms[at]},
@@ -213,6 +220,7 @@ void read_fields(const Json& json, RecordingAnalysis& analysis) {
     analysis.averaging_count = json.at("averaging_count").get<int>();
     analysis.marks = marks_of(json.at("marks"));
     analysis.ari_settings = ari_settings_of(json.at("ari_settings"));
+    analysis.spatial_rules = json.value("spatial_rules", std::string());
     analysis.program_version = json.at("program_version").get<std::string>();
     analysis.analysed_at = json.at("analysed_at").get<std::string>();
 }
@@ -248,6 +256,7 @@ std::string study_record_text(const RecordingAnalysis& analysis) {
         {"marks", marks_json(analysis.marks)},
         {"ari_settings", ari_settings_json(analysis.ari_settings)},
         {"leads", leads_json(analysis)},
+        {"spatial_rules", analysis.spatial_rules},
         {"beats", beats_json(analysis.beats)},
         {"program_version", analysis.program_version},
         {"analysed_at", analysis.analysed_at},

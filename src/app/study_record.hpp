@@ -1,7 +1,9 @@
 // The record of one recording's analysis in a study folder,
 // DIR/NAME/analysis.json: everything its rows of the tables hold (the
-// settings asked and the display leads used, status and reason, beats, marks,
-// each lead's AT, RT and flags), with where it came from (the source's path
+// settings asked, with the leads named bad and good by hand and the layout,
+// and the display leads used, status and reason, beats, marks, each lead's AT,
+// RT and flags, a bad lead's AT and RT as filled in, and the spatial rules
+// applied), with where it came from (the source's path
 // as given and its checksum), the program's version and when it was analysed.
 // The tables are rebuilt from these records alone, so a record is written
 // once, with the recording's files, and read back to the same analysis.

@@ -13,6 +13,15 @@ namespace {
 constexpr float flat_swing = 1.0f;   // raw units: less is no signal at all
 constexpr float weak_share = 0.1f;   // of the median swing of the leads that move
 constexpr float noisy_share = 0.1f;  // median sample-to-sample step over the beat's swing
+// An averaged beat's noise this many times the median lead's is a fault of
+// its own, once it is above a share of its swing.
+constexpr float noisier_than_the_leads = 4.0f;
+constexpr float noisier_share = 0.02f;
+// Raw units: the least noise a recording of whole numbers can be told to have.
+constexpr float least_noise = 1.0f;
+constexpr float second_difference_per_rms = 1.652f;
+// The levels before and after a jump are the medians of this many samples.
+constexpr int step_level_samples = 10;
 constexpr std::int16_t lowest_sample = -32768;
 constexpr std::int16_t highest_sample = 32767;
 
@@ -83,6 +92,49 @@ std::array<int, lead_count> stretch_swings(const StretchRange& range) {
     return swings;
 }
 
+// The median of lead l's samples first to first + step_level_samples - 1.
+float level_from(const Recording& recording, int lead, int first) {
+    const int channel = channel_of_lead(lead);
+    std::array<float, step_level_samples> levels{};
+    for (int k = 0; k < step_level_samples; ++k)
+        levels[static_cast<std::size_t>(k)] = recording.samples(channel, first + k);
+    return median(levels.data(), step_level_samples);
+}
+
+// True when the stretch jumps by more than `swing` from one sample to the
+// next and the median level of the samples from the jump on differs from that
+// of the samples before it by more than `swing` as well.
+bool holds_a_step(const Recording& recording, int lead, float swing) {
+    const int channel = channel_of_lead(lead);
+    for (int t = step_level_samples + 1; t + step_level_samples - 1 <= samples_per_reading; ++t)
+        if (static_cast<float>(std::abs(recording.samples(channel, t) -
+                                        recording.samples(channel, t - 1))) > swing &&
+            std::fabs(level_from(recording, lead, t) -
+                      level_from(recording, lead, t - step_level_samples)) > swing)
+            return true;
+    return false;
+}
+
+// The RMS of white noise on the averaged beat's rows 1 to 1000, estimated
+// from the median second difference, |x(k+1) - 2 x(k) + x(k-1)|: for noise of
+// RMS s that is a normal spread of RMS s * sqrt(6), whose median size is
+// 0.6745 * sqrt(6) s = 1.652 s; a beat's curves bend on a few rows only.
+float beat_noise(const Beat& beat, int lead, std::array<float, samples_per_reading>& scratch) {
+    for (int row = 2; row < beat_window_rows; ++row)
+        scratch[static_cast<std::size_t>(row - 2)] =
+            std::fabs(beat.averaged(row + 1, lead) - 2.0f * beat.averaged(row, lead) +
+                      beat.averaged(row - 1, lead));
+    return median(scratch.data(), beat_window_rows - 2) / second_difference_per_rms;
+}
+
+// The median noise of the leads with a signal; 0 when none has one.
+float median_noise(const LeadQualities& qualities, std::array<float, lead_count> noises) {
+    int with_signal = 0;
+    for (std::size_t at = 0; at < noises.size(); ++at)
+        if (!qualities[at].no_signal) noises[static_cast<std::size_t>(with_signal++)] = noises[at];
+    return with_signal == 0 ? 0.0f : median(noises.data(), with_signal);
+}
+
 }  // namespace
 
 LeadQualities judge_leads(const Beat& beat, const Recording& recording,
@@ -102,12 +154,21 @@ LeadQualities judge_leads(const Beat& beat, const Recording& recording,
         if (!quality.flat) scratch[static_cast<std::size_t>(moving++)] = swings[at];
     }
     const float typical_swing = moving == 0 ? 0.0f : median(scratch.data(), moving);
+    std::array<float, lead_count> beat_noises{};
+    for (int lead = 1; lead <= lead_count; ++lead)
+        if (!qualities[static_cast<std::size_t>(lead - 1)].no_signal)
+            beat_noises[static_cast<std::size_t>(lead - 1)] = beat_noise(beat, lead, scratch);
+    const float typical_noise = std::max(least_noise, median_noise(qualities, beat_noises));
     for (int lead = 1; lead <= lead_count; ++lead) {
         LeadQuality& quality = qualities[static_cast<std::size_t>(lead - 1)];
         if (quality.no_signal || quality.flat) continue;
         const float swing = swings[static_cast<std::size_t>(lead - 1)];
+        const float noise = beat_noises[static_cast<std::size_t>(lead - 1)];
         quality.weak = swing <= weak_share * typical_swing;
-        quality.noisy = median_step(recording, lead) > noisy_share * swing;
+        quality.noisy =
+            median_step(recording, lead) > noisy_share * swing ||
+            (noise > noisier_than_the_leads * typical_noise && noise > noisier_share * swing);
+        quality.steps = holds_a_step(recording, lead, swing);
     }
     return qualities;
 }

@@ -25,6 +25,7 @@ constexpr int png_quality = 80;
 const QColor ink(30, 30, 30);
 const QColor muted(95, 95, 95);
 const QColor hatch_ink(110, 110, 110);
+constexpr double outline_pixels = 3.0;  // a bad lead's outline
 const QColor flagged_fill(205, 205, 205);
 const QColor fiducial_ink(150, 150, 150);
 const QColor activation_ink(20, 90, 220);
@@ -107,6 +108,18 @@ void paint_marker_text(QPainter& painter, const review::MapCell& cell, QColor co
     paint_value(painter, cell, lower, colour, Qt::AlignHCenter | Qt::AlignTop);
 }
 
+// A bad lead's cell: a dark line of outline_pixels just inside its edge.
+void paint_outline(QPainter& painter, const review::MapCell& cell) {
+    const double inset = 0.5 + outline_pixels / 2.0;
+    const QRectF box = rect_of(cell.box).adjusted(inset, inset, -inset, -inset);
+    painter.setPen(QPen(ink, outline_pixels));
+    painter.setBrush(Qt::NoBrush);
+    if (cell.round)
+        painter.drawEllipse(box);
+    else
+        painter.drawRect(box);
+}
+
 void paint_cell(QPainter& painter, const review::MapCell& cell) {
     const QPainterPath shape = cell_shape(cell);
     if (cell.flagged)
@@ -115,6 +128,7 @@ void paint_cell(QPainter& painter, const review::MapCell& cell) {
         painter.fillPath(shape, colour_of(cell.fill));
     painter.setPen(QPen(cell.flagged ? hatch_ink : QColor(Qt::white), 1.0));
     painter.drawPath(shape);
+    if (cell.outlined) paint_outline(painter, cell);
     const QColor text_colour = cell.light_text ? QColor(Qt::white) : ink;
     if (cell.round)
         paint_marker_text(painter, cell, text_colour);

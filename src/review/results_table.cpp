@@ -17,6 +17,10 @@ constexpr std::string_view header_with_summaries =
     "restitution_slope_se";
 constexpr std::string_view byte_order_mark = "\xEF\xBB\xBF";
 constexpr std::array<const char*, 3> value_columns = {"AT_ms", "RT_ms", "ARI_ms"};
+// The reasons a batch leaves a bad lead's values empty for, when its neighbours
+// cannot fill them in (besides no-signal).
+constexpr std::array<std::string_view, 5> bad_lead_reason_words = {"noisy", "clipped", "steps",
+                                                                   "outlier", "marked-bad"};
 
 std::vector<std::string_view> split(std::string_view text, char separator) {
     std::vector<std::string_view> parts;
@@ -79,16 +83,23 @@ bool read_values(const std::vector<std::string_view>& fields, std::optional<Lead
 
 // The flag words of a row: the two defaults go to values (a row without values
 // has none to mark), no-signal makes the values those of a lead without a
-// signal (a row with values cannot have it), the others go to `others`.
+// signal (a row with values cannot have it unless they are interpolated, when
+// it goes to `others`), the others go to `others`; a row without values but
+// with a bad lead's reason is a bad lead left empty, shown as a lead without a
+// signal.
 bool read_flags(std::string_view field, std::optional<LeadValues>& values,
                 std::vector<std::string>& others, std::string& reason) {
     others.clear();
     if (field.empty()) return true;
-    for (std::string_view word : split(field, ';')) {
+    const std::vector<std::string_view> words = split(field, ';');
+    const bool filled_in = std::find(words.begin(), words.end(), "interpolated") != words.end();
+    for (std::string_view word : words) {
         if (word == "no-downstroke") {
             if (values) values->no_downstroke = true;
         } else if (word == "no-upstroke") {
             if (values) values->no_upstroke = true;
+        } else if (word == "no-signal" && filled_in) {
+            others.emplace_back(word);
         } else if (word == "no-signal") {
             if (values) {
                 reason = "a lead flagged no-signal has no values, but this row gives them";
@@ -101,10 +112,17 @@ bool read_flags(std::string_view field, std::optional<LeadValues>& values,
         } else {
             reason = quoted_word(word) +
                      " is not a flag (no-downstroke, no-upstroke, rt-at-window-edge, weak, flat, "
-                     "clipped, noisy, no-signal)";
+                     "clipped, noisy, no-signal, steps, outlier, marked-bad, marked-good, "
+                     "interpolated)";
             return false;
         }
     }
+    const auto is_bad_lead_reason = [](std::string_view word) {
+        return std::find(bad_lead_reason_words.begin(), bad_lead_reason_words.end(), word) !=
+               bad_lead_reason_words.end();
+    };
+    if (!values && std::any_of(words.begin(), words.end(), is_bad_lead_reason))
+        values = without_signal;
     return true;
 }
 
@@ -220,6 +238,16 @@ class TableReader {
     int next_lead_ = lead_count + 1;  // of the last recording; past 64 once it is whole
 };
 
+// Filled in, or with a bad lead's reason and not named good.
+bool is_bad_lead(const std::vector<std::string>& flags) {
+    const auto has = [&flags](std::string_view word) {
+        return std::find(flags.begin(), flags.end(), word) != flags.end();
+    };
+    if (has("interpolated")) return true;
+    return !has("marked-good") &&
+           std::any_of(bad_lead_reason_words.begin(), bad_lead_reason_words.end(), has);
+}
+
 }  // namespace
 
 bool read_results_table(std::string_view text, std::vector<RecordingResults>& recordings,
@@ -263,6 +291,8 @@ ReviewData recording_review(const RecordingResults& recording, const ElectrodeLa
     data.title = recording.name;
     data.leads = recording.leads;
     data.layout = layout;
+    for (std::size_t k = 0; k < lead_count; ++k)
+        data.bad_leads[k] = is_bad_lead(recording.other_flags[k]);
     for (std::string_view flag : other_flag_words) {
         const auto leads =
             std::count_if(recording.other_flags.begin(), recording.other_flags.end(),

@@ -9,10 +9,11 @@
 //
 // The rows of one recording are consecutive, its leads 1 to 64 in order. The
 // three values are decimal numbers, or all three are empty: on a lead flagged
-// no-signal, and on every row of a recording the analysis failed on. The flags
-// are words separated by ';': no-downstroke (AT is the default), no-upstroke
-// (RT is the default), no-signal (the lead carries none) and the other flags
-// below.
+// no-signal, on a bad lead left empty (flagged with its reason), and on every
+// row of a recording the analysis failed on. The flags are words separated by
+// ';': no-downstroke (AT is the default), no-upstroke (RT is the default),
+// no-signal (the lead carries none; with interpolated, its values are filled
+// in from its neighbours and are shown) and the other flags below.
 //
 // Tables of a later batch go on, after flags, with beats_used, ARI_sd_ms,
 // restitution_slope and restitution_slope_se; their header says so, and the
@@ -32,8 +33,9 @@
 namespace mapari::review {
 
 // The flags beyond the two defaults, in the order a page lists them.
-inline constexpr std::array<std::string_view, 5> other_flag_words = {"rt-at-window-edge", "weak",
-                                                                     "flat", "clipped", "noisy"};
+inline constexpr std::array<std::string_view, 10> other_flag_words = {
+    "rt-at-window-edge", "weak",       "flat",        "clipped",     "noisy", "steps",
+    "outlier",           "marked-bad", "marked-good", "interpolated"};
 
 struct RecordingResults {
     std::string name;

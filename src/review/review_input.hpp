@@ -6,6 +6,7 @@
 // and what is wrong with it.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -48,6 +49,9 @@ struct ReviewData {
     // analysis failed on it).
     std::optional<LeadTable> leads;
     std::vector<FlagCount> other_flags;  // a results table's, each flag once; empty for a record
+    // The bad leads a results table names (filled in from their neighbours, or
+    // judged or named bad and not named good): their cells are outlined.
+    std::array<bool, lead_count> bad_leads{};  // element l - 1: lead l
     ElectrodeLayout layout;
     std::optional<BeatTraces> beat;  // only with a record
     std::int32_t recovery_delay_samples = default_ari_settings.recovery_delay_samples;

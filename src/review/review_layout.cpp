@@ -120,6 +120,7 @@ std::vector<MapCell> map_cells(const ReviewData& data, Quantity quantity, const 
         cell.box = square_around(centres[k], side);
         cell.round = !data.layout.is_grid;
         cell.shows_value = data.layout.is_grid || side >= smallest_value_marker;
+        cell.outlined = data.bad_leads[k];
         cells.push_back(cell);
     }
     return cells;

@@ -41,6 +41,7 @@ struct MapCell {
     bool round = false;      // marker of an electrode array
     bool flagged = false;    // a default value, not a finding: drawn hatched grey
     bool no_signal = false;  // the lead carries none: drawn pale, "no signal" for its value
+    bool outlined = false;   // a bad lead (ReviewData::bad_leads): drawn with a dark outline
     Rgb fill;                // the value's colour (a flagged cell is grey instead)
     bool light_text = false;
     std::string value_text;   // the value in ms, or "no signal"

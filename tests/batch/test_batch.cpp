@@ -74,11 +74,11 @@ TEST(BatchTables, OneRowPerLeadAndOnePerRecordingWithEveryColumn) {
             "\"run,1\",check,the T end lies before the T wave's peak,4,5,1153,2,"
             "353/-1/0.9981 1153/+0/1.0000,16,143,148,243,601,yes,20,7,100,1,0,0,2,0,0,0,0,"
             "\"runs/run,1.dat\",13 23 37,its source has changed since it was analysed,"
-            "801,453,506,488\n"
+            "801,453,506,488,0,0,0,0,0,,,\n"
             "bad,failed,\"not a recording: it is text, not binary "
-            "frames\",4,,,,,,,,,,,,,,,,,,,,,,bad.dat,1 2 64,,,,,\n"
+            "frames\",4,,,,,,,,,,,,,,,,,,,,,,bad.dat,1 2 64,,,,,,,,,,,,,\n"
             "later,stopped,not analysed: the batch was stopped,4,,,,,,,,,,,,,,,,,,,,,,bad.dat,1 "
-            "2 64,,,,,\n");
+            "2 64,,,,,,,,,,,,,\n");
     // RR = 1153 - (353 - 1) = 801, QT = 601 - 148 = 453; 453 / sqrt(0.801) =
     // 506.2 and 453 / cbrt(0.801) = 487.8.
 }
@@ -89,7 +89,8 @@ TEST(BatchTables, TheRecordingsHeaderEndsWithTheIntervalsAfterTheNote) {
               "accepted_beats,averaging_count,stimulus,q_onset,j_point,t_end,stimulus_found,"
               "smoothing,activation_offset,recovery_delay,no_downstroke,no_upstroke,"
               "rt_at_window_edge,weak,flat,clipped,noisy,no_signal,source,display_leads,note,"
-              "rr_ms,qt_ms,qtc_bazett_ms,qtc_fridericia_ms\n");
+              "rr_ms,qt_ms,qtc_bazett_ms,qtc_fridericia_ms,steps,outlier,marked_bad,marked_good,"
+              "interpolated,bad_leads,good_leads,spatial_rules\n");
 }
 
 // The median interval between consecutive accepted beats at their aligned
@@ -178,11 +179,11 @@ TEST(BatchTables, TheIntervalsOfARowEmptyWhereNotKnown) {
         int rr_ms;
         std::string cells;
     } cases[] = {
-        {"ok", AnalysisStatus::ok, 640, ",640,400,500,464\n"},
-        {"check", AnalysisStatus::check, 640, ",640,400,500,464\n"},
-        {"ok, one beat", AnalysisStatus::ok, 0, ",,400,,\n"},
-        {"failed", AnalysisStatus::failed, 640, ",,,,\n"},
-        {"stopped", AnalysisStatus::stopped, 640, ",,,,\n"},
+        {"ok", AnalysisStatus::ok, 640, ",640,400,500,464,0,0,0,0,0,,,\n"},
+        {"check", AnalysisStatus::check, 640, ",640,400,500,464,0,0,0,0,0,,,\n"},
+        {"ok, one beat", AnalysisStatus::ok, 0, ",,400,,,0,0,0,0,0,,,\n"},
+        {"failed", AnalysisStatus::failed, 640, ",,,,,,,,,,,,\n"},
+        {"stopped", AnalysisStatus::stopped, 640, ",,,,,,,,,,,,\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -227,7 +228,7 @@ TEST(BatchTables, LeadsWithoutASignalHaveEmptyValueCells) {
     const std::string recordings = recordings_table({analysed});
     EXPECT_TRUE(
         recordings.ends_with(",1,1,0,0,0,0,0,62,,,\"display leads 13, 23, 37 carry no "
-                             "signal: took 1, 2, 1\",,,,\n"))
+                             "signal: took 1, 2, 1\",,,,,0,0,0,0,0,,,\n"))
         << recordings;
 }
 
@@ -373,6 +374,52 @@ TEST(BatchAnalysis, RealRecordingsAreAnalysedWithMarksInOrderOrFlaggedForACheck)
         } else {
             EXPECT_FALSE(analysis.reason.empty());
         }
+    }
+}
+
+// The leads an analysis judged bad, each with its reasons: "49 outlier".
+std::string bad_leads_found(const RecordingAnalysis& analysis) {
+    std::string found;
+    for (int l = 1; l <= lead_count; ++l) {
+        std::string reasons;
+        for (const auto& [flag, word] : all_lead_flag_words())
+            if (is_bad_lead(LeadFlags{flag}) &&
+                analysis.flags[static_cast<std::size_t>(l - 1)].has(flag))
+                reasons += std::string(reasons.empty() ? "" : ";") + word;
+        if (!reasons.empty())
+            found += (found.empty() ? "" : ", ") + std::to_string(l) + " " + reasons;
+    }
+    return found;
+}
+
+// What the batch finds bad on the real recordings. Their map leads are the
+// source's leads laid on the grid in turn (the MIT and PTB records' copies of
+// 2 and 15 ECG leads, 64 of a sock's electrodes), so a grid neighbour is no
+// neighbour on the heart: the outliers it finds say so, and without spatial
+// rules none is found.
+TEST(BatchAnalysis, RealRecordingsSayWhichLeadsWereFoundBadAndWhy) {
+    const struct {
+        const char* name;
+        const char* layout;
+        const char* bad;
+    } cases[] = {
+        {"realmit100", "", ""},
+        {"realptb010", "", "49 outlier"},
+        {"realptb010", "none", ""},
+        {"realsock01", "", "25 outlier"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.name) + " layout '" + c.layout + "'");
+        const fs::path recording =
+            test_support::real_data_folder() / (std::string(c.name) + ".dat");
+        if (!fs::exists(recording)) GTEST_SKIP() << "the real recordings are not at hand";
+        TemporaryFolder folder;
+        BatchSettings settings;
+        settings.layout = c.layout;
+        const RecordingAnalysis analysis =
+            analyse_recording(recording, folder.folder("batch"), settings);
+        ASSERT_NE(analysis.status, AnalysisStatus::failed) << analysis.reason;
+        EXPECT_EQ(bad_leads_found(analysis), c.bad);
     }
 }
 

@@ -108,7 +108,9 @@ TEST_F(SilentLeads, DisplayLeadsWithoutASignalAreReplacedAndSaidSo) {
         const LeadFlags flags = analysis.flags[static_cast<std::size_t>(lead - 1)];
         EXPECT_EQ(flags.has(LeadFlag::no_signal), lead == 13 || lead == 23 || lead == 37)
             << "lead " << lead;
-        EXPECT_TRUE(!flags.has(LeadFlag::no_signal) || flags == LeadFlags{LeadFlag::no_signal});
+        // Filled in from its neighbours on the grid, and flagged so.
+        EXPECT_TRUE(!flags.has(LeadFlag::no_signal) ||
+                    flags == LeadFlags({LeadFlag::no_signal, LeadFlag::interpolated}));
     }
     // The script answers the lead questions with the leads taken.
     const std::string script = read_bytes(folder_.path() / "batch" / "session.script");
@@ -142,7 +144,9 @@ TEST_F(SilentLeads, TheScriptWithTheLeadsTakenReplaysTheSameFiles) {
 
 TEST_F(SilentLeads, TheBatchWritesTheNoteAndEmptyCellsAndSaysSo) {
     const fs::path out = folder_.path() / "out";
-    const CommandRun run = run_batch({recording_.string(), "--out", out.string(), "--jobs", "1"});
+    // Without spatial rules nothing fills the leads without a signal in.
+    const CommandRun run =
+        run_batch({recording_.string(), "--out", out.string(), "--jobs", "1", "--layout", "none"});
     ASSERT_EQ(run.exit_code, 0) << run.errors;
     const std::string recordings = read_bytes(out / "recordings.csv");
     const std::size_t note = recordings.find(",\"display leads 13, 23, 37 carry no signal: took ");
@@ -151,11 +155,12 @@ TEST_F(SilentLeads, TheBatchWritesTheNoteAndEmptyCellsAndSaysSo) {
     ASSERT_NE(note_end, std::string::npos) << recordings;
     EXPECT_EQ(run.errors,
               "mapari-batch: quiet: " + recordings.substr(note + 2, note_end - note - 2) + "\n");
-    // After the note, the row's RR, QT and both QTc.
+    // After the note, the row's RR, QT and both QTc, and the 8 cells of its bad leads.
     EXPECT_EQ(std::count(recordings.begin() + static_cast<std::ptrdiff_t>(note_end),
                          recordings.end(), ','),
-              4)
+              4 + 8)
         << recordings;
+    EXPECT_TRUE(recordings.ends_with(",0,0,0,0,0,,,none\n")) << recordings;
     EXPECT_TRUE(recordings.starts_with(std::string(recordings_header) + "quiet,ok,,0,"));
     // no_signal counts 3 leads; the source as given and the display leads used follow.
     EXPECT_NE(recordings.find(",0,3," + recording_.string() + ","), std::string::npos)
@@ -208,6 +213,8 @@ TEST(TwelveLeads, AnEdfImportedWithTheDefaultsIsAnalysedOnLeadsThatCarryASignal)
     ASSERT_NE(analysis.status, AnalysisStatus::failed) << analysis.reason;
     for (int lead : analysis.display_leads) EXPECT_LE(lead, 12);
     EXPECT_EQ(analysis.note.substr(0, 45), "display leads 13, 23, 37 carry no signal: too");
+    // Its leads are no neighbours on the map's grid: no outliers, nothing filled in.
+    EXPECT_EQ(analysis.spatial_rules, "none (imported with 12 map leads)");
     for (int lead = 1; lead <= lead_count; ++lead)
         EXPECT_EQ(analysis.flags[static_cast<std::size_t>(lead - 1)].has(LeadFlag::no_signal),
                   lead > 12)

@@ -123,7 +123,8 @@ TEST(StudyFolder, ASecondBatchAddsToTheFirstAndChangesNothingOfIt) {
                               "analysed 1 recordings: 1 ok, 0 to check, 0 failed\n"
                               "tables: " +
                               (out / "results.csv").string() + ", " +
-                              (out / "recordings.csv").string() + "\n");
+                              (out / "recordings.csv").string() + ", " +
+                              (out / "beats.csv").string() + "\n");
     EXPECT_EQ(differences(snapshot(out / "a"), a_before), none);
     EXPECT_EQ(differences(snapshot(out / "b"), b_before), none);
     EXPECT_EQ(read_bytes(out / "a" / "operator-notes.txt"), "lead 12 looked odd\n");
@@ -235,13 +236,15 @@ TEST(StudyFolder, AnEarlierAnalysisThatNoLongerFitsStandsWithANote) {
         EXPECT_EQ(second.out.substr(0, second.out.find('\n') + 1),
                   "a: " + std::string(c.note) + "\n");
         EXPECT_EQ(differences(snapshot(out / "a"), before), none);
-        // The note, and after it the earlier analysis's RR, QT and both QTc.
+        // The note, and after it the earlier analysis's RR, QT and both QTc,
+        // then its bad leads: none, on the grid.
         const std::string recordings_table = read_bytes(out / "recordings.csv");
         const std::string note = ",13 23 37," + std::string(c.note) + ",";
         const std::size_t at = recordings_table.rfind(note);
         ASSERT_NE(at, std::string::npos) << recordings_table;
-        EXPECT_EQ(recordings_table.substr(at + note.size()), interval_cells_of(out / "a"))
-            << recordings_table;
+        std::string cells = interval_cells_of(out / "a");
+        cells.insert(cells.size() - 1, ",0,0,0,0,0,,,grid");
+        EXPECT_EQ(recordings_table.substr(at + note.size()), cells) << recordings_table;
     }
 }
 
@@ -476,7 +479,7 @@ RecordingAnalysis every_field_set() {
     analysis.name = "run \"7\"";
     analysis.source = "runs/ラン7.dat";
     analysis.source_checksum = source_checksum("abc");
-    analysis.settings = {3, {1, 2, 64}, "0.95", AriSettings{10, 5, 80}};
+    analysis.settings = {3, {1, 2, 64}, "0.95", AriSettings{10, 5, 80}, {12, 40}, {7}, "grid.csv"};
     analysis.display_leads = {4, 5, 6};
     analysis.status = AnalysisStatus::check;
     analysis.reason = "only 2 beats accepted for the average";
@@ -501,6 +504,11 @@ RecordingAnalysis every_field_set() {
     analysis.flags[1] = {LeadFlag::no_downstroke, LeadFlag::noisy};
     analysis.flags[63] = {LeadFlag::clipped};
     analysis.flags[62] = {LeadFlag::no_signal};
+    analysis.flags[6] = {LeadFlag::noisy, LeadFlag::marked_good};
+    analysis.flags[11] = {LeadFlag::marked_bad, LeadFlag::interpolated};
+    analysis.flags[19] = {LeadFlag::outlier, LeadFlag::interpolated};
+    analysis.flags[39] = {LeadFlag::steps, LeadFlag::marked_bad};
+    analysis.spatial_rules = "layout grid.csv";
     analysis.program_version = "0.2.0";
     analysis.analysed_at = "2026-12-08T23:40:05Z";
     return analysis;
@@ -543,6 +551,29 @@ TEST(StudyRecord, ReadsARecordWithoutTheIndependentTEnd) {
     ASSERT_TRUE(read_study_record(text, read, reason)) << reason;
     EXPECT_EQ(read.marks.t_end_independent, 0);
     EXPECT_EQ(read.marks.t_peak, 450);
+    EXPECT_EQ(recordings_table({read}), recordings_table({written}));
+}
+
+// A record written before bad leads were settled reads as one without hand
+// lists, layout or spatial rules.
+TEST(StudyRecord, ReadsARecordWithoutTheBadLeadSettings) {
+    RecordingAnalysis written = every_field_set();
+    std::string text = study_record_text(written);
+    for (const std::string field :
+         {",\n    \"bad_leads\": [\n      12,\n      40\n    ]",
+          ",\n    \"good_leads\": [\n      7\n    ]", ",\n    \"layout\": \"grid.csv\"",
+          "\n  \"spatial_rules\": \"layout grid.csv\","}) {
+        ASSERT_NE(text.find(field), std::string::npos) << field << " in " << text;
+        text.erase(text.find(field), field.size());
+    }
+    RecordingAnalysis read;
+    std::string reason;
+    ASSERT_TRUE(read_study_record(text, read, reason)) << reason;
+    written.settings.bad_leads.clear();
+    written.settings.good_leads.clear();
+    written.settings.layout.clear();
+    written.spatial_rules.clear();
+    EXPECT_EQ(read.settings, written.settings);
     EXPECT_EQ(recordings_table({read}), recordings_table({written}));
 }
 

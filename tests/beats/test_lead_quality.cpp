@@ -20,13 +20,14 @@ namespace {
 
 constexpr float clean_swing = 1000.0f;
 
-// The flags of a lead by name, in the order flat, weak, noisy, clipped.
+// The flags of a lead by name, in the order flat, weak, noisy, clipped, steps.
 std::string flag_names(const LeadQuality& quality) {
     std::string names;
     for (const auto& [set, name] : {std::pair{quality.flat, "flat"},
                                     {quality.weak, "weak"},
                                     {quality.noisy, "noisy"},
-                                    {quality.clipped, "clipped"}})
+                                    {quality.clipped, "clipped"},
+                                    {quality.steps, "steps"}})
         if (set) names += names.empty() ? name : std::string(",") + name;
     return names;
 }
@@ -296,6 +297,78 @@ TEST(DisplayLeads, OfEqualSwingsTheLowestNumberedIsTaken) {
         for (int t = 1; t <= samples_per_reading; ++t)
             store->recording.samples(channel_of_lead(lead), t) = 0;
     EXPECT_EQ(display_leads_with_signal(store->recording, {13, 23, 37}), (DisplayLeads{20, 30, 1}));
+}
+
+}  // namespace
+}  // namespace mapari::beats_tests
+
+namespace mapari::beats_tests {
+namespace {
+
+// Rows 1 to 1024 of lead l's averaged beat alternately raised and lowered by
+// `amount`: each second difference is 4 * amount, so the beat's noise is
+// 4 * amount / 1.652 and its swing grows by 2 * amount.
+void plant_beat_noise(Store& store, int lead, float amount) {
+    for (int row = 1; row <= averaged_rows; ++row)
+        store.beat.averaged(row, lead) += row % 2 == 0 ? amount : -amount;
+}
+
+// The other leads carry beat noise `others` (0: none, and the median lead's
+// noise counts as 1 raw unit); lead 17 `amount`. Noisy: above 4 times the
+// median lead's and above 0.02 of its swing, the swing being 1000 + 2 * amount.
+TEST(LeadQuality, ABeatFarNoisierThanTheOtherLeadsIsNoisy) {
+    constexpr int lead = 17;
+    struct Case {
+        const char* what;
+        float others, amount;
+        const char* flags;
+    } cases[] = {
+        {"40 / 1.652 = 24.2 > 4 * 1 and > 0.02 * 1020 = 20.4", 0, 10, "noisy"},
+        {"20 / 1.652 = 12.1 > 4 but not > 0.02 * 1010 = 20.2", 0, 5, ""},
+        {"others 24.2, lead 200 / 1.652 = 121 > 4 * 24.2 = 96.9 and > 22", 10, 50, "noisy"},
+        {"others 24.2, lead 160 / 1.652 = 96.9 is not above 96.9", 10, 40, ""},
+        {"every lead alike: none noisier than the median", 10, 10, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto store = clean_store();
+        for (int other = 1; other <= lead_count; ++other)
+            plant_beat_noise(*store, other, other == lead ? c.amount : c.others);
+        const LeadQualities qualities = judge(*store);
+        EXPECT_EQ(flag_names(qualities[lead - 1]), c.flags);
+        EXPECT_EQ(flag_names(qualities[lead]), "") << "the clean lead beside it";
+    }
+}
+
+// Lead 17's still recording changed from sample 1700 on: `level` for
+// `samples` samples (0 for the rest of the stretch). The beat swings by 1000.
+TEST(LeadQuality, AChangeOfLevelLargerThanTheBeatIsSteps) {
+    constexpr int lead = 17;
+    struct Case {
+        const char* what;
+        std::int16_t level;
+        int samples;
+        const char* flags;
+    } cases[] = {
+        {"up by 3000 to the end: jump and medians 3000 > 1000", 3000, 0, "steps"},
+        {"down by 1500 for 1700 samples, then back", -1500, 1700, "steps"},
+        {"up by 1001 to the end", 1001, 0, "steps"},
+        {"up by 1000 is not larger than the swing", 1000, 0, ""},
+        {"a spike of 5000 for 4 samples leaves the medians of ten", 5000, 4, ""},
+        {"5 samples of 10 moved: the median of ten, the upper middle one, is 3000", 3000, 5,
+         "steps"},
+        {"4 samples of 10 moved: the median of ten stays 0", 3000, 4, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto store = clean_store();
+        const int channel = channel_of_lead(lead);
+        const int last = c.samples == 0 ? samples_per_reading : 1700 + c.samples - 1;
+        for (int t = 1700; t <= last; ++t) store->recording.samples(channel, t) = c.level;
+        const LeadQualities qualities = judge(*store);
+        EXPECT_EQ(flag_names(qualities[lead - 1]), c.flags);
+        EXPECT_EQ(flag_names(qualities[lead]), "") << "the clean lead beside it";
+    }
 }
 
 }  // namespace

@@ -115,6 +115,50 @@ TEST(ResultsTable, LineEndsMarkAndBlankLinesChangeNothing) {
     }
 }
 
+// A batch's bad leads: a lead without a signal filled in shows its values, a
+// bad lead its neighbours could not fill in none, like a lead without a
+// signal; their words are among the other flags.
+TEST(ResultsTable, BadLeadsFilledInHaveValuesAndThoseLeftEmptyNone) {
+    const std::vector<RecordingResults> recordings =
+        read_table(std::string(results_header) +
+                   results_rows("a", {{12, "44.5,277,232.5,no-signal;interpolated"},
+                                      {7, ",,,steps;marked-bad"},
+                                      {8, ",,,outlier"},
+                                      {20, "30,250,220,noisy;marked-good"}}));
+    ASSERT_EQ(recordings.size(), 1u);
+    const LeadTable& leads = *recordings[0].leads;
+    EXPECT_EQ(values_of(leads[11]), Values(44.5f, 277, 232.5f, false, false));
+    EXPECT_FALSE(leads[11].no_signal);
+    EXPECT_EQ(recordings[0].other_flags[11],
+              (std::vector<std::string>{"no-signal", "interpolated"}));
+    EXPECT_TRUE(leads[6].no_signal);
+    EXPECT_EQ(recordings[0].other_flags[6], (std::vector<std::string>{"steps", "marked-bad"}));
+    EXPECT_TRUE(leads[7].no_signal);
+    EXPECT_EQ(values_of(leads[19]), Values(30, 250, 220, false, false));
+    EXPECT_EQ(recordings[0].other_flags[19], (std::vector<std::string>{"noisy", "marked-good"}));
+}
+
+// Leads filled in, or bad and not named good, are outlined on every map.
+TEST(ResultsTable, BadLeadsAreOutlinedOnTheMaps) {
+    const std::vector<RecordingResults> recordings =
+        read_table(std::string(results_header) +
+                   results_rows("a", {{12, "44.5,277,232.5,no-signal;interpolated"},
+                                      {7, ",,,steps;marked-bad"},
+                                      {8, "20,200,180,noisy"},
+                                      {20, "30,250,220,noisy;marked-good"},
+                                      {21, "30,250,220,weak"},
+                                      {22, ",,,no-signal"}}));
+    const ReviewData data = recording_review(recordings[0], grid_layout());
+    std::vector<int> outlined;
+    for (int lead = 1; lead <= lead_count; ++lead)
+        if (data.bad_leads[static_cast<std::size_t>(lead - 1)]) outlined.push_back(lead);
+    EXPECT_EQ(outlined, (std::vector<int>{7, 8, 12}));
+    for (const MapPanel& map : lay_out_review(data).maps)
+        for (const MapCell& cell : map.cells)
+            EXPECT_EQ(cell.outlined, cell.lead == 7 || cell.lead == 8 || cell.lead == 12)
+                << "lead " << cell.lead;
+}
+
 // The text with line `number` replaced, or left out when there is no replacement.
 std::string with_line(const std::string& text, int number, std::optional<std::string> line) {
     std::size_t start = 0;
@@ -161,7 +205,8 @@ TEST(ResultsTable, FaultsAreRefusedWithTheirLine) {
     // Lines 2 to 65: recording a, leads 1 to 64; lines 66 to 129: recording b.
     const std::string good = header + results_rows("a") + results_rows("b");
     const std::string flags =
-        "(no-downstroke, no-upstroke, rt-at-window-edge, weak, flat, clipped, noisy, no-signal)";
+        "(no-downstroke, no-upstroke, rt-at-window-edge, weak, flat, clipped, noisy, no-signal, "
+        "steps, outlier, marked-bad, marked-good, interpolated)";
     const struct {
         std::string text;
         std::string reason;

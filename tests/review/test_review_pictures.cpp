@@ -66,6 +66,25 @@ TEST_F(ReviewPictures, FindingIsPaintedInItsColour) {
     for (QRgb colour : corner_colours(cell.box)) ASSERT_EQ(colour, expected);
 }
 
+// A bad lead's cell: the 3-pixel line just inside its edge is dark, its
+// inside keeps its colour. Lead 4 outlined, lead 5 beside it not.
+TEST(ReviewOutline, ABadLeadsCellIsOutlinedInDarkInk) {
+    ReviewData data = hand_made_review();
+    data.bad_leads[3] = true;
+    const ReviewPicture picture = lay_out_review(data);
+    const QImage image = qt::render_review_image(picture);
+    for (int lead : {4, 5}) {
+        SCOPED_TRACE("lead " + std::to_string(lead));
+        const MapCell& cell = picture.maps[0].cells[static_cast<std::size_t>(lead - 1)];
+        ASSERT_EQ(cell.outlined, lead == 4);
+        const int y = static_cast<int>(cell.box.top + cell.box.height * 0.8);
+        const QRgb edge = image.pixel(static_cast<int>(cell.box.left) + 2, y);
+        const QRgb inside = image.pixel(static_cast<int>(cell.box.left) + 8, y);
+        EXPECT_EQ(qRed(edge) <= 40 && qGreen(edge) <= 40 && qBlue(edge) <= 40, lead == 4);
+        EXPECT_EQ(inside, qRgb(cell.fill.red, cell.fill.green, cell.fill.blue));
+    }
+}
+
 TEST_F(ReviewPictures, ColourBarRunsFromTheLowEndUp) {
     const Box& bar = picture_.maps[0].bar.box;
     const int x = static_cast<int>(bar.left + bar.width / 2);
