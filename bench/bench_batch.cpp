@@ -55,7 +55,12 @@ void BM_BatchOfHundredRecordings(benchmark::State& state) {
         static_cast<double>(recordings * state.iterations()), benchmark::Counter::kIsRate);
     fs::remove_all(folder);
 }
-BENCHMARK(BM_BatchOfHundredRecordings)->Arg(1)->Arg(2)->Unit(benchmark::kSecond)->UseRealTime();
+BENCHMARK(BM_BatchOfHundredRecordings)
+    ->ArgName("jobs")
+    ->Arg(1)
+    ->Arg(2)
+    ->Unit(benchmark::kSecond)
+    ->UseRealTime();
 
 }  // namespace
 

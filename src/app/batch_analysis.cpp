@@ -191,8 +191,9 @@ std::string recording_problem(const std::string& bytes, int display_second) {
 std::unique_ptr<Recording> stretch_of(std::string_view bytes, int display_second) {
     auto stretch = std::make_unique<Recording>();
     const long long before = static_cast<long long>(frames_per_second) * display_second;
-    for (int channel = 1; channel <= channel_count; ++channel)
-        for (int t = 1; t <= samples_per_reading; ++t)
+    // Frame after frame: the bytes and the store both hold a frame's channels side by side.
+    for (int t = 1; t <= samples_per_reading; ++t)
+        for (int channel = 1; channel <= channel_count; ++channel)
             stretch->samples(channel, t) = frame_sample(bytes, before + t, channel);
     return stretch;
 }

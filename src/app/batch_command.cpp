@@ -4,6 +4,7 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <csignal>
 #include <filesystem>
 #include <map>
@@ -369,35 +370,60 @@ void show_progress(std::ostream& errors, const Tally& tally, std::size_t total,
            << std::flush;
 }
 
-// The analyses of a run, named in groups as they finish. A group is named
-// (one flush of the file system, the renames) outside the lock, so that the
-// other analyses go on meanwhile.
+// The analyses of a run, named in groups as they finish. A thread of its own
+// names them (one flush of the file system for a group, the renames), so that
+// the analyses go on while it waits for the disk.
 class Analysing {
   public:
     Analysing(Plan& plan, const BatchOptions& options)
-        : plan_(plan), options_(options), unnamed_(options.out), set_aside_(plan.jobs.size()) {}
+        : plan_(plan),
+          options_(options),
+          unnamed_(options.out),
+          set_aside_(plan.jobs.size()),
+          namer_([this] { name_groups(); }) {}
+    Analysing(const Analysing&) = delete;
+    Analysing& operator=(const Analysing&) = delete;
+    ~Analysing() { name_the_rest(); }
 
     void finish(std::size_t k, RecordingAnalysis analysis) {
-        UnnamedAnalyses group(options_.out);
-        {
-            const std::lock_guard<std::mutex> hold(lock_);
-            plan_.analyses[k] = std::move(analysis);
-            std::error_code error;
-            if (fs::exists(partial_folder(options_.out, plan_.jobs[k].name), error))
-                unnamed_.add(k, plan_.jobs[k].name, plan_.jobs[k].again);
-            if (unnamed_.waiting() < analyses_named_together) return;
-            std::swap(group, unnamed_);
-        }
-        name(group);
+        const std::lock_guard<std::mutex> hold(lock_);
+        plan_.analyses[k] = std::move(analysis);
+        std::error_code error;
+        if (!fs::exists(partial_folder(options_.out, plan_.jobs[k].name), error)) return;
+        unnamed_.add(k, plan_.jobs[k].name, plan_.jobs[k].again);
+        if (unnamed_.waiting() >= analyses_named_together) group_waits_.notify_one();
     }
 
     // Names the analyses still waiting, once every analysis has ended.
-    void name_the_rest() { name(unnamed_); }
+    void name_the_rest() {
+        {
+            const std::lock_guard<std::mutex> hold(lock_);
+            every_analysis_ended_ = true;
+        }
+        group_waits_.notify_one();
+        if (namer_.joinable()) namer_.join();
+    }
 
     const std::vector<fs::path>& set_aside() const { return set_aside_; }
     const std::string& not_flushed() const { return not_flushed_; }
 
   private:
+    // The namer's work: each group as it fills, then what is left.
+    void name_groups() {
+        for (;;) {
+            UnnamedAnalyses group(options_.out);
+            {
+                std::unique_lock<std::mutex> hold(lock_);
+                group_waits_.wait(hold, [this] {
+                    return unnamed_.waiting() >= analyses_named_together || every_analysis_ended_;
+                });
+                if (unnamed_.waiting() == 0) return;
+                std::swap(group, unnamed_);
+            }
+            name(group);
+        }
+    }
+
     void name(UnnamedAnalyses& group) {
         std::string not_flushed;
         const std::vector<UnnamedAnalyses::Named> outcomes = group.name_all(not_flushed);
@@ -417,9 +443,12 @@ class Analysing {
     Plan& plan_;
     const BatchOptions& options_;
     std::mutex lock_;
+    std::condition_variable group_waits_;  // a group is full, or every analysis has ended
+    bool every_analysis_ended_ = false;
     UnnamedAnalyses unnamed_;
     std::vector<fs::path> set_aside_;  // a job's earlier folder, where it went
     std::string not_flushed_;          // why the study folder's names may not be on the disk
+    std::thread namer_;                // last: it starts once the rest is made
 };
 
 // Analyses the planned jobs, options.jobs at once, until done or stopped;

@@ -1,5 +1,6 @@
 #include "app/batch_tables.hpp"
 
+#include <cmath>
 #include <cstdio>
 #include <optional>
 #include <utility>
@@ -10,7 +11,13 @@
 namespace mapari {
 namespace {
 
+// As "%g" writes it. Most cells hold whole milliseconds, which "%g" writes as
+// their digits below 10^6 (it keeps 6 significant digits): those are written
+// without the formatting call, the others and -0 ("-0") through it.
 std::string number(double value) {
+    const bool negative_zero = value == 0.0 && std::signbit(value);
+    if (value == std::trunc(value) && std::fabs(value) < 1e6 && !negative_zero)
+        return std::to_string(static_cast<long long>(value));
     char text[32];
     std::snprintf(text, sizeof text, "%g", value);
     return text;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 #include "beats/selection.hpp"
 #include "formats/map_recording.hpp"
@@ -38,25 +39,57 @@ float median(float* values, int count) {
     return values[count / 2];
 }
 
-// The median step from sample to sample of the lead's recording stretch.
-float median_step(const Recording& recording, int lead,
-                  std::array<float, samples_per_reading>& scratch) {
+// The median step from sample to sample of the lead's recording stretch: of
+// its n steps, the one std::nth_element would put at n / 2. The steps are
+// whole numbers from 0 to 65535, many of them equal, on which a partitioning
+// selection mispredicts nearly every comparison; the median is counted out
+// instead, its high byte first, then its low byte among the steps of that high byte.
+float median_step(const Recording& recording, int lead) {
+    constexpr int steps = samples_per_reading - 1;
     const int channel = channel_of_lead(lead);
-    for (int t = 2; t <= samples_per_reading; ++t)
-        scratch[static_cast<std::size_t>(t - 2)] = static_cast<float>(
-            std::abs(recording.samples(channel, t) - recording.samples(channel, t - 1)));
-    return median(scratch.data(), samples_per_reading - 1);
+    std::array<std::uint16_t, steps> step{};
+    std::array<int, 256> with_high{}, with_low{};
+    for (int t = 2; t <= samples_per_reading; ++t) {
+        const int size =
+            std::abs(recording.samples(channel, t) - recording.samples(channel, t - 1));
+        step[static_cast<std::size_t>(t - 2)] = static_cast<std::uint16_t>(size);
+        ++with_high[static_cast<std::size_t>(size >> 8)];
+    }
+    int below = steps / 2;  // steps before the median in their order
+    std::size_t high = 0, low = 0;
+    for (; below >= with_high[high]; ++high) below -= with_high[high];
+    for (std::uint16_t size : step)
+        if (size >> 8 == high) ++with_low[size & 0xFFu];
+    for (; below >= with_low[low]; ++low) below -= with_low[low];
+    return static_cast<float>(high << 8 | low);
 }
 
-// The peak-to-peak swing of lead l's recording over the stretch, in raw units.
-int stretch_swing(const Recording& recording, int lead) {
-    const int channel = channel_of_lead(lead);
-    int lowest = recording.samples(channel, 1), highest = lowest;
-    for (int t = 2; t <= samples_per_reading; ++t) {
-        lowest = std::min<int>(lowest, recording.samples(channel, t));
-        highest = std::max<int>(highest, recording.samples(channel, t));
-    }
-    return highest - lowest;
+// Each lead's lowest and highest sample over the stretch, index lead - 1.
+struct StretchRange {
+    std::array<int, lead_count> lowest{}, highest{};
+};
+
+// Read frame after frame: the store holds a frame's channels side by side.
+StretchRange stretch_range(const Recording& recording) {
+    StretchRange range;
+    range.lowest.fill(highest_sample);
+    range.highest.fill(lowest_sample);
+    for (int t = 1; t <= samples_per_reading; ++t)
+        for (int lead = 1; lead <= lead_count; ++lead) {
+            const auto at = static_cast<std::size_t>(lead - 1);
+            const int value = recording.samples(channel_of_lead(lead), t);
+            range.lowest[at] = std::min(range.lowest[at], value);
+            range.highest[at] = std::max(range.highest[at], value);
+        }
+    return range;
+}
+
+// The peak-to-peak swing of every lead's recording over the stretch, in raw units.
+std::array<int, lead_count> stretch_swings(const StretchRange& range) {
+    std::array<int, lead_count> swings{};
+    for (std::size_t at = 0; at < lead_count; ++at)
+        swings[at] = range.highest[at] - range.lowest[at];
+    return swings;
 }
 
 // The median of lead l's samples first to first + step_level_samples - 1.
@@ -79,15 +112,6 @@ bool holds_a_step(const Recording& recording, int lead, float swing) {
             std::fabs(level_from(recording, lead, t) -
                       level_from(recording, lead, t - step_level_samples)) > swing)
             return true;
-    return false;
-}
-
-bool reaches_the_ends(const Recording& recording, int lead) {
-    const int channel = channel_of_lead(lead);
-    for (int t = 1; t <= samples_per_reading; ++t) {
-        const std::int16_t value = recording.samples(channel, t);
-        if (value == lowest_sample || value == highest_sample) return true;
-    }
     return false;
 }
 
@@ -116,18 +140,18 @@ float median_noise(const LeadQualities& qualities, std::array<float, lead_count>
 LeadQualities judge_leads(const Beat& beat, const Recording& recording,
                           std::array<float, samples_per_reading>& scratch) {
     LeadQualities qualities{};
+    const StretchRange range = stretch_range(recording);
     std::array<float, lead_count> swings{};
     int moving = 0;
     for (int lead = 1; lead <= lead_count; ++lead) {
-        swings[static_cast<std::size_t>(lead - 1)] = beat_swing(beat, lead);
-        LeadQuality& quality = qualities[static_cast<std::size_t>(lead - 1)];
-        quality.no_signal = !carries_signal(recording, lead);
+        const auto at = static_cast<std::size_t>(lead - 1);
+        swings[at] = beat_swing(beat, lead);
+        LeadQuality& quality = qualities[at];
+        quality.no_signal = range.highest[at] == range.lowest[at];
         if (quality.no_signal) continue;
-        quality.flat = swings[static_cast<std::size_t>(lead - 1)] < flat_swing;
-        quality.clipped = reaches_the_ends(recording, lead);
-        if (!quality.flat)
-            scratch[static_cast<std::size_t>(moving++)] =
-                swings[static_cast<std::size_t>(lead - 1)];
+        quality.flat = swings[at] < flat_swing;
+        quality.clipped = range.lowest[at] == lowest_sample || range.highest[at] == highest_sample;
+        if (!quality.flat) scratch[static_cast<std::size_t>(moving++)] = swings[at];
     }
     const float typical_swing = moving == 0 ? 0.0f : median(scratch.data(), moving);
     std::array<float, lead_count> beat_noises{};
@@ -142,7 +166,7 @@ LeadQualities judge_leads(const Beat& beat, const Recording& recording,
         const float noise = beat_noises[static_cast<std::size_t>(lead - 1)];
         quality.weak = swing <= weak_share * typical_swing;
         quality.noisy =
-            median_step(recording, lead, scratch) > noisy_share * swing ||
+            median_step(recording, lead) > noisy_share * swing ||
             (noise > noisier_than_the_leads * typical_noise && noise > noisier_share * swing);
         quality.steps = holds_a_step(recording, lead, swing);
     }
@@ -150,16 +174,18 @@ LeadQualities judge_leads(const Beat& beat, const Recording& recording,
 }
 
 bool carries_signal(const Recording& recording, int lead) {
-    return stretch_swing(recording, lead) > 0;
+    const int channel = channel_of_lead(lead);
+    for (int t = 2; t <= samples_per_reading; ++t)
+        if (recording.samples(channel, t) != recording.samples(channel, 1)) return true;
+    return false;
 }
 
 DisplayLeads display_leads_with_signal(const Recording& recording, const DisplayLeads& asked) {
-    std::array<int, lead_count> swings{}, by_swing{};
+    const std::array<int, lead_count> swings = stretch_swings(stretch_range(recording));
+    std::array<int, lead_count> by_swing{};
     std::size_t with_signal = 0;
-    for (int lead = 1; lead <= lead_count; ++lead) {
-        swings[static_cast<std::size_t>(lead - 1)] = stretch_swing(recording, lead);
+    for (int lead = 1; lead <= lead_count; ++lead)
         if (swings[static_cast<std::size_t>(lead - 1)] > 0) by_swing[with_signal++] = lead;
-    }
     if (with_signal == 0) return asked;
     const auto swing_of = [&swings](int lead) {
         return swings[static_cast<std::size_t>(lead - 1)];

@@ -50,11 +50,12 @@ void take_selected_beat(const Settings& settings, const Recording& recording, Be
     const std::int32_t q = beat.selected_position;
     const std::int32_t window_start = q - window_rows_before_beat;
     const auto& samples = recording.samples;
-    for (int i = 1; i <= beat_window_rows; ++i)
-        for (int j = 1; j <= display_lead_count; ++j)
+    // A lead at a time: the beat's columns are filled in the order they lie in memory.
+    for (int j = 1; j <= display_lead_count; ++j)
+        for (int i = 1; i <= beat_window_rows; ++i)
             beat.selected_traces(i, j) = samples(settings.lead_channel(j), window_start + i);
-    for (int i = 1; i <= beat_window_rows; ++i)
-        for (int l = 1; l <= lead_count; ++l)
+    for (int l = 1; l <= lead_count; ++l)
+        for (int i = 1; i <= beat_window_rows; ++i)
             beat.averaged(i, l) = samples(channel_of_lead(l), window_start + i - 1);
     beat.template_channel = settings.lead_channel(1);
     for (int i = 1; i <= template_length; ++i)

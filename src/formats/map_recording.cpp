@@ -2,24 +2,6 @@
 
 namespace mapari {
 
-namespace {
-
-std::uint8_t byte_at(std::string_view bytes, std::size_t offset) {
-    return static_cast<std::uint8_t>(bytes[offset]);
-}
-
-}  // namespace
-
-std::int16_t frame_sample(std::string_view bytes, long long frame, int channel) {
-    const std::size_t at = sample_offset(frame, channel);
-    return decode_sample(byte_at(bytes, at), byte_at(bytes, at + 1));
-}
-
-std::int16_t swapped_frame_sample(std::string_view bytes, long long frame, int channel) {
-    const std::size_t at = sample_offset(frame, channel);
-    return decode_sample(byte_at(bytes, at + 1), byte_at(bytes, at));
-}
-
 std::string encode_frames(std::span<const std::int16_t> samples) {
     std::string bytes;
     bytes.reserve(samples.size() * bytes_per_sample);
@@ -35,7 +17,7 @@ std::vector<std::int16_t> decode_frames(std::string_view bytes) {
     const std::size_t frames = bytes.size() / bytes_per_frame;
     std::vector<std::int16_t> samples(frames * channel_count);
     for (std::size_t k = 0; k < samples.size(); ++k)
-        samples[k] = decode_sample(byte_at(bytes, 2 * k), byte_at(bytes, 2 * k + 1));
+        samples[k] = decode_sample(file_byte(bytes, 2 * k), file_byte(bytes, 2 * k + 1));
     return samples;
 }
 

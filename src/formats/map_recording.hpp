@@ -56,12 +56,23 @@ constexpr std::int16_t decode_sample(std::uint8_t high, std::uint8_t low) {
     return static_cast<std::int16_t>(static_cast<std::uint16_t>(high << 8 | low));
 }
 
+// The byte at offset (from 0) of a file's bytes, as the unsigned number it holds.
+constexpr std::uint8_t file_byte(std::string_view bytes, std::size_t offset) {
+    return static_cast<std::uint8_t>(bytes[offset]);
+}
+
 // Channel `channel` of frame `frame` (both from 1) of a file's bytes, which
-// hold that frame whole.
-std::int16_t frame_sample(std::string_view bytes, long long frame, int channel);
+// hold that frame whole. Inline: readers call it for every sample.
+inline std::int16_t frame_sample(std::string_view bytes, long long frame, int channel) {
+    const std::size_t at = sample_offset(frame, channel);
+    return decode_sample(file_byte(bytes, at), file_byte(bytes, at + 1));
+}
 // The same two bytes read low byte first: the sample as it was before a
 // writer that swapped every sample's bytes.
-std::int16_t swapped_frame_sample(std::string_view bytes, long long frame, int channel);
+inline std::int16_t swapped_frame_sample(std::string_view bytes, long long frame, int channel) {
+    const std::size_t at = sample_offset(frame, channel);
+    return decode_sample(file_byte(bytes, at + 1), file_byte(bytes, at));
+}
 
 // The file bytes of samples in file order: frame after frame, channel 1 first
 // within a frame.

@@ -1,8 +1,11 @@
 #include "importing/recording_check.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
+#include <span>
+#include <vector>
 
 #include "formats/map_recording.hpp"
 #include "importing/lead_map.hpp"
@@ -18,27 +21,49 @@ constexpr double rough_ratio = 0.6;
 constexpr double swapped_smoothness = 3.0;
 constexpr double text_share = 0.95;
 
-// Channel `channel` of frame `frame` (from 1) as written, or with its bytes swapped.
-int sample_at(std::string_view bytes, long long frame, int channel, bool as_written) {
-    return as_written ? frame_sample(bytes, frame, channel)
-                      : swapped_frame_sample(bytes, frame, channel);
+using ChannelValues = std::array<double, channel_count>;  // element channel - 1
+
+constexpr int channel_at(std::size_t at) {
+    return static_cast<int>(at) + 1;
 }
 
-// Mean step from sample to sample over the mean distance from the mean; 0 for
-// a flat channel.
-double roughness(std::string_view bytes, long long frames, int channel, bool as_written) {
-    double sum = 0.0;
-    for (long long t = 1; t <= frames; ++t) sum += sample_at(bytes, t, channel, as_written);
-    const double mean = sum / static_cast<double>(frames);
-    double spread = 0.0, steps = 0.0;
-    for (long long t = 1; t <= frames; ++t) {
-        const int value = sample_at(bytes, t, channel, as_written);
-        spread += std::fabs(value - mean);
-        if (t > 1) steps += std::abs(value - sample_at(bytes, t - 1, channel, as_written));
-    }
-    return spread == 0.0
-               ? 0.0
-               : (steps / static_cast<double>(frames - 1)) / (spread / static_cast<double>(frames));
+// The file's whole frames decoded, frame after frame (decode_frames).
+using Samples = std::vector<std::int16_t>;
+
+// The samples read with each one's two bytes the other way round.
+Samples with_bytes_swapped(std::span<const std::int16_t> samples) {
+    Samples swapped(samples.size());
+    std::transform(samples.begin(), samples.end(), swapped.begin(), [](std::int16_t sample) {
+        const auto bits = static_cast<std::uint16_t>(sample);
+        return static_cast<std::int16_t>(static_cast<std::uint16_t>(bits << 8 | bits >> 8));
+    });
+    return swapped;
+}
+
+// Each channel's mean step from sample to sample over its mean distance from
+// its mean (0 for a flat channel), over whole frames of samples. The frames
+// are read in file order, every channel at once; each channel's sums run over
+// its samples in time order. The sums of whole numbers are taken in 64-bit
+// whole numbers, which is exact, as summing them as reals is below 2^53.
+ChannelValues roughness(std::span<const std::int16_t> samples) {
+    const auto frames = static_cast<double>(samples.size() / channel_count);
+    std::array<long long, channel_count> total{}, total_steps{};
+    for (std::size_t k = 0; k < samples.size(); k += channel_count)
+        for (std::size_t at = 0; at < channel_count; ++at) total[at] += samples[k + at];
+    for (std::size_t k = channel_count; k < samples.size(); k += channel_count)
+        for (std::size_t at = 0; at < channel_count; ++at)
+            total_steps[at] += std::abs(samples[k + at] - samples[k + at - channel_count]);
+    ChannelValues mean{}, spread{}, rough{};
+    for (std::size_t at = 0; at < channel_count; ++at)
+        mean[at] = static_cast<double>(total[at]) / frames;
+    for (std::size_t k = 0; k < samples.size(); k += channel_count)
+        for (std::size_t at = 0; at < channel_count; ++at)
+            spread[at] += std::fabs(samples[k + at] - mean[at]);
+    for (std::size_t at = 0; at < channel_count; ++at)
+        rough[at] = spread[at] == 0.0 ? 0.0
+                                      : (static_cast<double>(total_steps[at]) / (frames - 1.0)) /
+                                            (spread[at] / frames);
+    return rough;
 }
 
 bool looks_like_text(std::string_view bytes) {
@@ -50,34 +75,41 @@ bool looks_like_text(std::string_view bytes) {
            static_cast<double>(printable) >= text_share * static_cast<double>(start.size());
 }
 
-void find_flat_and_clipped(std::string_view bytes, RecordingCheck& check) {
-    for (int channel = 1; channel <= channel_count; ++channel) {
-        const int first = frame_sample(bytes, 1, channel);
-        bool flat = true, clipped = false;
-        for (long long t = 1; t <= check.frames; ++t) {
-            const int value = frame_sample(bytes, t, channel);
-            flat = flat && value == first;
-            clipped = clipped || value == -32768 || value == 32767;
+// A channel is flat when its lowest sample is its highest, clipped when
+// either reaches an end of the 16-bit range.
+void find_flat_and_clipped(const Samples& samples, RecordingCheck& check) {
+    std::array<std::int16_t, channel_count> lowest{}, highest{};
+    std::copy_n(samples.begin(), channel_count, lowest.begin());
+    highest = lowest;
+    for (std::size_t k = 0; k < samples.size(); k += channel_count)
+        for (std::size_t at = 0; at < channel_count; ++at) {
+            lowest[at] = std::min(lowest[at], samples[k + at]);
+            highest[at] = std::max(highest[at], samples[k + at]);
         }
-        if (flat) check.flat_channels.push_back(channel);
-        if (clipped) check.clipped_channels.push_back(channel);
+    for (std::size_t at = 0; at < channel_count; ++at) {
+        if (lowest[at] == highest[at]) check.flat_channels.push_back(channel_at(at));
+        if (lowest[at] == -32768 || highest[at] == 32767)
+            check.clipped_channels.push_back(channel_at(at));
     }
 }
 
 // Judges the moving channels by how rough they are read as written, and with
 // each sample's bytes swapped: swapped bytes are far smoother the other way round.
-void judge_signals(std::string_view bytes, RecordingCheck& check) {
+void judge_signals(const Samples& samples, RecordingCheck& check) {
     const long long frames = std::min(check.frames, frames_examined);
+    const std::span<const std::int16_t> examined(samples.data(),
+                                                 static_cast<std::size_t>(frames) * channel_count);
+    const ChannelValues as_written = roughness(examined);
+    const ChannelValues read_swapped = roughness(with_bytes_swapped(examined));
     int moving = 0, rough = 0, swapped = 0;
-    for (int channel = 1; channel <= channel_count; ++channel) {
-        if (std::find(check.flat_channels.begin(), check.flat_channels.end(), channel) !=
+    for (std::size_t at = 0; at < channel_count; ++at) {
+        if (std::find(check.flat_channels.begin(), check.flat_channels.end(), channel_at(at)) !=
             check.flat_channels.end())
             continue;
         ++moving;
-        const double as_written = roughness(bytes, frames, channel, true);
-        if (roughness(bytes, frames, channel, false) * swapped_smoothness < as_written)
+        if (read_swapped[at] * swapped_smoothness < as_written[at])
             ++swapped;
-        else if (as_written > rough_ratio)
+        else if (as_written[at] > rough_ratio)
             ++rough;
     }
     if (moving == 0)
@@ -109,8 +141,9 @@ RecordingCheck check_recording_bytes(std::string_view bytes) {
     if (check.frames < samples_per_reading)
         check.problems.push_back("it holds " + std::to_string(check.frames) +
                                  " frames; a display needs " + std::to_string(samples_per_reading));
-    find_flat_and_clipped(bytes, check);
-    if (!looks_like_text(bytes)) judge_signals(bytes, check);
+    const Samples samples = decode_frames(bytes);
+    find_flat_and_clipped(samples, check);
+    if (!looks_like_text(bytes)) judge_signals(samples, check);
     return check;
 }
 

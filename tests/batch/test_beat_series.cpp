@@ -156,6 +156,32 @@ TEST(BeatsTable, OneRowPerBeatAndLeadWithEmptyCellsWhereNothingIsKnown) {
     EXPECT_EQ(std::count(table.begin(), table.end(), '\n'), 1 + 2 * lead_count);
 }
 
+// The cells are written as "%g" writes them: whole numbers below 10^6 as
+// their digits, larger ones with an exponent, six significant digits, and -0.
+TEST(BeatsTable, NumbersAreWrittenWithSixSignificantDigits) {
+    const struct {
+        float activation_ms, recovery_ms;
+        const char* cells;  // AT, RT, ARI = RT - AT
+    } cases[] = {
+        {0.0f, 256.0f, "0,256,256"},
+        {-0.0f, 0.0f, "-0,0,0"},
+        {-3.0f, 999999.0f, "-3,999999,1e+06"},
+        {-999999.0f, 1000000.0f, "-999999,1e+06,2e+06"},
+        {12.5f, 123456.7f, "12.5,123457,123444"},
+        {0.25f, 1e-5f, "0.25,1e-05,-0.24999"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.cells);
+        RecordingAnalysis analysis = two_beats();
+        analysis.beats[0].activation_ms[0] = c.activation_ms;
+        analysis.beats[0].recovery_ms[0] = c.recovery_ms;
+        const std::string table = beats_table({analysis});
+        EXPECT_NE(table.find("\n\"syn,2\",1,340,,1," + std::string(c.cells) + ",\n"),
+                  std::string::npos)
+            << table.substr(0, 200);
+    }
+}
+
 TEST(BeatsTable, ResultsGiveTheSummaryOverTheUnflaggedBeats) {
     RecordingAnalysis analysis = two_beats();
     const std::string results = results_table({analysis});

@@ -232,6 +232,35 @@ TEST(StudyFolder, AStoppedBatchRunAgainEndsAsOneThatRanThrough) {
     EXPECT_EQ(tables(out), tables(whole));
 }
 
+// More analyses than one flush of the file system names at once (16): the
+// first 16 are named while the batch goes on, the 17th once the last analysis
+// has ended. Stopped after 17, the batch names all of them, and the same
+// command finishes the study as one that ran through.
+TEST(StudyFolder, AStoppedBatchNamesTheGroupsItFilledAndTheRest) {
+    TemporaryFolder folder;
+    std::vector<std::string> names;
+    for (char first = 'a'; first <= 't'; ++first) names.push_back(std::string("r") + first);
+    const std::vector<std::string> files = recordings(folder, names);
+    const fs::path whole = folder.path() / "whole", out = folder.path() / "study";
+    ASSERT_EQ(run_batch(into(files, whole)).exit_code, 0);
+    const CommandRun stopped = test_support::run_command([&](std::ostream& o, std::ostream& e) {
+        return run_batch_command(into(files, out), o, e, false, stop_after(17));
+    });
+    EXPECT_EQ(stopped.exit_code, 4);
+    std::vector<std::string> expected = {".batch.lock", ".study.lock", "beats.csv"};
+    expected.insert(expected.end(), names.begin(), names.begin() + 17);
+    expected.insert(expected.end(), {"recordings.csv", "results.csv"});
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(entries(out), expected);
+    const CommandRun again = run_batch(into(files, out));
+    EXPECT_EQ(again.exit_code, 0) << again.errors;
+    EXPECT_TRUE(
+        again.out.starts_with("analysed 3 recordings: 3 ok, 0 to check, 0 failed\n"
+                              "skipped (analysed before): 17\n"))
+        << again.out;
+    EXPECT_EQ(tables(out), tables(whole));
+}
+
 // The batch in a child process that kills itself (SIGKILL, as a power cut
 // would end it) once `count` analyses have ended; its wait status.
 int killed_batch(const std::vector<std::string>& arguments, int count) {

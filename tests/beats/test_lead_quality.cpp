@@ -115,6 +115,29 @@ TEST(LeadQuality, EachRuleTripsOnItsOwnLead) {
     }
 }
 
+// Lead 17's recording is 0 and v(k) by turns, v(k) = (7919 k mod 2000) + 1
+// for k = 1 to 2000, a permutation of 1 to 2000: its 3999 steps are every
+// size from 2 to 2000 twice and 1 once (v(2000) = 1 is last and steps only
+// up), so the median, the step of index 1999 in their order, is 1001 (2m - 3
+// = 1999), high byte 3 and low byte 0xE9. Noisy is a median above 0.1 *
+// swing: 1001 > 1000 at swing 10000, not 1001 > 1001 at swing 10010.
+TEST(LeadQuality, MedianStepOfStepsOfManySizes) {
+    constexpr int lead = 17;
+    const struct {
+        float swing;
+        const char* flags;
+    } cases[] = {{10000.0f, "noisy"}, {10010.0f, ""}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.swing);
+        auto store = clean_store();
+        plant_pulse(*store, lead, c.swing);
+        for (int t = 1; t <= samples_per_reading; ++t)
+            store->recording.samples(channel_of_lead(lead), t) =
+                static_cast<std::int16_t>(t % 2 == 1 ? 0 : 7919 * (t / 2) % 2000 + 1);
+        EXPECT_EQ(flag_names(judge(*store)[lead - 1]), c.flags);
+    }
+}
+
 // Leads 1 to 32 swing 200, leads 33 to 64 swing 2000: the typical swing is
 // the 33rd smallest of the 64, 2000, so 200 <= 0.1 * 2000 is weak. (Their
 // mean, 1100, would make none weak: 200 > 110; so would the 32nd smallest,

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 #include <numbers>
+#include <numeric>
 #include <string>
 #include <utility>
 #include <vector>
@@ -268,7 +269,13 @@ TEST(RecordingCheck, BytesThatAreNoRecordingAreNamedWithTheirReason) {
         return static_cast<std::int16_t>(noise_state >> 16);
     };
     const auto clipped = [](int channel, long long t) {
-        return channel == 9 && t == 7 ? std::int16_t{32767} : beat_wave(channel, t);
+        if (channel == 9 && t == 7) return std::int16_t{32767};
+        if (channel == 10 && t == 4999) return std::int16_t{-32768};
+        return beat_wave(channel, t);
+    };
+    // Every channel still but channel 12 in the last frame (frames from 0 here).
+    const auto moving_last = [](int channel, long long t) {
+        return static_cast<std::int16_t>(channel == 12 && t == 4999 ? 1 : 0);
     };
     struct Case {
         std::string bytes;
@@ -289,8 +296,12 @@ TEST(RecordingCheck, BytesThatAreNoRecordingAreNamedWithTheirReason) {
     };
     for (const Case& c : cases) EXPECT_EQ(check_recording_bytes(c.bytes).problems, c.problems);
     const RecordingCheck with_clip = check_recording_bytes(layout_bytes(5000, clipped));
-    EXPECT_EQ(with_clip.clipped_channels, std::vector<int>{9});
+    EXPECT_EQ(with_clip.clipped_channels, (std::vector<int>{9, 10}));
     EXPECT_TRUE(with_clip.plausible());
+    std::vector<int> still(channel_count);
+    std::iota(still.begin(), still.end(), 1);
+    still.erase(still.begin() + 11);
+    EXPECT_EQ(check_recording_bytes(layout_bytes(5000, moving_last)).flat_channels, still);
 }
 
 }  // namespace
