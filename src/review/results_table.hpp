@@ -17,7 +17,8 @@
 //
 // Tables of a later batch go on, after flags, with beats_used, ARI_sd_ms,
 // restitution_slope and restitution_slope_se; their header says so, and the
-// review reads past those columns.
+// review reads past those columns. Tables later still end with AT_confidence
+// and RT_confidence, each empty or a number from 0 to 1, which it reads.
 #pragma once
 
 #include <array>
@@ -37,6 +38,14 @@ inline constexpr std::array<std::string_view, 10> other_flag_words = {
     "rt-at-window-edge", "weak",       "flat",        "clipped",     "noisy", "steps",
     "outlier",           "marked-bad", "marked-good", "interpolated"};
 
+// How far a lead's AT and RT can be trusted, from 0 to 1; none where the
+// table gives none.
+struct LeadConfidence {
+    std::optional<float> activation;
+    std::optional<float> recovery;
+    bool operator==(const LeadConfidence&) const = default;
+};
+
 struct RecordingResults {
     std::string name;
     int first_line = 0;  // the table's line of the recording's lead 1
@@ -45,6 +54,7 @@ struct RecordingResults {
     std::optional<LeadTable> leads;
     // Each lead's other flags as the table gives them; element l - 1: lead l.
     std::array<std::vector<std::string>, lead_count> other_flags{};
+    std::array<LeadConfidence, lead_count> confidence{};  // element l - 1: lead l
 };
 
 // Reads the table's text; false with the reason, which starts with the number
