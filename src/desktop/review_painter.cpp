@@ -266,6 +266,7 @@ void paint_review(QPainter& painter, const review::ReviewPicture& picture) {
     paint_heading(painter, picture);
     for (const review::MapPanel& map : picture.maps) paint_map(painter, map);
     draw_text(painter, picture.other_flags_box, picture.other_flags, body_pixels);
+    draw_text(painter, picture.least_confident_box, picture.least_confident, body_pixels);
     if (picture.sheet) paint_sheet(painter, *picture.sheet);
 }
 

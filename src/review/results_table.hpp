@@ -38,14 +38,6 @@ inline constexpr std::array<std::string_view, 10> other_flag_words = {
     "rt-at-window-edge", "weak",       "flat",        "clipped",     "noisy", "steps",
     "outlier",           "marked-bad", "marked-good", "interpolated"};
 
-// How far a lead's AT and RT can be trusted, from 0 to 1; none where the
-// table gives none.
-struct LeadConfidence {
-    std::optional<float> activation;
-    std::optional<float> recovery;
-    bool operator==(const LeadConfidence&) const = default;
-};
-
 struct RecordingResults {
     std::string name;
     int first_line = 0;  // the table's line of the recording's lead 1

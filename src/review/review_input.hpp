@@ -41,6 +41,14 @@ struct FlagCount {
     int leads = 0;
 };
 
+// How far a lead's AT and RT can be trusted, from 0 to 1; none where the
+// table gives none.
+struct LeadConfidence {
+    std::optional<float> activation;
+    std::optional<float> recovery;
+    bool operator==(const LeadConfidence&) const = default;
+};
+
 struct ReviewData {
     std::string title;  // the .ari file's name without its folder, or the recording's name
     // None when the values come from a results table, which holds no P, J or E.
@@ -52,6 +60,9 @@ struct ReviewData {
     // The bad leads a results table names (filled in from their neighbours, or
     // judged or named bad and not named good): their cells are outlined.
     std::array<bool, lead_count> bad_leads{};  // element l - 1: lead l
+    // A results table's confidences, for naming the least confident leads;
+    // none for a record.
+    std::array<LeadConfidence, lead_count> confidence{};  // element l - 1: lead l
     ElectrodeLayout layout;
     std::optional<BeatTraces> beat;  // only with a record
     std::int32_t recovery_delay_samples = default_ari_settings.recovery_delay_samples;

@@ -336,6 +336,21 @@ std::string other_flags_text(const std::vector<FlagCount>& counts) {
     return text + ".";
 }
 
+// A lead's lower confidence and which mark has it.
+struct LeadRank {
+    int lead = 0;
+    const char* mark = "AT";
+    float confidence = 0.0f;
+};
+
+std::optional<LeadRank> lower_confidence(const LeadConfidence& confidence, int lead) {
+    std::optional<LeadRank> rank;
+    if (confidence.activation) rank = LeadRank{lead, "AT", *confidence.activation};
+    if (confidence.recovery && (!rank || *confidence.recovery < rank->confidence))
+        rank = LeadRank{lead, "RT", *confidence.recovery};
+    return rank;
+}
+
 void lay_out_maps(const ReviewData& data, ReviewPicture& picture) {
     const double maps_top = picture.legend_box.bottom() + 12;
     const char* const titles[] = {"Activation time AT (ms)", "Recovery time RT (ms)",
@@ -409,6 +424,35 @@ std::pair<int, int> sheet_samples(const ReviewData& data) {
     return {first, averaged_rows};
 }
 
+std::string least_confident_text(const std::array<LeadConfidence, lead_count>& confidence) {
+    constexpr float trusted = 0.8f;
+    constexpr std::size_t named = 5;
+    std::vector<LeadRank> doubtful;
+    bool any = false;
+    for (int l = 1; l <= lead_count; ++l) {
+        const std::optional<LeadRank> rank =
+            lower_confidence(confidence[static_cast<std::size_t>(l - 1)], l);
+        any = any || rank.has_value();
+        if (rank && rank->confidence < trusted) doubtful.push_back(*rank);
+    }
+    if (!any) return {};
+    if (doubtful.empty()) return "Every lead's AT and RT has a confidence of 0.8 or more.";
+    std::stable_sort(doubtful.begin(), doubtful.end(), [](const LeadRank& a, const LeadRank& b) {
+        return a.confidence < b.confidence;
+    });
+    std::string text = "Least confident (below 0.8):";
+    for (std::size_t k = 0; k < std::min(named, doubtful.size()); ++k) {
+        char entry[48];
+        std::snprintf(entry, sizeof entry, "%s lead %d (%s %.2f)", k == 0 ? "" : ",",
+                      doubtful[k].lead, doubtful[k].mark,
+                      static_cast<double>(doubtful[k].confidence));
+        text += entry;
+    }
+    if (doubtful.size() > named)
+        text += " and " + std::to_string(doubtful.size() - named) + " more";
+    return text + ".";
+}
+
 ReviewPicture lay_out_review(const ReviewData& data) {
     ReviewPicture picture;
     lay_out_heading(data, picture);
@@ -421,6 +465,11 @@ ReviewPicture lay_out_review(const ReviewData& data) {
         picture.other_flags = other_flags_text(data.other_flags);
         picture.other_flags_box = {margin, bottom + 6, content_width, line_height};
         bottom = picture.other_flags_box.bottom();
+        picture.least_confident = least_confident_text(data.confidence);
+        if (!picture.least_confident.empty()) {
+            picture.least_confident_box = {margin, bottom, content_width, line_height};
+            bottom = picture.least_confident_box.bottom();
+        }
     }
     if (data.beat && data.record && data.leads) {
         picture.sheet = review_sheet(data, bottom + 20);

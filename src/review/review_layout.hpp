@@ -105,10 +105,19 @@ struct ReviewPicture {
     std::vector<MapPanel> maps;  // AT, RT and ARI, or none without values
     std::string other_flags;     // "Other flags: 2 leads weak."; empty for a record
     Box other_flags_box;
+    // The least confident leads, first the least; empty without confidences.
+    std::string least_confident;
+    Box least_confident_box;
     std::optional<ReviewSheet> sheet;
 };
 
 ReviewPicture lay_out_review(const ReviewData& data);
+
+// "Least confident: lead 12 (RT 0.21), lead 40 (AT 0.35)." — the leads whose
+// AT or RT confidence is below 0.8, by their lower one, least first, at most
+// five named and the rest counted; "Every lead's AT and RT has a confidence of
+// 0.8 or more." when none is; empty when no lead has a confidence.
+std::string least_confident_text(const std::array<LeadConfidence, lead_count>& confidence);
 
 // The samples the sheet shows: from 40 before the earliest mark (P or an
 // activation), from 1 at the earliest, to the last saved row, 1024. What
