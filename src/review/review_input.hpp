@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "formats/ari_file.hpp"
+#include "review/beat_plots.hpp"
 #include "review/electrode_layout.hpp"
 #include "review/lead_values.hpp"
 
@@ -63,6 +64,9 @@ struct ReviewData {
     // A results table's confidences, for naming the least confident leads;
     // none for a record.
     std::array<LeadConfidence, lead_count> confidence{};  // element l - 1: lead l
+    // The beat-to-beat plots when the study's beats.csv, beside its
+    // results.csv, has the recording's beats; none otherwise.
+    std::optional<BeatPlots> beat_plots;
     ElectrodeLayout layout;
     std::optional<BeatTraces> beat;  // only with a record
     std::int32_t recovery_delay_samples = default_ari_settings.recovery_delay_samples;
@@ -80,7 +84,8 @@ struct ResultsRequest {
 
 // Reads the results table and the layout: one review per recording, in the
 // table's order; false with "PATH: reason" for the first file that cannot be
-// used.
+// used. A beats.csv beside the table, when there is one, adds each
+// recording's beat-to-beat plots.
 bool load_results_review(const ResultsRequest& request, std::vector<ReviewData>& recordings,
                          std::string& message);
 

@@ -83,6 +83,27 @@ struct SheetPanel {
     std::string tag;  // "no downstroke", "no up", "no signal", ...; empty without a default
 };
 
+// A curve of a plot in pixels: dots, or a line through the points in order;
+// with its fitted line across the plot's x range when it has one.
+struct PlotCurve {
+    std::string label;  // "lead 12: slope 0.31", "mean: slope 0.29"
+    int colour = 0;     // the painter's colour of this curve, 0 for the first
+    bool joined = false;
+    std::vector<Point> points;
+    std::optional<std::pair<Point, Point>> fitted;
+};
+
+// A plot of the beats: its frame, curves, and the ranges of its axes as text.
+struct PlotPanel {
+    std::string title;
+    Box title_box;
+    Box field;
+    std::vector<PlotCurve> curves;
+    std::string axes;  // "RR 780 to 860 ms; ARI 200 to 260 ms"
+    Box axes_box;
+    Box legend_box;  // the curves' labels, one line each
+};
+
 struct ReviewSheet {
     std::string title;
     Box title_box;
@@ -108,6 +129,9 @@ struct ReviewPicture {
     // The least confident leads, first the least; empty without confidences.
     std::string least_confident;
     Box least_confident_box;
+    // ARI against the preceding RR, then the mean's ARI over time; empty
+    // without the recording's beats (ReviewData::beat_plots).
+    std::vector<PlotPanel> beat_panels;
     std::optional<ReviewSheet> sheet;
 };
 
