@@ -10,16 +10,34 @@ namespace {
 
 constexpr double normal_iqr_per_sd = 1.349;
 
-// The spread of a lead's mark over the unflagged beats, as an SD taken
-// robustly (interquartile range / 1.349, the SD of a normal distribution with
-// that range: a beat whose mark jumps to another wave does not swamp it),
-// divided by sqrt(beats averaged); 0 below two beats.
+// A lead's mark on each unflagged beat, less what the preceding RR explains
+// of it: with a least-squares line of the mark against the RR (three beats
+// with an RR or more, and RR with a spread), mark - slope x RR on the beats
+// with an RR, a constant apart from the residual about the line; else the
+// marks themselves.
+std::vector<double> marks_apart_from_rr(const std::vector<BeatResult>& beats, std::size_t at,
+                                        bool recovery) {
+    std::vector<double> marks_ms, rr_ms, marks_after_rr_ms;
+    for (const BeatResult& beat : beats) {
+        if (beat.flagged()) continue;
+        marks_ms.push_back(recovery ? beat.recovery_ms[at] : beat.activation_ms[at]);
+        if (!beat.rr_ms) continue;
+        rr_ms.push_back(*beat.rr_ms);
+        marks_after_rr_ms.push_back(marks_ms.back());
+    }
+    const std::optional<LineFit> fit = least_squares_line(rr_ms, marks_after_rr_ms);
+    if (!fit) return marks_ms;
+    for (std::size_t k = 0; k < rr_ms.size(); ++k) marks_after_rr_ms[k] -= fit->slope * rr_ms[k];
+    return marks_after_rr_ms;
+}
+
+// The spread of a lead's mark over the unflagged beats apart from the RR's
+// part, as an SD taken robustly (interquartile range / 1.349, the SD of a
+// normal distribution with that range: a beat whose mark jumps to another
+// wave does not swamp it), divided by sqrt(beats averaged); 0 below two beats.
 double spread_ms(const std::vector<BeatResult>& beats, std::size_t at, bool recovery,
                  int beats_averaged) {
-    std::vector<double> marks_ms;
-    for (const BeatResult& beat : beats)
-        if (!beat.flagged())
-            marks_ms.push_back(recovery ? beat.recovery_ms[at] : beat.activation_ms[at]);
+    std::vector<double> marks_ms = marks_apart_from_rr(beats, at, recovery);
     if (marks_ms.size() < 2) return 0.0;
     std::sort(marks_ms.begin(), marks_ms.end());
     const double robust_sd =

@@ -19,7 +19,10 @@
 // robustly, from the interquartile range) is what noise, a wobbling baseline
 // and a poorly defined wave do to the mark of one beat, seen directly;
 // divided by sqrt(beats averaged) it is that of the averaged beat's mark (the
-// average is of the beats of its stretch, not of every beat).
+// average is of the beats of its stretch, not of every beat). What the
+// preceding RR explains of the mark (restitution: a least-squares line of the
+// mark against the RR) is the heart's doing, not the measurement's, and is
+// taken out first.
 //
 // The two are independent and add in squares: sigma = sqrt(steepness term^2
 // + spread term^2), and confidence = 1 / (1 + (sigma / scale)^2) with a scale

@@ -78,6 +78,42 @@ TEST(LeadConfidence, SlopeAndResidualNoiseOfABeatWorkedByHand) {
     EXPECT_NEAR(residual_noise(*beat, *averaged, 5, 100, 300), 4.0 / std::sqrt(2.0), 1e-5);
 }
 
+// Lead 5 of an averaged beat rising 3 a row (2.4 per ms by the five-point
+// difference) from a Q onset at row 200; four beats averaged.
+TEST(LeadConfidence, OfHandMadeBeatsWithRestitutionTakenOut) {
+    auto averaged = std::make_unique<Beat>();
+    averaged->fiducial_marks(2) = 200;
+    for (int i = 1; i <= averaged_rows; ++i)
+        averaged->averaged(i, 5) = 3.0f * static_cast<float>(i);
+    std::array<float, lead_count> activation_ms{}, recovery_ms{};
+    activation_ms.fill(40.0f);
+    recovery_ms.fill(250.0f);
+    std::array<bool, lead_count> with_signal{};
+    with_signal[4] = true;
+    // RT follows the RR exactly (0.3 ms per ms) and AT alternates 39, 41;
+    // every beat's noise is 4.
+    std::vector<BeatResult> beats;
+    for (const std::int32_t rr_ms : {760, 800, 840, 780, 820, 800}) {
+        BeatResult& beat = beats.emplace_back();
+        beat.rr_ms = rr_ms;
+        beat.recovery_ms[4] = 250.0f + 0.3f * static_cast<float>(rr_ms - 800);
+        beat.activation_ms[4] = beats.size() % 2 == 0 ? 41.0f : 39.0f;
+        beat.residual_noise[4] = 4.0f;
+    }
+    const std::array<LeadConfidence, lead_count> confidence =
+        lead_confidences(*averaged, 4, activation_ms, recovery_ms, beats, with_signal);
+    // Averaged noise 4 / sqrt 4 = 2, over 2.4 per ms: 5/6 ms. RT's spread is
+    // all the RR's, so none is left: 1 / (1 + (5/18)^2) = 324 / 349.
+    ASSERT_TRUE(confidence[4].recovery.has_value());
+    EXPECT_NEAR(*confidence[4].recovery, 324.0 / 349.0, 1e-6);
+    // AT's residuals about its line in the RR keep a spread: its confidence is lower.
+    ASSERT_TRUE(confidence[4].activation.has_value());
+    EXPECT_LT(*confidence[4].activation, *confidence[4].recovery);
+    EXPECT_EQ(confidence[0], LeadConfidence{});  // no signal
+    EXPECT_EQ(lead_confidences(*averaged, 4, activation_ms, recovery_ms, {}, with_signal)[4],
+              LeadConfidence{});  // no beat to measure the noise
+}
+
 TEST(LeadConfidence, ResultsTableEndsWithTheTwoConfidencesWhereTheValuesAreMeasured) {
     EXPECT_TRUE(std::string_view(results_header).ends_with(",AT_confidence,RT_confidence\n"));
     RecordingAnalysis analysis;
