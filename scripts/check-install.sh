@@ -74,7 +74,7 @@ for field in "Package: mapari" "Version: $version" "Architecture: amd64"; do
 done
 depends=$(sed -n 's/^ Depends: //p' <<<"$info")
 for dependency in libc6 libstdc++6 libqt6gui6 libqt6widgets6 libxcb1 libbiosig3 libmatio11 \
-    libsoxr0 fonts-ipafont-gothic; do
+    libsoxr0 fonts-ipafont-gothic fonts-dejavu-core; do
     grep -q "\b$dependency\b" <<<"$depends" || fail "the package does not depend on $dependency"
 done
 contents=$(dpkg-deb --contents "$package")

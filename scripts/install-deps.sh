@@ -6,7 +6,7 @@ packages=(
     g++ cmake make clang-format clang-tidy
     clang libclang-rt-dev
     libgtest-dev libgmock-dev libbenchmark-dev
-    qt6-base-dev fonts-ipafont-gothic
+    qt6-base-dev fonts-ipafont-gothic fonts-dejavu-core
     poppler-utils valgrind
     libxcb1-dev dpkg-dev
     libbiosig-dev libmatio-dev libsoxr-dev pkg-config

@@ -112,10 +112,12 @@ void DesktopSession::end_program() {
     if (thread_.joinable()) thread_.join();
 }
 
-void use_japanese_fallback_font() {
+void use_dialogue_font(Language language) {
     QFont font = QApplication::font();
-    font.setFamilies({font.family(), QStringLiteral("IPAGothic"), QStringLiteral("IPAPGothic"),
-                      QStringLiteral("Noto Sans CJK JP")});
+    QStringList families{font.family(), QStringLiteral("IPAGothic"), QStringLiteral("IPAPGothic"),
+                         QStringLiteral("Noto Sans CJK JP")};
+    if (language == Language::english) families.prepend(QStringLiteral("DejaVu Sans"));
+    font.setFamilies(families);
     QApplication::setFont(font);
 }
 
@@ -130,9 +132,9 @@ int run_desktop_program(const DesktopOptions& options, std::ostream& errors) {
     QApplication application(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("mapari"));
     QApplication::setApplicationName(QStringLiteral("mapari"));
-    use_japanese_fallback_font();
     DesktopOptions session_options = options;
     session_options.language = session_language(options.language, errors);
+    use_dialogue_font(session_options.language.value_or(Language::japanese));
     DesktopSession session(analysis_program(options.data_directory), session_options);
     std::string error;
     if (!session.start(error)) {

@@ -82,7 +82,9 @@ class DesktopSession {
 // logic thread; returns the exit code. Reasons it cannot start go to errors.
 int run_desktop_program(const DesktopOptions& options, std::ostream& errors);
 
-// The application-wide font: the platform's, with Japanese fonts to fall back on.
-void use_japanese_fallback_font();
+// The application-wide font: the platform's, with Japanese fonts to fall back
+// on; in the English dialogue a Latin font first, in which a backslash is a
+// backslash (text_window.hpp).
+void use_dialogue_font(Language language);
 
 }  // namespace mapari::qt

@@ -39,6 +39,8 @@ void FrameWindow::create_help_menu() {
 
 void FrameWindow::set_session_language(Language language) {
     session_language_ = language;
+    text_->use_font(text_window_font(language));
+    if (trace_ != nullptr) trace_->use_font(text_window_font(language));
     (language == Language::english ? english_action_ : japanese_action_)->setChecked(true);
 }
 

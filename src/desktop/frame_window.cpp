@@ -123,6 +123,7 @@ void FrameWindow::show_trace(WindowsSnapshot& snapshot) {
 
 void FrameWindow::open_trace_subwindow() {
     trace_ = new TraceWindow;
+    trace_->use_font(text_window_font(session_language_));
     trace_->on_answer = [this](const QString&) { submit_answer(Channel::trace); };
     trace_->surface()->on_mouse = [this](const MouseEvent& event) {
         deliver_mouse_event(Channel::trace, event);

@@ -8,12 +8,13 @@
 
 namespace mapari::qt {
 
-QFont text_window_font() {
+QFont text_window_font(Language language) {
     QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    // Latin text in the fixed-width font (Japanese fonts draw the backslash of
-    // "d:\data\map\" as a yen sign); kana and kanji from a Japanese font.
-    font.setFamilies(
-        {font.family(), QStringLiteral("IPAGothic"), QStringLiteral("Noto Sans Mono CJK JP")});
+    // Latin text in the fixed-width font; kana and kanji from a Japanese font.
+    QStringList families{font.family(), QStringLiteral("IPAGothic"),
+                         QStringLiteral("Noto Sans Mono CJK JP")};
+    if (language == Language::english) families.prepend(QStringLiteral("DejaVu Sans Mono"));
+    font.setFamilies(families);
     return font;
 }
 
@@ -21,11 +22,10 @@ TextWindow::TextWindow(QWidget* parent)
     : QWidget(parent), view_(new QPlainTextEdit(this)), input_(new QLineEdit(this)) {
     view_->setReadOnly(true);
     view_->setLineWrapMode(QPlainTextEdit::NoWrap);
-    view_->setFont(text_window_font());
+    use_font(text_window_font(Language::japanese));
     view_->setFocusPolicy(Qt::ClickFocus);
     view_->viewport()->installEventFilter(this);
     view_->viewport()->setMouseTracking(true);
-    input_->setFont(text_window_font());
     input_->setPlaceholderText(QStringLiteral("Answer, then Enter"));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -48,6 +48,11 @@ void TextWindow::show_lines(const WindowsSnapshot& snapshot) {
     for (const std::string& line : snapshot.text_lines)
         view_->appendPlainText(QString::fromStdString(line));
     lines_shown_ += snapshot.text_lines.size();
+}
+
+void TextWindow::use_font(const QFont& font) {
+    view_->setFont(font);
+    input_->setFont(font);
 }
 
 void TextWindow::set_cross_cursor(bool cross) {

@@ -8,6 +8,7 @@
 #include <functional>
 
 #include "desktop/shared_windows.hpp"
+#include "formats/messages.hpp"
 
 namespace mapari::qt {
 
@@ -23,6 +24,7 @@ class TextWindow : public QWidget {
     // The lines as shown, one a line.
     QString text() const { return view_->toPlainText(); }
     void set_cross_cursor(bool cross);
+    void use_font(const QFont& font);
 
     QPlainTextEdit* view() const { return view_; }
     QLineEdit* input() const { return input_; }
@@ -44,6 +46,9 @@ class TextWindow : public QWidget {
 
 // The font of the text window and the input lines: fixed width, so that the
 // program's columns of numbers line up, with a Japanese font for the prompts.
-QFont text_window_font();
+// The English dialogue names a Latin font first: a Japanese font, which a
+// system without Latin fonts would give for the platform's fixed font, draws
+// the backslash of "d:\data\map\" as a yen sign.
+QFont text_window_font(Language language);
 
 }  // namespace mapari::qt

@@ -47,7 +47,7 @@ void TraceSurface::deliver(const QMouseEvent& event) {
 
 TraceWindow::TraceWindow(QWidget* parent)
     : QWidget(parent), surface_(new TraceSurface(this)), input_(new QLineEdit(this)) {
-    input_->setFont(text_window_font());
+    input_->setFont(text_window_font(Language::japanese));
     input_->setPlaceholderText(QStringLiteral("Answer, then Enter"));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

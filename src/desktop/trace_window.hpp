@@ -42,6 +42,7 @@ class TraceWindow : public QWidget {
 
     TraceSurface* surface() const { return surface_; }
     QLineEdit* input() const { return input_; }
+    void use_font(const QFont& font) { input_->setFont(font); }
 
     // Enter in the input line, with its text.
     std::function<void(const QString&)> on_answer;

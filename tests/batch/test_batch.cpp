@@ -377,5 +377,51 @@ TEST(BatchAnalysis, RealRecordingsAreAnalysedWithMarksInOrderOrFlaggedForACheck)
     }
 }
 
+// The leads an analysis judged bad, each with its reasons: "49 outlier".
+std::string bad_leads_found(const RecordingAnalysis& analysis) {
+    std::string found;
+    for (int l = 1; l <= lead_count; ++l) {
+        std::string reasons;
+        for (const auto& [flag, word] : all_lead_flag_words())
+            if (is_bad_lead(LeadFlags{flag}) &&
+                analysis.flags[static_cast<std::size_t>(l - 1)].has(flag))
+                reasons += std::string(reasons.empty() ? "" : ";") + word;
+        if (!reasons.empty())
+            found += (found.empty() ? "" : ", ") + std::to_string(l) + " " + reasons;
+    }
+    return found;
+}
+
+// What the batch finds bad on the real recordings. Their map leads are the
+// source's leads laid on the grid in turn (the MIT and PTB records' copies of
+// 2 and 15 ECG leads, 64 of a sock's electrodes), so a grid neighbour is no
+// neighbour on the heart: the outliers it finds say so, and without spatial
+// rules none is found.
+TEST(BatchAnalysis, RealRecordingsSayWhichLeadsWereFoundBadAndWhy) {
+    const struct {
+        const char* name;
+        const char* layout;
+        const char* bad;
+    } cases[] = {
+        {"realmit100", "", ""},
+        {"realptb010", "", "49 outlier"},
+        {"realptb010", "none", ""},
+        {"realsock01", "", "25 outlier"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.name) + " layout '" + c.layout + "'");
+        const fs::path recording =
+            test_support::real_data_folder() / (std::string(c.name) + ".dat");
+        if (!fs::exists(recording)) GTEST_SKIP() << "the real recordings are not at hand";
+        TemporaryFolder folder;
+        BatchSettings settings;
+        settings.layout = c.layout;
+        const RecordingAnalysis analysis =
+            analyse_recording(recording, folder.folder("batch"), settings);
+        ASSERT_NE(analysis.status, AnalysisStatus::failed) << analysis.reason;
+        EXPECT_EQ(bad_leads_found(analysis), c.bad);
+    }
+}
+
 }  // namespace
 }  // namespace mapari::batch_tests

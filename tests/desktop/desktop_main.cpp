@@ -19,6 +19,6 @@ int main(int argc, char** argv) {
     QApplication application(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("mapari-tests"));
     QApplication::setApplicationName(QStringLiteral("test_desktop"));
-    mapari::qt::use_japanese_fallback_font();
+    mapari::qt::use_dialogue_font(mapari::Language::japanese);
     return RUN_ALL_TESTS();
 }

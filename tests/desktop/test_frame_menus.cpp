@@ -6,6 +6,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QPainter>
 #include <QSettings>
 #include <QTest>
 #include <QTextLayout>
@@ -167,9 +168,59 @@ TEST_F(FrameMenuTest, AboutBoxNamesTheVersion) {
     EXPECT_TRUE(shown.contains("mapari test")) << shown.toStdString();
 }
 
+// The character drawn in the font, as black pixels on white.
+QImage drawn(const QFont& font, QChar character) {
+    QImage image(48, 48, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    QFont sized = font;
+    sized.setPixelSize(32);
+    painter.setFont(sized);
+    painter.setPen(Qt::black);
+    painter.drawText(image.rect(), Qt::AlignCenter, QString(character));
+    return image;
+}
+
+// Whether the font's backslash is the stroke of its slash turned over: a
+// Japanese font draws a yen sign there. Most dark pixels of the two coincide.
+bool draws_a_backslash(const QFont& font) {
+    const QImage backslash = drawn(font, QChar(u'\\'));
+    const QImage slash = drawn(font, QChar(u'/')).mirrored(true, false);
+    int dark = 0, shared = 0;
+    for (int y = 0; y < backslash.height(); ++y) {
+        for (int x = 0; x < backslash.width(); ++x) {
+            const bool here = qGray(backslash.pixel(x, y)) < 128;
+            dark += here;
+            shared += here && qGray(slash.pixel(x, y)) < 128;
+        }
+    }
+    return dark > 0 && 2 * shared > dark;
+}
+
+TEST_F(FrameMenuTest, TheEnglishDialogueDrawsABackslashAsABackslash) {
+    ASSERT_FALSE(draws_a_backslash(QFont(QStringLiteral("IPAGothic"))))
+        << "the Japanese font this check is made for draws a yen sign";
+    start_with_content();
+    frame().set_session_language(Language::english);
+    for (const QFont& font :
+         {frame().text_window()->view()->font(), frame().text_window()->input()->font(),
+          frame().trace_window()->input()->font()}) {
+        EXPECT_EQ(font.families().front().toStdString(), "DejaVu Sans Mono");
+        EXPECT_TRUE(draws_a_backslash(font));
+    }
+    qt::use_dialogue_font(Language::english);
+    EXPECT_EQ(QApplication::font().families().front().toStdString(), "DejaVu Sans");
+    EXPECT_TRUE(draws_a_backslash(QApplication::font()));
+    qt::use_dialogue_font(Language::japanese);
+    frame().set_session_language(Language::japanese);
+    EXPECT_EQ(frame().text_window()->view()->font().families(),
+              qt::text_window_font(Language::japanese).families());
+}
+
 TEST_F(FrameMenuTest, JapaneseTextHasAGlyphForEveryCharacter) {
     const QString prompt = QString::fromUtf8("表示する誘導はこれでいいですか？ y or n  (1/0)");
-    for (const QFont& font : {qt::text_window_font(), QApplication::font()}) {
+    for (const QFont& font : {qt::text_window_font(Language::japanese),
+                              qt::text_window_font(Language::english), QApplication::font()}) {
         QTextLayout layout(prompt, font);
         layout.beginLayout();
         layout.createLine();
