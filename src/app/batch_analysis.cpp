@@ -258,7 +258,8 @@ void gather_lead_results(Store& store, RecordingAnalysis& analysis) {
 }
 
 // Every matching beat of the recording analysed as the averaged beat was,
-// once the marks make a beat the computation and a two-point baseline take.
+// once the marks make a beat the computation and a two-point baseline take,
+// and the confidence of each lead's AT and RT that their noise and spread give.
 void add_every_beat(std::string_view bytes, const Store& store, RecordingAnalysis& analysis) {
     if (!broken_limit(store.ari).empty() || analysis.marks.q_onset >= analysis.marks.t_end) return;
     analysis.beats = analyse_every_beat(bytes, {store.settings, store.beat, store.ari.settings});
@@ -266,6 +267,9 @@ void add_every_beat(std::string_view bytes, const Store& store, RecordingAnalysi
     for (std::size_t at = 0; at < lead_count; ++at)
         with_signal[at] = !analysis.flags[at].has(LeadFlag::no_signal);
     flag_beats(analysis.beats, analysis.activation_ms, with_signal);
+    analysis.confidence =
+        lead_confidences(store.beat, static_cast<int>(analysis.accepted.size()),
+                         analysis.activation_ms, analysis.recovery_ms, analysis.beats, with_signal);
 }
 
 // Rows of the averaged beat and samples of the stretch are frames of the

@@ -18,6 +18,7 @@
 #include "app/lead_flags.hpp"
 #include "beats/automatic_marks.hpp"
 #include "beats/beat_series.hpp"
+#include "beats/lead_confidence.hpp"
 #include "dialogue/settings.hpp"
 #include "store/store.hpp"
 
@@ -81,6 +82,9 @@ struct RecordingAnalysis {
     // Every beat of the whole recording that matches the template, analysed
     // as the averaged beat was, flagged (beat_series.hpp).
     std::vector<BeatResult> beats;
+    // Of AT and RT of the averaged beat, per lead (lead_confidence.hpp); none
+    // where nothing measured it. A table shows it only beside measured values.
+    std::array<LeadConfidence, lead_count> confidence{};
     std::string program_version;              // of the program that analysed it
     std::string analysed_at;                  // when, in UTC: "2026-12-08T23:40:05Z"
     std::vector<HandCorrection> corrections;  // in the order made; the status is corrected with any

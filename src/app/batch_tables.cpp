@@ -138,6 +138,24 @@ std::string summary_cells(const RecordingAnalysis& analysis, int lead) {
     return cells;
 }
 
+// ",AT confidence,RT confidence" to three decimals, each empty where the
+// lead's values are not its own measurement (withheld or filled in) or were
+// never measured.
+std::string confidence_cells(const RecordingAnalysis& analysis, std::size_t at) {
+    const bool measured =
+        !values_withheld(analysis, at) && !analysis.flags[at].has(LeadFlag::interpolated);
+    std::string cells;
+    for (const std::optional<double>& confidence :
+         {analysis.confidence[at].activation, analysis.confidence[at].recovery}) {
+        cells += ',';
+        if (!measured || !confidence) continue;
+        char text[16];
+        std::snprintf(text, sizeof text, "%.3f", *confidence);
+        cells += text;
+    }
+    return cells;
+}
+
 std::string beat_flags_text(const BeatResult& beat) {
     std::string text = beat.low_correlation ? "low-correlation" : "";
     if (beat.at_scatter) text += text.empty() ? "at-scatter" : ";at-scatter";
@@ -206,7 +224,7 @@ std::string results_table(const std::vector<RecordingAnalysis>& analyses) {
             const auto at = static_cast<std::size_t>(l - 1);
             table += csv_field(analysis.name) + "," + std::to_string(l) + "," +
                      value_cells(analysis, at) + "," + flags_text(analysis.flags[at]) +
-                     summary_cells(analysis, l) + "\n";
+                     summary_cells(analysis, l) + confidence_cells(analysis, at) + "\n";
         }
     }
     return table;

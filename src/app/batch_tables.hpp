@@ -3,7 +3,9 @@
 // are no findings, and filled in on a bad lead with good neighbours; then the
 // lead over the recording's unflagged beats: the beats used, the sample SD of
 // their ARI, and the restitution slope of ARI against the preceding RR with its
-// standard error, each empty where it is not defined), beats.csv, one row per
+// standard error, each empty where it is not defined; last the confidence of
+// AT and of RT from 0 to 1, lead_confidence.hpp, empty where the values are
+// not measured: withheld, filled in or never measured), beats.csv, one row per
 // recording, matching beat and lead (the beat's time and preceding RR, AT, RT
 // and ARI, and the beat's flags; the three values empty on a lead without a
 // signal), and recordings.csv, one row per recording (status, beats, marks,
@@ -25,7 +27,7 @@ namespace mapari {
 
 inline constexpr const char* results_header =
     "recording,lead,AT_ms,RT_ms,ARI_ms,flags,beats_used,ARI_sd_ms,restitution_slope,"
-    "restitution_slope_se\n";
+    "restitution_slope_se,AT_confidence,RT_confidence\n";
 inline constexpr const char* beats_header =
     "recording,beat,time_ms,rr_ms,lead,AT_ms,RT_ms,ARI_ms,flags\n";
 inline constexpr const char* recordings_header =

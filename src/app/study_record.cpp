@@ -103,17 +103,22 @@ std::vector<AcceptedBeat> accepted_of(const Json& json) {
     return accepted;
 }
 
-// Each lead with its AT, RT and flags, the flags as the tables' words.
+// Each lead with its AT, RT and flags, the flags as the tables' words, and
+// the confidences it has (a record written before them has none).
 Json leads_json(const RecordingAnalysis& analysis) {
     Json leads = Json::array();
     for (std::size_t at = 0; at < lead_count; ++at) {
         Json flags = Json::array();
         for (const auto& [flag, word] : all_lead_flag_words())
             if (analysis.flags[at].has(flag)) flags.push_back(word);
-        leads.push_back({{"lead", at + 1},
-                         {"AT_ms", analysis.activation_ms[at]},
-                         {"RT_ms", analysis.recovery_ms[at]},
-                         {"flags", flags}});
+        Json lead = {{"lead", at + 1},
+                     {"AT_ms", analysis.activation_ms[at]},
+                     {"RT_ms", analysis.recovery_ms[at]},
+                     {"flags", flags}};
+        const LeadConfidence& confidence = analysis.confidence[at];
+        if (confidence.activation) lead["AT_confidence"] = *confidence.activation;
+        if (confidence.recovery) lead["RT_confidence"] = *confidence.recovery;
+        leads.push_back(lead);
     }
     return leads;
 }
@@ -143,6 +148,10 @@ bool read_leads(const Json& leads, RecordingAnalysis& analysis, std::string& rea
             flags.add(*flag);
         }
         analysis.flags[at] = flags;
+        if (lead.contains("AT_confidence"))
+            analysis.confidence[at].activation = lead.at("AT_confidence").get<double>();
+        if (lead.contains("RT_confidence"))
+            analysis.confidence[at].recovery = lead.at("RT_confidence").get<double>();
     }
     return true;
 }

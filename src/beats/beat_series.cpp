@@ -8,6 +8,7 @@
 #include "beats/averaging.hpp"
 #include "beats/baseline.hpp"
 #include "beats/detection.hpp"
+#include "beats/lead_confidence.hpp"
 #include "beats/quantile.hpp"
 #include "formats/map_recording.hpp"
 
@@ -105,9 +106,9 @@ void set_ari_marks(AriWork& ari, const AveragedBeat& averaged) {
     ari.t_end = beat.fiducial_marks(4);
 }
 
-// The beat at `frame` cut into the working beat, corrected and handed to the
-// ARI computation as whole numbers.
-void analyse_beat(SeriesWork& work, long long frame, BeatResult& result) {
+// The beat at `frame` cut into the working beat, corrected, its noise about
+// the averaged beat measured, and handed to the ARI computation as whole numbers.
+void analyse_beat(SeriesWork& work, const Beat& averaged, long long frame, BeatResult& result) {
     Beat& beat = work.store->beat;
     AriWork& ari = work.store->ari;
     for (int l = 1; l <= lead_count; ++l) {
@@ -116,6 +117,9 @@ void analyse_beat(SeriesWork& work, long long frame, BeatResult& result) {
             beat.averaged(i, l) = work.sample(frame - first_averaged_ms + i, channel);
     }
     subtract_two_point_baseline(beat, ari.reference_point, ari.t_end);
+    for (int l = 1; l <= lead_count; ++l)
+        result.residual_noise[static_cast<std::size_t>(l - 1)] =
+            residual_noise(beat, averaged, l, ari.reference_point, ari.t_end);
     // The computation reads no row after the last its fits take.
     const int last_row_read =
         std::min(averaged_rows,
@@ -175,7 +179,7 @@ std::vector<BeatResult> analyse_every_beat(std::string_view recording_bytes,
             result.time_ms = static_cast<std::int32_t>(found.frame);
             if (before) result.rr_ms = static_cast<std::int32_t>(found.frame - *before);
             result.correlation = *found.correlation;
-            analyse_beat(work, found.frame, result);
+            analyse_beat(work, averaged.beat, found.frame, result);
         }
         before = found.frame;
     }

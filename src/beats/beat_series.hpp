@@ -62,6 +62,10 @@ struct BeatResult {
     bool at_scatter = false;
     std::array<float, lead_count> activation_ms{};  // AT(l), ms after the beat's Q onset
     std::array<float, lead_count> recovery_ms{};    // RT(l), ms after the beat's Q onset
+    // The beat's white noise per sample about the averaged beat from its Q
+    // onset to its T end, in the recording's units (lead_confidence.hpp). Not
+    // kept in the study record: the confidence made from it is.
+    std::array<float, lead_count> residual_noise{};
     bool flagged() const { return low_correlation || at_scatter; }
     bool operator==(const BeatResult&) const = default;
 };

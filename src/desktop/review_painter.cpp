@@ -173,6 +173,43 @@ void paint_map(QPainter& painter, const review::MapPanel& map) {
     draw_text(painter, map.note_box, map.note, body_pixels, false, muted);
 }
 
+// The curves of a beat plot: the leads in three colours, the mean (last) in ink.
+QColor curve_colour(const review::PlotPanel& panel, const review::PlotCurve& curve) {
+    const QColor leads[] = {activation_ink, recovery_ink, flag_tag_ink};
+    if (curve.colour + 1 == static_cast<int>(panel.curves.size())) return ink;
+    return leads[static_cast<std::size_t>(curve.colour) % std::size(leads)];
+}
+
+void paint_plot(QPainter& painter, const review::PlotPanel& panel) {
+    draw_text(painter, panel.title_box, panel.title, title_pixels, true);
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen(muted, 1.0));
+    painter.drawRect(
+        QRectF(panel.field.left, panel.field.top, panel.field.width, panel.field.height));
+    Box label = panel.legend_box;
+    label.height =
+        label.height / static_cast<double>(std::max<std::size_t>(panel.curves.size(), 1));
+    for (const review::PlotCurve& curve : panel.curves) {
+        const QColor colour = curve_colour(panel, curve);
+        painter.setPen(QPen(colour, 1.5));
+        painter.setBrush(colour);
+        QPolygonF line;
+        for (const review::Point& point : curve.points) {
+            if (curve.joined)
+                line << QPointF(point.x, point.y);
+            else
+                painter.drawEllipse(QPointF(point.x, point.y), 2.5, 2.5);
+        }
+        if (curve.joined) painter.drawPolyline(line);
+        if (curve.fitted)
+            painter.drawLine(QPointF(curve.fitted->first.x, curve.fitted->first.y),
+                             QPointF(curve.fitted->second.x, curve.fitted->second.y));
+        draw_text(painter, label, curve.label, body_pixels, false, colour);
+        label.top += label.height;
+    }
+    draw_text(painter, panel.axes_box, panel.axes, body_pixels, false, muted);
+}
+
 void paint_heading(QPainter& painter, const review::ReviewPicture& picture) {
     draw_text(painter, picture.heading_box, picture.heading, heading_pixels, true);
     draw_text(painter, picture.details_box, picture.details, body_pixels);
@@ -266,6 +303,8 @@ void paint_review(QPainter& painter, const review::ReviewPicture& picture) {
     paint_heading(painter, picture);
     for (const review::MapPanel& map : picture.maps) paint_map(painter, map);
     draw_text(painter, picture.other_flags_box, picture.other_flags, body_pixels);
+    draw_text(painter, picture.least_confident_box, picture.least_confident, body_pixels);
+    for (const review::PlotPanel& panel : picture.beat_panels) paint_plot(painter, panel);
     if (picture.sheet) paint_sheet(painter, *picture.sheet);
 }
 

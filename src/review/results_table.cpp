@@ -15,6 +15,13 @@ constexpr std::string_view header = "recording,lead,AT_ms,RT_ms,ARI_ms,flags";
 constexpr std::string_view header_with_summaries =
     "recording,lead,AT_ms,RT_ms,ARI_ms,flags,beats_used,ARI_sd_ms,restitution_slope,"
     "restitution_slope_se";
+// The header of tables that go on, after the summaries, with the confidence
+// of each lead's AT and RT.
+constexpr std::string_view header_with_confidence =
+    "recording,lead,AT_ms,RT_ms,ARI_ms,flags,beats_used,ARI_sd_ms,restitution_slope,"
+    "restitution_slope_se,AT_confidence,RT_confidence";
+constexpr std::size_t first_confidence_column = 10;
+constexpr std::array<const char*, 2> confidence_columns = {"AT_confidence", "RT_confidence"};
 constexpr std::string_view byte_order_mark = "\xEF\xBB\xBF";
 constexpr std::array<const char*, 3> value_columns = {"AT_ms", "RT_ms", "ARI_ms"};
 // The reasons a batch leaves a bad lead's values empty for, when its neighbours
@@ -78,6 +85,27 @@ bool read_values(const std::vector<std::string_view>& fields, std::optional<Lead
     }
     values =
         LeadValues{.activation_ms = numbers[0], .recovery_ms = numbers[1], .ari_ms = numbers[2]};
+    return true;
+}
+
+// The two confidences of a row of a table that has them, each empty or a
+// number from 0 to 1.
+bool read_confidence(const std::vector<std::string_view>& fields, LeadConfidence& confidence,
+                     std::string& reason) {
+    confidence = {};
+    if (fields.size() <= first_confidence_column) return true;
+    std::array<std::optional<float>*, 2> read = {&confidence.activation, &confidence.recovery};
+    for (std::size_t k = 0; k < read.size(); ++k) {
+        const std::string_view text = fields[first_confidence_column + k];
+        if (text.empty()) continue;
+        const std::optional<float> number = decimal_number(text);
+        if (!number || *number < 0.0f || *number > 1.0f) {
+            reason = quoted_word(text) + " is not a confidence from 0 to 1 (" +
+                     confidence_columns[k] + ")";
+            return false;
+        }
+        *read[k] = number;
+    }
     return true;
 }
 
@@ -153,11 +181,15 @@ class TableReader {
         int lead = 0;
         std::optional<LeadValues> values;
         std::vector<std::string> others;
+        LeadConfidence confidence;
         if (!read_lead(fields[1], lead, reason) || !read_values(fields, values, reason) ||
-            !read_flags(fields[5], values, others, reason))
+            !read_flags(fields[5], values, others, reason) ||
+            !read_confidence(fields, confidence, reason))
             return false;
         if (!take_place(fields[0], lead, line_number, reason)) return false;
-        return store(lead, values, std::move(others), reason);
+        if (!store(lead, values, std::move(others), reason)) return false;
+        recordings_.back().confidence[static_cast<std::size_t>(lead - 1)] = confidence;
+        return true;
     }
 
     // At the end of the table: the last recording must be whole, and there must be one.
@@ -198,7 +230,7 @@ class TableReader {
         }
         next_lead_ = 1;
         if (!expect_lead(name, lead, reason)) return false;
-        recordings_.push_back({std::string(name), line_number, std::nullopt, {}});
+        recordings_.push_back({std::string(name), line_number, std::nullopt, {}, {}});
         return true;
     }
 
@@ -262,7 +294,7 @@ bool read_results_table(std::string_view text, std::vector<RecordingResults>& re
         text.remove_prefix(std::min(end + 1, text.size()));
         if (line.ends_with('\r')) line.remove_suffix(1);
         if (++line_number == 1) {
-            if (line == header || line == header_with_summaries) {
+            if (line == header || line == header_with_summaries || line == header_with_confidence) {
                 reader.take_header(line);
                 continue;
             }
@@ -291,6 +323,7 @@ ReviewData recording_review(const RecordingResults& recording, const ElectrodeLa
     data.title = recording.name;
     data.leads = recording.leads;
     data.layout = layout;
+    data.confidence = recording.confidence;
     for (std::size_t k = 0; k < lead_count; ++k)
         data.bad_leads[k] = is_bad_lead(recording.other_flags[k]);
     for (std::string_view flag : other_flag_words) {

@@ -17,7 +17,8 @@
 //
 // Tables of a later batch go on, after flags, with beats_used, ARI_sd_ms,
 // restitution_slope and restitution_slope_se; their header says so, and the
-// review reads past those columns.
+// review reads past those columns. Tables later still end with AT_confidence
+// and RT_confidence, each empty or a number from 0 to 1, which it reads.
 #pragma once
 
 #include <array>
@@ -45,6 +46,7 @@ struct RecordingResults {
     std::optional<LeadTable> leads;
     // Each lead's other flags as the table gives them; element l - 1: lead l.
     std::array<std::vector<std::string>, lead_count> other_flags{};
+    std::array<LeadConfidence, lead_count> confidence{};  // element l - 1: lead l
 };
 
 // Reads the table's text; false with the reason, which starts with the number

@@ -84,10 +84,21 @@ bool load_results_review(const ResultsRequest& request, std::vector<ReviewData>&
         return false;
     ElectrodeLayout layout;
     if (!load_layout(request.layout_path, layout, message)) return false;
+    std::map<std::string, std::vector<TableBeat>, std::less<>> beats;
+    const std::string beats_path =
+        (std::filesystem::path(request.table_path).parent_path() / "beats.csv").string();
+    if (std::filesystem::exists(beats_path) &&
+        !load_file(beats_path, message, [&](const std::string& text, std::string& reason) {
+            return read_beats_table(text, beats, reason);
+        }))
+        return false;
     recordings.clear();
     recordings.reserve(table.size());
-    for (const RecordingResults& recording : table)
+    for (const RecordingResults& recording : table) {
         recordings.push_back(recording_review(recording, layout));
+        if (const auto found = beats.find(recording.name); found != beats.end())
+            recordings.back().beat_plots = beat_plots(found->second);
+    }
     return true;
 }
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "formats/ari_file.hpp"
+#include "review/beat_plots.hpp"
 #include "review/electrode_layout.hpp"
 #include "review/lead_values.hpp"
 
@@ -41,6 +42,14 @@ struct FlagCount {
     int leads = 0;
 };
 
+// How far a lead's AT and RT can be trusted, from 0 to 1; none where the
+// table gives none.
+struct LeadConfidence {
+    std::optional<float> activation;
+    std::optional<float> recovery;
+    bool operator==(const LeadConfidence&) const = default;
+};
+
 struct ReviewData {
     std::string title;  // the .ari file's name without its folder, or the recording's name
     // None when the values come from a results table, which holds no P, J or E.
@@ -52,6 +61,12 @@ struct ReviewData {
     // The bad leads a results table names (filled in from their neighbours, or
     // judged or named bad and not named good): their cells are outlined.
     std::array<bool, lead_count> bad_leads{};  // element l - 1: lead l
+    // A results table's confidences, for naming the least confident leads;
+    // none for a record.
+    std::array<LeadConfidence, lead_count> confidence{};  // element l - 1: lead l
+    // The beat-to-beat plots when the study's beats.csv, beside its
+    // results.csv, has the recording's beats; none otherwise.
+    std::optional<BeatPlots> beat_plots;
     ElectrodeLayout layout;
     std::optional<BeatTraces> beat;  // only with a record
     std::int32_t recovery_delay_samples = default_ari_settings.recovery_delay_samples;
@@ -69,7 +84,8 @@ struct ResultsRequest {
 
 // Reads the results table and the layout: one review per recording, in the
 // table's order; false with "PATH: reason" for the first file that cannot be
-// used.
+// used. A beats.csv beside the table, when there is one, adds each
+// recording's beat-to-beat plots.
 bool load_results_review(const ResultsRequest& request, std::vector<ReviewData>& recordings,
                          std::string& message);
 

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <iterator>
 #include <limits>
+#include <numeric>
 
 namespace mapari::review {
 namespace {
@@ -336,6 +337,100 @@ std::string other_flags_text(const std::vector<FlagCount>& counts) {
     return text + ".";
 }
 
+// A lead's lower confidence and which mark has it.
+struct LeadRank {
+    int lead = 0;
+    const char* mark = "AT";
+    float confidence = 0.0f;
+};
+
+std::optional<LeadRank> lower_confidence(const LeadConfidence& confidence, int lead) {
+    std::optional<LeadRank> rank;
+    if (confidence.activation) rank = LeadRank{lead, "AT", *confidence.activation};
+    if (confidence.recovery && (!rank || *confidence.recovery < rank->confidence))
+        rank = LeadRank{lead, "RT", *confidence.recovery};
+    return rank;
+}
+
+constexpr double plot_height = 260.0;
+
+struct Range {
+    double low = 0.0;
+    double high = 0.0;
+};
+
+// The points' range on an axis, widened by 1 ms either way so that a single
+// value still spans the plot.
+Range range_of(const std::vector<const std::vector<DataPoint>*>& sets, double DataPoint::*axis) {
+    Range range{HUGE_VAL, -HUGE_VAL};
+    for (const std::vector<DataPoint>* points : sets)
+        for (const DataPoint& point : *points)
+            range = {std::min(range.low, point.*axis), std::max(range.high, point.*axis)};
+    return {range.low - 1.0, range.high + 1.0};
+}
+
+double mean_of(const std::vector<DataPoint>& points, double DataPoint::*axis) {
+    const double sum =
+        std::accumulate(points.begin(), points.end(), 0.0,
+                        [&](double total, const DataPoint& p) { return total + p.*axis; });
+    return sum / static_cast<double>(points.size());
+}
+
+// The one conversion of a plot from ms to pixels: x grows to the right, y up.
+Point plot_pixel(const Box& field, Range x, Range y, double x_ms, double y_ms) {
+    return {field.left + (x_ms - x.low) / (x.high - x.low) * field.width,
+            field.bottom() - (y_ms - y.low) / (y.high - y.low) * field.height};
+}
+
+std::string whole_ms_text(double ms) {
+    return std::to_string(static_cast<long>(std::lround(ms)));
+}
+
+PlotPanel plot_panel(const std::string& title, const std::vector<PlotSeries>& series, bool joined,
+                     const char* x_name, double left, double top) {
+    PlotPanel panel;
+    panel.title = title;
+    panel.title_box = {left, top, panel_width, title_height};
+    panel.field = {left, panel.title_box.bottom(), panel_width, plot_height};
+    std::vector<const std::vector<DataPoint>*> sets;
+    for (const PlotSeries& one : series) sets.push_back(&one.points);
+    const Range x = range_of(sets, &DataPoint::x_ms), y = range_of(sets, &DataPoint::y_ms);
+    for (std::size_t k = 0; k < series.size(); ++k) {
+        PlotCurve curve{series[k].label, static_cast<int>(k), joined, {}, std::nullopt};
+        for (const DataPoint& point : series[k].points)
+            curve.points.push_back(plot_pixel(panel.field, x, y, point.x_ms, point.y_ms));
+        if (const std::optional<LineFit>& fit = series[k].fit) {
+            // A least-squares line runs through the points' mean.
+            const double mean_x = mean_of(series[k].points, &DataPoint::x_ms);
+            const double mean_y = mean_of(series[k].points, &DataPoint::y_ms);
+            const auto at = [&](double x_ms) {
+                return plot_pixel(panel.field, x, y, x_ms, mean_y + fit->slope * (x_ms - mean_x));
+            };
+            curve.fitted = std::pair{at(x.low), at(x.high)};
+            char slope[32];
+            std::snprintf(slope, sizeof slope, ": slope %.2f", fit->slope);
+            curve.label += slope;
+        }
+        panel.curves.push_back(std::move(curve));
+    }
+    panel.axes = std::string(x_name) + " " + whole_ms_text(x.low + 1.0) + " to " +
+                 whole_ms_text(x.high - 1.0) + " ms; ARI " + whole_ms_text(y.low + 1.0) + " to " +
+                 whole_ms_text(y.high - 1.0) + " ms";
+    panel.axes_box = {left, panel.field.bottom(), panel_width, line_height};
+    panel.legend_box = {left, panel.axes_box.bottom(), panel_width,
+                        line_height * static_cast<double>(series.size())};
+    return panel;
+}
+
+// The two plots of the recording's beats side by side from `top`.
+void lay_out_beat_panels(const BeatPlots& plots, double top, ReviewPicture& picture) {
+    picture.beat_panels.push_back(plot_panel("ARI against the preceding RR (ms)", plots.restitution,
+                                             false, "RR", margin, top));
+    picture.beat_panels.push_back(plot_panel("ARI of the mean beat after beat (ms)",
+                                             {{"mean", plots.mean_over_time, std::nullopt}}, true,
+                                             "time", margin + panel_width + panel_gap, top));
+}
+
 void lay_out_maps(const ReviewData& data, ReviewPicture& picture) {
     const double maps_top = picture.legend_box.bottom() + 12;
     const char* const titles[] = {"Activation time AT (ms)", "Recovery time RT (ms)",
@@ -409,6 +504,35 @@ std::pair<int, int> sheet_samples(const ReviewData& data) {
     return {first, averaged_rows};
 }
 
+std::string least_confident_text(const std::array<LeadConfidence, lead_count>& confidence) {
+    constexpr float trusted = 0.8f;
+    constexpr std::size_t named = 5;
+    std::vector<LeadRank> doubtful;
+    bool any = false;
+    for (int l = 1; l <= lead_count; ++l) {
+        const std::optional<LeadRank> rank =
+            lower_confidence(confidence[static_cast<std::size_t>(l - 1)], l);
+        any = any || rank.has_value();
+        if (rank && rank->confidence < trusted) doubtful.push_back(*rank);
+    }
+    if (!any) return {};
+    if (doubtful.empty()) return "Every lead's AT and RT has a confidence of 0.8 or more.";
+    std::stable_sort(doubtful.begin(), doubtful.end(), [](const LeadRank& a, const LeadRank& b) {
+        return a.confidence < b.confidence;
+    });
+    std::string text = "Least confident (below 0.8):";
+    for (std::size_t k = 0; k < std::min(named, doubtful.size()); ++k) {
+        char entry[48];
+        std::snprintf(entry, sizeof entry, "%s lead %d (%s %.2f)", k == 0 ? "" : ",",
+                      doubtful[k].lead, doubtful[k].mark,
+                      static_cast<double>(doubtful[k].confidence));
+        text += entry;
+    }
+    if (doubtful.size() > named)
+        text += " and " + std::to_string(doubtful.size() - named) + " more";
+    return text + ".";
+}
+
 ReviewPicture lay_out_review(const ReviewData& data) {
     ReviewPicture picture;
     lay_out_heading(data, picture);
@@ -421,6 +545,16 @@ ReviewPicture lay_out_review(const ReviewData& data) {
         picture.other_flags = other_flags_text(data.other_flags);
         picture.other_flags_box = {margin, bottom + 6, content_width, line_height};
         bottom = picture.other_flags_box.bottom();
+        picture.least_confident = least_confident_text(data.confidence);
+        if (!picture.least_confident.empty()) {
+            picture.least_confident_box = {margin, bottom, content_width, line_height};
+            bottom = picture.least_confident_box.bottom();
+        }
+    }
+    if (data.beat_plots) {
+        lay_out_beat_panels(*data.beat_plots, bottom + 12, picture);
+        for (const PlotPanel& panel : picture.beat_panels)
+            bottom = std::max(bottom, panel.legend_box.bottom());
     }
     if (data.beat && data.record && data.leads) {
         picture.sheet = review_sheet(data, bottom + 20);

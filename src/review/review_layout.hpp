@@ -83,6 +83,27 @@ struct SheetPanel {
     std::string tag;  // "no downstroke", "no up", "no signal", ...; empty without a default
 };
 
+// A curve of a plot in pixels: dots, or a line through the points in order;
+// with its fitted line across the plot's x range when it has one.
+struct PlotCurve {
+    std::string label;  // "lead 12: slope 0.31", "mean: slope 0.29"
+    int colour = 0;     // the painter's colour of this curve, 0 for the first
+    bool joined = false;
+    std::vector<Point> points;
+    std::optional<std::pair<Point, Point>> fitted;
+};
+
+// A plot of the beats: its frame, curves, and the ranges of its axes as text.
+struct PlotPanel {
+    std::string title;
+    Box title_box;
+    Box field;
+    std::vector<PlotCurve> curves;
+    std::string axes;  // "RR 780 to 860 ms; ARI 200 to 260 ms"
+    Box axes_box;
+    Box legend_box;  // the curves' labels, one line each
+};
+
 struct ReviewSheet {
     std::string title;
     Box title_box;
@@ -105,10 +126,22 @@ struct ReviewPicture {
     std::vector<MapPanel> maps;  // AT, RT and ARI, or none without values
     std::string other_flags;     // "Other flags: 2 leads weak."; empty for a record
     Box other_flags_box;
+    // The least confident leads, first the least; empty without confidences.
+    std::string least_confident;
+    Box least_confident_box;
+    // ARI against the preceding RR, then the mean's ARI over time; empty
+    // without the recording's beats (ReviewData::beat_plots).
+    std::vector<PlotPanel> beat_panels;
     std::optional<ReviewSheet> sheet;
 };
 
 ReviewPicture lay_out_review(const ReviewData& data);
+
+// "Least confident: lead 12 (RT 0.21), lead 40 (AT 0.35)." — the leads whose
+// AT or RT confidence is below 0.8, by their lower one, least first, at most
+// five named and the rest counted; "Every lead's AT and RT has a confidence of
+// 0.8 or more." when none is; empty when no lead has a confidence.
+std::string least_confident_text(const std::array<LeadConfidence, lead_count>& confidence);
 
 // The samples the sheet shows: from 40 before the earliest mark (P or an
 // activation), from 1 at the earliest, to the last saved row, 1024. What

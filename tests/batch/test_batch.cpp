@@ -61,10 +61,10 @@ TEST(BatchTables, OneRowPerLeadAndOnePerRecordingWithEveryColumn) {
     const std::string results = results_table({analysed, failed});
     EXPECT_TRUE(
         results.starts_with("recording,lead,AT_ms,RT_ms,ARI_ms,flags,beats_used,ARI_sd_ms,"
-                            "restitution_slope,restitution_slope_se\n"
-                            "\"run,1\",1,40,256.5,216.5,,0,,,\n"
-                            "\"run,1\",2,0,256.5,256.5,no-downstroke;weak,0,,,\n"
-                            "\"run,1\",3,40,256.5,216.5,weak,0,,,\n"))
+                            "restitution_slope,restitution_slope_se,AT_confidence,RT_confidence\n"
+                            "\"run,1\",1,40,256.5,216.5,,0,,,,,\n"
+                            "\"run,1\",2,0,256.5,256.5,no-downstroke;weak,0,,,,,\n"
+                            "\"run,1\",3,40,256.5,216.5,weak,0,,,,,\n"))
         << results;
     EXPECT_EQ(std::count(results.begin(), results.end(), '\n'), 65);
     EXPECT_EQ(results_table({analysed, failed, stopped}), results);
@@ -217,13 +217,13 @@ TEST(BatchTables, LeadsWithoutASignalHaveEmptyValueCells) {
     const std::string results = results_table({analysed});
     EXPECT_TRUE(
         results.starts_with("recording,lead,AT_ms,RT_ms,ARI_ms,flags,beats_used,ARI_sd_ms,"
-                            "restitution_slope,restitution_slope_se\n"
-                            "mit001,1,31.5,280,248.5,,0,,,\n"
-                            "mit001,2,0,195,195,no-downstroke;no-upstroke,0,,,\n"
-                            "mit001,3,,,,no-signal,,,,\n"
-                            "mit001,4,,,,no-signal,,,,\n"))
+                            "restitution_slope,restitution_slope_se,AT_confidence,RT_confidence\n"
+                            "mit001,1,31.5,280,248.5,,0,,,,,\n"
+                            "mit001,2,0,195,195,no-downstroke;no-upstroke,0,,,,,\n"
+                            "mit001,3,,,,no-signal,,,,,,\n"
+                            "mit001,4,,,,no-signal,,,,,,\n"))
         << results;
-    EXPECT_TRUE(results.ends_with("\nmit001,64,,,,no-signal,,,,\n")) << results;
+    EXPECT_TRUE(results.ends_with("\nmit001,64,,,,no-signal,,,,,,\n")) << results;
     EXPECT_EQ(std::count(results.begin(), results.end(), '\n'), 65);
     const std::string recordings = recordings_table({analysed});
     EXPECT_TRUE(

@@ -186,8 +186,8 @@ TEST(BeatsTable, ResultsGiveTheSummaryOverTheUnflaggedBeats) {
     RecordingAnalysis analysis = two_beats();
     const std::string results = results_table({analysis});
     // One unflagged beat: used, but no SD and no slope.
-    EXPECT_NE(results.find("\n\"syn,2\",1,0,0,0,,1,,,\n"), std::string::npos) << results;
-    EXPECT_NE(results.find("\n\"syn,2\",3,,,,no-signal,,,,\n"), std::string::npos) << results;
+    EXPECT_NE(results.find("\n\"syn,2\",1,0,0,0,,1,,,,,\n"), std::string::npos) << results;
+    EXPECT_NE(results.find("\n\"syn,2\",3,,,,no-signal,,,,,,\n"), std::string::npos) << results;
 }
 
 TEST(BeatsTable, TheRecordKeepsEveryBeatAndAnOlderRecordHasNone) {

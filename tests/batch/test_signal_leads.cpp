@@ -166,8 +166,8 @@ TEST_F(SilentLeads, TheBatchWritesTheNoteAndEmptyCellsAndSaysSo) {
     EXPECT_NE(recordings.find(",0,3," + recording_.string() + ","), std::string::npos)
         << recordings;
     const std::string results = read_bytes(out / "results.csv");
-    for (const char* row : {"\nquiet,13,,,,no-signal,,,,\n", "\nquiet,23,,,,no-signal,,,,\n",
-                            "\nquiet,37,,,,no-signal,,,,\n"})
+    for (const char* row : {"\nquiet,13,,,,no-signal,,,,,,\n", "\nquiet,23,,,,no-signal,,,,,,\n",
+                            "\nquiet,37,,,,no-signal,,,,,,\n"})
         EXPECT_NE(results.find(row), std::string::npos) << row;
     EXPECT_EQ(results.find("\nquiet,50,,"), std::string::npos);
 }
@@ -250,7 +250,7 @@ void expect_pieces_without_doubts_for_empty_leads(const fs::path& data,
     for (const RecordingAnalysis& analysis : analyses)
         for (int lead = 1; lead <= lead_count; ++lead) {
             const std::string row =
-                "\n" + analysis.name + "," + std::to_string(lead) + ",,,,no-signal,,,,\n";
+                "\n" + analysis.name + "," + std::to_string(lead) + ",,,,no-signal,,,,,,\n";
             EXPECT_EQ(results.find(row) != std::string::npos, report.map.signal_of_lead(lead) < 0)
                 << row;
         }

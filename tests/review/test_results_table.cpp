@@ -3,6 +3,7 @@
 // every fault refused with the line at fault.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <optional>
 #include <tuple>
 #include <vector>
@@ -198,6 +199,76 @@ TEST(ResultsTable, SummaryColumnsOfALaterBatchAreReadPast) {
     EXPECT_EQ(reason,
               "line 130: 6 fields where recording,lead,AT_ms,RT_ms,ARI_ms,flags,beats_used,"
               "ARI_sd_ms,restitution_slope,restitution_slope_se are 10");
+}
+
+// The hand-made table as the latest batch writes it: summaries, then the
+// confidences of AT and RT given as `confidences`.
+std::string with_confidences(const std::string& table, const std::string& confidences) {
+    std::string text =
+        "recording,lead,AT_ms,RT_ms,ARI_ms,flags,beats_used,ARI_sd_ms,"
+        "restitution_slope,restitution_slope_se,AT_confidence,RT_confidence\n";
+    std::size_t start = table.find('\n') + 1;
+    for (std::size_t end; (end = table.find('\n', start)) != std::string::npos; start = end + 1)
+        text += table.substr(start, end - start) + ",30,4.5,0.31,0.02," + confidences + "\n";
+    return text;
+}
+
+TEST(ResultsTable, ConfidencesAreReadAndKeptForTheReview) {
+    const std::vector<RecordingResults> read =
+        read_table(with_confidences(hand_made_table(), "0.950,"));
+    ASSERT_FALSE(read.empty());
+    EXPECT_EQ(read[0].confidence[0], (LeadConfidence{0.95f, std::nullopt}));
+    EXPECT_EQ(recording_review(read[0], grid_layout()).confidence, read[0].confidence);
+    EXPECT_EQ(read_table(hand_made_table())[0].confidence[0], LeadConfidence{});
+    // The page names the least confident leads under the other flags; a table
+    // without confidences keeps its page as it was.
+    const ReviewPicture page = lay_out_review(recording_review(read[0], grid_layout()));
+    EXPECT_EQ(page.least_confident, "Every lead's AT and RT has a confidence of 0.8 or more.");
+    EXPECT_EQ(page.least_confident_box.top, page.other_flags_box.bottom());
+    EXPECT_EQ(page.height, std::ceil(page.least_confident_box.bottom() + 16));
+    const ReviewPicture old_page =
+        lay_out_review(recording_review(read_table(hand_made_table())[0], grid_layout()));
+    EXPECT_EQ(old_page.least_confident, "");
+    EXPECT_EQ(old_page.height, page.height - page.least_confident_box.height);
+    const struct {
+        std::string confidences, reason;
+    } faults[] = {
+        {"1.5,", "line 2: \"1.5\" is not a confidence from 0 to 1 (AT_confidence)"},
+        {",-0.1", "line 2: \"-0.1\" is not a confidence from 0 to 1 (RT_confidence)"},
+        {",high", "line 2: \"high\" is not a confidence from 0 to 1 (RT_confidence)"},
+    };
+    for (const auto& fault : faults) {
+        std::vector<RecordingResults> recordings;
+        std::string reason;
+        EXPECT_FALSE(read_results_table(with_confidences(hand_made_table(), fault.confidences),
+                                        recordings, reason));
+        EXPECT_EQ(reason, fault.reason);
+    }
+}
+
+TEST(ReviewLayout, LeastConfidentLeadsAreNamedLeastFirst) {
+    std::array<LeadConfidence, lead_count> none{}, all_good{}, some{}, many{};
+    all_good.fill({0.9f, 0.85f});
+    some = all_good;
+    some[11] = {0.9f, 0.21f};  // lead 12: RT the lower
+    some[39] = {0.35f, 0.5f};  // lead 40: AT the lower
+    some[2] = {std::nullopt, 0.79f};
+    many.fill({0.5f, 0.6f});
+    many[63] = {0.1f, 0.6f};
+    const struct {
+        const std::array<LeadConfidence, lead_count>* confidence;
+        std::string text;
+    } cases[] = {
+        {&none, ""},
+        {&all_good, "Every lead's AT and RT has a confidence of 0.8 or more."},
+        {&some,
+         "Least confident (below 0.8): lead 12 (RT 0.21), lead 40 (AT 0.35), lead 3 (RT "
+         "0.79)."},
+        {&many,
+         "Least confident (below 0.8): lead 64 (AT 0.10), lead 1 (AT 0.50), lead 2 (AT "
+         "0.50), lead 3 (AT 0.50), lead 4 (AT 0.50) and 59 more."},
+    };
+    for (const auto& c : cases) EXPECT_EQ(least_confident_text(*c.confidence), c.text);
 }
 
 TEST(ResultsTable, FaultsAreRefusedWithTheirLine) {
