@@ -301,14 +301,16 @@ std::string changes_text(const HandCorrection& correction) {
     for (const MarkChange& change : correction.marks)
         text += (text.empty() ? "" : ", ") + change.mark + " " + std::to_string(change.from_row) +
                 " -> " + std::to_string(change.to_row);
-    if (correction.bad_leads_to)
+    if (correction.bad_leads_to) {
+        if (!text.empty()) text += ", ";
         text +=
-            (text.empty() ? "" : ", ") + std::string("bad leads ") +
+            std::string("bad leads ") +
             (correction.bad_leads_from->empty() ? "none"
                                                 : joined_numbers(*correction.bad_leads_from, ",")) +
             " -> " +
             (correction.bad_leads_to->empty() ? "none"
                                               : joined_numbers(*correction.bad_leads_to, ","));
+    }
     return text;
 }
 

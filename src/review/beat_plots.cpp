@@ -47,7 +47,11 @@ bool read_row(const std::vector<std::string_view>& fields,
         row.rr_ms = rr_ms;
     }
     std::string name;
-    for (std::size_t k = 0; k < first; ++k) name += (k ? "," : "") + std::string(fields[k]);
+    // Cell by cell: gcc 12 takes "," + a temporary for an overlapping copy.
+    for (std::size_t k = 0; k < first; ++k) {
+        if (k > 0) name += ',';
+        name += fields[k];
+    }
     std::vector<TableBeat>& recording = beats[name];
     if (lead == 1) {
         row.flagged = !fields[first + 7].empty();

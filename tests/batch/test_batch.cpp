@@ -386,8 +386,9 @@ std::string bad_leads_found(const RecordingAnalysis& analysis) {
             if (is_bad_lead(LeadFlags{flag}) &&
                 analysis.flags[static_cast<std::size_t>(l - 1)].has(flag))
                 reasons += std::string(reasons.empty() ? "" : ";") + word;
-        if (!reasons.empty())
-            found += (found.empty() ? "" : ", ") + std::to_string(l) + " " + reasons;
+        if (reasons.empty()) continue;
+        if (!found.empty()) found += ", ";
+        found += std::to_string(l) + " " + reasons;
     }
     return found;
 }
