@@ -118,9 +118,12 @@ std::string bad_lead_cells(const RecordingAnalysis& analysis, bool analysed) {
         if (analysed) cells += std::to_string(leads_flagged(analysis, flag));
     }
     for (const std::vector<int>* leads :
-         {&analysis.settings.bad_leads, &analysis.settings.good_leads})
-        cells += "," + joined_numbers(*leads, " ");
-    return cells + "," + csv_field(analysis.spatial_rules);
+         {&analysis.settings.bad_leads, &analysis.settings.good_leads}) {
+        cells += ',';
+        cells += joined_numbers(*leads, " ");
+    }
+    cells += ',';
+    return cells + csv_field(analysis.spatial_rules);
 }
 
 // ",beats used,ARI SD,slope,slope SE" of a lead, the last three empty where
@@ -128,7 +131,9 @@ std::string bad_lead_cells(const RecordingAnalysis& analysis, bool analysed) {
 std::string summary_cells(const RecordingAnalysis& analysis, int lead) {
     if (analysis.flags[static_cast<std::size_t>(lead - 1)].has(LeadFlag::no_signal)) return ",,,,";
     const LeadSummary summary = summarise_lead(analysis.beats, lead);
-    std::string cells = "," + std::to_string(summary.beats_used) + ",";
+    std::string cells = ",";
+    cells += std::to_string(summary.beats_used);
+    cells += ',';
     if (summary.ari_sd_ms) cells += number(*summary.ari_sd_ms);
     cells += ",";
     if (summary.restitution)
