@@ -143,6 +143,29 @@ TEST_F(ReviewProgram, OutputNameIsTakenWholeWithExtensionsAdded) {
                                                  "s1.ari", "s1.ds"}));
 }
 
+// An OUT whose extension names a format is the one file written, in it.
+TEST_F(ReviewProgram, OutputWithAFormatsExtensionIsThatFileAlone) {
+    const std::pair<std::string, std::string> formats[] = {{"figure.png", "\x89PNG"},
+                                                           {"figure.pdf", "%PDF-"},
+                                                           {"figure.svg", "<svg "},
+                                                           {"figure.csv", "lead,"}};
+    for (const auto& [name, opening] : formats) {
+        ASSERT_EQ(run({ari_, "--ds", ds_, "-o", folder_.file(name)}), 0) << errors_;
+        EXPECT_EQ(files(), (std::vector<std::string>{name, "s1.ari", "s1.ds"}));
+        EXPECT_TRUE(out_.starts_with("wrote " + folder_.file(name) + "\ns1.ari: ")) << out_;
+        EXPECT_EQ(read_bytes(folder_.file(name)).substr(0, opening.size()), opening) << name;
+        std::filesystem::remove(folder_.file(name));
+    }
+}
+
+TEST_F(ReviewProgram, ResultsOutputIsAPdf) {
+    const std::string table = folder_.file("results.csv");
+    write_bytes(table, std::string(results_header) + results_rows("realptb010"));
+    ASSERT_EQ(run({"--results", table, "-o", folder_.file("study.pdf")}), 0) << errors_;
+    EXPECT_EQ(out_, "wrote " + folder_.file("study.pdf") + " (1 recording)\n");
+    EXPECT_EQ(files(), (std::vector<std::string>{"results.csv", "s1.ari", "s1.ds", "study.pdf"}));
+}
+
 TEST_F(ReviewProgram, RecoveryDelayOptionMovesTheFlag) {
     // r = 101: J + r − P = 201 is lead 9's RT; lead 2's RT = 200 is a finding then.
     ASSERT_EQ(run({ari_, "--recovery-delay", "101"}), 0) << errors_;
@@ -274,6 +297,11 @@ TEST_F(ReviewProgram, ResultsTableGoesWithNeitherAnAriFileNorABeat) {
         {{"--results"}, "--results needs a value"},
         {{"--results", folder_.file("table.pdf")},
          folder_.file("table") + ".pdf would replace the results table"},
+        {{"--results", table, "-o", folder_.file("study.svg")},
+         "--results writes a PDF, not " + folder_.file("study.svg")},
+        {{"--results", table, "--html", "-o", folder_.file("study")},
+         "--html writes the report beside the table, in its folder report/; it takes no -o"},
+        {{ari_, "--html"}, "--html goes with --results: it writes a study's report"},
     };
     for (const auto& [arguments, message] : wrong) {
         EXPECT_EQ(run(arguments), 2) << message;
