@@ -1,6 +1,7 @@
 #include "review/review_input.hpp"
 
 #include <filesystem>
+#include <map>
 #include <memory>
 
 #include "formats/files.hpp"
@@ -49,6 +50,39 @@ void mark_leads_without_signal(const BeatTraces& beat, LeadTable& leads) {
     }
 }
 
+// Reads the study's table at path when there is one; true when there is none.
+template <typename Parse>
+bool load_table_beside(const std::filesystem::path& path, std::string& message, Parse parse) {
+    std::error_code ignored;
+    return !std::filesystem::exists(path, ignored) || load_file(path.string(), message, parse);
+}
+
+// A review of each recording of the study, in the order of its recordings.csv
+// with its row: the results table's values, or none where the table has no
+// rows of it (a recording the analysis failed on); then the recordings of
+// the results table that recordings.csv does not name, in their order.
+std::vector<ReviewData> study_reviews(const std::vector<RecordingResults>& table,
+                                      const std::vector<RecordingSummary>& summaries,
+                                      const ElectrodeLayout& layout) {
+    std::vector<ReviewData> reviews;
+    reviews.reserve(std::max(table.size(), summaries.size()));
+    std::map<std::string_view, const RecordingResults*> results;
+    for (const RecordingResults& recording : table) results.emplace(recording.name, &recording);
+    for (const RecordingSummary& summary : summaries) {
+        const auto found = results.find(summary.name);
+        RecordingResults without_results;
+        without_results.name = summary.name;
+        reviews.push_back(
+            recording_review(found != results.end() ? *found->second : without_results, layout));
+        reviews.back().summary = summary;
+        if (found != results.end()) results.erase(found);
+    }
+    for (const RecordingResults& recording : table)
+        if (results.contains(recording.name))
+            reviews.push_back(recording_review(recording, layout));
+    return reviews;
+}
+
 }  // namespace
 
 bool load_review(const ReviewRequest& request, ReviewData& data, std::string& message) {
@@ -85,20 +119,21 @@ bool load_results_review(const ResultsRequest& request, std::vector<ReviewData>&
     ElectrodeLayout layout;
     if (!load_layout(request.layout_path, layout, message)) return false;
     std::map<std::string, std::vector<TableBeat>, std::less<>> beats;
-    const std::string beats_path =
-        (std::filesystem::path(request.table_path).parent_path() / "beats.csv").string();
-    if (std::filesystem::exists(beats_path) &&
-        !load_file(beats_path, message, [&](const std::string& text, std::string& reason) {
-            return read_beats_table(text, beats, reason);
-        }))
+    std::vector<RecordingSummary> summaries;
+    const std::filesystem::path folder = std::filesystem::path(request.table_path).parent_path();
+    if (!load_table_beside(folder / "beats.csv", message,
+                           [&](const std::string& text, std::string& reason) {
+                               return read_beats_table(text, beats, reason);
+                           }) ||
+        !load_table_beside(folder / "recordings.csv", message,
+                           [&](const std::string& text, std::string& reason) {
+                               return read_recordings_table(text, summaries, reason);
+                           }))
         return false;
-    recordings.clear();
-    recordings.reserve(table.size());
-    for (const RecordingResults& recording : table) {
-        recordings.push_back(recording_review(recording, layout));
-        if (const auto found = beats.find(recording.name); found != beats.end())
-            recordings.back().beat_plots = beat_plots(found->second);
-    }
+    recordings = study_reviews(table, summaries, layout);
+    for (ReviewData& recording : recordings)
+        if (const auto found = beats.find(recording.title); found != beats.end())
+            recording.beat_plots = beat_plots(found->second);
     return true;
 }
 

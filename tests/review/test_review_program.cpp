@@ -248,6 +248,27 @@ TEST_F(ReviewProgram, ResultsTableGivesOnePdfPageARecording) {
         << report.toStdString();
 }
 
+// With the study's recordings.csv beside it, the failed recording, which has
+// no rows of results, gets its page too, with its status and reason; the
+// flagged leads are named.
+TEST_F(ReviewProgram, ResultsOfAStudyGivesEveryRecordingAPage) {
+    const std::string table = folder_.file("results.csv");
+    write_bytes(table,
+                std::string(results_header) +
+                    results_rows("rec1", {{3, "12.5,300,287.5,weak"}, {17, "40,300,260,weak"}}));
+    write_bytes(folder_.file("recordings.csv"),
+                "recording,status,reason\nrec1,ok,\nrec2,failed,no beat found\n");
+    ASSERT_EQ(run({"--results", table}), 0) << errors_;
+    EXPECT_EQ(out_, "wrote " + folder_.file("results.pdf") + " (2 recordings)\n");
+    EXPECT_EQ(page_objects(read_bytes(folder_.file("results.pdf"))), 2);
+    const QString text = pdf_text(folder_.file("results.pdf"));
+    if (text.isEmpty()) GTEST_SKIP() << "pdftotext is not installed (poppler-utils)";
+    for (const char* expected :
+         {"Review of rec1", "weak: leads 3, 17", "Review of rec2", "Status failed: no beat found."})
+        EXPECT_TRUE(text.contains(QString::fromUtf8(expected))) << expected << "\n"
+                                                                << text.toStdString();
+}
+
 // Leads 3 and 4 of the table carry no signal: each of the three maps says so
 // in their cells, and the heading counts them.
 TEST_F(ReviewProgram, ResultsTableLeadsWithoutASignalAreDrawnSayingNoSignal) {
