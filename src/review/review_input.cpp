@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <tuple>
 
 #include "formats/files.hpp"
 #include "formats/result_files.hpp"
@@ -48,6 +49,35 @@ void mark_leads_without_signal(const BeatTraces& beat, LeadTable& leads) {
             constant = beat.at(k, l) == beat.at(1, l);
         if (constant) leads[static_cast<std::size_t>(l - 1)] = without_signal;
     }
+}
+
+// Why the .ds file is not the beat the .ari record was computed from, or
+// empty. A session saves NAME.ds, NAME.se and NAME.ari together, so the .ds
+// must have the .ari's name; and where the .se record of the marks stands
+// beside the .ds, its reference point, J and T end must be the .ari's.
+std::string beat_mismatch(const ReviewRequest& request, const AriRecord& record) {
+    namespace fs = std::filesystem;
+    const fs::path ds(request.ds_path), ari(request.ari_path);
+    const std::string ari_name = ari.filename().string();
+    if (ds.stem() != ari.stem())
+        return "not the saved beat of " + ari_name + ": a session saves " + ari.stem().string() +
+               ".ds beside it, not " + ds.filename().string();
+    const fs::path se = fs::path(ds).replace_extension(".se");
+    std::string text, reason;
+    std::error_code ignored;
+    if (!fs::exists(se, ignored) || !read_whole_file(se.string(), text, reason)) return {};
+    auto marks = std::make_unique<AriWork>();
+    if (!read_se_text(text, *marks, reason)) return {};
+    const std::tuple<const char*, std::int32_t, std::int32_t> compared[] = {
+        {"the reference point", marks->reference_point, record.reference_point},
+        {"J", marks->j_point, record.j_point},
+        {"the T end", marks->t_end, record.t_end}};
+    for (const auto& [name, saved, computed] : compared)
+        if (saved != computed)
+            return "not the saved beat of " + ari_name + ": its marks " + se.filename().string() +
+                   " put " + name + " at " + std::to_string(saved) + ", the .ari at " +
+                   std::to_string(computed);
+    return {};
 }
 
 // Reads the study's table at path when there is one; true when there is none.
@@ -99,6 +129,10 @@ bool load_review(const ReviewRequest& request, ReviewData& data, std::string& me
     if (!load_layout(request.layout_path, data.layout, message)) return false;
     data.beat.reset();
     if (request.ds_path.empty()) return true;
+    if (const std::string mismatch = beat_mismatch(request, record); !mismatch.empty()) {
+        message = request.ds_path + ": " + mismatch;
+        return false;
+    }
     BeatTraces beat;
     if (!load_file(request.ds_path, message, [&](const std::string& text, std::string& reason) {
             return read_beat_text(text, beat, reason);

@@ -166,6 +166,35 @@ TEST_F(ReviewProgram, ResultsOutputIsAPdf) {
     EXPECT_EQ(files(), (std::vector<std::string>{"results.csv", "s1.ari", "s1.ds", "study.pdf"}));
 }
 
+// The hand-made .ari has P = 150, J = 250, E = 600; the .se record is Q onset
+// (P), stimulus, J and E in 5 columns each. A .ds that does not belong to the
+// .ari is refused with the reason, and nothing is written.
+TEST_F(ReviewProgram, ABeatOfAnotherSessionIsRefused) {
+    const std::string other = folder_.file("s2.ds"), se = folder_.file("s1.se");
+    write_bytes(other, indexed_ds_text());
+    const std::pair<std::string, std::string> refusals[] = {
+        {"", other + ": not the saved beat of s1.ari: a session saves s1.ds beside it, not s2.ds"},
+        {"  150  140  260  600\n",
+         ds_ + ": not the saved beat of s1.ari: its marks s1.se put J at 260, the .ari at 250"},
+        {"  151  140  250  600\n", ds_ + ": not the saved beat of s1.ari: its marks s1.se put the "
+                                         "reference point at 151, the .ari at 150"},
+        {"  150  140  250  610\n", ds_ + ": not the saved beat of s1.ari: its marks s1.se put the "
+                                         "T end at 610, the .ari at 600"},
+    };
+    for (const auto& [marks, message] : refusals) {
+        if (!marks.empty()) write_bytes(se, marks);
+        const std::vector<std::string> names =
+            marks.empty() ? std::vector<std::string>{"s1.ari", "s1.ds", "s2.ds"}
+                          : std::vector<std::string>{"s1.ari", "s1.ds", "s1.se", "s2.ds"};
+        EXPECT_EQ(run({ari_, "--ds", marks.empty() ? other : ds_}), 1) << message;
+        EXPECT_EQ(errors_, "mapari-review: " + message + "\n");
+        EXPECT_EQ(out_, "");
+        EXPECT_EQ(files(), names);
+    }
+    write_bytes(se, "  150  140  250  600\n");
+    EXPECT_EQ(run({ari_, "--ds", ds_}), 0) << errors_;
+}
+
 TEST_F(ReviewProgram, RecoveryDelayOptionMovesTheFlag) {
     // r = 101: J + r − P = 201 is lead 9's RT; lead 2's RT = 200 is a finding then.
     ASSERT_EQ(run({ari_, "--recovery-delay", "101"}), 0) << errors_;
