@@ -11,6 +11,7 @@
 #include "formats/exit_codes.hpp"
 #include "formats/files.hpp"
 #include "review/review_layout.hpp"
+#include "review/study_report.hpp"
 #include "review/svg_picture.hpp"
 
 namespace mapari::review {
@@ -196,6 +197,21 @@ int review_results(const ReviewOptions& options, std::ostream& out, std::ostream
     return written ? exit_normal : exit_failure;
 }
 
+// The study's report in report/ beside the table.
+int review_results_in_html(const ReviewOptions& options, std::ostream& out, std::ostream& errors) {
+    int pages = 0;
+    std::string message;
+    if (!write_study_report({options.results_path, options.request.layout_path}, pages, message)) {
+        errors << "mapari-review: " << message << '\n';
+        return exit_failure;
+    }
+    out << "wrote "
+        << (std::filesystem::path(report_folder(options.results_path)) / "index.html").string()
+        << " and the pages of "
+        << (pages == 1 ? "1 recording" : std::to_string(pages) + " recordings") << '\n';
+    return exit_normal;
+}
+
 }  // namespace
 
 CommandLineReading parse_review_arguments(const std::vector<std::string>& arguments,
@@ -235,6 +251,7 @@ int run_review(const std::vector<std::string>& arguments, std::ostream& out, std
     if (const std::optional<int> exit_code =
             first_answer("mapari-review", reading, review_usage, out, errors))
         return *exit_code;
+    if (options.html) return review_results_in_html(options, out, errors);
     if (!options.results_path.empty()) return review_results(options, out, errors);
     ReviewData data;
     std::string error;
