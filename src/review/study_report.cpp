@@ -125,7 +125,8 @@ constexpr const char* index_script = R"(<script>
   });
   window.addEventListener('hashchange', read);
   read();
-  if (rows.length) rows[0].parentNode.querySelector('tr:not([hidden])').focus();
+  var first = body.querySelector('tr:not([hidden])');
+  if (first) first.focus();
 }());
 </script>
 )";
