@@ -411,6 +411,24 @@ void find_saved_beat(const fs::path& folder, const std::string& layout_path,
     recording.saved_beat = std::move(saved);
 }
 
+// A page of a report, or what is left of one whose writing was cut short.
+bool is_report_page(const fs::path& entry) {
+    const std::string name = entry.filename().string();
+    return name.ends_with(".html") || name.ends_with(".html" + std::string(partial_suffix));
+}
+
+// Why the folder cannot take the report, or empty: it holds something other
+// than a report's pages (a recording named "report" has its folder there).
+std::string foreign_entry(const fs::path& folder) {
+    std::error_code error;
+    for (fs::directory_iterator entry(folder, error), end; !error && entry != end;
+         entry.increment(error))
+        if (!is_report_page(entry->path()))
+            return folder.string() + " holds " + entry->path().filename().string() +
+                   ", which is no page of a report: the report is not written there";
+    return {};
+}
+
 // Removes the pages of the report's folder that the report no longer has.
 void remove_stale_pages(const fs::path& folder, const std::vector<ReportFile>& files) {
     std::set<std::string> written;
@@ -419,8 +437,7 @@ void remove_stale_pages(const fs::path& folder, const std::vector<ReportFile>& f
     std::vector<fs::path> stale;
     for (fs::directory_iterator entry(folder, error), end; !error && entry != end;
          entry.increment(error))
-        if (entry->path().extension() == ".html" &&
-            !written.contains(entry->path().filename().string()))
+        if (is_report_page(entry->path()) && !written.contains(entry->path().filename().string()))
             stale.push_back(entry->path());
     for (const fs::path& page : stale) fs::remove(page, error);
 }
@@ -455,6 +472,8 @@ bool write_study_report(const ResultsRequest& request, int& pages, std::string& 
     }
     const std::vector<ReportFile> files = study_report_files(study.filename().string(), recordings);
     const fs::path folder = report_folder(request.table_path);
+    message = foreign_entry(folder);
+    if (!message.empty()) return false;
     std::error_code error;
     fs::create_directories(folder, error);
     PendingFiles pending;
