@@ -196,14 +196,17 @@ std::vector<Point> trace_points(const BeatTraces& beat, int lead, int first, int
     return simplified(points, trace_tolerance);
 }
 
-double distance_to_segment(Point p, Point a, Point b) {
+// The square of the distance, which orders points as the distance does
+// without a square root for each.
+double squared_distance_to_segment(Point p, Point a, Point b) {
     const double dx = b.x - a.x, dy = b.y - a.y;
     const double length_squared = dx * dx + dy * dy;
     const double t =
         length_squared > 0
             ? std::clamp(((p.x - a.x) * dx + (p.y - a.y) * dy) / length_squared, 0.0, 1.0)
             : 0.0;
-    return std::hypot(p.x - (a.x + t * dx), p.y - (a.y + t * dy));
+    const double across = p.x - (a.x + t * dx), down = p.y - (a.y + t * dy);
+    return across * across + down * down;
 }
 
 class SampleAxis {
@@ -501,9 +504,10 @@ std::vector<Point> simplified(const std::vector<Point>& points, double tolerance
         const auto [first, last] = stretches.back();
         stretches.pop_back();
         std::size_t farthest = first;
-        double largest = tolerance;
+        double largest = tolerance * tolerance;
         for (std::size_t k = first + 1; k < last; ++k) {
-            const double distance = distance_to_segment(points[k], points[first], points[last]);
+            const double distance =
+                squared_distance_to_segment(points[k], points[first], points[last]);
             if (distance > largest) largest = distance, farthest = k;
         }
         if (farthest == first) continue;
