@@ -298,6 +298,26 @@ TEST_F(ReviewProgram, ResultsOfAStudyGivesEveryRecordingAPage) {
                                                                 << text.toStdString();
 }
 
+TEST_F(ReviewProgram, ResultsInHtmlWriteTheReportBesideTheTable) {
+    const std::string table = folder_.file("results.csv");
+    write_bytes(table, std::string(results_header) + results_rows("rec1"));
+    write_bytes(folder_.file("recordings.csv"),
+                "recording,status,reason\nrec1,ok,\nrec2,failed,no beat found\n");
+    ASSERT_EQ(run({"--results", table, "--html"}), 0) << errors_;
+    EXPECT_EQ(out_,
+              "wrote " + folder_.file("report/index.html") + " and the pages of 2 recordings\n");
+    EXPECT_EQ(files(), (std::vector<std::string>{"recordings.csv", "report", "results.csv",
+                                                 "s1.ari", "s1.ds"}));
+    // A malformed table: the message, and the report as it was.
+    const std::string index = read_bytes(folder_.file("report/index.html"));
+    write_bytes(folder_.file("recordings.csv"), "recording,status\n");
+    EXPECT_EQ(run({"--results", table, "--html"}), 1);
+    EXPECT_EQ(errors_, "mapari-review: " + folder_.file("recordings.csv") +
+                           ": line 1: the header names no column reason (it must name "
+                           "recording, status and reason)\n");
+    EXPECT_EQ(read_bytes(folder_.file("report/index.html")), index);
+}
+
 // Leads 3 and 4 of the table carry no signal: each of the three maps says so
 // in their cells, and the heading counts them.
 TEST_F(ReviewProgram, ResultsTableLeadsWithoutASignalAreDrawnSayingNoSignal) {
