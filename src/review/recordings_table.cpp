@@ -72,7 +72,7 @@ std::optional<int> whole_number_of(const std::string& text) {
 
 // The columns of numbers the review shows, and where each goes.
 using NumberField = std::optional<int> RecordingSummary::*;
-const std::array<std::pair<std::string_view, NumberField>, 7> number_columns = {{
+const std::array<std::pair<std::string_view, NumberField>, 8> number_columns = {{
     {"beats_accepted", &RecordingSummary::beats_accepted},
     {"stimulus", &RecordingSummary::stimulus},
     {"q_onset", &RecordingSummary::q_onset},
@@ -80,6 +80,7 @@ const std::array<std::pair<std::string_view, NumberField>, 7> number_columns = {
     {"t_end", &RecordingSummary::t_end},
     {"rr_ms", &RecordingSummary::rr_ms},
     {"qt_ms", &RecordingSummary::qt_ms},
+    {"recovery_delay", &RecordingSummary::recovery_delay_samples},
 }};
 
 class RecordingsReader {

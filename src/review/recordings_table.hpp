@@ -33,6 +33,9 @@ struct RecordingSummary {
     // The marks of the averaged beat, samples; none for a recording not analysed.
     std::optional<int> stimulus, q_onset, j_point, t_end;
     std::optional<int> rr_ms, qt_ms;  // none where they cannot be told
+    // The minimum recovery delay r the session was run with, samples: where
+    // the review of its saved beat flags RT = J + r - P as a default.
+    std::optional<int> recovery_delay_samples;
 };
 
 // Reads the table's text; false with the reason, which starts with the

@@ -388,7 +388,8 @@ std::string recording_page(std::size_t number, const std::vector<ReportRecording
 }
 
 // The saved beat in the recording's folder: NAME.ari with the .ds of the same
-// stem, when the folder holds exactly one such pair.
+// stem, when the folder holds exactly one such pair; its defaults flagged with
+// the recovery delay the batch used.
 void find_saved_beat(const fs::path& folder, const std::string& layout_path,
                      ReportRecording& recording) {
     std::error_code error;
@@ -401,9 +402,11 @@ void find_saved_beat(const fs::path& folder, const std::string& layout_path,
     if (pairs.size() != 1) return;
     ReviewData saved;
     std::string message;
-    const ReviewRequest request{pairs[0].string(),
-                                fs::path(pairs[0]).replace_extension(".ds").string(), layout_path,
-                                default_ari_settings.recovery_delay_samples};
+    const std::optional<RecordingSummary>& summary = recording.review.summary;
+    const ReviewRequest request{
+        pairs[0].string(), fs::path(pairs[0]).replace_extension(".ds").string(), layout_path,
+        summary && summary->recovery_delay_samples ? *summary->recovery_delay_samples
+                                                   : default_ari_settings.recovery_delay_samples};
     if (!load_review(request, saved, message)) {
         recording.saved_beat_note = message;
         return;

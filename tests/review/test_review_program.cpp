@@ -354,6 +354,18 @@ TEST_F(ReviewProgram, BadResultsTableIsRefusedWithItsLine) {
     EXPECT_EQ(files(), (std::vector<std::string>{"results.csv", "s1.ari", "s1.ds"}));
 }
 
+TEST_F(ReviewProgram, AMalformedRecordingsTableBesideIsRefusedWithItsLine) {
+    const std::string table = folder_.file("results.csv");
+    write_bytes(table, std::string(results_header) + results_rows("rec1"));
+    write_bytes(folder_.file("recordings.csv"), "recording,status,reason\nrec1,ok,\nrec1,ok,\n");
+    EXPECT_EQ(run({"--results", table}), 1);
+    EXPECT_EQ(errors_, "mapari-review: " + folder_.file("recordings.csv") +
+                           ": line 3: \"rec1\" is named a second time\n");
+    EXPECT_EQ(out_, "");
+    EXPECT_EQ(files(),
+              (std::vector<std::string>{"recordings.csv", "results.csv", "s1.ari", "s1.ds"}));
+}
+
 TEST_F(ReviewProgram, ResultsTableGoesWithNeitherAnAriFileNorABeat) {
     const std::string table = folder_.file("results.csv");
     const std::string with_ari = "--results cannot be combined with an .ari file (" + ari_ + ")";

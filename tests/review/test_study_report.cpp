@@ -8,7 +8,9 @@
 #include <filesystem>
 #include <regex>
 
+#include "review/review_layout.hpp"
 #include "review/study_report.hpp"
+#include "review/svg_picture.hpp"
 #include "review_support.hpp"
 
 namespace mapari::review_tests {
@@ -188,6 +190,31 @@ TEST_F(StudyReport, TheSavedBeatInTheRecordingsFolderGivesTheSheet) {
                            ": not the saved beat of rec0.ari: its marks rec0.se put J at 260, the "
                            ".ari at 250"),
               std::string::npos);
+}
+
+// The sheet flags RT = J + r - P as a default with the r the batch used
+// (recordings.csv's recovery_delay), not the default 100.
+TEST_F(StudyReport, TheSheetFlagsTheDefaultsOfTheBatchsRecoveryDelay) {
+    write_bytes(folder_.file("recordings.csv"),
+                "recording,status,reason,recovery_delay\nrec1,ok,,101\n");
+    fs::create_directories(folder_.file("rec1"));
+    write_bytes(folder_.file("rec1/rec1.ari"), hand_made_ari_text());
+    write_bytes(folder_.file("rec1/rec1.ds"), indexed_ds_text());
+    int pages = 0;
+    std::string message;
+    ASSERT_TRUE(write_study_report({folder_.file("results.csv"), ""}, pages, message)) << message;
+    const std::string page = read_bytes(folder_.file("report/001-rec1.html"));
+    const auto sheet = [this](std::int32_t r) {
+        ReviewData data;
+        std::string reason;
+        EXPECT_TRUE(load_review(
+            {folder_.file("rec1/rec1.ari"), folder_.file("rec1/rec1.ds"), "", r}, data, reason))
+            << reason;
+        return svg_sheet(lay_out_review(data), "sheet-");
+    };
+    EXPECT_NE(sheet(101), sheet(100));
+    EXPECT_NE(page.find(sheet(101)), std::string::npos);
+    EXPECT_EQ(page.find(sheet(100)), std::string::npos);
 }
 
 }  // namespace
