@@ -5,6 +5,7 @@
 #include <QPainterPath>
 #include <QPdfWriter>
 #include <algorithm>
+#include <cmath>
 
 namespace mapari::qt {
 namespace {
@@ -72,6 +73,17 @@ QPainterPath cell_shape(const review::MapCell& cell) {
     return shape;
 }
 
+// The value's text size: value_pixels, or less where a long value (an area
+// of five digits) would not fit the cell's width.
+int fitting_pixels(QPainter& painter, const review::MapCell& cell) {
+    set_font(painter, value_pixels, true);
+    const double width =
+        painter.fontMetrics().horizontalAdvance(QString::fromStdString(cell.value_text));
+    const double room = cell.box.width - 6;
+    if (width <= room) return value_pixels;
+    return std::max(small_pixels - 2, static_cast<int>(std::floor(value_pixels * room / width)));
+}
+
 // A cell's value: large and bold, or "no signal" small and wrapped to fit.
 void paint_value(QPainter& painter, const review::MapCell& cell, const Box& box, QColor colour,
                  int alignment) {
@@ -79,7 +91,8 @@ void paint_value(QPainter& painter, const review::MapCell& cell, const Box& box,
         draw_text(painter, box, cell.value_text, small_pixels, false, muted,
                   alignment | Qt::TextWordWrap);
     else
-        draw_text(painter, box, cell.value_text, value_pixels, true, colour, alignment);
+        draw_text(painter, box, cell.value_text, fitting_pixels(painter, cell), true, colour,
+                  alignment);
 }
 
 // A grid cell: the lead number small at the top left, the value large in the middle.
@@ -108,11 +121,28 @@ void paint_marker_text(QPainter& painter, const review::MapCell& cell, QColor co
     paint_value(painter, cell, lower, colour, Qt::AlignHCenter | Qt::AlignTop);
 }
 
-// A bad lead's cell: a dark line of outline_pixels just inside its edge.
+Qt::PenStyle pen_style(review::LineStyle style) {
+    switch (style) {
+        case review::LineStyle::solid:
+            return Qt::SolidLine;
+        case review::LineStyle::dashed:
+            return Qt::DashLine;
+        case review::LineStyle::dotted:
+            return Qt::DotLine;
+        case review::LineStyle::dash_dot:
+            return Qt::DashDotLine;
+        case review::LineStyle::dash_dot_dot:
+            break;
+    }
+    return Qt::DashDotDotLine;
+}
+
+// A flagged lead's cell: a dark line of outline_pixels just inside its edge,
+// dashed as its flag says.
 void paint_outline(QPainter& painter, const review::MapCell& cell) {
     const double inset = 0.5 + outline_pixels / 2.0;
     const QRectF box = rect_of(cell.box).adjusted(inset, inset, -inset, -inset);
-    painter.setPen(QPen(ink, outline_pixels));
+    painter.setPen(QPen(ink, outline_pixels, pen_style(cell.outline_style)));
     painter.setBrush(Qt::NoBrush);
     if (cell.round)
         painter.drawEllipse(box);
@@ -171,6 +201,65 @@ void paint_map(QPainter& painter, const review::MapPanel& map) {
     for (const review::MapCell& cell : map.cells) paint_cell(painter, cell);
     paint_colour_bar(painter, map.bar);
     draw_text(painter, map.note_box, map.note, body_pixels, false, muted);
+}
+
+QPointF point_of(review::Point point) {
+    return {point.x, point.y};
+}
+
+void paint_stroke(QPainter& painter, const review::Stroke& stroke) {
+    QPolygonF line;
+    for (const review::Point& point : stroke.points) line << point_of(point);
+    QPen pen(colour_of(stroke.colour), stroke.width_pixels, pen_style(stroke.style));
+    pen.setCapStyle(Qt::FlatCap);
+    painter.setPen(pen);
+    painter.setBrush(Qt::NoBrush);
+    if (stroke.closed)
+        painter.drawPolygon(line);
+    else
+        painter.drawPolyline(line);
+}
+
+void paint_text_mark(QPainter& painter, const review::TextMark& mark) {
+    QFont font = painter.font();
+    font.setPixelSize(static_cast<int>(std::lround(mark.size_pixels)));
+    font.setBold(false);
+    painter.setFont(font);
+    const QString text = QString::fromStdString(mark.text);
+    const QRectF used = painter.fontMetrics().boundingRect(text);
+    const double left = mark.left_aligned ? mark.at.x : mark.at.x - used.width() / 2;
+    const QRectF box(left, mark.at.y - used.height() / 2, used.width(), used.height());
+    if (mark.halo) painter.fillRect(box.adjusted(-2, 0, 2, 0), Qt::white);
+    painter.setPen(colour_of(mark.colour));
+    painter.drawText(box, Qt::AlignCenter, text);
+}
+
+// Shapes without antialiasing, so that bands of a surface meet without seams.
+void paint_drawing(QPainter& painter, const review::Drawing& drawing) {
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setPen(Qt::NoPen);
+    for (const review::FilledShape& shape : drawing.shapes) {
+        QPolygonF outline;
+        for (const review::Point& point : shape.outline) outline << point_of(point);
+        painter.setBrush(colour_of(shape.fill));
+        painter.drawPolygon(outline);
+    }
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    for (const review::Stroke& stroke : drawing.strokes) paint_stroke(painter, stroke);
+    for (const review::Dot& dot : drawing.dots) {
+        painter.setPen(QPen(colour_of(dot.colour), 1.0));
+        painter.setBrush(dot.hollow ? QBrush(Qt::white) : QBrush(colour_of(dot.colour)));
+        painter.drawEllipse(point_of(dot.centre), dot.radius_pixels, dot.radius_pixels);
+    }
+    painter.setBrush(Qt::NoBrush);
+    for (const review::TextMark& mark : drawing.texts) paint_text_mark(painter, mark);
+}
+
+void paint_surface(QPainter& painter, const review::SurfacePanel& surface) {
+    draw_text(painter, surface.title_box, surface.title, title_pixels, true);
+    paint_drawing(painter, surface.drawing);
+    paint_colour_bar(painter, surface.bar);
+    draw_text(painter, surface.note_box, surface.note, body_pixels, false, muted);
 }
 
 // The curves of a beat plot: the leads in three colours, the mean (last) in ink.
@@ -284,14 +373,15 @@ void paint_sheet(QPainter& painter, const review::ReviewSheet& sheet) {
     double left = sheet.legend_box.left;
     const Box& row = sheet.legend_box;
     left = paint_legend_entry(painter, left, row, fiducial_ink, false,
-                              QStringLiteral("P, J and T end"));
+                              QStringLiteral("ref, J and T end"));
     left = paint_legend_entry(painter, left, row, activation_ink, false,
-                              QStringLiteral("activation P + AT"));
+                              QStringLiteral("activation ref + AT"));
     left = paint_legend_entry(painter, left, row, recovery_ink, false,
-                              QStringLiteral("recovery P + RT"));
+                              QStringLiteral("recovery ref + RT"));
     paint_legend_entry(painter, left, row, muted, true,
                        QStringLiteral("dashed, hollow: a default, not a finding"));
     for (const review::SheetPanel& panel : sheet.panels) paint_panel(painter, panel);
+    paint_drawing(painter, sheet.scale);
 }
 
 }  // namespace
@@ -302,6 +392,9 @@ void paint_review(QPainter& painter, const review::ReviewPicture& picture) {
     painter.fillRect(QRectF(0, 0, picture.width, picture.height), Qt::white);
     paint_heading(painter, picture);
     for (const review::MapPanel& map : picture.maps) paint_map(painter, map);
+    for (const review::SurfacePanel& surface : picture.surfaces) paint_surface(painter, surface);
+    for (const review::MapPanel& map : picture.integral_maps) paint_map(painter, map);
+    paint_drawing(painter, picture.outline_legend);
     draw_text(painter, picture.other_flags_box, picture.other_flags, body_pixels);
     draw_text(painter, picture.least_confident_box, picture.least_confident, body_pixels);
     for (const review::PlotPanel& panel : picture.beat_panels) paint_plot(painter, panel);

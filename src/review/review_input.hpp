@@ -67,6 +67,8 @@ struct ReviewData {
     // The bad leads a results table names (filled in from their neighbours, or
     // judged or named bad and not named good): their cells are outlined.
     std::array<bool, lead_count> bad_leads{};  // element l - 1: lead l
+    // Each lead's other flags as a results table gives them ("weak"); empty for a record.
+    std::array<std::vector<std::string>, lead_count> lead_flags{};  // element l - 1: lead l
     // A results table's confidences, for naming the least confident leads;
     // none for a record.
     std::array<LeadConfidence, lead_count> confidence{};  // element l - 1: lead l

@@ -121,8 +121,8 @@ TEST(ReviewLayout, HeadingGivesTheMarksAndTheDefaultRecoveryTime) {
     const ReviewPicture picture = lay_out_review(hand_made_review());
     EXPECT_EQ(picture.heading, "Review of s1.ari");
     EXPECT_EQ(picture.details,
-              "P = 150, J = 250, T end = 600 (samples of the saved beat);  h = 20;  r = 100, so "
-              "the default RT is J + r − P = 200 ms");
+              "ref = 150, J = 250, T end = 600 (samples of the saved beat);  h = 20;  r = 100, so "
+              "the default RT is J + r − ref = 200 ms");
 }
 
 TEST(ReviewLayout, ElectrodeArrayIsDrawnAsRoundMarkers) {
@@ -296,7 +296,9 @@ TEST(ReviewLayout, SheetPanelsOfAWideArrayKeepAReadableHeight) {
     EXPECT_DOUBLE_EQ(sheet.field.height, 360.0);
     EXPECT_DOUBLE_EQ(sheet.panels[0].box.width, 100.5 - 6);  // 3 pixels between panels
     EXPECT_DOUBLE_EQ(sheet.panels[0].box.height, 90.0 - 6);
-    EXPECT_DOUBLE_EQ(picture.height, std::ceil(sheet.field.bottom() + 16));
+    // The picture ends 16 below the sheet's scale, which is under its panels.
+    EXPECT_GT(sheet.scale_box.top, sheet.field.bottom());
+    EXPECT_DOUBLE_EQ(picture.height, std::ceil(sheet.scale_box.bottom() + 16));
     // Narrow panels say their defaults briefly.
     EXPECT_EQ(sheet.panels[0].tag, "no down");
     EXPECT_EQ(sheet.panels[1].tag, "no up");

@@ -90,7 +90,7 @@ TEST_F(ReviewProgram, WritesPictureVectorPdfAndCsvBesideTheAriFile) {
     EXPECT_EQ(out_, "wrote " + folder_.file("s1.png") + "\nwrote " + folder_.file("s1.pdf") +
                         "\nwrote " + folder_.file("s1.csv") +
                         "\ns1.ari: 2 of 64 leads without a downstroke (AT = 0), 2 without an "
-                        "upstroke (RT = J + r - P, r = 100)\n");
+                        "upstroke (RT = J + r - ref, r = 100)\n");
     // The picture is the laid-out review with its sheet.
     ReviewRequest request{ari_, ds_, "", default_ari_settings.recovery_delay_samples};
     ReviewData data;
@@ -120,21 +120,22 @@ TEST_F(ReviewProgram, PdfIsOneVectorPage) {
 }
 
 // Lead 40's saved beat holds 7 at every sample: its row has no values, the
-// summary counts it, and the PDF says "no signal" in its three map cells, on
-// its sheet panel and in the heading's count.
+// summary counts it, and the PDF says "no signal" in its three map cells, in
+// its three cells of the integral maps, on its sheet panel and in the
+// heading's count.
 TEST_F(ReviewProgram, ALeadWhoseBeatHoldsOneValueIsDrawnSayingNoSignal) {
     write_bytes(ds_, ds_text_with_still_leads({40}));
     ASSERT_EQ(run({ari_, "--ds", ds_}), 0) << errors_;
     EXPECT_NE(read_bytes(folder_.file("s1.csv")).find("\n39,40,300,260,\n40,,,,no_signal\n41,"),
               std::string::npos);
     EXPECT_TRUE(
-        out_.ends_with(" without an upstroke (RT = J + r - P, r = 100), 1 without a "
+        out_.ends_with(" without an upstroke (RT = J + r - ref, r = 100), 1 without a "
                        "signal\n"))
         << out_;
     const QString text = pdf_text(folder_.file("s1.pdf"));
     if (text.isEmpty()) GTEST_SKIP() << "pdftotext is not installed (poppler-utils)";
     EXPECT_TRUE(text.contains(QStringLiteral("1 lead carries no signal"))) << text.toStdString();
-    EXPECT_EQ(no_signal_words(text), 5) << text.toStdString();
+    EXPECT_EQ(no_signal_words(text), 8) << text.toStdString();
 }
 
 TEST_F(ReviewProgram, OutputNameIsTakenWholeWithExtensionsAdded) {
