@@ -187,6 +187,83 @@ TEST_F(ReviewProgram, WrongCommandLinesAreUsageErrors) {
     EXPECT_EQ(files(), (std::vector<std::string>{"s1.ari", "s1.ds"}));
 }
 
+TEST_F(ReviewProgram, FigureOptionsAreRead) {
+    struct Case {
+        std::vector<std::string> arguments;
+        MapForms forms;
+        double step_ms;
+        double microvolts_per_count;
+    };
+    const Case cases[] = {
+        {{ari_}, MapForms::both, 10.0, 1.0},
+        {{ari_, "--maps", "values"}, MapForms::values, 10.0, 1.0},
+        {{ari_, "--maps", "isochrones", "--isochrone-step", "5"}, MapForms::isochrones, 5.0, 1.0},
+        {{ari_, "--maps", "both", "--isochrone-step", "2.5"}, MapForms::both, 2.5, 1.0},
+        {{ari_, "--ds", ds_, "--microvolts-per-count", "5"}, MapForms::both, 10.0, 5.0},
+        {{"--results", folder_.file("results.csv"), "--isochrone-step", "1000"},
+         MapForms::both,
+         1000.0,
+         1.0},
+    };
+    for (const Case& c : cases) {
+        ReviewOptions options;
+        EXPECT_TRUE(parse_review_arguments(c.arguments, options).goes_on()) << c.arguments.size();
+        EXPECT_EQ(options.figure.forms, c.forms);
+        EXPECT_EQ(options.figure.isochrone_step_ms, c.step_ms);
+        EXPECT_EQ(options.request.microvolts_per_count, c.microvolts_per_count);
+    }
+}
+
+TEST_F(ReviewProgram, WrongFigureOptionsAreUsageErrors) {
+    const std::string step_wanted =
+        "--isochrone-step takes a number of ms above 0 and at most 1000, not ";
+    const std::string microvolts_wanted =
+        "--microvolts-per-count takes a number of microvolts above 0 and at most 1000000, not ";
+    const std::string table = folder_.file("results.csv");
+    const std::pair<std::vector<std::string>, std::string> wrong[] = {
+        {{ari_, "--maps", "cells"}, "--maps takes values, isochrones or both, not \"cells\""},
+        {{ari_, "--maps", "Values"}, "--maps takes values, isochrones or both, not \"Values\""},
+        {{ari_, "--maps"}, "--maps needs a value"},
+        {{ari_, "--isochrone-step", "0"}, step_wanted + "\"0\""},
+        {{ari_, "--isochrone-step", "-5"}, step_wanted + "\"-5\""},
+        {{ari_, "--isochrone-step", "1000.5"}, step_wanted + "\"1000.5\""},
+        {{ari_, "--isochrone-step", "ten"}, step_wanted + "\"ten\""},
+        {{ari_, "--isochrone-step", "nan"}, step_wanted + "\"nan\""},
+        {{ari_, "--ds", ds_, "--microvolts-per-count", "0"}, microvolts_wanted + "\"0\""},
+        {{ari_, "--ds", ds_, "--microvolts-per-count", "1e7"}, microvolts_wanted + "\"1e7\""},
+        {{ari_, "--microvolts-per-count", "2"},
+         "--microvolts-per-count needs --ds: only the saved beat is in counts"},
+        {{"--results", table, "--microvolts-per-count", "2"},
+         "--results cannot be combined with --microvolts-per-count: the table holds no beat"},
+    };
+    for (const auto& [arguments, message] : wrong) {
+        EXPECT_EQ(run(arguments), 2) << message;
+        EXPECT_EQ(errors_, "mapari-review: " + message + "\n" + review_usage);
+        EXPECT_EQ(out_, "") << message;
+    }
+    EXPECT_EQ(files(), (std::vector<std::string>{"s1.ari", "s1.ds"}));
+}
+
+// The PDF's text names the reference mark ref in the heading and the sheet's
+// legend, labels the sheet's time axis and amplitude bar, and titles the
+// isochrone and integral maps; no figure names it P.
+TEST_F(ReviewProgram, PdfLabelsItsAxesAndNamesTheReferenceRef) {
+    ASSERT_EQ(run({ari_, "--ds", ds_, "--microvolts-per-count", "2"}), 0) << errors_;
+    const QString text = pdf_text(folder_.file("s1.pdf"));
+    if (text.isEmpty()) GTEST_SKIP() << "pdftotext is not installed (poppler-utils)";
+    // The indexed beat rises 914 counts over samples 110 to 1024: 60 % of
+    // 1828 µV is 1096.8, so the bar is 1 mV.
+    for (const char* expected :
+         {"ref = 150, J = 250, T end = 600", "J + r − ref = 200 ms", "ref, J and T end",
+          "activation ref + AT", "recovery ref + RT", "ms after ref", "1 mV",
+          "Isochrones of AT every 10 ms", "Isochrones of RT every 10 ms",
+          "Isochrones of ARI every 10 ms", "QRS area (µV·ms)", "QRST area (µV·ms)",
+          "STT area (µV·ms)", "Area from ref to J, rows 150 to 250, at 2 µV a count."})
+        EXPECT_TRUE(text.contains(QString::fromUtf8(expected))) << expected;
+    EXPECT_FALSE(text.contains(QRegularExpression(QStringLiteral("\\bP = |\\bP \\+ |− P\\b"))))
+        << text.toStdString();
+}
+
 TEST_F(ReviewProgram, AnOutputNeverReplacesAnInput) {
     // -o array next to the layout file array.csv would write array.csv over it.
     const std::string layout = folder_.file("array.csv");
