@@ -15,9 +15,9 @@ namespace mapari::review {
 
 const char* const review_usage =
     "usage: mapari-review NAME.ari [--ds NAME.ds] [--layout LAYOUT.csv] [--recovery-delay R] "
-    "[--microvolts-per-count U] [--maps FORMS] [--isochrone-step MS] [-o OUT]\n"
+    "[--microvolts-per-count U] [--maps FORMS] [--isochrone-step MS] [--style STYLE] [-o OUT]\n"
     "       mapari-review --results TABLE.csv [--layout LAYOUT.csv] [--maps FORMS] "
-    "[--isochrone-step MS] [-o OUT]\n"
+    "[--isochrone-step MS] [--style STYLE] [-o OUT]\n"
     "       mapari-review --help | --version\n"
     "  writes OUT.png, OUT.pdf and OUT.csv (OUT defaults to NAME)\n"
     "  --results TABLE.csv   instead of one .ari file, a batch analysis's table of results:\n"
@@ -33,7 +33,9 @@ const char* const review_usage =
     "  --maps FORMS          values (cells with each lead's value), isochrones\n"
     "                        (interpolated surfaces with contour lines) or both\n"
     "                        (the default)\n"
-    "  --isochrone-step MS   the step of the isochrones in ms (default 10)\n";
+    "  --isochrone-step MS   the step of the isochrones in ms (default 10)\n"
+    "  --style STYLE         screen (the default) or paper: larger text and lines\n"
+    "                        for a figure at a journal's column width\n";
 
 namespace {
 
@@ -56,6 +58,12 @@ bool read_map_forms(const std::string& text, FigureOptions& figure) {
             return true;
         }
     return false;
+}
+
+bool read_style(const std::string& text, FigureOptions& figure) {
+    if (text != "screen" && text != "paper") return false;
+    figure.style = text == "paper" ? FigureStyle::paper : FigureStyle::screen;
+    return true;
 }
 
 // A number above 0 and at most `most`.
@@ -194,6 +202,9 @@ CommandLineReading parse_review_arguments(const std::vector<std::string>& argume
         {"--maps", true,
          [&options](const std::string& text) { return read_map_forms(text, options.figure); },
          "values, isochrones or both"},
+        {"--style", true,
+         [&options](const std::string& text) { return read_style(text, options.figure); },
+         "screen or paper"},
         {"--isochrone-step", true,
          [&options](const std::string& text) {
              return read_positive(text, 1000.0, options.figure.isochrone_step_ms);

@@ -4,7 +4,8 @@
 //   mapari-review NAME.ari [--ds NAME.ds] [--layout LAYOUT.csv]
 //                 [--recovery-delay R] [--microvolts-per-count U] [figure options] [-o OUT]
 //   mapari-review --results TABLE.csv [--layout LAYOUT.csv] [figure options] [-o OUT]
-//   figure options: --maps values|isochrones|both, --isochrone-step MS
+//   figure options: --maps values|isochrones|both, --isochrone-step MS,
+//                   --style screen|paper
 //
 // The first writes OUT.png and OUT.pdf (the three maps and, with --ds, the
 // review sheet) and OUT.csv (lead, AT_ms, RT_ms, ARI_ms, flags); OUT defaults

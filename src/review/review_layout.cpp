@@ -758,6 +758,7 @@ ReviewPicture lay_out_review(const ReviewData& data, const FigureOptions& option
         picture.sheet = review_sheet(data, bottom + 20);
         bottom = picture.sheet->scale_box.bottom();
     }
+    if (options.style == FigureStyle::paper) picture.style = {4.0 / 3.0, 1.5, false};
     picture.width = content_width + 2 * margin;
     picture.height = std::ceil(bottom + margin);
     return picture;

@@ -121,14 +121,28 @@ struct ReviewSheet {
 // surfaces with their contour lines, or both (each map in both forms).
 enum class MapForms { values, isochrones, both };
 
+// screen: sizes that read at 100 %; paper: text a third larger, lines half
+// again as wide and panels with a default untinted, so that one map cut out
+// at a journal's column width (about 85 mm) keeps text of about 7 pt.
+enum class FigureStyle { screen, paper };
+
 struct FigureOptions {
     MapForms forms = MapForms::both;
     double isochrone_step_ms = 10.0;
+    FigureStyle style = FigureStyle::screen;
+};
+
+// What the painter scales by the style.
+struct PaintStyle {
+    double text_scale = 1.0;
+    double line_scale = 1.0;
+    bool tint_defaults = true;  // tint the sheet panels of leads with a default
 };
 
 struct ReviewPicture {
     double width = 0.0;
     double height = 0.0;
+    PaintStyle style;
     std::string heading;  // the .ari file or the recording
     Box heading_box;
     // P, J, E, h, r; or where a recording's values come from; then how many

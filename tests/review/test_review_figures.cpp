@@ -224,6 +224,21 @@ TEST(ReviewFigures, OutlinesAreExplainedInALegendOfTheStylesUsed) {
     EXPECT_TRUE(lay_out_review(hand_made_review()).outline_legend.texts.empty());
 }
 
+TEST(ReviewFigures, PaperStyleEnlargesTextAndLinesAndDropsTheTint) {
+    const ReviewPicture screen = lay_out_review(hand_made_review());
+    EXPECT_EQ(screen.style.text_scale, 1.0);
+    EXPECT_EQ(screen.style.line_scale, 1.0);
+    EXPECT_TRUE(screen.style.tint_defaults);
+    const ReviewPicture paper =
+        lay_out_review(hand_made_review(), {MapForms::both, 10, FigureStyle::paper});
+    EXPECT_DOUBLE_EQ(paper.style.text_scale, 4.0 / 3.0);
+    EXPECT_EQ(paper.style.line_scale, 1.5);
+    EXPECT_FALSE(paper.style.tint_defaults);
+    // The places stay those of the screen picture.
+    EXPECT_EQ(paper.height, screen.height);
+    EXPECT_EQ(paper.surfaces[0].field.left, screen.surfaces[0].field.left);
+}
+
 TEST(ReviewFigures, OutlineStylesFollowTheFlags) {
     struct Case {
         std::vector<std::string> flags;

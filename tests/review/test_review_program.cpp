@@ -193,8 +193,11 @@ TEST_F(ReviewProgram, FigureOptionsAreRead) {
         MapForms forms;
         double step_ms;
         double microvolts_per_count;
+        FigureStyle style = FigureStyle::screen;
     };
     const Case cases[] = {
+        {{ari_, "--style", "paper"}, MapForms::both, 10.0, 1.0, FigureStyle::paper},
+        {{ari_, "--style", "screen"}, MapForms::both, 10.0, 1.0, FigureStyle::screen},
         {{ari_}, MapForms::both, 10.0, 1.0},
         {{ari_, "--maps", "values"}, MapForms::values, 10.0, 1.0},
         {{ari_, "--maps", "isochrones", "--isochrone-step", "5"}, MapForms::isochrones, 5.0, 1.0},
@@ -211,6 +214,7 @@ TEST_F(ReviewProgram, FigureOptionsAreRead) {
         EXPECT_EQ(options.figure.forms, c.forms);
         EXPECT_EQ(options.figure.isochrone_step_ms, c.step_ms);
         EXPECT_EQ(options.request.microvolts_per_count, c.microvolts_per_count);
+        EXPECT_EQ(options.figure.style, c.style);
     }
 }
 
@@ -224,6 +228,7 @@ TEST_F(ReviewProgram, WrongFigureOptionsAreUsageErrors) {
         {{ari_, "--maps", "cells"}, "--maps takes values, isochrones or both, not \"cells\""},
         {{ari_, "--maps", "Values"}, "--maps takes values, isochrones or both, not \"Values\""},
         {{ari_, "--maps"}, "--maps needs a value"},
+        {{ari_, "--style", "print"}, "--style takes screen or paper, not \"print\""},
         {{ari_, "--isochrone-step", "0"}, step_wanted + "\"0\""},
         {{ari_, "--isochrone-step", "-5"}, step_wanted + "\"-5\""},
         {{ari_, "--isochrone-step", "1000.5"}, step_wanted + "\"1000.5\""},
