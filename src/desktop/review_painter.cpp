@@ -53,7 +53,7 @@ QColor colour_of(review::Rgb rgb) {
     return {rgb.red, rgb.green, rgb.blue};
 }
 
-void set_font(Canvas& canvas, int pixels, bool bold = false) {
+void set_font(Canvas& canvas, double pixels, bool bold = false) {
     QFont font = canvas.painter.font();
     font.setPixelSize(canvas.pixels(pixels));
     font.setBold(bold);
@@ -232,10 +232,7 @@ void paint_stroke(Canvas& canvas, const review::Stroke& stroke) {
 }
 
 void paint_text_mark(Canvas& canvas, const review::TextMark& mark) {
-    QFont font = canvas.painter.font();
-    font.setPixelSize(canvas.pixels(mark.size_pixels));
-    font.setBold(false);
-    canvas.painter.setFont(font);
+    set_font(canvas, mark.size_pixels);
     const QString text = QString::fromStdString(mark.text);
     const QRectF used = canvas.painter.fontMetrics().boundingRect(text);
     const double left = mark.left_aligned ? mark.at.x : mark.at.x - used.width() / 2;

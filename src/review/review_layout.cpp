@@ -568,13 +568,13 @@ void lay_out_outline_legend(const ReviewData& data, double top, ReviewPicture& p
                                   true});
         legend.texts.push_back(
             {{left + key_swatch + 6, middle}, key.meaning, 13.0, {30, 30, 30}, false, true});
-        left += key.flag ? key_width : 2 * key_width;
+        left += key_width;
     }
     if (legend.strokes.empty()) picture.outline_legend = {};
 }
 
-const char* const time_titles[] = {"Activation time AT (ms)", "Recovery time RT (ms)",
-                                   "Activation-recovery interval ARI = RT − AT (ms)"};
+const std::array<std::string, 3> time_titles = {"Activation time AT (ms)", "Recovery time RT (ms)",
+                                                "Activation-recovery interval ARI = RT − AT (ms)"};
 
 std::array<MapValues, 3> time_maps(const ReviewData& data) {
     return {time_map(data, Quantity::activation, "AT"), time_map(data, Quantity::recovery, "RT"),
@@ -596,8 +596,38 @@ std::string area_note(const ReviewData& data, IntegralStretch stretch) {
     return text;
 }
 
-double row_bottom(const MapGeometry& geometry) {
-    return geometry.note_box.bottom();
+MapGeometry map_geometry_in_row(std::size_t m, double top) {
+    return map_geometry(margin + static_cast<double>(m) * (panel_width + panel_gap), top);
+}
+
+// A row of three maps drawn as cells from `top`; returns the top of the next row.
+double cell_row(const std::array<MapValues, 3>& maps, const ReviewData& data,
+                const std::array<std::string, 3>& titles, const std::array<std::string, 3>& notes,
+                double top, std::vector<MapPanel>& panels) {
+    for (std::size_t m = 0; m < maps.size(); ++m)
+        panels.push_back(
+            cell_panel(maps[m], data.layout, titles[m], notes[m], map_geometry_in_row(m, top)));
+    return map_geometry_in_row(0, top).note_box.bottom() + 12;
+}
+
+// A row of three maps drawn as surfaces, each at its step, from `top`;
+// returns the top of the next row.
+double surface_row(const std::array<MapValues, 3>& maps, const ReviewData& data,
+                   const std::array<double, 3>& steps, double top, ReviewPicture& picture) {
+    for (std::size_t m = 0; m < maps.size(); ++m)
+        picture.surfaces.push_back(
+            surface_panel(maps[m], data.layout, map_geometry_in_row(m, top), steps[m]));
+    return map_geometry_in_row(0, top).note_box.bottom() + 12;
+}
+
+// A step for each area map: round, some five lines over its range.
+std::array<double, 3> area_steps(const std::array<MapValues, 3>& areas) {
+    std::array<double, 3> steps{};
+    for (std::size_t m = 0; m < areas.size(); ++m) {
+        const ColourBar bar = colour_bar(areas[m], {});
+        steps[m] = bar.range.empty ? 1.0 : automatic_step(bar.range);
+    }
+    return steps;
 }
 
 // The maps in rows from `top`: AT, RT and ARI as cells and as surfaces, then,
@@ -606,42 +636,25 @@ double lay_out_maps(const ReviewData& data, const FigureOptions& options, double
                     ReviewPicture& picture) {
     const bool cells = options.forms != MapForms::isochrones;
     const bool surfaces = options.forms != MapForms::values;
-    const auto geometry = [&](std::size_t m) {
-        return map_geometry(margin + static_cast<double>(m) * (panel_width + panel_gap), top);
-    };
     const auto times = time_maps(data);
-    const Quantity quantities[] = {Quantity::activation, Quantity::recovery, Quantity::interval};
-    if (cells) {
-        for (std::size_t m = 0; m < times.size(); ++m)
-            picture.maps.push_back(cell_panel(times[m], data.layout, time_titles[m],
-                                              flag_note(*data.leads, quantities[m]), geometry(m)));
-        top = row_bottom(geometry(0)) + 12;
-    }
-    if (surfaces) {
-        for (std::size_t m = 0; m < times.size(); ++m)
-            picture.surfaces.push_back(
-                surface_panel(times[m], data.layout, geometry(m), options.isochrone_step_ms));
-        top = row_bottom(geometry(0)) + 12;
-    }
+    if (cells)
+        top = cell_row(times, data, time_titles,
+                       {flag_note(*data.leads, Quantity::activation),
+                        flag_note(*data.leads, Quantity::recovery),
+                        flag_note(*data.leads, Quantity::interval)},
+                       top, picture.maps);
+    const double step = options.isochrone_step_ms;
+    if (surfaces) top = surface_row(times, data, {step, step, step}, top, picture);
     if (!(data.beat && data.record)) return top - 12;
     const auto areas = area_maps(data);
-    const IntegralStretch stretches[] = {IntegralStretch::qrs, IntegralStretch::qrst,
-                                         IntegralStretch::stt};
-    if (cells) {
-        for (std::size_t m = 0; m < areas.size(); ++m)
-            picture.integral_maps.push_back(cell_panel(areas[m], data.layout,
-                                                       areas[m].name + " (µV·ms)",
-                                                       area_note(data, stretches[m]), geometry(m)));
-        top = row_bottom(geometry(0)) + 12;
-    }
-    if (surfaces) {
-        for (std::size_t m = 0; m < areas.size(); ++m) {
-            const ColourBar bar = colour_bar(areas[m], geometry(m).bar_box);
-            const double step = bar.range.empty ? 1.0 : automatic_step(bar.range);
-            picture.surfaces.push_back(surface_panel(areas[m], data.layout, geometry(m), step));
-        }
-        top = row_bottom(geometry(0)) + 12;
-    }
+    if (cells)
+        top = cell_row(
+            areas, data,
+            {areas[0].name + " (µV·ms)", areas[1].name + " (µV·ms)", areas[2].name + " (µV·ms)"},
+            {area_note(data, IntegralStretch::qrs), area_note(data, IntegralStretch::qrst),
+             area_note(data, IntegralStretch::stt)},
+            top, picture.integral_maps);
+    if (surfaces) top = surface_row(areas, data, area_steps(areas), top, picture);
     return top - 12;
 }
 

@@ -36,16 +36,6 @@ Position layout_place(const FieldPlacement& place, Point pixel) {
             (pixel.y - place.top) / place.scale_y - place.spacing / 2 + place.low.y};
 }
 
-// A beat whose lead l is flat at l, with a step at sample 400: of 100 in
-// lead 1, of 50 in every other lead.
-BeatTraces stepped_beat() {
-    BeatTraces beat;
-    for (int l = 1; l <= lead_count; ++l)
-        for (int k = 1; k <= averaged_rows; ++k)
-            beat.values.push_back(l + (k >= 400 ? (l == 1 ? 100 : 50) : 0));
-    return beat;
-}
-
 TEST(ReviewFigures, IsochronesLieWherePlantedTimesPutThem) {
     // AT = 5 + 4x + 6y ms on the 8 × 8 grid, 5 to 75 ms: the isochrone of
     // level L is the line 4x + 6y = L − 5. Every point drawn lies within one

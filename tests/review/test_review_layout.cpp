@@ -13,16 +13,6 @@ namespace mapari::review_tests {
 using namespace review;
 namespace {
 
-// A beat whose lead l is flat at l, with a step at sample 400: of 100 in
-// lead 1, of 50 in every other lead.
-BeatTraces stepped_beat() {
-    BeatTraces beat;
-    for (int l = 1; l <= lead_count; ++l)
-        for (int k = 1; k <= averaged_rows; ++k)
-            beat.values.push_back(l + (k >= 400 ? (l == 1 ? 100 : 50) : 0));
-    return beat;
-}
-
 const MapCell& cell_of(const MapPanel& map, int lead) {
     return map.cells[static_cast<std::size_t>(lead - 1)];
 }
