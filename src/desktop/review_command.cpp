@@ -18,8 +18,9 @@ namespace mapari::review {
 
 const char* const review_usage =
     "usage: mapari-review NAME.ari [--ds NAME.ds] [--layout LAYOUT.csv] [--recovery-delay R] "
-    "[-o OUT]\n"
-    "       mapari-review --results TABLE.csv [--layout LAYOUT.csv] [-o OUT | --html]\n"
+    "[--microvolts-per-count U] [--maps FORMS] [--isochrone-step MS] [--style STYLE] [-o OUT]\n"
+    "       mapari-review --results TABLE.csv [--layout LAYOUT.csv] [--maps FORMS] "
+    "[--isochrone-step MS] [--style STYLE] [-o OUT | --html]\n"
     "       mapari-review --help | --version\n"
     "  writes OUT.png, OUT.pdf and OUT.csv (OUT defaults to NAME); an OUT ending in\n"
     "  .png, .pdf, .svg or .csv is the one file written, in that format\n"
@@ -32,7 +33,15 @@ const char* const review_usage =
     "  --layout LAYOUT.csv   electrode positions, one line 'lead, x, y' per lead\n"
     "                        (default: an 8 x 8 grid, lead 1 top left, rows of 8)\n"
     "  --recovery-delay R    the minimum recovery delay r of the session, in samples\n"
-    "                        (default 100); RT = J + r - P is flagged as a default\n";
+    "                        (default 100); RT = J + r - ref is flagged as a default\n"
+    "  --microvolts-per-count U  what a count of the .ds stands for, in microvolts\n"
+    "                        (default 1): the sheet's amplitude bar and the areas\n"
+    "  --maps FORMS          values (cells with each lead's value), isochrones\n"
+    "                        (interpolated surfaces with contour lines) or both\n"
+    "                        (the default)\n"
+    "  --isochrone-step MS   the step of the isochrones in ms (default 10)\n"
+    "  --style STYLE         screen (the default) or paper: larger text and lines\n"
+    "                        for a figure at a journal's column width\n";
 
 namespace {
 
@@ -51,6 +60,32 @@ bool read_recovery_delay(const std::string& text, ReviewOptions& options) {
     if (!delay) return false;
     options.request.recovery_delay_samples = static_cast<std::int32_t>(*delay);
     options.recovery_delay_given = true;
+    return true;
+}
+
+bool read_map_forms(const std::string& text, FigureOptions& figure) {
+    const std::pair<const char*, MapForms> forms[] = {{"values", MapForms::values},
+                                                      {"isochrones", MapForms::isochrones},
+                                                      {"both", MapForms::both}};
+    for (const auto& [name, form] : forms)
+        if (text == name) {
+            figure.forms = form;
+            return true;
+        }
+    return false;
+}
+
+bool read_style(const std::string& text, FigureOptions& figure) {
+    if (text != "screen" && text != "paper") return false;
+    figure.style = text == "paper" ? FigureStyle::paper : FigureStyle::screen;
+    return true;
+}
+
+// A number above 0 and at most `most`.
+bool read_positive(const std::string& text, double most, double& target) {
+    const std::optional<double> number = real_number(text);
+    if (!number || !(*number > 0.0) || *number > most) return false;
+    target = *number;
     return true;
 }
 
@@ -86,7 +121,7 @@ void write_summary(const ReviewData& data, std::ostream& out) {
     }
     out << data.title << ": " << no_downstroke << " of 64 leads without a downstroke (AT = 0), "
         << no_upstroke
-        << " without an upstroke (RT = J + r - P, r = " << data.recovery_delay_samples << ")";
+        << " without an upstroke (RT = J + r - ref, r = " << data.recovery_delay_samples << ")";
     if (no_signal > 0) out << ", " << no_signal << " without a signal";
     out << '\n';
 }
@@ -165,6 +200,8 @@ std::string results_conflict(const ReviewOptions& options) {
                "defaults";
     if (options.html && !options.output_base.empty())
         return "--html writes the report beside the table, in its folder report/; it takes no -o";
+    if (options.microvolts_given)
+        return "--results cannot be combined with --microvolts-per-count: the table holds no beat";
     return {};
 }
 
@@ -173,6 +210,8 @@ std::string missing_input(const ReviewOptions& options) {
     if (!options.results_path.empty()) return results_conflict(options);
     if (options.html) return "--html goes with --results: it writes a study's report";
     if (options.request.ari_path.empty()) return "name the .ari file to review";
+    if (options.microvolts_given && options.request.ds_path.empty())
+        return "--microvolts-per-count needs --ds: only the saved beat is in counts";
     return {};
 }
 
@@ -187,7 +226,8 @@ int review_results(const ReviewOptions& options, std::ostream& out, std::ostream
     }
     std::vector<ReviewPicture> pages;
     pages.reserve(recordings.size());
-    for (const ReviewData& recording : recordings) pages.push_back(lay_out_review(recording));
+    for (const ReviewData& recording : recordings)
+        pages.push_back(lay_out_review(recording, options.figure));
     const std::string title =
         "Review of " + std::filesystem::path(options.results_path).filename().string();
     const std::string count =
@@ -226,6 +266,23 @@ CommandLineReading parse_review_arguments(const std::vector<std::string>& argume
         {"--recovery-delay", true,
          [&options](const std::string& text) { return read_recovery_delay(text, options); },
          "a whole number of samples from 1 on"},
+        {"--microvolts-per-count", true,
+         [&options](const std::string& text) {
+             options.microvolts_given = true;
+             return read_positive(text, 1e6, options.request.microvolts_per_count);
+         },
+         "a number of microvolts above 0 and at most 1000000"},
+        {"--maps", true,
+         [&options](const std::string& text) { return read_map_forms(text, options.figure); },
+         "values, isochrones or both"},
+        {"--style", true,
+         [&options](const std::string& text) { return read_style(text, options.figure); },
+         "screen or paper"},
+        {"--isochrone-step", true,
+         [&options](const std::string& text) {
+             return read_positive(text, 1000.0, options.figure.isochrone_step_ms);
+         },
+         "a number of ms above 0 and at most 1000"},
     };
     const CommandWord take_ari = [&request](const std::string& word) -> std::string {
         if (!request.ari_path.empty())
@@ -259,7 +316,7 @@ int run_review(const std::vector<std::string>& arguments, std::ostream& out, std
         errors << "mapari-review: " << error << '\n';
         return exit_failure;
     }
-    const ReviewPicture picture = lay_out_review(data);
+    const ReviewPicture picture = lay_out_review(data, options.figure);
     // Each file is made whole in memory and written through a temporary name.
     bool written = true;
     for (const std::string& path : options.output_paths)

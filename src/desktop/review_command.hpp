@@ -2,8 +2,10 @@
 // or of a batch analysis's results as one PDF.
 //
 //   mapari-review NAME.ari [--ds NAME.ds] [--layout LAYOUT.csv]
-//                 [--recovery-delay R] [-o OUT]
-//   mapari-review --results TABLE.csv [--layout LAYOUT.csv] [-o OUT | --html]
+//                 [--recovery-delay R] [--microvolts-per-count U] [figure options] [-o OUT]
+//   mapari-review --results TABLE.csv [--layout LAYOUT.csv] [figure options] [-o OUT | --html]
+//   figure options: --maps values|isochrones|both, --isochrone-step MS,
+//                   --style screen|paper
 //
 // The first writes OUT.png and OUT.pdf (the three maps and, with --ds, the
 // review sheet) and OUT.csv (lead, AT_ms, RT_ms, ARI_ms, flags); OUT defaults
@@ -22,6 +24,7 @@
 
 #include "app/command_options.hpp"
 #include "review/review_input.hpp"
+#include "review/review_layout.hpp"
 
 namespace mapari::review {
 
@@ -31,7 +34,9 @@ struct ReviewOptions {
     ReviewRequest request;
     std::string results_path;  // a results table to review instead of the request's .ari file
     bool recovery_delay_given = false;
-    bool html = false;        // the study's report instead of the PDF
+    bool html = false;  // the study's report instead of the PDF
+    bool microvolts_given = false;
+    FigureOptions figure;
     std::string output_base;  // OUT as given, or its default
     // The files to write: OUT alone when its extension names a format,
     // otherwise OUT with each format's extension added.

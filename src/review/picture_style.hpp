@@ -49,9 +49,9 @@ struct LegendEntry {
     std::string_view text;
 };
 inline constexpr std::array<LegendEntry, 4> sheet_legend = {{
-    {fiducial_ink, false, "P, J and T end"},
-    {activation_ink, false, "activation P + AT"},
-    {recovery_ink, false, "recovery P + RT"},
+    {fiducial_ink, false, "ref, J and T end"},
+    {activation_ink, false, "activation ref + AT"},
+    {recovery_ink, false, "recovery ref + RT"},
     {muted, true, "dashed, hollow: a default, not a finding"},
 }};
 

@@ -324,6 +324,7 @@ ReviewData recording_review(const RecordingResults& recording, const ElectrodeLa
     data.leads = recording.leads;
     data.layout = layout;
     data.confidence = recording.confidence;
+    data.lead_flags = recording.other_flags;
     for (std::size_t k = 0; k < lead_count; ++k)
         data.bad_leads[k] = is_bad_lead(recording.other_flags[k]);
     for (std::string_view flag : other_flag_words) {

@@ -118,6 +118,7 @@ std::vector<ReviewData> study_reviews(const std::vector<RecordingResults>& table
 bool load_review(const ReviewRequest& request, ReviewData& data, std::string& message) {
     data.title = std::filesystem::path(request.ari_path).filename().string();
     data.recovery_delay_samples = request.recovery_delay_samples;
+    data.microvolts_per_count = request.microvolts_per_count;
     AriRecord record;
     if (!load_file(request.ari_path, message, [&](const std::string& text, std::string& reason) {
             return parse_ari_text(text, record, reason);

@@ -20,9 +20,14 @@
 
 namespace mapari::review {
 
+// The saved beat's rows are 1 ms apart: recordings are taken (or imported)
+// at 1000 Hz, and the .ari's times in ms are counts of rows after P.
+inline constexpr double beat_row_ms = 1.0;
+
 // The saved beat as the ARI computation takes it: every value rounded to the
 // nearest whole number, halves away from zero, so that the sheet shows the
-// samples the activation and recovery were found on.
+// samples the activation and recovery were found on. A value is a count of
+// the recording; the request says how many microvolts a count stands for.
 struct BeatTraces {
     std::vector<std::int32_t> values;  // lead l's samples 1..1024 at [(l-1)·1024, l·1024)
     std::int32_t at(int sample, int lead) const {
@@ -35,6 +40,7 @@ struct ReviewRequest {
     std::string ds_path;      // empty: no review sheet
     std::string layout_path;  // empty: the 8 × 8 grid
     std::int32_t recovery_delay_samples = default_ari_settings.recovery_delay_samples;
+    double microvolts_per_count = 1.0;  // of the .ds values; the importer's step, 1 by default
 };
 
 // The leads of a recording that carry one of a results table's other flags.
@@ -65,6 +71,8 @@ struct ReviewData {
     // The bad leads a results table names (filled in from their neighbours, or
     // judged or named bad and not named good): their cells are outlined.
     std::array<bool, lead_count> bad_leads{};  // element l - 1: lead l
+    // Each lead's other flags as a results table gives them ("weak"); empty for a record.
+    std::array<std::vector<std::string>, lead_count> lead_flags{};  // element l - 1: lead l
     // A results table's confidences, for naming the least confident leads;
     // none for a record.
     std::array<LeadConfidence, lead_count> confidence{};  // element l - 1: lead l
@@ -72,7 +80,8 @@ struct ReviewData {
     // results.csv, has the recording's beats; none otherwise.
     std::optional<BeatPlots> beat_plots;
     ElectrodeLayout layout;
-    std::optional<BeatTraces> beat;  // only with a record
+    std::optional<BeatTraces> beat;     // only with a record
+    double microvolts_per_count = 1.0;  // of the beat's values
     std::int32_t recovery_delay_samples = default_ari_settings.recovery_delay_samples;
 };
 

@@ -8,6 +8,8 @@
 #include <numeric>
 
 #include "formats/quoted.hpp"
+#include "review/integral_maps.hpp"
+#include "review/map_panels.hpp"
 
 namespace mapari::review {
 namespace {
@@ -67,63 +69,78 @@ bool flagged_for(const LeadValues& lead, Quantity quantity) {
     return lead.no_downstroke || lead.no_upstroke;
 }
 
-std::string number_text(double value) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.6g", value);
-    return text;
-}
-
-ColourBar colour_bar(const LeadTable& leads, Quantity quantity, const Box& box) {
-    ColourBar bar;
-    bar.box = box;
-    bar.label = "ms";
-    for (const LeadValues& lead : leads)
-        if (!lead.no_signal && !flagged_for(lead, quantity))
-            bar.range.include(value_of(lead, quantity));
-    bar.range = bar.range.widened();
-    if (bar.range.empty) return bar;
-    for (double value : scale_ticks(bar.range.low, bar.range.high, least_ticks))
-        bar.ticks.push_back(
-            {box.bottom() - bar.range.fraction(value) * box.height, number_text(value)});
-    return bar;
-}
-
 Box square_around(Point centre, double side) {
     return {centre.x - side / 2, centre.y - side / 2, side, side};
 }
 
-MapCell map_cell(const LeadValues& lead, int number, Quantity quantity, const ColourBar& bar) {
+std::string time_text(double ms) {
+    return ms_text(static_cast<float>(ms));
+}
+
+std::string area_text(double microvolt_ms) {
+    return std::to_string(std::lround(microvolt_ms));
+}
+
+// The outlines of the flagged leads, the same on every map.
+std::array<std::optional<LineStyle>, lead_count> lead_outlines(const ReviewData& data) {
+    std::array<std::optional<LineStyle>, lead_count> outlines;
+    for (std::size_t k = 0; k < outlines.size(); ++k)
+        outlines[k] = outline_style_of(data.lead_flags[k], data.bad_leads[k]);
+    return outlines;
+}
+
+MapValues time_map(const ReviewData& data, Quantity quantity, const std::string& name) {
+    MapValues map{name, "ms", {}, {}, lead_outlines(data), time_text};
+    for (std::size_t k = 0; k < lead_count; ++k) {
+        const LeadValues& lead = (*data.leads)[k];
+        if (lead.no_signal) continue;
+        map.values[k] = value_of(lead, quantity);
+        map.defaults[k] = flagged_for(lead, quantity);
+    }
+    return map;
+}
+
+MapValues area_map(const ReviewData& data, IntegralStretch stretch, const std::string& name) {
+    MapValues map{name, "µV·ms", {}, {}, lead_outlines(data), area_text};
+    const auto areas = integral_map(*data.beat, *data.record, stretch, data.microvolts_per_count);
+    for (std::size_t k = 0; k < lead_count; ++k)
+        if (!(*data.leads)[k].no_signal) map.values[k] = areas[k];
+    return map;
+}
+
+MapCell map_cell(const MapValues& map, int number, const ColourBar& bar) {
     MapCell cell;
     cell.lead = number;
-    if (lead.no_signal) {
+    const std::optional<double>& value = map.values[static_cast<std::size_t>(number - 1)];
+    if (!value) {
         cell.no_signal = true;
         cell.value_text = "no signal";
         cell.fill = {240, 240, 240};
         return cell;
     }
-    cell.flagged = flagged_for(lead, quantity);
-    const double value = value_of(lead, quantity);
-    cell.value_text = ms_text(static_cast<float>(value));
-    cell.fill = cell.flagged ? Rgb{205, 205, 205} : viridis(bar.range.fraction(value));
+    cell.flagged = map.defaults[static_cast<std::size_t>(number - 1)];
+    cell.value_text = map.text_of(*value);
+    cell.fill = cell.flagged ? Rgb{205, 205, 205} : viridis(bar.range.fraction(*value));
     cell.light_text = !cell.flagged && wants_light_text(cell.fill);
     return cell;
 }
 
-std::vector<MapCell> map_cells(const ReviewData& data, Quantity quantity, const Box& field,
-                               const ColourBar& bar) {
+std::vector<MapCell> map_cells(const MapValues& map, const ElectrodeLayout& layout,
+                               const Box& field, const ColourBar& bar) {
     Point cell_size;
-    const auto centres = place_leads(data.layout, field, true, cell_size);
-    const double side = data.layout.is_grid
+    const auto centres = place_leads(layout, field, true, cell_size);
+    const double side = layout.is_grid
                             ? cell_size.x
                             : std::clamp(cell_size.x * 0.9, smallest_marker, largest_marker);
     std::vector<MapCell> cells;
     for (int l = 1; l <= lead_count; ++l) {
         const auto k = static_cast<std::size_t>(l - 1);
-        MapCell cell = map_cell((*data.leads)[k], l, quantity, bar);
+        MapCell cell = map_cell(map, l, bar);
         cell.box = square_around(centres[k], side);
-        cell.round = !data.layout.is_grid;
-        cell.shows_value = data.layout.is_grid || side >= smallest_value_marker;
-        cell.outlined = data.bad_leads[k];
+        cell.round = !layout.is_grid;
+        cell.shows_value = layout.is_grid || side >= smallest_value_marker;
+        cell.outlined = map.outlines[k].has_value();
+        cell.outline_style = map.outlines[k].value_or(LineStyle::solid);
         cells.push_back(cell);
     }
     return cells;
@@ -150,17 +167,26 @@ std::string flag_note(const LeadTable& leads, Quantity quantity) {
     return leads_text + " hatched: AT or RT is a default.";
 }
 
-MapPanel map_panel(const ReviewData& data, Quantity quantity, const std::string& title, double left,
-                   double top) {
+MapGeometry map_geometry(double left, double top) {
+    MapGeometry geometry;
+    geometry.title_box = {left, top, panel_width, title_height};
+    geometry.field = {left, top + title_height, field_side, field_side};
+    geometry.bar_box = {geometry.field.right() + bar_gap, geometry.field.top, bar_width,
+                        field_side};
+    geometry.note_box = {left, geometry.field.bottom() + 6, panel_width, line_height};
+    return geometry;
+}
+
+MapPanel cell_panel(const MapValues& map, const ElectrodeLayout& layout, const std::string& title,
+                    const std::string& note, const MapGeometry& geometry) {
     MapPanel panel;
     panel.title = title;
-    panel.title_box = {left, top, panel_width, title_height};
-    panel.field = {left, top + title_height, field_side, field_side};
-    const Box bar_box{panel.field.right() + bar_gap, panel.field.top, bar_width, field_side};
-    panel.bar = colour_bar(*data.leads, quantity, bar_box);
-    panel.cells = map_cells(data, quantity, panel.field, panel.bar);
-    panel.note = flag_note(*data.leads, quantity);
-    panel.note_box = {left, panel.field.bottom() + 6, panel_width, line_height};
+    panel.title_box = geometry.title_box;
+    panel.field = geometry.field;
+    panel.bar = colour_bar(map, geometry.bar_box);
+    panel.cells = map_cells(map, layout, panel.field, panel.bar);
+    panel.note = note;
+    panel.note_box = geometry.note_box;
     return panel;
 }
 
@@ -232,13 +258,18 @@ std::string flag_tag(const LeadValues& values, bool wide) {
     return {};
 }
 
+// The trace area of a sheet panel: below its label, inside its padding.
+Box trace_area(const Box& box) {
+    return {box.left + trace_padding, box.top + trace_label_height, box.width - 2 * trace_padding,
+            box.height - trace_label_height - trace_padding};
+}
+
 SheetPanel sheet_panel(const ReviewData& data, int lead, const Box& box,
                        std::pair<int, int> samples, double span) {
     SheetPanel panel;
     panel.lead = lead;
     panel.box = box;
-    const Box area{box.left + trace_padding, box.top + trace_label_height,
-                   box.width - 2 * trace_padding, box.height - trace_label_height - trace_padding};
+    const Box area = trace_area(box);
     panel.trace = trace_points(*data.beat, lead, samples.first, samples.second, span, area);
     const SampleAxis axis(samples.first, samples.second, area);
     const AriRecord& record = *data.record;
@@ -270,6 +301,69 @@ Box sheet_field(const ElectrodeLayout& layout, double top) {
     return field;
 }
 
+// The largest 1, 2 or 5 × 10^n no greater than the amplitude.
+double round_amplitude(double microvolts) {
+    const double power = std::pow(10.0, std::floor(std::log10(microvolts)));
+    for (double factor : {5.0, 2.0})
+        if (factor * power <= microvolts) return factor * power;
+    return power;
+}
+
+// The least 1, 2 or 5 × 10^n no less than the step.
+double round_step_above(double step) {
+    const double power = std::pow(10.0, std::floor(std::log10(step)));
+    for (double factor : {1.0, 2.0, 5.0})
+        if (factor * power >= step) return factor * power;
+    return 10 * power;
+}
+
+std::string amplitude_text(double microvolts) {
+    char text[32];
+    if (microvolts >= 1000)
+        std::snprintf(text, sizeof text, "%g mV", microvolts / 1000);
+    else
+        std::snprintf(text, sizeof text, "%g µV", microvolts);
+    return text;
+}
+
+// The sheet's scale under its panels, from `top`: a time axis as wide as a
+// panel's trace with ticks in ms after ref, then a bar of a round amplitude
+// as high as that amplitude is drawn in every panel.
+void lay_out_sheet_scale(const ReviewData& data, std::pair<int, int> samples, double span,
+                         const Box& area, double top, ReviewSheet& sheet) {
+    const Rgb ink{30, 30, 30};
+    constexpr double tick_pixels = 5.0, label_pixels = 11.0, text_pixels = 13.0;
+    Drawing& scale = sheet.scale;
+    const double axis_y = top + 6;
+    const double left = margin + trace_padding + panel_inset;
+    scale.strokes.push_back({{{left, axis_y}, {left + area.width, axis_y}}, 1.0, ink});
+    const int reference = data.record->reference_point;
+    const double first_ms = (samples.first - reference) * beat_row_ms;
+    const double last_ms = (samples.second - reference) * beat_row_ms;
+    // A round step that leaves room for five labels at most.
+    const double step_ms = round_step_above((last_ms - first_ms) / 5);
+    for (double ms = std::ceil(first_ms / step_ms) * step_ms; ms <= last_ms; ms += step_ms) {
+        const double x = left + area.width * (ms - first_ms) / (last_ms - first_ms);
+        scale.strokes.push_back({{{x, axis_y}, {x, axis_y + tick_pixels}}, 1.0, ink});
+        scale.texts.push_back(
+            {{x, axis_y + tick_pixels + 8}, std::to_string(std::lround(ms)), label_pixels, ink});
+    }
+    scale.texts.push_back(
+        {{left + area.width + 10, axis_y + 4}, "ms after ref", text_pixels, ink, false, true});
+    const double span_microvolts = span * data.microvolts_per_count;
+    const double microvolts = round_amplitude(0.6 * span_microvolts);
+    const double bar_pixels = microvolts / span_microvolts * area.height;
+    const double bar_x = left + area.width + 130;
+    scale.strokes.push_back({{{bar_x, axis_y}, {bar_x, axis_y + bar_pixels}}, 2.0, ink});
+    scale.texts.push_back({{bar_x + 8, axis_y + bar_pixels / 2},
+                           amplitude_text(microvolts),
+                           text_pixels,
+                           ink,
+                           false,
+                           true});
+    sheet.scale_box = {margin, top, content_width, std::max(36.0, bar_pixels + 12)};
+}
+
 ReviewSheet review_sheet(const ReviewData& data, double top) {
     ReviewSheet sheet;
     const auto samples = sheet_samples(data);
@@ -288,14 +382,16 @@ ReviewSheet review_sheet(const ReviewData& data, double top) {
                       cell.x - 2 * panel_inset, cell.y - 2 * panel_inset};
         sheet.panels.push_back(sheet_panel(data, l, box, samples, span));
     }
+    lay_out_sheet_scale(data, samples, span, trace_area(sheet.panels.front().box),
+                        sheet.field.bottom() + 8, sheet);
     return sheet;
 }
 
 std::string record_details(const AriRecord& record, std::int32_t r) {
-    return "P = " + std::to_string(record.reference_point) +
+    return "ref = " + std::to_string(record.reference_point) +
            ", J = " + std::to_string(record.j_point) + ", T end = " + std::to_string(record.t_end) +
            " (samples of the saved beat);  h = " + std::to_string(record.smoothing_half_width) +
-           ";  r = " + std::to_string(r) + ", so the default RT is J + r − P = " +
+           ";  r = " + std::to_string(r) + ", so the default RT is J + r − ref = " +
            std::to_string(record.j_point + r - record.reference_point) + " ms";
 }
 
@@ -339,7 +435,7 @@ void lay_out_heading(const ReviewData& data, ReviewPicture& picture) {
     if (data.leads)
         picture.legend =
             "a default, not a finding: AT = 0 (no downstroke after the reference point), "
-            "RT = J + r − P (no upstroke after the minimum recovery delay r)";
+            "RT = J + r − ref (no upstroke after the minimum recovery delay r)";
     picture.legend_box = {margin, picture.details_box.bottom(), content_width, line_height};
 }
 
@@ -458,40 +554,153 @@ void lay_out_beat_panels(const BeatPlots& plots, double top, ReviewPicture& pict
                                              "time", margin + panel_width + panel_gap, top));
 }
 
-void lay_out_maps(const ReviewData& data, ReviewPicture& picture) {
-    const double maps_top = picture.legend_box.bottom() + 12;
-    const char* const titles[] = {"Activation time AT (ms)", "Recovery time RT (ms)",
-                                  "Activation-recovery interval ARI = RT − AT (ms)"};
-    const Quantity quantities[] = {Quantity::activation, Quantity::recovery, Quantity::interval};
-    for (std::size_t m = 0; m < std::size(quantities); ++m)
-        picture.maps.push_back(
-            map_panel(data, quantities[m], titles[m],
-                      margin + static_cast<double>(m) * (panel_width + panel_gap), maps_top));
+// The outline styles, each with the flag it stands for, in the legend's order.
+struct OutlineKey {
+    LineStyle style;
+    const char* flag;
+    const char* meaning;
+};
+constexpr OutlineKey outline_keys[] = {
+    {LineStyle::dash_dot_dot, "interpolated", "interpolated"},
+    {LineStyle::dash_dot, "clipped", "clipped"},
+    {LineStyle::dotted, "noisy", "noisy"},
+    {LineStyle::dashed, "weak", "weak"},
+    {LineStyle::solid, nullptr, "bad (flat, steps, outlier or marked bad)"},
+};
+
+constexpr double key_width = 150.0;
+constexpr double key_swatch = 14.0;
+
+// "Outlined leads:" and a swatch and name for each outline style the maps use.
+void lay_out_outline_legend(const ReviewData& data, double top, ReviewPicture& picture) {
+    const auto outlines = lead_outlines(data);
+    picture.outline_legend_box = {margin, top, content_width, line_height};
+    const double middle = top + line_height / 2;
+    Drawing& legend = picture.outline_legend;
+    legend.texts.push_back({{margin, middle}, "Outlined leads:", 13.0, {30, 30, 30}, false, true});
+    double left = margin + 120.0;
+    for (const OutlineKey& key : outline_keys) {
+        if (std::none_of(outlines.begin(), outlines.end(),
+                         [&](const std::optional<LineStyle>& s) { return s == key.style; }))
+            continue;
+        const double half = key_swatch / 2;
+        legend.strokes.push_back({{{left, middle - half},
+                                   {left + key_swatch, middle - half},
+                                   {left + key_swatch, middle + half},
+                                   {left, middle + half}},
+                                  2.0,
+                                  {0, 0, 0},
+                                  key.style,
+                                  true});
+        legend.texts.push_back(
+            {{left + key_swatch + 6, middle}, key.meaning, 13.0, {30, 30, 30}, false, true});
+        left += key_width;
+    }
+    if (legend.strokes.empty()) picture.outline_legend = {};
+}
+
+const std::array<std::string, 3> time_titles = {"Activation time AT (ms)", "Recovery time RT (ms)",
+                                                "Activation-recovery interval ARI = RT − AT (ms)"};
+
+std::array<MapValues, 3> time_maps(const ReviewData& data) {
+    return {time_map(data, Quantity::activation, "AT"), time_map(data, Quantity::recovery, "RT"),
+            time_map(data, Quantity::interval, "ARI")};
+}
+
+std::array<MapValues, 3> area_maps(const ReviewData& data) {
+    return {area_map(data, IntegralStretch::qrs, "QRS area"),
+            area_map(data, IntegralStretch::qrst, "QRST area"),
+            area_map(data, IntegralStretch::stt, "STT area")};
+}
+
+std::string area_note(const ReviewData& data, IntegralStretch stretch) {
+    const char* const names[] = {"ref to J", "ref to T end", "J to T end"};
+    const auto [first, last] = stretch_rows(*data.record, stretch);
+    char text[160];
+    std::snprintf(text, sizeof text, "Area from %s, rows %d to %d, at %g µV a count.",
+                  names[static_cast<int>(stretch)], first, last, data.microvolts_per_count);
+    return text;
+}
+
+MapGeometry map_geometry_in_row(std::size_t m, double top) {
+    return map_geometry(margin + static_cast<double>(m) * (panel_width + panel_gap), top);
+}
+
+// A row of three maps drawn as cells from `top`; returns the top of the next row.
+double cell_row(const std::array<MapValues, 3>& maps, const ReviewData& data,
+                const std::array<std::string, 3>& titles, const std::array<std::string, 3>& notes,
+                double top, std::vector<MapPanel>& panels) {
+    for (std::size_t m = 0; m < maps.size(); ++m)
+        panels.push_back(
+            cell_panel(maps[m], data.layout, titles[m], notes[m], map_geometry_in_row(m, top)));
+    return map_geometry_in_row(0, top).note_box.bottom() + 12;
+}
+
+// A row of three maps drawn as surfaces, each at its step, from `top`;
+// returns the top of the next row.
+double surface_row(const std::array<MapValues, 3>& maps, const ReviewData& data,
+                   const std::array<double, 3>& steps, double top, ReviewPicture& picture) {
+    for (std::size_t m = 0; m < maps.size(); ++m)
+        picture.surfaces.push_back(
+            surface_panel(maps[m], data.layout, map_geometry_in_row(m, top), steps[m]));
+    return map_geometry_in_row(0, top).note_box.bottom() + 12;
+}
+
+// A step for each area map: round, some five lines over its range.
+std::array<double, 3> area_steps(const std::array<MapValues, 3>& areas) {
+    std::array<double, 3> steps{};
+    for (std::size_t m = 0; m < areas.size(); ++m) {
+        const ColourBar bar = colour_bar(areas[m], {});
+        steps[m] = bar.range.empty ? 1.0 : automatic_step(bar.range);
+    }
+    return steps;
+}
+
+// The maps in rows from `top`: AT, RT and ARI as cells and as surfaces, then,
+// with a beat, the QRS, QRST and STT areas the same ways; returns the bottom.
+double lay_out_maps(const ReviewData& data, const FigureOptions& options, double top,
+                    ReviewPicture& picture) {
+    const bool cells = options.forms != MapForms::isochrones;
+    const bool surfaces = options.forms != MapForms::values;
+    const auto times = time_maps(data);
+    if (cells)
+        top = cell_row(times, data, time_titles,
+                       {flag_note(*data.leads, Quantity::activation),
+                        flag_note(*data.leads, Quantity::recovery),
+                        flag_note(*data.leads, Quantity::interval)},
+                       top, picture.maps);
+    const double step = options.isochrone_step_ms;
+    if (surfaces) top = surface_row(times, data, {step, step, step}, top, picture);
+    if (!(data.beat && data.record)) return top - 12;
+    const auto areas = area_maps(data);
+    if (cells)
+        top = cell_row(
+            areas, data,
+            {areas[0].name + " (µV·ms)", areas[1].name + " (µV·ms)", areas[2].name + " (µV·ms)"},
+            {area_note(data, IntegralStretch::qrs), area_note(data, IntegralStretch::qrst),
+             area_note(data, IntegralStretch::stt)},
+            top, picture.integral_maps);
+    if (surfaces) top = surface_row(areas, data, area_steps(areas), top, picture);
+    return top - 12;
 }
 
 }  // namespace
 
 std::array<Point, lead_count> place_leads(const ElectrodeLayout& layout, const Box& field,
                                           bool keep_aspect, Point& cell) {
-    double low_x = std::numeric_limits<double>::infinity(), high_x = -low_x;
-    double low_y = low_x, high_y = -low_x;
-    for (const Position& p : layout.positions) {
-        low_x = std::min(low_x, p.x), high_x = std::max(high_x, p.x);
-        low_y = std::min(low_y, p.y), high_y = std::max(high_y, p.y);
-    }
-    // Half a spacing beyond the outermost electrodes, so that their cells fit.
-    const double spacing = least_spacing(layout);
-    double scale_x = field.width / (high_x - low_x + spacing);
-    double scale_y = field.height / (high_y - low_y + spacing);
-    if (keep_aspect) scale_x = scale_y = std::min(scale_x, scale_y);
-    const double left = field.left + (field.width - (high_x - low_x + spacing) * scale_x) / 2;
-    const double top = field.top + (field.height - (high_y - low_y + spacing) * scale_y) / 2;
-    cell = {spacing * scale_x, spacing * scale_y};
+    const FieldPlacement place = field_placement(layout, field, keep_aspect);
+    cell = {place.spacing * place.scale_x, place.spacing * place.scale_y};
     std::array<Point, lead_count> centres;
-    for (std::size_t k = 0; k < centres.size(); ++k)
-        centres[k] = {left + (layout.positions[k].x - low_x + spacing / 2) * scale_x,
-                      top + (layout.positions[k].y - low_y + spacing / 2) * scale_y};
+    for (std::size_t k = 0; k < centres.size(); ++k) centres[k] = place.pixel(layout.positions[k]);
     return centres;
+}
+
+std::optional<LineStyle> outline_style_of(const std::vector<std::string>& flags, bool bad_lead) {
+    for (const OutlineKey& key : outline_keys)
+        if (key.flag && std::find(flags.begin(), flags.end(), key.flag) != flags.end())
+            return key.style;
+    if (bad_lead) return LineStyle::solid;
+    return std::nullopt;
 }
 
 std::vector<Point> simplified(const std::vector<Point>& points, double tolerance) {
@@ -561,13 +770,14 @@ std::string least_confident_text(const std::array<LeadConfidence, lead_count>& c
     return text + ".";
 }
 
-ReviewPicture lay_out_review(const ReviewData& data) {
+ReviewPicture lay_out_review(const ReviewData& data, const FigureOptions& options) {
     ReviewPicture picture;
     lay_out_heading(data, picture);
     double bottom = picture.details_box.bottom();
     if (data.leads) {
-        lay_out_maps(data, picture);
-        bottom = picture.maps[0].note_box.bottom();
+        bottom = lay_out_maps(data, options, picture.legend_box.bottom() + 12, picture);
+        lay_out_outline_legend(data, bottom + 6, picture);
+        if (!picture.outline_legend.texts.empty()) bottom = picture.outline_legend_box.bottom();
     }
     if (!data.record) {
         picture.other_flags = other_flags_text(data.other_flags);
@@ -586,8 +796,9 @@ ReviewPicture lay_out_review(const ReviewData& data) {
     }
     if (data.beat && data.record && data.leads) {
         picture.sheet = review_sheet(data, bottom + 20);
-        bottom = picture.sheet->field.bottom();
+        bottom = picture.sheet->scale_box.bottom();
     }
+    if (options.style == FigureStyle::paper) picture.style = {4.0 / 3.0, 1.5, false};
     picture.width = content_width + 2 * margin;
     picture.height = std::ceil(bottom + margin);
     return picture;

@@ -16,23 +16,10 @@
 #include <vector>
 
 #include "review/colour_scale.hpp"
+#include "review/figure_primitives.hpp"
 #include "review/review_input.hpp"
 
 namespace mapari::review {
-
-struct Box {
-    double left = 0.0;
-    double top = 0.0;
-    double width = 0.0;
-    double height = 0.0;
-    double right() const { return left + width; }
-    double bottom() const { return top + height; }
-};
-
-struct Point {
-    double x = 0.0;
-    double y = 0.0;
-};
 
 // One lead on a map: a cell of the grid, or the marker of an electrode.
 struct MapCell {
@@ -41,8 +28,9 @@ struct MapCell {
     bool round = false;      // marker of an electrode array
     bool flagged = false;    // a default value, not a finding: drawn hatched grey
     bool no_signal = false;  // the lead carries none: drawn pale, "no signal" for its value
-    bool outlined = false;   // a bad lead (ReviewData::bad_leads): drawn with a dark outline
-    Rgb fill;                // the value's colour (a flagged cell is grey instead)
+    bool outlined = false;   // a bad or flagged lead: drawn with a dark outline
+    LineStyle outline_style = LineStyle::solid;  // which flag (outline_style_of)
+    Rgb fill;  // the value's colour (a flagged cell is grey instead)
     bool light_text = false;
     std::string value_text;   // the value in ms, or "no signal"
     bool shows_value = true;  // false on markers too small for it
@@ -57,7 +45,7 @@ struct ColourBar {
     Box box;           // the ramp, low value at the bottom
     ValueRange range;  // empty when every lead is flagged
     std::vector<Tick> ticks;
-    std::string label;  // "ms"
+    std::string label;  // "ms", "µV·ms"
 };
 
 struct MapPanel {
@@ -67,6 +55,19 @@ struct MapPanel {
     std::vector<MapCell> cells;
     ColourBar bar;
     std::string note;  // how many leads are flagged, and why
+    Box note_box;
+};
+
+// A map drawn as a surface over the electrodes: bands of colour one contour
+// step wide, the labelled contour lines, the electrodes as dots (hollow where
+// the lead was left out of the surface) and the flagged leads' outlines.
+struct SurfacePanel {
+    std::string title;  // "AT isochrones every 10 ms"
+    Box title_box;
+    Box field;
+    Drawing drawing;
+    ColourBar bar;
+    std::string note;  // what was left out, or why there is no surface
     Box note_box;
 };
 
@@ -110,11 +111,38 @@ struct ReviewSheet {
     Box legend_box;
     Box field;  // where the panels are
     std::vector<SheetPanel> panels;
+    // The scale every panel shares, drawn once under the panels: a time axis
+    // in ms after ref the width of a panel's trace, and an amplitude bar.
+    Drawing scale;
+    Box scale_box;
+};
+
+// Which forms the maps take: cells with each lead's value, the interpolated
+// surfaces with their contour lines, or both (each map in both forms).
+enum class MapForms { values, isochrones, both };
+
+// screen: sizes that read at 100 %; paper: text a third larger, lines half
+// again as wide and panels with a default untinted, so that one map cut out
+// at a journal's column width (about 85 mm) keeps text of about 7 pt.
+enum class FigureStyle { screen, paper };
+
+struct FigureOptions {
+    MapForms forms = MapForms::both;
+    double isochrone_step_ms = 10.0;
+    FigureStyle style = FigureStyle::screen;
+};
+
+// What the painter scales by the style.
+struct PaintStyle {
+    double text_scale = 1.0;
+    double line_scale = 1.0;
+    bool tint_defaults = true;  // tint the sheet panels of leads with a default
 };
 
 struct ReviewPicture {
     double width = 0.0;
     double height = 0.0;
+    PaintStyle style;
     std::string heading;  // the .ari file or the recording
     Box heading_box;
     // P, J, E, h, r; or where a recording's values come from; then how many
@@ -123,8 +151,16 @@ struct ReviewPicture {
     Box details_box;
     std::string legend;          // what the hatching means; empty without maps
     Box legend_box;              // a hatched swatch at its left, then the text
-    std::vector<MapPanel> maps;  // AT, RT and ARI, or none without values
-    std::string other_flags;     // "Other flags: 2 leads weak."; empty for a record
+    std::vector<MapPanel> maps;  // AT, RT and ARI, or none without values or cells
+    // AT, RT and ARI as surfaces, then the integral maps as surfaces; none
+    // without values or surfaces.
+    std::vector<SurfacePanel> surfaces;
+    // The QRS, QRST and STT areas as cells; none without a beat or cells.
+    std::vector<MapPanel> integral_maps;
+    // What each outline style of a flagged lead means; empty when no lead has one.
+    Drawing outline_legend;
+    Box outline_legend_box;
+    std::string other_flags;  // "Other flags: 2 leads weak."; empty for a record
     Box other_flags_box;
     // The least confident leads, first the least; empty without confidences.
     std::string least_confident;
@@ -135,7 +171,13 @@ struct ReviewPicture {
     std::optional<ReviewSheet> sheet;
 };
 
-ReviewPicture lay_out_review(const ReviewData& data);
+ReviewPicture lay_out_review(const ReviewData& data, const FigureOptions& options = {});
+
+// The outline of a lead with these flags of a results table, or none: the
+// flags that say a lead's trace may mislead (interpolated, clipped, noisy,
+// weak), the first of them in that order; a bad lead with none of them is
+// outlined solid.
+std::optional<LineStyle> outline_style_of(const std::vector<std::string>& flags, bool bad_lead);
 
 // "Least confident: lead 12 (RT 0.21), lead 40 (AT 0.35)." — the leads whose
 // AT or RT confidence is below 0.8, by their lower one, least first, at most

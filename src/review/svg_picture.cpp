@@ -56,13 +56,13 @@ std::size_t characters(std::string_view text) {
     }));
 }
 
-double estimated_width(std::string_view text, int pixels) {
+double estimated_width(std::string_view text, double pixels) {
     return static_cast<double>(characters(text)) * character_width * pixels;
 }
 
 // The text's lines: the whole text, or, to wrap, its words gathered greedily
 // into lines that fit the width.
-std::vector<std::string> wrapped_lines(const std::string& text, double width, int pixels) {
+std::vector<std::string> wrapped_lines(const std::string& text, double width, double pixels) {
     std::vector<std::string> lines;
     std::size_t start = 0;
     while (start < text.size()) {
@@ -80,7 +80,10 @@ std::vector<std::string> wrapped_lines(const std::string& text, double width, in
 
 class SvgWriter {
   public:
-    explicit SvgWriter(std::string_view id_prefix) : prefix_(id_prefix) {}
+    SvgWriter(std::string_view id_prefix, const PaintStyle& style)
+        : prefix_(id_prefix), style_(style) {}
+
+    bool tints_defaults() const { return style_.tint_defaults; }
 
     std::string id(std::string_view name) const { return std::string(prefix_) + std::string(name); }
 
@@ -132,21 +135,31 @@ class SvgWriter {
                 number(box.height / 2) + "\"" + paint(fill, stroke, stroke_width) + "/>\n";
     }
 
-    void circle(Point centre, double radius, Rgb ink) {
+    void circle(Point centre, double radius, const std::string& fill,
+                const std::string& stroke = "none") {
         out_ += "<circle cx=\"" + number(centre.x) + "\" cy=\"" + number(centre.y) + "\" r=\"" +
-                number(radius) + "\" fill=\"" + colour(ink) + "\"/>\n";
+                number(radius) + "\"" + paint(fill, stroke, 1.0) + "/>\n";
     }
 
-    void line(Point from, Point to, Rgb ink, double width, bool dashed = false) {
+    void line(Point from, Point to, Rgb ink, double width, LineStyle dashes = LineStyle::solid) {
         out_ += "<line x1=\"" + number(from.x) + "\" y1=\"" + number(from.y) + "\" x2=\"" +
                 number(to.x) + "\" y2=\"" + number(to.y) + "\"" +
-                paint("none", colour(ink), width) + dash(dashed, width) + "/>\n";
+                paint("none", colour(ink), width) + dash(dashes, width) + "/>\n";
     }
 
-    void polyline(const std::vector<Point>& points, Rgb ink, double width) {
+    void polyline(const std::vector<Point>& points, Rgb ink, double width,
+                  LineStyle dashes = LineStyle::solid, bool closed = false) {
         if (points.empty()) return;
-        out_ += "<polyline points=\"" + point_list(points) + "\"" +
-                paint("none", colour(ink), width) + " stroke-linejoin=\"round\"/>\n";
+        out_ += std::string(closed ? "<polygon" : "<polyline") + " points=\"" + point_list(points) +
+                "\"" + paint("none", colour(ink), width) + dash(dashes, width) +
+                " stroke-linejoin=\"round\"/>\n";
+    }
+
+    // A band of a surface: filled without an edge, its edges not smoothed, so
+    // that neighbouring bands meet without a seam.
+    void band(const std::vector<Point>& points, Rgb fill) {
+        out_ += "<polygon points=\"" + point_list(points) + "\" fill=\"" + colour(fill) +
+                "\" shape-rendering=\"crispEdges\"/>\n";
     }
 
     void polygon(const std::vector<Point>& points, const std::string& fill, Rgb ink) {
@@ -156,23 +169,38 @@ class SvgWriter {
 
     void text(const Box& box, const std::string& text, const TextStyle& style) {
         if (text.empty()) return;
-        const std::vector<std::string> lines = style.wrap
-                                                   ? wrapped_lines(text, box.width, style.pixels)
-                                                   : std::vector<std::string>{text};
-        const double spacing = line_spacing * style.pixels;
-        const double block = spacing * static_cast<double>(lines.size() - 1) + style.pixels;
+        const double pixels = scaled(style.pixels);
+        const std::vector<std::string> lines =
+            style.wrap ? wrapped_lines(text, box.width, pixels) : std::vector<std::string>{text};
+        const double spacing = line_spacing * pixels;
+        const double block = spacing * static_cast<double>(lines.size() - 1) + pixels;
         double top = box.top;
         if (style.down == Down::middle) top += (box.height - block) / 2;
         if (style.down == Down::bottom) top = box.bottom() - block;
         const double x = style.across == Across::left     ? box.left
                          : style.across == Across::centre ? box.left + box.width / 2
                                                           : box.right();
-        out_ += "<text" + text_attributes(style) + ">";
+        out_ += "<text" + text_attributes(style, pixels) + ">";
         for (std::size_t k = 0; k < lines.size(); ++k)
             out_ += "<tspan x=\"" + number(x) + "\" y=\"" +
-                    number(top + ascent * style.pixels + spacing * static_cast<double>(k)) + "\">" +
+                    number(top + ascent * pixels + spacing * static_cast<double>(k)) + "\">" +
                     xml_escaped(lines[k]) + "</tspan>";
         out_ += "</text>\n";
+    }
+
+    // Text centred on a point, or starting at it; on a white box its size with a halo.
+    void text_mark(const TextMark& mark) {
+        const double pixels = mark.size_pixels * style_.text_scale;
+        const double width = estimated_width(mark.text, pixels);
+        const double left = mark.left_aligned ? mark.at.x : mark.at.x - width / 2;
+        if (mark.halo)
+            rect(
+                {left - 2, mark.at.y - line_spacing * pixels / 2, width + 4, line_spacing * pixels},
+                colour(style::white));
+        out_ += "<text font-size=\"" + number(pixels) + "\" fill=\"" + colour(mark.colour) + "\"" +
+                (mark.left_aligned ? "" : " text-anchor=\"middle\"") + " x=\"" + number(mark.at.x) +
+                "\" y=\"" + number(mark.at.y + (ascent - 0.5) * pixels) + "\">" +
+                xml_escaped(mark.text) + "</text>\n";
     }
 
     std::string finish() {
@@ -181,17 +209,42 @@ class SvgWriter {
     }
 
   private:
-    static std::string paint(const std::string& fill, const std::string& stroke, double width) {
+    double scaled(int pixels) const { return pixels * style_.text_scale; }
+
+    std::string paint(const std::string& fill, const std::string& stroke, double width) const {
         std::string attributes = " fill=\"" + fill + "\"";
         if (stroke != "none")
-            attributes += " stroke=\"" + stroke + "\" stroke-width=\"" + number(width) + "\"";
+            attributes += " stroke=\"" + stroke + "\" stroke-width=\"" +
+                          number(width * style_.line_scale) + "\"";
         return attributes;
     }
 
-    // Dashes as long as Qt's dash line: four widths of ink, two of gap.
-    static std::string dash(bool dashed, double width) {
-        if (!dashed) return {};
-        return " stroke-dasharray=\"" + number(4 * width) + " " + number(2 * width) + "\"";
+    // Dashes as long as Qt's pen styles: a dash four widths of ink, a dot
+    // one, each followed by a gap of two.
+    std::string dash(LineStyle dashes, double width) const {
+        std::vector<int> pattern;
+        switch (dashes) {
+            case LineStyle::solid:
+                return {};
+            case LineStyle::dashed:
+                pattern = {4, 2};
+                break;
+            case LineStyle::dotted:
+                pattern = {1, 2};
+                break;
+            case LineStyle::dash_dot:
+                pattern = {4, 2, 1, 2};
+                break;
+            case LineStyle::dash_dot_dot:
+                pattern = {4, 2, 1, 2, 1, 2};
+                break;
+        }
+        std::string attribute = " stroke-dasharray=\"";
+        for (std::size_t k = 0; k < pattern.size(); ++k) {
+            if (k > 0) attribute += ' ';
+            attribute += number(pattern[k] * width * style_.line_scale);
+        }
+        return attribute + "\"";
     }
 
     static std::string point_list(const std::vector<Point>& points) {
@@ -206,9 +259,9 @@ class SvgWriter {
         return list;
     }
 
-    static std::string text_attributes(const TextStyle& style) {
-        std::string attributes = " font-size=\"" + std::to_string(style.pixels) + "\" fill=\"" +
-                                 colour(style.colour) + "\"";
+    static std::string text_attributes(const TextStyle& style, double pixels) {
+        std::string attributes =
+            " font-size=\"" + number(pixels) + "\" fill=\"" + colour(style.colour) + "\"";
         if (style.bold) attributes += " font-weight=\"bold\"";
         if (style.across == Across::centre) attributes += " text-anchor=\"middle\"";
         if (style.across == Across::right) attributes += " text-anchor=\"end\"";
@@ -216,6 +269,7 @@ class SvgWriter {
     }
 
     std::string_view prefix_;
+    PaintStyle style_;
     std::string out_;
 };
 
@@ -264,14 +318,27 @@ void write_shape(SvgWriter& svg, const MapCell& cell, const Box& box, const std:
         svg.rect(box, fill, stroke, width);
 }
 
+// A flagged lead: a dark line of outline_pixels just inside the cell's edge,
+// dashed as its flag says.
+void write_outline(SvgWriter& svg, const MapCell& cell) {
+    const Box box = inset(cell.box, 0.5 + style::outline_pixels / 2);
+    if (cell.round) {
+        svg.ellipse(box, "none", svg.fill_of(style::ink), style::outline_pixels);
+        return;
+    }
+    svg.polyline({{box.left, box.top},
+                  {box.right(), box.top},
+                  {box.right(), box.bottom()},
+                  {box.left, box.bottom()}},
+                 style::ink, style::outline_pixels, cell.outline_style, true);
+}
+
 void write_cell(SvgWriter& svg, const MapCell& cell) {
     const std::string fill = cell.flagged ? svg.hatched() : svg.fill_of(cell.fill);
     const Rgb edge = cell.flagged ? style::hatch_ink : style::white;
     write_shape(svg, cell, inset(cell.box, 0.5), fill, svg.fill_of(edge), 1.0);
     // A bad lead: a dark line of outline_pixels just inside the cell's edge.
-    if (cell.outlined)
-        write_shape(svg, cell, inset(cell.box, 0.5 + style::outline_pixels / 2), "none",
-                    svg.fill_of(style::ink), style::outline_pixels);
+    if (cell.outlined) write_outline(svg, cell);
     const Rgb ink = cell.light_text ? style::white : style::ink;
     if (cell.round)
         write_marker_text(svg, cell, ink);
@@ -308,11 +375,30 @@ void write_map(SvgWriter& svg, const MapPanel& map, std::string_view ramp) {
     svg.text(map.note_box, map.note, {style::body_pixels, false, style::muted});
 }
 
+// Shapes first, then strokes, dots and texts on top, as the painter draws them.
+void write_drawing(SvgWriter& svg, const Drawing& drawing) {
+    for (const FilledShape& shape : drawing.shapes) svg.band(shape.outline, shape.fill);
+    for (const Stroke& stroke : drawing.strokes)
+        svg.polyline(stroke.points, stroke.colour, stroke.width_pixels, stroke.style,
+                     stroke.closed);
+    for (const Dot& dot : drawing.dots)
+        svg.circle(dot.centre, dot.radius_pixels,
+                   svg.fill_of(dot.hollow ? style::white : dot.colour), svg.fill_of(dot.colour));
+    for (const TextMark& mark : drawing.texts) svg.text_mark(mark);
+}
+
+void write_surface(SvgWriter& svg, const SurfacePanel& surface, std::string_view ramp) {
+    svg.text(surface.title_box, surface.title, {style::title_pixels, true});
+    write_drawing(svg, surface.drawing);
+    write_colour_bar(svg, surface.bar, ramp);
+    svg.text(surface.note_box, surface.note, {style::body_pixels, false, style::muted});
+}
+
 void write_curve(SvgWriter& svg, const PlotCurve& curve, Rgb ink) {
     if (curve.joined)
         svg.polyline(curve.points, ink, 1.5);
     else
-        for (const Point& point : curve.points) svg.circle(point, 3.25, ink);
+        for (const Point& point : curve.points) svg.circle(point, 3.25, svg.fill_of(ink));
     if (curve.fitted) svg.line(curve.fitted->first, curve.fitted->second, ink, 1.5);
 }
 
@@ -343,7 +429,8 @@ void write_heading(SvgWriter& svg, const ReviewPicture& picture) {
 // A mark of one sample across the trace: solid for a finding, dashed for a
 // default, with a small triangle at the top, hollow for a default.
 void write_sample_mark(SvgWriter& svg, double x, const Box& panel, Rgb ink, bool is_default) {
-    svg.line({x, panel.top + 14}, {x, panel.bottom() - 2}, ink, 1.5, is_default);
+    svg.line({x, panel.top + 14}, {x, panel.bottom() - 2}, ink, 1.5,
+             is_default ? LineStyle::dashed : LineStyle::solid);
     svg.polygon({{x - 4, panel.top + 10}, {x + 4, panel.top + 10}, {x, panel.top + 16}},
                 svg.fill_of(is_default ? style::white : ink), ink);
 }
@@ -362,7 +449,7 @@ void write_panel_marks(SvgWriter& svg, const SheetPanel& panel) {
 
 void write_panel(SvgWriter& svg, const SheetPanel& panel) {
     // A tinted panel finds a lead with a default among the 64 at a glance.
-    const bool tinted = panel.no_downstroke || panel.no_upstroke;
+    const bool tinted = svg.tints_defaults() && (panel.no_downstroke || panel.no_upstroke);
     svg.rect(panel.box, tinted ? svg.fill_of(style::flagged_panel_fill) : "none",
              svg.fill_of(style::panel_frame), 1.0);
     write_panel_marks(svg, panel);
@@ -376,7 +463,7 @@ void write_sheet_legend(SvgWriter& svg, const Box& row) {
     double left = row.left;
     for (const style::LegendEntry& entry : style::sheet_legend) {
         svg.line({left + 4, row.top + 4}, {left + 4, row.bottom() - 4}, entry.colour, 1.5,
-                 entry.dashed);
+                 entry.dashed ? LineStyle::dashed : LineStyle::solid);
         const std::string text(entry.text);
         svg.text({left + 12, row.top, 400, row.height}, text, {});
         left += 12 + estimated_width(text, style::body_pixels) + 22;
@@ -387,6 +474,7 @@ void write_sheet(SvgWriter& svg, const ReviewSheet& sheet) {
     svg.text(sheet.title_box, sheet.title, {style::title_pixels, true});
     write_sheet_legend(svg, sheet.legend_box);
     for (const SheetPanel& panel : sheet.panels) write_panel(svg, panel);
+    write_drawing(svg, sheet.scale);
 }
 
 }  // namespace
@@ -416,13 +504,17 @@ std::string xml_escaped(std::string_view text) {
 }
 
 std::string svg_picture(const ReviewPicture& picture, std::string_view id_prefix) {
-    SvgWriter svg(id_prefix);
+    SvgWriter svg(id_prefix, picture.style);
     svg.open(picture.width, 0.0, picture.height);
     svg.hatching_pattern();
     svg.rect({0, 0, picture.width, picture.height}, svg.fill_of(style::white));
     write_heading(svg, picture);
-    for (std::size_t k = 0; k < picture.maps.size(); ++k)
-        write_map(svg, picture.maps[k], "ramp" + std::to_string(k + 1));
+    int ramps = 0;
+    const auto next_ramp = [&ramps] { return "ramp" + std::to_string(++ramps); };
+    for (const MapPanel& map : picture.maps) write_map(svg, map, next_ramp());
+    for (const SurfacePanel& surface : picture.surfaces) write_surface(svg, surface, next_ramp());
+    for (const MapPanel& map : picture.integral_maps) write_map(svg, map, next_ramp());
+    write_drawing(svg, picture.outline_legend);
     svg.text(picture.other_flags_box, picture.other_flags, {});
     svg.text(picture.least_confident_box, picture.least_confident, {});
     for (const PlotPanel& panel : picture.beat_panels) write_plot(svg, panel);
@@ -435,7 +527,7 @@ std::string svg_sheet(const ReviewPicture& picture, std::string_view id_prefix) 
     const ReviewSheet& sheet = *picture.sheet;
     constexpr double margin = 8.0;
     const double top = sheet.title_box.top - margin;
-    SvgWriter svg(id_prefix);
+    SvgWriter svg(id_prefix, picture.style);
     svg.open(picture.width, top, sheet.field.bottom() + margin - top);
     svg.rect({0, top, picture.width, sheet.field.bottom() + margin - top},
              svg.fill_of(style::white));

@@ -64,6 +64,14 @@ review::ReviewData hand_made_review() {
     return data;
 }
 
+review::BeatTraces stepped_beat() {
+    review::BeatTraces beat;
+    for (int l = 1; l <= lead_count; ++l)
+        for (int k = 1; k <= averaged_rows; ++k)
+            beat.values.push_back(l + (k >= 400 ? (l == 1 ? 100 : 50) : 0));
+    return beat;
+}
+
 std::string results_rows(const std::string& name, const std::map<int, std::string>& given) {
     return rows_of(name, given, [](int lead) {
         return std::to_string(lead) + "," + std::to_string(2 * lead + 100) + "," +

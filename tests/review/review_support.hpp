@@ -27,6 +27,10 @@ std::string hand_made_ari_text();
 // no beat.
 review::ReviewData hand_made_review();
 
+// A beat whose lead l is flat at l, with a step at sample 400: of 100 in
+// lead 1, of 50 in every other lead.
+review::BeatTraces stepped_beat();
+
 // A .ds text of 1024 records of 64 values; value (sample k, lead l) =
 // k + 1000 · l, so that a value tells where it was read from.
 std::string indexed_ds_text();

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <map>
 #include <optional>
 #include <tuple>
 #include <vector>
@@ -154,10 +155,20 @@ TEST(ResultsTable, BadLeadsAreOutlinedOnTheMaps) {
     for (int lead = 1; lead <= lead_count; ++lead)
         if (data.bad_leads[static_cast<std::size_t>(lead - 1)]) outlined.push_back(lead);
     EXPECT_EQ(outlined, (std::vector<int>{7, 8, 12}));
+    // Besides the bad leads, the weak and noisy ones are outlined too, even
+    // when named good (lead 20): each outline's dashes tell its flag.
+    const std::map<int, LineStyle> styles = {{7, LineStyle::solid},
+                                             {8, LineStyle::dotted},
+                                             {12, LineStyle::dash_dot_dot},
+                                             {20, LineStyle::dotted},
+                                             {21, LineStyle::dashed}};
     for (const MapPanel& map : lay_out_review(data).maps)
-        for (const MapCell& cell : map.cells)
-            EXPECT_EQ(cell.outlined, cell.lead == 7 || cell.lead == 8 || cell.lead == 12)
-                << "lead " << cell.lead;
+        for (const MapCell& cell : map.cells) {
+            EXPECT_EQ(cell.outlined, styles.contains(cell.lead)) << "lead " << cell.lead;
+            if (cell.outlined) {
+                EXPECT_EQ(cell.outline_style, styles.at(cell.lead)) << "lead " << cell.lead;
+            }
+        }
 }
 
 // The text with line `number` replaced, or left out when there is no replacement.

@@ -13,16 +13,6 @@ namespace mapari::review_tests {
 using namespace review;
 namespace {
 
-// A beat whose lead l is flat at l, with a step at sample 400: of 100 in
-// lead 1, of 50 in every other lead.
-BeatTraces stepped_beat() {
-    BeatTraces beat;
-    for (int l = 1; l <= lead_count; ++l)
-        for (int k = 1; k <= averaged_rows; ++k)
-            beat.values.push_back(l + (k >= 400 ? (l == 1 ? 100 : 50) : 0));
-    return beat;
-}
-
 const MapCell& cell_of(const MapPanel& map, int lead) {
     return map.cells[static_cast<std::size_t>(lead - 1)];
 }
@@ -121,8 +111,8 @@ TEST(ReviewLayout, HeadingGivesTheMarksAndTheDefaultRecoveryTime) {
     const ReviewPicture picture = lay_out_review(hand_made_review());
     EXPECT_EQ(picture.heading, "Review of s1.ari");
     EXPECT_EQ(picture.details,
-              "P = 150, J = 250, T end = 600 (samples of the saved beat);  h = 20;  r = 100, so "
-              "the default RT is J + r − P = 200 ms");
+              "ref = 150, J = 250, T end = 600 (samples of the saved beat);  h = 20;  r = 100, so "
+              "the default RT is J + r − ref = 200 ms");
 }
 
 TEST(ReviewLayout, ElectrodeArrayIsDrawnAsRoundMarkers) {
@@ -296,7 +286,9 @@ TEST(ReviewLayout, SheetPanelsOfAWideArrayKeepAReadableHeight) {
     EXPECT_DOUBLE_EQ(sheet.field.height, 360.0);
     EXPECT_DOUBLE_EQ(sheet.panels[0].box.width, 100.5 - 6);  // 3 pixels between panels
     EXPECT_DOUBLE_EQ(sheet.panels[0].box.height, 90.0 - 6);
-    EXPECT_DOUBLE_EQ(picture.height, std::ceil(sheet.field.bottom() + 16));
+    // The picture ends 16 below the sheet's scale, which is under its panels.
+    EXPECT_GT(sheet.scale_box.top, sheet.field.bottom());
+    EXPECT_DOUBLE_EQ(picture.height, std::ceil(sheet.scale_box.bottom() + 16));
     // Narrow panels say their defaults briefly.
     EXPECT_EQ(sheet.panels[0].tag, "no down");
     EXPECT_EQ(sheet.panels[1].tag, "no up");

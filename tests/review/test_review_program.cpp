@@ -90,7 +90,7 @@ TEST_F(ReviewProgram, WritesPictureVectorPdfAndCsvBesideTheAriFile) {
     EXPECT_EQ(out_, "wrote " + folder_.file("s1.png") + "\nwrote " + folder_.file("s1.pdf") +
                         "\nwrote " + folder_.file("s1.csv") +
                         "\ns1.ari: 2 of 64 leads without a downstroke (AT = 0), 2 without an "
-                        "upstroke (RT = J + r - P, r = 100)\n");
+                        "upstroke (RT = J + r - ref, r = 100)\n");
     // The picture is the laid-out review with its sheet.
     ReviewRequest request{ari_, ds_, "", default_ari_settings.recovery_delay_samples};
     ReviewData data;
@@ -120,21 +120,22 @@ TEST_F(ReviewProgram, PdfIsOneVectorPage) {
 }
 
 // Lead 40's saved beat holds 7 at every sample: its row has no values, the
-// summary counts it, and the PDF says "no signal" in its three map cells, on
-// its sheet panel and in the heading's count.
+// summary counts it, and the PDF says "no signal" in its three map cells, in
+// its three cells of the integral maps, on its sheet panel and in the
+// heading's count.
 TEST_F(ReviewProgram, ALeadWhoseBeatHoldsOneValueIsDrawnSayingNoSignal) {
     write_bytes(ds_, ds_text_with_still_leads({40}));
     ASSERT_EQ(run({ari_, "--ds", ds_}), 0) << errors_;
     EXPECT_NE(read_bytes(folder_.file("s1.csv")).find("\n39,40,300,260,\n40,,,,no_signal\n41,"),
               std::string::npos);
     EXPECT_TRUE(
-        out_.ends_with(" without an upstroke (RT = J + r - P, r = 100), 1 without a "
+        out_.ends_with(" without an upstroke (RT = J + r - ref, r = 100), 1 without a "
                        "signal\n"))
         << out_;
     const QString text = pdf_text(folder_.file("s1.pdf"));
     if (text.isEmpty()) GTEST_SKIP() << "pdftotext is not installed (poppler-utils)";
     EXPECT_TRUE(text.contains(QStringLiteral("1 lead carries no signal"))) << text.toStdString();
-    EXPECT_EQ(no_signal_words(text), 5) << text.toStdString();
+    EXPECT_EQ(no_signal_words(text), 8) << text.toStdString();
 }
 
 TEST_F(ReviewProgram, OutputNameIsTakenWholeWithExtensionsAdded) {
@@ -236,6 +237,88 @@ TEST_F(ReviewProgram, WrongCommandLinesAreUsageErrors) {
         EXPECT_EQ(out_, "") << message;
     }
     EXPECT_EQ(files(), (std::vector<std::string>{"s1.ari", "s1.ds"}));
+}
+
+TEST_F(ReviewProgram, FigureOptionsAreRead) {
+    struct Case {
+        std::vector<std::string> arguments;
+        MapForms forms;
+        double step_ms;
+        double microvolts_per_count;
+        FigureStyle style = FigureStyle::screen;
+    };
+    const Case cases[] = {
+        {{ari_, "--style", "paper"}, MapForms::both, 10.0, 1.0, FigureStyle::paper},
+        {{ari_, "--style", "screen"}, MapForms::both, 10.0, 1.0, FigureStyle::screen},
+        {{ari_}, MapForms::both, 10.0, 1.0},
+        {{ari_, "--maps", "values"}, MapForms::values, 10.0, 1.0},
+        {{ari_, "--maps", "isochrones", "--isochrone-step", "5"}, MapForms::isochrones, 5.0, 1.0},
+        {{ari_, "--maps", "both", "--isochrone-step", "2.5"}, MapForms::both, 2.5, 1.0},
+        {{ari_, "--ds", ds_, "--microvolts-per-count", "5"}, MapForms::both, 10.0, 5.0},
+        {{"--results", folder_.file("results.csv"), "--isochrone-step", "1000"},
+         MapForms::both,
+         1000.0,
+         1.0},
+    };
+    for (const Case& c : cases) {
+        ReviewOptions options;
+        EXPECT_TRUE(parse_review_arguments(c.arguments, options).goes_on()) << c.arguments.size();
+        EXPECT_EQ(options.figure.forms, c.forms);
+        EXPECT_EQ(options.figure.isochrone_step_ms, c.step_ms);
+        EXPECT_EQ(options.request.microvolts_per_count, c.microvolts_per_count);
+        EXPECT_EQ(options.figure.style, c.style);
+    }
+}
+
+TEST_F(ReviewProgram, WrongFigureOptionsAreUsageErrors) {
+    const std::string step_wanted =
+        "--isochrone-step takes a number of ms above 0 and at most 1000, not ";
+    const std::string microvolts_wanted =
+        "--microvolts-per-count takes a number of microvolts above 0 and at most 1000000, not ";
+    const std::string table = folder_.file("results.csv");
+    const std::pair<std::vector<std::string>, std::string> wrong[] = {
+        {{ari_, "--maps", "cells"}, "--maps takes values, isochrones or both, not \"cells\""},
+        {{ari_, "--maps", "Values"}, "--maps takes values, isochrones or both, not \"Values\""},
+        {{ari_, "--maps"}, "--maps needs a value"},
+        {{ari_, "--style", "print"}, "--style takes screen or paper, not \"print\""},
+        {{ari_, "--isochrone-step", "0"}, step_wanted + "\"0\""},
+        {{ari_, "--isochrone-step", "-5"}, step_wanted + "\"-5\""},
+        {{ari_, "--isochrone-step", "1000.5"}, step_wanted + "\"1000.5\""},
+        {{ari_, "--isochrone-step", "ten"}, step_wanted + "\"ten\""},
+        {{ari_, "--isochrone-step", "nan"}, step_wanted + "\"nan\""},
+        {{ari_, "--ds", ds_, "--microvolts-per-count", "0"}, microvolts_wanted + "\"0\""},
+        {{ari_, "--ds", ds_, "--microvolts-per-count", "1e7"}, microvolts_wanted + "\"1e7\""},
+        {{ari_, "--microvolts-per-count", "2"},
+         "--microvolts-per-count needs --ds: only the saved beat is in counts"},
+        {{"--results", table, "--microvolts-per-count", "2"},
+         "--results cannot be combined with --microvolts-per-count: the table holds no beat"},
+    };
+    for (const auto& [arguments, message] : wrong) {
+        EXPECT_EQ(run(arguments), 2) << message;
+        EXPECT_EQ(errors_, "mapari-review: " + message + "\n" + review_usage);
+        EXPECT_EQ(out_, "") << message;
+    }
+    EXPECT_EQ(files(), (std::vector<std::string>{"s1.ari", "s1.ds"}));
+}
+
+// The PDF's text names the reference mark ref in the heading and the sheet's
+// legend, labels the sheet's time axis and amplitude bar, and titles the
+// isochrone and integral maps; no figure names it P.
+TEST_F(ReviewProgram, PdfLabelsItsAxesAndNamesTheReferenceRef) {
+    ASSERT_EQ(run({ari_, "--ds", ds_, "--microvolts-per-count", "2"}), 0) << errors_;
+    const QString text = pdf_text(folder_.file("s1.pdf"));
+    if (text.isEmpty()) GTEST_SKIP() << "pdftotext is not installed (poppler-utils)";
+    // The indexed beat rises 914 counts over samples 110 to 1024: 60 % of
+    // 1828 µV is 1096.8, so the bar is 1 mV.
+    for (const char* expected :
+         {"ref = 150, J = 250, T end = 600", "J + r − ref = 200 ms", "ref, J and T end",
+          "activation ref + AT", "recovery ref + RT", "ms after ref", "1 mV",
+          "Isochrones of AT every 10 ms", "Isochrones of RT every 10 ms",
+          "Isochrones of ARI every 10 ms", "QRS area (µV·ms)", "QRST area (µV·ms)",
+          "STT area (µV·ms)", "Area from ref to J, rows 150 to 250, at 2 µV a count."})
+        EXPECT_TRUE(text.contains(QString::fromUtf8(expected))) << expected;
+    EXPECT_FALSE(text.contains(QRegularExpression(QStringLiteral("\\bP = |\\bP \\+ |− P\\b"))))
+        << text.toStdString();
 }
 
 TEST_F(ReviewProgram, AnOutputNeverReplacesAnInput) {

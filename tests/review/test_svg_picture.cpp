@@ -64,14 +64,15 @@ SvgContents read_svg(const std::string& svg) {
     return contents;
 }
 
-// The hand-made record with the indexed saved beat: the picture with its sheet.
-ReviewPicture picture_with_sheet() {
+// The hand-made record with the indexed saved beat: the picture with its
+// sheet, its maps in the given forms.
+ReviewPicture picture_with_sheet(MapForms forms = MapForms::values) {
     ReviewData data = hand_made_review();
     BeatTraces beat;
     for (int l = 1; l <= lead_count; ++l)
         for (int k = 1; k <= averaged_rows; ++k) beat.values.push_back(k % 50 + l);
     data.beat = beat;
-    return lay_out_review(data);
+    return lay_out_review(data, {forms});
 }
 
 // Every text the laid-out picture shows, as the painter draws it.
@@ -110,10 +111,12 @@ TEST(SvgPicture, DrawsOneShapeForEachThePainterDraws) {
     const ReviewPicture picture = picture_with_sheet();
     SvgContents svg = read_svg(svg_picture(picture));
     EXPECT_EQ(svg.fills.at("url(#hatch)"), 2 + 2 + 3 + 1);
-    EXPECT_EQ(svg.elements.at("polyline"), 64);
-    EXPECT_EQ(svg.elements.at("linearGradient"), 3);
+    const int scale_strokes = static_cast<int>(picture.sheet->scale.strokes.size());
+    const int map_count = static_cast<int>(picture.maps.size() + picture.integral_maps.size());
+    EXPECT_EQ(svg.elements.at("polyline"), 64 + scale_strokes);  // the traces, the sheet's scale
+    EXPECT_EQ(svg.elements.at("linearGradient"), map_count);
     // Every map cell is a rectangle of the grid; the bars, the panels and the background too.
-    EXPECT_EQ(svg.elements.at("rect"), 3 * 64 + 3 + 64 + 2 + 1);
+    EXPECT_EQ(svg.elements.at("rect"), map_count * (64 + 1) + 64 + 2 + 1);
     // An activation and a recovery mark on each panel with a beat: a triangle each.
     EXPECT_EQ(svg.elements.at("polygon"), 2 * 64);
     for (const MapPanel& map : picture.maps)
@@ -126,10 +129,49 @@ TEST(SvgPicture, DrawsOneShapeForEachThePainterDraws) {
         }
 }
 
+// Every drawing made of primitives: the surfaces, the outlines' legend, the sheet's scale.
+std::vector<const Drawing*> drawings_of(const ReviewPicture& picture) {
+    std::vector<const Drawing*> drawings = {&picture.outline_legend, &picture.sheet->scale};
+    for (const SurfacePanel& surface : picture.surfaces) drawings.push_back(&surface.drawing);
+    return drawings;
+}
+
+// Beside the traces and the marks' triangles: one polygon for each band of a
+// surface and each closed stroke, one polyline for each open stroke, one
+// circle for each electrode's dot, one text for each label; a ramp for each
+// map, surface and integral map.
+TEST(SvgPicture, DrawsEveryPrimitiveOfTheSurfacesAndScales) {
+    const ReviewPicture picture = picture_with_sheet(MapForms::both);
+    ASSERT_FALSE(picture.surfaces.empty());
+    std::size_t shapes = 0, open_strokes = 0, closed_strokes = 0, dots = 0, labels = 0;
+    for (const Drawing* drawing : drawings_of(picture)) {
+        shapes += drawing->shapes.size();
+        for (const Stroke& stroke : drawing->strokes)
+            ++(stroke.closed ? closed_strokes : open_strokes);
+        dots += drawing->dots.size();
+        labels += drawing->texts.size();
+    }
+    ASSERT_GT(shapes * open_strokes * dots * labels, 0u);
+    SvgContents svg = read_svg(svg_picture(picture));
+    EXPECT_EQ(svg.elements.at("polyline"), static_cast<int>(64 + open_strokes));
+    EXPECT_EQ(svg.elements["polygon"], static_cast<int>(2 * 64 + shapes + closed_strokes));
+    EXPECT_EQ(svg.elements.at("circle"), static_cast<int>(dots));
+    EXPECT_EQ(svg.elements.at("linearGradient"),
+              static_cast<int>(picture.maps.size() + picture.surfaces.size() +
+                               picture.integral_maps.size()));
+    for (const Drawing* drawing : drawings_of(picture))
+        for (const TextMark& mark : drawing->texts)
+            EXPECT_NE(std::find(svg.texts.begin(), svg.texts.end(), mark.text), svg.texts.end())
+                << "missing label \"" << mark.text << "\"";
+}
+
 TEST(SvgPicture, IdsCarryThePrefixSoPicturesCanShareAPage) {
     const ReviewPicture picture = picture_with_sheet();
     SvgContents svg = read_svg(svg_picture(picture, "r7-"));
-    EXPECT_EQ(svg.ids, (std::vector<std::string>{"r7-hatch", "r7-ramp1", "r7-ramp2", "r7-ramp3"}));
+    std::vector<std::string> ids = {"r7-hatch"};
+    for (std::size_t k = 1; k <= picture.maps.size() + picture.integral_maps.size(); ++k)
+        ids.push_back("r7-ramp" + std::to_string(k));
+    EXPECT_EQ(svg.ids, ids);
     EXPECT_EQ(svg.fills.at("url(#r7-hatch)"), 2 + 2 + 3 + 1);
     EXPECT_EQ(svg.fills.count("url(#hatch)"), 0u);
 }
@@ -137,7 +179,8 @@ TEST(SvgPicture, IdsCarryThePrefixSoPicturesCanShareAPage) {
 TEST(SvgPicture, SheetAloneIsCutToItsHeight) {
     const ReviewPicture picture = picture_with_sheet();
     SvgContents svg = read_svg(svg_sheet(picture, "s-"));
-    EXPECT_EQ(svg.elements.at("polyline"), 64);
+    EXPECT_EQ(svg.elements.at("polyline"),
+              64 + static_cast<int>(picture.sheet->scale.strokes.size()));
     EXPECT_EQ(svg.elements.count("linearGradient"), 0u);
     EXPECT_EQ(std::count(svg.texts.begin(), svg.texts.end(), picture.maps[0].title), 0);
     EXPECT_EQ(std::count(svg.texts.begin(), svg.texts.end(), picture.sheet->title), 1);
