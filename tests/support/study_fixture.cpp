@@ -1,0 +1,43 @@
+#include "support/study_fixture.hpp"
+
+#include <sstream>
+
+#include "app/batch_command.hpp"
+#include "formats/map_recording.hpp"
+#include "support/temporary_folder.hpp"
+#include "synthesis/synth_model.hpp"
+
+namespace mapari::test_support {
+namespace {
+
+namespace fs = std::filesystem;
+
+void write_recording(const fs::path& file, std::uint32_t seed,
+                     std::vector<synth::BadLead> bad_leads) {
+    synth::SynthSettings settings;
+    settings.seed = seed;
+    settings.seconds = 4;
+    const synth::SynthModel model = synth::make_model(settings, std::nullopt, std::move(bad_leads));
+    write_bytes(file, encode_frames(synth::render_samples(model)));
+}
+
+}  // namespace
+
+int run_batch_arguments(const std::vector<std::string>& arguments, std::string& said) {
+    std::ostringstream out, errors;
+    const int exit_code = run_batch_command(arguments, out, errors, false);
+    said = out.str() + errors.str();
+    return exit_code;
+}
+
+int make_study(const fs::path& sources, const fs::path& study, std::string& said) {
+    std::vector<synth::BadLead> noisy;
+    for (int lead = 1; lead <= 30; ++lead) noisy.push_back({lead, synth::BadLeadKind::noise});
+    write_recording(sources / "f.dat", 5, {});
+    write_recording(sources / "g.dat", 6, noisy);
+    return run_batch_arguments({(sources / "f.dat").string(), (sources / "g.dat").string(), "--out",
+                                study.string(), "--jobs", "1", "--settings", "30,7,200"},
+                               said);
+}
+
+}  // namespace mapari::test_support

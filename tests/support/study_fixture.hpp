@@ -1,0 +1,22 @@
+// A study of mapari-batch made by a test: two synthetic recordings of 4 s
+// at 75 a minute analysed with the ARI settings 30, 7, 200. f (seed 5) is
+// fine; g (seed 6) has leads 1 to 30 spoilt by noise, so that one beat a
+// pass is accepted and it is to be checked. The batch marks g at rows 141
+// (stimulus), 141 (Q onset), 219 (J point) and 576 (T end).
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace mapari::test_support {
+
+// The recordings f.dat and g.dat written into `sources` and analysed into
+// `study`; the batch's exit code (1: g is to be checked) and what it said.
+int make_study(const std::filesystem::path& sources, const std::filesystem::path& study,
+               std::string& said);
+
+// mapari-batch run on the arguments; its exit code and what it wrote.
+int run_batch_arguments(const std::vector<std::string>& arguments, std::string& said);
+
+}  // namespace mapari::test_support
