@@ -6,6 +6,7 @@
 #pragma once
 
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,13 @@ namespace mapari::test_support {
 // `study`; the batch's exit code (1: g is to be checked) and what it said.
 int make_study(const std::filesystem::path& sources, const std::filesystem::path& study,
                std::string& said);
+
+// Every file under a folder by its path inside it, with its bytes (a link: its target).
+std::map<std::string, std::string> snapshot(const std::filesystem::path& folder);
+
+// The paths inside whose files differ between two snapshots, or are in one only.
+std::vector<std::string> differences(const std::map<std::string, std::string>& now,
+                                     const std::map<std::string, std::string>& before);
 
 // mapari-batch run on the arguments; its exit code and what it wrote.
 int run_batch_arguments(const std::vector<std::string>& arguments, std::string& said);
