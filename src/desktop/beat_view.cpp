@@ -135,6 +135,12 @@ void BeatView::paint_marks(QPainter& painter, const QRectF& plot) const {
         const bool chosen = mark == review_.chosen_mark();
         const bool moved = review_.mark_row(mark) != review_.saved_mark_row(mark);
         const double x = x_of_row(review_.mark_row(mark));
+        if (moved) {
+            // Where the mark was saved, faint, so that the move can be judged.
+            const double saved_x = x_of_row(review_.saved_mark_row(mark));
+            painter.setPen(QPen(QColor(160, 160, 160), 1.0, Qt::DotLine));
+            painter.drawLine(QPointF(saved_x, plot.top()), QPointF(saved_x, plot.bottom()));
+        }
         painter.setPen(QPen(moved ? QColor(200, 30, 30) : QColor(90, 90, 200), chosen ? 2.5 : 1.0,
                             chosen ? Qt::SolidLine : Qt::DashLine));
         painter.drawLine(QPointF(x, plot.top()), QPointF(x, plot.bottom()));

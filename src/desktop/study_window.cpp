@@ -8,6 +8,7 @@
 #include <QScrollArea>
 #include <QSplitter>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "app/batch_tables.hpp"
 #include "desktop/review_painter.hpp"
@@ -55,9 +56,11 @@ MapView::MapView(QWidget* parent) : QWidget(parent) {
     setBackgroundRole(QPalette::Base);
 }
 
-void MapView::show_picture(review::ReviewPicture picture) {
+void MapView::show_picture(review::ReviewPicture picture, double scale) {
     picture_ = std::move(picture);
-    setFixedSize(static_cast<int>(picture_.width), static_cast<int>(picture_.height));
+    scale_ = scale;
+    setFixedSize(static_cast<int>(picture_.width * scale_),
+                 static_cast<int>(picture_.height * scale_));
     update();
 }
 
@@ -65,13 +68,16 @@ QPoint MapView::centre_of_lead(int lead) const {
     if (picture_.maps.empty()) return {-1, -1};
     for (const review::MapCell& cell : picture_.maps.front().cells)
         if (cell.lead == lead)
-            return QPointF(cell.box.left + cell.box.width / 2, cell.box.top + cell.box.height / 2)
+            return (QPointF(cell.box.left + cell.box.width / 2,
+                            cell.box.top + cell.box.height / 2) *
+                    scale_)
                 .toPoint();
     return {-1, -1};
 }
 
 void MapView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
+    painter.scale(scale_, scale_);
     paint_review(painter, picture_);
 }
 
@@ -86,6 +92,7 @@ StudyWindow::StudyWindow(QWidget* parent)
       list_(new_table(list_headers)),
       beat_(new BeatView(*review_)),
       maps_(new MapView),
+      map_scroll_(new QScrollArea),
       leads_(new_table(lead_headers)),
       message_(new QLabel),
       accept_(new QPushButton(QStringLiteral("Accept (Enter)"))),
@@ -113,9 +120,8 @@ void StudyWindow::build_layout() {
     revert_->setFocusPolicy(Qt::NoFocus);
     message_->setWordWrap(true);
     message_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    auto* map_scroll = new QScrollArea;
-    map_scroll->setWidget(maps_);
-    map_scroll->setFocusPolicy(Qt::NoFocus);
+    map_scroll_->setWidget(maps_);
+    map_scroll_->setFocusPolicy(Qt::NoFocus);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(accept_);
     buttons->addWidget(revert_);
@@ -123,7 +129,7 @@ void StudyWindow::build_layout() {
     auto* middle = new QVBoxLayout;
     middle->addWidget(beat_, 2);
     middle->addLayout(buttons);
-    middle->addWidget(map_scroll, 3);
+    middle->addWidget(map_scroll_, 3);
     auto* middle_widget = new QWidget;
     middle_widget->setLayout(middle);
     auto* splitter = new QSplitter;
@@ -131,10 +137,11 @@ void StudyWindow::build_layout() {
     splitter->addWidget(middle_widget);
     splitter->addWidget(leads_);
     splitter->setStretchFactor(1, 1);
+    splitter->setSizes({440, 860, 300});
     splitter->setFocusPolicy(Qt::NoFocus);
     auto* layout = new QHBoxLayout(this);
     layout->addWidget(splitter);
-    resize(1600, 900);
+    resize(1600, 960);
 }
 
 QString StudyWindow::open(const std::filesystem::path& folder) {
@@ -191,7 +198,11 @@ void StudyWindow::show_selection() {
     accept_->setEnabled(review_->changed());
     revert_->setEnabled(review_->changed());
     if (!review_->has_selection()) return;
-    maps_->show_picture(review::lay_out_review(review_->map_data()));
+    review::ReviewPicture picture = review::lay_out_review(review_->map_data());
+    // The maps as wide as their place, never larger than drawn.
+    const double scale =
+        std::min(1.0, (map_scroll_->viewport()->width() - 2) / std::max(1.0, picture.width));
+    maps_->show_picture(std::move(picture), scale);
     show_leads();
     if (!review_->preview().refusal.empty())
         say(QString::fromStdString(review_->preview().refusal));

@@ -16,6 +16,7 @@
 
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QTableWidget>
 #include <QWidget>
 #include <filesystem>
@@ -32,7 +33,8 @@ namespace mapari::qt {
 class MapView : public QWidget {
   public:
     explicit MapView(QWidget* parent = nullptr);
-    void show_picture(review::ReviewPicture picture);
+    // Shows the picture at `scale` (1: one pixel a picture unit).
+    void show_picture(review::ReviewPicture picture, double scale);
     const review::ReviewPicture& picture() const { return picture_; }
     // The centre of the lead's cell on the first map; (-1, -1) when not shown.
     QPoint centre_of_lead(int lead) const;
@@ -45,6 +47,7 @@ class MapView : public QWidget {
 
   private:
     review::ReviewPicture picture_;
+    double scale_ = 1.0;
 };
 
 class StudyWindow : public QWidget {
@@ -82,6 +85,7 @@ class StudyWindow : public QWidget {
     QTableWidget* list_;
     BeatView* beat_;
     MapView* maps_;
+    QScrollArea* map_scroll_;
     QTableWidget* leads_;
     QLabel* message_;
     QPushButton* accept_;
