@@ -82,7 +82,8 @@ void MapView::paintEvent(QPaintEvent*) {
 }
 
 void MapView::mousePressEvent(QMouseEvent* event) {
-    const int lead = review::lead_at(picture_, {event->position().x(), event->position().y()});
+    const int lead =
+        review::lead_at(picture_, {event->position().x() / scale_, event->position().y() / scale_});
     if (lead != 0 && on_lead_clicked) on_lead_clicked(lead);
 }
 
@@ -199,9 +200,10 @@ void StudyWindow::show_selection() {
     revert_->setEnabled(review_->changed());
     if (!review_->has_selection()) return;
     review::ReviewPicture picture = review::lay_out_review(review_->map_data());
-    // The maps as wide as their place, never larger than drawn.
+    // The maps as wide as their place, never larger than drawn nor too
+    // small to read (they scroll then).
     const double scale =
-        std::min(1.0, (map_scroll_->viewport()->width() - 2) / std::max(1.0, picture.width));
+        std::clamp((map_scroll_->viewport()->width() - 2) / std::max(1.0, picture.width), 0.5, 1.0);
     maps_->show_picture(std::move(picture), scale);
     show_leads();
     if (!review_->preview().refusal.empty())
@@ -246,6 +248,11 @@ void StudyWindow::revert_moves() {
     review_->revert();
     show_selection();
     say(QStringLiteral("Reverted: the marks and bad leads as saved."));
+}
+
+void StudyWindow::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    show_selection();
 }
 
 void StudyWindow::keyPressEvent(QKeyEvent* event) {

@@ -72,6 +72,7 @@ class StudyWindow : public QWidget {
 
   protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
   private:
     void build_layout();

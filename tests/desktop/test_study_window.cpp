@@ -45,6 +45,7 @@ class StudyWindowTest : public ::testing::Test {
         EXPECT_TRUE(frame_.open_study(QString::fromStdString(study_.string()), error))
             << error.toStdString();
         StudyWindow& window = *frame_.study_window();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&window));
         QTableWidget* list = window.recording_list();
         EXPECT_EQ(list->item(0, 0)->text(), "g");
         const QRect row = list->visualItemRect(list->item(0, 0));
