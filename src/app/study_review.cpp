@@ -188,19 +188,11 @@ void StudyReview::change_to(const StudyEdit& edit) {
     update_preview();
 }
 
-void StudyReview::undo() {
-    if (undo_.empty()) return;
-    redo_.push_back(edit_);
-    edit_ = undo_.back();
-    undo_.pop_back();
-    update_preview();
-}
-
-void StudyReview::redo() {
-    if (redo_.empty()) return;
-    undo_.push_back(edit_);
-    edit_ = redo_.back();
-    redo_.pop_back();
+void StudyReview::retrace(std::vector<StudyEdit>& back, std::vector<StudyEdit>& forth) {
+    if (back.empty()) return;
+    forth.push_back(edit_);
+    edit_ = back.back();
+    back.pop_back();
     update_preview();
 }
 

@@ -89,8 +89,8 @@ class StudyReview {
 
     bool can_undo() const { return !undo_.empty(); }
     bool can_redo() const { return !redo_.empty(); }
-    void undo();
-    void redo();
+    void undo() { retrace(undo_, redo_); }
+    void redo() { retrace(redo_, undo_); }
     // Drops every unaccepted change.
     void revert();
     bool changed() const { return has_selection() && edit_ != saved_; }
@@ -117,6 +117,8 @@ class StudyReview {
     std::string load(const RecordingAnalysis& record);
     LeadFlags flags_now(int lead) const;
     void change_to(const StudyEdit& edit);
+    // The edit taken back from `back`, the present one kept on `forth`.
+    void retrace(std::vector<StudyEdit>& back, std::vector<StudyEdit>& forth);
     void update_preview();
 
     std::filesystem::path folder_;

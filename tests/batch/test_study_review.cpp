@@ -26,23 +26,15 @@ namespace {
 
 namespace fs = std::filesystem;
 using test_support::read_bytes;
-using test_support::TemporaryFolder;
 using test_support::write_bytes;
 
 const std::vector<std::string> no_paths;
 
-class StudyReviewTest : public ::testing::Test {
+class StudyReviewTest : public test_support::MadeStudyTest {
   protected:
-    static void SetUpTestSuite() {
-        sources_ = std::make_unique<TemporaryFolder>();
-        made_exit_code_ =
-            test_support::make_study(sources_->path(), sources_->path() / "study", made_said_);
-    }
-    static void TearDownTestSuite() { sources_.reset(); }
-
     void SetUp() override {
-        ASSERT_EQ(made_exit_code_, 1) << made_said_;  // g is to be checked
-        fs::copy(sources_->path() / "study", study_, fs::copy_options::recursive);
+        MadeStudyTest::SetUp();
+        if (HasFatalFailure()) return;
         ASSERT_EQ(review_.open(study_), "");
         ASSERT_EQ(review_.select("g"), "");
     }
@@ -58,11 +50,6 @@ class StudyReviewTest : public ::testing::Test {
         return study_record_text(analysis);
     }
 
-    static inline std::unique_ptr<TemporaryFolder> sources_;
-    static inline int made_exit_code_ = -1;
-    static inline std::string made_said_;
-    TemporaryFolder folder_;
-    const fs::path study_ = folder_.path() / "study";
     StudyReview review_;
 };
 
@@ -262,23 +249,8 @@ TEST_F(StudyReviewTest, AcceptWritesTheFilesOfTheCommand) {
 }
 
 TEST_F(StudyReviewTest, FoldersThatAreNoStudyAreRefusedAndTheModelKept) {
-    struct Case {
-        std::string file, bytes, said;
-    };
-    const Case cases[] = {
-        {"", "", (study_ / "none").string() + " is no folder"},
-        {"recordings.csv", "name,state\n",
-         study_.string() + " is no study of mapari-batch: " + (study_ / "recordings.csv").string() +
-             " is no table of mapari-batch: its first line is not the header"},
-        {"results.csv", "recording,lead,AT_ms,RT_ms,ARI_ms,flags\ng,2,40,200,160,\n",
-         study_.string() + " is no study of mapari-batch: cannot read " +
-             (study_ / "results.csv").string() +
-             ": line 2: lead 2 of \"g\" where lead 1 belongs (leads go 1 to 64 in order)"},
-    };
-    for (const Case& c : cases) {
-        fs::remove_all(study_);
-        fs::copy(sources_->path() / "study", study_, fs::copy_options::recursive);
-        if (!c.file.empty()) write_bytes(study_ / c.file, c.bytes);
+    for (const test_support::SpoiltStudy& c : test_support::spoilt_studies(study_)) {
+        test_support::copy_spoilt(made_study(), study_, c);
         const auto before = snapshot(study_);
         EXPECT_EQ(review_.open(c.file.empty() ? study_ / "none" : study_), c.said);
         EXPECT_EQ(review_.record().name, "g") << c.file;

@@ -26,19 +26,8 @@ using qt::StudyWindow;
 
 const std::vector<std::string> no_paths;
 
-class StudyWindowTest : public ::testing::Test {
+class StudyWindowTest : public MadeStudyTest {
   protected:
-    static void SetUpTestSuite() {
-        sources_ = std::make_unique<TemporaryFolder>();
-        made_exit_code_ = make_study(sources_->path(), sources_->path() / "study", made_said_);
-    }
-    static void TearDownTestSuite() { sources_.reset(); }
-
-    void SetUp() override {
-        ASSERT_EQ(made_exit_code_, 1) << made_said_;  // g is to be checked
-        fs::copy(sources_->path() / "study", study_, fs::copy_options::recursive);
-    }
-
     // The study opened from the frame, g selected by a click on its row.
     StudyWindow& open_and_select_g() {
         QString error;
@@ -69,11 +58,6 @@ class StudyWindowTest : public ::testing::Test {
         QTest::mouseRelease(view, Qt::LeftButton, {}, to);
     }
 
-    static inline std::unique_ptr<TemporaryFolder> sources_;
-    static inline int made_exit_code_ = -1;
-    static inline std::string made_said_;
-    TemporaryFolder folder_;
-    const fs::path study_ = folder_.path() / "study";
     qt::SharedWindows windows_{folder_.path().string()};
     qt::FrameWindow frame_{windows_, QStringLiteral("test")};
 };
@@ -124,7 +108,7 @@ TEST_F(StudyWindowTest, KeysAndADragThenAcceptWriteTheFilesOfTheCommand) {
     press(window, Qt::Key_Return);
     EXPECT_EQ(window.message(), QStringLiteral("corrected g: t_end 576 -> %1").arg(t_end));
     const fs::path by_command = folder_.path() / "by-command";
-    fs::copy(sources_->path() / "study", by_command, fs::copy_options::recursive);
+    fs::copy(made_study(), by_command, fs::copy_options::recursive);
     std::string said;
     ASSERT_EQ(run_batch_arguments(
                   {"--correct", by_command.string(), "g", "--t-end", std::to_string(t_end)}, said),
@@ -200,7 +184,7 @@ TEST_F(StudyWindowTest, ALeadClickedOnAMapIsNamedBadAndAcceptedAsTheCommandDoes)
     EXPECT_EQ(window.message(), "corrected g: bad leads none -> 40");
 
     const fs::path by_command = folder_.path() / "by-command";
-    fs::copy(sources_->path() / "study", by_command, fs::copy_options::recursive);
+    fs::copy(made_study(), by_command, fs::copy_options::recursive);
     std::string said;
     ASSERT_EQ(
         run_batch_arguments({"--correct", by_command.string(), "g", "--bad-leads", "40"}, said), 0)
@@ -225,22 +209,8 @@ TEST_F(StudyWindowTest, AcceptOfMarksOutOfOrderSaysWhyAndWritesNothing) {
 }
 
 TEST_F(StudyWindowTest, FoldersThatAreNoStudyAreRefusedWithTheirReason) {
-    struct Case {
-        std::string file, bytes, said;
-    };
-    const Case cases[] = {
-        {"", "", (study_ / "none").string() + " is no folder"},
-        {"recordings.csv", "name,state\n",
-         study_.string() + " is no study of mapari-batch: " + (study_ / "recordings.csv").string() +
-             " is no table of mapari-batch: its first line is not the header"},
-        {"beats.csv", "",
-         study_.string() + " is no study of mapari-batch: " + (study_ / "beats.csv").string() +
-             " is no table of mapari-batch: its first line is not the header"},
-    };
-    for (const Case& c : cases) {
-        fs::remove_all(study_);
-        fs::copy(sources_->path() / "study", study_, fs::copy_options::recursive);
-        if (!c.file.empty()) write_bytes(study_ / c.file, c.bytes);
+    for (const test_support::SpoiltStudy& c : test_support::spoilt_studies(study_)) {
+        test_support::copy_spoilt(made_study(), study_, c);
         const auto before = snapshot(study_);
         QString error;
         EXPECT_FALSE(frame_.open_study(

@@ -45,6 +45,40 @@ std::vector<std::string> differences(const std::map<std::string, std::string>& n
     return paths;
 }
 
+void MadeStudyTest::SetUpTestSuite() {
+    sources_ = std::make_unique<TemporaryFolder>();
+    made_exit_code_ = make_study(sources_->path(), made_study(), made_said_);
+}
+
+void MadeStudyTest::TearDownTestSuite() {
+    sources_.reset();
+}
+
+void MadeStudyTest::SetUp() {
+    ASSERT_EQ(made_exit_code_, 1) << made_said_;  // g is to be checked
+    fs::copy(made_study(), study_, fs::copy_options::recursive);
+}
+
+std::vector<SpoiltStudy> spoilt_studies(const fs::path& study) {
+    const std::string not_a_study = study.string() + " is no study of mapari-batch: ";
+    const std::string no_header = " is no table of mapari-batch: its first line is not the header";
+    return {
+        {"", "", (study / "none").string() + " is no folder"},
+        {"recordings.csv", "name,state\n",
+         not_a_study + (study / "recordings.csv").string() + no_header},
+        {"beats.csv", "", not_a_study + (study / "beats.csv").string() + no_header},
+        {"results.csv", "recording,lead,AT_ms,RT_ms,ARI_ms,flags\ng,2,40,200,160,\n",
+         not_a_study + "cannot read " + (study / "results.csv").string() +
+             ": line 2: lead 2 of \"g\" where lead 1 belongs (leads go 1 to 64 in order)"},
+    };
+}
+
+void copy_spoilt(const fs::path& made, const fs::path& study, const SpoiltStudy& spoilt) {
+    fs::remove_all(study);
+    fs::copy(made, study, fs::copy_options::recursive);
+    if (!spoilt.file.empty()) write_bytes(study / spoilt.file, spoilt.bytes);
+}
+
 int run_batch_arguments(const std::vector<std::string>& arguments, std::string& said) {
     std::ostringstream out, errors;
     const int exit_code = run_batch_command(arguments, out, errors, false);

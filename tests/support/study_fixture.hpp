@@ -5,10 +5,15 @@
 // (stimulus), 141 (Q onset), 219 (J point) and 576 (T end).
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "support/temporary_folder.hpp"
 
 namespace mapari::test_support {
 
@@ -16,6 +21,33 @@ namespace mapari::test_support {
 // `study`; the batch's exit code (1: g is to be checked) and what it said.
 int make_study(const std::filesystem::path& sources, const std::filesystem::path& study,
                std::string& said);
+
+// A test on a copy of its own, study_, of the study made once for its suite.
+class MadeStudyTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite();
+    static void TearDownTestSuite();
+    void SetUp() override;
+    // The study as the batch made it.
+    static std::filesystem::path made_study() { return sources_->path() / "study"; }
+
+    static inline std::unique_ptr<TemporaryFolder> sources_;
+    static inline int made_exit_code_ = -1;
+    static inline std::string made_said_;
+    TemporaryFolder folder_;
+    const std::filesystem::path study_ = folder_.path() / "study";
+};
+
+// A study spoilt in one of its files, and what refusing it says: `file`
+// (inside the study) written with `bytes`; empty for the folder "none" in
+// the study, which is not there.
+struct SpoiltStudy {
+    std::string file, bytes, said;
+};
+std::vector<SpoiltStudy> spoilt_studies(const std::filesystem::path& study);
+// The study `made` copied afresh to `study` and spoilt there.
+void copy_spoilt(const std::filesystem::path& made, const std::filesystem::path& study,
+                 const SpoiltStudy& spoilt);
 
 // Every file under a folder by its path inside it, with its bytes (a link: its target).
 std::map<std::string, std::string> snapshot(const std::filesystem::path& folder);
