@@ -105,19 +105,6 @@ std::string StudyReview::select(const std::string& name) {
     return load(*record);
 }
 
-std::string StudyReview::select_by(int step) {
-    if (list_.empty()) return "the study has no recordings";
-    std::ptrdiff_t at = 0;
-    if (has_selection()) {
-        const auto found = std::find_if(list_.begin(), list_.end(), [this](const StudyListRow& r) {
-            return r.name == record_->name;
-        });
-        at = std::clamp<std::ptrdiff_t>(found - list_.begin() + step, 0,
-                                        static_cast<std::ptrdiff_t>(list_.size()) - 1);
-    }
-    return select(list_[static_cast<std::size_t>(at)].name);
-}
-
 std::string StudyReview::load(const RecordingAnalysis& record) {
     const MessagesAsWritten in_english;
     const fs::path ds = folder_ / record.name /
@@ -250,7 +237,11 @@ std::string StudyReview::lead_flags_text(int lead) const {
     std::string text;
     const LeadFlags flags = flags_now(lead);
     for (const auto& [flag, word] : all_lead_flag_words())
-        if (flags.has(flag)) text += (text.empty() ? "" : ";") + std::string(word);
+        if (flags.has(flag)) {
+            // Cell by cell: gcc 12 takes ";" + a temporary for an overlapping copy.
+            if (!text.empty()) text += ';';
+            text += word;
+        }
     return text;
 }
 

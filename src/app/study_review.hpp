@@ -65,9 +65,6 @@ class StudyReview {
     // Selects the recording; empty, or why it cannot be shown. Refused while
     // moves are unaccepted, so that none is lost.
     std::string select(const std::string& name);
-    // The next and the previous recording of the list; the ends stay.
-    std::string select_next() { return select_by(1); }
-    std::string select_previous() { return select_by(-1); }
     bool has_selection() const { return record_ != nullptr; }
     const RecordingAnalysis& record() const { return *record_; }
 
@@ -113,7 +110,6 @@ class StudyReview {
 
   private:
     static std::size_t slot(int mark) { return static_cast<std::size_t>(mark - 1); }
-    std::string select_by(int step);
     std::string load(const RecordingAnalysis& record);
     LeadFlags flags_now(int lead) const;
     void change_to(const StudyEdit& edit);

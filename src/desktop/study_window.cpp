@@ -181,6 +181,15 @@ void StudyWindow::select_recording(const QString& name) {
     after_selection(review_->select(name.toStdString()));
 }
 
+void StudyWindow::select_neighbour(int step) {
+    // The list's order as shown, sorted or not; the ends stay.
+    int at = -1;
+    for (int row = 0; row < list_->rowCount() && review_->has_selection(); ++row)
+        if (list_->item(row, 0)->text().toStdString() == review_->record().name) at = row;
+    const int next = std::clamp(at + step, 0, list_->rowCount() - 1);
+    if (next >= 0 && next != at) select_recording(list_->item(next, 0)->text());
+}
+
 void StudyWindow::after_selection(const std::string& refusal) {
     if (!refusal.empty()) say(QString::fromStdString(refusal));
     // The list shows what the model holds, refused or not.
@@ -287,9 +296,9 @@ void StudyWindow::keyPressEvent(QKeyEvent* event) {
             review_->redo();
             break;
         case Qt::Key_N:
-            return after_selection(review_->select_next());
+            return select_neighbour(1);
         case Qt::Key_P:
-            return after_selection(review_->select_previous());
+            return select_neighbour(-1);
         default:
             return QWidget::keyPressEvent(event);
     }

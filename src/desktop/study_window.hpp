@@ -11,7 +11,7 @@
 //   Enter            Accept: the recording corrected as mapari-batch --correct does
 //   Esc              Revert: drop the moves not accepted
 //   Ctrl+Z / Ctrl+Y  undo / redo a move (Ctrl+Shift+Z redoes as well)
-//   N / P            next / previous recording of the list
+//   N / P            next / previous recording of the list as sorted
 #pragma once
 
 #include <QLabel>
@@ -81,6 +81,8 @@ class StudyWindow : public QWidget {
     void show_leads();
     void say(const QString& text);
     void after_selection(const std::string& refusal);
+    // The recording `step` rows down the list as shown (up when negative).
+    void select_neighbour(int step);
 
     std::unique_ptr<StudyReview> review_;
     QTableWidget* list_;

@@ -180,16 +180,15 @@ TEST_F(StudyReviewTest, MarksOutOfOrderGiveNoValuesAndAreRefusedOnAccept) {
 TEST_F(StudyReviewTest, AnotherRecordingWaitsUntilTheMovesAreAcceptedOrReverted) {
     review_.choose_mark(4);
     review_.move_chosen_mark_by(-1);
-    EXPECT_EQ(review_.select_next(),
+    EXPECT_EQ(review_.select("f"),
               "g has moves not accepted: Accept (Enter) or Revert (Esc) first");
     EXPECT_EQ(review_.record().name, "g");
     review_.revert();
-    EXPECT_EQ(review_.select_next(), "");
+    EXPECT_EQ(review_.select("f"), "");
     EXPECT_EQ(review_.record().name, "f");
-    EXPECT_EQ(review_.select_next(), "");  // the last stays
+    EXPECT_EQ(review_.mark_row(4), 593);  // f's own marks
+    EXPECT_EQ(review_.select("h"), "h is no recording of the study");
     EXPECT_EQ(review_.record().name, "f");
-    EXPECT_EQ(review_.select_previous(), "");
-    EXPECT_EQ(review_.record().name, "g");
 }
 
 TEST_F(StudyReviewTest, ALeadClickedIsNamedBadAndClickedAgainIsNot) {

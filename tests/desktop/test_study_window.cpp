@@ -171,6 +171,16 @@ TEST_F(StudyWindowTest, NAndPGoThroughTheListAndWaitForUnacceptedMoves) {
     EXPECT_EQ(window.recording_list()->selectedItems().front()->text(), "f");
     press(window, Qt::Key_P);
     EXPECT_EQ(window.review().record().name, "g");
+    press(window, Qt::Key_P);  // the first stays
+    EXPECT_EQ(window.review().record().name, "g");
+
+    // Sorted by name, f comes before g, and P goes there.
+    window.recording_list()->sortItems(0, Qt::AscendingOrder);
+    EXPECT_EQ(window.recording_list()->item(0, 0)->text(), "f");
+    press(window, Qt::Key_P);
+    EXPECT_EQ(window.review().record().name, "f");
+    press(window, Qt::Key_N);
+    EXPECT_EQ(window.review().record().name, "g");
 }
 
 TEST_F(StudyWindowTest, ALeadClickedOnAMapIsNamedBadAndAcceptedAsTheCommandDoes) {
