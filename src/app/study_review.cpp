@@ -203,7 +203,7 @@ CorrectionRequest StudyReview::correction() const {
 
 CorrectionOutcome StudyReview::accept() {
     if (!changed()) return {exit_usage, "nothing to accept: no mark was moved and no lead changed"};
-    const CorrectionOutcome outcome = correct_recording(correction());
+    CorrectionOutcome outcome = correct_recording(correction());
     if (outcome.exit_code != exit_normal) return outcome;
     const std::string name = record_->name;
     record_ = nullptr;
