@@ -41,12 +41,8 @@ CorrectionOutcome refused(int exit_code, const std::string& why) {
     return {exit_code, "mapari-batch: " + why + "; nothing was written\n"};
 }
 
-Rows rows_of(const AutomaticMarks& marks) {
-    return {marks.stimulus, marks.q_onset, marks.j_point, marks.t_end};
-}
-
 Rows corrected_rows(const AutomaticMarks& marks, const MarkRows& asked) {
-    Rows rows = rows_of(marks);
+    Rows rows = mark_rows_of(marks);
     const std::optional<std::int32_t> given[] = {asked.stimulus, asked.q_onset, asked.j_point,
                                                  asked.t_end};
     for (std::size_t k = 0; k < fiducial_count; ++k)
@@ -203,7 +199,7 @@ HandCorrection correction_of(const RecordingAnalysis& record, const Rows& rows,
                              const CorrectionRequest& request) {
     HandCorrection correction;
     correction.corrected_at = now_in_utc();
-    const Rows before = rows_of(record.marks);
+    const Rows before = mark_rows_of(record.marks);
     const std::optional<std::int32_t> given[] = {request.marks.stimulus, request.marks.q_onset,
                                                  request.marks.j_point, request.marks.t_end};
     for (std::size_t k = 0; k < fiducial_count; ++k)

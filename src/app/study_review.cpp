@@ -17,10 +17,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-MarkRowArray rows_of(const AutomaticMarks& marks) {
-    return {marks.stimulus, marks.q_onset, marks.j_point, marks.t_end};
-}
-
 bool has_marks(AnalysisStatus status) {
     return status != AnalysisStatus::failed && status != AnalysisStatus::stopped;
 }
@@ -31,7 +27,7 @@ StudyListRow list_row(const RecordingAnalysis& record) {
     row.status = record.status;
     row.reason = record.reason;
     if (!has_marks(record.status)) return row;
-    row.marks = rows_of(record.marks);
+    row.marks = mark_rows_of(record.marks);
     row.qt_ms = heart_intervals(record).qt_ms;
     for (const LeadFlags& flags : record.flags) {
         row.flagged_leads += flags != LeadFlags{};
@@ -115,7 +111,7 @@ std::string StudyReview::load(const RecordingAnalysis& record) {
         return "cannot read the beat " + ds.string() + ": " + reason;
     saved_beat_ = std::move(beat);
     record_ = &record;
-    saved_ = {rows_of(record.marks), ascending(record.settings.bad_leads)};
+    saved_ = {mark_rows_of(record.marks), ascending(record.settings.bad_leads)};
     edit_ = saved_;
     undo_.clear();
     redo_.clear();

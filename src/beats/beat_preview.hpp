@@ -20,12 +20,11 @@
 #include <string>
 #include <vector>
 
+#include "beats/automatic_marks.hpp"
 #include "store/store.hpp"
 
 namespace mapari {
 
-// The four marks as rows of the beat: stimulus, Q onset, J point, T end.
-using MarkRowArray = std::array<std::int32_t, fiducial_count>;
 // The marks as messages name them, in that order.
 inline constexpr std::array<const char*, fiducial_count> mark_said_names = {
     "the stimulus mark", "the Q onset", "the J point", "the T end"};
