@@ -12,6 +12,7 @@ packages=(
     libbiosig-dev libmatio-dev libsoxr-dev pkg-config
     gettext python3
     nlohmann-json3-dev
+    chromium
 )
 missing=()
 for p in "${packages[@]}"; do

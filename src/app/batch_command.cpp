@@ -31,7 +31,7 @@ const char* const batch_usage_text =
     "usage: mapari-batch RECORDING.dat... --out DIR [--jobs N] [--shard K/N]\n"
     "                    [--display-second S] [--leads A,B,C] [--coefficient C]\n"
     "                    [--settings H,A,R] [--again NAME,...|all] [--bad-leads L,...]\n"
-    "                    [--good-leads L,...] [--layout FILE|none] [--lang ja|en]\n"
+    "                    [--good-leads L,...] [--layout FILE|none] [--report] [--lang ja|en]\n"
     "       mapari-batch --correct DIR NAME [--ref R] [--q-onset Q] [--j-point J]\n"
     "                    [--t-end T] [--bad-leads L,...|none] [--lang ja|en]\n"
     "       mapari-batch --help | --version\n"
@@ -56,6 +56,9 @@ const char* const batch_usage_text =
     "  --layout FILE|none  the electrode positions of the outlier rule and the filling\n"
     "                      in (lead,x,y lines; default the 8 x 8 grid, none for a\n"
     "                      recording imported from fewer signals); none: neither\n"
+    "  --report            also write the study in a browser: DIR/report/index.html, a\n"
+    "                      table of every recording and a page each (a report there is\n"
+    "                      written anew whenever the tables change)\n"
     "  --lang ja|en        the language of the sessions' transcripts (default ja)\n"
     "  --correct DIR NAME  the recording NAME of the study DIR corrected by hand: its\n"
     "                      session played again with the marks given (rows of the\n"
@@ -87,6 +90,7 @@ struct BatchOptions {
     Language language = Language::japanese;
     std::vector<std::string> again;  // names analysed anew, their earlier folders set aside
     bool again_all = false;
+    bool report = false;  // write the study's report, report/
 };
 
 // Three whole numbers "A,B,C", each within its range.
@@ -205,6 +209,7 @@ CommandLineReading parse_batch_arguments(const std::vector<std::string>& argumen
              return true;
          },
          "a layout file or none"},
+        flag_option("--report", options.report),
         language_option([&options](Language language) { options.language = language; }),
     };
     const CommandWord take_recording = [&options](const std::string& word) {
@@ -557,7 +562,12 @@ bool rebuild_tables(const Plan& plan, const BatchOptions& options, std::ostream&
             out << "removed " << removed.string()
                 << ": it was made from the earlier tables (mapari-review --results "
                 << (options.out / "results.csv").string() << " makes it anew)\n";
-    return true;
+    std::string report;
+    const bool reported = !(whole_tables_change || options.report) ||
+                          refresh_report(options.out, options.report, report);
+    if (!report.empty())
+        (reported ? out : errors) << (reported ? "" : "mapari-batch: ") << report << '\n';
+    return reported;
 }
 
 // Jobs never started, the batch being stopped first, get rows that say so.

@@ -354,6 +354,10 @@ CorrectionOutcome correct_in(const CorrectionRequest& request, StudyContents con
         message += "removed " + removed.string() +
                    ": it was made from the earlier tables (mapari-review --results " +
                    (request.study / "results.csv").string() + " makes it anew)\n";
+    std::string report;
+    const bool reported = refresh_report(request.study, false, report);
+    if (!reported) return {exit_failure, message + "mapari-batch: " + report + "\n"};
+    if (!report.empty()) message += report + "\n";
     return {exit_normal, message};
 }
 

@@ -10,6 +10,7 @@
 #include "app/study_record.hpp"
 #include "formats/files.hpp"
 #include "formats/messages.hpp"
+#include "review/study_report.hpp"
 
 namespace mapari {
 namespace {
@@ -87,6 +88,25 @@ std::vector<fs::path> remove_derived_files(const fs::path& study) {
         if (fs::remove(study / name, error)) removed.push_back(study / name);
     }
     return removed;
+}
+
+bool refresh_report(const fs::path& study, bool asked, std::string& line) {
+    const fs::path table = study / "results.csv";
+    const fs::path index = fs::path(review::report_folder(table.string())) / "index.html";
+    std::error_code error;
+    const bool existed = fs::exists(index, error);
+    line.clear();
+    if (!asked && !existed) return true;
+    int pages = 0;
+    std::string message;
+    if (!review::write_study_report({table.string(), ""}, pages, message)) {
+        line = "cannot write the report " + index.string() + ": " + message;
+        return false;
+    }
+    line = (existed && !asked ? "rewrote " : "wrote ") + index.string() + " and the pages of " +
+           (pages == 1 ? std::string("1 recording") : std::to_string(pages) + " recordings") +
+           (existed && !asked ? ": the tables changed" : "");
+    return true;
 }
 
 fs::path partial_folder(const fs::path& study, const std::string& name) {

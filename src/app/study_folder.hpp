@@ -18,7 +18,9 @@
 namespace mapari {
 
 // Made from the tables by other programs (mapari-review --results), so stale
-// once the tables change: removed then, since the batch cannot make them.
+// once the tables change: removed then, since the batch cannot make them. The
+// study's report (report/, study_report.hpp) the batch makes itself: it is
+// written anew instead (refresh_report).
 inline constexpr const char* derived_files[] = {"results.pdf"};
 
 struct StudyContents {
@@ -39,6 +41,13 @@ std::vector<FileContent> study_tables(const std::filesystem::path& study,
 
 // Removes the derived files the study holds; the paths removed.
 std::vector<std::filesystem::path> remove_derived_files(const std::filesystem::path& study);
+
+// The study's report written from its tables: when `asked`, or when the study
+// has one, so that no report shows earlier tables. The line that says what
+// was done ("wrote DIR/report/index.html and the pages of 3 recordings"),
+// empty when there was nothing to do; false with the line that says why the
+// report could not be written.
+bool refresh_report(const std::filesystem::path& study, bool asked, std::string& line);
 
 // The hidden folder a recording is analysed in before it gets its name.
 std::filesystem::path partial_folder(const std::filesystem::path& study, const std::string& name);

@@ -1,6 +1,7 @@
 #include "desktop/review_command.hpp"
 
 #include <QGuiApplication>
+#include <array>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
@@ -10,18 +11,23 @@
 #include "formats/exit_codes.hpp"
 #include "formats/files.hpp"
 #include "review/review_layout.hpp"
+#include "review/study_report.hpp"
+#include "review/svg_picture.hpp"
 
 namespace mapari::review {
 
 const char* const review_usage =
     "usage: mapari-review NAME.ari [--ds NAME.ds] [--layout LAYOUT.csv] [--recovery-delay R] "
     "[-o OUT]\n"
-    "       mapari-review --results TABLE.csv [--layout LAYOUT.csv] [-o OUT]\n"
+    "       mapari-review --results TABLE.csv [--layout LAYOUT.csv] [-o OUT | --html]\n"
     "       mapari-review --help | --version\n"
-    "  writes OUT.png, OUT.pdf and OUT.csv (OUT defaults to NAME)\n"
+    "  writes OUT.png, OUT.pdf and OUT.csv (OUT defaults to NAME); an OUT ending in\n"
+    "  .png, .pdf, .svg or .csv is the one file written, in that format\n"
     "  --results TABLE.csv   instead of one .ari file, a batch analysis's table of results:\n"
     "                        writes OUT.pdf, the maps of each recording on a page of its\n"
     "                        own (OUT defaults to TABLE)\n"
+    "  --html                with --results: the study in a browser instead, a table of\n"
+    "                        every recording and a page each, in report/ beside TABLE\n"
     "  --ds NAME.ds          add the review sheet of the saved beat's 64 traces\n"
     "  --layout LAYOUT.csv   electrode positions, one line 'lead, x, y' per lead\n"
     "                        (default: an 8 x 8 grid, lead 1 top left, rows of 8)\n"
@@ -29,6 +35,15 @@ const char* const review_usage =
     "                        (default 100); RT = J + r - P is flagged as a default\n";
 
 namespace {
+
+// The formats a review is written in, by the extension of their file.
+constexpr std::array<std::string_view, 4> picture_extensions = {".png", ".pdf", ".svg", ".csv"};
+// What a review writes when OUT names no format.
+constexpr std::array<std::string_view, 3> default_extensions = {".png", ".pdf", ".csv"};
+
+bool has_extension(const std::string& path, std::string_view extension) {
+    return std::filesystem::path(path).extension() == extension;
+}
 
 bool read_recovery_delay(const std::string& text, ReviewOptions& options) {
     const std::optional<std::int64_t> delay =
@@ -85,18 +100,57 @@ std::string replaced_input(const ReviewOptions& options) {
         {&request.ds_path, "the .ds file"},
         {&request.layout_path, "the layout file"},
         {&options.results_path, "the results table"}};
-    const std::vector<std::string> extensions =
-        options.results_path.empty() ? std::vector<std::string>{".png", ".pdf", ".csv"}
-                                     : std::vector<std::string>{".pdf"};
     std::error_code ignored;
-    for (const std::string& extension : extensions) {
-        const auto output =
-            std::filesystem::weakly_canonical(options.output_base + extension, ignored);
-        for (const auto& [path, name] : inputs)
-            if (!path->empty() && std::filesystem::weakly_canonical(*path, ignored) == output)
-                return options.output_base + extension + " would replace " + name;
+    for (const std::string& path : options.output_paths) {
+        const auto output = std::filesystem::weakly_canonical(path, ignored);
+        for (const auto& [input, name] : inputs)
+            if (!input->empty() && std::filesystem::weakly_canonical(*input, ignored) == output)
+                return path + " would replace " + name;
     }
     return {};
+}
+
+// The files a review of one .ari file writes: OUT alone when its extension
+// names a format, else OUT with each default extension added.
+std::vector<std::string> picture_outputs(const std::string& base) {
+    for (std::string_view extension : picture_extensions)
+        if (has_extension(base, extension)) return {base};
+    std::vector<std::string> paths;
+    for (std::string_view extension : default_extensions)
+        paths.push_back(base + std::string(extension));
+    return paths;
+}
+
+// Why OUT cannot be the results' PDF, or empty; the PDF's path goes to options.
+std::string take_results_output(ReviewOptions& options) {
+    const std::string& base = options.output_base;
+    if (has_extension(base, ".pdf")) {
+        options.output_paths = {base};
+        return {};
+    }
+    for (std::string_view extension : picture_extensions)
+        if (has_extension(base, extension)) return "--results writes a PDF, not " + base;
+    options.output_paths = {base + ".pdf"};
+    return {};
+}
+
+// Why OUT cannot be written, or empty; the paths to write go to options.
+std::string take_outputs(ReviewOptions& options) {
+    if (options.results_path.empty()) {
+        options.output_paths = picture_outputs(options.output_base);
+        return {};
+    }
+    if (options.html) return {};
+    return take_results_output(options);
+}
+
+// The picture, or the table of the leads' values, in the format the path's extension names.
+QByteArray picture_bytes(const std::string& path, const ReviewPicture& picture,
+                         const ReviewData& data) {
+    if (has_extension(path, ".png")) return qt::review_png(picture);
+    if (has_extension(path, ".pdf")) return qt::review_pdf(picture);
+    if (has_extension(path, ".svg")) return QByteArray::fromStdString(svg_picture(picture));
+    return QByteArray::fromStdString(review_csv(*data.leads));
 }
 
 // Why the options cannot go with --results, or empty: the table takes the
@@ -109,12 +163,15 @@ std::string results_conflict(const ReviewOptions& options) {
     if (options.recovery_delay_given)
         return "--results cannot be combined with --recovery-delay: the table's flags mark the "
                "defaults";
+    if (options.html && !options.output_base.empty())
+        return "--html writes the report beside the table, in its folder report/; it takes no -o";
     return {};
 }
 
 // Why the options name nothing to review, or empty.
 std::string missing_input(const ReviewOptions& options) {
     if (!options.results_path.empty()) return results_conflict(options);
+    if (options.html) return "--html goes with --results: it writes a study's report";
     if (options.request.ari_path.empty()) return "name the .ari file to review";
     return {};
 }
@@ -135,9 +192,24 @@ int review_results(const ReviewOptions& options, std::ostream& out, std::ostream
         "Review of " + std::filesystem::path(options.results_path).filename().string();
     const std::string count =
         pages.size() == 1 ? "1 recording" : std::to_string(pages.size()) + " recordings";
-    const bool written = write_output(options.output_base + ".pdf", qt::review_pdf(pages, title),
+    const bool written = write_output(options.output_paths.front(), qt::review_pdf(pages, title),
                                       out, errors, " (" + count + ")");
     return written ? exit_normal : exit_failure;
+}
+
+// The study's report in report/ beside the table.
+int review_results_in_html(const ReviewOptions& options, std::ostream& out, std::ostream& errors) {
+    int pages = 0;
+    std::string message;
+    if (!write_study_report({options.results_path, options.request.layout_path}, pages, message)) {
+        errors << "mapari-review: " << message << '\n';
+        return exit_failure;
+    }
+    out << "wrote "
+        << (std::filesystem::path(report_folder(options.results_path)) / "index.html").string()
+        << " and the pages of "
+        << (pages == 1 ? "1 recording" : std::to_string(pages) + " recordings") << '\n';
+    return exit_normal;
 }
 
 }  // namespace
@@ -150,6 +222,7 @@ CommandLineReading parse_review_arguments(const std::vector<std::string>& argume
         text_option("--layout", request.layout_path),
         text_option("-o", options.output_base),
         text_option("--results", options.results_path),
+        flag_option("--html", options.html),
         {"--recovery-delay", true,
          [&options](const std::string& text) { return read_recovery_delay(text, options); },
          "a whole number of samples from 1 on"},
@@ -167,7 +240,8 @@ CommandLineReading parse_review_arguments(const std::vector<std::string>& argume
         options.results_path.empty() ? options.request.ari_path : options.results_path;
     if (options.output_base.empty())
         options.output_base = std::filesystem::path(input).replace_extension().string();
-    reading.error = replaced_input(options);
+    reading.error = take_outputs(options);
+    if (reading.error.empty()) reading.error = replaced_input(options);
     return reading;
 }
 
@@ -177,6 +251,7 @@ int run_review(const std::vector<std::string>& arguments, std::ostream& out, std
     if (const std::optional<int> exit_code =
             first_answer("mapari-review", reading, review_usage, out, errors))
         return *exit_code;
+    if (options.html) return review_results_in_html(options, out, errors);
     if (!options.results_path.empty()) return review_results(options, out, errors);
     ReviewData data;
     std::string error;
@@ -185,13 +260,10 @@ int run_review(const std::vector<std::string>& arguments, std::ostream& out, std
         return exit_failure;
     }
     const ReviewPicture picture = lay_out_review(data);
-    const std::string& base = options.output_base;
     // Each file is made whole in memory and written through a temporary name.
-    const bool written =
-        write_output(base + ".png", qt::review_png(picture), out, errors) &&
-        write_output(base + ".pdf", qt::review_pdf(picture), out, errors) &&
-        write_output(base + ".csv", QByteArray::fromStdString(review_csv(*data.leads)), out,
-                     errors);
+    bool written = true;
+    for (const std::string& path : options.output_paths)
+        written = written && write_output(path, picture_bytes(path, picture, data), out, errors);
     if (!written) return exit_failure;
     write_summary(data, out);
     return exit_normal;

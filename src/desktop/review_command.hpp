@@ -3,15 +3,17 @@
 //
 //   mapari-review NAME.ari [--ds NAME.ds] [--layout LAYOUT.csv]
 //                 [--recovery-delay R] [-o OUT]
-//   mapari-review --results TABLE.csv [--layout LAYOUT.csv] [-o OUT]
+//   mapari-review --results TABLE.csv [--layout LAYOUT.csv] [-o OUT | --html]
 //
 // The first writes OUT.png and OUT.pdf (the three maps and, with --ds, the
 // review sheet) and OUT.csv (lead, AT_ms, RT_ms, ARI_ms, flags); OUT defaults
-// to the .ari path without its extension. The second writes OUT.pdf, the maps
-// of every recording of the table on a page of its own; OUT defaults to the
-// table's path without its extension. Exit codes: 0 done, 1 a file that
-// cannot be read, used or written (the message names it), 2 a wrong command
-// line.
+// to the .ari path without its extension. An OUT that ends in .png, .pdf, .svg
+// or .csv is the one file written, in that format. The second writes OUT.pdf,
+// the maps of every recording of the table on a page of its own; OUT defaults
+// to the table's path without its extension. With --html it writes the
+// study's report in the table's folder instead (study_report.hpp). Exit
+// codes: 0 done, 1 a file that cannot be read, used or written (the message
+// names it), 2 a wrong command line.
 #pragma once
 
 #include <ostream>
@@ -29,7 +31,11 @@ struct ReviewOptions {
     ReviewRequest request;
     std::string results_path;  // a results table to review instead of the request's .ari file
     bool recovery_delay_given = false;
-    std::string output_base;  // OUT, to which .png, .pdf and .csv are added
+    bool html = false;        // the study's report instead of the PDF
+    std::string output_base;  // OUT as given, or its default
+    // The files to write: OUT alone when its extension names a format,
+    // otherwise OUT with each format's extension added.
+    std::vector<std::string> output_paths;
 };
 
 // Reads the command line (without the program name) into the options, OUT

@@ -6,32 +6,34 @@
 #include <QPdfWriter>
 #include <algorithm>
 
+#include "review/picture_style.hpp"
+
 namespace mapari::qt {
 namespace {
 
 using review::Box;
 
-// Text sizes in pixels, chosen to read at 100 % on a screen.
-constexpr int heading_pixels = 20;
-constexpr int title_pixels = 15;
-constexpr int body_pixels = 13;
-constexpr int value_pixels = 14;
-constexpr int small_pixels = 11;
+using review::style::body_pixels;
+using review::style::colour_bar_stops;
+using review::style::curve_ink;
+using review::style::empty_bar_note;
+using review::style::flag_tag_ink;
+using review::style::flagged_fill;
+using review::style::flagged_panel_fill;
+using review::style::hatching_legend_prefix;
+using review::style::heading_pixels;
+using review::style::LegendEntry;
+using review::style::outline_pixels;
+using review::style::panel_frame;
+using review::style::sheet_legend;
+using review::style::small_pixels;
+using review::style::title_pixels;
+using review::style::value_pixels;
+
 constexpr double pdf_pixels_per_inch = 96.0;
 // Qt's PNG quality 70 is zlib level 2: about two thirds of the encoding time
 // of the default level for 1 % more bytes on a review picture.
 constexpr int png_quality = 80;
-
-const QColor ink(30, 30, 30);
-const QColor muted(95, 95, 95);
-const QColor hatch_ink(110, 110, 110);
-constexpr double outline_pixels = 3.0;  // a bad lead's outline
-const QColor flagged_fill(205, 205, 205);
-const QColor fiducial_ink(150, 150, 150);
-const QColor activation_ink(20, 90, 220);
-const QColor recovery_ink(215, 40, 40);
-const QColor flag_tag_ink(170, 80, 0);
-const QColor flagged_panel_fill(255, 243, 228);
 
 QRectF rect_of(const Box& box) {
     return {box.left, box.top, box.width, box.height};
@@ -40,6 +42,13 @@ QRectF rect_of(const Box& box) {
 QColor colour_of(review::Rgb rgb) {
     return {rgb.red, rgb.green, rgb.blue};
 }
+
+const QColor ink = colour_of(review::style::ink);
+const QColor muted = colour_of(review::style::muted);
+const QColor hatch_ink = colour_of(review::style::hatch_ink);
+const QColor fiducial_ink = colour_of(review::style::fiducial_ink);
+const QColor activation_ink = colour_of(review::style::activation_ink);
+const QColor recovery_ink = colour_of(review::style::recovery_ink);
 
 void set_font(QPainter& painter, int pixels, bool bold = false) {
     QFont font = painter.font();
@@ -58,7 +67,7 @@ void draw_text(QPainter& painter, const Box& box, const std::string& text, int p
 
 // Grey with diagonal hatching: the mark of a default value.
 void fill_hatched(QPainter& painter, const QPainterPath& shape) {
-    painter.fillPath(shape, flagged_fill);
+    painter.fillPath(shape, colour_of(flagged_fill));
     painter.fillPath(shape, QBrush(hatch_ink, Qt::BDiagPattern));
 }
 
@@ -145,14 +154,13 @@ void paint_colour_bar(QPainter& painter, const review::ColourBar& bar) {
         whole_bar.addRect(box);
         fill_hatched(painter, whole_bar);
         Box note{bar.box.right() + 6, bar.box.top, 80, 40};
-        draw_text(painter, note, "no findings", small_pixels, false, muted,
+        draw_text(painter, note, std::string(empty_bar_note), small_pixels, false, muted,
                   Qt::AlignLeft | Qt::TextWordWrap);
         return;
     }
     QLinearGradient ramp(box.bottomLeft(), box.topLeft());
-    constexpr int stops = 32;
-    for (int k = 0; k <= stops; ++k) {
-        const double t = static_cast<double>(k) / stops;
+    for (int k = 0; k <= colour_bar_stops; ++k) {
+        const double t = static_cast<double>(k) / colour_bar_stops;
         ramp.setColorAt(t, colour_of(review::viridis(t)));
     }
     painter.fillRect(box, ramp);
@@ -173,13 +181,6 @@ void paint_map(QPainter& painter, const review::MapPanel& map) {
     draw_text(painter, map.note_box, map.note, body_pixels, false, muted);
 }
 
-// The curves of a beat plot: the leads in three colours, the mean (last) in ink.
-QColor curve_colour(const review::PlotPanel& panel, const review::PlotCurve& curve) {
-    const QColor leads[] = {activation_ink, recovery_ink, flag_tag_ink};
-    if (curve.colour + 1 == static_cast<int>(panel.curves.size())) return ink;
-    return leads[static_cast<std::size_t>(curve.colour) % std::size(leads)];
-}
-
 void paint_plot(QPainter& painter, const review::PlotPanel& panel) {
     draw_text(painter, panel.title_box, panel.title, title_pixels, true);
     painter.setBrush(Qt::NoBrush);
@@ -190,7 +191,7 @@ void paint_plot(QPainter& painter, const review::PlotPanel& panel) {
     label.height =
         label.height / static_cast<double>(std::max<std::size_t>(panel.curves.size(), 1));
     for (const review::PlotCurve& curve : panel.curves) {
-        const QColor colour = curve_colour(panel, curve);
+        const QColor colour = colour_of(curve_ink(curve.colour, panel.curves.size()));
         painter.setPen(QPen(colour, 1.5));
         painter.setBrush(colour);
         QPolygonF line;
@@ -221,7 +222,7 @@ void paint_heading(QPainter& painter, const review::ReviewPicture& picture) {
     Box text = legend;
     text.left += 42;
     text.width -= 42;
-    draw_text(painter, text, "Hatched grey: " + picture.legend, body_pixels);
+    draw_text(painter, text, std::string(hatching_legend_prefix) + picture.legend, body_pixels);
 }
 
 // A mark of one sample across the trace: solid for a finding, dashed for a
@@ -252,8 +253,8 @@ void paint_panel_marks(QPainter& painter, const review::SheetPanel& panel) {
 void paint_panel(QPainter& painter, const review::SheetPanel& panel) {
     // A tinted panel finds a lead with a default among the 64 at a glance.
     if (panel.no_downstroke || panel.no_upstroke)
-        painter.fillRect(rect_of(panel.box), flagged_panel_fill);
-    painter.setPen(QPen(QColor(215, 215, 215), 1.0));
+        painter.fillRect(rect_of(panel.box), colour_of(flagged_panel_fill));
+    painter.setPen(QPen(colour_of(panel_frame), 1.0));
     painter.drawRect(rect_of(panel.box));
     paint_panel_marks(painter, panel);
     QPolygonF trace;
@@ -262,7 +263,7 @@ void paint_panel(QPainter& painter, const review::SheetPanel& panel) {
     painter.drawPolyline(trace);
     Box label{panel.box.left + 3, panel.box.top, panel.box.width - 6, 14};
     draw_text(painter, label, std::to_string(panel.lead), small_pixels, true);
-    draw_text(painter, label, panel.tag, small_pixels, false, flag_tag_ink,
+    draw_text(painter, label, panel.tag, small_pixels, false, colour_of(flag_tag_ink),
               Qt::AlignRight | Qt::AlignVCenter);
 }
 
@@ -282,15 +283,10 @@ double paint_legend_entry(QPainter& painter, double left, const Box& row, QColor
 void paint_sheet(QPainter& painter, const review::ReviewSheet& sheet) {
     draw_text(painter, sheet.title_box, sheet.title, title_pixels, true);
     double left = sheet.legend_box.left;
-    const Box& row = sheet.legend_box;
-    left = paint_legend_entry(painter, left, row, fiducial_ink, false,
-                              QStringLiteral("P, J and T end"));
-    left = paint_legend_entry(painter, left, row, activation_ink, false,
-                              QStringLiteral("activation P + AT"));
-    left = paint_legend_entry(painter, left, row, recovery_ink, false,
-                              QStringLiteral("recovery P + RT"));
-    paint_legend_entry(painter, left, row, muted, true,
-                       QStringLiteral("dashed, hollow: a default, not a finding"));
+    for (const LegendEntry& entry : sheet_legend)
+        left = paint_legend_entry(
+            painter, left, sheet.legend_box, colour_of(entry.colour), entry.dashed,
+            QString::fromUtf8(entry.text.data(), static_cast<qsizetype>(entry.text.size())));
     for (const review::SheetPanel& panel : sheet.panels) paint_panel(painter, panel);
 }
 

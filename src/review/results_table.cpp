@@ -327,12 +327,14 @@ ReviewData recording_review(const RecordingResults& recording, const ElectrodeLa
     for (std::size_t k = 0; k < lead_count; ++k)
         data.bad_leads[k] = is_bad_lead(recording.other_flags[k]);
     for (std::string_view flag : other_flag_words) {
-        const auto leads =
-            std::count_if(recording.other_flags.begin(), recording.other_flags.end(),
-                          [&](const std::vector<std::string>& flags) {
-                              return std::find(flags.begin(), flags.end(), flag) != flags.end();
-                          });
-        if (leads > 0) data.other_flags.push_back({std::string(flag), static_cast<int>(leads)});
+        FlagCount flagged{std::string(flag), {}};
+        for (int l = 1; l <= lead_count; ++l) {
+            const std::vector<std::string>& flags =
+                recording.other_flags[static_cast<std::size_t>(l - 1)];
+            if (std::find(flags.begin(), flags.end(), flag) != flags.end())
+                flagged.leads.push_back(l);
+        }
+        if (!flagged.leads.empty()) data.other_flags.push_back(std::move(flagged));
     }
     return data;
 }

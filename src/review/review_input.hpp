@@ -16,6 +16,7 @@
 #include "review/beat_plots.hpp"
 #include "review/electrode_layout.hpp"
 #include "review/lead_values.hpp"
+#include "review/recordings_table.hpp"
 
 namespace mapari::review {
 
@@ -36,10 +37,10 @@ struct ReviewRequest {
     std::int32_t recovery_delay_samples = default_ari_settings.recovery_delay_samples;
 };
 
-// How many leads of a recording carry one of a results table's other flags.
+// The leads of a recording that carry one of a results table's other flags.
 struct FlagCount {
-    std::string flag;  // "weak"
-    int leads = 0;
+    std::string flag;        // "weak"
+    std::vector<int> leads;  // their numbers, in order
 };
 
 // How far a lead's AT and RT can be trusted, from 0 to 1; none where the
@@ -52,6 +53,9 @@ struct LeadConfidence {
 
 struct ReviewData {
     std::string title;  // the .ari file's name without its folder, or the recording's name
+    // A study's recording: its row of the study's recordings.csv, with its
+    // status and the reason for it; none otherwise.
+    std::optional<RecordingSummary> summary;
     // None when the values come from a results table, which holds no P, J or E.
     std::optional<AriRecord> record;
     // None when a results table gives no values for the recording (the
@@ -85,7 +89,10 @@ struct ResultsRequest {
 // Reads the results table and the layout: one review per recording, in the
 // table's order; false with "PATH: reason" for the first file that cannot be
 // used. A beats.csv beside the table, when there is one, adds each
-// recording's beat-to-beat plots.
+// recording's beat-to-beat plots. A recordings.csv beside it, when there is
+// one, gives every recording its status and reason, and its order: a
+// recording the analysis failed on, which has no rows of results, gets a
+// review too.
 bool load_results_review(const ResultsRequest& request, std::vector<ReviewData>& recordings,
                          std::string& message);
 

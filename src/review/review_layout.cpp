@@ -7,6 +7,8 @@
 #include <limits>
 #include <numeric>
 
+#include "formats/quoted.hpp"
+
 namespace mapari::review {
 namespace {
 
@@ -194,14 +196,17 @@ std::vector<Point> trace_points(const BeatTraces& beat, int lead, int first, int
     return simplified(points, trace_tolerance);
 }
 
-double distance_to_segment(Point p, Point a, Point b) {
+// The square of the distance, which orders points as the distance does
+// without a square root for each.
+double squared_distance_to_segment(Point p, Point a, Point b) {
     const double dx = b.x - a.x, dy = b.y - a.y;
     const double length_squared = dx * dx + dy * dy;
     const double t =
         length_squared > 0
             ? std::clamp(((p.x - a.x) * dx + (p.y - a.y) * dy) / length_squared, 0.0, 1.0)
             : 0.0;
-    return std::hypot(p.x - (a.x + t * dx), p.y - (a.y + t * dy));
+    const double across = p.x - (a.x + t * dx), down = p.y - (a.y + t * dy);
+    return across * across + down * down;
 }
 
 class SampleAxis {
@@ -294,12 +299,23 @@ std::string record_details(const AriRecord& record, std::int32_t r) {
            std::to_string(record.j_point + r - record.reference_point) + " ms";
 }
 
+// "Status check: the T end is doubtful.  ": a study's recording's status and
+// its reason; nothing for other data.
+std::string status_details(const ReviewData& data) {
+    if (!data.summary) return {};
+    std::string text = "Status " + data.summary->status;
+    if (!data.summary->reason.empty()) text += ": " + data.summary->reason;
+    return text + ".  ";
+}
+
 // Where a recording's values come from when there is no record to give P, J and E.
 std::string table_details(const ReviewData& data) {
     if (!data.leads)
-        return "The results table gives no values for this recording: the batch analysis failed "
+        return status_details(data) +
+               "The results table gives no values for this recording: the batch analysis failed "
                "on it.";
-    return "Values of the batch analysis's results table, whose flags no-downstroke and "
+    return status_details(data) +
+           "Values of the batch analysis's results table, whose flags no-downstroke and "
            "no-upstroke mark the defaults";
 }
 
@@ -327,13 +343,24 @@ void lay_out_heading(const ReviewData& data, ReviewPicture& picture) {
     picture.legend_box = {margin, picture.details_box.bottom(), content_width, line_height};
 }
 
+// "weak: leads 3, 17": the flag and its leads, at most most_named_leads
+// named and the rest counted, so that a flag on every lead keeps to its line.
+std::string flagged_leads_text(const FlagCount& flagged) {
+    constexpr std::size_t most_named_leads = 16;
+    const std::vector<int>& leads = flagged.leads;
+    const std::size_t named = std::min(leads.size(), most_named_leads);
+    std::string text =
+        flagged.flag + (leads.size() == 1 ? ": lead " : ": leads ") +
+        joined_numbers({leads.begin(), leads.begin() + static_cast<long>(named)}, ", ");
+    if (leads.size() > named) text += " and " + std::to_string(leads.size() - named) + " more";
+    return text;
+}
+
 std::string other_flags_text(const std::vector<FlagCount>& counts) {
     std::string text = "Other flags of the batch analysis:";
     if (counts.empty()) return text + " none.";
     for (std::size_t k = 0; k < counts.size(); ++k)
-        text += (k == 0 ? " " : ", ") +
-                (counts[k].leads == 1 ? "1 lead" : std::to_string(counts[k].leads) + " leads") +
-                " " + counts[k].flag;
+        text += (k == 0 ? " " : "; ") + flagged_leads_text(counts[k]);
     return text + ".";
 }
 
@@ -477,9 +504,10 @@ std::vector<Point> simplified(const std::vector<Point>& points, double tolerance
         const auto [first, last] = stretches.back();
         stretches.pop_back();
         std::size_t farthest = first;
-        double largest = tolerance;
+        double largest = tolerance * tolerance;
         for (std::size_t k = first + 1; k < last; ++k) {
-            const double distance = distance_to_segment(points[k], points[first], points[last]);
+            const double distance =
+                squared_distance_to_segment(points[k], points[first], points[last]);
             if (distance > largest) largest = distance, farthest = k;
         }
         if (farthest == first) continue;

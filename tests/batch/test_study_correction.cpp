@@ -21,6 +21,7 @@
 #include "app/study_record.hpp"
 #include "batch_support.hpp"
 #include "formats/ari_file.hpp"
+#include "review/study_report.hpp"
 #include "support/temporary_folder.hpp"
 
 namespace mapari::batch_tests {
@@ -161,6 +162,23 @@ TEST_F(StudyCorrection, TheTablesAndTheRecordCarryTheCorrection) {
         EXPECT_NE(results.find(row.str()), std::string::npos) << row.str() << "\n" << results;
     }
     EXPECT_EQ(read_bytes(study_ / "beats.csv"), beats_table({record, record_of("b")}));
+}
+
+// A report in the study is written anew from the corrected tables: a's page
+// shows the new T end.
+TEST_F(StudyCorrection, TheStudysReportIsWrittenAnew) {
+    int pages = 0;
+    std::string message;
+    ASSERT_TRUE(review::write_study_report({(study_ / "results.csv").string(), ""}, pages, message))
+        << message;
+    const fs::path index = study_ / "report" / "index.html";
+    const CommandRun run = correct({"--t-end", "560"});
+    ASSERT_EQ(run.exit_code, 0) << run.errors;
+    EXPECT_EQ(run.out, "corrected a: t_end 595 -> 560\nrewrote " + index.string() +
+                           " and the pages of 2 recordings: the tables changed\n");
+    EXPECT_NE(
+        read_bytes(index).find(R"(<td data-key="t_end" data-value="560" class="number">560</td>)"),
+        std::string::npos);
 }
 
 TEST_F(StudyCorrection, EachMarkCanBeCorrected) {

@@ -92,6 +92,61 @@ TEST(StudyFolder, ASecondBatchAddsToTheFirstAndChangesNothingOfIt) {
     EXPECT_EQ(differences(snapshot(out), study_before), none);
 }
 
+// The study's rows of the report's index, each "<tr ...>" tag.
+int report_rows(const fs::path& out) {
+    const std::string index = read_bytes(out / "report" / "index.html");
+    int rows = 0;
+    for (std::size_t at = index.find("<tr tabindex"); at != std::string::npos;
+         at = index.find("<tr tabindex", at + 1))
+        ++rows;
+    return rows;
+}
+
+// --report writes the study's report; a later batch that changes the tables
+// writes it anew and says so; one that changes nothing leaves it alone.
+TEST(StudyFolder, TheReportIsWrittenWhenAskedAndAnewWhenTheTablesChange) {
+    TemporaryFolder folder;
+    const std::vector<std::string> files = recordings(folder, {"a", "b"});
+    const fs::path out = folder.path() / "study";
+    const std::string index = (out / "report" / "index.html").string();
+    const CommandRun first = run_batch(into({files[0]}, out, {"--report"}));
+    ASSERT_EQ(first.exit_code, 0) << first.errors;
+    EXPECT_TRUE(first.out.starts_with("wrote " + index + " and the pages of 1 recording\n"))
+        << first.out;
+    EXPECT_EQ(report_rows(out), 1);
+    // The page shows the maps and, from the recording's folder, the sheet of its 64 leads.
+    const std::string page = read_bytes(out / "report" / "001-a.html");
+    EXPECT_NE(page.find(">Activation time AT (ms)<"), std::string::npos);
+    EXPECT_NE(page.find("The averaged beat of each lead, with its marks"), std::string::npos);
+    const CommandRun second = run_batch(into({files[1]}, out));
+    ASSERT_EQ(second.exit_code, 0) << second.errors;
+    EXPECT_TRUE(second.out.starts_with("rewrote " + index +
+                                       " and the pages of 2 recordings: the tables changed\n"))
+        << second.out;
+    EXPECT_EQ(report_rows(out), 2);
+    const auto before = snapshot(out);
+    const CommandRun third = run_batch(into({files[0], files[1]}, out));
+    EXPECT_EQ(third.out.find("report"), std::string::npos) << third.out;
+    EXPECT_EQ(differences(snapshot(out), before), none);
+}
+
+// A recording named "report" has its folder where the report would go: the
+// report is refused there with the reason, and the folder is left as it was.
+TEST(StudyFolder, TheReportNeverGoesIntoARecordingsFolder) {
+    TemporaryFolder folder;
+    const std::vector<std::string> files = recordings(folder, {"report"});
+    const fs::path out = folder.path() / "study";
+    ASSERT_EQ(run_batch(into({files[0]}, out)).exit_code, 0);
+    const auto before = snapshot(out / "report");
+    const CommandRun asked = run_batch(into({files[0]}, out, {"--report"}));
+    EXPECT_EQ(asked.exit_code, 1);
+    EXPECT_TRUE(asked.errors.starts_with("mapari-batch: cannot write the report " +
+                                         (out / "report" / "index.html").string() + ": " +
+                                         (out / "report").string() + " holds "))
+        << asked.errors;
+    EXPECT_EQ(differences(snapshot(out / "report"), before), none);
+}
+
 TEST(StudyFolder, RecordingsNamedAlikeGetNamesNoOtherHasAndKeepThem) {
     TemporaryFolder folder;
     for (const char* file : {"a/x.dat", "b/x.dat", "c/x_2.dat", "d/x.dat"}) {

@@ -329,7 +329,7 @@ TEST(ResultsTable, FaultsAreRefusedWithTheirLine) {
     }
 }
 
-TEST(ResultsTable, ReviewOfARecordingCountsItsOtherFlags) {
+TEST(ResultsTable, ReviewOfARecordingNamesTheLeadsOfItsOtherFlags) {
     const std::vector<RecordingResults> recordings = read_table(hand_made_table());
     const ReviewData data = recording_review(recordings[0], grid_layout());
     EXPECT_EQ(data.title, "realptb010");
@@ -337,11 +337,12 @@ TEST(ResultsTable, ReviewOfARecordingCountsItsOtherFlags) {
     EXPECT_FALSE(data.beat.has_value());
     ASSERT_TRUE(data.leads.has_value());
     EXPECT_EQ(values_of((*data.leads)[2]), Values(12.5f, -3, -15.5f, false, false));
-    std::vector<std::pair<std::string, int>> counts;
-    for (const FlagCount& count : data.other_flags) counts.emplace_back(count.flag, count.leads);
+    std::vector<std::pair<std::string, std::vector<int>>> named;
+    for (const FlagCount& count : data.other_flags) named.emplace_back(count.flag, count.leads);
     // In the order of the flag words, not of the leads.
-    EXPECT_EQ(counts, (std::vector<std::pair<std::string, int>>{
-                          {"rt-at-window-edge", 1}, {"weak", 2}, {"clipped", 1}, {"noisy", 1}}));
+    EXPECT_EQ(named,
+              (std::vector<std::pair<std::string, std::vector<int>>>{
+                  {"rt-at-window-edge", {4}}, {"weak", {3, 4}}, {"clipped", {5}}, {"noisy", {4}}}));
 }
 
 TEST(ResultsTable, PageOfARecordingShowsItsMapsAndOtherFlags) {
@@ -357,8 +358,8 @@ TEST(ResultsTable, PageOfARecordingShowsItsMapsAndOtherFlags) {
     EXPECT_TRUE(picture.maps[1].cells[4].flagged);            // ...its RT is not
     EXPECT_EQ(picture.maps[2].cells[2].value_text, "-15.5");  // the table's ARI
     EXPECT_EQ(picture.other_flags,
-              "Other flags of the batch analysis: 1 lead rt-at-window-edge, 2 leads weak, 1 lead "
-              "clipped, 1 lead noisy.");
+              "Other flags of the batch analysis: rt-at-window-edge: lead 4; weak: leads 3, 4; "
+              "clipped: lead 5; noisy: lead 4.");
     EXPECT_GE(picture.other_flags_box.top, picture.maps[0].note_box.bottom());
     EXPECT_GE(picture.height, picture.other_flags_box.bottom());
     EXPECT_FALSE(picture.sheet.has_value());
@@ -373,7 +374,7 @@ TEST(ResultsTable, PageOfAFailedRecordingSaysSoWithoutMaps) {
               "on it.");
     EXPECT_TRUE(picture.maps.empty());
     EXPECT_TRUE(picture.legend.empty());
-    EXPECT_EQ(picture.other_flags, "Other flags of the batch analysis: 2 leads flat.");
+    EXPECT_EQ(picture.other_flags, "Other flags of the batch analysis: flat: leads 1, 2.");
     EXPECT_GE(picture.height, picture.other_flags_box.bottom());
 }
 

@@ -143,6 +143,58 @@ TEST_F(ReviewProgram, OutputNameIsTakenWholeWithExtensionsAdded) {
                                                  "s1.ari", "s1.ds"}));
 }
 
+// An OUT whose extension names a format is the one file written, in it.
+TEST_F(ReviewProgram, OutputWithAFormatsExtensionIsThatFileAlone) {
+    const std::pair<std::string, std::string> formats[] = {{"figure.png", "\x89PNG"},
+                                                           {"figure.pdf", "%PDF-"},
+                                                           {"figure.svg", "<svg "},
+                                                           {"figure.csv", "lead,"}};
+    for (const auto& [name, opening] : formats) {
+        ASSERT_EQ(run({ari_, "--ds", ds_, "-o", folder_.file(name)}), 0) << errors_;
+        EXPECT_EQ(files(), (std::vector<std::string>{name, "s1.ari", "s1.ds"}));
+        EXPECT_TRUE(out_.starts_with("wrote " + folder_.file(name) + "\ns1.ari: ")) << out_;
+        EXPECT_EQ(read_bytes(folder_.file(name)).substr(0, opening.size()), opening) << name;
+        std::filesystem::remove(folder_.file(name));
+    }
+}
+
+TEST_F(ReviewProgram, ResultsOutputIsAPdf) {
+    const std::string table = folder_.file("results.csv");
+    write_bytes(table, std::string(results_header) + results_rows("realptb010"));
+    ASSERT_EQ(run({"--results", table, "-o", folder_.file("study.pdf")}), 0) << errors_;
+    EXPECT_EQ(out_, "wrote " + folder_.file("study.pdf") + " (1 recording)\n");
+    EXPECT_EQ(files(), (std::vector<std::string>{"results.csv", "s1.ari", "s1.ds", "study.pdf"}));
+}
+
+// The hand-made .ari has P = 150, J = 250, E = 600; the .se record is Q onset
+// (P), stimulus, J and E in 5 columns each. A .ds that does not belong to the
+// .ari is refused with the reason, and nothing is written.
+TEST_F(ReviewProgram, ABeatOfAnotherSessionIsRefused) {
+    const std::string other = folder_.file("s2.ds"), se = folder_.file("s1.se");
+    write_bytes(other, indexed_ds_text());
+    const std::pair<std::string, std::string> refusals[] = {
+        {"", other + ": not the saved beat of s1.ari: a session saves s1.ds beside it, not s2.ds"},
+        {"  150  140  260  600\n",
+         ds_ + ": not the saved beat of s1.ari: its marks s1.se put J at 260, the .ari at 250"},
+        {"  151  140  250  600\n", ds_ + ": not the saved beat of s1.ari: its marks s1.se put the "
+                                         "reference point at 151, the .ari at 150"},
+        {"  150  140  250  610\n", ds_ + ": not the saved beat of s1.ari: its marks s1.se put the "
+                                         "T end at 610, the .ari at 600"},
+    };
+    for (const auto& [marks, message] : refusals) {
+        if (!marks.empty()) write_bytes(se, marks);
+        const std::vector<std::string> names =
+            marks.empty() ? std::vector<std::string>{"s1.ari", "s1.ds", "s2.ds"}
+                          : std::vector<std::string>{"s1.ari", "s1.ds", "s1.se", "s2.ds"};
+        EXPECT_EQ(run({ari_, "--ds", marks.empty() ? other : ds_}), 1) << message;
+        EXPECT_EQ(errors_, "mapari-review: " + message + "\n");
+        EXPECT_EQ(out_, "");
+        EXPECT_EQ(files(), names);
+    }
+    write_bytes(se, "  150  140  250  600\n");
+    EXPECT_EQ(run({ari_, "--ds", ds_}), 0) << errors_;
+}
+
 TEST_F(ReviewProgram, RecoveryDelayOptionMovesTheFlag) {
     // r = 101: J + r − P = 201 is lead 9's RT; lead 2's RT = 200 is a finding then.
     ASSERT_EQ(run({ari_, "--recovery-delay", "101"}), 0) << errors_;
@@ -225,6 +277,47 @@ TEST_F(ReviewProgram, ResultsTableGivesOnePdfPageARecording) {
         << report.toStdString();
 }
 
+// With the study's recordings.csv beside it, the failed recording, which has
+// no rows of results, gets its page too, with its status and reason; the
+// flagged leads are named.
+TEST_F(ReviewProgram, ResultsOfAStudyGivesEveryRecordingAPage) {
+    const std::string table = folder_.file("results.csv");
+    write_bytes(table,
+                std::string(results_header) +
+                    results_rows("rec1", {{3, "12.5,300,287.5,weak"}, {17, "40,300,260,weak"}}));
+    write_bytes(folder_.file("recordings.csv"),
+                "recording,status,reason\nrec1,ok,\nrec2,failed,no beat found\n");
+    ASSERT_EQ(run({"--results", table}), 0) << errors_;
+    EXPECT_EQ(out_, "wrote " + folder_.file("results.pdf") + " (2 recordings)\n");
+    EXPECT_EQ(page_objects(read_bytes(folder_.file("results.pdf"))), 2);
+    const QString text = pdf_text(folder_.file("results.pdf"));
+    if (text.isEmpty()) GTEST_SKIP() << "pdftotext is not installed (poppler-utils)";
+    for (const char* expected :
+         {"Review of rec1", "weak: leads 3, 17", "Review of rec2", "Status failed: no beat found."})
+        EXPECT_TRUE(text.contains(QString::fromUtf8(expected))) << expected << "\n"
+                                                                << text.toStdString();
+}
+
+TEST_F(ReviewProgram, ResultsInHtmlWriteTheReportBesideTheTable) {
+    const std::string table = folder_.file("results.csv");
+    write_bytes(table, std::string(results_header) + results_rows("rec1"));
+    write_bytes(folder_.file("recordings.csv"),
+                "recording,status,reason\nrec1,ok,\nrec2,failed,no beat found\n");
+    ASSERT_EQ(run({"--results", table, "--html"}), 0) << errors_;
+    EXPECT_EQ(out_,
+              "wrote " + folder_.file("report/index.html") + " and the pages of 2 recordings\n");
+    EXPECT_EQ(files(), (std::vector<std::string>{"recordings.csv", "report", "results.csv",
+                                                 "s1.ari", "s1.ds"}));
+    // A malformed table: the message, and the report as it was.
+    const std::string index = read_bytes(folder_.file("report/index.html"));
+    write_bytes(folder_.file("recordings.csv"), "recording,status\n");
+    EXPECT_EQ(run({"--results", table, "--html"}), 1);
+    EXPECT_EQ(errors_, "mapari-review: " + folder_.file("recordings.csv") +
+                           ": line 1: the header names no column reason (it must name "
+                           "recording, status and reason)\n");
+    EXPECT_EQ(read_bytes(folder_.file("report/index.html")), index);
+}
+
 // Leads 3 and 4 of the table carry no signal: each of the three maps says so
 // in their cells, and the heading counts them.
 TEST_F(ReviewProgram, ResultsTableLeadsWithoutASignalAreDrawnSayingNoSignal) {
@@ -261,6 +354,18 @@ TEST_F(ReviewProgram, BadResultsTableIsRefusedWithItsLine) {
     EXPECT_EQ(files(), (std::vector<std::string>{"results.csv", "s1.ari", "s1.ds"}));
 }
 
+TEST_F(ReviewProgram, AMalformedRecordingsTableBesideIsRefusedWithItsLine) {
+    const std::string table = folder_.file("results.csv");
+    write_bytes(table, std::string(results_header) + results_rows("rec1"));
+    write_bytes(folder_.file("recordings.csv"), "recording,status,reason\nrec1,ok,\nrec1,ok,\n");
+    EXPECT_EQ(run({"--results", table}), 1);
+    EXPECT_EQ(errors_, "mapari-review: " + folder_.file("recordings.csv") +
+                           ": line 3: \"rec1\" is named a second time\n");
+    EXPECT_EQ(out_, "");
+    EXPECT_EQ(files(),
+              (std::vector<std::string>{"recordings.csv", "results.csv", "s1.ari", "s1.ds"}));
+}
+
 TEST_F(ReviewProgram, ResultsTableGoesWithNeitherAnAriFileNorABeat) {
     const std::string table = folder_.file("results.csv");
     const std::string with_ari = "--results cannot be combined with an .ari file (" + ari_ + ")";
@@ -274,6 +379,11 @@ TEST_F(ReviewProgram, ResultsTableGoesWithNeitherAnAriFileNorABeat) {
         {{"--results"}, "--results needs a value"},
         {{"--results", folder_.file("table.pdf")},
          folder_.file("table") + ".pdf would replace the results table"},
+        {{"--results", table, "-o", folder_.file("study.svg")},
+         "--results writes a PDF, not " + folder_.file("study.svg")},
+        {{"--results", table, "--html", "-o", folder_.file("study")},
+         "--html writes the report beside the table, in its folder report/; it takes no -o"},
+        {{ari_, "--html"}, "--html goes with --results: it writes a study's report"},
     };
     for (const auto& [arguments, message] : wrong) {
         EXPECT_EQ(run(arguments), 2) << message;
