@@ -1,24 +1,21 @@
 // Speed of the ARI computation on one saved beat of 64 leads, as a plain
 // call with no runtime and no files: the activation search and the cubic fits
-// of the slope curve over the T wave, with the default settings.
+// of the slope curve over the T wave, with the default settings; and of the
+// preview the study window computes at each move of a mark (the baseline
+// drawn anew, then the computation).
 // Run: build/bench/bench_ari.
 #include <benchmark/benchmark.h>
 
 #include <memory>
 #include <string>
-#include <string_view>
 
 #include "ari/ari_computation.hpp"
+#include "beats/beat_preview.hpp"
 #include "formats/map_recording.hpp"
 #include "formats/result_files.hpp"
 #include "synthesis/synth_model.hpp"
 
 namespace {
-
-// Reports go nowhere: the figure is the computation's own.
-struct NoReport final : mapari::ReportSink {
-    void write(std::string_view) override {}
-};
 
 // A store whose ARI work area holds the second beat of a default synthetic
 // recording, cut as a selection at its QRS would cut it and read back from
@@ -61,13 +58,32 @@ void BM_ComputeAri(benchmark::State& state) {
         state.SkipWithError("the planted marks do not make a computable beat");
         return;
     }
-    NoReport report;
+    // Reports go nowhere: the figure is the computation's own.
+    mapari::SilentReport report;
     for (auto _ : state) {
         mapari::compute_ari(store->ari, report);
         benchmark::DoNotOptimize(store->ari.recovery_ms(1));
     }
 }
 BENCHMARK(BM_ComputeAri)->Unit(benchmark::kMillisecond);
+
+// The beat's T end moved 10 ms earlier, as by Shift+Left in the study window.
+void BM_PreviewBeat(benchmark::State& state) {
+    auto store = saved_beat();
+    if (!store) {
+        state.SkipWithError("the planted marks do not make a computable beat");
+        return;
+    }
+    const mapari::AriWork& work = store->ari;
+    const mapari::MarkRowArray marks = {work.second_value, work.reference_point, work.j_point,
+                                        work.t_end - 10};
+    for (auto _ : state) {
+        const mapari::BeatPreview preview =
+            mapari::preview_beat(work.beat_matrix, marks, mapari::default_ari_settings);
+        benchmark::DoNotOptimize(preview.recovery_ms[0]);
+    }
+}
+BENCHMARK(BM_PreviewBeat)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

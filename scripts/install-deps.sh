@@ -7,7 +7,7 @@ packages=(
     clang libclang-rt-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     qt6-base-dev fonts-ipafont-gothic fonts-dejavu-core
-    poppler-utils valgrind
+    poppler-utils valgrind xvfb xauth
     libxcb1-dev dpkg-dev
     libbiosig-dev libmatio-dev libsoxr-dev pkg-config
     gettext python3

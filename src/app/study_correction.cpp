@@ -11,6 +11,7 @@
 #include "app/study_record.hpp"
 #include "app/unattended_clicks.hpp"
 #include "ari/ari_computation.hpp"
+#include "beats/beat_preview.hpp"
 #include "beats/selection.hpp"
 #include "formats/exit_codes.hpp"
 #include "formats/files.hpp"
@@ -31,27 +32,17 @@ constexpr std::string_view click_prefix = "@click ";
 
 // The marks by the names the record and the command give them, in the
 // dialogue's order.
-struct MarkName {
-    const char* record_name;
-    const char* said;
-};
-constexpr std::array<MarkName, fiducial_count> mark_names = {{{"stimulus", "the stimulus mark"},
-                                                              {"q_onset", "the Q onset"},
-                                                              {"j_point", "the J point"},
-                                                              {"t_end", "the T end"}}};
+constexpr std::array<const char*, fiducial_count> mark_record_names = {"stimulus", "q_onset",
+                                                                       "j_point", "t_end"};
 
-using Rows = std::array<std::int32_t, fiducial_count>;
+using Rows = MarkRowArray;
 
 CorrectionOutcome refused(int exit_code, const std::string& why) {
     return {exit_code, "mapari-batch: " + why + "; nothing was written\n"};
 }
 
-Rows rows_of(const AutomaticMarks& marks) {
-    return {marks.stimulus, marks.q_onset, marks.j_point, marks.t_end};
-}
-
 Rows corrected_rows(const AutomaticMarks& marks, const MarkRows& asked) {
-    Rows rows = rows_of(marks);
+    Rows rows = mark_rows_of(marks);
     const std::optional<std::int32_t> given[] = {asked.stimulus, asked.q_onset, asked.j_point,
                                                  asked.t_end};
     for (std::size_t k = 0; k < fiducial_count; ++k)
@@ -76,19 +67,6 @@ std::string tables_refusal(const fs::path& study) {
     if (!read_whole_file((study / "results.csv").string(), text, reason) ||
         !review::read_results_table(text, read, reason))
         return "cannot read " + (study / "results.csv").string() + ": " + reason;
-    return {};
-}
-
-// Why the rows cannot be marks: out of the beat's rows, out of order.
-std::string marks_refusal(const Rows& rows) {
-    for (std::size_t k = 0; k < fiducial_count; ++k)
-        if (rows[k] < 1 || rows[k] > beat_window_rows)
-            return std::string(mark_names[k].said) + " at row " + std::to_string(rows[k]) +
-                   " lies outside the beat (rows 1 to " + std::to_string(beat_window_rows) + ")";
-    if (!(rows[0] <= rows[1] && rows[1] < rows[2] && rows[2] < rows[3]))
-        return "the marks are out of order: stimulus " + std::to_string(rows[0]) + ", Q onset " +
-               std::to_string(rows[1]) + ", J point " + std::to_string(rows[2]) + ", T end " +
-               std::to_string(rows[3]) + " (stimulus <= Q onset < J point < T end)";
     return {};
 }
 
@@ -207,7 +185,7 @@ std::string replay_refusal(Store& store, const CorrectedRecording& recording, co
         const auto at = static_cast<std::size_t>(mark - 1);
         if (store.beat.fiducial_marks(mark) != rows[at])
             return "no click marks row " + std::to_string(rows[at]) + " for " +
-                   mark_names[at].said + ": the nearest marks row " +
+                   mark_said_names[at] + ": the nearest marks row " +
                    std::to_string(store.beat.fiducial_marks(mark));
     }
     exit_code = exit_failure;
@@ -221,11 +199,11 @@ HandCorrection correction_of(const RecordingAnalysis& record, const Rows& rows,
                              const CorrectionRequest& request) {
     HandCorrection correction;
     correction.corrected_at = now_in_utc();
-    const Rows before = rows_of(record.marks);
+    const Rows before = mark_rows_of(record.marks);
     const std::optional<std::int32_t> given[] = {request.marks.stimulus, request.marks.q_onset,
                                                  request.marks.j_point, request.marks.t_end};
     for (std::size_t k = 0; k < fiducial_count; ++k)
-        if (given[k]) correction.marks.push_back({mark_names[k].record_name, before[k], rows[k]});
+        if (given[k]) correction.marks.push_back({mark_record_names[k], before[k], rows[k]});
     if (request.bad_leads) {
         correction.bad_leads_from = record.settings.bad_leads;
         correction.bad_leads_to = *request.bad_leads;
@@ -331,7 +309,7 @@ CorrectionOutcome check_request(const CorrectionRequest& request, const StudyCon
                            (status == AnalysisStatus::failed ? "failed" : "was stopped"));
     recording.record = record->second;
     rows = corrected_rows(record->second.marks, request.marks);
-    if (std::string why = marks_refusal(rows); !why.empty()) return refused(exit_usage, why);
+    if (std::string why = mark_rows_refusal(rows); !why.empty()) return refused(exit_usage, why);
     if (request.bad_leads) {
         BatchSettings hand = record->second.settings;
         hand.bad_leads = *request.bad_leads;
@@ -383,7 +361,8 @@ CorrectionOutcome correct_in(const CorrectionRequest& request, StudyContents con
     return {exit_normal, message};
 }
 
-// Why the folder is no study a correction can use; empty when it is one.
+}  // namespace
+
 std::string study_refusal(const fs::path& study) {
     std::error_code error;
     if (!fs::is_directory(study, error)) return study.string() + " is no folder";
@@ -391,8 +370,6 @@ std::string study_refusal(const fs::path& study) {
         return study.string() + " is no study of mapari-batch: " + why;
     return {};
 }
-
-}  // namespace
 
 CorrectionOutcome correct_recording(const CorrectionRequest& request) {
     {

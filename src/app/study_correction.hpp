@@ -34,6 +34,10 @@ struct CorrectionOutcome {
     std::string message;
 };
 
+// Why the folder is no study of mapari-batch (no folder, or tables that are
+// missing or malformed); empty when it is one.
+std::string study_refusal(const std::filesystem::path& study);
+
 // Corrects the recording; the exit code is exit_usage for a request the study
 // refuses (an unknown or failed recording, marks out of order or outside the
 // beat), exit_failure for a study it cannot use or files it cannot write.

@@ -43,4 +43,8 @@ int column_marking_row(const Display& display, const Beat& beat, std::int32_t ro
                : reaching;
 }
 
+std::int32_t row_marked_nearest(const Display& display, const Beat& beat, std::int32_t row) {
+    return row_under(column_marking_row(display, beat, row), display, beat);
+}
+
 }  // namespace mapari

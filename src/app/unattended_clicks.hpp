@@ -20,4 +20,7 @@ int column_selecting_beat(const Display& display, std::int32_t position, std::in
 // nearest to `row` (the drawing has fewer columns than the beat has rows).
 int column_marking_row(const Display& display, const Beat& beat, std::int32_t row);
 
+// The row that column marks: the row nearest to `row` that a click can mark.
+std::int32_t row_marked_nearest(const Display& display, const Beat& beat, std::int32_t row);
+
 }  // namespace mapari

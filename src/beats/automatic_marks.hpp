@@ -86,6 +86,7 @@
 // `problem` says when they cannot be used.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -102,6 +103,12 @@ struct AutomaticMarks {
     bool stimulus_found = false;  // false: no pacing spike; stimulus set to q_onset
     std::string problem;          // empty, or why the marks cannot be trusted
 };
+
+// The four marks as rows of the beat: stimulus, Q onset, J point, T end.
+using MarkRowArray = std::array<std::int32_t, fiducial_count>;
+inline MarkRowArray mark_rows_of(const AutomaticMarks& marks) {
+    return {marks.stimulus, marks.q_onset, marks.j_point, marks.t_end};
+}
 
 // Marks of beat.averaged. With `problem` empty they are in the order stimulus
 // <= Q onset < J < T peak < T end, each a row from 1 to 1000 (the rows that can

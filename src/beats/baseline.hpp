@@ -18,6 +18,14 @@ constexpr bool is_beat_row(std::int32_t row) {
     return row >= 1 && row <= averaged_rows;
 }
 
+// The value rounded to the nearest whole number, halves away from zero, as
+// the save step's .ds file rounds it: a float plus or minus 0.5 is exact in a
+// double, so cutting off the fraction rounds it right.
+constexpr std::int32_t whole_number(float value) {
+    const double exact = value;
+    return static_cast<std::int32_t>(exact < 0.0 ? exact - 0.5 : exact + 0.5);
+}
+
 // Needs 1 <= i1 <= 1024.
 void subtract_one_point_baseline(Beat& beat, std::int32_t i1);
 // Needs 1 <= i1 < i2 <= 1024.

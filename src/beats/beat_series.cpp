@@ -21,19 +21,6 @@ constexpr int rows_after_position = averaged_rows - first_averaged_ms;
 constexpr double correlation_factor = 3.0, correlation_margin = 0.002;
 constexpr double scatter_factor = 3.0, scatter_margin_ms = 2.0;
 
-// The regression's warnings of a beat have no reader: its rows in the tables say what counts.
-struct SilentReport final : ReportSink {
-    void write(std::string_view) override {}
-};
-
-// The value rounded to the nearest whole number, halves away from zero, as
-// the save step's .ds file rounds it: a float plus or minus 0.5 is exact in a
-// double, so cutting off the fraction rounds it right.
-std::int32_t whole_number(float value) {
-    const double exact = value;
-    return static_cast<std::int32_t>(exact < 0.0 ? exact - 0.5 : exact + 0.5);
-}
-
 // A beat found: its aligned position when it matches the template, else where it was found.
 struct FoundBeat {
     long long frame = 0;
@@ -127,6 +114,7 @@ void analyse_beat(SeriesWork& work, const Beat& averaged, long long frame, BeatR
     for (int l = 1; l <= lead_count; ++l)
         for (int i = 1; i <= last_row_read; ++i)
             ari.beat_matrix(i, l) = whole_number(beat.averaged(i, l));
+    // The regression's warnings of a beat have no reader: its rows in the tables say what counts.
     SilentReport report;
     compute_ari_on_shared_windows(ari, report);
     for (int l = 1; l <= lead_count; ++l) {

@@ -45,6 +45,7 @@ void FrameWindow::create_file_menu() {
         dialog->setAttribute(Qt::WA_DeleteOnClose);
         dialog->show();
     });
+    menu->addAction(QStringLiteral("Open &Study..."), this, [this] { open_study_from_dialog(); });
     menu->addSeparator();
     menu->addAction(QStringLiteral("Save &Text..."), QKeySequence::Save, this,
                     [this] { save_text_from_dialog(); });
@@ -259,6 +260,28 @@ void FrameWindow::review_ari_from_dialog() {
     QString error;
     if (!path.isEmpty() && !open_review(path, error))
         QMessageBox::warning(this, QStringLiteral("Review"), error);
+}
+
+bool FrameWindow::open_study(const QString& folder, QString& error) {
+    auto* window = new StudyWindow(this);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    error = window->open(folder.toStdString());
+    if (!error.isEmpty()) {
+        delete window;
+        return false;
+    }
+    study_window_ = window;
+    window->show();
+    window->activateWindow();
+    return true;
+}
+
+void FrameWindow::open_study_from_dialog() {
+    const QString folder = QFileDialog::getExistingDirectory(
+        this, QStringLiteral("Open Study (the folder of mapari-batch --out)"), data_directory_);
+    QString error;
+    if (!folder.isEmpty() && !open_study(folder, error))
+        QMessageBox::warning(this, QStringLiteral("Open Study"), error);
 }
 
 void FrameWindow::arrange_icons() {

@@ -19,6 +19,7 @@
 #include <functional>
 
 #include "desktop/shared_windows.hpp"
+#include "desktop/study_window.hpp"
 #include "desktop/text_window.hpp"
 #include "desktop/trace_window.hpp"
 #include "formats/messages.hpp"
@@ -73,6 +74,10 @@ class FrameWindow : public QMainWindow {
     // Opens the review of an .ari file in a child window; false, with a
     // message that names the file and the problem, when it cannot be reviewed.
     bool open_review(const QString& ari_path, QString& error);
+    // Opens a batch's study folder in a study window beside the frame; false,
+    // with a message saying why, when the folder is no study.
+    bool open_study(const QString& folder, QString& error);
+    StudyWindow* study_window() const { return study_window_; }  // the last opened; null when none
 
     // The language the session's dialogue speaks, and so the user guide.
     void set_session_language(Language language);
@@ -109,6 +114,7 @@ class FrameWindow : public QMainWindow {
     void show_about();
     void review_last_ari();
     void review_ari_from_dialog();
+    void open_study_from_dialog();
     // Keeps the path of the latest "writing a file" line among lines new to the text window.
     void note_written_ari(const std::vector<std::string>& new_lines);
 
@@ -149,6 +155,7 @@ class FrameWindow : public QMainWindow {
     QAction* japanese_action_ = nullptr;
     QAction* english_action_ = nullptr;
     QPointer<QMdiSubWindow> guide_sub_;
+    QPointer<StudyWindow> study_window_;
 };
 
 // The name of a window in messages: "the text window" or "Unit 12".

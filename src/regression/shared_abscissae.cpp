@@ -17,12 +17,6 @@ constexpr std::int32_t no_inverse = 2;
 constexpr std::int32_t no_solve = 2;
 constexpr std::int32_t silent_report = 0;
 
-// Where the messages of a shared window's own computation go: each series
-// fitted on it writes them as its own call would.
-struct Silence final : ReportSink {
-    void write(std::string_view) override {}
-};
-
 // The power sums S(1..2m) alone, each added point by point in ascending
 // order with its powers formed as accumulate_sums forms them, so a shared
 // window holds the very sums a call of its own would.
@@ -95,7 +89,9 @@ void fit_shared_of_degree(const SharedAbscissae& shared, const OrdinateSums& sum
 void share_abscissae(RegressionWork& scratch, std::int32_t first, std::int32_t last, const float* x,
                      std::int32_t degree, SharedAbscissae& shared) {
     const std::int32_t m = degree;
-    Silence silence;
+    // Where the messages of a shared window's own computation go: each series
+    // fitted on it writes them as its own call would.
+    SilentReport silence;
     shared.solver_status = -1;
     if (m > largest_shared_degree || !parameters_accepted(scratch, first, last, m)) return;
     set_inverse_counts(scratch);

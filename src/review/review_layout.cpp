@@ -804,4 +804,13 @@ ReviewPicture lay_out_review(const ReviewData& data, const FigureOptions& option
     return picture;
 }
 
+int lead_at(const ReviewPicture& picture, Point point) {
+    for (const MapPanel& map : picture.maps)
+        for (const MapCell& cell : map.cells)
+            if (point.x >= cell.box.left && point.x < cell.box.right() && point.y >= cell.box.top &&
+                point.y < cell.box.bottom())
+                return cell.lead;
+    return 0;
+}
+
 }  // namespace mapari::review

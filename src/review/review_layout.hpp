@@ -179,6 +179,10 @@ ReviewPicture lay_out_review(const ReviewData& data, const FigureOptions& option
 // outlined solid.
 std::optional<LineStyle> outline_style_of(const std::vector<std::string>& flags, bool bad_lead);
 
+// The lead whose cell or marker on one of the picture's maps holds the
+// point; 0 for none.
+int lead_at(const ReviewPicture& picture, Point point);
+
 // "Least confident: lead 12 (RT 0.21), lead 40 (AT 0.35)." — the leads whose
 // AT or RT confidence is below 0.8, by their lower one, least first, at most
 // five named and the rest counted; "Every lead's AT and RT has a confidence of

@@ -17,28 +17,6 @@ namespace mapari::batch_tests {
 
 namespace fs = std::filesystem;
 
-std::map<std::string, std::string> snapshot(const fs::path& folder) {
-    std::map<std::string, std::string> files;
-    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-        const std::string inside = entry.path().lexically_relative(folder).string();
-        if (entry.is_symlink())
-            files[inside] = "-> " + fs::read_symlink(entry.path()).string();
-        else if (entry.is_regular_file())
-            files[inside] = test_support::read_bytes(entry.path());
-    }
-    return files;
-}
-
-std::vector<std::string> differences(const std::map<std::string, std::string>& now,
-                                     const std::map<std::string, std::string>& before) {
-    std::vector<std::string> paths;
-    for (const auto& [path, bytes] : now)
-        if (!before.contains(path) || before.at(path) != bytes) paths.push_back(path);
-    for (const auto& [path, bytes] : before)
-        if (!now.contains(path)) paths.push_back(path);
-    return paths;
-}
-
 std::vector<std::string> entries(const fs::path& folder) {
     std::vector<std::string> names;
     for (const auto& entry : fs::directory_iterator(folder))

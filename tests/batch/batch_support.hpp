@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "support/command_run.hpp"
+#include "support/study_fixture.hpp"
 #include "support/temporary_folder.hpp"
 #include "synthesis/synth_model.hpp"
 
@@ -26,12 +27,8 @@ using test_support::CommandRun;
 // mapari-batch run on the arguments, without progress lines.
 CommandRun run_batch(const std::vector<std::string>& arguments);
 
-// Every file under a folder by its path inside it, with its bytes (a link: its target).
-std::map<std::string, std::string> snapshot(const std::filesystem::path& folder);
-
-// The paths inside whose files differ between two snapshots, or are in one only.
-std::vector<std::string> differences(const std::map<std::string, std::string>& now,
-                                     const std::map<std::string, std::string>& before);
+using test_support::differences;
+using test_support::snapshot;
 
 // The names of the folder's entries, sorted.
 std::vector<std::string> entries(const std::filesystem::path& folder);

@@ -35,6 +35,20 @@ TEST(ReviewLayout, GridCellsRunInRowsOfEightFromTheTopLeft) {
     EXPECT_FALSE(cell_of(map, 64).round);
 }
 
+// 52 pixels a cell: lead 10 is the second of the second row on every map.
+TEST(ReviewLayout, APointOnACellPicksItsLead) {
+    const ReviewPicture picture = lay_out_review(hand_made_review());
+    for (const MapPanel& map : picture.maps) {
+        const Point field = {map.field.left, map.field.top};
+        EXPECT_EQ(lead_at(picture, {field.x + 52 + 1, field.y + 52 + 1}), 10);
+        EXPECT_EQ(lead_at(picture, {field.x + 104 - 0.5, field.y + 104 - 0.5}), 10);
+        EXPECT_EQ(lead_at(picture, {field.x + 104, field.y + 52}), 11);  // the next cell's edge
+        EXPECT_EQ(lead_at(picture, {field.x + 415, field.y + 415}), 64);
+        EXPECT_EQ(lead_at(picture, {field.x - 1, field.y}), 0);  // beside the field
+    }
+    EXPECT_EQ(lead_at(picture, {0, 0}), 0);
+}
+
 TEST(ReviewLayout, TheThreeMapsStandSideBySide) {
     const ReviewPicture picture = lay_out_review(hand_made_review());
     EXPECT_EQ(picture.maps[activation_map].title, "Activation time AT (ms)");
