@@ -208,7 +208,10 @@ void StudyWindow::show_selection() {
     accept_->setEnabled(review_->changed());
     revert_->setEnabled(review_->changed());
     if (!review_->has_selection()) return;
-    review::ReviewPicture picture = review::lay_out_review(review_->map_data());
+    // The cells alone: a lead is clicked on them, and a moved mark redraws
+    // them on every key without solving a surface.
+    review::ReviewPicture picture =
+        review::lay_out_review(review_->map_data(), {review::MapForms::values});
     // The maps as wide as their place, never larger than drawn nor too
     // small to read (they scroll then).
     const double scale =
