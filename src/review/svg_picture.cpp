@@ -105,14 +105,16 @@ class SvgWriter {
                 colour(style::hatch_ink) + "\" stroke-width=\"1\"/></pattern></defs>\n";
     }
 
-    // The colour bar's ramp from the scale's low end at the bottom to its high end at the top.
+    // The colour bar's ramp from the scale's low end at the bottom to its high
+    // end at the top; the stops in per cent, as a tenth of the whole would
+    // put several stops on one place and band the ramp.
     void ramp_gradient(std::string_view name) {
         out_ +=
             "<defs><linearGradient id=\"" + id(name) + "\" x1=\"0\" y1=\"1\" x2=\"0\" y2=\"0\">";
         for (int k = 0; k <= style::colour_bar_stops; ++k) {
             const double t = static_cast<double>(k) / style::colour_bar_stops;
-            out_ +=
-                "<stop offset=\"" + number(t) + "\" stop-color=\"" + colour(viridis(t)) + "\"/>";
+            out_ += "<stop offset=\"" + number(100 * t) + "%\" stop-color=\"" + colour(viridis(t)) +
+                    "\"/>";
         }
         out_ += "</linearGradient></defs>\n";
     }

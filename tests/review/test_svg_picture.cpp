@@ -165,6 +165,21 @@ TEST(SvgPicture, DrawsEveryPrimitiveOfTheSurfacesAndScales) {
                 << "missing label \"" << mark.text << "\"";
 }
 
+// Each stop of a colour bar's ramp at a place of its own, in order: stops
+// that share a place band the ramp.
+TEST(SvgPicture, TheRampsStopsStandApart) {
+    const std::string svg = svg_picture(picture_with_sheet());
+    const std::string ramp = svg.substr(0, svg.find("</linearGradient>"));
+    std::vector<double> offsets;
+    for (auto at = ramp.find("offset=\""); at != std::string::npos;
+         at = ramp.find("offset=\"", at + 1))
+        offsets.push_back(std::stod(ramp.substr(at + 8)));
+    ASSERT_EQ(offsets.size(), static_cast<std::size_t>(style::colour_bar_stops + 1));
+    EXPECT_EQ(std::adjacent_find(offsets.begin(), offsets.end(), std::greater_equal<>()),
+              offsets.end());
+    EXPECT_EQ(offsets.back(), 100.0);
+}
+
 TEST(SvgPicture, IdsCarryThePrefixSoPicturesCanShareAPage) {
     const ReviewPicture picture = picture_with_sheet();
     SvgContents svg = read_svg(svg_picture(picture, "r7-"));
