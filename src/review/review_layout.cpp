@@ -73,8 +73,10 @@ Box square_around(Point centre, double side) {
     return {centre.x - side / 2, centre.y - side / 2, side, side};
 }
 
+// A time to a tenth of a ms at most: a value filled in from the neighbours
+// (46.3333) would not fit its cell, and a tenth is finer than any mark.
 std::string time_text(double ms) {
-    return ms_text(static_cast<float>(ms));
+    return ms_text(static_cast<float>(std::round(ms * 10.0) / 10.0));
 }
 
 std::string area_text(double microvolt_ms) {

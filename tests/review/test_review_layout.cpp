@@ -86,6 +86,21 @@ TEST(ReviewLayout, FlaggedCellsAreGreyAndFindingsTakeTheirColour) {
     EXPECT_TRUE(cell_of(map, 8).light_text);  // on dark violet
 }
 
+// A value filled in from the neighbours is written to a tenth of a ms, so that it fits its cell.
+TEST(ReviewLayout, ACellWritesItsValueToATenthOfAMillisecond) {
+    const struct {
+        float activation_ms;
+        const char* text;
+    } cases[] = {
+        {46.3333f, "46.3"}, {45.625f, "45.6"}, {40.0f, "40"}, {12.5f, "12.5"}, {-0.04f, "0"}};
+    for (const auto& c : cases) {
+        ReviewData data = hand_made_review();
+        (*data.leads)[3].activation_ms = c.activation_ms;
+        const ReviewPicture picture = lay_out_review(data, {MapForms::values});
+        EXPECT_EQ(cell_of(picture.maps[activation_map], 4).value_text, c.text) << c.activation_ms;
+    }
+}
+
 TEST(ReviewLayout, ColourBarTicksSitAtTheirValues) {
     const ReviewPicture picture = lay_out_review(hand_made_review());
     const ColourBar& bar = picture.maps[interval_map].bar;
