@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 
+#include "formats/csv_records.hpp"
 #include "formats/quoted.hpp"
 
 namespace mapari::review {
@@ -167,8 +168,8 @@ class TableReader {
         column_count_ = split(header_line, ',').size();
     }
 
-    bool read_row(std::string_view line, int line_number, std::string& reason) {
-        const std::vector<std::string_view> fields = split(line, ',');
+    bool read_row(const std::vector<std::string>& record, int line_number, std::string& reason) {
+        const std::vector<std::string_view> fields(record.begin(), record.end());
         if (fields.size() != column_count_) {
             reason = std::to_string(fields.size()) + " fields where " + std::string(header_) +
                      " are " + std::to_string(column_count_);
@@ -287,31 +288,30 @@ bool read_results_table(std::string_view text, std::vector<RecordingResults>& re
     if (text.starts_with(byte_order_mark)) text.remove_prefix(byte_order_mark.size());
     std::vector<RecordingResults> read;
     TableReader reader(read);
-    int line_number = 0, last_row_line = 0;
-    while (!text.empty()) {
-        const std::size_t end = std::min(text.find('\n'), text.size());
-        std::string_view line = text.substr(0, end);
-        text.remove_prefix(std::min(end + 1, text.size()));
-        if (line.ends_with('\r')) line.remove_suffix(1);
-        if (++line_number == 1) {
-            if (line == header || line == header_with_summaries || line == header_with_confidence) {
-                reader.take_header(line);
-                continue;
-            }
-            reason =
-                "line 1: the header must be " + std::string(header) + ", not " + quoted_word(line);
-            return false;
-        }
-        if (line.empty()) continue;
-        if (!reader.read_row(line, line_number, reason)) {
+    if (text.empty()) {
+        reason = "it is empty; its first line must be the header " + std::string(header);
+        return false;
+    }
+    const std::size_t header_end = std::min(text.find('\n'), text.size());
+    std::string_view line = text.substr(0, header_end);
+    text.remove_prefix(std::min(header_end + 1, text.size()));
+    if (line.ends_with('\r')) line.remove_suffix(1);
+    if (line != header && line != header_with_summaries && line != header_with_confidence) {
+        reason = "line 1: the header must be " + std::string(header) + ", not " + quoted_word(line);
+        return false;
+    }
+    reader.take_header(line);
+    // Rows as records: a recording's name in quotes may hold a comma.
+    int line_number = 2, last_row_line = 0;
+    for (Record record; !text.empty(); line_number += record.lines) {
+        const bool taken = next_record(text, record, reason) &&
+                           (record.fields == std::vector<std::string>{""} ||
+                            reader.read_row(record.fields, line_number, reason));
+        if (!taken) {
             reason = "line " + std::to_string(line_number) + ": " + reason;
             return false;
         }
-        last_row_line = line_number;
-    }
-    if (line_number == 0) {
-        reason = "it is empty; its first line must be the header " + std::string(header);
-        return false;
+        if (record.fields != std::vector<std::string>{""}) last_row_line = line_number;
     }
     if (!reader.finish(last_row_line, reason)) return false;
     recordings = std::move(read);

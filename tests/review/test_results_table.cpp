@@ -117,6 +117,23 @@ TEST(ResultsTable, LineEndsMarkAndBlankLinesChangeNothing) {
     }
 }
 
+// A name the batch wrote in quotes (a comma or a quote in it) is read back
+// whole, on its own lines.
+TEST(ResultsTable, QuotedNamesKeepTheirCommasAndQuotes) {
+    std::string table = hand_made_table();
+    for (std::size_t at = 0; (at = table.find("\nMüller 02,", at)) != std::string::npos; ++at)
+        table.replace(at + 1, std::string_view("Müller 02").size(), "\"Müller, 02 \"\"b\"\"\"");
+    const std::vector<RecordingResults> recordings = read_table(table);
+    ASSERT_EQ(recordings.size(), 2u);
+    EXPECT_EQ(recordings[1].name, "Müller, 02 \"b\"");
+    EXPECT_EQ(recordings[1].first_line, 66);
+    EXPECT_EQ(recordings[1].other_flags[1], std::vector<std::string>{"flat"});
+    std::string reason;
+    std::vector<RecordingResults> none;
+    EXPECT_FALSE(read_results_table(table + "\"open,1,,,,\n", none, reason));
+    EXPECT_EQ(reason, "line 130: a quoted field is not closed before the table ends");
+}
+
 // A batch's bad leads: a lead without a signal filled in shows its values, a
 // bad lead its neighbours could not fill in none, like a lead without a
 // signal; their words are among the other flags.
