@@ -73,9 +73,9 @@ std::vector<Position> convex_hull(std::vector<Position> points) {
               [](Position p, Position q) { return p.x < q.x || (p.x == q.x && p.y < q.y); });
     std::vector<Position> hull(2 * points.size());
     std::size_t size = 0;
-    for (std::size_t k = 0; k < points.size(); ++k) {
-        while (size >= 2 && cross(hull[size - 2], hull[size - 1], points[k]) <= 0) --size;
-        hull[size++] = points[k];
+    for (const Position& point : points) {
+        while (size >= 2 && cross(hull[size - 2], hull[size - 1], point) <= 0) --size;
+        hull[size++] = point;
     }
     for (std::size_t k = points.size() - 1, lower = size + 1; k-- > 0;) {
         while (size >= lower && cross(hull[size - 2], hull[size - 1], points[k]) <= 0) --size;
