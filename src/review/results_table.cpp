@@ -127,16 +127,15 @@ bool read_flags(std::string_view field, std::optional<LeadValues>& values,
             if (values) values->no_downstroke = true;
         } else if (word == "no-upstroke") {
             if (values) values->no_upstroke = true;
-        } else if (word == "no-signal" && filled_in) {
-            others.emplace_back(word);
-        } else if (word == "no-signal") {
+        } else if (word == "no-signal" && !filled_in) {
             if (values) {
                 reason = "a lead flagged no-signal has no values, but this row gives them";
                 return false;
             }
             values = without_signal;
-        } else if (std::find(other_flag_words.begin(), other_flag_words.end(), word) !=
-                   other_flag_words.end()) {
+        } else if (word == "no-signal" ||
+                   std::find(other_flag_words.begin(), other_flag_words.end(), word) !=
+                       other_flag_words.end()) {
             others.emplace_back(word);
         } else {
             reason = quoted_word(word) +
