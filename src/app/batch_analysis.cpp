@@ -269,7 +269,8 @@ void add_every_beat(std::string_view bytes, const Store& store, RecordingAnalysi
     flag_beats(analysis.beats, analysis.activation_ms, with_signal);
     analysis.confidence =
         lead_confidences(store.beat, static_cast<int>(analysis.accepted.size()),
-                         analysis.activation_ms, analysis.recovery_ms, analysis.beats, with_signal);
+                         analysis.activation_ms, analysis.recovery_ms, analysis.beats, with_signal,
+                         store.ari.settings.smoothing_half_width_samples);
 }
 
 // Rows of the averaged beat and samples of the stretch are frames of the

@@ -15,15 +15,17 @@
 namespace mapari::synth {
 
 const char* const usage_text =
-    "usage: mapari-synth --out FILE.dat [--truth FILE.json] [--seed N] [--seconds 4|32]\n"
-    "                    [--noise UV] [--rate BPM] [--restitution-slope S] [--rr-jitter MS]\n"
-    "                    [--bad-leads KIND:LEAD,...] [--help] [--version]\n"
+    "usage: mapari-synth --out FILE.dat [--truth FILE.json] [--seed N] [--noise-seed N]\n"
+    "                    [--seconds 4|32] [--noise UV] [--rate BPM] [--restitution-slope S]\n"
+    "                    [--rr-jitter MS] [--bad-leads KIND:LEAD,...] [--help] [--version]\n"
     "Writes a synthetic 64-lead map recording of a paced rhythm: 72 big-endian 16-bit\n"
     "channels a frame (channels 1-8 zero), 1000 frames a second, with known activation\n"
     "and recovery times for every lead.\n"
     "  --out FILE.dat     the recording to write\n"
     "  --truth FILE.json  also write the beats and each lead's times (ms after Q onset)\n"
     "  --seed N           0 to 4294967295: the activation map and the noise (default 1)\n"
+    "  --noise-seed N     0 to 4294967295: the noise alone, the map and cycles staying\n"
+    "                     the seed's: other noise on the same recording (default the seed)\n"
     "  --seconds 4|32     length of the recording (default 32)\n"
     "  --noise UV         RMS of the Gaussian noise in raw units, 0 to 1000 (default 10)\n"
     "  --rate BPM         pacing rate, 70 to 120 beats a minute (default 75)\n"
@@ -129,10 +131,13 @@ CommandLineReading parse_command(const std::vector<std::string>& arguments, Synt
     SynthSettings& settings = options.settings;
     Restitution restitution;
     bool restitution_given = false;
+    std::uint32_t noise_seed = 0;
+    bool noise_seed_given = false;
     const CommandOptions table = {
         text_option("--out", options.out_path),
         text_option("--truth", options.truth_path),
         whole_number_option("--seed", settings.seed, 0, 4294967295u),
+        noting(whole_number_option("--noise-seed", noise_seed, 0, 4294967295u), noise_seed_given),
         {"--seconds", true,
          [&settings](const std::string& text) { return read_seconds(text, settings); }, "4 or 32"},
         real_number_option("--noise", settings.noise_rms, 0.0, max_noise_rms),
@@ -149,6 +154,7 @@ CommandLineReading parse_command(const std::vector<std::string>& arguments, Synt
     CommandLineReading reading = read_command_line(arguments, table);
     if (!reading.goes_on()) return reading;
     if (restitution_given) options.restitution = restitution;
+    if (noise_seed_given) settings.noise_seed = noise_seed;
     if (options.out_path.empty())
         reading.error = "--out FILE.dat is required";
     else if (options.out_path == options.truth_path)

@@ -1,7 +1,8 @@
 // The command line of mapari-synth:
 //
-//   mapari-synth --out FILE.dat [--truth FILE.json] [--seed N] [--seconds 4|32]
-//                [--noise UV] [--rate BPM] [--help] [--version]
+//   mapari-synth --out FILE.dat [--truth FILE.json] [--seed N] [--noise-seed N]
+//                [--seconds 4|32] [--noise UV] [--rate BPM] [--restitution-slope S]
+//                [--rr-jitter MS] [--bad-leads KIND:LEAD,...] [--help] [--version]
 //
 // Both files are written under a temporary name and renamed into place once
 // complete, so a failed run leaves neither a half recording nor a truth file

@@ -45,7 +45,8 @@ double spread_ms(const std::vector<BeatResult>& beats, std::size_t at, bool reco
     return robust_sd / std::sqrt(beats_averaged);
 }
 
-// The RMS of the lead's beat noise over the unflagged beats; none without one.
+// The RMS of the lead's beat noise over the unflagged beats; none below two:
+// a lone beat is all of its average, and its residual of 0 measures nothing.
 std::optional<double> beat_noise(const std::vector<BeatResult>& beats, std::size_t at) {
     double squares = 0.0;
     int counted = 0;
@@ -54,19 +55,86 @@ std::optional<double> beat_noise(const std::vector<BeatResult>& beats, std::size
         squares += static_cast<double>(beat.residual_noise[at]) * beat.residual_noise[at];
         ++counted;
     }
-    if (counted == 0) return std::nullopt;
+    if (counted < 2) return std::nullopt;
     return std::sqrt(squares / counted);
 }
 
-MarkUncertainty uncertainty(double averaged_noise, double slope, double spread) {
-    const double steepness = slope == 0.0 ? HUGE_VAL : averaged_noise / std::fabs(slope);
-    return {steepness, spread};
+// The five-point difference the activation search takes, as weights of
+// S(k - 2) .. S(k + 2).
+std::vector<double> five_point_weights() {
+    return {-1.0, -2.0, 0.0, 2.0, 1.0};
+}
+
+// Half the width of a Gaussian at half its height over its standard
+// deviation: sqrt(2 ln 2).
+constexpr double half_height_per_sd = 1.1774100225154747;
+
+// The filtered curve at row k, rows beyond the averaged beat taken as its first or last.
+double filtered(const Beat& averaged, int lead, int row, const std::vector<double>& weights) {
+    const int reach = static_cast<int>(weights.size() / 2);
+    double sum = 0.0;
+    for (int j = -reach; j <= reach; ++j)
+        sum += weights[static_cast<std::size_t>(j + reach)] *
+               averaged.averaged(std::clamp(row + j, 1, averaged_rows), lead);
+    return sum;
+}
+
+// Where the filtered curve falls to half the peak's height walking from the
+// peak in steps of `step` (+1 or -1), in rows from it, between rows by a
+// straight line; the whole averaged beat when it never does.
+double half_height_distance(const Beat& averaged, int lead, int peak_row,
+                            const std::vector<double>& weights, int step) {
+    const double peak = filtered(averaged, lead, peak_row, weights);
+    double before = peak;
+    for (int distance = 1; distance < averaged_rows; ++distance) {
+        const double value = filtered(averaged, lead, peak_row + step * distance, weights);
+        if (std::fabs(value) <= std::fabs(peak) / 2.0 || value * peak < 0.0) {
+            const double fall = (before - value) / (before - peak / 2.0);
+            return distance - 1.0 + 1.0 / fall;
+        }
+        before = value;
+    }
+    return averaged_rows;
 }
 
 }  // namespace
 
+std::vector<double> cubic_slope_weights(int half_width) {
+    double s2 = 0.0, s4 = 0.0, s6 = 0.0;
+    for (int j = -half_width; j <= half_width; ++j) {
+        const double j2 = static_cast<double>(j) * j;
+        s2 += j2;
+        s4 += j2 * j2;
+        s6 += j2 * j2 * j2;
+    }
+    std::vector<double> weights;
+    for (int j = -half_width; j <= half_width; ++j)
+        weights.push_back((s6 * j - s4 * j * j * j) / (s2 * s6 - s4 * s4));
+    return weights;
+}
+
+double shift_noise_gain(const std::vector<double>& weights) {
+    const auto weight = [&](std::size_t k) { return k < weights.size() ? weights[k] : 0.0; };
+    double squares = 0.0;
+    for (std::size_t k = 0; k < weights.size() + 2; ++k) {
+        const double half_difference = (weight(k - 2) - weight(k)) / 2.0;
+        squares += half_difference * half_difference;
+    }
+    return std::sqrt(squares);
+}
+
+double extremum_uncertainty_ms(const Beat& averaged, int lead, int row,
+                               const std::vector<double>& weights, double averaged_noise) {
+    const double peak = filtered(averaged, lead, row, weights);
+    if (peak == 0.0) return HUGE_VAL;
+    const double half_height_width = half_height_distance(averaged, lead, row, weights, -1) +
+                                     half_height_distance(averaged, lead, row, weights, 1);
+    const double width = half_height_width / (2.0 * half_height_per_sd);
+    return shift_noise_gain(weights) * averaged_noise * width * width / std::fabs(peak);
+}
+
 double MarkUncertainty::combined_ms() const {
-    return std::hypot(steepness_ms, spread_ms);
+    return std::hypot(extremum_ms, spread_ms);
 }
 
 double MarkUncertainty::confidence() const {
@@ -86,18 +154,13 @@ float residual_noise(const Beat& beat, const Beat& averaged, int lead, int first
     return static_cast<float>(std::sqrt(squares / (2.0 * (last_row - first_row))));
 }
 
-double slope_per_ms(const Beat& averaged, int lead, int row) {
-    const int k = std::clamp(row, 3, averaged_rows - 2);
-    const auto s = [&](int i) { return static_cast<double>(averaged.averaged(i, lead)); };
-    return (2.0 * s(k + 1) + s(k + 2) - 2.0 * s(k - 1) - s(k - 2)) / 10.0;
-}
-
 std::array<LeadConfidence, lead_count> lead_confidences(
     const Beat& averaged, int beats_averaged, const std::array<float, lead_count>& activation_ms,
     const std::array<float, lead_count>& recovery_ms, const std::vector<BeatResult>& beats,
-    const std::array<bool, lead_count>& with_signal) {
+    const std::array<bool, lead_count>& with_signal, int smoothing_half_width) {
     std::array<LeadConfidence, lead_count> confidences{};
     const int q_onset = averaged.fiducial_marks(2);
+    const std::vector<double> recovery_weights = cubic_slope_weights(smoothing_half_width);
     for (int l = 1; l <= lead_count; ++l) {
         const auto at = static_cast<std::size_t>(l - 1);
         const std::optional<double> noise = beat_noise(beats, at);
@@ -105,12 +168,14 @@ std::array<LeadConfidence, lead_count> lead_confidences(
         const double averaged_noise = *noise / std::sqrt(beats_averaged);
         const auto row = [&](float ms) { return q_onset + static_cast<int>(std::lround(ms)); };
         confidences[at].activation =
-            uncertainty(averaged_noise, slope_per_ms(averaged, l, row(activation_ms[at])),
-                        spread_ms(beats, at, false, beats_averaged))
+            MarkUncertainty{extremum_uncertainty_ms(averaged, l, row(activation_ms[at]),
+                                                    five_point_weights(), averaged_noise),
+                            spread_ms(beats, at, false, beats_averaged)}
                 .confidence();
         confidences[at].recovery =
-            uncertainty(averaged_noise, slope_per_ms(averaged, l, row(recovery_ms[at])),
-                        spread_ms(beats, at, true, beats_averaged))
+            MarkUncertainty{extremum_uncertainty_ms(averaged, l, row(recovery_ms[at]),
+                                                    recovery_weights, averaged_noise),
+                            spread_ms(beats, at, true, beats_averaged)}
                 .confidence();
     }
     return confidences;

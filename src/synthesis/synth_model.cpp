@@ -78,6 +78,11 @@ std::mt19937 stream_generator(std::uint32_t seed, std::uint32_t stream) {
     return std::mt19937(seeds);
 }
 
+// The seed the noise is drawn from.
+std::uint32_t noise_seed(const SynthSettings& settings) {
+    return settings.noise_seed.value_or(settings.seed);
+}
+
 // A uniform value in (0, 1) from one 32-bit draw.
 double unit_interval(std::mt19937& generator) {
     return (static_cast<double>(generator()) + 0.5) / 4294967296.0;
@@ -473,7 +478,7 @@ std::vector<std::int16_t> render_samples(const SynthModel& model) {
     std::vector<std::int16_t> samples(frames * channel_count, 0);
     // The noise has a generator of its own, so the map of a seed does not
     // depend on how much noise is drawn.
-    std::mt19937 noise = stream_generator(model.settings.seed, noise_stream);
+    std::mt19937 noise = stream_generator(noise_seed(model.settings), noise_stream);
     const double wander_rad_per_frame = 2.0 * std::numbers::pi * wander_hz / frames_per_second;
     std::vector<double> trace(frames);
     for (int lead = 1; lead <= lead_count; ++lead) {
@@ -494,7 +499,7 @@ std::vector<std::int16_t> render_samples(const SynthModel& model) {
     }
     // Spoiled after every lead is drawn, from a generator of their own, so
     // that the other leads stay as they are without bad leads.
-    std::mt19937 bad_noise = stream_generator(model.settings.seed, bad_noise_stream);
+    std::mt19937 bad_noise = stream_generator(noise_seed(model.settings), bad_noise_stream);
     for (const BadLead& bad : model.bad_leads) spoil_lead(samples, model, bad, bad_noise);
     return samples;
 }
@@ -502,6 +507,7 @@ std::vector<std::int16_t> render_samples(const SynthModel& model) {
 std::string truth_json(const SynthModel& model) {
     std::string text = "{";
     append_number(text, "seed", model.settings.seed);
+    if (model.settings.noise_seed) append_number(text, "noise_seed", *model.settings.noise_seed);
     append_number(text, "seconds", model.settings.seconds);
     append_number(text, "frames", model.frames);
     append_number(text, "cycle_ms", model.cycle_ms);

@@ -34,6 +34,10 @@
 // electrode). The planted times of every lead stay in the truth: they are what
 // filling in a bad lead should reach.
 //
+// A noise seed, when given, draws the noise (the recording's and the noise
+// leads') in the seed's place; the map, the cycles and the times stay the
+// seed's, so that one planted recording can be drawn with other noise.
+//
 // Everything that varies comes from std::mt19937 (its output is fixed by the
 // language standard) through transforms written here rather than the library's
 // distributions, whose output differs between standard libraries. A seed thus
@@ -99,6 +103,9 @@ struct SynthSettings {
     int seconds = 32;         // 4 or 32
     double noise_rms = 10.0;  // raw units (taken as microvolts)
     double rate_bpm = 75.0;   // min_rate_bpm to max_rate_bpm
+    // The draw of the noise (the recording's and the noise leads'): another
+    // realisation of the same planted recording. Absent: the seed's.
+    std::optional<std::uint32_t> noise_seed = std::nullopt;
 };
 
 // The cycle of a pacing rate, whole milliseconds.

@@ -493,6 +493,48 @@ std::vector<int> lead_samples(const std::vector<std::int16_t>& samples, int lead
     return values;
 }
 
+SynthModel noise_seed_model(std::uint32_t seed, std::optional<std::uint32_t> noise_seed,
+                            double noise_rms = 10.0) {
+    SynthSettings settings;
+    settings.seed = seed;
+    settings.noise_seed = noise_seed;
+    settings.seconds = 4;
+    settings.noise_rms = noise_rms;
+    return make_model(settings, std::nullopt, {{40, BadLeadKind::noise}});
+}
+
+TEST(SynthRecording, NoiseSeedDrawsOtherNoiseOnTheSamePlantedRecording) {
+    const std::vector<std::int16_t> own = render_samples(noise_seed_model(5, std::nullopt));
+    EXPECT_EQ(render_samples(noise_seed_model(5, 5)), own);
+    const std::vector<std::int16_t> other = render_samples(noise_seed_model(5, 6));
+    ASSERT_EQ(other.size(), own.size());
+    // Two draws of noise of RMS 10 differ by an RMS of 10 sqrt 2 on a clean
+    // lead, and the noise lead's by 200 sqrt 2: the beats, the wander and the
+    // stimuli are the same, so nothing else is left in the difference.
+    const auto difference_rms = [&](int lead) {
+        const std::vector<int> a = lead_samples(own, lead), b = lead_samples(other, lead);
+        double squares = 0.0;
+        for (std::size_t i = 0; i < a.size(); ++i) squares += double(a[i] - b[i]) * (a[i] - b[i]);
+        return std::sqrt(squares / static_cast<double>(a.size()));
+    };
+    EXPECT_NEAR(difference_rms(13), 10.0 * std::sqrt(2.0), 0.8);
+    EXPECT_NEAR(difference_rms(40), 200.0 * std::sqrt(2.0), 12.0);
+    // Without noise the noise seed changes nothing but the noise lead.
+    const std::vector<std::int16_t> quiet = render_samples(noise_seed_model(5, 6, 0.0));
+    EXPECT_EQ(lead_samples(quiet, 13),
+              lead_samples(render_samples(noise_seed_model(5, 5, 0.0)), 13));
+    // Seed 6's noise on seed 5's map is not seed 6's recording.
+    EXPECT_NE(other, render_samples(noise_seed_model(6, std::nullopt)));
+}
+
+TEST(SynthTruth, NoiseSeedIsNamedAfterTheSeedAndChangesNothingElse) {
+    std::string with_noise_seed = truth_json(noise_seed_model(5, 4'000'000'000u));
+    const std::string field = "\"noise_seed\":4000000000,";
+    ASSERT_TRUE(with_noise_seed.starts_with("{\"seed\":5," + field)) << with_noise_seed;
+    with_noise_seed.erase(std::string("{\"seed\":5,").size(), field.size());
+    EXPECT_EQ(with_noise_seed, truth_json(noise_seed_model(5, std::nullopt)));
+}
+
 struct BadLeadCase {
     BadLeadKind kind;
     int lead;
@@ -710,6 +752,11 @@ TEST_F(SynthCommand, RefusesBadCommandLinesWithExitCodeTwoAndWritesNothing) {
          "--seed takes a whole number from 0 to 4294967295, not \"4294967296\""},
         {{"--out", out, "--seed", "seven"},
          "--seed takes a whole number from 0 to 4294967295, not \"seven\""},
+        {{"--out", out, "--noise-seed", "-1"},
+         "--noise-seed takes a whole number from 0 to 4294967295, not \"-1\""},
+        {{"--out", out, "--noise-seed", "4294967296"},
+         "--noise-seed takes a whole number from 0 to 4294967295, not \"4294967296\""},
+        {{"--out", out, "--noise-seed"}, "--noise-seed needs a value"},
         {{"--out", out, "--noise", "-3"}, "--noise takes a number from 0 to 1000, not \"-3\""},
         {{"--out", out, "--noise", "nan"}, "--noise takes a number from 0 to 1000, not \"nan\""},
         {{"--out", out, "--noise", "inf"}, "--noise takes a number from 0 to 1000, not \"inf\""},
@@ -809,6 +856,22 @@ TEST_F(SynthCommand, SameSeedAndRestitutionGiveTheSameFiles) {
     EXPECT_EQ(files_of("11", "40"), first);
     EXPECT_NE(files_of("12", "40"), first);
     EXPECT_NE(files_of("11", "39"), first);
+}
+
+TEST_F(SynthCommand, NoiseSeedWritesTheRecordingAndTruthOfItsSettings) {
+    ASSERT_EQ(run({"--out", path("r.dat"), "--truth", path("r.json"), "--seconds", "4", "--seed",
+                   "7", "--noise-seed", "0", "--bad-leads", "noise:40"}),
+              0);
+    EXPECT_EQ(err_.str(), "");
+    SynthSettings settings;
+    settings.seed = 7;
+    settings.noise_seed = 0;
+    settings.seconds = 4;
+    const SynthModel model = make_model(settings, std::nullopt, {{40, BadLeadKind::noise}});
+    EXPECT_EQ(test_support::read_bytes(path("r.dat")), encode_frames(render_samples(model)));
+    EXPECT_EQ(test_support::read_bytes(path("r.json")), truth_json(model));
+    EXPECT_TRUE(
+        test_support::read_bytes(path("r.json")).starts_with("{\"seed\":7,\"noise_seed\":0,"));
 }
 
 TEST_F(SynthCommand, BadLeadsSpoilTheirLeadsAndJoinTheTruth) {
