@@ -447,6 +447,8 @@ struct Qrs {
     int peak_row = 0;
     double quiet_velocity = 0.0;
     double moving_velocity = 0.0;  // at or above it, the QRS goes on
+    // Rising to it again after J, the beat moves as the next beat begins.
+    double next_beat_velocity = 0.0;
 };
 
 // The QRS peaking at `peak_row` whose largest velocity is `fastest`: the
@@ -455,8 +457,9 @@ Qrs qrs_at(const BeatCurves& curves, int peak_row, double fastest) {
     double iso_velocity = 0.0;
     for (int r = curves.iso_first_row + 1; r < curves.iso_first_row + iso_window_rows - 1; ++r)
         iso_velocity += curves.velocity(r) / (iso_window_rows - 2);
-    return {peak_row, std::max(quiet_velocity_fraction * fastest, noise_margin * iso_velocity),
-            std::max(moving_velocity_fraction * fastest, noise_margin * iso_velocity)};
+    const double quiet = std::max(quiet_velocity_fraction * fastest, noise_margin * iso_velocity);
+    return {peak_row, quiet,
+            std::max(moving_velocity_fraction * fastest, noise_margin * iso_velocity), quiet};
 }
 
 Qrs find_qrs_peak(const BeatCurves& curves) {
@@ -495,7 +498,11 @@ bool spike_before_qrs(const BeatCurves& curves, Qrs& qrs, Spike& spike) {
         largest_in(curves.curvature, spike.first_row, spike.last_row))
         return false;
     const int wave_last = std::min(averaged_rows, wave_peak + qrs_search_rows);
+    // The next paced beat begins with a spike as fast as this one; the fall of
+    // a T wave can be faster than the slow paced QRS at its rest.
+    const double next_beat_velocity = qrs.next_beat_velocity;
     qrs = qrs_at(curves, wave_peak, largest_in(curves.velocity, core_first, wave_last));
+    qrs.next_beat_velocity = next_beat_velocity;
     // A paced QRS spreads slowly from one site, with no sharp lobe beside a
     // slow one: where it moves slower than at rest, it has ended.
     qrs.moving_velocity = qrs.quiet_velocity;
@@ -509,7 +516,7 @@ int next_beat_row(const BeatCurves& curves, const Qrs& qrs, int j_point) {
     int row = std::max(j_point, 2), rest_rows = 0;
     for (; row < averaged_rows && rest_rows < settled_rows; ++row)
         rest_rows = curves.velocity(row) < qrs.quiet_velocity ? rest_rows + 1 : 0;
-    while (row < averaged_rows && curves.velocity(row) < qrs.quiet_velocity) ++row;
+    while (row < averaged_rows && curves.velocity(row) < qrs.next_beat_velocity) ++row;
     return row;
 }
 
