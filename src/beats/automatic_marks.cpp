@@ -60,6 +60,10 @@ constexpr int settled_rows = 40;         // at rest this long, the beat has come
 constexpr int refractory_rows = 300;
 // Of the largest wave after J: a wave before a found beat that reaches it is a T wave.
 constexpr double t_share_before_found_beat = 0.25;
+// Of that wave's peak: a wave that has not come down below it before a found
+// beat's QRS would begin is still falling there, and the found beat stands on
+// its fall.
+constexpr double wave_down_share = 0.5;
 // A curve rising to this many times its lowest since a lobe's peak climbs a further lobe.
 constexpr double lobe_rise = 2.0;
 // Of the QRS's largest velocity: above it the QRS is still going on. Lower
@@ -428,6 +432,13 @@ double largest_in(const RowCurve& curve, int first, int last) {
     return curve(row_of_largest(curve, first, last));
 }
 
+// Smallest curve value over rows first..last.
+double smallest_in(const RowCurve& curve, int first, int last) {
+    double smallest = curve(first);
+    for (int r = first + 1; r <= last; ++r) smallest = std::min(smallest, curve(r));
+    return smallest;
+}
+
 // The largest local maximum over first..last: a row no lower than any within
 // `peak_half_width` of it, all of them inside the range; 0 when there is none.
 int largest_local_peak(const RowCurve& curve, int first, int last) {
@@ -659,13 +670,17 @@ bool find_t_wave(const Beat& beat, const BeatCurves& curves, const Qrs& qrs,
     };
     int t_peak = peak_before(limit);
     if (t_peak == 0 || curves.signal_rms(t_peak) <= curves.noise_level) return false;
-    // A found beat bounds the T wave when a wave stands out before its QRS;
-    // with none, the found beat was a large T wave taken for a beat.
+    // A found beat bounds the T wave when a wave stands out before its QRS
+    // and has come down by then; with none, or one still high there, the
+    // found beat was a large T wave taken for a beat.
     if (!found_rows.empty()) {
         const int onset = found_rows.front() - (beat_row - marks.q_onset);
         const int earlier_peak = onset < limit ? peak_before(onset) : 0;
-        if (earlier_peak != 0 && curves.signal_rms(earlier_peak) >=
-                                     t_share_before_found_beat * curves.signal_rms(t_peak)) {
+        if (earlier_peak != 0 &&
+            curves.signal_rms(earlier_peak) >=
+                t_share_before_found_beat * curves.signal_rms(t_peak) &&
+            smallest_in(curves.signal_rms, earlier_peak, onset) <
+                wave_down_share * curves.signal_rms(earlier_peak)) {
             t_peak = earlier_peak;
             limit = onset;
         }
