@@ -359,9 +359,9 @@ double trapezium_end(const RowCurve& rms, const Edge& edge, const EdgeWalk& walk
 
 // The latest of the leads' ends of a wave that is no outlier: not beyond the
 // upper quartile by more than one and a half times the spread between the
-// quartiles (Tukey's fence). A lead whose low wave drifts, or that takes in
-// the next P wave, ends far later than the others and is left out; leads
-// that end late together, as the latest do, are kept. 0 for no ends.
+// quartiles (Tukey's fence). A small lead whose QRS edge is lost in a slow
+// wave beside it (a P wave before, an ST segment after) ends far out from the
+// others and is left out; leads that end late together are kept. 0 for no ends.
 double latest_within_fence(std::vector<double> ends) {
     if (ends.empty()) return 0.0;
     std::sort(ends.begin(), ends.end());
@@ -630,9 +630,11 @@ double lead_t_end(const LeadWave& wave, int peak, int limit) {
 
 // The T end of the leads: in each lead whose T wave reaches a share of the
 // largest, where its own wave ends (lead_t_end); the T wave has ended where
-// the last of them has. The chord does not follow a slowly fading tail into
-// the noise, and the sign of each lead's wave is its own, so T waves of
-// either polarity end alike.
+// the last of them has, however few leads end that late: repolarisation goes
+// on as long as any part of the heart recovers, and a lead is refused only
+// for what shows in that lead (a low wave, one that does not come back). The
+// chord does not follow a slowly fading tail into the noise, and the sign of
+// each lead's wave is its own, so T waves of either polarity end alike.
 double leads_t_end(const Beat& beat, const BeatCurves& curves, int t_peak, int first, int limit) {
     const int from = std::max(first, t_peak - lead_t_peak_spread_rows);
     const int to = std::min(limit, t_peak + lead_t_peak_spread_rows);
@@ -647,16 +649,15 @@ double leads_t_end(const Beat& beat, const BeatCurves& curves, int t_peak, int f
         peaks.emplace_back(std::abs(wave.value(peak)), peak);
         largest = std::max(largest, peaks.back().first);
     }
-    std::vector<double> ends;
+    double latest = 0.0;
     std::size_t index = 0;
     for (int l = 1; l <= lead_count; ++l) {
         if (!curves.active(l)) continue;
         const auto [amplitude, peak] = peaks[index++];
         if (amplitude < lead_t_share * largest) continue;
-        if (const double end = lead_t_end({beat, l, curves.baseline(l)}, peak, limit); end > 0.0)
-            ends.push_back(end);
+        latest = std::max(latest, lead_t_end({beat, l, curves.baseline(l)}, peak, limit));
     }
-    return latest_within_fence(ends);
+    return latest;
 }
 
 // T peak and T end, before the next beat; false when no T wave stands out there.

@@ -525,19 +525,15 @@ struct LaterLeadCase {
 
 // Every lead's T wave a hump 40 rows wide at row 400, 400 high; some leads'
 // 40 rows later. Their end counts when their wave is at least a quarter as
-// high as the largest, and when they are more than a quarter of the leads:
-// Tukey's fence lies 1.5 quartile spreads past the upper quartile, which with
-// 20 of 64 later leads is their own end (the fence 60 rows past the others'),
-// with 16 the others' end but for a quarter row (the fence 25 rows past it,
-// short of theirs 40 rows on), with 2 the others' (the fence on it).
+// high as the largest, however few of them there are: 20, 16 or 2 of the 64.
 TEST(AutomaticMarks, TEndIsTheLatestOverTheLeadsWithATWave) {
     const std::vector<LaterLeadCase> cases{
         {"three tenths as high", 0.3, 20, 440.0},
         {"three tenths as deep", -0.3, 20, 440.0},
         {"a fifth as high: left out", 0.2, 20, 400.0},
         {"a fifth as deep: left out", -0.2, 20, 400.0},
-        {"a quarter of the leads: left out", 1.0, 16, 400.0},
-        {"two leads alone: left out", 1.0, 2, 400.0},
+        {"a quarter of the leads", 1.0, 16, 440.0},
+        {"two leads alone", 1.0, 2, 440.0},
     };
     const Wave common{Wave::hump, 400.0, 40.0};
     for (const LaterLeadCase& c : cases) {
