@@ -60,6 +60,10 @@ constexpr int settled_rows = 40;         // at rest this long, the beat has come
 constexpr int refractory_rows = 300;
 // Of the largest wave after J: a wave before a found beat that reaches it is a T wave.
 constexpr double t_share_before_found_beat = 0.25;
+// Of that wave's peak: a wave that has not come down below it before a found
+// beat's QRS would begin is still falling there, and the found beat stands on
+// its fall.
+constexpr double wave_down_share = 0.5;
 // A curve rising to this many times its lowest since a lobe's peak climbs a further lobe.
 constexpr double lobe_rise = 2.0;
 // Of the QRS's largest velocity: above it the QRS is still going on. Lower
@@ -355,9 +359,9 @@ double trapezium_end(const RowCurve& rms, const Edge& edge, const EdgeWalk& walk
 
 // The latest of the leads' ends of a wave that is no outlier: not beyond the
 // upper quartile by more than one and a half times the spread between the
-// quartiles (Tukey's fence). A lead whose low wave drifts, or that takes in
-// the next P wave, ends far later than the others and is left out; leads
-// that end late together, as the latest do, are kept. 0 for no ends.
+// quartiles (Tukey's fence). A small lead whose QRS edge is lost in a slow
+// wave beside it (a P wave before, an ST segment after) ends far out from the
+// others and is left out; leads that end late together are kept. 0 for no ends.
 double latest_within_fence(std::vector<double> ends) {
     if (ends.empty()) return 0.0;
     std::sort(ends.begin(), ends.end());
@@ -428,6 +432,13 @@ double largest_in(const RowCurve& curve, int first, int last) {
     return curve(row_of_largest(curve, first, last));
 }
 
+// Smallest curve value over rows first..last.
+double smallest_in(const RowCurve& curve, int first, int last) {
+    double smallest = curve(first);
+    for (int r = first + 1; r <= last; ++r) smallest = std::min(smallest, curve(r));
+    return smallest;
+}
+
 // The largest local maximum over first..last: a row no lower than any within
 // `peak_half_width` of it, all of them inside the range; 0 when there is none.
 int largest_local_peak(const RowCurve& curve, int first, int last) {
@@ -447,6 +458,8 @@ struct Qrs {
     int peak_row = 0;
     double quiet_velocity = 0.0;
     double moving_velocity = 0.0;  // at or above it, the QRS goes on
+    // Rising to it again after J, the beat moves as the next beat begins.
+    double next_beat_velocity = 0.0;
 };
 
 // The QRS peaking at `peak_row` whose largest velocity is `fastest`: the
@@ -455,8 +468,9 @@ Qrs qrs_at(const BeatCurves& curves, int peak_row, double fastest) {
     double iso_velocity = 0.0;
     for (int r = curves.iso_first_row + 1; r < curves.iso_first_row + iso_window_rows - 1; ++r)
         iso_velocity += curves.velocity(r) / (iso_window_rows - 2);
-    return {peak_row, std::max(quiet_velocity_fraction * fastest, noise_margin * iso_velocity),
-            std::max(moving_velocity_fraction * fastest, noise_margin * iso_velocity)};
+    const double quiet = std::max(quiet_velocity_fraction * fastest, noise_margin * iso_velocity);
+    return {peak_row, quiet,
+            std::max(moving_velocity_fraction * fastest, noise_margin * iso_velocity), quiet};
 }
 
 Qrs find_qrs_peak(const BeatCurves& curves) {
@@ -495,7 +509,11 @@ bool spike_before_qrs(const BeatCurves& curves, Qrs& qrs, Spike& spike) {
         largest_in(curves.curvature, spike.first_row, spike.last_row))
         return false;
     const int wave_last = std::min(averaged_rows, wave_peak + qrs_search_rows);
+    // The next paced beat begins with a spike as fast as this one; the fall of
+    // a T wave can be faster than the slow paced QRS at its rest.
+    const double next_beat_velocity = qrs.next_beat_velocity;
     qrs = qrs_at(curves, wave_peak, largest_in(curves.velocity, core_first, wave_last));
+    qrs.next_beat_velocity = next_beat_velocity;
     // A paced QRS spreads slowly from one site, with no sharp lobe beside a
     // slow one: where it moves slower than at rest, it has ended.
     qrs.moving_velocity = qrs.quiet_velocity;
@@ -509,7 +527,7 @@ int next_beat_row(const BeatCurves& curves, const Qrs& qrs, int j_point) {
     int row = std::max(j_point, 2), rest_rows = 0;
     for (; row < averaged_rows && rest_rows < settled_rows; ++row)
         rest_rows = curves.velocity(row) < qrs.quiet_velocity ? rest_rows + 1 : 0;
-    while (row < averaged_rows && curves.velocity(row) < qrs.quiet_velocity) ++row;
+    while (row < averaged_rows && curves.velocity(row) < qrs.next_beat_velocity) ++row;
     return row;
 }
 
@@ -612,9 +630,11 @@ double lead_t_end(const LeadWave& wave, int peak, int limit) {
 
 // The T end of the leads: in each lead whose T wave reaches a share of the
 // largest, where its own wave ends (lead_t_end); the T wave has ended where
-// the last of them has. The chord does not follow a slowly fading tail into
-// the noise, and the sign of each lead's wave is its own, so T waves of
-// either polarity end alike.
+// the last of them has, however few leads end that late: repolarisation goes
+// on as long as any part of the heart recovers, and a lead is refused only
+// for what shows in that lead (a low wave, one that does not come back). The
+// chord does not follow a slowly fading tail into the noise, and the sign of
+// each lead's wave is its own, so T waves of either polarity end alike.
 double leads_t_end(const Beat& beat, const BeatCurves& curves, int t_peak, int first, int limit) {
     const int from = std::max(first, t_peak - lead_t_peak_spread_rows);
     const int to = std::min(limit, t_peak + lead_t_peak_spread_rows);
@@ -629,16 +649,15 @@ double leads_t_end(const Beat& beat, const BeatCurves& curves, int t_peak, int f
         peaks.emplace_back(std::abs(wave.value(peak)), peak);
         largest = std::max(largest, peaks.back().first);
     }
-    std::vector<double> ends;
+    double latest = 0.0;
     std::size_t index = 0;
     for (int l = 1; l <= lead_count; ++l) {
         if (!curves.active(l)) continue;
         const auto [amplitude, peak] = peaks[index++];
         if (amplitude < lead_t_share * largest) continue;
-        if (const double end = lead_t_end({beat, l, curves.baseline(l)}, peak, limit); end > 0.0)
-            ends.push_back(end);
+        latest = std::max(latest, lead_t_end({beat, l, curves.baseline(l)}, peak, limit));
     }
-    return latest_within_fence(ends);
+    return latest;
 }
 
 // T peak and T end, before the next beat; false when no T wave stands out there.
@@ -652,13 +671,17 @@ bool find_t_wave(const Beat& beat, const BeatCurves& curves, const Qrs& qrs,
     };
     int t_peak = peak_before(limit);
     if (t_peak == 0 || curves.signal_rms(t_peak) <= curves.noise_level) return false;
-    // A found beat bounds the T wave when a wave stands out before its QRS;
-    // with none, the found beat was a large T wave taken for a beat.
+    // A found beat bounds the T wave when a wave stands out before its QRS
+    // and has come down by then; with none, or one still high there, the
+    // found beat was a large T wave taken for a beat.
     if (!found_rows.empty()) {
         const int onset = found_rows.front() - (beat_row - marks.q_onset);
         const int earlier_peak = onset < limit ? peak_before(onset) : 0;
-        if (earlier_peak != 0 && curves.signal_rms(earlier_peak) >=
-                                     t_share_before_found_beat * curves.signal_rms(t_peak)) {
+        if (earlier_peak != 0 &&
+            curves.signal_rms(earlier_peak) >=
+                t_share_before_found_beat * curves.signal_rms(t_peak) &&
+            smallest_in(curves.signal_rms, earlier_peak, onset) <
+                wave_down_share * curves.signal_rms(earlier_peak)) {
             t_peak = earlier_peak;
             limit = onset;
         }

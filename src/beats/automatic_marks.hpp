@@ -43,17 +43,24 @@
 //     of the lead's deflections from each row on).
 //   T peak: the largest local peak of the signal RMS (no lower than any row
 //     within 10) from J to 400 rows after it, before the next beat: where the
-//     velocity, at rest after J for 40 rows, rises again, or the first beat
+//     velocity, at rest after J for 40 rows, rises again (to the rest
+//     velocity of the pacing spike when a spike larger than its QRS led the
+//     beat: the next paced beat begins with such a spike, and the fall of a T
+//     wave can be faster than a slow paced QRS at rest), or the first beat
 //     the beat finding put more than 300 ms after an accepted one (sooner, a
 //     beat found was a large T wave) with a wave a quarter of the largest
-//     before its QRS (else it was the T wave itself, found as a beat). A
+//     before its QRS that has come below half its peak before that QRS (else
+//     it was the T wave itself, found as a beat on its peak or its fall). A
 //     premature beat after each accepted one is not averaged, yet its waves
 //     are, and it is no T wave.
 //   T end: in each lead whose T wave (its largest deviation within 60 rows of
 //     the T peak, of either sign) is at least a quarter of the largest, the
 //     trapezium (150 rows) from the steepest point of the wave's fall toward
-//     a fifth of its peak; the latest of these ends. `t_end_independent` is
-//     the cube-root line on the RMS's fall, a second estimate to check against.
+//     a fifth of its peak; the latest of these ends, however few leads end
+//     that late (the heart has recovered when its last part has; a lead is
+//     refused only for what shows in it: a low wave, or one that does not
+//     come back). `t_end_independent` is the cube-root line on the RMS's
+//     fall, a second estimate to check against.
 //   Stimulus: the row of largest curvature within 100 rows before the Q
 //     onset, when that curvature is 3 times the largest within the QRS and 5
 //     times the iso-electric window's mean; a pacing spike turns within a row
@@ -65,9 +72,10 @@
 //     rows after it that turns a third as sharply or less: then that wave is
 //     the QRS, the Q onset the row after the spike and the QRS's own rest
 //     velocity ends it.
-// Latest and earliest over the leads are taken within Tukey's fence (1.5
-// quartile spreads beyond the quartile): one lead that drifts, or takes in
-// the next P wave, does not carry the mark; leads ending late together do.
+// The QRS edges' latest and earliest over the leads are taken within Tukey's
+// fence (1.5 quartile spreads beyond the quartile): one small lead whose edge
+// is lost in a slow wave beside it does not carry the mark; leads ending late
+// together do.
 //
 // Measured on synthetic paced recordings (30: seeds 1 to 10, noise 0 to 30,
 // rates 70 to 120; tests/beats/test_automatic_marks.cpp): stimulus exact, Q
@@ -78,11 +86,14 @@
 // the automatic marks"): on four QT Database records without pacing, against
 // cardiologist 1, Q onset 1.7 +- 9.5 ms, J point -9.6 +- 20.1, T end
 // 6.4 +- 22.7 (a second cardiologist on the same stretches: 3.1 +- 8.6,
-// -9.4 +- 19.5, -2.8 +- 12.7); on six LUDB records 2.4 +- 11.6, -11.4 +- 7.4,
-// -29.0 +- 30.9.
+// -9.4 +- 19.5, -2.8 +- 12.7; the J point's spread is cardiologist 1's: the
+// marks stand to cardiologist 2 at -0.2 +- 9.9); on the paced record sel104
+// 36.4 +- 17.9, 15.2 +- 35.7, 2.2 +- 56.5; on six LUDB records 2.4 +- 11.6,
+// -11.4 +- 7.4, -10.3 +- 21.7.
 // Limits: a paced beat recorded at 250 Hz gets its Q onset at the end of the
-// spike, where a cardiologist may put it at its start; a low, broad T wave in
-// one of few leads ends late; the marks of a real beat are best looked at.
+// spike, where a cardiologist may put it at its start or before; a low,
+// broad T wave in one of few leads ends late; the marks of a real beat are
+// best looked at.
 // `problem` says when they cannot be used.
 #pragma once
 

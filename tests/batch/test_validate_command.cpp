@@ -135,9 +135,31 @@ MarkLine mark_line(const std::string& out, const std::string& database, const st
     return parsed;
 }
 
+// How far one mark's summary line may lie from the cardiologists.
+struct MarkLimit {
+    const char* database;
+    const char* mark;
+    std::size_t count;
+    double largest_mean, largest_sd;
+};
+
+// Each mark's line has its count, a mean and an SD within the limits, and so
+// a mean absolute error no larger than the two together.
+void expect_within(const std::string& out, const std::vector<MarkLimit>& limits) {
+    for (const MarkLimit& limit : limits) {
+        SCOPED_TRACE(std::string(limit.database) + " " + limit.mark);
+        const MarkLine line = mark_line(out, limit.database, limit.mark);
+        EXPECT_EQ(line.count, limit.count);
+        EXPECT_LE(std::abs(line.mean), limit.largest_mean);
+        EXPECT_LE(line.sd, limit.largest_sd);
+        EXPECT_LE(line.mean_absolute, limit.largest_mean + limit.largest_sd);
+    }
+}
+
 // Measured when this test was written (sel100 with q1c; LUDB 123):
 //   QT Database  Q onset -1.4 +- 9.5,  J point 0.1 +- 3.4,   T end 1.1 +- 11.1 ms (6 stretches)
-//   LUDB         Q onset -9.0 +- 0.0,  J point -16.5 +- 2.1, T end 2.5 +- 0.7 ms (2 stretches)
+//   LUDB         Q onset -9.0 +- 0.0,  J point -16.5 +- 2.1, T end 2.5 +- 0.7 ms (2 stretches;
+//                T end 6.5 +- 4.9 since its latest lead's end is no longer fenced out)
 // The QT Database record is held a little beyond the goals (a second
 // cardiologist's agreement: Q onset within 5 ms on the mean with an SD of 10,
 // J point 8 and 13, T end 12 and 25): a cube-root line carried out by a small
@@ -158,31 +180,47 @@ TEST(ValidateCommand, MarksOfOneQtDatabaseAndOneLudbRecordStayWithinTheirLimits)
         << run.out;
     EXPECT_NE(run.out.find("LUDB: 2 of 2 stretches analysed (100.0 %)"), std::string::npos)
         << run.out;
-    struct Limit {
-        const char* database;
-        const char* mark;
-        std::size_t count;
-        double largest_mean, largest_sd;
-    } limits[] = {
-        {"QT Database (q1c)", "Q onset", 6, 5.0, 11.0},
-        {"QT Database (q1c)", "J point", 6, 10.0, 16.0},
-        {"QT Database (q1c)", "T end", 6, 15.0, 30.0},
-        {"LUDB", "Q onset", 2, 12.0, 5.0},
-        {"LUDB", "J point", 2, 18.0, 5.0},
-        {"LUDB", "T end", 2, 12.0, 25.0},
-    };
-    for (const Limit& limit : limits) {
-        SCOPED_TRACE(std::string(limit.database) + " " + limit.mark);
-        const MarkLine line = mark_line(run.out, limit.database, limit.mark);
-        EXPECT_EQ(line.count, limit.count);
-        EXPECT_LE(std::abs(line.mean), limit.largest_mean);
-        EXPECT_LE(line.sd, limit.largest_sd);
-        EXPECT_LE(line.mean_absolute, limit.largest_mean + limit.largest_sd);
-    }
+    expect_within(run.out, {
+                               {"QT Database (q1c)", "Q onset", 6, 5.0, 11.0},
+                               {"QT Database (q1c)", "J point", 6, 10.0, 16.0},
+                               {"QT Database (q1c)", "T end", 6, 15.0, 30.0},
+                               {"LUDB", "Q onset", 2, 12.0, 5.0},
+                               {"LUDB", "J point", 2, 18.0, 5.0},
+                               {"LUDB", "T end", 2, 12.0, 25.0},
+                           });
     const std::string table = test_support::read_bytes(folder.path() / "validation.csv");
     EXPECT_EQ(table.rfind(validation_header, 0), 0U);
     EXPECT_NE(table.find("\nsel100,q1c,22,13,"), std::string::npos) << table;
     EXPECT_NE(table.find("\n123,ludb,1,1,"), std::string::npos) << table;
+}
+
+// The paced records: their T waves are broad, and fall faster than their
+// slow paced QRS moves at rest, and the beat finding takes some of them for
+// beats. Measured when this test was written: LUDB 74's T end -3.0 +- 8.5 ms
+// (-54 +- 31 when the T wave's fall was taken for the next beat), sel104's
+// 2.2 +- 56.5 ms over all 28 stretches (-62.2 +- 108.1 over 26 when a beat
+// found on the T wave's fall cut it short). The limits are a little looser.
+TEST(ValidateCommand, TheTEndOfPacedBeatsIsNotCutShortByTheirOwnTWave) {
+    const struct {
+        const char* record;  // under the expert data's folder
+        const char* analysed;
+        MarkLimit t_end;
+    } cases[] = {
+        {"qtdb/sel104.hea",
+         "QT Database (q1c): 28 of 28 stretches analysed",
+         {"QT Database (q1c)", "T end", 20, 10.0, 65.0}},
+        {"ludb/74.hea", "LUDB: 2 of 2 stretches analysed", {"LUDB", "T end", 2, 10.0, 15.0}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.record);
+        const fs::path record = test_support::expert_data_folder() / c.record;
+        if (!fs::exists(record)) GTEST_SKIP() << "the annotated records are absent";
+        TemporaryFolder folder;
+        const CommandRun run = run_validate({record.string(), "--out", folder.path().string()});
+        ASSERT_EQ(run.exit_code, 0) << run.errors;
+        EXPECT_NE(run.out.find(c.analysed), std::string::npos) << run.out;
+        expect_within(run.out, {c.t_end});
+    }
 }
 
 // The cells of a table row; a quoted cell holding a comma splits, which

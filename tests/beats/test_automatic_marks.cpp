@@ -525,19 +525,15 @@ struct LaterLeadCase {
 
 // Every lead's T wave a hump 40 rows wide at row 400, 400 high; some leads'
 // 40 rows later. Their end counts when their wave is at least a quarter as
-// high as the largest, and when they are more than a quarter of the leads:
-// Tukey's fence lies 1.5 quartile spreads past the upper quartile, which with
-// 20 of 64 later leads is their own end (the fence 60 rows past the others'),
-// with 16 the others' end but for a quarter row (the fence 25 rows past it,
-// short of theirs 40 rows on), with 2 the others' (the fence on it).
+// high as the largest, however few of them there are: 20, 16 or 2 of the 64.
 TEST(AutomaticMarks, TEndIsTheLatestOverTheLeadsWithATWave) {
     const std::vector<LaterLeadCase> cases{
         {"three tenths as high", 0.3, 20, 440.0},
         {"three tenths as deep", -0.3, 20, 440.0},
         {"a fifth as high: left out", 0.2, 20, 400.0},
         {"a fifth as deep: left out", -0.2, 20, 400.0},
-        {"a quarter of the leads: left out", 1.0, 16, 400.0},
-        {"two leads alone: left out", 1.0, 2, 400.0},
+        {"a quarter of the leads", 1.0, 16, 440.0},
+        {"two leads alone", 1.0, 2, 440.0},
     };
     const Wave common{Wave::hump, 400.0, 40.0};
     for (const LaterLeadCase& c : cases) {
@@ -575,10 +571,15 @@ struct FoundBeatCase {
 // A T wave found as a beat sits on the T wave's own peak, with nothing before
 // its QRS but the QRS of the beat; a small wave there (a fifth of the T wave)
 // does not make it a beat either, one three tenths as high does: that wave
-// is then the T wave.
+// is then the T wave. A broad T wave found as a beat on its fall, at row 480
+// (its QRS from 429), has a wave before it, yet one that has not come down:
+// the hump 40 wide at 400 is still exp(-(29/40)^2 / 2) = 0.77 of its height
+// at 429. Found at 500 (from 449), it has come down to exp(-(49/40)^2 / 2) =
+// 0.47 of it, below a half: a beat that holds the T end at its QRS.
 TEST(AutomaticMarks, ABeatFoundAfterTheTWaveBoundsIt) {
     const Wave t_at_330{Wave::hump, 330.0, 25.0}, t_at_400{Wave::hump, 400.0, 25.0};
     const Wave slow{Wave::hump, 600.0, 30.0}, bump{Wave::hump, 300.0, 8.0};
+    const Wave broad_t{Wave::hump, 400.0, 40.0};
     const double end_330 = trapezium_end_row(t_at_330), end_400 = trapezium_end_row(t_at_400);
     const std::vector<FoundBeatCase> cases{
         {"a slow beat not found is taken for the T wave", t_at_330, slow, 3, {}, 600, 0, 0},
@@ -588,6 +589,15 @@ TEST(AutomaticMarks, ABeatFoundAfterTheTWaveBoundsIt) {
         {"a small wave before it", t_at_400, bump, 0.2, {400}, 400, end_400, 0},
         // The found beat's QRS from 400 - 51 = 349.
         {"a wave before it", t_at_400, bump, 0.3, {400}, 300, 0, 349},
+        {"found on the fall of the T wave",
+         broad_t,
+         bump,
+         0,
+         {480},
+         400,
+         trapezium_end_row(broad_t),
+         0},
+        {"found where the T wave has come below half", broad_t, bump, 0, {500}, 400, 0, 451},
     };
     for (const FoundBeatCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -606,6 +616,30 @@ TEST(AutomaticMarks, ABeatFoundAfterTheTWaveBoundsIt) {
             EXPECT_LT(marks.t_end, c.end_bound);
         }
     }
+}
+
+// A paced QRS much smaller than its spike moves slowly: a hump 25 rows wide
+// and 400 high at row 260 at most 400 exp(-1/2) / 25 = 9.7 a row, so the
+// beat is at rest below 0.3 of it, 2.9. Its T wave, the same hump 30 wide at
+// row 500, moves faster than that from 2.3 widths before its peak (u
+// exp(-u^2 / 2) = 2.9 / (400 / 30)): the next beat is not there, it begins
+// with a spike moving as fast as this one (1500, 3000 and 1500 high at rows
+// 189 to 191: 1500 a row about its top), and the T end is the hump's.
+TEST(AutomaticMarks, TheTWaveOfASlowPacedQrsIsNoNextBeat) {
+    auto beat = std::make_unique<Beat>();
+    const Wave t_wave{Wave::hump, 500.0, 30.0};
+    for (int l = 1; l <= lead_count; ++l) {
+        add_wave(*beat, l, {Wave::hump, 260.0, 25.0}, 400.0 + l);
+        add_wave(*beat, l, t_wave, 400.0 - l);
+        beat->averaged(189, l) += 1500.0f;
+        beat->averaged(190, l) += 3000.0f;
+        beat->averaged(191, l) += 1500.0f;
+    }
+    const AutomaticMarks marks = find_automatic_marks(*beat);
+    EXPECT_EQ(marks.problem, "");
+    EXPECT_TRUE(marks.stimulus_found);
+    EXPECT_NEAR(marks.t_peak, 500, 2.0);
+    EXPECT_NEAR(marks.t_end, trapezium_end_row(t_wave), 2.0);
 }
 
 // ---- a split QRS ----
