@@ -340,8 +340,7 @@ Plan plan_jobs(std::vector<Job> jobs, const StudyContents& study, const BatchOpt
 
 // The recording analysed in its hidden folder, with its record; the folder
 // waits to be named. A stale hidden folder of the same name is the batch's own.
-RecordingAnalysis analyse_job(const Job& job, const BatchOptions& options,
-                              AnalysisStores& stores) {
+RecordingAnalysis analyse_job(const Job& job, const BatchOptions& options, AnalysisStores& stores) {
     const fs::path partial = partial_folder(options.out, job.name);
     std::error_code error;
     fs::remove_all(partial, error);

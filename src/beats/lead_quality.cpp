@@ -44,8 +44,8 @@ float median(float* values, int count) {
 // their median and the search for a jump need of them, taken in one pass.
 constexpr int steps = samples_per_reading - 1;
 struct LeadSteps {
-    std::array<std::uint16_t, steps> size;  // element t - 2: from sample t - 1 to sample t
-    std::array<int, 256> with_high;         // steps by their high byte
+    std::array<std::uint16_t, steps> size;    // element t - 2: from sample t - 1 to sample t
+    std::array<int, 256> with_high;           // steps by their high byte
     std::array<int, 256> with_low_under_256;  // steps below 256 by their low byte
     std::uint16_t largest;
 };

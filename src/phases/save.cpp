@@ -99,8 +99,7 @@ enum class DsSource { file, written_text };
 
 // The .ds file (file_text holds its text when written_text) and the .se file
 // parsed into the ARI's work; false with a message when one cannot be had.
-bool read_result_files(Store& store, Runtime& runtime, std::string& file_text,
-                       DsSource ds_source) {
+bool read_result_files(Store& store, Runtime& runtime, std::string& file_text, DsSource ds_source) {
     const Results& results = store.results;
     AriWork& work = store.ari;
     const std::string ds_label =
@@ -114,7 +113,8 @@ bool read_result_files(Store& store, Runtime& runtime, std::string& file_text,
     } else {
         runtime.write_line(Channel::text, ds_label);
         std::string reason;
-        if (!parse_ds(file_text, reason)) return unreadable(store, runtime, results.ds_path, reason);
+        if (!parse_ds(file_text, reason))
+            return unreadable(store, runtime, results.ds_path, reason);
     }
     return read_result(
         store, runtime,

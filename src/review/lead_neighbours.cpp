@@ -133,8 +133,8 @@ LeadSet find_outliers(const ElectrodeLayout& layout, const LeadCorrelations& cor
     LeadSet outliers{};
     for (int lead = 1; lead <= lead_count; ++lead)
         if (is_set(candidates, lead))
-            outliers[static_cast<std::size_t>(lead - 1)] = is_outlier(
-                correlations, lead, without_bad(leads_within(layout, lead, reach), bad));
+            outliers[static_cast<std::size_t>(lead - 1)] =
+                is_outlier(correlations, lead, without_bad(leads_within(layout, lead, reach), bad));
     return outliers;
 }
 
