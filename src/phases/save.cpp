@@ -93,12 +93,12 @@ bool read_result(Store& store, Runtime& runtime, const std::string& label,
 }
 
 // Where the ARI computation takes the beat matrix from: the .ds file read
-// back, or the text the save has just written whole to it, which is what
-// reading the file back gives (a megabyte neither read nor copied again).
-enum class DsSource { file, written_text };
+// back, or the beat the save has just written whole to it, which gives what
+// reading the file back gives (a megabyte neither read nor parsed again).
+enum class DsSource { file, written_beat };
 
-// The .ds file (file_text holds its text when written_text) and the .se file
-// parsed into the ARI's work; false with a message when one cannot be had.
+// The .ds (file_text holds its text when written_beat) and the .se file
+// taken into the ARI's work; false with a message when one cannot be had.
 bool read_result_files(Store& store, Runtime& runtime, std::string& file_text, DsSource ds_source) {
     const Results& results = store.results;
     AriWork& work = store.ari;
@@ -113,7 +113,7 @@ bool read_result_files(Store& store, Runtime& runtime, std::string& file_text, D
     } else {
         runtime.write_line(Channel::text, ds_label);
         std::string reason;
-        if (!parse_ds(file_text, reason))
+        if (!ds_whole_numbers(store.beat, work.beat_matrix) && !parse_ds(file_text, reason))
             return unreadable(store, runtime, results.ds_path, reason);
     }
     return read_result(
@@ -186,7 +186,7 @@ void save_results(Store& store, Runtime& runtime) {
                                    "was saved. Mark again."));
         return;
     }
-    // The ARI computation takes the beat matrix from this text (DsSource).
+    // The ARI computation takes the beat matrix from the beat this text is written from.
     std::string file_text = ds_file_text(store.beat);
     if (!write_result(store, runtime, results.ds_path, file_text)) return;
     if (!marked) return;
@@ -194,7 +194,7 @@ void save_results(Store& store, Runtime& runtime) {
     runtime.write_line(Channel::trace, message("SE_fileを保存します。"));
     if (!write_result(store, runtime, results.se_path, se_text)) return;
     if (store.settings.ari_file_switch == 0) return;
-    if (make_ari_file_from(store, runtime, file_text, DsSource::written_text))
+    if (make_ari_file_from(store, runtime, file_text, DsSource::written_beat))
         runtime.write_line(Channel::trace, message("ARI_fileを作成保存しました。"));
 }
 
