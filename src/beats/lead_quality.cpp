@@ -50,19 +50,30 @@ struct LeadSteps {
     std::uint16_t largest;
 };
 
-void take_steps(const Recording& recording, int lead, LeadSteps& step) {
-    const int channel = channel_of_lead(lead);
-    step.with_high.fill(0);
-    step.with_low_under_256.fill(0);
-    step.largest = 0;
-    for (int t = 2; t <= samples_per_reading; ++t) {
-        const auto size = static_cast<std::uint16_t>(
-            std::abs(recording.samples(channel, t) - recording.samples(channel, t - 1)));
-        step.size[static_cast<std::size_t>(t - 2)] = size;
-        ++step.with_high[static_cast<std::size_t>(size >> 8)];
-        step.with_low_under_256[size & 0xFFu] += size >> 8 == 0;
-        step.largest = std::max(step.largest, size);
+// Leads whose channels lie side by side in 16 bytes of a frame.
+constexpr int leads_a_block = 8;
+static_assert(lead_count % leads_a_block == 0);
+using BlockSteps = std::array<LeadSteps, leads_a_block>;
+
+// The steps of leads first to first + 7, frame after frame: read lead by lead
+// across the frames, every lead would fetch each frame's memory once more.
+void take_block_steps(const Recording& recording, int first, BlockSteps& block) {
+    for (LeadSteps& step : block) {
+        step.with_high.fill(0);
+        step.with_low_under_256.fill(0);
+        step.largest = 0;
     }
+    for (int t = 2; t <= samples_per_reading; ++t)
+        for (int j = 0; j < leads_a_block; ++j) {
+            LeadSteps& step = block[static_cast<std::size_t>(j)];
+            const int channel = channel_of_lead(first + j);
+            const auto size = static_cast<std::uint16_t>(
+                std::abs(recording.samples(channel, t) - recording.samples(channel, t - 1)));
+            step.size[static_cast<std::size_t>(t - 2)] = size;
+            ++step.with_high[static_cast<std::size_t>(size >> 8)];
+            step.with_low_under_256[size & 0xFFu] += size >> 8 == 0;
+            step.largest = std::max(step.largest, size);
+        }
 }
 
 // The median of a lead's steps: of its n steps, the one std::nth_element
@@ -180,18 +191,21 @@ LeadQualities judge_leads(const Beat& beat, const Recording& recording,
         if (!qualities[static_cast<std::size_t>(lead - 1)].no_signal)
             beat_noises[static_cast<std::size_t>(lead - 1)] = beat_noise(beat, lead, scratch);
     const float typical_noise = std::max(least_noise, median_noise(qualities, beat_noises));
-    auto step = std::make_unique<LeadSteps>();
+    auto block = std::make_unique<BlockSteps>();
+    int block_taken = 0;  // the first lead of the block whose steps are taken
     for (int lead = 1; lead <= lead_count; ++lead) {
         LeadQuality& quality = qualities[static_cast<std::size_t>(lead - 1)];
         if (quality.no_signal || quality.flat) continue;
         const float swing = swings[static_cast<std::size_t>(lead - 1)];
         const float noise = beat_noises[static_cast<std::size_t>(lead - 1)];
         quality.weak = swing <= weak_share * typical_swing;
-        take_steps(recording, lead, *step);
+        const int first = (lead - 1) / leads_a_block * leads_a_block + 1;
+        if (first != block_taken) take_block_steps(recording, block_taken = first, *block);
+        const LeadSteps& step = (*block)[static_cast<std::size_t>(lead - first)];
         quality.noisy =
-            median_step(*step) > noisy_share * swing ||
+            median_step(step) > noisy_share * swing ||
             (noise > noisier_than_the_leads * typical_noise && noise > noisier_share * swing);
-        quality.steps = holds_a_step(recording, lead, *step, swing);
+        quality.steps = holds_a_step(recording, lead, step, swing);
     }
     return qualities;
 }
