@@ -41,7 +41,7 @@ struct SeriesWork {
 
 void copy_stretch(SeriesWork& work, long long frames_before) {
     const auto first = work.frames.begin() + frames_before * channel_count;
-    std::copy(first, first + channel_count * samples_per_reading,
+    std::copy(first, first + std::ptrdiff_t{channel_count} * samples_per_reading,
               work.store.recording.samples.values.begin());
     work.store.recording.samples_per_channel = samples_per_reading;
 }
