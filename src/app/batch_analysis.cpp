@@ -260,9 +260,11 @@ void gather_lead_results(Store& store, RecordingAnalysis& analysis) {
 // Every matching beat of the recording analysed as the averaged beat was,
 // once the marks make a beat the computation and a two-point baseline take,
 // and the confidence of each lead's AT and RT that their noise and spread give.
-void add_every_beat(std::string_view bytes, const Store& store, RecordingAnalysis& analysis) {
+void add_every_beat(std::string_view bytes, const Store& store, RecordingAnalysis& analysis,
+                    Store& work_area) {
     if (!broken_limit(store.ari).empty() || analysis.marks.q_onset >= analysis.marks.t_end) return;
-    analysis.beats = analyse_every_beat(bytes, {store.settings, store.beat, store.ari.settings});
+    analysis.beats =
+        analyse_every_beat(bytes, {store.settings, store.beat, store.ari.settings}, work_area);
     std::array<bool, lead_count> with_signal{};
     for (std::size_t at = 0; at < lead_count; ++at)
         with_signal[at] = !analysis.flags[at].has(LeadFlag::no_signal);
@@ -408,7 +410,7 @@ int run_unattended_session(Store& store,
 }
 
 void take_session_results(Store& store, std::string_view bytes, const SpatialRules& spatial,
-                          RecordingAnalysis& analysis) {
+                          RecordingAnalysis& analysis, Store& beats_work_area) {
     analysis.averaging_count = store.beat.averaging_count;
     // The rows clicked, which may lie one from the rows asked.
     analysis.marks.stimulus = store.beat.fiducial_marks(1);
@@ -420,12 +422,18 @@ void take_session_results(Store& store, std::string_view bytes, const SpatialRul
         analysis.accepted.push_back(store.beat.accepted_beats(k));
     gather_lead_results(store, analysis);
     // The beats are judged against the measured values, before bad leads are filled in.
-    add_every_beat(bytes, store, analysis);
+    add_every_beat(bytes, store, analysis, beats_work_area);
     settle_bad_leads(store.beat, spatial, analysis);
 }
 
 RecordingAnalysis analyse_recording(const fs::path& recording, const fs::path& folder,
                                     const BatchSettings& settings) {
+    AnalysisStores stores;
+    return analyse_recording(recording, folder, settings, stores);
+}
+
+RecordingAnalysis analyse_recording(const fs::path& recording, const fs::path& folder,
+                                    const BatchSettings& settings, AnalysisStores& stores) {
     RecordingAnalysis analysis;
     analysis.name = recording.stem().string();
     analysis.source = recording.string();
@@ -438,19 +446,20 @@ RecordingAnalysis analyse_recording(const fs::path& recording, const fs::path& f
         return analysis;
     BatchSettings session_settings = settings;
     session_settings.leads = analysis.display_leads;
-    auto store = new_store();
-    store->naming.result_files_flushed_by_caller = true;
-    if (!set_data_directory(store->naming, folder.string(), analysis.reason)) return analysis;
-    UnattendedSession session(*store, analysis, session_settings, names);
+    Store& store = *stores.session;
+    reset_store(store);
+    store.naming.result_files_flushed_by_caller = true;
+    if (!set_data_directory(store.naming, folder.string(), analysis.reason)) return analysis;
+    UnattendedSession session(store, analysis, session_settings, names);
     if (run_unattended_session(
-            *store, [&session] { return session.next_line(); }, folder, analysis.reason) !=
+            store, [&session] { return session.next_line(); }, folder, analysis.reason) !=
         exit_normal)
         return analysis;
     if (!fs::exists(folder / (names.save_name + ".ari"))) {
         analysis.reason = "the session wrote no ARI file (see its transcript)";
         return analysis;
     }
-    take_session_results(*store, bytes, spatial, analysis);
+    take_session_results(store, bytes, spatial, analysis, *stores.beats);
     analysis.reason = doubt_about(analysis);
     analysis.status = analysis.reason.empty() ? AnalysisStatus::ok : AnalysisStatus::check;
     return analysis;

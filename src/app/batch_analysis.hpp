@@ -10,6 +10,7 @@
 #include <array>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -124,6 +125,19 @@ RecordingAnalysis analyse_recording(const std::filesystem::path& recording,
                                     const std::filesystem::path& folder,
                                     const BatchSettings& settings);
 
+// The two stores of an analysis: the session's, and the work area of the
+// analysis of every beat. Whoever analyses one recording after another keeps
+// one pair and hands it to each analysis, which sets them back before use.
+struct AnalysisStores {
+    std::unique_ptr<Store> session = new_store();
+    std::unique_ptr<Store> beats = new_store();
+};
+
+// The same in the stores given.
+RecordingAnalysis analyse_recording(const std::filesystem::path& recording,
+                                    const std::filesystem::path& folder,
+                                    const BatchSettings& settings, AnalysisStores& stores);
+
 // The names the dialogue of a recording of file stem `stem` uses: the
 // recording keeps its own name when that splits into two name parts the
 // dialogue takes; another is linked as "rec01.dat".
@@ -154,6 +168,6 @@ struct SpatialRules;
 // recording `bytes` analysed as the averaged beat was, and the bad leads
 // settled by the spatial rules and the settings' hand lists.
 void take_session_results(Store& store, std::string_view bytes, const SpatialRules& spatial,
-                          RecordingAnalysis& analysis);
+                          RecordingAnalysis& analysis, Store& beats_work_area);
 
 }  // namespace mapari

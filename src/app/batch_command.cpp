@@ -340,11 +340,12 @@ Plan plan_jobs(std::vector<Job> jobs, const StudyContents& study, const BatchOpt
 
 // The recording analysed in its hidden folder, with its record; the folder
 // waits to be named. A stale hidden folder of the same name is the batch's own.
-RecordingAnalysis analyse_job(const Job& job, const BatchOptions& options) {
+RecordingAnalysis analyse_job(const Job& job, const BatchOptions& options, AnalysisStores& stores) {
     const fs::path partial = partial_folder(options.out, job.name);
     std::error_code error;
     fs::remove_all(partial, error);
-    RecordingAnalysis analysis = analyse_recording(job.recording, partial, options.settings);
+    RecordingAnalysis analysis =
+        analyse_recording(job.recording, partial, options.settings, stores);
     analysis.name = job.name;
     analysis.program_version = MAPARI_VERSION;
     analysis.analysed_at = now_in_utc();
@@ -469,8 +470,9 @@ std::vector<fs::path> analyse_all(Plan& plan, const BatchOptions& options, std::
     Tally tally;
     const auto start = std::chrono::steady_clock::now();
     const auto work = [&] {
+        AnalysisStores stores;  // each worker's own, from one recording to the next
         for (std::size_t at; !stop_asked && (at = next++) < order.size();) {
-            RecordingAnalysis analysis = analyse_job(plan.jobs[order[at]], options);
+            RecordingAnalysis analysis = analyse_job(plan.jobs[order[at]], options, stores);
             const AnalysisStatus status = analysis.status;
             const std::string name = analysis.name, note = analysis.note;
             analysing.finish(order[at], std::move(analysis));

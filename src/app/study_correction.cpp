@@ -243,7 +243,7 @@ bool corrected_analysis(Store& store, const CorrectedRecording& recording,
     if (!same_spatial_rules(recording, analysis.settings, spatial, reason)) return false;
     analysis.flags = {};
     analysis.beats.clear();
-    take_session_results(store, recording.bytes, spatial, analysis);
+    take_session_results(store, recording.bytes, spatial, analysis, *new_store());
     analysis.reason = doubt_about(analysis);
     analysis.status = AnalysisStatus::corrected;
     analysis.corrections.push_back(correction);

@@ -33,7 +33,7 @@ struct FoundBeat {
 struct SeriesWork {
     std::vector<std::int16_t> frames;
     long long frame_count = 0;
-    std::unique_ptr<Store> store = new_store();
+    Store& store;
 
     std::int16_t sample(long long frame, int channel) const {
         return frames[static_cast<std::size_t>((frame - 1) * channel_count + channel - 1)];
@@ -43,8 +43,8 @@ struct SeriesWork {
 void copy_stretch(SeriesWork& work, long long frames_before) {
     const auto first = work.frames.begin() + frames_before * channel_count;
     std::copy(first, first + std::ptrdiff_t{channel_count} * samples_per_reading,
-              work.store->recording.samples.values.begin());
-    work.store->recording.samples_per_channel = samples_per_reading;
+              work.store.recording.samples.values.begin());
+    work.store.recording.samples_per_channel = samples_per_reading;
 }
 
 // The beats the stretch after `frames_before` owns (frames own_from to
@@ -52,7 +52,7 @@ void copy_stretch(SeriesWork& work, long long frames_before) {
 // missed the threshold; it is no beat and is left out.
 void find_in_stretch(SeriesWork& work, const Settings& settings, long long frames_before,
                      long long own_from, long long own_to, std::vector<FoundBeat>& found) {
-    Store& store = *work.store;
+    Store& store = work.store;
     copy_stretch(work, frames_before);
     detect_beats(settings, store.recording, store.display, averaging_last_candidate);
     std::vector<std::int32_t> positions;
@@ -97,8 +97,8 @@ void set_ari_marks(AriWork& ari, const AveragedBeat& averaged) {
 // The beat at `frame` cut into the working beat, corrected, its noise about
 // the averaged beat measured, and handed to the ARI computation as whole numbers.
 void analyse_beat(SeriesWork& work, const Beat& averaged, long long frame, BeatResult& result) {
-    Beat& beat = work.store->beat;
-    AriWork& ari = work.store->ari;
+    Beat& beat = work.store.beat;
+    AriWork& ari = work.store.ari;
     for (int l = 1; l <= lead_count; ++l) {
         const int channel = channel_of_lead(l);
         for (int i = 1; i <= averaged_rows; ++i)
@@ -148,15 +148,21 @@ double activation_scatter_ms(const BeatResult& beat,
 
 std::vector<BeatResult> analyse_every_beat(std::string_view recording_bytes,
                                            const AveragedBeat& averaged) {
-    SeriesWork work;
+    return analyse_every_beat(recording_bytes, averaged, *new_store());
+}
+
+std::vector<BeatResult> analyse_every_beat(std::string_view recording_bytes,
+                                           const AveragedBeat& averaged, Store& work_area) {
+    reset_store(work_area);
+    SeriesWork work{{}, 0, work_area};
     work.frames = decode_frames(recording_bytes);
     work.frame_count = static_cast<long long>(work.frames.size()) / channel_count;
     if (work.frame_count < samples_per_reading) return {};
-    Beat& beat = work.store->beat;
+    Beat& beat = work.store.beat;
     beat.template_samples = averaged.beat.template_samples;
     beat.template_channel = averaged.beat.template_channel;
-    set_ari_marks(work.store->ari, averaged);
-    share_ari_windows(work.store->ari);
+    set_ari_marks(work.store.ari, averaged);
+    share_ari_windows(work.store.ari);
 
     std::vector<BeatResult> beats;
     std::optional<long long> before;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <memory>
 
 #include "beats/selection.hpp"
 #include "formats/map_recording.hpp"
@@ -39,27 +40,58 @@ float median(float* values, int count) {
     return values[count / 2];
 }
 
-// The median step from sample to sample of the lead's recording stretch: of
-// its n steps, the one std::nth_element would put at n / 2. The steps are
-// whole numbers from 0 to 65535, many of them equal, on which a partitioning
-// selection mispredicts nearly every comparison; the median is counted out
-// instead, its high byte first, then its low byte among the steps of that high byte.
-float median_step(const Recording& recording, int lead) {
-    constexpr int steps = samples_per_reading - 1;
-    const int channel = channel_of_lead(lead);
-    std::array<std::uint16_t, steps> step{};
-    std::array<int, 256> with_high{}, with_low{};
-    for (int t = 2; t <= samples_per_reading; ++t) {
-        const int size =
-            std::abs(recording.samples(channel, t) - recording.samples(channel, t - 1));
-        step[static_cast<std::size_t>(t - 2)] = static_cast<std::uint16_t>(size);
-        ++with_high[static_cast<std::size_t>(size >> 8)];
+// The steps from sample to sample of a lead's recording stretch, with what
+// their median and the search for a jump need of them, taken in one pass.
+constexpr int steps = samples_per_reading - 1;
+struct LeadSteps {
+    std::array<std::uint16_t, steps> size;    // element t - 2: from sample t - 1 to sample t
+    std::array<int, 256> with_high;           // steps by their high byte
+    std::array<int, 256> with_low_under_256;  // steps below 256 by their low byte
+    std::uint16_t largest;
+};
+
+// Leads whose channels lie side by side in 16 bytes of a frame.
+constexpr int leads_a_block = 8;
+static_assert(lead_count % leads_a_block == 0);
+using BlockSteps = std::array<LeadSteps, leads_a_block>;
+
+// The steps of leads first to first + 7, frame after frame: read lead by lead
+// across the frames, every lead would fetch each frame's memory once more.
+void take_block_steps(const Recording& recording, int first, BlockSteps& block) {
+    for (LeadSteps& step : block) {
+        step.with_high.fill(0);
+        step.with_low_under_256.fill(0);
+        step.largest = 0;
     }
+    for (int t = 2; t <= samples_per_reading; ++t)
+        for (int j = 0; j < leads_a_block; ++j) {
+            LeadSteps& step = block[static_cast<std::size_t>(j)];
+            const int channel = channel_of_lead(first + j);
+            const auto size = static_cast<std::uint16_t>(
+                std::abs(recording.samples(channel, t) - recording.samples(channel, t - 1)));
+            step.size[static_cast<std::size_t>(t - 2)] = size;
+            ++step.with_high[static_cast<std::size_t>(size >> 8)];
+            step.with_low_under_256[size & 0xFFu] += size >> 8 == 0;
+            step.largest = std::max(step.largest, size);
+        }
+}
+
+// The median of a lead's steps: of its n steps, the one std::nth_element
+// would put at n / 2. The steps are whole numbers from 0 to 65535, many of
+// them equal, on which a partitioning selection mispredicts nearly every
+// comparison; the median is counted out instead, its high byte first, then
+// its low byte among the steps of that high byte (counted already for the
+// high byte 0 of nearly every lead).
+float median_step(const LeadSteps& step) {
     int below = steps / 2;  // steps before the median in their order
     std::size_t high = 0, low = 0;
-    for (; below >= with_high[high]; ++high) below -= with_high[high];
-    for (std::uint16_t size : step)
-        if (size >> 8 == high) ++with_low[size & 0xFFu];
+    for (; below >= step.with_high[high]; ++high) below -= step.with_high[high];
+    std::array<int, 256> with_low = step.with_low_under_256;
+    if (high != 0) {
+        with_low.fill(0);
+        for (std::uint16_t size : step.size)
+            if (size >> 8 == high) ++with_low[size & 0xFFu];
+    }
     for (; below >= with_low[low]; ++low) below -= with_low[low];
     return static_cast<float>(high << 8 | low);
 }
@@ -104,11 +136,11 @@ float level_from(const Recording& recording, int lead, int first) {
 // True when the stretch jumps by more than `swing` from one sample to the
 // next and the median level of the samples from the jump on differs from that
 // of the samples before it by more than `swing` as well.
-bool holds_a_step(const Recording& recording, int lead, float swing) {
-    const int channel = channel_of_lead(lead);
+// `step` holds the lead's steps (take_steps).
+bool holds_a_step(const Recording& recording, int lead, const LeadSteps& step, float swing) {
+    if (!(static_cast<float>(step.largest) > swing)) return false;
     for (int t = step_level_samples + 1; t + step_level_samples - 1 <= samples_per_reading; ++t)
-        if (static_cast<float>(std::abs(recording.samples(channel, t) -
-                                        recording.samples(channel, t - 1))) > swing &&
+        if (static_cast<float>(step.size[static_cast<std::size_t>(t - 2)]) > swing &&
             std::fabs(level_from(recording, lead, t) -
                       level_from(recording, lead, t - step_level_samples)) > swing)
             return true;
@@ -159,16 +191,21 @@ LeadQualities judge_leads(const Beat& beat, const Recording& recording,
         if (!qualities[static_cast<std::size_t>(lead - 1)].no_signal)
             beat_noises[static_cast<std::size_t>(lead - 1)] = beat_noise(beat, lead, scratch);
     const float typical_noise = std::max(least_noise, median_noise(qualities, beat_noises));
+    auto block = std::make_unique<BlockSteps>();
+    int block_taken = 0;  // the first lead of the block whose steps are taken
     for (int lead = 1; lead <= lead_count; ++lead) {
         LeadQuality& quality = qualities[static_cast<std::size_t>(lead - 1)];
         if (quality.no_signal || quality.flat) continue;
         const float swing = swings[static_cast<std::size_t>(lead - 1)];
         const float noise = beat_noises[static_cast<std::size_t>(lead - 1)];
         quality.weak = swing <= weak_share * typical_swing;
+        const int first = (lead - 1) / leads_a_block * leads_a_block + 1;
+        if (first != block_taken) take_block_steps(recording, block_taken = first, *block);
+        const LeadSteps& step = (*block)[static_cast<std::size_t>(lead - first)];
         quality.noisy =
-            median_step(recording, lead) > noisy_share * swing ||
+            median_step(step) > noisy_share * swing ||
             (noise > noisier_than_the_leads * typical_noise && noise > noisier_share * swing);
-        quality.steps = holds_a_step(recording, lead, swing);
+        quality.steps = holds_a_step(recording, lead, step, swing);
     }
     return qualities;
 }

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <utility>
 
 namespace mapari {
@@ -206,6 +207,36 @@ void write_free_form(float value, char* out) {
     if (rounded.k < 0 || rounded.k > significant_digits)
         return exponent_form(value < 0, rounded, out);
     plain_form(value < 0, rounded, out);
+}
+
+// Below 10^5 the rounding to 7 digits moves a value by at most 0.005: one
+// farther than that from a half has the whole number nearest to itself.
+// Else the plain form's digits with the point after the first k: the whole
+// part, and one more when the first decimal is 5 or more. A value in
+// exponent form below 10^-1 is nearer 0 than a half.
+std::optional<std::int32_t> whole_number_as_written(float value) {
+    constexpr double exact_below = 1.0e5, margin = 0.01;
+    const double size = std::fabs(static_cast<double>(value));
+    if (size < exact_below) {
+        const auto whole = static_cast<std::int32_t>(size);
+        const double fraction = size - whole;
+        if (fraction < 0.5 - margin || fraction > 0.5 + margin) {
+            const std::int32_t nearest = whole + (fraction > 0.5 ? 1 : 0);
+            return value < 0 ? -nearest : nearest;
+        }
+    }
+    SignificantDigits rounded;
+    if (!round_exactly(std::fabs(value), rounded)) {
+        if (!std::isfinite(value)) return std::nullopt;
+        if (value == 0.0f) return 0;
+        rounded = rounded_by_to_chars(std::fabs(value));
+    }
+    if (rounded.k > significant_digits) return std::nullopt;
+    if (rounded.k < 0) return 0;
+    const int decimals = significant_digits - rounded.k;
+    auto magnitude = static_cast<std::int32_t>(rounded.digits / powers_of_ten[decimals]);
+    if (decimals > 0 && rounded.digits / powers_of_ten[decimals - 1] % 10 >= 5) ++magnitude;
+    return value < 0 ? -magnitude : magnitude;
 }
 
 std::string free_form(float value) {

@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace mapari {
@@ -23,6 +24,11 @@ std::string free_form(std::int32_t value);
 std::string free_form(float value);
 // The same 15 characters written at out, for writers of many values.
 void write_free_form(float value, char* out);
+// The whole number nearest to the value as its free form writes it, halves
+// away from zero: what a reader of the text that rounds so takes from it, got
+// from the value's 7 significant digits without the text. None for a value
+// not finite or of 10^7 or more after rounding, whose text a reader may refuse.
+std::optional<std::int32_t> whole_number_as_written(float value);
 
 inline constexpr int values_per_line = 5;
 

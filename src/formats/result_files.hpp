@@ -19,6 +19,10 @@ inline constexpr int se_column_width = 5;
 
 // The text of the .ds file of the working beat.
 std::string ds_file_text(const Beat& beat);
+// What read_ds_text gives from ds_file_text(beat), taken from the beat
+// without the text (whole_number_as_written); false, the matrix partly
+// filled, when a value is one only the text's reader can judge.
+bool ds_whole_numbers(const Beat& beat, Array2<std::int32_t, averaged_rows, lead_count>& matrix);
 // Reads .ds text into the matrix, each value rounded to the nearest whole
 // number (halves away from zero) as from_chars and lround round it; false with
 // the reason when the text holds fewer than 1024 × 64 numbers, something that

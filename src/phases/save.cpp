@@ -72,6 +72,15 @@ void ask_ari_settings(Store& store, Runtime& runtime) {
         ask_integer_field(runtime, Channel::text, message(" enter minimum rt after j (1-200):"), 4);
 }
 
+// Says which result file cannot be read and why; false.
+bool unreadable(Store& store, Runtime& runtime, const TextField<32>& path,
+                const std::string& reason) {
+    runtime.write_line(Channel::trace,
+                       message("Cannot read {1}: {2}; no ARI file.",
+                               {path_and_host_file(store.naming, path.stem()), reason}));
+    return false;
+}
+
 // Reads one result file back and parses it; on failure says which file and why.
 template <typename Parse>
 bool read_result(Store& store, Runtime& runtime, const std::string& label,
@@ -80,28 +89,39 @@ bool read_result(Store& store, Runtime& runtime, const std::string& label,
     std::string reason;
     if (read_whole_file(host_path(store.naming, path.stem()), text, reason) && parse(text, reason))
         return true;
-    runtime.write_line(Channel::trace,
-                       message("Cannot read {1}: {2}; no ARI file.",
-                               {path_and_host_file(store.naming, path.stem()), reason}));
-    return false;
+    return unreadable(store, runtime, path, reason);
 }
 
-bool read_result_files(Store& store, Runtime& runtime, std::string& file_text) {
+// Where the ARI computation takes the beat matrix from: the .ds file read
+// back, or the beat the save has just written whole to it, which gives what
+// reading the file back gives (a megabyte neither read nor parsed again).
+enum class DsSource { file, written_beat };
+
+// The .ds (file_text holds its text when written_beat) and the .se file
+// taken into the ARI's work; false with a message when one cannot be had.
+bool read_result_files(Store& store, Runtime& runtime, std::string& file_text, DsSource ds_source) {
     const Results& results = store.results;
     AriWork& work = store.ari;
+    const std::string ds_label =
+        message("reading a file  :{1}", {padded(results.ds_path.stem(), ds_path_width)});
+    const auto parse_ds = [&work](const std::string& text, std::string& reason) {
+        return read_ds_text(text, work.beat_matrix, reason);
+    };
+    if (ds_source == DsSource::file) {
+        if (!read_result(store, runtime, ds_label, results.ds_path, file_text, parse_ds))
+            return false;
+    } else {
+        runtime.write_line(Channel::text, ds_label);
+        std::string reason;
+        if (!ds_whole_numbers(store.beat, work.beat_matrix) && !parse_ds(file_text, reason))
+            return unreadable(store, runtime, results.ds_path, reason);
+    }
     return read_result(
-               store, runtime,
-               message("reading a file  :{1}", {padded(results.ds_path.stem(), ds_path_width)}),
-               results.ds_path, file_text,
-               [&work](const std::string& text, std::string& reason) {
-                   return read_ds_text(text, work.beat_matrix, reason);
-               }) &&
-           read_result(
-               store, runtime,
-               message("reading a file{1}", {padded(results.se_path.stem(), se_path_width)}),
-               results.se_path, file_text, [&work](const std::string& text, std::string& reason) {
-                   return read_se_text(text, work, reason);
-               });
+        store, runtime,
+        message("reading a file{1}", {padded(results.se_path.stem(), se_path_width)}),
+        results.se_path, file_text, [&work](const std::string& text, std::string& reason) {
+            return read_se_text(text, work, reason);
+        });
 }
 
 // The first 12 bytes of the save name as typed, cut between whole characters.
@@ -110,15 +130,15 @@ std::string_view shown_save_name(const Results& results) {
     return name.substr(0, utf8_safe_cut(name, shown_save_name_length));
 }
 
-}  // namespace
-
-bool make_ari_file(Store& store, Runtime& runtime, std::string& file_text) {
+// The ARI part of the save, the .ds taken from `ds_source`.
+bool make_ari_file_from(Store& store, Runtime& runtime, std::string& file_text,
+                        DsSource ds_source) {
     AriWork& work = store.ari;
     ask_ari_settings(store, runtime);
     runtime.write_line(Channel::text, shown_save_name(store.results));
     std::string_view stem = store.results.save_name.stem();
     work.ari_path.assign(std::string(program_data_directory) + std::string(stem) + ".ari");
-    if (!read_result_files(store, runtime, file_text)) return false;
+    if (!read_result_files(store, runtime, file_text, ds_source)) return false;
     runtime.write_line(Channel::text, padded(store.results.ds_path.stem(), ds_path_width) +
                                           free_form(work.reference_point) +
                                           free_form(work.j_point) + free_form(work.t_end) +
@@ -142,6 +162,12 @@ bool make_ari_file(Store& store, Runtime& runtime, std::string& file_text) {
     return false;
 }
 
+}  // namespace
+
+bool make_ari_file(Store& store, Runtime& runtime, std::string& file_text) {
+    return make_ari_file_from(store, runtime, file_text, DsSource::file);
+}
+
 void save_results(Store& store, Runtime& runtime) {
     Results& results = store.results;
     ask_save_name(store, runtime);
@@ -160,7 +186,7 @@ void save_results(Store& store, Runtime& runtime) {
                                    "was saved. Mark again."));
         return;
     }
-    // The .ds text's megabyte is read back into the same string for the ARI computation.
+    // The ARI computation takes the beat matrix from the beat this text is written from.
     std::string file_text = ds_file_text(store.beat);
     if (!write_result(store, runtime, results.ds_path, file_text)) return;
     if (!marked) return;
@@ -168,7 +194,7 @@ void save_results(Store& store, Runtime& runtime) {
     runtime.write_line(Channel::trace, message("SE_fileを保存します。"));
     if (!write_result(store, runtime, results.se_path, se_text)) return;
     if (store.settings.ari_file_switch == 0) return;
-    if (make_ari_file(store, runtime, file_text))
+    if (make_ari_file_from(store, runtime, file_text, DsSource::written_beat))
         runtime.write_line(Channel::trace, message("ARI_fileを作成保存しました。"));
 }
 

@@ -1,6 +1,7 @@
 #include "store/store.hpp"
 
 #include <new>
+#include <type_traits>
 
 #if __has_include(<sys/mman.h>)
 #include <sys/mman.h>
@@ -30,6 +31,11 @@ void* Store::operator new(std::size_t size) {
 
 void Store::operator delete(void* store, std::size_t) {
     ::operator delete (store, std::align_val_t{huge_page_bytes});
+}
+
+void reset_store(Store& store) {
+    static_assert(std::is_trivially_destructible_v<Store>, "the old members need no ending");
+    ::new (static_cast<void*>(&store)) Store;
 }
 
 }  // namespace mapari

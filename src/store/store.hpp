@@ -191,4 +191,10 @@ inline std::unique_ptr<Store> new_store() {
     return std::make_unique_for_overwrite<Store>();
 }
 
+// Sets every member of a store that has been used back by its initialiser, as
+// new_store() left it. A program analysing one recording after another keeps
+// its stores: a fresh one's pages must each be faulted in and zeroed by the
+// system first.
+void reset_store(Store& store);
+
 }  // namespace mapari

@@ -24,6 +24,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <random>
 #include <string>
 #include <string_view>
@@ -777,6 +778,53 @@ TEST(FastPaths, RandomDsTextRoundsAsFromCharsAndLround) {
         decimals.push_back(text);
     }
     expect_same_reading(ds_text_of(decimals));
+}
+
+// The whole number of each value as written, against the text written and
+// read back, value by value (reals read as read_ds_by_from_chars reads them,
+// itself held to read_ds_text above); none only for what the text may not
+// give: values not finite or of 10^7 or more after rounding.
+TEST(FastPaths, WholeNumberAsWrittenEqualsTheTextReadBack) {
+    for (const std::vector<float>& values : {free_form_edges, free_form_randoms()}) {
+        for (float value : values) {
+            const std::optional<std::int32_t> whole = whole_number_as_written(value);
+            const std::string text = free_form(value);
+            double read = 0.0;
+            const char* first = text.data() + text.find_first_not_of(' ');
+            std::from_chars(first, text.data() + text.size(), read);
+            const bool readable = std::isfinite(value) && std::fabs(read) < 1.0e7;
+            ASSERT_EQ(whole.has_value(), readable) << text;
+            if (whole) {
+                ASSERT_EQ(*whole, std::lround(read)) << text;
+            }
+        }
+    }
+}
+
+// The beat's whole numbers equal what read_ds_text takes from its .ds text,
+// for beats of the random values that have them; a beat holding one value of
+// 10^7 is left to the text.
+TEST(FastPaths, DsWholeNumbersEqualTheDsTextReadBack) {
+    std::vector<float> values;
+    for (float value : free_form_randoms())
+        if (whole_number_as_written(value)) values.push_back(value);
+    auto beat = std::make_unique<Beat>();
+    auto from_beat = std::make_unique<Matrix>(), from_text = std::make_unique<Matrix>();
+    const std::size_t cells = std::size_t{averaged_rows} * lead_count;
+    for (std::size_t first = 0; first < values.size(); first += cells) {
+        for (std::size_t cell = 0; cell < cells; ++cell)
+            beat->averaged(static_cast<int>(cell / lead_count) + 1,
+                           static_cast<int>(cell % lead_count) + 1) =
+                values[(first + cell) % values.size()];
+        std::string reason;
+        ASSERT_TRUE(read_ds_text(ds_file_text(*beat), *from_text, reason)) << reason;
+        ASSERT_TRUE(ds_whole_numbers(*beat, *from_beat));
+        for (int k = 1; k <= averaged_rows; ++k)
+            for (int l = 1; l <= lead_count; ++l)
+                ASSERT_EQ((*from_beat)(k, l), (*from_text)(k, l)) << k << ", " << l;
+    }
+    beat->averaged(1024, 64) = 1.0e7f;
+    EXPECT_FALSE(ds_whole_numbers(*beat, *from_beat));
 }
 
 // ---- sorting beats ----

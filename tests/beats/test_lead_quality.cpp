@@ -92,6 +92,8 @@ TEST(LeadQuality, EachRuleTripsOnItsOwnLead) {
         {"swing 101 > 100 is not weak", 101, 0, none, 201, ""},
         {"noisy: median step 101 > 0.1 * 1000", 1000, 101, none, 201, "noisy"},
         {"median step 100 is not above 100", 1000, 100, none, 201, ""},
+        {"noisy: median step 256, its high byte 1, > 0.1 * 2550", 2550, 256, none, 201, "noisy"},
+        {"median step 255, the largest below 256, is not above 255", 2550, 255, none, 201, ""},
         {"weak and noisy: swing 100, median step 11 > 0.1 * 100", 100, 11, none, 201, "weak,noisy"},
         {"clipped: one sample at 32767", 1000, 0, 32767, 201, "clipped"},
         {"clipped: one sample at -32768", 1000, 0, -32768, 201, "clipped"},
@@ -112,6 +114,40 @@ TEST(LeadQuality, EachRuleTripsOnItsOwnLead) {
             if (other == lead) continue;
             EXPECT_EQ(flag_names(qualities[other - 1]), "") << "lead " << other;
         }
+    }
+}
+
+// Lead 17's recording is still at 0 but for samples from `from` to `to`,
+// which are at `level`. A jump is a step above the swing (1000) between
+// levels, the medians of the ten samples before it and of the ten from it
+// on, that differ by more than the swing too: so the stretch's steps from
+// sample 11 to sample 3991 are searched, and a spike shorter than half of ten
+// samples moves neither median.
+TEST(LeadQuality, AJumpIsAStepAboveTheSwingBetweenLevelsAsFarApart) {
+    constexpr int lead = 17;
+    const struct {
+        const char* what;
+        int from, to;
+        std::int16_t level;
+        const char* flags;
+    } cases[] = {
+        {"up by 1001 at sample 2000 for good", 2000, 4000, 1001, "steps"},
+        {"up by 1000 is no jump", 2000, 4000, 1000, ""},
+        {"down by 1001 at sample 2000", 2000, 4000, -1001, "steps"},
+        {"a spike of 4 samples is no jump", 2000, 2003, 3000, ""},
+        {"a spike of 5 samples is one: the median of 10 is the 6th smallest", 2000, 2004, 3000,
+         "steps"},
+        {"a jump at sample 3991 is the last searched", 3991, 4000, 3000, "steps"},
+        {"a jump at sample 3992 is not searched", 3992, 4000, 3000, ""},
+        {"a jump at sample 11 is the first searched", 1, 10, 3000, "steps"},
+        {"a jump at sample 10 is not searched", 1, 9, 3000, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto store = clean_store();
+        for (int t = c.from; t <= c.to; ++t)
+            store->recording.samples(channel_of_lead(lead), t) = c.level;
+        EXPECT_EQ(flag_names(judge(*store)[lead - 1]), c.flags);
     }
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <limits>
+#include <optional>
 
 #include "formats/free_form.hpp"
 
@@ -94,6 +95,38 @@ TEST(FreeForm, RealIsAlwaysFifteenWide) {
             SCOPED_TRACE(value);
             EXPECT_EQ(free_form(value).size(), 15u);
         }
+    }
+}
+
+// The whole number of the value as written: its 7 significant digits
+// rounded, halves away from zero; 2.4999998 is written 2.500000, so 3.
+TEST(FreeForm, WholeNumberAsWrittenRoundsTheWrittenDigits) {
+    const struct {
+        float value;
+        std::optional<std::int32_t> whole;
+    } cases[] = {
+        {0.0f, 0},
+        {-0.0f, 0},
+        {2.5f, 3},
+        {-2.5f, -3},
+        {2.4999998f, 3},             // "2.500000"
+        {2.4999990f, 2},             // "2.499999"
+        {0.49999997f, 1},            // "0.5000000"
+        {0.4999999f, 0},             // "0.4999999"
+        {-0.6f, -1},                 // "-0.6000000"
+        {0.04f, 0},                  // "0.4000000E-01"
+        {1234.5f, 1235},             // "1234.500"
+        {-1234.4f, -1234},           // "-1234.400"
+        {9999999.0f, 9999999},       // "9999999."
+        {9999999.5f, std::nullopt},  // "0.1000000E+08"
+        {1.0e7f, std::nullopt},
+        {std::numeric_limits<float>::infinity(), std::nullopt},
+        {std::numeric_limits<float>::quiet_NaN(), std::nullopt},
+        {std::numeric_limits<float>::denorm_min(), 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(free_form(c.value));
+        EXPECT_EQ(whole_number_as_written(c.value), c.whole);
     }
 }
 
