@@ -16,9 +16,9 @@
 // and inverse) is formed once for all 64 leads, and each lead's sums with its
 // samples slide from window to window (regression/sliding_sums.hpp): the same
 // results as a regression call of its own for every window and lead.
-// The save step reads the beat matrix and the marks back from the files it
-// has just written (.ds and .se) before the computation, so the .ari always
-// describes what is on disk. The settings h, a and r and their defaults are
+// The save step takes the beat matrix and the marks as the files it has just
+// written (.ds and .se) hold them, so the .ari always describes what is on
+// disk. The settings h, a and r and their defaults are
 // the store's AriSettings.
 // Limits, checked before the computation: P + a − 2 ≥ 1, J ≥ 1,
 // J + 2 ≤ 1024, E + h ≤ 1024, J + r − 1 ≥ 1, r ≥ 1, h ≥ 2.

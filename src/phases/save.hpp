@@ -1,7 +1,9 @@
 // The save step, the correction menu's "d": the save name is asked, the
 // working beat is written as the .ds file and its marks as the .se file, and
-// when ARI files are made, the settings of the computation are asked, both
-// files are read back, and the .ari file is written from what they hold.
+// when ARI files are made, the settings of the computation are asked and the
+// .ari file is written from what the two files hold: the .se read back, the
+// .ds's values taken from the beat its text was just written from, as whole
+// numbers just as a reader of that text rounds them.
 //
 // A result file that cannot be written is named with the reason and the beat
 // and marks stay; the files are written through the atomic writer, so no
