@@ -120,6 +120,42 @@ TEST(MapRecordingSamples, AreReadFromTheirFrameAndChannel) {
             << "frame " << c.frame << " channel " << c.channel;
 }
 
+TEST(MapRecordingFrames, DecodeEachSampleHighByteFirst) {
+    // One frame: the table's samples on its first channels, zeros after them.
+    std::string bytes(std::size_t{bytes_per_frame}, '\0');
+    std::size_t at = 0;
+    for (const SampleBytes& c : sample_bytes) {
+        bytes.replace(at, 2, two_bytes(c.high, c.low));
+        at += 2;
+    }
+    const std::vector<std::int16_t> samples = decode_frames(bytes);
+    ASSERT_EQ(samples.size(), static_cast<std::size_t>(channel_count));
+    std::size_t k = 0;
+    for (const SampleBytes& c : sample_bytes) EXPECT_EQ(samples[k++], c.sample) << c.sample;
+    for (; k < samples.size(); ++k) EXPECT_EQ(samples[k], 0) << "channel " << k + 1;
+}
+
+TEST(MapRecordingFrames, LeaveOutAPartFrameAtTheEnd) {
+    const struct {
+        std::size_t bytes, samples;
+    } cases[] = {{0, 0}, {143, 0}, {144, 72}, {145, 72}, {287, 72}, {288, 144}};
+    for (const auto& c : cases)
+        EXPECT_EQ(decode_frames(std::string(c.bytes, '\x01')).size(), c.samples) << c.bytes;
+}
+
+TEST(MapRecordingFrames, DecodeAsEachSampleIsReadFromItsFrame) {
+    // Three frames whose bytes run through every value of a byte, high and low.
+    std::string bytes;
+    for (int k = 0; k < 3 * bytes_per_frame; ++k)
+        bytes += static_cast<char>((k * 37 + k / 256) % 256);
+    const std::vector<std::int16_t> samples = decode_frames(bytes);
+    ASSERT_EQ(samples.size(), std::size_t{3} * channel_count);
+    std::size_t k = 0;
+    for (int t = 1; t <= 3; ++t)
+        for (int c = 1; c <= channel_count; ++c, ++k)
+            ASSERT_EQ(samples[k], frame_sample(bytes, t, c)) << "channel " << c << " frame " << t;
+}
+
 TEST(MapRecordingReading, DecodesHandMadeBytesIntoTheirChannelAndFrame) {
     auto recording = std::make_unique<Recording>();
     recording->file_bytes.fill(0);
