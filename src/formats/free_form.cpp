@@ -53,7 +53,7 @@ constexpr auto digits_of_bit_length = [] {
 bool decimal_exponent(std::uint64_t m, int shift, int& k) {
     if (shift < 24) {
         k = digits_of_bit_length[static_cast<std::size_t>(24 - shift)];
-        if ((m >> shift) >= powers_of_ten[k]) ++k;
+        k += (m >> shift) >= powers_of_ten[k] ? 1 : 0;
         return true;
     }
     const std::uint64_t one = std::uint64_t{1} << shift;
@@ -82,7 +82,10 @@ bool round_exactly(float magnitude, SignificantDigits& rounded) {
     std::uint64_t number = scaled >> shift;
     const std::uint64_t remainder = scaled - (number << shift);
     const std::uint64_t half = std::uint64_t{1} << (shift - 1);
-    if (remainder > half || (remainder == half && number % 2 == 1)) ++number;
+    // Added rather than branched on: whether a value rounds up is as good as
+    // random, and a mispredicted branch cost more than the whole rounding.
+    const bool rounds_up = (remainder > half) | ((remainder == half) & (number % 2 == 1));
+    number += rounds_up ? 1 : 0;
     if (number == seven_digits) {  // 9999999.5 units became 10^7: one more integer digit
         number /= 10;
         ++rounded.k;
