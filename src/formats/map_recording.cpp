@@ -1,5 +1,6 @@
 #include "formats/map_recording.hpp"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 
@@ -16,20 +17,26 @@ std::string encode_frames(std::span<const std::int16_t> samples) {
     return bytes;
 }
 
-std::vector<std::int16_t> decode_frames(std::string_view bytes) {
-    const std::size_t frames = bytes.size() / bytes_per_frame;
-    std::vector<std::int16_t> samples(frames * channel_count);
+void decode_samples(std::string_view bytes, std::span<std::int16_t> samples) {
     // The words copied as they lie and their bytes then swapped where the
     // machine keeps the low byte first: a loop over the samples alone, which
     // the compiler vectorises, where one reading the text byte by byte must
     // take every store into the samples to possibly change the text.
-    std::memcpy(samples.data(), bytes.data(), samples.size() * sizeof(std::int16_t));
+    const std::span<std::int16_t> decoded =
+        samples.first(std::min(samples.size(), bytes.size() / std::size_t{bytes_per_sample}));
+    std::memcpy(decoded.data(), bytes.data(), decoded.size() * sizeof(std::int16_t));
     if constexpr (std::endian::native == std::endian::little) {
-        for (std::int16_t& sample : samples) {
+        for (std::int16_t& sample : decoded) {
             const auto bits = static_cast<std::uint16_t>(sample);
             sample = static_cast<std::int16_t>(static_cast<std::uint16_t>(bits << 8 | bits >> 8));
         }
     }
+}
+
+std::vector<std::int16_t> decode_frames(std::string_view bytes) {
+    const std::size_t frames = bytes.size() / bytes_per_frame;
+    std::vector<std::int16_t> samples(frames * channel_count);
+    decode_samples(bytes, samples);
     return samples;
 }
 

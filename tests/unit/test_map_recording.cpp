@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "formats/map_recording.hpp"
@@ -154,6 +155,29 @@ TEST(MapRecordingFrames, DecodeAsEachSampleIsReadFromItsFrame) {
     for (int t = 1; t <= 3; ++t)
         for (int c = 1; c <= channel_count; ++c, ++k)
             ASSERT_EQ(samples[k], frame_sample(bytes, t, c)) << "channel " << c << " frame " << t;
+}
+
+// As many samples as both the bytes and the samples hold, from the first on;
+// a byte left over is no sample, and the samples beyond the bytes keep theirs.
+TEST(MapRecordingFrames, DecodeSamplesAsFarAsBothGo) {
+    const std::string bytes = two_bytes(0x12, 0x34) + two_bytes(0xFF, 0xFE) + two_bytes(0x80, 0x00);
+    const struct {
+        std::size_t bytes, samples;
+        std::vector<std::int16_t> decoded;
+    } cases[] = {
+        {6, 3, {4660, -2, -32768}},
+        {6, 2, {4660, -2}},
+        {5, 3, {4660, -2, 7}},
+        {4, 4, {4660, -2, 7, 7}},
+        {1, 2, {7, 7}},
+        {0, 1, {7}},
+        {6, 0, {}},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::int16_t> samples(c.samples, 7);
+        decode_samples(std::string_view(bytes).substr(0, c.bytes), samples);
+        EXPECT_EQ(samples, c.decoded) << c.bytes << " bytes into " << c.samples;
+    }
 }
 
 TEST(MapRecordingReading, DecodesHandMadeBytesIntoTheirChannelAndFrame) {
