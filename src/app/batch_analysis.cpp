@@ -190,11 +190,10 @@ std::string recording_problem(const std::string& bytes, int display_second) {
 // The recording's stretch of the display second, decoded from the file's bytes.
 std::unique_ptr<Recording> stretch_of(std::string_view bytes, int display_second) {
     auto stretch = std::make_unique<Recording>();
-    const long long before = static_cast<long long>(frames_per_second) * display_second;
-    // Frame after frame: the bytes and the store both hold a frame's channels side by side.
-    for (int t = 1; t <= samples_per_reading; ++t)
-        for (int channel = 1; channel <= channel_count; ++channel)
-            stretch->samples(channel, t) = frame_sample(bytes, before + t, channel);
+    const auto before = static_cast<std::size_t>(frames_per_second) *
+                        static_cast<std::size_t>(display_second) * bytes_per_frame;
+    // The bytes and the store both hold a frame's channels side by side, frame after frame.
+    decode_samples(bytes.substr(before), stretch->samples.values);
     return stretch;
 }
 

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "beats/middle_size.hpp"
 #include "beats/selection.hpp"
 #include "formats/map_recording.hpp"
 
@@ -156,7 +157,7 @@ float beat_noise(const Beat& beat, int lead, std::array<float, samples_per_readi
         scratch[static_cast<std::size_t>(row - 2)] =
             std::fabs(beat.averaged(row + 1, lead) - 2.0f * beat.averaged(row, lead) +
                       beat.averaged(row - 1, lead));
-    return median(scratch.data(), beat_window_rows - 2) / second_difference_per_rms;
+    return middle_size(scratch.data(), beat_window_rows - 2) / second_difference_per_rms;
 }
 
 // The median noise of the leads with a signal; 0 when none has one.

@@ -53,7 +53,7 @@ constexpr auto digits_of_bit_length = [] {
 bool decimal_exponent(std::uint64_t m, int shift, int& k) {
     if (shift < 24) {
         k = digits_of_bit_length[static_cast<std::size_t>(24 - shift)];
-        if ((m >> shift) >= powers_of_ten[k]) ++k;
+        k += (m >> shift) >= powers_of_ten[k] ? 1 : 0;
         return true;
     }
     const std::uint64_t one = std::uint64_t{1} << shift;
@@ -82,7 +82,10 @@ bool round_exactly(float magnitude, SignificantDigits& rounded) {
     std::uint64_t number = scaled >> shift;
     const std::uint64_t remainder = scaled - (number << shift);
     const std::uint64_t half = std::uint64_t{1} << (shift - 1);
-    if (remainder > half || (remainder == half && number % 2 == 1)) ++number;
+    // Added rather than branched on: whether a value rounds up is as good as
+    // random, and a mispredicted branch cost more than the whole rounding.
+    const bool rounds_up = (remainder > half) | ((remainder == half) & (number % 2 == 1));
+    number += rounds_up ? 1 : 0;
     if (number == seven_digits) {  // 9999999.5 units became 10^7: one more integer digit
         number /= 10;
         ++rounded.k;
@@ -209,22 +212,33 @@ void write_free_form(float value, char* out) {
     plain_form(value < 0, rounded, out);
 }
 
+namespace {
+
 // Below 10^5 the rounding to 7 digits moves a value by at most 0.005: one
-// farther than that from a half has the whole number nearest to itself.
-// Else the plain form's digits with the point after the first k: the whole
-// part, and one more when the first decimal is 5 or more. A value in
-// exponent form below 10^-1 is nearer 0 than a half.
-std::optional<std::int32_t> whole_number_as_written(float value) {
+// farther than that from a half has the whole number nearest to itself,
+// which is set in nearest. False for any other value.
+inline bool nearest_whole_clear_of_a_half(float value, std::int32_t& nearest) {
     constexpr double exact_below = 1.0e5, margin = 0.01;
     const double size = std::fabs(static_cast<double>(value));
-    if (size < exact_below) {
-        const auto whole = static_cast<std::int32_t>(size);
-        const double fraction = size - whole;
-        if (fraction < 0.5 - margin || fraction > 0.5 + margin) {
-            const std::int32_t nearest = whole + (fraction > 0.5 ? 1 : 0);
-            return value < 0 ? -nearest : nearest;
-        }
-    }
+    if (!(size < exact_below)) return false;
+    const auto whole = static_cast<std::int32_t>(size);
+    const double fraction = size - whole;
+    // One test of the distance, which nearly every value passes: two tests,
+    // one on each side of the half, would each be a branch as good as random.
+    if (!(std::fabs(fraction - 0.5) > margin)) return false;
+    const std::int32_t magnitude = whole + (fraction > 0.5 ? 1 : 0);
+    nearest = value < 0 ? -magnitude : magnitude;
+    return true;
+}
+
+}  // namespace
+
+// A value clear of a half below 10^5 is its own nearest whole number. Else
+// the plain form's digits with the point after the first k: the whole part,
+// and one more when the first decimal is 5 or more. A value in exponent form
+// below 10^-1 is nearer 0 than a half.
+std::optional<std::int32_t> whole_number_as_written(float value) {
+    if (std::int32_t nearest = 0; nearest_whole_clear_of_a_half(value, nearest)) return nearest;
     SignificantDigits rounded;
     if (!round_exactly(std::fabs(value), rounded)) {
         if (!std::isfinite(value)) return std::nullopt;
@@ -237,6 +251,17 @@ std::optional<std::int32_t> whole_number_as_written(float value) {
     auto magnitude = static_cast<std::int32_t>(rounded.digits / powers_of_ten[decimals]);
     if (decimals > 0 && rounded.digits / powers_of_ten[decimals - 1] % 10 >= 5) ++magnitude;
     return value < 0 ? -magnitude : magnitude;
+}
+
+bool whole_numbers_as_written(const float* values, std::size_t count, std::int32_t* wholes) {
+    // The common value is decided here without a call, the rest by the digits.
+    for (std::size_t i = 0; i < count; ++i) {
+        if (nearest_whole_clear_of_a_half(values[i], wholes[i])) continue;
+        const std::optional<std::int32_t> whole = whole_number_as_written(values[i]);
+        if (!whole) return false;
+        wholes[i] = *whole;
+    }
+    return true;
 }
 
 std::string free_form(float value) {

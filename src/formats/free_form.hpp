@@ -29,6 +29,9 @@ void write_free_form(float value, char* out);
 // from the value's 7 significant digits without the text. None for a value
 // not finite or of 10^7 or more after rounding, whose text a reader may refuse.
 std::optional<std::int32_t> whole_number_as_written(float value);
+// The same for count values at once, into wholes; false at the first value
+// that has none (the wholes before it written).
+bool whole_numbers_as_written(const float* values, std::size_t count, std::int32_t* wholes);
 
 inline constexpr int values_per_line = 5;
 

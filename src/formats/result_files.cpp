@@ -33,11 +33,8 @@ std::string ds_file_text(const Beat& beat) {
 bool ds_whole_numbers(const Beat& beat, Array2<std::int32_t, averaged_rows, lead_count>& matrix) {
     // Lead by lead: the beat and the matrix hold a lead's rows side by side.
     for (int l = 1; l <= lead_count; ++l)
-        for (int k = 1; k <= averaged_rows; ++k) {
-            const std::optional<std::int32_t> whole = whole_number_as_written(beat.averaged(k, l));
-            if (!whole) return false;
-            matrix(k, l) = *whole;
-        }
+        if (!whole_numbers_as_written(beat.averaged.column(l), averaged_rows, matrix.column(l)))
+            return false;
     return true;
 }
 

@@ -801,6 +801,30 @@ TEST(FastPaths, WholeNumberAsWrittenEqualsTheTextReadBack) {
     }
 }
 
+// The values' whole numbers taken at once equal each value's own, over the
+// edges and the random values; the run stops at the first value with none,
+// the wholes before it written and the one after left as it was.
+TEST(FastPaths, WholeNumbersAsWrittenEqualEachValuesOwn) {
+    for (const std::vector<float>& values : {free_form_edges, free_form_randoms()}) {
+        std::vector<std::int32_t> wholes(values.size() + 1, -7);
+        std::size_t first_none = values.size();
+        for (std::size_t i = 0; i < values.size() && first_none == values.size(); ++i)
+            if (!whole_number_as_written(values[i])) first_none = i;
+        EXPECT_EQ(whole_numbers_as_written(values.data(), values.size(), wholes.data()),
+                  first_none == values.size());
+        for (std::size_t i = 0; i < first_none; ++i)
+            ASSERT_EQ(wholes[i], *whole_number_as_written(values[i])) << free_form(values[i]);
+        EXPECT_EQ(wholes[first_none + 1 <= values.size() ? first_none + 1 : values.size()], -7);
+        std::vector<float> readable;
+        for (float value : values)
+            if (whole_number_as_written(value)) readable.push_back(value);
+        std::vector<std::int32_t> all(readable.size());
+        ASSERT_TRUE(whole_numbers_as_written(readable.data(), readable.size(), all.data()));
+        for (std::size_t i = 0; i < readable.size(); ++i)
+            ASSERT_EQ(all[i], *whole_number_as_written(readable[i])) << free_form(readable[i]);
+    }
+}
+
 // The beat's whole numbers equal what read_ds_text takes from its .ds text,
 // for beats of the random values that have them; a beat holding one value of
 // 10^7 is left to the text.

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "formats/map_recording.hpp"
@@ -118,6 +119,65 @@ TEST(MapRecordingSamples, AreReadFromTheirFrameAndChannel) {
     for (const auto& c : cases)
         EXPECT_EQ(frame_sample(bytes, c.frame, c.channel), c.sample)
             << "frame " << c.frame << " channel " << c.channel;
+}
+
+TEST(MapRecordingFrames, DecodeEachSampleHighByteFirst) {
+    // One frame: the table's samples on its first channels, zeros after them.
+    std::string bytes(std::size_t{bytes_per_frame}, '\0');
+    std::size_t at = 0;
+    for (const SampleBytes& c : sample_bytes) {
+        bytes.replace(at, 2, two_bytes(c.high, c.low));
+        at += 2;
+    }
+    const std::vector<std::int16_t> samples = decode_frames(bytes);
+    ASSERT_EQ(samples.size(), static_cast<std::size_t>(channel_count));
+    std::size_t k = 0;
+    for (const SampleBytes& c : sample_bytes) EXPECT_EQ(samples[k++], c.sample) << c.sample;
+    for (; k < samples.size(); ++k) EXPECT_EQ(samples[k], 0) << "channel " << k + 1;
+}
+
+TEST(MapRecordingFrames, LeaveOutAPartFrameAtTheEnd) {
+    const struct {
+        std::size_t bytes, samples;
+    } cases[] = {{0, 0}, {143, 0}, {144, 72}, {145, 72}, {287, 72}, {288, 144}};
+    for (const auto& c : cases)
+        EXPECT_EQ(decode_frames(std::string(c.bytes, '\x01')).size(), c.samples) << c.bytes;
+}
+
+TEST(MapRecordingFrames, DecodeAsEachSampleIsReadFromItsFrame) {
+    // Three frames whose bytes run through every value of a byte, high and low.
+    std::string bytes;
+    for (int k = 0; k < 3 * bytes_per_frame; ++k)
+        bytes += static_cast<char>((k * 37 + k / 256) % 256);
+    const std::vector<std::int16_t> samples = decode_frames(bytes);
+    ASSERT_EQ(samples.size(), std::size_t{3} * channel_count);
+    std::size_t k = 0;
+    for (int t = 1; t <= 3; ++t)
+        for (int c = 1; c <= channel_count; ++c, ++k)
+            ASSERT_EQ(samples[k], frame_sample(bytes, t, c)) << "channel " << c << " frame " << t;
+}
+
+// As many samples as both the bytes and the samples hold, from the first on;
+// a byte left over is no sample, and the samples beyond the bytes keep theirs.
+TEST(MapRecordingFrames, DecodeSamplesAsFarAsBothGo) {
+    const std::string bytes = two_bytes(0x12, 0x34) + two_bytes(0xFF, 0xFE) + two_bytes(0x80, 0x00);
+    const struct {
+        std::size_t bytes, samples;
+        std::vector<std::int16_t> decoded;
+    } cases[] = {
+        {6, 3, {4660, -2, -32768}},
+        {6, 2, {4660, -2}},
+        {5, 3, {4660, -2, 7}},
+        {4, 4, {4660, -2, 7, 7}},
+        {1, 2, {7, 7}},
+        {0, 1, {7}},
+        {6, 0, {}},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::int16_t> samples(c.samples, 7);
+        decode_samples(std::string_view(bytes).substr(0, c.bytes), samples);
+        EXPECT_EQ(samples, c.decoded) << c.bytes << " bytes into " << c.samples;
+    }
 }
 
 TEST(MapRecordingReading, DecodesHandMadeBytesIntoTheirChannelAndFrame) {
