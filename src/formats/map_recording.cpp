@@ -24,6 +24,8 @@ void decode_samples(std::string_view bytes, std::span<std::int16_t> samples) {
     // take every store into the samples to possibly change the text.
     const std::span<std::int16_t> decoded =
         samples.first(std::min(samples.size(), bytes.size() / std::size_t{bytes_per_sample}));
+    // memcpy may not be handed an empty vector's null data, even for no bytes.
+    if (decoded.empty()) return;
     std::memcpy(decoded.data(), bytes.data(), decoded.size() * sizeof(std::int16_t));
     if constexpr (std::endian::native == std::endian::little) {
         for (std::int16_t& sample : decoded) {
