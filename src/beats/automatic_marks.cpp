@@ -49,6 +49,11 @@ constexpr double lead_t_fall_fraction = 0.2;
 // within 80.
 constexpr int trapezium_reach_rows = 150;
 constexpr int qrs_trapezium_rows = 80;
+// On a fall shaped as an erf of width w (the integral of a Gaussian), the
+// trapezium with the QRS's chord turns 2.5 w past the steepest point when the
+// fall is as sharp as a QRS's edge (w 5 ms); the fall has ended, to the eye,
+// at 3 w: 3 / 2.5 times as far.
+constexpr double fall_end_per_turn = 3.0 / 2.5;
 // The trapezium sees a curve smoothed over 20 rows, so where it finds the QRS
 // turning up lies at most that far after the QRS's foot: a cube-root line
 // reaching further back was carried out by a small early lobe (a Q wave).
@@ -329,6 +334,23 @@ double edge_end(const BeatCurves& curves, const Edge& edge) {
     return end;
 }
 
+// Where a fall that turned level at `turn` after its steepest point ends:
+// the trapezium turns where a fall shaped as an erf still has 0.6 % of it to
+// go (2.5 widths past its steepest point with the QRS's chord); the eye sees
+// that much and puts the end where no fall is left to see, three widths on,
+// `fall_end_per_turn` times as far from the steepest point. The end goes no
+// further than the curve keeps from rising: a rise is the next lobe or the ST
+// segment, not the fall.
+int fall_end(const RowCurve& curve, const Edge& edge, int steepest, int turn) {
+    const int farthest =
+        steepest + static_cast<int>(std::lround(fall_end_per_turn * (turn - steepest)));
+    int end = turn;
+    while (end < farthest && end < averaged_rows && edge.reaches(end + 1) &&
+           curve(end + 1) <= curve(end))
+        ++end;
+    return end;
+}
+
 // Where the curve turns level after the steepest fall of the edge's last
 // lobe: the row k that gives the trapezium under the chord from the steepest
 // row to k, and on level to a row well past the fall, the largest area. It
@@ -354,7 +376,7 @@ double trapezium_end(const RowCurve& rms, const Edge& edge, const EdgeWalk& walk
             end = k;
         }
     }
-    return end;
+    return step > 0 ? fall_end(rms, edge, steepest, end) : end;
 }
 
 // The latest of the leads' ends of a wave that is no outlier: not beyond the

@@ -6,7 +6,7 @@
 // The study: synthetic recordings a (seed 1) and b (seed 2) of 4 s at 75 a
 // minute, and bad.dat, text, which fails; the ARI settings 30, 7, 100, so that
 // a T end near the beat's end breaks E + h <= 1024. The batch marks a at rows
-// 141 (stimulus), 148 (Q onset), 233 (J point) and 595 (T end).
+// 141 (stimulus), 148 (Q onset), 240 (J point) and 595 (T end).
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -96,11 +96,11 @@ class StudyCorrection : public ::testing::Test {
 // The script an operator's dialogue gives for a with the T end moved to row
 // 560: the batch's answers (display leads and coefficient kept, the ARI file
 // made with its settings asked, name parts "a" and "", display second 0), the
-// template beat at column 233, the marks at columns 85, 89, 140 and 336 (rows
-// 141, 148, 233 and 560 of the drawing), the baseline through columns 89 and
+// template beat at column 233, the marks at columns 85, 89, 144 and 336 (rows
+// 141, 148, 240 and 560 of the drawing), the baseline through columns 89 and
 // 336, saved as "a" with the settings 30, 7, 100.
 constexpr const char* dialogue_with_t_end_560 =
-    "1\n1\n1\n0\na\n\n0\ns\n@click 233\ny\nx\nb\ns\n@click 85\n@click 89\n@click 140\n"
+    "1\n1\n1\n0\na\n\n0\ns\n@click 233\ny\nx\nb\ns\n@click 85\n@click 89\n@click 144\n"
     "@click 336\ny\nt\n@click 89\n@click 336\ny\nd\na\ny\n30\n7\n100\nx\nx\n0\n0\n";
 
 TEST_F(StudyCorrection, TheTEndCorrectedGivesTheFilesOfTheDialogueWithTheSameClicks) {
@@ -110,7 +110,7 @@ TEST_F(StudyCorrection, TheTEndCorrectedGivesTheFilesOfTheDialogueWithTheSameCli
     EXPECT_EQ(run.out, "corrected a: t_end 595 -> 560\n");
     EXPECT_EQ(run.errors, "");
     // The .se holds P, the stimulus, J and E as the dialogue saves them.
-    EXPECT_EQ(read_bytes(study_ / "a" / "a.se"), "  148  141  233  560\n");
+    EXPECT_EQ(read_bytes(study_ / "a" / "a.se"), "  148  141  240  560\n");
 
     const fs::path dialogue = folder_.folder("dialogue");
     fs::copy_file(sources_->path() / "a.dat", dialogue / "a.dat");
@@ -188,9 +188,9 @@ TEST_F(StudyCorrection, EachMarkCanBeCorrected) {
     };
     // .se: P (the Q onset), the stimulus, J, E.
     const Case cases[] = {
-        {"--ref", "138", "stimulus 141 -> 138", "  148  138  233  595\n", {"stimulus", 141, 138}},
-        {"--q-onset", "145", "q_onset 148 -> 145", "  145  141  233  595\n", {"q_onset", 148, 145}},
-        {"--j-point", "241", "j_point 233 -> 241", "  148  141  241  595\n", {"j_point", 233, 241}},
+        {"--ref", "138", "stimulus 141 -> 138", "  148  138  240  595\n", {"stimulus", 141, 138}},
+        {"--q-onset", "145", "q_onset 148 -> 145", "  145  141  240  595\n", {"q_onset", 148, 145}},
+        {"--j-point", "241", "j_point 240 -> 241", "  148  141  241  595\n", {"j_point", 240, 241}},
     };
     for (const Case& c : cases) {
         fs::remove_all(study_);
@@ -212,7 +212,7 @@ TEST_F(StudyCorrection, HandBadLeadsAreSettledAnewAndCanBeCleared) {
     EXPECT_TRUE(record.flags[11].has(LeadFlag::marked_bad));
     EXPECT_TRUE(record.flags[11].has(LeadFlag::interpolated));  // from its grid neighbours
     EXPECT_EQ(recordings_cell("a", "bad_leads"), "12");
-    EXPECT_EQ(read_bytes(study_ / "a" / "a.se"), "  148  141  233  595\n");
+    EXPECT_EQ(read_bytes(study_ / "a" / "a.se"), "  148  141  240  595\n");
 
     const CommandRun cleared = correct({"--bad-leads", "none"});
     ASSERT_EQ(cleared.exit_code, 0) << cleared.errors;
@@ -240,7 +240,7 @@ TEST_F(StudyCorrection, RefusalsSayWhyAndWriteNothing) {
          "(stimulus <= Q onset < J point < T end)"},
         {{"--correct", dir, "a", "--q-onset", "141", "--ref", "142"},
          2,
-         "the marks are out of order: stimulus 142, Q onset 141, J point 233, T end 595 "
+         "the marks are out of order: stimulus 142, Q onset 141, J point 240, T end 595 "
          "(stimulus <= Q onset < J point < T end)"},
         {{"--correct", dir, "a", "--t-end", "1001"},
          2,
