@@ -40,7 +40,14 @@
 //     when its fitted rows take in a small early lobe (a Q wave).
 //   J point: the trapezium (80 rows) on the RMS's last lobe, and no earlier
 //     than the latest end over those leads (each the trapezium of what is left
-//     of the lead's deflections from each row on).
+//     of the lead's deflections from each row on); each of these ends carried
+//     from the trapezium's turn to where no fall is left to see. On a fall
+//     shaped as an erf the trapezium turns 2.5 widths past the steepest point
+//     (a QRS edge 5 ms wide, the 80-row chord), where 0.6 % of the fall is
+//     still to go and shows; readers end the QRS where none is left, at three
+//     widths: so 3 / 2.5 times as far from the steepest point as the turn,
+//     and no further than the curve keeps from rising (a rise is the next
+//     lobe or the ST segment).
 //   T peak: the largest local peak of the signal RMS (no lower than any row
 //     within 10) from J to 400 rows after it, before the next beat: where the
 //     velocity, at rest after J for 40 rows, rises again (to the rest
@@ -79,21 +86,26 @@
 //
 // Measured on synthetic paced recordings (30: seeds 1 to 10, noise 0 to 30,
 // rates 70 to 120; tests/beats/test_automatic_marks.cpp): stimulus exact, Q
-// onset within 2 ms; the J point 8 ms and the T end 13 ms on the mean before
-// the planted marks, which lie three widths past the latest lead's fall where
-// the trapezium ends at 2.2 to 2.5 widths (the test works the offset out).
+// onset within 2 ms; the J point 2 ms and the T end 13 ms on the mean before
+// the planted marks, which lie three widths past the latest lead's fall: the
+// J point is taken there, the T end where the trapezium turns, at 2.2 widths
+// (the test works the offsets out).
 // Measured against cardiologists (mapari-validate; README "How accurate are
 // the automatic marks"): on four QT Database records without pacing, against
-// cardiologist 1, Q onset 1.7 +- 9.5 ms, J point -9.6 +- 20.1, T end
+// cardiologist 1, Q onset 1.7 +- 9.5 ms, J point -6.3 +- 20.1, T end
 // 6.4 +- 22.7 (a second cardiologist on the same stretches: 3.1 +- 8.6,
 // -9.4 +- 19.5, -2.8 +- 12.7; the J point's spread is cardiologist 1's: the
-// marks stand to cardiologist 2 at -0.2 +- 9.9); on the paced record sel104
-// 36.4 +- 17.9, 15.2 +- 35.7, 2.2 +- 56.5; on six LUDB records 2.4 +- 11.6,
-// -11.4 +- 7.4, -10.3 +- 21.7.
+// marks stand to cardiologist 2 at 3.0 +- 10.8); on the paced record sel104
+// 36.4 +- 17.9, 22.4 +- 37.8, 2.2 +- 56.5; on six LUDB records 2.4 +- 11.6,
+// -6.1 +- 7.8, -10.3 +- 21.7.
 // Limits: a paced beat recorded at 250 Hz gets its Q onset at the end of the
 // spike, where a cardiologist may put it at its start or before; a low,
-// broad T wave in one of few leads ends late; the marks of a real beat are
-// best looked at.
+// broad T wave in one of few leads ends late; a small sharp deflection well
+// before the QRS's rise (a few % of its height, as on LUDB 21) is not taken
+// for its onset, nor slow drifts before it on a noisy beat (LUDB 10): the Q
+// onset comes 15 to 20 ms after the cardiologists' earliest lead; a QRS
+// ending in a corner, as no real one does, gets its J point up to a fifth of
+// its fall past the corner; the marks of a real beat are best looked at.
 // `problem` says when they cannot be used.
 #pragma once
 
