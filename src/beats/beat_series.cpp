@@ -153,7 +153,8 @@ std::vector<BeatResult> analyse_every_beat(std::string_view recording_bytes,
 
 std::vector<BeatResult> analyse_every_beat(std::span<const std::int16_t> frames,
                                            const AveragedBeat& averaged, Store& work_area) {
-    reset_store(work_area);
+    // Each stretch is copied whole into the recording before it is read.
+    reset_store_but_recording(work_area);
     SeriesWork work{frames, static_cast<long long>(frames.size()) / channel_count, work_area};
     if (work.frame_count < samples_per_reading) return {};
     Beat& beat = work.store.beat;
