@@ -106,28 +106,18 @@ void mark_active_leads(const Beat& beat, BeatCurves& curves) {
     }
 }
 
-// The variance of the active leads about their own means over the window,
-// averaged over them. Each lead's sums run down its rows in order, a few leads
-// side by side, so that no addition waits for the one before it.
+// The variance of the active leads about their own means over the window, averaged over them.
 double window_variance(const Beat& beat, const BeatCurves& curves, int first_row) {
-    constexpr int leads_together = 4;
-    static_assert(lead_count % leads_together == 0);
     double total = 0.0;
-    for (int first_lead = 1; first_lead <= lead_count; first_lead += leads_together) {
-        std::array<double, leads_together> sums{}, means{}, squares{};
+    for (int l = 1; l <= lead_count; ++l) {
+        if (!curves.active(l)) continue;
+        double sum = 0.0;
+        for (int r = first_row; r < first_row + iso_window_rows; ++r) sum += beat.averaged(r, l);
+        const double mean = sum / iso_window_rows;
+        double squares = 0.0;
         for (int r = first_row; r < first_row + iso_window_rows; ++r)
-            for (int j = 0; j < leads_together; ++j)
-                sums[static_cast<std::size_t>(j)] += beat.averaged(r, first_lead + j);
-        for (std::size_t j = 0; j < leads_together; ++j) means[j] = sums[j] / iso_window_rows;
-        for (int r = first_row; r < first_row + iso_window_rows; ++r)
-            for (int j = 0; j < leads_together; ++j) {
-                const double deviation =
-                    beat.averaged(r, first_lead + j) - means[static_cast<std::size_t>(j)];
-                squares[static_cast<std::size_t>(j)] += deviation * deviation;
-            }
-        for (int j = 0; j < leads_together; ++j)
-            if (curves.active(first_lead + j))
-                total += squares[static_cast<std::size_t>(j)] / iso_window_rows;
+            squares += (beat.averaged(r, l) - mean) * (beat.averaged(r, l) - mean);
+        total += squares / iso_window_rows;
     }
     return total / curves.active_leads;
 }
