@@ -1,5 +1,6 @@
 #include "app/batch_analysis.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <deque>
@@ -177,8 +178,9 @@ class UnattendedSession {
 
 namespace {
 
-std::string recording_problem(const std::string& bytes, int display_second) {
-    const importing::RecordingCheck check = importing::check_recording_bytes(bytes);
+std::string recording_problem(std::string_view bytes, std::span<const std::int16_t> frames,
+                              int display_second) {
+    const importing::RecordingCheck check = importing::check_recording_bytes(bytes, frames);
     if (!check.plausible()) return "not a recording: " + check.problems.front();
     const long long needed = 1000LL * (display_second + 4);
     if (check.frames < needed)
@@ -187,13 +189,15 @@ std::string recording_problem(const std::string& bytes, int display_second) {
     return {};
 }
 
-// The recording's stretch of the display second, decoded from the file's bytes.
-std::unique_ptr<Recording> stretch_of(std::string_view bytes, int display_second) {
+// The recording's stretch of the display second, from its frames decoded.
+std::unique_ptr<Recording> stretch_of(std::span<const std::int16_t> frames, int display_second) {
     auto stretch = std::make_unique<Recording>();
-    const auto before = static_cast<std::size_t>(frames_per_second) *
-                        static_cast<std::size_t>(display_second) * bytes_per_frame;
-    // The bytes and the store both hold a frame's channels side by side, frame after frame.
-    decode_samples(bytes.substr(before), stretch->samples.values);
+    // The frames and the store both hold a frame's channels side by side, frame after frame.
+    const std::span<const std::int16_t> from = frames.subspan(
+        std::min(frames.size(), static_cast<std::size_t>(frames_per_second) *
+                                    static_cast<std::size_t>(display_second) * channel_count));
+    std::copy_n(from.begin(), std::min(from.size(), stretch->samples.values.size()),
+                stretch->samples.values.begin());
     return stretch;
 }
 
@@ -213,9 +217,9 @@ std::string display_leads_note(const Recording& stretch, const DisplayLeads& ask
 
 // The display leads of the session, with the note on those replaced; false
 // with the reason when no lead carries a signal.
-bool choose_display_leads(std::string_view bytes, const BatchSettings& settings,
+bool choose_display_leads(std::span<const std::int16_t> frames, const BatchSettings& settings,
                           RecordingAnalysis& analysis) {
-    const std::unique_ptr<Recording> stretch = stretch_of(bytes, settings.display_second);
+    const std::unique_ptr<Recording> stretch = stretch_of(frames, settings.display_second);
     bool any_signal = false;
     for (int lead = 1; lead <= lead_count; ++lead) any_signal |= carries_signal(*stretch, lead);
     if (!any_signal) {
@@ -228,18 +232,21 @@ bool choose_display_leads(std::string_view bytes, const BatchSettings& settings,
     return true;
 }
 
-// The source read, checked and linked into the folder, with the reasons in
-// English; false with the reason when the analysis cannot begin.
+// The source read, decoded into `frames`, checked and linked into the
+// folder, with the reasons in English; false with the reason when the
+// analysis cannot begin.
 bool begin_analysis(const fs::path& recording, const fs::path& folder, const RecordingNames& names,
-                    RecordingAnalysis& analysis, std::string& bytes) {
+                    RecordingAnalysis& analysis, std::vector<std::int16_t>& frames) {
     const MessagesAsWritten in_english;
+    std::string bytes;
     if (!read_whole_file(recording.string(), bytes, analysis.reason)) {
         analysis.reason = "cannot be read: " + analysis.reason;
         return false;
     }
     analysis.source_checksum = source_checksum(bytes);
-    analysis.reason = recording_problem(bytes, analysis.settings.display_second);
-    return analysis.reason.empty() && choose_display_leads(bytes, analysis.settings, analysis) &&
+    decode_frames(bytes, frames);
+    analysis.reason = recording_problem(bytes, frames, analysis.settings.display_second);
+    return analysis.reason.empty() && choose_display_leads(frames, analysis.settings, analysis) &&
            prepare_session_folder(recording, folder, names, analysis.reason);
 }
 
@@ -259,11 +266,11 @@ void gather_lead_results(Store& store, RecordingAnalysis& analysis) {
 // Every matching beat of the recording analysed as the averaged beat was,
 // once the marks make a beat the computation and a two-point baseline take,
 // and the confidence of each lead's AT and RT that their noise and spread give.
-void add_every_beat(std::string_view bytes, const Store& store, RecordingAnalysis& analysis,
-                    Store& work_area) {
+void add_every_beat(std::span<const std::int16_t> frames, const Store& store,
+                    RecordingAnalysis& analysis, Store& work_area) {
     if (!broken_limit(store.ari).empty() || analysis.marks.q_onset >= analysis.marks.t_end) return;
     analysis.beats =
-        analyse_every_beat(bytes, {store.settings, store.beat, store.ari.settings}, work_area);
+        analyse_every_beat(frames, {store.settings, store.beat, store.ari.settings}, work_area);
     std::array<bool, lead_count> with_signal{};
     for (std::size_t at = 0; at < lead_count; ++at)
         with_signal[at] = !analysis.flags[at].has(LeadFlag::no_signal);
@@ -388,6 +395,8 @@ int run_unattended_session(Store& store,
     // Every line of the script is decided when it is due.
     std::istringstream no_script;
     HeadlessRuntime runtime(no_script, transcript, &record, folder.string());
+    // No picture is made of a batch's session: its clicks are decided from the store.
+    runtime.keep_no_drawing();
     runtime.when_script_runs_dry(next_line);
     try {
         run_program(store, runtime);
@@ -408,8 +417,9 @@ int run_unattended_session(Store& store,
     return exit_normal;
 }
 
-void take_session_results(Store& store, std::string_view bytes, const SpatialRules& spatial,
-                          RecordingAnalysis& analysis, Store& beats_work_area) {
+void take_session_results(Store& store, std::span<const std::int16_t> frames,
+                          const SpatialRules& spatial, RecordingAnalysis& analysis,
+                          Store& beats_work_area) {
     analysis.averaging_count = store.beat.averaging_count;
     // The rows clicked, which may lie one from the rows asked.
     analysis.marks.stimulus = store.beat.fiducial_marks(1);
@@ -421,7 +431,7 @@ void take_session_results(Store& store, std::string_view bytes, const SpatialRul
         analysis.accepted.push_back(store.beat.accepted_beats(k));
     gather_lead_results(store, analysis);
     // The beats are judged against the measured values, before bad leads are filled in.
-    add_every_beat(bytes, store, analysis, beats_work_area);
+    add_every_beat(frames, store, analysis, beats_work_area);
     settle_bad_leads(store.beat, spatial, analysis);
 }
 
@@ -439,9 +449,8 @@ RecordingAnalysis analyse_recording(const fs::path& recording, const fs::path& f
     analysis.settings = settings;
     const RecordingNames names = session_names(analysis.name);
     SpatialRules spatial;
-    std::string bytes;
     if (!choose_spatial_rules(recording, settings, spatial, analysis.reason) ||
-        !begin_analysis(recording, folder, names, analysis, bytes))
+        !begin_analysis(recording, folder, names, analysis, stores.frames))
         return analysis;
     BatchSettings session_settings = settings;
     session_settings.leads = analysis.display_leads;
@@ -458,7 +467,7 @@ RecordingAnalysis analyse_recording(const fs::path& recording, const fs::path& f
         analysis.reason = "the session wrote no ARI file (see its transcript)";
         return analysis;
     }
-    take_session_results(store, bytes, spatial, analysis, *stores.beats);
+    take_session_results(store, stores.frames, spatial, analysis, *stores.beats);
     analysis.reason = doubt_about(analysis);
     analysis.status = analysis.reason.empty() ? AnalysisStatus::ok : AnalysisStatus::check;
     return analysis;

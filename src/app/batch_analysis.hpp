@@ -8,10 +8,12 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -126,11 +128,14 @@ RecordingAnalysis analyse_recording(const std::filesystem::path& recording,
                                     const BatchSettings& settings);
 
 // The two stores of an analysis: the session's, and the work area of the
-// analysis of every beat. Whoever analyses one recording after another keeps
-// one pair and hands it to each analysis, which sets them back before use.
+// analysis of every beat; and the recording's frames decoded, which the
+// check, the display leads and the analysis of every beat read. Whoever
+// analyses one recording after another keeps one set and hands it to each
+// analysis, which sets the stores back and decodes anew.
 struct AnalysisStores {
     std::unique_ptr<Store> session = new_store();
     std::unique_ptr<Store> beats = new_store();
+    std::vector<std::int16_t> frames;
 };
 
 // The same in the stores given.
@@ -165,9 +170,10 @@ struct SpatialRules;
 
 // What a finished session gives the analysis: the averaging, the rows
 // clicked as marks, each lead's AT, RT and flags, every matching beat of the
-// recording `bytes` analysed as the averaged beat was, and the bad leads
-// settled by the spatial rules and the settings' hand lists.
-void take_session_results(Store& store, std::string_view bytes, const SpatialRules& spatial,
-                          RecordingAnalysis& analysis, Store& beats_work_area);
+// recording's whole `frames` (decode_frames) analysed as the averaged beat
+// was, and the bad leads settled by the spatial rules and the settings' hand lists.
+void take_session_results(Store& store, std::span<const std::int16_t> frames,
+                          const SpatialRules& spatial, RecordingAnalysis& analysis,
+                          Store& beats_work_area);
 
 }  // namespace mapari

@@ -15,6 +15,7 @@
 #include "beats/selection.hpp"
 #include "formats/exit_codes.hpp"
 #include "formats/files.hpp"
+#include "formats/map_recording.hpp"
 #include "formats/messages.hpp"
 #include "formats/quoted.hpp"
 #include "recording/recording.hpp"
@@ -243,7 +244,7 @@ bool corrected_analysis(Store& store, const CorrectedRecording& recording,
     if (!same_spatial_rules(recording, analysis.settings, spatial, reason)) return false;
     analysis.flags = {};
     analysis.beats.clear();
-    take_session_results(store, recording.bytes, spatial, analysis, *new_store());
+    take_session_results(store, decode_frames(recording.bytes), spatial, analysis, *new_store());
     analysis.reason = doubt_about(analysis);
     analysis.status = AnalysisStatus::corrected;
     analysis.corrections.push_back(correction);

@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <optional>
+#include <thread>
 
 #include "app/batch_tables.hpp"
 #include "app/study_record.hpp"
@@ -25,21 +27,40 @@ bool is_unnamed_analysis(const std::string& entry) {
            entry.size() > partial_prefix.size() + partial_suffix.size();
 }
 
-// The record of the recording folder `entry`, into contents when it has one.
-void read_record(const fs::path& entry, StudyContents& contents) {
+// What a folder of the study holds: a record of its recording, a record
+// that cannot be read ("PATH: reason"), or neither.
+struct FolderRecord {
+    std::optional<RecordingAnalysis> record;
+    std::string unreadable;
+};
+
+FolderRecord record_of(const fs::path& entry) {
     const fs::path record = entry / study_record_name;
     std::error_code error;
-    if (!fs::is_regular_file(record, error)) return;
+    if (!fs::is_regular_file(record, error)) return {};
     std::string text, reason;
     RecordingAnalysis analysis;
     if (!read_whole_file(record.string(), text, reason) ||
-        !read_study_record(text, analysis, reason)) {
-        contents.unreadable.push_back(record.string() + ": " + reason);
-        return;
-    }
+        !read_study_record(text, analysis, reason))
+        return {std::nullopt, record.string() + ": " + reason};
     // A folder set aside keeps the record of the name it had: not a recording of the study now.
-    if (analysis.name == entry.filename().string())
-        contents.records.emplace(analysis.name, std::move(analysis));
+    if (analysis.name != entry.filename().string()) return {};
+    return {std::move(analysis), {}};
+}
+
+// The records of the folders, in their order, read and parsed by two threads
+// at once: a batch ends by reading every record of its study, some 15 KB of
+// JSON each, which one thread would read while the other core waited.
+std::vector<FolderRecord> records_of(const std::vector<fs::path>& folders) {
+    std::vector<FolderRecord> records(folders.size());
+    const auto read_every_other = [&folders, &records](std::size_t first) {
+        const MessagesAsWritten in_english;
+        for (std::size_t k = first; k < folders.size(); k += 2) records[k] = record_of(folders[k]);
+    };
+    std::thread helper(read_every_other, 1);
+    read_every_other(0);
+    helper.join();
+    return records;
 }
 
 int open_lock(const fs::path& study, const char* name) {
@@ -61,15 +82,19 @@ void remove_unnamed_analyses(const fs::path& study) {
 }  // namespace
 
 StudyContents read_study(const fs::path& folder) {
-    const MessagesAsWritten in_english;
     StudyContents contents;
+    std::vector<fs::path> folders;
     std::error_code error;
     for (fs::directory_iterator entry(folder, error), end; !error && entry != end;
          entry.increment(error)) {
         const std::string name = entry->path().filename().string();
         contents.entry_names.insert(name);
         if (entry->is_directory(error) && !is_unnamed_analysis(name))
-            read_record(entry->path(), contents);
+            folders.push_back(entry->path());
+    }
+    for (FolderRecord& found : records_of(folders)) {
+        if (!found.unreadable.empty()) contents.unreadable.push_back(std::move(found.unreadable));
+        if (found.record) contents.records.emplace(found.record->name, std::move(*found.record));
     }
     return contents;
 }

@@ -639,9 +639,9 @@ double lead_t_end(const LeadWave& wave, int peak, int limit) {
     }
     int end = steepest;
     double largest_area = 0.0;
+    const double at_steepest = wave.smoothed(steepest);
     for (int k = steepest + 1; k <= reach; ++k) {
-        const double area =
-            sign * (wave.smoothed(steepest) - wave.smoothed(k)) * (2.0 * reach - k - steepest);
+        const double area = sign * (at_steepest - wave.smoothed(k)) * (2.0 * reach - k - steepest);
         if (area > largest_area) {
             largest_area = area;
             end = k;

@@ -8,6 +8,7 @@
 // Check: after a correction every lead is exactly 0 at its reference rows.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 
 #include "store/store.hpp"
@@ -20,10 +21,13 @@ constexpr bool is_beat_row(std::int32_t row) {
 
 // The value rounded to the nearest whole number, halves away from zero, as
 // the save step's .ds file rounds it: a float plus or minus 0.5 is exact in a
-// double, so cutting off the fraction rounds it right.
-constexpr std::int32_t whole_number(float value) {
+// double, so cutting off the fraction rounds it right. The half takes the
+// value's sign by copysign, which needs no branch: a beat's samples cross zero
+// too often for a branch on the sign to be foreseen. (-0.0 takes -0.5, which
+// cuts off to 0 as well.)
+inline std::int32_t whole_number(float value) {
     const double exact = value;
-    return static_cast<std::int32_t>(exact < 0.0 ? exact - 0.5 : exact + 0.5);
+    return static_cast<std::int32_t>(exact + std::copysign(0.5, exact));
 }
 
 // Needs 1 <= i1 <= 1024.

@@ -31,7 +31,7 @@ struct FoundBeat {
 // The recording decoded frame after frame, with the work areas the finding
 // and the analysis share (a store's: a stretch, its display, a beat, the ARI's).
 struct SeriesWork {
-    std::vector<std::int16_t> frames;
+    std::span<const std::int16_t> frames;
     long long frame_count = 0;
     Store& store;
 
@@ -148,15 +148,14 @@ double activation_scatter_ms(const BeatResult& beat,
 
 std::vector<BeatResult> analyse_every_beat(std::string_view recording_bytes,
                                            const AveragedBeat& averaged) {
-    return analyse_every_beat(recording_bytes, averaged, *new_store());
+    return analyse_every_beat(decode_frames(recording_bytes), averaged, *new_store());
 }
 
-std::vector<BeatResult> analyse_every_beat(std::string_view recording_bytes,
+std::vector<BeatResult> analyse_every_beat(std::span<const std::int16_t> frames,
                                            const AveragedBeat& averaged, Store& work_area) {
-    reset_store(work_area);
-    SeriesWork work{{}, 0, work_area};
-    work.frames = decode_frames(recording_bytes);
-    work.frame_count = static_cast<long long>(work.frames.size()) / channel_count;
+    // Each stretch is copied whole into the recording before it is read.
+    reset_store_but_recording(work_area);
+    SeriesWork work{frames, static_cast<long long>(frames.size()) / channel_count, work_area};
     if (work.frame_count < samples_per_reading) return {};
     Beat& beat = work.store.beat;
     beat.template_samples = averaged.beat.template_samples;

@@ -82,9 +82,10 @@ struct AveragedBeat {
 // marks within the ARI computation's limits.
 std::vector<BeatResult> analyse_every_beat(std::string_view recording_bytes,
                                            const AveragedBeat& averaged);
-// The same with `work_area` for the finding and the analysis of each beat,
-// set back first (reset_store): a caller analysing many recordings keeps one.
-std::vector<BeatResult> analyse_every_beat(std::string_view recording_bytes,
+// The same from the bytes' whole frames decoded (decode_frames), with
+// `work_area` for the finding and the analysis of each beat, set back first
+// (reset_store_but_recording): a caller analysing many recordings keeps one.
+std::vector<BeatResult> analyse_every_beat(std::span<const std::int16_t> frames,
                                            const AveragedBeat& averaged, Store& work_area);
 
 // Sets the two flags of every beat (rules above); `averaged_activation_ms`

@@ -36,10 +36,14 @@ void decode_samples(std::string_view bytes, std::span<std::int16_t> samples) {
 }
 
 std::vector<std::int16_t> decode_frames(std::string_view bytes) {
-    const std::size_t frames = bytes.size() / bytes_per_frame;
-    std::vector<std::int16_t> samples(frames * channel_count);
-    decode_samples(bytes, samples);
+    std::vector<std::int16_t> samples;
+    decode_frames(bytes, samples);
     return samples;
+}
+
+void decode_frames(std::string_view bytes, std::vector<std::int16_t>& samples) {
+    samples.resize(bytes.size() / bytes_per_frame * channel_count);
+    decode_samples(bytes, samples);
 }
 
 void decode_recording(Recording& recording) {

@@ -82,6 +82,10 @@ std::string encode_frames(std::span<const std::int16_t> samples);
 // (frame - 1) * channel_count + channel - 1 is that channel of that frame,
 // the order of the channel store's elements. A part frame at the end is left out.
 std::vector<std::int16_t> decode_frames(std::string_view bytes);
+// The same into `samples`, made the size the frames need: a caller decoding
+// one file after another keeps one vector, whose memory is then neither asked
+// for nor zeroed again.
+void decode_frames(std::string_view bytes, std::vector<std::int16_t>& samples);
 // The samples of the bytes, in file order, decoded into samples from their
 // first on, as many as both hold; any samples beyond the bytes keep their values.
 void decode_samples(std::string_view bytes, std::span<std::int16_t> samples);

@@ -27,38 +27,36 @@ constexpr int channel_at(std::size_t at) {
     return static_cast<int>(at) + 1;
 }
 
-// The file's whole frames decoded, frame after frame (decode_frames).
-using Samples = std::vector<std::int16_t>;
-
-// The samples read with each one's two bytes the other way round.
-Samples with_bytes_swapped(std::span<const std::int16_t> samples) {
-    Samples swapped(samples.size());
-    std::transform(samples.begin(), samples.end(), swapped.begin(), [](std::int16_t sample) {
-        const auto bits = static_cast<std::uint16_t>(sample);
-        return static_cast<std::int16_t>(static_cast<std::uint16_t>(bits << 8 | bits >> 8));
-    });
-    return swapped;
-}
+// A sample as written, and read with its two bytes the other way round;
+// each its own type, so that the reading is compiled into the loops.
+constexpr auto as_written = [](std::int16_t sample) { return sample; };
+constexpr auto bytes_swapped = [](std::int16_t sample) {
+    const auto bits = static_cast<std::uint16_t>(sample);
+    return static_cast<std::int16_t>(static_cast<std::uint16_t>(bits << 8 | bits >> 8));
+};
 
 // Each channel's mean step from sample to sample over its mean distance from
-// its mean (0 for a flat channel), over whole frames of samples. The frames
-// are read in file order, every channel at once; each channel's sums run over
-// its samples in time order. The sums of whole numbers are taken in 64-bit
-// whole numbers, which is exact, as summing them as reals is below 2^53.
-ChannelValues roughness(std::span<const std::int16_t> samples) {
+// its mean (0 for a flat channel), over whole frames of samples, each taken
+// as `read` gives it. The frames are read in file order, every channel at once;
+// each channel's sums run over its samples in time order. The sums of whole
+// numbers are taken in 64-bit whole numbers, which is exact, as summing them
+// as reals is below 2^53.
+template <typename Read>
+ChannelValues roughness(std::span<const std::int16_t> samples, Read read) {
     const auto frames = static_cast<double>(samples.size() / channel_count);
     std::array<long long, channel_count> total{}, total_steps{};
     for (std::size_t k = 0; k < samples.size(); k += channel_count)
-        for (std::size_t at = 0; at < channel_count; ++at) total[at] += samples[k + at];
+        for (std::size_t at = 0; at < channel_count; ++at) total[at] += read(samples[k + at]);
     for (std::size_t k = channel_count; k < samples.size(); k += channel_count)
         for (std::size_t at = 0; at < channel_count; ++at)
-            total_steps[at] += std::abs(samples[k + at] - samples[k + at - channel_count]);
+            total_steps[at] +=
+                std::abs(read(samples[k + at]) - read(samples[k + at - channel_count]));
     ChannelValues mean{}, spread{}, rough{};
     for (std::size_t at = 0; at < channel_count; ++at)
         mean[at] = static_cast<double>(total[at]) / frames;
     for (std::size_t k = 0; k < samples.size(); k += channel_count)
         for (std::size_t at = 0; at < channel_count; ++at)
-            spread[at] += std::fabs(samples[k + at] - mean[at]);
+            spread[at] += std::fabs(read(samples[k + at]) - mean[at]);
     for (std::size_t at = 0; at < channel_count; ++at)
         rough[at] = spread[at] == 0.0 ? 0.0
                                       : (static_cast<double>(total_steps[at]) / (frames - 1.0)) /
@@ -77,7 +75,7 @@ bool looks_like_text(std::string_view bytes) {
 
 // A channel is flat when its lowest sample is its highest, clipped when
 // either reaches an end of the 16-bit range.
-void find_flat_and_clipped(const Samples& samples, RecordingCheck& check) {
+void find_flat_and_clipped(std::span<const std::int16_t> samples, RecordingCheck& check) {
     std::array<std::int16_t, channel_count> lowest{}, highest{};
     std::copy_n(samples.begin(), channel_count, lowest.begin());
     highest = lowest;
@@ -95,21 +93,21 @@ void find_flat_and_clipped(const Samples& samples, RecordingCheck& check) {
 
 // Judges the moving channels by how rough they are read as written, and with
 // each sample's bytes swapped: swapped bytes are far smoother the other way round.
-void judge_signals(const Samples& samples, RecordingCheck& check) {
+void judge_signals(std::span<const std::int16_t> samples, RecordingCheck& check) {
     const long long frames = std::min(check.frames, frames_examined);
     const std::span<const std::int16_t> examined(samples.data(),
                                                  static_cast<std::size_t>(frames) * channel_count);
-    const ChannelValues as_written = roughness(examined);
-    const ChannelValues read_swapped = roughness(with_bytes_swapped(examined));
+    const ChannelValues written = roughness(examined, as_written);
+    const ChannelValues read_swapped = roughness(examined, bytes_swapped);
     int moving = 0, rough = 0, swapped = 0;
     for (std::size_t at = 0; at < channel_count; ++at) {
         if (std::find(check.flat_channels.begin(), check.flat_channels.end(), channel_at(at)) !=
             check.flat_channels.end())
             continue;
         ++moving;
-        if (read_swapped[at] * swapped_smoothness < as_written[at])
+        if (read_swapped[at] * swapped_smoothness < written[at])
             ++swapped;
-        else if (as_written[at] > rough_ratio)
+        else if (written[at] > rough_ratio)
             ++rough;
     }
     if (moving == 0)
@@ -127,6 +125,10 @@ void judge_signals(const Samples& samples, RecordingCheck& check) {
 }  // namespace
 
 RecordingCheck check_recording_bytes(std::string_view bytes) {
+    return check_recording_bytes(bytes, decode_frames(bytes));
+}
+
+RecordingCheck check_recording_bytes(std::string_view bytes, std::span<const std::int16_t> frames) {
     RecordingCheck check;
     check.frames = static_cast<long long>(bytes.size()) / bytes_per_frame;
     check.extra_bytes = static_cast<long long>(bytes.size()) % bytes_per_frame;
@@ -141,9 +143,8 @@ RecordingCheck check_recording_bytes(std::string_view bytes) {
     if (check.frames < samples_per_reading)
         check.problems.push_back("it holds " + std::to_string(check.frames) +
                                  " frames; a display needs " + std::to_string(samples_per_reading));
-    const Samples samples = decode_frames(bytes);
-    find_flat_and_clipped(samples, check);
-    if (!looks_like_text(bytes)) judge_signals(samples, check);
+    find_flat_and_clipped(frames, check);
+    if (!looks_like_text(bytes)) judge_signals(frames, check);
     return check;
 }
 

@@ -2,6 +2,8 @@
 // look like one: frames in the layout of formats/map_recording.hpp, 1000 a second.
 #pragma once
 
+#include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,6 +20,8 @@ struct RecordingCheck {
 };
 
 RecordingCheck check_recording_bytes(std::string_view bytes);
+// The same with the bytes' whole frames already decoded (decode_frames).
+RecordingCheck check_recording_bytes(std::string_view bytes, std::span<const std::int16_t> frames);
 
 // The check as lines for a person: frames, flat and clipped channels, problems.
 std::string check_report(const RecordingCheck& check);

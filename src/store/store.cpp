@@ -17,6 +17,12 @@ constexpr std::size_t whole_huge_pages(std::size_t size) {
     return (size + huge_page_bytes - 1) / huge_page_bytes * huge_page_bytes;
 }
 
+template <typename Part>
+void reset_part(Part& part) {
+    static_assert(std::is_trivially_destructible_v<Part>, "the old part needs no ending");
+    ::new (static_cast<void*>(&part)) Part;
+}
+
 }  // namespace
 
 void* Store::operator new(std::size_t size) {
@@ -34,8 +40,17 @@ void Store::operator delete(void* store, std::size_t) {
 }
 
 void reset_store(Store& store) {
-    static_assert(std::is_trivially_destructible_v<Store>, "the old members need no ending");
-    ::new (static_cast<void*>(&store)) Store;
+    reset_part(store);
+}
+
+void reset_store_but_recording(Store& store) {
+    reset_part(store.settings);
+    reset_part(store.naming);
+    reset_part(store.display);
+    reset_part(store.beat);
+    reset_part(store.results);
+    reset_part(store.ari);
+    reset_part(store.answers);
 }
 
 }  // namespace mapari

@@ -166,6 +166,7 @@ struct Answers {
     TextField<10> letter;     // the last menu or <y/n> answer
 };
 
+// A member added here is added to reset_store_but_recording as well.
 struct Store {
     Settings settings;
     Naming naming;
@@ -196,5 +197,9 @@ inline std::unique_ptr<Store> new_store() {
 // its stores: a fresh one's pages must each be faulted in and zeroed by the
 // system first.
 void reset_store(Store& store);
+// The same but for the recording, which keeps what it holds: for a work area
+// whose recording is written whole before it is read, where setting back its
+// 1.1 MB would only be written over again.
+void reset_store_but_recording(Store& store);
 
 }  // namespace mapari

@@ -36,6 +36,9 @@ class HeadlessRuntime : public Runtime {
     using NextLine = std::function<std::optional<std::string>()>;
     void when_script_runs_dry(NextLine next_line) { next_line_ = std::move(next_line); }
     const WindowModel& windows() const { return windows_; }
+    // Lines drawn are dropped rather than kept in the window model: for a
+    // session whose windows nobody looks at, which draws thousands of them.
+    void keep_no_drawing() { drawing_kept_ = false; }
 
     void write_line(Channel channel, std::string_view line) override;
     std::string read_line(Channel channel) override;
@@ -50,7 +53,7 @@ class HeadlessRuntime : public Runtime {
         windows_.move_to(x_pixel, y_pixel);
     }
     void line_to(std::int16_t x_pixel, std::int16_t y_pixel) override {
-        windows_.line_to(x_pixel, y_pixel);
+        if (drawing_kept_) windows_.line_to(x_pixel, y_pixel);
     }
     void set_cross_cursor() override { windows_.set_cross_cursor(); }
     MouseEvent wait_mouse_event(int event_mask) override;
@@ -68,6 +71,7 @@ class HeadlessRuntime : public Runtime {
     std::ostream& transcript_;
     std::ostream* record_;
     WindowModel windows_;
+    bool drawing_kept_ = true;
     int script_line_number_ = 0;
     std::function<void(const WindowModel&)> on_trace_wait_;
     NextLine next_line_;

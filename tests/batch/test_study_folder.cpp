@@ -19,6 +19,7 @@
 
 #include "app/batch_command.hpp"
 #include "app/batch_tables.hpp"
+#include "app/study_folder.hpp"
 #include "app/study_record.hpp"
 #include "batch_support.hpp"
 #include "support/child_run.hpp"
@@ -501,6 +502,53 @@ RecordingAnalysis every_field_set() {
     analysis.program_version = "0.2.0";
     analysis.analysed_at = "2026-12-08T23:40:05Z";
     return analysis;
+}
+
+// Every folder's record read, whichever of the two reading threads takes it:
+// records under their own names, every record that cannot be read named with
+// its reason, and neither a folder set aside, one without a record, a file nor
+// an unnamed analysis taken for a recording.
+TEST(StudyFolder, ReadingAStudyTakesEveryRecordAndNamesEveryUnreadableOne) {
+    TemporaryFolder folder;
+    const fs::path study = folder.path() / "study";
+    const auto record_in = [&study](const std::string& entry, const std::string& name) {
+        RecordingAnalysis analysis = every_field_set();
+        analysis.name = name;
+        fs::create_directories(study / entry);
+        write_bytes(study / entry / study_record_name, study_record_text(analysis));
+    };
+    const std::vector<std::string> named = {"r1", "r2", "r3", "r4", "r5", "r6", "r7"};
+    for (const std::string& name : named) record_in(name, name);
+    record_in("r2.1", "r2");  // set aside by --again
+    record_in(partial_folder(study, "r8").filename().string(), "r8");
+    const struct {
+        std::string entry, bytes, reason;
+    } spoilt[] = {{"u1", "{\"record_version\": 1", "it is not a JSON object"},
+                  {"u2", "", "it is not a JSON object"},
+                  {"u3", "[1, 2]", "it is not a JSON object"}};
+    for (const auto& c : spoilt) {
+        fs::create_directories(study / c.entry);
+        write_bytes(study / c.entry / study_record_name, c.bytes);
+    }
+    fs::create_directories(study / "empty");
+    write_bytes(study / "results.csv", "a file\n");
+
+    const StudyContents contents = read_study(study);
+    std::vector<std::string> names, unreadable = contents.unreadable;
+    for (const auto& [name, record] : contents.records) {
+        names.push_back(name);
+        RecordingAnalysis alone;
+        std::string reason;
+        ASSERT_TRUE(read_study_record(read_bytes(study / name / study_record_name), alone, reason));
+        EXPECT_EQ(study_record_text(record), study_record_text(alone)) << name;
+    }
+    EXPECT_EQ(names, named);
+    std::vector<std::string> expected;
+    for (const auto& c : spoilt)
+        expected.push_back((study / c.entry / study_record_name).string() + ": " + c.reason);
+    std::sort(unreadable.begin(), unreadable.end());
+    EXPECT_EQ(unreadable, expected);
+    EXPECT_EQ(contents.entry_names.size(), named.size() + std::size(spoilt) + 4);
 }
 
 TEST(StudyRecord, ReadsBackEveryFieldItWrote) {

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <vector>
 
+#include "beats/baseline.hpp"
 #include "beats/beat_series.hpp"
 
 namespace mapari {
@@ -21,6 +22,29 @@ BeatResult beat_with(std::optional<std::int32_t> rr_ms, float at_ms, float ari_m
     beat.activation_ms.fill(at_ms);
     beat.recovery_ms.fill(at_ms + ari_ms);
     return beat;
+}
+
+// A beat's value as the .ds file writes it: nearest, halves away from zero,
+// on both sides of zero and at the ends of a float's whole numbers.
+TEST(WholeNumber, NearestWithHalvesAwayFromZero) {
+    const struct {
+        float value;
+        std::int32_t whole;
+    } cases[] = {{0.0f, 0},
+                 {-0.0f, 0},
+                 {0.49999997f, 0},
+                 {-0.49999997f, 0},
+                 {0.5f, 1},
+                 {-0.5f, -1},
+                 {1.5f, 2},
+                 {-1.5f, -2},
+                 {2.4999998f, 2},
+                 {-2.5f, -3},
+                 {123.75f, 124},
+                 {-123.25f, -123},
+                 {16777215.0f, 16777215},
+                 {-16777216.0f, -16777216}};
+    for (const auto& c : cases) EXPECT_EQ(whole_number(c.value), c.whole) << c.value;
 }
 
 TEST(LeastSquaresLine, SlopeAndItsStandardErrorByHand) {

@@ -214,5 +214,24 @@ TEST(HeadlessRuntime, AnswersStayOnTheirWindow) {
     EXPECT_EQ(s.runtime.windows().trace_window().lines, (std::vector<std::string>{"menu", "s"}));
 }
 
+// A runtime that keeps no drawing drops the lines but keeps the text and
+// the transcript as they are.
+TEST(HeadlessRuntime, KeepingNoDrawingDropsOnlyTheLines) {
+    for (const bool kept : {true, false}) {
+        SCOPED_TRACE(kept ? "kept" : "dropped");
+        Session s("s\n");
+        if (!kept) s.runtime.keep_no_drawing();
+        s.runtime.open_trace_window();
+        s.runtime.move_to(1, 2);
+        s.runtime.line_to(3, 4);
+        s.runtime.write_line(Channel::trace, "menu");
+        s.runtime.read_line(Channel::trace);
+        const WindowContent& trace = s.runtime.windows().trace_window();
+        EXPECT_EQ(trace.drawing.size(), kept ? 1u : 0u);
+        EXPECT_EQ(trace.lines, (std::vector<std::string>{"menu", "s"}));
+        EXPECT_EQ(s.transcript.str(), "Unit 12| menu\nUnit 12> s\n");
+    }
+}
+
 }  // namespace
 }  // namespace mapari::unit_tests

@@ -157,6 +157,28 @@ TEST(MapRecordingFrames, DecodeAsEachSampleIsReadFromItsFrame) {
             ASSERT_EQ(samples[k], frame_sample(bytes, t, c)) << "channel " << c << " frame " << t;
 }
 
+// A vector kept from one file to the next holds, after each decoding, what a
+// new decoding of that file gives, whether it held more samples before or fewer.
+TEST(MapRecordingFrames, DecodeIntoAKeptVectorAsIntoANewOne) {
+    std::string three_frames;
+    for (int k = 0; k < 3 * bytes_per_frame; ++k)
+        three_frames += static_cast<char>((k * 53 + 11) % 256);
+    const struct {
+        std::size_t bytes;
+        const char* what;
+    } files[] = {{3 * bytes_per_frame, "three frames into an empty vector"},
+                 {bytes_per_frame + 7, "one frame and a part after three"},
+                 {0, "no byte after one frame"},
+                 {2 * bytes_per_frame, "two frames after none"},
+                 {3 * bytes_per_frame - 1, "two frames and a part after two"}};
+    std::vector<std::int16_t> kept;
+    for (const auto& c : files) {
+        const std::string_view bytes = std::string_view(three_frames).substr(0, c.bytes);
+        decode_frames(bytes, kept);
+        EXPECT_EQ(kept, decode_frames(bytes)) << c.what;
+    }
+}
+
 // As many samples as both the bytes and the samples hold, from the first on;
 // a byte left over is no sample, and the samples beyond the bytes keep theirs.
 TEST(MapRecordingFrames, DecodeSamplesAsFarAsBothGo) {
