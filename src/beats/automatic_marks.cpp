@@ -651,6 +651,21 @@ void mark_paced_onset(const Beat& beat, const BeatCurves& curves, const Qrs& spi
     marks.stimulus = std::min(marks.stimulus, marks.q_onset);
 }
 
+// The QRS goes on wherever the beat moves as fast as a QRS still going on
+// (its moving velocity), and no P wave moves that fast: a row that does,
+// between the onset found and `earliest` (the floor: as far before the QRS's
+// turn as the trapezium's smoothing can hide its foot), belongs to the QRS. A
+// small sharp first deflection, a few per cent of the QRS's height, set apart
+// from its rise by a pause, is seen so, which the cube-root line, ending
+// where the curve levels off in the pause, does not see. The onset is the row
+// before the earliest such row (the velocity is a central difference).
+int first_deflection_row(const BeatCurves& curves, const Qrs& qrs, int q_onset, int earliest) {
+    int onset = q_onset;
+    for (int r = q_onset - 1; r > std::max(1, earliest); --r)
+        if (curves.velocity(r) >= qrs.moving_velocity) onset = r - 1;
+    return onset;
+}
+
 // One lead's T wave about its baseline, and the slope of the line through
 // its rows from `slope_half_width` before a row to as many after.
 struct LeadWave {
@@ -844,6 +859,8 @@ AutomaticMarks find_automatic_marks(const Beat& beat, const std::vector<std::int
             marks.q_onset = nearest_row(std::min<double>(
                 marks.q_onset, outermost_lead_qrs_edge(beat, curves, qrs.peak_row, -1, first)));
         marks.q_onset = std::max(marks.q_onset, nearest_row(q_onset_floor));
+        marks.q_onset = first_deflection_row(curves, qrs, marks.q_onset,
+                                             std::max(first, nearest_row(q_onset_floor)));
     }
     const bool t_wave = find_t_wave(beat, curves, qrs, found_rows, marks);
     marks.stimulus_found = marks.stimulus != 0;

@@ -731,6 +731,47 @@ TEST(AutomaticMarks, QOnsetAndJPointOfAnAbruptQrsLieOnItsCorners) {
     }
 }
 
+struct FirstDeflectionCase {
+    const char* name;
+    Wave before;  // in every lead, 40 high, before the QRS; width 0: none
+    int q_onset_first, q_onset_last;
+};
+
+// The abrupt QRS (a triangle from row 170 up to 1000 at 195 and down at 215,
+// every third lead turned over; its onset found on its corner, its floor 20
+// rows before that) with a small wave before it, 4 % of its height. The QRS
+// moves at 1000 / 25 = 40 a row, so from 4 a row on (a tenth) the beat moves
+// as a QRS still going on. A sharp deflection 1.5 rows wide at row 158
+// moves that fast where u exp(-u^2 / 2) 40 / 1.5 >= 4, from 2.3 widths
+// before its centre: rows 155 on, so the onset is the row before, 154 (153 to
+// 157 with the rounding of the spread). The same deflection at row 140 lies
+// before the floor (row 150), and a slow wave 10 rows wide (a P wave) at row
+// 150 moves at most 40 exp(-1/2) / 10 = 2.4 a row: neither moves the onset.
+TEST(AutomaticMarks, QOnsetIsAtASmallSharpFirstDeflectionOfTheQrs) {
+    const std::vector<FirstDeflectionCase> cases{
+        {"the QRS alone", {Wave::hump, 0.0, 0.0}, 168, 172},
+        {"a sharp first deflection", {Wave::hump, 158.0, 1.5}, 153, 157},
+        {"a sharp deflection before the floor", {Wave::hump, 140.0, 1.5}, 168, 172},
+        {"a slow wave before the QRS", {Wave::hump, 150.0, 10.0}, 168, 172},
+    };
+    for (const FirstDeflectionCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto beat = constant_beat(0.0f);
+        for (int l = 1; l <= lead_count; ++l) {
+            const double sign = l % 3 == 0 ? -1.0 : 1.0;
+            for (int r = 170; r <= 215; ++r)
+                beat->averaged(r, l) = static_cast<float>(
+                    sign * 1000.0 * (r <= 195 ? (r - 170) / 25.0 : (215 - r) / 20.0));
+            add_wave(*beat, l, {Wave::hump, 400.0, 40.0}, 300.0);
+            if (c.before.width_rows > 0.0) add_wave(*beat, l, c.before, sign * 40.0);
+        }
+        const AutomaticMarks marks = find_automatic_marks(*beat);
+        EXPECT_EQ(marks.problem, "");
+        EXPECT_GE(marks.q_onset, c.q_onset_first);
+        EXPECT_LE(marks.q_onset, c.q_onset_last);
+    }
+}
+
 struct PacedCase {
     const char* name;
     double spike_width_rows;  // the Gaussian spike's standard deviation
