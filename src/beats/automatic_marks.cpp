@@ -573,26 +573,97 @@ std::int32_t find_stimulus(const BeatCurves& curves, int q_onset, double qrs_cur
     return row;
 }
 
+// An edge of the QRS peaking at `qrs`, followed in the direction `step`.
+Edge qrs_edge(const BeatCurves& curves, const Qrs& qrs, int step) {
+    const double peak = curves.signal_rms(qrs.peak_row);
+    return {qrs.peak_row,
+            step,
+            step < 0 ? 1 : averaged_rows,
+            std::max(curves.noise_level, edge_bottom_fraction * peak),
+            qrs_flattening_fraction * peak,
+            qrs_flattening_rows,
+            qrs.moving_velocity};
+}
+
+// The earliest row the Q onset may take, whatever the leads' onsets.
+double q_onset_floor_of(const BeatCurves& curves, const Edge& onset_edge) {
+    return qrs_edge_end(curves, onset_edge) - q_onset_before_turn_rows;
+}
+
 // The Q onset and the J point; `q_onset_floor` is the earliest row the Q
 // onset may take, whatever the leads' onsets.
 void find_qrs_edges(const Beat& beat, const BeatCurves& curves, const Qrs& qrs,
                     AutomaticMarks& marks, double& q_onset_floor) {
-    const double peak = curves.signal_rms(qrs.peak_row);
-    Edge edge{qrs.peak_row,
-              -1,
-              1,
-              std::max(curves.noise_level, edge_bottom_fraction * peak),
-              qrs_flattening_fraction * peak,
-              qrs_flattening_rows,
-              qrs.moving_velocity};
-    marks.q_onset = nearest_row(edge_end(curves, edge));
-    q_onset_floor = qrs_edge_end(curves, edge) - q_onset_before_turn_rows;
-    edge.step = +1;
-    edge.bound_row = averaged_rows;
-    const double rms_end = qrs_edge_end(curves, edge);
+    const Edge onset_edge = qrs_edge(curves, qrs, -1);
+    marks.q_onset = nearest_row(edge_end(curves, onset_edge));
+    q_onset_floor = q_onset_floor_of(curves, onset_edge);
+    const Edge end_edge = qrs_edge(curves, qrs, +1);
+    const double rms_end = qrs_edge_end(curves, end_edge);
     const int last = std::min(averaged_rows, nearest_row(rms_end) + qrs_trapezium_rows);
     marks.j_point = nearest_row(
         std::max(rms_end, outermost_lead_qrs_edge(beat, curves, qrs.peak_row, +1, last)));
+}
+
+// Whether a spike's tail runs into its QRS: once the spike's own fall is
+// over, one width past its last row at half height (for a Gaussian spike 3.5
+// standard deviations from its peak, where 0.2 % of it is left), the leads
+// stay off their baselines over the next width of rows, on the mean, by as
+// large a share of the spike's height as makes a wave after a spike its QRS
+// (paced_qrs_share). The signal does not come back to the iso-electric level
+// between the two, so the QRS's own onset cannot be seen. Ringing about the
+// baseline, as a spike resampled from a low rate shows, averages out.
+bool tail_runs_into_qrs(const Beat& beat, const BeatCurves& curves, const Spike& spike) {
+    const int width = spike.last_row - spike.first_row + 1;
+    const int first = spike.last_row + width + 1;
+    const int last = std::min(averaged_rows, first + width - 1);
+    if (first > last) return false;
+    double power = 0.0;
+    for (int l = 1; l <= lead_count; ++l) {
+        if (!curves.active(l)) continue;
+        double sum = 0.0;
+        for (int r = first; r <= last; ++r) sum += beat.averaged(r, l) - curves.baseline(l);
+        const double offset = sum / (last - first + 1);
+        power += offset * offset;
+    }
+    const double tail = std::sqrt(power / curves.active_leads);
+    return tail >= paced_qrs_share * largest_in(curves.deviation, spike.first_row, spike.last_row);
+}
+
+// The stimulus and the Q onset of a beat led by a spike larger than its QRS
+// (`spike_qrs`, the spike taken for a QRS). Where the signal comes back to the
+// iso-electric level after the spike, the QRS begins as the spike ends: what
+// lies between is the spike's own tail. Where the tail runs into the QRS, the
+// QRS's own onset is hidden, and the complex begins where the spike leaves
+// the iso-electric level, found as any QRS onset is with the spike as its
+// first lobe: a paced QRS is measured from its stimulus; a spike spread over
+// many rows by a slow sampling rate rises well before its half height; a
+// fusion beat's own QRS may begin before the pacer fires. The Q onset there
+// is a baseline point on the iso-electric level, as every Q onset is, where
+// the end of the spike lies far off it. The stimulus is no later than it.
+void mark_paced_onset(const Beat& beat, const BeatCurves& curves, const Qrs& spike_qrs,
+                      const Spike& spike, AutomaticMarks& marks) {
+    marks.stimulus = spike.first_row;
+    marks.q_onset = spike.last_row + 1;
+    if (!tail_runs_into_qrs(beat, curves, spike)) return;
+    const Edge onset_edge = qrs_edge(curves, spike_qrs, -1);
+    marks.q_onset = std::max(nearest_row(edge_end(curves, onset_edge)),
+                             nearest_row(q_onset_floor_of(curves, onset_edge)));
+    marks.stimulus = std::min(marks.stimulus, marks.q_onset);
+}
+
+// The QRS goes on wherever the beat moves as fast as a QRS still going on
+// (its moving velocity), and no P wave moves that fast: a row that does,
+// between the onset found and `earliest` (the floor: as far before the QRS's
+// turn as the trapezium's smoothing can hide its foot), belongs to the QRS. A
+// small sharp first deflection, a few per cent of the QRS's height, set apart
+// from its rise by a pause, is seen so, which the cube-root line, ending
+// where the curve levels off in the pause, does not see. The onset is the row
+// before the earliest such row (the velocity is a central difference).
+int first_deflection_row(const BeatCurves& curves, const Qrs& qrs, int q_onset, int earliest) {
+    int onset = q_onset;
+    for (int r = q_onset - 1; r > std::max(1, earliest); --r)
+        if (curves.velocity(r) >= qrs.moving_velocity) onset = r - 1;
+    return onset;
 }
 
 // One lead's T wave about its baseline, and the slope of the line through
@@ -770,13 +841,12 @@ AutomaticMarks find_automatic_marks(const Beat& beat, const std::vector<std::int
         return marks;
     }
     Spike spike;
+    const Qrs spike_qrs = qrs;
     const bool large_spike = spike_before_qrs(curves, qrs, spike);
     double q_onset_floor = 1.0;
     find_qrs_edges(beat, curves, qrs, marks, q_onset_floor);
     if (large_spike) {
-        // The QRS begins as the spike ends: what lies between is the spike's own tail.
-        marks.stimulus = spike.first_row;
-        marks.q_onset = spike.last_row + 1;
+        mark_paced_onset(beat, curves, spike_qrs, spike, marks);
     } else {
         const int qrs_first = std::clamp(marks.q_onset, 1, qrs.peak_row);
         const int qrs_last = std::clamp(marks.j_point, qrs.peak_row, averaged_rows);
@@ -789,6 +859,8 @@ AutomaticMarks find_automatic_marks(const Beat& beat, const std::vector<std::int
             marks.q_onset = nearest_row(std::min<double>(
                 marks.q_onset, outermost_lead_qrs_edge(beat, curves, qrs.peak_row, -1, first)));
         marks.q_onset = std::max(marks.q_onset, nearest_row(q_onset_floor));
+        marks.q_onset = first_deflection_row(curves, qrs, marks.q_onset,
+                                             std::max(first, nearest_row(q_onset_floor)));
     }
     const bool t_wave = find_t_wave(beat, curves, qrs, found_rows, marks);
     marks.stimulus_found = marks.stimulus != 0;

@@ -37,7 +37,11 @@
 //     before the trapezium (80 rows) on the RMS's first lobe: the trapezium
 //     sees a curve smoothed over 20 rows and finds the QRS turning up at most
 //     that far after its foot, while the cube-root line is carried far out
-//     when its fitted rows take in a small early lobe (a Q wave).
+//     when its fitted rows take in a small early lobe (a Q wave). Within
+//     those 20 rows, a row where the beat moves as fast as a QRS still going
+//     on (a tenth of its fastest), which no P wave does, is the QRS's: a
+//     small sharp first deflection set apart from the rise by a pause, where
+//     the cube-root line levels off, starts the QRS.
 //   J point: the trapezium (80 rows) on the RMS's last lobe, and no earlier
 //     than the latest end over those leads (each the trapezium of what is left
 //     of the lead's deflections from each row on); each of these ends carried
@@ -77,8 +81,19 @@
 //     width (at half height for at most 16 rows, fewer than any QRS, as wide
 //     as a spike recorded at 250 Hz) and by a wave a tenth as high within 150
 //     rows after it that turns a third as sharply or less: then that wave is
-//     the QRS, the Q onset the row after the spike and the QRS's own rest
-//     velocity ends it.
+//     the QRS, and the QRS's own rest velocity ends it. Its Q onset is the
+//     row after the spike where the signal comes back to the iso-electric
+//     level before the QRS. Where the spike's tail runs into the QRS (one
+//     spike width past its half height, the leads stay off their baselines
+//     over the next width by a tenth of the spike's height, as a spike
+//     recorded at 250 Hz does and one resampled from 500 Hz, ringing about
+//     its baseline, does not), the QRS's own onset cannot be seen and that
+//     row lies far off the iso-electric level: the complex begins where the
+//     spike leaves the baseline, found as any QRS onset with the spike as its
+//     first lobe (a paced QRS is measured from its stimulus; a spike spread
+//     by a slow sampling rate rises well before its half height; a fusion
+//     beat's own QRS may begin before the pacer fires), and the stimulus is
+//     put no later than it.
 // The QRS edges' latest and earliest over the leads are taken within Tukey's
 // fence (1.5 quartile spreads beyond the quartile): one small lead whose edge
 // is lost in a slow wave beside it does not carry the mark; leads ending late
@@ -96,16 +111,22 @@
 // 6.4 +- 22.7 (a second cardiologist on the same stretches: 3.1 +- 8.6,
 // -9.4 +- 19.5, -2.8 +- 12.7; the J point's spread is cardiologist 1's: the
 // marks stand to cardiologist 2 at 3.0 +- 10.8); on the paced record sel104
-// 36.4 +- 17.9, 22.4 +- 37.8, 2.2 +- 56.5; on six LUDB records 2.4 +- 11.6,
+// 2.8 +- 11.7, 22.4 +- 37.8, 8.1 +- 54.2; on six LUDB records 0.4 +- 9.9,
 // -6.1 +- 7.8, -10.3 +- 21.7.
-// Limits: a paced beat recorded at 250 Hz gets its Q onset at the end of the
-// spike, where a cardiologist may put it at its start or before; a low,
-// broad T wave in one of few leads ends late; a small sharp deflection well
-// before the QRS's rise (a few % of its height, as on LUDB 21) is not taken
-// for its onset, nor slow drifts before it on a noisy beat (LUDB 10): the Q
-// onset comes 15 to 20 ms after the cardiologists' earliest lead; a QRS
-// ending in a corner, as no real one does, gets its J point up to a fifth of
-// its fall past the corner; the marks of a real beat are best looked at.
+// Limits: on sel104 cardiologist 1 puts the Q onset a few ms before the
+// spike leaves the baseline, as on unpaced beats, and ends the QRS where its
+// steep terminal slope turns into the sloping ST segment of a paced beat;
+// the J point, taken where no fall is left, follows that slope 30 to 60 ms
+// on (with two leads no lead is fenced out); a low, broad T wave in one of
+// few leads ends late, and a T end averaged from one or two beats of a
+// record mixing paced, fusion and sinus beats scatters; a deflection well
+// before the QRS's rise, further than the trapezium's smoothing hides, or
+// slower than a QRS moves (LUDB 10's drifts before its QRS, averaged from
+// two noisy beats; LUDB 21 where only four beats smear its first deflection)
+// is not taken for its onset: the Q onset comes 15 to 20 ms after the
+// cardiologists' earliest lead there; a QRS ending in a corner, as no real
+// one does, gets its J point up to a fifth of its fall past the corner; the
+// marks of a real beat are best looked at.
 // `problem` says when they cannot be used.
 #pragma once
 

@@ -731,6 +731,95 @@ TEST(AutomaticMarks, QOnsetAndJPointOfAnAbruptQrsLieOnItsCorners) {
     }
 }
 
+struct FirstDeflectionCase {
+    const char* name;
+    Wave before;  // in every lead, 40 high, before the QRS; width 0: none
+    int q_onset_first, q_onset_last;
+};
+
+// The abrupt QRS (a triangle from row 170 up to 1000 at 195 and down at 215,
+// every third lead turned over; its onset found on its corner, its floor 20
+// rows before that) with a small wave before it, 4 % of its height. The QRS
+// moves at 1000 / 25 = 40 a row, so from 4 a row on (a tenth) the beat moves
+// as a QRS still going on. A sharp deflection 1.5 rows wide at row 158
+// moves that fast where u exp(-u^2 / 2) 40 / 1.5 >= 4, from 2.3 widths
+// before its centre: rows 155 on, so the onset is the row before, 154 (153 to
+// 157 with the rounding of the spread). The same deflection at row 140 lies
+// before the floor (row 150), and a slow wave 10 rows wide (a P wave) at row
+// 150 moves at most 40 exp(-1/2) / 10 = 2.4 a row: neither moves the onset.
+TEST(AutomaticMarks, QOnsetIsAtASmallSharpFirstDeflectionOfTheQrs) {
+    const std::vector<FirstDeflectionCase> cases{
+        {"the QRS alone", {Wave::hump, 0.0, 0.0}, 168, 172},
+        {"a sharp first deflection", {Wave::hump, 158.0, 1.5}, 153, 157},
+        {"a sharp deflection before the floor", {Wave::hump, 140.0, 1.5}, 168, 172},
+        {"a slow wave before the QRS", {Wave::hump, 150.0, 10.0}, 168, 172},
+    };
+    for (const FirstDeflectionCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto beat = constant_beat(0.0f);
+        for (int l = 1; l <= lead_count; ++l) {
+            const double sign = l % 3 == 0 ? -1.0 : 1.0;
+            for (int r = 170; r <= 215; ++r)
+                beat->averaged(r, l) = static_cast<float>(
+                    sign * 1000.0 * (r <= 195 ? (r - 170) / 25.0 : (215 - r) / 20.0));
+            add_wave(*beat, l, {Wave::hump, 400.0, 40.0}, 300.0);
+            if (c.before.width_rows > 0.0) add_wave(*beat, l, c.before, sign * 40.0);
+        }
+        const AutomaticMarks marks = find_automatic_marks(*beat);
+        EXPECT_EQ(marks.problem, "");
+        EXPECT_GE(marks.q_onset, c.q_onset_first);
+        EXPECT_LE(marks.q_onset, c.q_onset_last);
+    }
+}
+
+struct PacedCase {
+    const char* name;
+    double spike_width_rows;  // the Gaussian spike's standard deviation
+    double tail_height;       // of the spike's tail running into the QRS; 0: none
+    int q_onset_first, q_onset_last;
+    std::int32_t stimulus;  // 0: the Q onset
+};
+
+// A paced beat: in every lead a Gaussian spike 1000 high at row 195, larger
+// than its QRS (a hump 300 deep, 25 wide, at row 290), and a T wave (150
+// high, 50 wide, at row 560); with a tail, the spike leaves the leads raised
+// by `tail_height`, falling as exp(-(r - 195) / 60) from row 196 into the
+// QRS. A spike 1 row wide is at half height on rows 194 to 196 (exp(-1/2) =
+// 0.61); one width past them, rows 200 to 202 lie at 0 without a tail and at
+// 300 exp(-6 / 60) = 271 with one, above a tenth of the spike. So the QRS
+// begins after the spike, at row 197, where the signal comes back to the
+// baseline, and where the spike leaves it where its tail runs into the QRS:
+// before its first row at half height, and no earlier than 4 widths before
+// its peak (0.03 % of it) less the 2 rows either side the RMS is smoothed
+// over. A spike 4 rows wide is at half height on rows 191 to 199 (4.7 rows
+// either side of 195); the Q onset, with a tail, lies from row 177 to 190.
+TEST(AutomaticMarks, QOnsetOfAPacedBeatIsAtItsSpikeWhereTheSpikesTailRunsIntoTheQrs) {
+    const std::vector<PacedCase> cases{
+        {"narrow spike, back to the baseline", 1.0, 0.0, 197, 197, 194},
+        {"narrow spike, its tail running into the QRS", 1.0, 300.0, 189, 193, 0},
+        {"wide spike, back to the baseline", 4.0, 0.0, 200, 200, 191},
+        {"wide spike, its tail running into the QRS", 4.0, 300.0, 177, 190, 0},
+    };
+    for (const PacedCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto beat = constant_beat(0.0f);
+        for (int l = 1; l <= lead_count; ++l) {
+            add_wave(*beat, l, {Wave::hump, 195.0, c.spike_width_rows}, 1000.0);
+            add_wave(*beat, l, {Wave::hump, 290.0, 25.0}, -300.0);
+            add_wave(*beat, l, {Wave::hump, 560.0, 50.0}, 150.0);
+            for (int r = 196; r <= averaged_rows; ++r)
+                beat->averaged(r, l) +=
+                    static_cast<float>(c.tail_height * std::exp(-(r - 195) / 60.0));
+        }
+        const AutomaticMarks marks = find_automatic_marks(*beat);
+        EXPECT_EQ(marks.problem, "");
+        EXPECT_TRUE(marks.stimulus_found);
+        EXPECT_GE(marks.q_onset, c.q_onset_first);
+        EXPECT_LE(marks.q_onset, c.q_onset_last);
+        EXPECT_EQ(marks.stimulus, c.stimulus != 0 ? c.stimulus : marks.q_onset);
+    }
+}
+
 // A right bundle branch block's QRS: in the first 32 leads a sharp R (a hump
 // 5 rows wide, 1500 high, at row 201) and an S (8 wide, 600 deep, 27 rows
 // later); in the others a slower R' (12 wide, 600 high, its RMS 0.4 of the
