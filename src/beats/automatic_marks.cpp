@@ -611,12 +611,15 @@ void find_qrs_edges(const Beat& beat, const BeatCurves& curves, const Qrs& qrs,
 }
 
 // Where a paced QRS ends, no later than `j_point`: the first row after its
-// peak where the beat, over the rows about it, moves no faster than twice the
-// noise does. A paced QRS spreads slowly from one site and its last edge ends
-// abruptly; the ST segment after it slopes on at the pace of the noise, as
-// secondary repolarisation changes of a paced beat make it do, and the
-// trapezium and the end of the fall follow that slope until it levels off.
-// Readers end the QRS at the turn, where the fast edge gives way to the slope.
+// peak, once the curve has come down to a quarter of that peak (higher up, a
+// slow moment lies between two lobes), where the beat, on the mean over the
+// rows about it, moves no faster than twice the iso-electric window's noise.
+// What moves slower is lost in the noise: no fall is left to see there. A
+// paced QRS spreads slowly from one site and its last edge ends abruptly in
+// an ST segment that slopes on at about the pace of the noise (the secondary
+// repolarisation of a paced beat); the trapezium and the end of the fall
+// follow that slope until it levels off, where readers end the QRS at the
+// turn. Without noise nothing sinks into it, and the J point stays.
 int paced_qrs_end(const BeatCurves& curves, const Qrs& qrs, int j_point) {
     const double rest = noise_margin * iso_window_velocity(curves);
     const double low = qrs_flattening_fraction * curves.signal_rms(qrs.peak_row);
