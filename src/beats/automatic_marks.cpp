@@ -475,6 +475,14 @@ int largest_local_peak(const RowCurve& curve, int first, int last) {
     return best;
 }
 
+// The mean velocity over the iso-electric window: how fast the noise moves.
+double iso_window_velocity(const BeatCurves& curves) {
+    double velocity = 0.0;
+    for (int r = curves.iso_first_row + 1; r < curves.iso_first_row + iso_window_rows - 1; ++r)
+        velocity += curves.velocity(r) / (iso_window_rows - 2);
+    return velocity;
+}
+
 // The QRS peak, and the velocity below which the beat is at rest.
 struct Qrs {
     int peak_row = 0;
@@ -487,9 +495,7 @@ struct Qrs {
 // The QRS peaking at `peak_row` whose largest velocity is `fastest`: the
 // velocities at rest and moving are fractions of it, but clear of the noise.
 Qrs qrs_at(const BeatCurves& curves, int peak_row, double fastest) {
-    double iso_velocity = 0.0;
-    for (int r = curves.iso_first_row + 1; r < curves.iso_first_row + iso_window_rows - 1; ++r)
-        iso_velocity += curves.velocity(r) / (iso_window_rows - 2);
+    const double iso_velocity = iso_window_velocity(curves);
     const double quiet = std::max(quiet_velocity_fraction * fastest, noise_margin * iso_velocity);
     return {peak_row, quiet,
             std::max(moving_velocity_fraction * fastest, noise_margin * iso_velocity), quiet};
@@ -602,6 +608,29 @@ void find_qrs_edges(const Beat& beat, const BeatCurves& curves, const Qrs& qrs,
     const int last = std::min(averaged_rows, nearest_row(rms_end) + qrs_trapezium_rows);
     marks.j_point = nearest_row(
         std::max(rms_end, outermost_lead_qrs_edge(beat, curves, qrs.peak_row, +1, last)));
+}
+
+// Where a paced QRS ends, no later than `j_point`: the first row after its
+// peak, once the curve has come down to a quarter of that peak (higher up, a
+// slow moment lies between two lobes), where the beat, on the mean over the
+// rows about it, moves no faster than twice the iso-electric window's noise.
+// What moves slower is lost in the noise: no fall is left to see there. A
+// paced QRS spreads slowly from one site and its last edge ends abruptly in
+// an ST segment that slopes on at about the pace of the noise (the secondary
+// repolarisation of a paced beat); the trapezium and the end of the fall
+// follow that slope until it levels off, where readers end the QRS at the
+// turn. Without noise nothing sinks into it, and the J point stays.
+int paced_qrs_end(const BeatCurves& curves, const Qrs& qrs, int j_point) {
+    const double rest = noise_margin * iso_window_velocity(curves);
+    const double low = qrs_flattening_fraction * curves.signal_rms(qrs.peak_row);
+    for (int row = qrs.peak_row; row < j_point; ++row) {
+        const int first = std::max(1, row - smoothing_half_width);
+        const int last = std::min(averaged_rows, row + smoothing_half_width);
+        double sum = 0.0;
+        for (int r = first; r <= last; ++r) sum += curves.velocity(r);
+        if (sum < rest * (last - first + 1) && curves.signal_rms(row) <= low) return row;
+    }
+    return j_point;
 }
 
 // Whether a spike's tail runs into its QRS: once the spike's own fall is
@@ -846,6 +875,7 @@ AutomaticMarks find_automatic_marks(const Beat& beat, const std::vector<std::int
     double q_onset_floor = 1.0;
     find_qrs_edges(beat, curves, qrs, marks, q_onset_floor);
     if (large_spike) {
+        marks.j_point = paced_qrs_end(curves, qrs, marks.j_point);
         mark_paced_onset(beat, curves, spike_qrs, spike, marks);
     } else {
         const int qrs_first = std::clamp(marks.q_onset, 1, qrs.peak_row);

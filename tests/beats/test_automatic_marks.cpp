@@ -820,6 +820,58 @@ TEST(AutomaticMarks, QOnsetOfAPacedBeatIsAtItsSpikeWhereTheSpikesTailRunsIntoThe
     }
 }
 
+struct PacedStCase {
+    const char* name;
+    double noise;     // each row's deviation, +n, +n, -n, -n over and over; 0: none
+    double st_depth;  // where the QRS's last edge gives way to the sloping ST segment
+    int j_point_first, j_point_last;
+};
+
+// A paced beat: in every lead a spike 1000 high, 1 row wide, at row 195; a
+// QRS 300 deep from row 250 to row 330, each edge an erf 8 rows wide; a
+// sloping ST segment that falls with the QRS's first edge to `st_depth` below
+// the baseline and rises in a straight line from row 330 to the baseline at
+// row 420 (st_depth / 90 a row); and a T wave (150 high, 50 wide, at row 600).
+// The noise moves every row's central difference by n: the iso-electric
+// window's velocity is n, and where the beat's own slope s lies above n, a
+// mean over rows moves as fast as s. Past row 330 the QRS's last edge rises
+// at 300 phi(u) / 8 = 14.96 exp(-u^2 / 2) a row, u = (r - 330) / 8, on top of
+// the ST segment's 60 / 90 = 0.67: it moves no faster than twice the noise
+// (2) from 14.96 exp(-u^2 / 2) = 1.33 on, u = 2.20, row 347.6, while the
+// segment still stands 60 (420 - 347.6) / 90 = 48 below the baseline (below a
+// quarter of the QRS's 360). With a level ST segment that is at u = 2.01, row
+// 346.0. Without noise nothing sinks into it, and the J point stays where no
+// fall of the QRS's edge is left: no earlier than three widths past its
+// steepest point (row 354), no later than the ST segment's end (row 420).
+TEST(AutomaticMarks, JPointOfAPacedBeatIsWhereItsLastEdgeSinksIntoTheNoise) {
+    const std::vector<PacedStCase> cases{
+        {"sloping ST segment, noise", 1.0, 60.0, 346, 350},
+        {"level ST segment, noise", 1.0, 0.0, 344, 348},
+        {"sloping ST segment, no noise", 0.0, 60.0, 354, 420},
+    };
+    for (const PacedStCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto beat = constant_beat(0.0f);
+        for (int l = 1; l <= lead_count; ++l) {
+            add_wave(*beat, l, {Wave::hump, 195.0, 1.0}, 1000.0);
+            add_wave(*beat, l, {Wave::hump, 600.0, 50.0}, 150.0);
+            for (int r = 1; r <= averaged_rows; ++r) {
+                const double qrs =
+                    normal_distribution((r - 250) / 8.0) - normal_distribution((r - 330) / 8.0);
+                const double st = std::clamp((420.0 - r) / 90.0, 0.0, 1.0);
+                const double noise = (r / 2) % 2 == 0 ? c.noise : -c.noise;
+                beat->averaged(r, l) += static_cast<float>(
+                    -300.0 * qrs - c.st_depth * st * normal_distribution((r - 250) / 8.0) + noise);
+            }
+        }
+        const AutomaticMarks marks = find_automatic_marks(*beat);
+        EXPECT_EQ(marks.problem, "");
+        EXPECT_TRUE(marks.stimulus_found);
+        EXPECT_GE(marks.j_point, c.j_point_first);
+        EXPECT_LE(marks.j_point, c.j_point_last);
+    }
+}
+
 // A right bundle branch block's QRS: in the first 32 leads a sharp R (a hump
 // 5 rows wide, 1500 high, at row 201) and an S (8 wide, 600 deep, 27 rows
 // later); in the others a slower R' (12 wide, 600 high, its RMS 0.4 of the
