@@ -102,18 +102,23 @@ struct StretchRange {
     std::array<int, lead_count> lowest{}, highest{};
 };
 
-// Read frame after frame: the store holds a frame's channels side by side.
+// Read frame after frame: the store holds a frame's channels side by side, the
+// map leads one after another, so every lead of a frame is compared at once
+// in 16-bit lanes.
 StretchRange stretch_range(const Recording& recording) {
-    StretchRange range;
-    range.lowest.fill(highest_sample);
-    range.highest.fill(lowest_sample);
-    for (int t = 1; t <= samples_per_reading; ++t)
-        for (int lead = 1; lead <= lead_count; ++lead) {
-            const auto at = static_cast<std::size_t>(lead - 1);
-            const int value = recording.samples(channel_of_lead(lead), t);
-            range.lowest[at] = std::min(range.lowest[at], value);
-            range.highest[at] = std::max(range.highest[at], value);
+    std::array<std::int16_t, lead_count> lowest{}, highest{};
+    lowest.fill(highest_sample);
+    highest.fill(lowest_sample);
+    for (int t = 1; t <= samples_per_reading; ++t) {
+        const std::int16_t* leads = &recording.samples(channel_of_lead(1), t);
+        for (std::size_t at = 0; at < lead_count; ++at) {
+            lowest[at] = leads[at] < lowest[at] ? leads[at] : lowest[at];
+            highest[at] = leads[at] > highest[at] ? leads[at] : highest[at];
         }
+    }
+    StretchRange range;
+    std::copy(lowest.begin(), lowest.end(), range.lowest.begin());
+    std::copy(highest.begin(), highest.end(), range.highest.begin());
     return range;
 }
 
