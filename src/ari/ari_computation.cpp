@@ -1,6 +1,7 @@
 #include "ari/ari_computation.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 
 #include "formats/messages.hpp"
@@ -113,18 +114,98 @@ void find_recovery(AriWork& work, ReportSink& report, int lead) {
 
 namespace {
 
-// AT and RT of every lead, the slope curve formed from first_fitted_row to E.
-void compute_leads(AriWork& work, ReportSink& report, std::int32_t first_fitted_row) {
-    // The searches read S up to J + 2, the fits up to E + h.
+// Lead l's samples and ordinates up to the last row the computation reads
+// (the searches read S up to J + 2, the fits up to E + h).
+void take_lead_samples(AriWork& work, int lead) {
     const int last_row_read =
         std::max(work.j_point + 2, work.t_end + work.settings.smoothing_half_width_samples);
+    for (int k = 1; k <= last_row_read; ++k) {
+        work.lead_samples(k) = work.beat_matrix(k, lead);
+        work.ordinates(k) = static_cast<float>(work.lead_samples(k));
+    }
+}
+
+// AT and RT of every lead, the slope curve formed from first_fitted_row to E.
+void compute_leads(AriWork& work, ReportSink& report, std::int32_t first_fitted_row) {
     for (int l = 1; l <= lead_count; ++l) {
-        for (int k = 1; k <= last_row_read; ++k) {
-            work.lead_samples(k) = work.beat_matrix(k, l);
-            work.ordinates(k) = static_cast<float>(work.lead_samples(k));
-        }
+        take_lead_samples(work, l);
         find_activation(work, l);
         fit_slope_curve(work, report, l, first_fitted_row);
+        find_steepest_upstroke(work, l);
+    }
+}
+
+static_assert(series_side_by_side == lead_count);
+
+// Whether every window first_row .. E has its shared part (none refused).
+bool windows_shared(const AriWork& work, std::int32_t first_row) {
+    for (std::int32_t k = first_row; k <= work.t_end; ++k)
+        if (work.windows(k).solver_status < 0) return false;
+    return true;
+}
+
+// Every lead's ordinate at row k.
+SeriesOrdinates row_of_leads(const AriWork& work, std::int32_t k) {
+    SeriesOrdinates y{};
+    for (int l = 1; l <= lead_count; ++l)
+        y[static_cast<std::size_t>(l - 1)] = static_cast<float>(work.beat_matrix(k, l));
+    return y;
+}
+
+// The slope curves of every lead whose sums slide exactly, all leads side by
+// side window after window; the leads whose fits would write a warning are
+// marked in `alone`, as those whose sums do not slide already are.
+void fit_slope_curves_side_by_side(AriWork& work, std::int32_t first_row,
+                                   std::array<bool, lead_count>& alone) {
+    const std::int32_t h = work.settings.smoothing_half_width_samples;
+    SeriesSums sums;
+    SeriesCubics cubics;
+    // The sums hold rows first_held .. last_held; the windows only move on.
+    std::int32_t first_held = std::max(first_row - h, 1), last_held = first_held - 1;
+    for (std::int32_t k = first_row; k <= work.t_end; ++k) {
+        for (; first_held < std::max(k - h, 1); ++first_held)
+            take_out_of_series(sums, first_held, row_of_leads(work, first_held));
+        while (last_held < k + h) {
+            ++last_held;
+            add_to_series(sums, last_held, row_of_leads(work, last_held));
+        }
+        fit_cubics_on_shared_abscissae(work.windows(k), sums, cubics);
+        const float row = static_cast<float>(k);
+        SeriesCubics::Values slopes{};
+        for (std::size_t at = 0; at < lead_count; ++at) {
+            slopes[at] =
+                cubics.b1[at] + 2.0f * cubics.b2[at] * row + 3.0f * cubics.b3[at] * (row * row);
+            alone[at] = alone[at] || cubics.warns[at];
+        }
+        for (int l = 1; l <= lead_count; ++l)
+            work.slope_curve(k, l) = slopes[static_cast<std::size_t>(l - 1)];
+    }
+}
+
+// What compute_leads gives, with the leads' fits side by side where every
+// window is shared: a lead whose sums do not slide exactly, or whose fits
+// warn, is fitted again on its own, in the order of the leads, so its slope
+// curve and its messages are those of compute_leads. The fit's results
+// (work.fit) are not those of the last window.
+void compute_leads_side_by_side(AriWork& work, ReportSink& report, std::int32_t first_fitted_row) {
+    if (!windows_shared(work, first_fitted_row))
+        return compute_leads(work, report, first_fitted_row);
+    const std::int32_t h = work.settings.smoothing_half_width_samples;
+    std::array<bool, lead_count> alone{};
+    for (int l = 1; l <= lead_count; ++l) {
+        take_lead_samples(work, l);
+        find_activation(work, l);
+        SlidingOrdinateSums sums;
+        alone[static_cast<std::size_t>(l - 1)] =
+            !sums.start(work.abscissae.data(), work.ordinates.data(), first_fitted_row - h,
+                        work.t_end + h, 2 * h + 1, cubic);
+    }
+    fit_slope_curves_side_by_side(work, first_fitted_row, alone);
+    for (int l = 1; l <= lead_count; ++l) {
+        if (alone[static_cast<std::size_t>(l - 1)]) {
+            take_lead_samples(work, l);
+            fit_slope_curve(work, report, l, first_fitted_row);
+        }
         find_steepest_upstroke(work, l);
     }
 }
@@ -138,8 +219,9 @@ void share_ari_windows(AriWork& work) {
 
 void compute_ari_on_shared_windows(AriWork& work, ReportSink& report) {
     // The search compares D(k) with D(k - 1) from k = J + r to E.
-    compute_leads(work, report,
-                  std::min(work.j_point + work.settings.recovery_delay_samples - 1, work.t_end));
+    compute_leads_side_by_side(
+        work, report,
+        std::min(work.j_point + work.settings.recovery_delay_samples - 1, work.t_end));
 }
 
 void compute_ari(AriWork& work, ReportSink& report) {

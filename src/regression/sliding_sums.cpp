@@ -108,4 +108,28 @@ const OrdinateSums& SlidingOrdinateSums::move_to(std::int32_t first, std::int32_
     return sums_;
 }
 
+void add_to_series(SeriesSums& sums, double x, const SeriesOrdinates& y) {
+    const double x2 = x * x, x3 = x * x2;
+    for (std::size_t s = 0; s < series_side_by_side; ++s) {
+        const double ys = y[s];
+        sums.cross_1[s] += ys * x;
+        sums.cross_2[s] += ys * x2;
+        sums.cross_3[s] += ys * x3;
+        sums.sum_y[s] += ys;
+        sums.sum_yy[s] += ys * ys;
+    }
+}
+
+void take_out_of_series(SeriesSums& sums, double x, const SeriesOrdinates& y) {
+    const double x2 = x * x, x3 = x * x2;
+    for (std::size_t s = 0; s < series_side_by_side; ++s) {
+        const double ys = y[s];
+        sums.cross_1[s] -= ys * x;
+        sums.cross_2[s] -= ys * x2;
+        sums.cross_3[s] -= ys * x3;
+        sums.sum_y[s] -= ys;
+        sums.sum_yy[s] -= ys * ys;
+    }
+}
+
 }  // namespace mapari

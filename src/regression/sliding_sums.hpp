@@ -17,6 +17,8 @@
 // same window, bit for bit (tests/ari/test_fast_paths.cpp).
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 
 #include "store/regression_work.hpp"
@@ -48,5 +50,26 @@ class SlidingOrdinateSums {
     std::int32_t last_ = 0;
     OrdinateSums sums_;
 };
+
+// The sums with y of many series of ordinates over one window of shared x,
+// for a cubic: series s at element s of every array. A point enters or
+// leaves every series at once, each series' sums formed by the very
+// operations a SlidingOrdinateSums of its own takes, so that the compiler can
+// take several series at once. Exact, as SlidingOrdinateSums is, only for the
+// series whose own SlidingOrdinateSums::start accepts the windows; the others
+// hold sums that mean nothing.
+inline constexpr std::size_t series_side_by_side = 64;
+
+struct SeriesSums {
+    using Values = std::array<double, series_side_by_side>;
+    Values cross_1{}, cross_2{}, cross_3{};  // T(1..3)
+    Values sum_y{}, sum_yy{};
+};
+
+// The ordinates of every series at one point.
+using SeriesOrdinates = std::array<float, series_side_by_side>;
+
+void add_to_series(SeriesSums& sums, double x, const SeriesOrdinates& y);
+void take_out_of_series(SeriesSums& sums, double x, const SeriesOrdinates& y);
 
 }  // namespace mapari
