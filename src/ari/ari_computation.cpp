@@ -185,18 +185,20 @@ void fit_slope_curves_side_by_side(AriWork& work, std::int32_t first_row,
 // What compute_leads gives, with the leads' fits side by side where every
 // window is shared: a lead whose sums do not slide exactly, or whose fits
 // warn, is fitted again on its own, in the order of the leads, so its slope
-// curve and its messages are those of compute_leads. The fit's results
-// (work.fit) are not those of the last window.
+// curve and its messages are those of compute_leads. The last lead is always
+// fitted again, so that the regression's results (work.fit) are those of its
+// last window, as they were.
 void compute_leads_side_by_side(AriWork& work, ReportSink& report, std::int32_t first_fitted_row) {
     if (!windows_shared(work, first_fitted_row))
         return compute_leads(work, report, first_fitted_row);
     const std::int32_t h = work.settings.smoothing_half_width_samples;
     std::array<bool, lead_count> alone{};
+    alone.back() = true;
     for (int l = 1; l <= lead_count; ++l) {
         take_lead_samples(work, l);
         find_activation(work, l);
         SlidingOrdinateSums sums;
-        alone[static_cast<std::size_t>(l - 1)] =
+        alone[static_cast<std::size_t>(l - 1)] |=
             !sums.start(work.abscissae.data(), work.ordinates.data(), first_fitted_row - h,
                         work.t_end + h, 2 * h + 1, cubic);
     }
@@ -226,7 +228,7 @@ void compute_ari_on_shared_windows(AriWork& work, ReportSink& report) {
 
 void compute_ari(AriWork& work, ReportSink& report) {
     share_ari_windows(work);
-    compute_leads(work, report, work.j_point);
+    compute_leads_side_by_side(work, report, work.j_point);
 }
 
 }  // namespace mapari

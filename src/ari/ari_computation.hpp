@@ -51,10 +51,10 @@ void compute_ari(AriWork& work, ReportSink& report);
 // then each beat's AT and RT on it (its beat matrix filled anew each time).
 // The slope curve is formed only where the recovery search reads it, from
 // J + r - 1 to E, so its rows before are not written and the fits of those
-// rows report nothing. The leads are fitted side by side, window after window
-// (regression/shared_abscissae.hpp, fit_cubics_on_shared_abscissae), the same
-// slopes and messages as lead after lead; the regression's results (fit) are
-// not those of the last window.
+// rows report nothing.
+// Both fit the leads side by side, window after window
+// (regression/shared_abscissae.hpp, fit_cubics_on_shared_abscissae): the same
+// slopes, messages and last fit as lead after lead.
 void share_ari_windows(AriWork& work);
 void compute_ari_on_shared_windows(AriWork& work, ReportSink& report);
 
