@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <vector>
 
 #include "formats/messages.hpp"
 #include "regression/polynomial_regression.hpp"
@@ -144,12 +145,29 @@ bool windows_shared(const AriWork& work, std::int32_t first_row) {
     return true;
 }
 
-// Every lead's ordinate at row k.
-SeriesOrdinates row_of_leads(const AriWork& work, std::int32_t k) {
-    SeriesOrdinates y{};
-    for (int l = 1; l <= lead_count; ++l)
-        y[static_cast<std::size_t>(l - 1)] = static_cast<float>(work.beat_matrix(k, l));
-    return y;
+// Rows first..last of every lead, a row's leads side by side (element
+// (k - first) * lead_count + l - 1), and the way back. The beat matrix and the
+// slope curve hold a lead's rows one after another, so both are gone through
+// a block of rows at a time, each lead's rows of the block together.
+constexpr std::int32_t rows_a_block = 16;
+
+std::vector<float> rows_of_leads(const AriWork& work, std::int32_t first, std::int32_t last) {
+    std::vector<float> rows(static_cast<std::size_t>(last - first + 1) * lead_count);
+    for (std::int32_t block = first; block <= last; block += rows_a_block)
+        for (int l = 1; l <= lead_count; ++l)
+            for (std::int32_t k = block; k <= std::min(block + rows_a_block - 1, last); ++k)
+                rows[static_cast<std::size_t>((k - first) * lead_count + l - 1)] =
+                    static_cast<float>(work.beat_matrix(k, l));
+    return rows;
+}
+
+void set_slope_curves(AriWork& work, std::int32_t first, std::int32_t last,
+                      const std::vector<float>& rows) {
+    for (std::int32_t block = first; block <= last; block += rows_a_block)
+        for (int l = 1; l <= lead_count; ++l)
+            for (std::int32_t k = block; k <= std::min(block + rows_a_block - 1, last); ++k)
+                work.slope_curve(k, l) =
+                    rows[static_cast<std::size_t>((k - first) * lead_count + l - 1)];
 }
 
 // The slope curves of every lead whose sums slide exactly, all leads side by
@@ -157,29 +175,34 @@ SeriesOrdinates row_of_leads(const AriWork& work, std::int32_t k) {
 // marked in `alone`, as those whose sums do not slide already are.
 void fit_slope_curves_side_by_side(AriWork& work, std::int32_t first_row,
                                    std::array<bool, lead_count>& alone) {
+    if (first_row > work.t_end) return;  // marks out of order: no window to fit
     const std::int32_t h = work.settings.smoothing_half_width_samples;
-    SeriesSums sums;
-    SeriesCubics cubics;
     // The sums hold rows first_held .. last_held; the windows only move on.
     std::int32_t first_held = std::max(first_row - h, 1), last_held = first_held - 1;
+    const std::vector<float> ordinates = rows_of_leads(work, first_held, work.t_end + h);
+    const auto ordinates_at = [&ordinates, first = first_held](std::int32_t k) {
+        return SeriesOrdinates(ordinates.data() + (k - first) * lead_count, lead_count);
+    };
+    std::vector<float> slopes(static_cast<std::size_t>(work.t_end - first_row + 1) * lead_count);
+    SeriesSums sums;
+    SeriesCubics cubics;
     for (std::int32_t k = first_row; k <= work.t_end; ++k) {
         for (; first_held < std::max(k - h, 1); ++first_held)
-            take_out_of_series(sums, first_held, row_of_leads(work, first_held));
+            take_out_of_series(sums, first_held, ordinates_at(first_held));
         while (last_held < k + h) {
             ++last_held;
-            add_to_series(sums, last_held, row_of_leads(work, last_held));
+            add_to_series(sums, last_held, ordinates_at(last_held));
         }
         fit_cubics_on_shared_abscissae(work.windows(k), sums, cubics);
         const float row = static_cast<float>(k);
-        SeriesCubics::Values slopes{};
+        float* slope = slopes.data() + (k - first_row) * lead_count;
         for (std::size_t at = 0; at < lead_count; ++at) {
-            slopes[at] =
+            slope[at] =
                 cubics.b1[at] + 2.0f * cubics.b2[at] * row + 3.0f * cubics.b3[at] * (row * row);
             alone[at] = alone[at] || cubics.warns[at];
         }
-        for (int l = 1; l <= lead_count; ++l)
-            work.slope_curve(k, l) = slopes[static_cast<std::size_t>(l - 1)];
     }
+    set_slope_curves(work, first_row, work.t_end, slopes);
 }
 
 // What compute_leads gives, with the leads' fits side by side where every

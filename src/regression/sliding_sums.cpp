@@ -108,7 +108,7 @@ const OrdinateSums& SlidingOrdinateSums::move_to(std::int32_t first, std::int32_
     return sums_;
 }
 
-void add_to_series(SeriesSums& sums, double x, const SeriesOrdinates& y) {
+void add_to_series(SeriesSums& sums, double x, SeriesOrdinates y) {
     const double x2 = x * x, x3 = x * x2;
     for (std::size_t s = 0; s < series_side_by_side; ++s) {
         const double ys = y[s];
@@ -120,7 +120,7 @@ void add_to_series(SeriesSums& sums, double x, const SeriesOrdinates& y) {
     }
 }
 
-void take_out_of_series(SeriesSums& sums, double x, const SeriesOrdinates& y) {
+void take_out_of_series(SeriesSums& sums, double x, SeriesOrdinates y) {
     const double x2 = x * x, x3 = x * x2;
     for (std::size_t s = 0; s < series_side_by_side; ++s) {
         const double ys = y[s];

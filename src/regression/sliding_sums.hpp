@@ -20,6 +20,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 
 #include "store/regression_work.hpp"
 
@@ -67,9 +68,9 @@ struct SeriesSums {
 };
 
 // The ordinates of every series at one point.
-using SeriesOrdinates = std::array<float, series_side_by_side>;
+using SeriesOrdinates = std::span<const float, series_side_by_side>;
 
-void add_to_series(SeriesSums& sums, double x, const SeriesOrdinates& y);
-void take_out_of_series(SeriesSums& sums, double x, const SeriesOrdinates& y);
+void add_to_series(SeriesSums& sums, double x, SeriesOrdinates y);
+void take_out_of_series(SeriesSums& sums, double x, SeriesOrdinates y);
 
 }  // namespace mapari

@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cctype>
 #include <cfloat>
@@ -320,8 +321,8 @@ std::vector<Series> series_of_every_kind(const SeriesCase& c) {
     return all;
 }
 
-SeriesOrdinates ordinates_at(const std::vector<Series>& all, int point) {
-    SeriesOrdinates y{};
+std::array<float, series_side_by_side> ordinates_at(const std::vector<Series>& all, int point) {
+    std::array<float, series_side_by_side> y{};
     for (std::size_t s = 0; s < series_side_by_side; ++s)
         y[s] = all[s].y[static_cast<std::size_t>(point - 1)];
     return y;
