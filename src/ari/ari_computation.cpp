@@ -170,22 +170,21 @@ void set_slope_curves(AriWork& work, std::int32_t first, std::int32_t last,
                     rows[static_cast<std::size_t>((k - first) * lead_count + l - 1)];
 }
 
-// The slope curves of every lead whose sums slide exactly, all leads side by
-// side window after window; the leads whose fits would write a warning are
-// marked in `alone`, as those whose sums do not slide already are.
-void fit_slope_curves_side_by_side(AriWork& work, std::int32_t first_row,
+// The slope curves of every lead, all leads side by side window after window,
+// from the rows of every lead first_held .. E + h (rows_of_leads); the leads
+// whose fits would write a warning are marked in `alone`.
+void fit_slope_curves_side_by_side(AriWork& work, std::int32_t first_row, std::int32_t first_held,
+                                   const std::vector<float>& ordinates,
                                    std::array<bool, lead_count>& alone) {
-    if (first_row > work.t_end) return;  // marks out of order: no window to fit
     const std::int32_t h = work.settings.smoothing_half_width_samples;
-    // The sums hold rows first_held .. last_held; the windows only move on.
-    std::int32_t first_held = std::max(first_row - h, 1), last_held = first_held - 1;
-    const std::vector<float> ordinates = rows_of_leads(work, first_held, work.t_end + h);
     const auto ordinates_at = [&ordinates, first = first_held](std::int32_t k) {
         return SeriesOrdinates(ordinates.data() + (k - first) * lead_count, lead_count);
     };
     std::vector<float> slopes(static_cast<std::size_t>(work.t_end - first_row + 1) * lead_count);
     SeriesSums sums;
     SeriesCubics cubics;
+    // The sums hold rows first_held .. last_held; the windows only move on.
+    std::int32_t last_held = first_held - 1;
     for (std::int32_t k = first_row; k <= work.t_end; ++k) {
         for (; first_held < std::max(k - h, 1); ++first_held)
             take_out_of_series(sums, first_held, ordinates_at(first_held));
@@ -214,18 +213,23 @@ void fit_slope_curves_side_by_side(AriWork& work, std::int32_t first_row,
 void compute_leads_side_by_side(AriWork& work, ReportSink& report, std::int32_t first_fitted_row) {
     if (!windows_shared(work, first_fitted_row))
         return compute_leads(work, report, first_fitted_row);
-    const std::int32_t h = work.settings.smoothing_half_width_samples;
+    for (int l = 1; l <= lead_count; ++l) {
+        // The search reads S up to J + 2.
+        std::copy_n(work.beat_matrix.column(l), work.j_point + 2, work.lead_samples.data());
+        find_activation(work, l);
+    }
     std::array<bool, lead_count> alone{};
     alone.back() = true;
-    for (int l = 1; l <= lead_count; ++l) {
-        take_lead_samples(work, l);
-        find_activation(work, l);
-        SlidingOrdinateSums sums;
-        alone[static_cast<std::size_t>(l - 1)] |=
-            !sums.start(work.abscissae.data(), work.ordinates.data(), first_fitted_row - h,
-                        work.t_end + h, 2 * h + 1, cubic);
+    if (first_fitted_row <= work.t_end) {
+        const std::int32_t h = work.settings.smoothing_half_width_samples;
+        const std::int32_t first = std::max(first_fitted_row - h, 1), last = work.t_end + h;
+        const std::vector<float> ordinates = rows_of_leads(work, first, last);
+        // The rows and the ordinates, each a whole number of the beat matrix, are whole.
+        const std::array<bool, lead_count> sliding =
+            series_slide_exactly(ordinates, last, 2 * h + 1);
+        for (std::size_t at = 0; at < lead_count; ++at) alone[at] = alone[at] || !sliding[at];
+        fit_slope_curves_side_by_side(work, first_fitted_row, first, ordinates, alone);
     }
-    fit_slope_curves_side_by_side(work, first_fitted_row, alone);
     for (int l = 1; l <= lead_count; ++l) {
         if (alone[static_cast<std::size_t>(l - 1)]) {
             take_lead_samples(work, l);

@@ -33,6 +33,10 @@ class SlidingOrdinateSums {
     // for a fit of the given degree (at most 3).
     bool start(const float* x, const float* y, std::int32_t first, std::int32_t last,
                std::int32_t width, std::int32_t degree);
+    // The bound start() checks, from the largest |x| (at least 1) and |y| of
+    // whole numbers x and y.
+    static bool slides_exactly(double largest_x, double largest_y, std::int32_t width,
+                               std::int32_t degree);
     // The sums of points first..last, a first point below 1 counting from 1
     // as in polynomial_regression; a window that does not move on from the
     // last one (forwards, overlapping it) is summed afresh.
@@ -69,6 +73,14 @@ struct SeriesSums {
 
 // The ordinates of every series at one point.
 using SeriesOrdinates = std::span<const float, series_side_by_side>;
+
+// Whether the sums of each series slide exactly, as SlidingOrdinateSums::start
+// finds for a cubic on that series alone, over the windows of `width` points
+// within points first..last whose x are the rows first..last (first at
+// least 1). `ordinates` holds the series' y at those points, point after
+// point, the series of a point side by side; every x and y must be whole.
+std::array<bool, series_side_by_side> series_slide_exactly(std::span<const float> ordinates,
+                                                           std::int32_t last, std::int32_t width);
 
 void add_to_series(SeriesSums& sums, double x, SeriesOrdinates y);
 void take_out_of_series(SeriesSums& sums, double x, SeriesOrdinates y);

@@ -294,6 +294,45 @@ TEST(FastPaths, FitsOnSharedAbscissaeEqualFitsAfresh) {
 
 // ---- many series side by side ----
 
+// Series of whole ordinates side by side slide exactly where each one's own
+// sliding sums would, over the first rows and over all of them, narrow and
+// wide windows.
+TEST(FastPaths, SeriesSlideExactlyWhereEachSeriesAloneWould) {
+    const Ordinates kinds[] = {
+        Ordinates::t_wave, Ordinates::random_16bit, Ordinates::constant, Ordinates::millions,
+        Ordinates::large,  Ordinates::at_the_bound, Ordinates::steps};
+    struct Span {
+        int first, last, width;
+    };
+    for (const Span span : {Span{1, 100, 41}, Span{1, 1024, 41}, Span{200, 700, 41},
+                            Span{200, 700, 5}, Span{1, 1024, 1023}}) {
+        SCOPED_TRACE(::testing::Message()
+                     << span.first << ".." << span.last << ", width " << span.width);
+        std::vector<std::vector<float>> y(series_side_by_side);
+        std::vector<float> x, side_by_side;
+        for (int k = 1; k <= averaged_rows; ++k) x.push_back(static_cast<float>(k));
+        for (std::size_t s = 0; s < series_side_by_side; ++s) {
+            std::mt19937 random(static_cast<unsigned>(s));
+            for (int k = 1; k <= averaged_rows; ++k)
+                y[s].push_back(ordinate(kinds[s % std::size(kinds)], k, random));
+        }
+        for (int k = span.first; k <= span.last; ++k)
+            for (std::size_t s = 0; s < series_side_by_side; ++s)
+                side_by_side.push_back(y[s][static_cast<std::size_t>(k - 1)]);
+        const auto sliding = series_slide_exactly(side_by_side, span.last, span.width);
+        int slides = 0;
+        for (std::size_t s = 0; s < series_side_by_side; ++s) {
+            SlidingOrdinateSums alone;
+            EXPECT_EQ(sliding[s],
+                      alone.start(x.data(), y[s].data(), span.first, span.last, span.width, 3))
+                << "series " << s;
+            slides += sliding[s];
+        }
+        EXPECT_GT(slides, 0);
+        EXPECT_LT(slides, static_cast<int>(series_side_by_side));
+    }
+}
+
 struct SeriesCase {
     Abscissae x;
     int first_centre, last_centre, half_width;
