@@ -58,10 +58,10 @@ class SlidingOrdinateSums {
 
 // The sums with y of many series of ordinates over one window of shared x,
 // for a cubic: series s at element s of every array. A point enters or
-// leaves every series at once, each series' sums formed by the very
-// operations a SlidingOrdinateSums of its own takes, so that the compiler can
-// take several series at once. Exact, as SlidingOrdinateSums is, only for the
-// series whose own SlidingOrdinateSums::start accepts the windows; the others
+// leaves every series at once, so that the compiler can take several series
+// at once. For a series whose own SlidingOrdinateSums::start accepts the
+// windows every sum and partial sum is an exact whole number, so its sums are
+// those a SlidingOrdinateSums of its own holds, bit for bit; the other series
 // hold sums that mean nothing.
 inline constexpr std::size_t series_side_by_side = 64;
 
