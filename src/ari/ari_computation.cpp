@@ -1,7 +1,9 @@
 #include "ari/ari_computation.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
+#include <vector>
 
 #include "formats/messages.hpp"
 #include "regression/polynomial_regression.hpp"
@@ -113,18 +115,126 @@ void find_recovery(AriWork& work, ReportSink& report, int lead) {
 
 namespace {
 
-// AT and RT of every lead, the slope curve formed from first_fitted_row to E.
-void compute_leads(AriWork& work, ReportSink& report, std::int32_t first_fitted_row) {
-    // The searches read S up to J + 2, the fits up to E + h.
+// Lead l's samples and ordinates up to the last row the computation reads
+// (the searches read S up to J + 2, the fits up to E + h).
+void take_lead_samples(AriWork& work, int lead) {
     const int last_row_read =
         std::max(work.j_point + 2, work.t_end + work.settings.smoothing_half_width_samples);
+    for (int k = 1; k <= last_row_read; ++k) {
+        work.lead_samples(k) = work.beat_matrix(k, lead);
+        work.ordinates(k) = static_cast<float>(work.lead_samples(k));
+    }
+}
+
+// AT and RT of every lead, the slope curve formed from first_fitted_row to E.
+void compute_leads(AriWork& work, ReportSink& report, std::int32_t first_fitted_row) {
     for (int l = 1; l <= lead_count; ++l) {
-        for (int k = 1; k <= last_row_read; ++k) {
-            work.lead_samples(k) = work.beat_matrix(k, l);
-            work.ordinates(k) = static_cast<float>(work.lead_samples(k));
-        }
+        take_lead_samples(work, l);
         find_activation(work, l);
         fit_slope_curve(work, report, l, first_fitted_row);
+        find_steepest_upstroke(work, l);
+    }
+}
+
+static_assert(series_side_by_side == lead_count);
+
+// Whether every window first_row .. E has its shared part (none refused).
+bool windows_shared(const AriWork& work, std::int32_t first_row) {
+    for (std::int32_t k = first_row; k <= work.t_end; ++k)
+        if (work.windows(k).solver_status < 0) return false;
+    return true;
+}
+
+// Rows first..last of every lead, a row's leads side by side (element
+// (k - first) * lead_count + l - 1), and the way back. The beat matrix and the
+// slope curve hold a lead's rows one after another, so both are gone through
+// a block of rows at a time, each lead's rows of the block together.
+constexpr std::int32_t rows_a_block = 16;
+
+std::vector<float> rows_of_leads(const AriWork& work, std::int32_t first, std::int32_t last) {
+    std::vector<float> rows(static_cast<std::size_t>(last - first + 1) * lead_count);
+    for (std::int32_t block = first; block <= last; block += rows_a_block)
+        for (int l = 1; l <= lead_count; ++l)
+            for (std::int32_t k = block; k <= std::min(block + rows_a_block - 1, last); ++k)
+                rows[static_cast<std::size_t>((k - first) * lead_count + l - 1)] =
+                    static_cast<float>(work.beat_matrix(k, l));
+    return rows;
+}
+
+void set_slope_curves(AriWork& work, std::int32_t first, std::int32_t last,
+                      const std::vector<float>& rows) {
+    for (std::int32_t block = first; block <= last; block += rows_a_block)
+        for (int l = 1; l <= lead_count; ++l)
+            for (std::int32_t k = block; k <= std::min(block + rows_a_block - 1, last); ++k)
+                work.slope_curve(k, l) =
+                    rows[static_cast<std::size_t>((k - first) * lead_count + l - 1)];
+}
+
+// The slope curves of every lead, all leads side by side window after window,
+// from the rows of every lead first_held .. E + h (rows_of_leads); the leads
+// whose fits would write a warning are marked in `alone`.
+void fit_slope_curves_side_by_side(AriWork& work, std::int32_t first_row, std::int32_t first_held,
+                                   const std::vector<float>& ordinates,
+                                   std::array<bool, lead_count>& alone) {
+    const std::int32_t h = work.settings.smoothing_half_width_samples;
+    const auto ordinates_at = [&ordinates, first = first_held](std::int32_t k) {
+        return SeriesOrdinates(ordinates.data() + (k - first) * lead_count, lead_count);
+    };
+    std::vector<float> slopes(static_cast<std::size_t>(work.t_end - first_row + 1) * lead_count);
+    SeriesSums sums;
+    SeriesCubics cubics;
+    // The sums hold rows first_held .. last_held; the windows only move on.
+    std::int32_t last_held = first_held - 1;
+    for (std::int32_t k = first_row; k <= work.t_end; ++k) {
+        for (; first_held < std::max(k - h, 1); ++first_held)
+            take_out_of_series(sums, first_held, ordinates_at(first_held));
+        while (last_held < k + h) {
+            ++last_held;
+            add_to_series(sums, last_held, ordinates_at(last_held));
+        }
+        fit_cubics_on_shared_abscissae(work.windows(k), sums, cubics);
+        const float row = static_cast<float>(k);
+        float* slope = slopes.data() + (k - first_row) * lead_count;
+        for (std::size_t at = 0; at < lead_count; ++at) {
+            slope[at] =
+                cubics.b1[at] + 2.0f * cubics.b2[at] * row + 3.0f * cubics.b3[at] * (row * row);
+            alone[at] = alone[at] || cubics.warns[at];
+        }
+    }
+    set_slope_curves(work, first_row, work.t_end, slopes);
+}
+
+// What compute_leads gives, with the leads' fits side by side where every
+// window is shared: a lead whose sums do not slide exactly, or whose fits
+// warn, is fitted again on its own, in the order of the leads, so its slope
+// curve and its messages are those of compute_leads. The last lead is always
+// fitted again, so that the regression's results (work.fit) are those of its
+// last window, as they were.
+void compute_leads_side_by_side(AriWork& work, ReportSink& report, std::int32_t first_fitted_row) {
+    if (!windows_shared(work, first_fitted_row))
+        return compute_leads(work, report, first_fitted_row);
+    for (int l = 1; l <= lead_count; ++l) {
+        // The search reads S up to J + 2.
+        std::copy_n(work.beat_matrix.column(l), work.j_point + 2, work.lead_samples.data());
+        find_activation(work, l);
+    }
+    std::array<bool, lead_count> alone{};
+    alone.back() = true;
+    if (first_fitted_row <= work.t_end) {
+        const std::int32_t h = work.settings.smoothing_half_width_samples;
+        const std::int32_t first = std::max(first_fitted_row - h, 1), last = work.t_end + h;
+        const std::vector<float> ordinates = rows_of_leads(work, first, last);
+        // The rows and the ordinates, each a whole number of the beat matrix, are whole.
+        const std::array<bool, lead_count> sliding =
+            series_slide_exactly(ordinates, last, 2 * h + 1);
+        for (std::size_t at = 0; at < lead_count; ++at) alone[at] = alone[at] || !sliding[at];
+        fit_slope_curves_side_by_side(work, first_fitted_row, first, ordinates, alone);
+    }
+    for (int l = 1; l <= lead_count; ++l) {
+        if (alone[static_cast<std::size_t>(l - 1)]) {
+            take_lead_samples(work, l);
+            fit_slope_curve(work, report, l, first_fitted_row);
+        }
         find_steepest_upstroke(work, l);
     }
 }
@@ -138,13 +248,14 @@ void share_ari_windows(AriWork& work) {
 
 void compute_ari_on_shared_windows(AriWork& work, ReportSink& report) {
     // The search compares D(k) with D(k - 1) from k = J + r to E.
-    compute_leads(work, report,
-                  std::min(work.j_point + work.settings.recovery_delay_samples - 1, work.t_end));
+    compute_leads_side_by_side(
+        work, report,
+        std::min(work.j_point + work.settings.recovery_delay_samples - 1, work.t_end));
 }
 
 void compute_ari(AriWork& work, ReportSink& report) {
     share_ari_windows(work);
-    compute_leads(work, report, work.j_point);
+    compute_leads_side_by_side(work, report, work.j_point);
 }
 
 }  // namespace mapari

@@ -52,6 +52,9 @@ void compute_ari(AriWork& work, ReportSink& report);
 // The slope curve is formed only where the recovery search reads it, from
 // J + r - 1 to E, so its rows before are not written and the fits of those
 // rows report nothing.
+// Both fit the leads side by side, window after window
+// (regression/shared_abscissae.hpp, fit_cubics_on_shared_abscissae): the same
+// slopes, messages and last fit as lead after lead.
 void share_ari_windows(AriWork& work);
 void compute_ari_on_shared_windows(AriWork& work, ReportSink& report);
 

@@ -1,6 +1,7 @@
 #include "beats/automatic_marks.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 #include <utility>
@@ -98,46 +99,74 @@ struct BeatCurves {
     RowCurve curvature{};         // RMS over the leads of the second difference
 };
 
+// Leads whose sums over the rows are formed side by side: each lead's sums
+// still run down its rows in order, but the additions of four leads overlap
+// rather than each waiting for the one before.
+constexpr int leads_side_by_side = 4;
+static_assert(lead_count % leads_side_by_side == 0);
+
 void mark_active_leads(const Beat& beat, BeatCurves& curves) {
-    for (int l = 1; l <= lead_count; ++l) {
-        double sum = 0.0;
-        for (int r = 1; r <= averaged_rows; ++r) sum += beat.averaged(r, l);
-        const double mean = sum / averaged_rows;
-        double squares = 0.0;
-        for (int r = 1; r <= averaged_rows; ++r)
-            squares += (beat.averaged(r, l) - mean) * (beat.averaged(r, l) - mean);
-        curves.active(l) = squares / averaged_rows > flat_lead_variance;
-        if (curves.active(l)) ++curves.active_leads;
+    constexpr auto side_by_side = static_cast<std::size_t>(leads_side_by_side);
+    for (int first = 1; first <= lead_count; first += leads_side_by_side) {
+        std::array<const float*, side_by_side> columns{};
+        for (std::size_t j = 0; j < side_by_side; ++j)
+            columns[j] = beat.averaged.column(first + static_cast<int>(j));
+        std::array<double, side_by_side> sum{}, mean{}, squares{};
+        for (std::size_t r = 0; r < averaged_rows; ++r)
+            for (std::size_t j = 0; j < side_by_side; ++j) sum[j] += columns[j][r];
+        for (std::size_t j = 0; j < side_by_side; ++j) mean[j] = sum[j] / averaged_rows;
+        for (std::size_t r = 0; r < averaged_rows; ++r)
+            for (std::size_t j = 0; j < side_by_side; ++j)
+                squares[j] += (columns[j][r] - mean[j]) * (columns[j][r] - mean[j]);
+        for (std::size_t j = 0; j < side_by_side; ++j) {
+            const int l = first + static_cast<int>(j);
+            curves.active(l) = squares[j] / averaged_rows > flat_lead_variance;
+            if (curves.active(l)) ++curves.active_leads;
+        }
     }
 }
 
-// The variance of the active leads about their own means over the window, averaged over them.
-double window_variance(const Beat& beat, const BeatCurves& curves, int first_row) {
-    double total = 0.0;
+constexpr int last_iso_first_row = iso_window_last_row - iso_window_rows + 1;
+using WindowVariances = std::array<double, last_iso_first_row>;  // element first row - 1
+
+// The variance of the active leads about their own means over each window of
+// iso_window_rows rows from first row 1 to last_iso_first_row, averaged over
+// them. Each window's sums run over its rows in order and its total over the
+// leads in order, as they would for that window alone; taking the windows
+// side by side lets the compiler form several at once.
+WindowVariances window_variances(const Beat& beat, const BeatCurves& curves) {
+    WindowVariances total{};
     for (int l = 1; l <= lead_count; ++l) {
         if (!curves.active(l)) continue;
-        double sum = 0.0;
-        for (int r = first_row; r < first_row + iso_window_rows; ++r) sum += beat.averaged(r, l);
-        const double mean = sum / iso_window_rows;
-        double squares = 0.0;
-        for (int r = first_row; r < first_row + iso_window_rows; ++r)
-            squares += (beat.averaged(r, l) - mean) * (beat.averaged(r, l) - mean);
-        total += squares / iso_window_rows;
+        const float* column = beat.averaged.column(l);
+        WindowVariances sum{}, squares{};
+        for (std::size_t r = 0; r < iso_window_rows; ++r)
+            for (std::size_t w = 0; w < sum.size(); ++w) sum[w] += column[w + r];
+        WindowVariances mean{};
+        for (std::size_t w = 0; w < sum.size(); ++w) mean[w] = sum[w] / iso_window_rows;
+        for (std::size_t r = 0; r < iso_window_rows; ++r)
+            for (std::size_t w = 0; w < sum.size(); ++w)
+                squares[w] += (column[w + r] - mean[w]) * (column[w + r] - mean[w]);
+        for (std::size_t w = 0; w < sum.size(); ++w) total[w] += squares[w] / iso_window_rows;
     }
-    return total / curves.active_leads;
+    for (double& variance : total) variance /= curves.active_leads;
+    return total;
 }
 
 // The latest quiet window before the beat: the nearest to the QRS of those
 // about as quiet as the quietest, so a wave before it cannot shift the baseline.
 void find_iso_window(const Beat& beat, BeatCurves& curves) {
-    constexpr int last_first_row = iso_window_last_row - iso_window_rows + 1;
+    const WindowVariances variances = window_variances(beat, curves);
+    const auto variance_from = [&variances](int first_row) {
+        return variances[static_cast<std::size_t>(first_row - 1)];
+    };
     double quietest = std::numeric_limits<double>::max();
-    for (int first = 1; first <= last_first_row; ++first)
-        quietest = std::min(quietest, window_variance(beat, curves, first));
-    int first = last_first_row;
-    while (window_variance(beat, curves, first) > quiet_window_tolerance * quietest) --first;
+    for (int first = 1; first <= last_iso_first_row; ++first)
+        quietest = std::min(quietest, variance_from(first));
+    int first = last_iso_first_row;
+    while (first > 1 && variance_from(first) > quiet_window_tolerance * quietest) --first;
     curves.iso_first_row = first;
-    curves.noise_variance = window_variance(beat, curves, first);
+    curves.noise_variance = variance_from(first);
     for (int l = 1; l <= lead_count; ++l) {
         double sum = 0.0;
         for (int r = first; r < first + iso_window_rows; ++r) sum += beat.averaged(r, l);
@@ -145,23 +174,34 @@ void find_iso_window(const Beat& beat, BeatCurves& curves) {
     }
 }
 
+// Each row's sums over the active leads in the order of the leads, the rows
+// side by side: a lead at a time down its rows, which the compiler takes
+// several rows at once, where a row at a time read the leads 4 KB apart.
 void form_spatial_curves(const Beat& beat, BeatCurves& curves) {
     const double leads = curves.active_leads;
-    for (int r = 1; r <= averaged_rows; ++r) {
-        const bool inner = r > 1 && r < averaged_rows;
-        double power = 0.0, first_power = 0.0, second_power = 0.0;
-        for (int l = 1; l <= lead_count; ++l) {
-            if (!curves.active(l)) continue;
-            const double value = beat.averaged(r, l);
-            power += (value - curves.baseline(l)) * (value - curves.baseline(l));
-            if (!inner) continue;
-            const double before = beat.averaged(r - 1, l), after = beat.averaged(r + 1, l);
-            first_power += (after - before) * (after - before) / 4.0;
-            second_power += (after - 2.0 * value + before) * (after - 2.0 * value + before);
+    using RowSums = std::array<double, averaged_rows>;  // element row - 1
+    RowSums power{}, first_power{}, second_power{};
+    for (int l = 1; l <= lead_count; ++l) {
+        if (!curves.active(l)) continue;
+        const float* column = beat.averaged.column(l);
+        const double baseline = curves.baseline(l);
+        RowSums values;
+        for (std::size_t at = 0; at < averaged_rows; ++at) {
+            values[at] = column[at];
+            power[at] += (values[at] - baseline) * (values[at] - baseline);
         }
-        curves.deviation(r) = std::sqrt(power / leads);
-        curves.velocity(r) = std::sqrt(first_power / leads);
-        curves.curvature(r) = std::sqrt(second_power / leads);
+        // The inner rows, 2 to averaged_rows - 1, with a row on either side.
+        for (std::size_t at = 1; at + 1 < averaged_rows; ++at) {
+            const double value = values[at], before = values[at - 1], after = values[at + 1];
+            first_power[at] += (after - before) * (after - before) / 4.0;
+            second_power[at] += (after - 2.0 * value + before) * (after - 2.0 * value + before);
+        }
+    }
+    for (int r = 1; r <= averaged_rows; ++r) {
+        const auto at = static_cast<std::size_t>(r - 1);
+        curves.deviation(r) = std::sqrt(power[at] / leads);
+        curves.velocity(r) = std::sqrt(first_power[at] / leads);
+        curves.curvature(r) = std::sqrt(second_power[at] / leads);
     }
 }
 

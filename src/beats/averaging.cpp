@@ -8,13 +8,18 @@
 namespace mapari {
 namespace {
 
+// A block of rows at a time, each lead's rows of the block together: a row's
+// leads lie side by side in the recording, a lead's rows one after another in
+// the beat.
 void add_beat(const Recording& recording, Beat& beat, std::int32_t q) {
+    constexpr int rows_a_block = 16;
+    static_assert(averaged_rows % rows_a_block == 0);
     ++beat.averaging_count;
-    for (int l = 1; l <= lead_count; ++l) {
-        const int channel = channel_of_lead(l);
-        for (int i = 1; i <= averaged_rows; ++i)
-            beat.averaged(i, l) += recording.samples(channel, q - first_averaged_ms + i);
-    }
+    for (int block = 1; block <= averaged_rows; block += rows_a_block)
+        for (int l = 1; l <= lead_count; ++l)
+            for (int i = block; i < block + rows_a_block; ++i)
+                beat.averaged(i, l) +=
+                    recording.samples(channel_of_lead(l), q - first_averaged_ms + i);
 }
 
 // A pass finds at most beat_slots beats, so the list never fills; were it

@@ -99,11 +99,16 @@ void set_ari_marks(AriWork& ari, const AveragedBeat& averaged) {
 void analyse_beat(SeriesWork& work, const Beat& averaged, long long frame, BeatResult& result) {
     Beat& beat = work.store.beat;
     AriWork& ari = work.store.ari;
-    for (int l = 1; l <= lead_count; ++l) {
-        const int channel = channel_of_lead(l);
-        for (int i = 1; i <= averaged_rows; ++i)
-            beat.averaged(i, l) = work.sample(frame - first_averaged_ms + i, channel);
-    }
+    // A block of rows at a time, each lead's rows of the block together: a
+    // row's leads lie side by side in a frame, a lead's rows one after another
+    // in the beat.
+    constexpr int rows_a_block = 16;
+    static_assert(averaged_rows % rows_a_block == 0);
+    for (int block = 1; block <= averaged_rows; block += rows_a_block)
+        for (int l = 1; l <= lead_count; ++l)
+            for (int i = block; i < block + rows_a_block; ++i)
+                beat.averaged(i, l) =
+                    work.sample(frame - first_averaged_ms + i, channel_of_lead(l));
     subtract_two_point_baseline(beat, ari.reference_point, ari.t_end);
     for (int l = 1; l <= lead_count; ++l)
         result.residual_noise[static_cast<std::size_t>(l - 1)] =

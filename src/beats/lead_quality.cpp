@@ -46,7 +46,6 @@ float median(float* values, int count) {
 constexpr int steps = samples_per_reading - 1;
 struct LeadSteps {
     std::array<std::uint16_t, steps> size;    // element t - 2: from sample t - 1 to sample t
-    std::array<int, 256> with_high;           // steps by their high byte
     std::array<int, 256> with_low_under_256;  // steps below 256 by their low byte
     std::uint16_t largest;
 };
@@ -60,7 +59,6 @@ using BlockSteps = std::array<LeadSteps, leads_a_block>;
 // across the frames, every lead would fetch each frame's memory once more.
 void take_block_steps(const Recording& recording, int first, BlockSteps& block) {
     for (LeadSteps& step : block) {
-        step.with_high.fill(0);
         step.with_low_under_256.fill(0);
         step.largest = 0;
     }
@@ -71,7 +69,6 @@ void take_block_steps(const Recording& recording, int first, BlockSteps& block) 
             const auto size = static_cast<std::uint16_t>(
                 std::abs(recording.samples(channel, t) - recording.samples(channel, t - 1)));
             step.size[static_cast<std::size_t>(t - 2)] = size;
-            ++step.with_high[static_cast<std::size_t>(size >> 8)];
             step.with_low_under_256[size & 0xFFu] += size >> 8 == 0;
             step.largest = std::max(step.largest, size);
         }
@@ -81,14 +78,19 @@ void take_block_steps(const Recording& recording, int first, BlockSteps& block) 
 // would put at n / 2. The steps are whole numbers from 0 to 65535, many of
 // them equal, on which a partitioning selection mispredicts nearly every
 // comparison; the median is counted out instead, its high byte first, then
-// its low byte among the steps of that high byte (counted already for the
-// high byte 0 of nearly every lead).
+// its low byte among the steps of that high byte. Nearly every lead's median
+// is below 256, whose steps are counted already; only a lead whose steps are
+// larger has them counted by their high byte here.
 float median_step(const LeadSteps& step) {
     int below = steps / 2;  // steps before the median in their order
     std::size_t high = 0, low = 0;
-    for (; below >= step.with_high[high]; ++high) below -= step.with_high[high];
     std::array<int, 256> with_low = step.with_low_under_256;
-    if (high != 0) {
+    int under_256 = 0;
+    for (int count : with_low) under_256 += count;
+    if (below >= under_256) {
+        std::array<int, 256> with_high{};
+        for (std::uint16_t size : step.size) ++with_high[size >> 8];
+        for (; below >= with_high[high]; ++high) below -= with_high[high];
         with_low.fill(0);
         for (std::uint16_t size : step.size)
             if (size >> 8 == high) ++with_low[size & 0xFFu];
@@ -102,18 +104,23 @@ struct StretchRange {
     std::array<int, lead_count> lowest{}, highest{};
 };
 
-// Read frame after frame: the store holds a frame's channels side by side.
+// Read frame after frame: the store holds a frame's channels side by side, the
+// map leads one after another, so every lead of a frame is compared at once
+// in 16-bit lanes.
 StretchRange stretch_range(const Recording& recording) {
-    StretchRange range;
-    range.lowest.fill(highest_sample);
-    range.highest.fill(lowest_sample);
-    for (int t = 1; t <= samples_per_reading; ++t)
-        for (int lead = 1; lead <= lead_count; ++lead) {
-            const auto at = static_cast<std::size_t>(lead - 1);
-            const int value = recording.samples(channel_of_lead(lead), t);
-            range.lowest[at] = std::min(range.lowest[at], value);
-            range.highest[at] = std::max(range.highest[at], value);
+    std::array<std::int16_t, lead_count> lowest{}, highest{};
+    lowest.fill(highest_sample);
+    highest.fill(lowest_sample);
+    for (int t = 1; t <= samples_per_reading; ++t) {
+        const std::int16_t* leads = &recording.samples(channel_of_lead(1), t);
+        for (std::size_t at = 0; at < lead_count; ++at) {
+            lowest[at] = leads[at] < lowest[at] ? leads[at] : lowest[at];
+            highest[at] = leads[at] > highest[at] ? leads[at] : highest[at];
         }
+    }
+    StretchRange range;
+    std::copy(lowest.begin(), lowest.end(), range.lowest.begin());
+    std::copy(highest.begin(), highest.end(), range.highest.begin());
     return range;
 }
 

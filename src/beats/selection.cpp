@@ -54,9 +54,15 @@ void take_selected_beat(const Settings& settings, const Recording& recording, Be
     for (int j = 1; j <= display_lead_count; ++j)
         for (int i = 1; i <= beat_window_rows; ++i)
             beat.selected_traces(i, j) = samples(settings.lead_channel(j), window_start + i);
-    for (int l = 1; l <= lead_count; ++l)
-        for (int i = 1; i <= beat_window_rows; ++i)
-            beat.averaged(i, l) = samples(channel_of_lead(l), window_start + i - 1);
+    // The map leads a block of rows at a time, each lead's rows of the block
+    // together: a row's leads lie side by side in the recording, 144 bytes from
+    // the next row's.
+    constexpr int rows_a_block = 8;
+    static_assert(beat_window_rows % rows_a_block == 0);
+    for (int block = 1; block <= beat_window_rows; block += rows_a_block)
+        for (int l = 1; l <= lead_count; ++l)
+            for (int i = block; i < block + rows_a_block; ++i)
+                beat.averaged(i, l) = samples(channel_of_lead(l), window_start + i - 1);
     beat.template_channel = settings.lead_channel(1);
     for (int i = 1; i <= template_length; ++i)
         beat.template_samples(i) = samples(beat.template_channel, q - template_half_width - 1 + i);

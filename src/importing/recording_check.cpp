@@ -35,28 +35,38 @@ constexpr auto bytes_swapped = [](std::int16_t sample) {
     return static_cast<std::int16_t>(static_cast<std::uint16_t>(bits << 8 | bits >> 8));
 };
 
+// Each channel's sum and sum of steps fit 32 bits over the frames examined:
+// 20000 samples of at most 2^15, and steps of at most 2^16 - 1.
+static_assert(frames_examined * 65535 < (1LL << 31));
+
 // Each channel's mean step from sample to sample over its mean distance from
-// its mean (0 for a flat channel), over whole frames of samples, each taken
-// as `read` gives it. The frames are read in file order, every channel at once;
-// each channel's sums run over its samples in time order. The sums of whole
-// numbers are taken in 64-bit whole numbers, which is exact, as summing them
-// as reals is below 2^53.
+// its mean (0 for a flat channel), over at most frames_examined whole frames
+// of samples, each taken as `read` gives it. The frames are read in file
+// order, every channel at once; each channel's sums run over its samples in
+// time order. The sums of whole numbers are taken in 32-bit whole numbers,
+// which is exact (above), as summing them as reals is below 2^53.
 template <typename Read>
 ChannelValues roughness(std::span<const std::int16_t> samples, Read read) {
     const auto frames = static_cast<double>(samples.size() / channel_count);
-    std::array<long long, channel_count> total{}, total_steps{};
-    for (std::size_t k = 0; k < samples.size(); k += channel_count)
-        for (std::size_t at = 0; at < channel_count; ++at) total[at] += read(samples[k + at]);
-    for (std::size_t k = channel_count; k < samples.size(); k += channel_count)
-        for (std::size_t at = 0; at < channel_count; ++at)
-            total_steps[at] +=
-                std::abs(read(samples[k + at]) - read(samples[k + at - channel_count]));
+    std::array<std::int32_t, channel_count> total{}, total_steps{};
+    if (!samples.empty())
+        for (std::size_t at = 0; at < channel_count; ++at) total[at] = read(samples[at]);
+    for (std::size_t k = channel_count; k < samples.size(); k += channel_count) {
+        const std::int16_t* frame = samples.data() + k;
+        const std::int16_t* before = frame - channel_count;
+        for (std::size_t at = 0; at < channel_count; ++at) {
+            total[at] += read(frame[at]);
+            total_steps[at] += std::abs(read(frame[at]) - read(before[at]));
+        }
+    }
     ChannelValues mean{}, spread{}, rough{};
     for (std::size_t at = 0; at < channel_count; ++at)
         mean[at] = static_cast<double>(total[at]) / frames;
-    for (std::size_t k = 0; k < samples.size(); k += channel_count)
+    for (std::size_t k = 0; k < samples.size(); k += channel_count) {
+        const std::int16_t* frame = samples.data() + k;
         for (std::size_t at = 0; at < channel_count; ++at)
-            spread[at] += std::fabs(read(samples[k + at]) - mean[at]);
+            spread[at] += std::fabs(read(frame[at]) - mean[at]);
+    }
     for (std::size_t at = 0; at < channel_count; ++at)
         rough[at] = spread[at] == 0.0 ? 0.0
                                       : (static_cast<double>(total_steps[at]) / (frames - 1.0)) /
@@ -79,11 +89,15 @@ void find_flat_and_clipped(std::span<const std::int16_t> samples, RecordingCheck
     std::array<std::int16_t, channel_count> lowest{}, highest{};
     std::copy_n(samples.begin(), channel_count, lowest.begin());
     highest = lowest;
-    for (std::size_t k = 0; k < samples.size(); k += channel_count)
+    // A frame through its own pointer: the compiler then compares all its
+    // channels at once in 16-bit lanes.
+    for (std::size_t k = 0; k < samples.size(); k += channel_count) {
+        const std::int16_t* frame = samples.data() + k;
         for (std::size_t at = 0; at < channel_count; ++at) {
-            lowest[at] = std::min(lowest[at], samples[k + at]);
-            highest[at] = std::max(highest[at], samples[k + at]);
+            lowest[at] = frame[at] < lowest[at] ? frame[at] : lowest[at];
+            highest[at] = frame[at] > highest[at] ? frame[at] : highest[at];
         }
+    }
     for (std::size_t at = 0; at < channel_count; ++at) {
         if (lowest[at] == highest[at]) check.flat_channels.push_back(channel_at(at));
         if (lowest[at] == -32768 || highest[at] == 32767)

@@ -127,4 +127,72 @@ void fit_on_shared_abscissae(RegressionWork& work, const SharedAbscissae& shared
     fit_shared_of_degree<0>(shared, sums, degree, results, report);
 }
 
+namespace {
+
+// Each series' coefficients as if it had spread, and the parts of its
+// summary of y that take no branch.
+struct FormedCubics {
+    SeriesCubics::Values b1, b2, b3, mean_y, corrected_yy;
+};
+
+// A loop the compiler takes several series at a time: what it writes is its
+// own, so no store can change the sums it reads.
+FormedCubics form_cubics(const SharedAbscissae& shared, const SeriesSums& sums) {
+    FormedCubics formed;
+    const auto& r = shared.factor;
+    const auto& inverse = shared.factor_inverse;
+    const double n = shared.count;
+    for (std::size_t s = 0; s < series_side_by_side; ++s) {
+        const float rhs_1 = right_hand_side(sums.cross_1[s], sums.sum_y[s], shared.power_sums(1),
+                                            shared.inverse_count);
+        const float rhs_2 = right_hand_side(sums.cross_2[s], sums.sum_y[s], shared.power_sums(2),
+                                            shared.inverse_count);
+        const float rhs_3 = right_hand_side(sums.cross_3[s], sums.sum_y[s], shared.power_sums(3),
+                                            shared.inverse_count);
+        // summary_of_ordinates up to its clamp at 0.
+        formed.mean_y[s] = static_cast<float>(sums.sum_y[s] / n);
+        formed.corrected_yy[s] =
+            static_cast<float>(sums.sum_yy[s] - sums.sum_y[s] * sums.sum_y[s] / n);
+        // forward_substitution, unrolled.
+        const auto z_1 = static_cast<float>(double(rhs_1) * double(r(2, 1)));
+        double partial = double(rhs_2);
+        partial -= double(z_1) * double(r(3, 1));
+        const auto z_2 = static_cast<float>(partial * double(r(3, 2)));
+        partial = double(rhs_3);
+        partial -= double(z_1) * double(r(4, 1));
+        partial -= double(z_2) * double(r(4, 2));
+        const auto z_3 = static_cast<float>(partial * double(r(4, 3)));
+        // add_to_coefficients for terms 1, 2 and 3, unrolled.
+        auto b_1 = static_cast<float>(double(0.0f) + double(inverse(2, 1)) * double(z_1));
+        b_1 = static_cast<float>(double(b_1) + double(inverse(3, 1)) * double(z_2));
+        auto b_2 = static_cast<float>(double(0.0f) + double(inverse(3, 2)) * double(z_2));
+        b_1 = static_cast<float>(double(b_1) + double(inverse(4, 1)) * double(z_3));
+        b_2 = static_cast<float>(double(b_2) + double(inverse(4, 2)) * double(z_3));
+        formed.b1[s] = b_1;
+        formed.b2[s] = b_2;
+        formed.b3[s] = static_cast<float>(double(0.0f) + double(inverse(4, 3)) * double(z_3));
+    }
+    return formed;
+}
+
+}  // namespace
+
+void fit_cubics_on_shared_abscissae(const SharedAbscissae& shared, const SeriesSums& sums,
+                                    SeriesCubics& cubics) {
+    const FormedCubics formed = form_cubics(shared, sums);
+    cubics.b1 = formed.b1;
+    cubics.b2 = formed.b2;
+    cubics.b3 = formed.b3;
+    const bool x_constant = is_constant(shared.variance_x, shared.mean_x);
+    for (std::size_t s = 0; s < series_side_by_side; ++s) {
+        const float corrected_yy_32 = std::max(formed.corrected_yy[s], 0.0f);
+        const float variance_y = corrected_yy_32 * shared.inverse_count_less_one;
+        const bool no_spread =
+            has_no_spread(spread(shared.variance_x, variance_y), shared.inverse_count_less_one);
+        if (no_spread) cubics.b1[s] = cubics.b2[s] = cubics.b3[s] = 0.0f;
+        cubics.warns[s] =
+            !no_spread && (x_constant || is_constant(corrected_yy_32, formed.mean_y[s]));
+    }
+}
+
 }  // namespace mapari

@@ -21,18 +21,34 @@
 // (tests/ari/test_fast_paths.cpp).
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 #include "regression/polynomial_regression.hpp"
 #include "regression/report_format.hpp"
+#include "regression/sliding_sums.hpp"
 #include "store/regression_work.hpp"
 
 namespace mapari {
+
+// The cubics of many series fitted on one shared window: series s at element s.
+struct SeriesCubics {
+    using Values = std::array<float, series_side_by_side>;
+    Values b1{}, b2{}, b3{};  // the coefficients of x, x^2 and x^3
+    // Whether the series' own fit writes a warning (x or y near constant).
+    std::array<bool, series_side_by_side> warns{};
+};
 
 void share_abscissae(RegressionWork& scratch, std::int32_t first, std::int32_t last, const float* x,
                      std::int32_t degree, SharedAbscissae& shared);
 void fit_on_shared_abscissae(RegressionWork& work, const SharedAbscissae& shared,
                              const RegressionPoints& points, const OrdinateSums& sums,
                              std::int32_t degree, RegressionResults& results, ReportSink& report);
+// The coefficients fit_on_shared_abscissae gives a cubic of every series,
+// side by side, the same operations in the same order on the same types as
+// each series' own call; no messages, which `warns` tells of. The shared
+// window must be accepted (solver_status 0 or more) and of degree 3.
+void fit_cubics_on_shared_abscissae(const SharedAbscissae& shared, const SeriesSums& sums,
+                                    SeriesCubics& cubics);
 
 }  // namespace mapari

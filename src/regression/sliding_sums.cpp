@@ -56,6 +56,11 @@ bool SlidingOrdinateSums::start(const float* x, const float* y, std::int32_t fir
         largest_x = std::max(largest_x, double(std::fabs(xi)));
         largest_y = std::max(largest_y, double(std::fabs(yi)));
     }
+    return slides_exactly(largest_x, largest_y, width, degree);
+}
+
+bool SlidingOrdinateSums::slides_exactly(double largest_x, double largest_y, std::int32_t width,
+                                         std::int32_t degree) {
     double largest_power = 1.0;
     for (std::int32_t k = 1; k <= degree; ++k) largest_power *= largest_x;
     const double points = width;
@@ -106,6 +111,45 @@ const OrdinateSums& SlidingOrdinateSums::move_to(std::int32_t first, std::int32_
     first_ = first;
     last_ = last;
     return sums_;
+}
+
+std::array<bool, series_side_by_side> series_slide_exactly(std::span<const float> ordinates,
+                                                           std::int32_t last, std::int32_t width) {
+    constexpr std::int32_t cubic = 3;
+    std::array<float, series_side_by_side> largest_y{};
+    for (std::size_t at = 0; at + series_side_by_side <= ordinates.size();
+         at += series_side_by_side)
+        for (std::size_t s = 0; s < series_side_by_side; ++s)
+            largest_y[s] = std::max(largest_y[s], std::fabs(ordinates[at + s]));
+    const double largest_x = std::max(1, last);
+    std::array<bool, series_side_by_side> sliding{};
+    for (std::size_t s = 0; s < series_side_by_side; ++s)
+        sliding[s] = SlidingOrdinateSums::slides_exactly(largest_x, largest_y[s], width, cubic);
+    return sliding;
+}
+
+void add_to_series(SeriesSums& sums, double x, SeriesOrdinates y) {
+    const double x2 = x * x, x3 = x * x2;
+    for (std::size_t s = 0; s < series_side_by_side; ++s) {
+        const double ys = y[s];
+        sums.cross_1[s] += ys * x;
+        sums.cross_2[s] += ys * x2;
+        sums.cross_3[s] += ys * x3;
+        sums.sum_y[s] += ys;
+        sums.sum_yy[s] += ys * ys;
+    }
+}
+
+void take_out_of_series(SeriesSums& sums, double x, SeriesOrdinates y) {
+    const double x2 = x * x, x3 = x * x2;
+    for (std::size_t s = 0; s < series_side_by_side; ++s) {
+        const double ys = y[s];
+        sums.cross_1[s] -= ys * x;
+        sums.cross_2[s] -= ys * x2;
+        sums.cross_3[s] -= ys * x3;
+        sums.sum_y[s] -= ys;
+        sums.sum_yy[s] -= ys * ys;
+    }
 }
 
 }  // namespace mapari

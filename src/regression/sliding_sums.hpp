@@ -17,7 +17,10 @@
 // same window, bit for bit (tests/ari/test_fast_paths.cpp).
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
+#include <span>
 
 #include "store/regression_work.hpp"
 
@@ -30,6 +33,10 @@ class SlidingOrdinateSums {
     // for a fit of the given degree (at most 3).
     bool start(const float* x, const float* y, std::int32_t first, std::int32_t last,
                std::int32_t width, std::int32_t degree);
+    // The bound start() checks, from the largest |x| (at least 1) and |y| of
+    // whole numbers x and y.
+    static bool slides_exactly(double largest_x, double largest_y, std::int32_t width,
+                               std::int32_t degree);
     // The sums of points first..last, a first point below 1 counting from 1
     // as in polynomial_regression; a window that does not move on from the
     // last one (forwards, overlapping it) is summed afresh.
@@ -48,5 +55,34 @@ class SlidingOrdinateSums {
     std::int32_t last_ = 0;
     OrdinateSums sums_;
 };
+
+// The sums with y of many series of ordinates over one window of shared x,
+// for a cubic: series s at element s of every array. A point enters or
+// leaves every series at once, so that the compiler can take several series
+// at once. For a series whose own SlidingOrdinateSums::start accepts the
+// windows every sum and partial sum is an exact whole number, so its sums are
+// those a SlidingOrdinateSums of its own holds, bit for bit; the other series
+// hold sums that mean nothing.
+inline constexpr std::size_t series_side_by_side = 64;
+
+struct SeriesSums {
+    using Values = std::array<double, series_side_by_side>;
+    Values cross_1{}, cross_2{}, cross_3{};  // T(1..3)
+    Values sum_y{}, sum_yy{};
+};
+
+// The ordinates of every series at one point.
+using SeriesOrdinates = std::span<const float, series_side_by_side>;
+
+// Whether the sums of each series slide exactly, as SlidingOrdinateSums::start
+// finds for a cubic on that series alone, over the windows of `width` points
+// within points first..last whose x are the rows first..last (first at
+// least 1). `ordinates` holds the series' y at those points, point after
+// point, the series of a point side by side; every x and y must be whole.
+std::array<bool, series_side_by_side> series_slide_exactly(std::span<const float> ordinates,
+                                                           std::int32_t last, std::int32_t width);
+
+void add_to_series(SeriesSums& sums, double x, SeriesOrdinates y);
+void take_out_of_series(SeriesSums& sums, double x, SeriesOrdinates y);
 
 }  // namespace mapari

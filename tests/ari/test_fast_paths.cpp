@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cctype>
 #include <cfloat>
@@ -291,6 +292,142 @@ TEST(FastPaths, FitsOnSharedAbscissaeEqualFitsAfresh) {
             << status;
 }
 
+// ---- many series side by side ----
+
+// Series of whole ordinates side by side slide exactly where each one's own
+// sliding sums would, over the first rows and over all of them, narrow and
+// wide windows.
+TEST(FastPaths, SeriesSlideExactlyWhereEachSeriesAloneWould) {
+    const Ordinates kinds[] = {
+        Ordinates::t_wave, Ordinates::random_16bit, Ordinates::constant, Ordinates::millions,
+        Ordinates::large,  Ordinates::at_the_bound, Ordinates::steps};
+    struct Span {
+        int first, last, width;
+    };
+    for (const Span span : {Span{1, 100, 41}, Span{1, 1024, 41}, Span{200, 700, 41},
+                            Span{200, 700, 5}, Span{1, 1024, 1023}}) {
+        SCOPED_TRACE(::testing::Message()
+                     << span.first << ".." << span.last << ", width " << span.width);
+        std::vector<std::vector<float>> y(series_side_by_side);
+        std::vector<float> x, side_by_side;
+        for (int k = 1; k <= averaged_rows; ++k) x.push_back(static_cast<float>(k));
+        for (std::size_t s = 0; s < series_side_by_side; ++s) {
+            std::mt19937 random(static_cast<unsigned>(s));
+            for (int k = 1; k <= averaged_rows; ++k)
+                y[s].push_back(ordinate(kinds[s % std::size(kinds)], k, random));
+        }
+        for (int k = span.first; k <= span.last; ++k)
+            for (std::size_t s = 0; s < series_side_by_side; ++s)
+                side_by_side.push_back(y[s][static_cast<std::size_t>(k - 1)]);
+        const auto sliding = series_slide_exactly(side_by_side, span.last, span.width);
+        int slides = 0;
+        for (std::size_t s = 0; s < series_side_by_side; ++s) {
+            SlidingOrdinateSums alone;
+            EXPECT_EQ(sliding[s],
+                      alone.start(x.data(), y[s].data(), span.first, span.last, span.width, 3))
+                << "series " << s;
+            slides += sliding[s];
+        }
+        EXPECT_GT(slides, 0);
+        EXPECT_LT(slides, static_cast<int>(series_side_by_side));
+    }
+}
+
+struct SeriesCase {
+    Abscissae x;
+    int first_centre, last_centre, half_width;
+};
+
+const SeriesCase series_cases[] = {
+    {Abscissae::rows, 243, 601, 20},      // the ARI computation's windows
+    {Abscissae::rows, 1, 60, 3},          // windows clamped at the first row
+    {Abscissae::rows, 500, 600, 2},       // five points: the cubic term dropped
+    {Abscissae::far, 1, 100, 20},         // pivots dropped
+    {Abscissae::centred, 480, 545, 20},   // x about 0, negative abscissae
+    {Abscissae::constant, 100, 140, 20},  // no spread in x: every fit 0
+};
+
+// Series s of every kind of ordinates in turn, seeded by s.
+std::vector<Series> series_of_every_kind(const SeriesCase& c) {
+    const Ordinates kinds[] = {
+        Ordinates::t_wave,   Ordinates::random_16bit, Ordinates::constant, Ordinates::near_constant,
+        Ordinates::millions, Ordinates::at_the_bound, Ordinates::steps};
+    std::vector<Series> all;
+    for (std::size_t s = 0; s < series_side_by_side; ++s)
+        all.push_back(make_series(
+            {c.x, kinds[s % std::size(kinds)], c.first_centre, c.last_centre, c.half_width, 3},
+            static_cast<unsigned>(s)));
+    return all;
+}
+
+std::array<float, series_side_by_side> ordinates_at(const std::vector<Series>& all, int point) {
+    std::array<float, series_side_by_side> y{};
+    for (std::size_t s = 0; s < series_side_by_side; ++s)
+        y[s] = all[s].y[static_cast<std::size_t>(point - 1)];
+    return y;
+}
+
+// Every series slides along the windows side by side: where its own sliding
+// sums would be exact, its sums are those summed point by point, bit for bit,
+// and its cubic that of its own call on the shared window, with a warning
+// where its call writes one.
+TEST(FastPaths, CubicsOfSeriesSideBySideEqualEachSeriesOwnFit) {
+    int warned = 0, fitted = 0;
+    for (const SeriesCase& c : series_cases) {
+        SCOPED_TRACE(::testing::Message() << "x kind " << int(c.x) << ", centres " << c.first_centre
+                                          << ".." << c.last_centre);
+        std::vector<Series> all = series_of_every_kind(c);
+        std::vector<bool> slides;
+        for (const Series& one : all) {
+            SlidingOrdinateSums own;
+            slides.push_back(own.start(one.x.data(), one.y.data(), c.first_centre - c.half_width,
+                                       c.last_centre + c.half_width, 2 * c.half_width + 1, 3));
+        }
+        auto work = std::make_unique<RegressionWork>();
+        SeriesSums sums;
+        int first_held = std::max(c.first_centre - c.half_width, 1), last_held = first_held - 1;
+        for (int k = c.first_centre; k <= c.last_centre; ++k) {
+            SCOPED_TRACE(k);
+            const int first = std::max(k - c.half_width, 1), last = k + c.half_width;
+            for (; first_held < first; ++first_held)
+                take_out_of_series(sums, all[0].x[static_cast<std::size_t>(first_held - 1)],
+                                   ordinates_at(all, first_held));
+            for (; last_held < last; ++last_held)
+                add_to_series(sums, all[0].x[static_cast<std::size_t>(last_held)],
+                              ordinates_at(all, last_held + 1));
+            SharedAbscissae shared;
+            share_abscissae(*work, first, last, all[0].x.data(), 3, shared);
+            if (shared.solver_status < 0) continue;
+            SeriesCubics cubics;
+            fit_cubics_on_shared_abscissae(shared, sums, cubics);
+            for (std::size_t s = 0; s < series_side_by_side; ++s) {
+                if (!slides[s]) continue;
+                SCOPED_TRACE(s);
+                const OrdinateSums own = sums_point_by_point(all[s], first, last, 3);
+                ASSERT_TRUE(same_bits(sums.cross_1[s], own.cross_sums(1)));
+                ASSERT_TRUE(same_bits(sums.cross_2[s], own.cross_sums(2)));
+                ASSERT_TRUE(same_bits(sums.cross_3[s], own.cross_sums(3)));
+                ASSERT_TRUE(same_bits(sums.sum_y[s], own.sum_y));
+                ASSERT_TRUE(same_bits(sums.sum_yy[s], own.sum_yy));
+                RegressionResults results;
+                Transcript report;
+                const RegressionPoints window{first, last, all[s].x.data(), all[s].y.data(),
+                                              all[s].residuals.data()};
+                fit_on_shared_abscissae(*work, shared, window, own, 3, results, report);
+                ASSERT_TRUE(same_bits(cubics.b1[s], results.coefficients(1)));
+                ASSERT_TRUE(same_bits(cubics.b2[s], results.coefficients(2)));
+                ASSERT_TRUE(same_bits(cubics.b3[s], results.coefficients(3)));
+                ASSERT_EQ(cubics.warns[s], !report.lines.empty());
+                warned += cubics.warns[s];
+                ++fitted;
+            }
+        }
+    }
+    // The table reaches fits that warn and fits that do not.
+    EXPECT_GT(warned, 0);
+    EXPECT_GT(fitted - warned, 0);
+}
+
 // ---- sliding sums ----
 
 struct SlideCase {
@@ -352,8 +489,10 @@ TEST(FastPaths, SlidingSumsEqualSumsPointByPoint) {
 
 // ---- the whole ARI computation ----
 
-// The computation lead by lead, each window fitted by a call of its own.
-void ari_window_by_window(AriWork& work, ReportSink& report) {
+// The computation lead by lead, each window fitted by a call of its own, the
+// slope curve formed from first_row (J unless given) to E.
+void ari_window_by_window(AriWork& work, ReportSink& report, std::int32_t first_row = 0) {
+    if (first_row == 0) first_row = work.j_point;
     const std::int32_t h = work.settings.smoothing_half_width_samples;
     const auto& b = work.fit.coefficients;
     for (int l = 1; l <= lead_count; ++l) {
@@ -363,7 +502,7 @@ void ari_window_by_window(AriWork& work, ReportSink& report) {
             work.ordinates(k) = static_cast<float>(work.lead_samples(k));
         }
         find_activation(work, l);
-        for (std::int32_t k = work.j_point; k <= work.t_end; ++k) {
+        for (std::int32_t k = first_row; k <= work.t_end; ++k) {
             const RegressionPoints window{k - h, k + h, work.abscissae.data(),
                                           work.ordinates.data(), work.residuals.data()};
             polynomial_regression(work.regression, window, 3, 0, work.fit, report);
@@ -468,6 +607,36 @@ TEST(FastPaths, AriOnSharedWindowsEqualsTheComputationOfEachBeat) {
                 ASSERT_TRUE(same_bits(got->activation_ms(l), expected->activation_ms(l))) << l;
                 ASSERT_TRUE(same_bits(got->recovery_ms(l), expected->recovery_ms(l))) << l;
             }
+        }
+    }
+}
+
+// The leads fitted side by side (each lead whose sums do not slide, or whose
+// fits warn, fitted again on its own): every row of the slope curve the
+// search reads and every message as the lead-by-lead, window-by-window
+// computation from the first row the search reads, J + r - 1.
+TEST(FastPaths, AriOnSharedWindowsEqualsTheWindowByWindowComputation) {
+    for (const MarksCase& c : marks_cases) {
+        SCOPED_TRACE(::testing::Message()
+                     << "P " << c.p << ", J " << c.j << ", E " << c.e << ", r " << c.r);
+        auto expected = std::make_unique<AriWork>(), got = std::make_unique<AriWork>();
+        for (AriWork* work : {expected.get(), got.get()}) {
+            set_marks(*work, c);
+            fill_beat(*work, 13);
+        }
+        const std::int32_t first_row = std::min(c.j + c.r - 1, c.e);
+        Transcript expected_report, got_report;
+        ari_window_by_window(*expected, expected_report, first_row);
+        share_ari_windows(*got);
+        compute_ari_on_shared_windows(*got, got_report);
+        EXPECT_EQ(got_report.lines, expected_report.lines);
+        for (int l = 1; l <= lead_count; ++l) {
+            SCOPED_TRACE(l);
+            ASSERT_TRUE(same_bits(got->activation_ms(l), expected->activation_ms(l)));
+            ASSERT_TRUE(same_bits(got->recovery_ms(l), expected->recovery_ms(l)));
+            for (int k = first_row; k <= c.e; ++k)
+                ASSERT_TRUE(same_bits(got->slope_curve(k, l), expected->slope_curve(k, l)))
+                    << "row " << k;
         }
     }
 }

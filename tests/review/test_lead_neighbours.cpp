@@ -2,8 +2,11 @@
 // 1 top left, rows of 8): neighbours, outliers and values filled in.
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <memory>
+#include <random>
 #include <vector>
 
 #include "review/lead_neighbours.hpp"
@@ -162,6 +165,61 @@ TEST(LeadNeighbours, CorrelationsOfABeatAgainstItselfTurnedAndAConstantOne) {
     EXPECT_NEAR(correlations[0][1], -1.0, 1e-9) << "lead 2 turned over";
     EXPECT_EQ(correlations[0][2], 0.0) << "lead 3 is constant";
     EXPECT_EQ(correlations[2][0], 0.0);
+}
+
+// The correlation of leads a and b as the formula reads, each sum taken row
+// after row: the leads' sums and squares about their means, and the sum of
+// their products.
+double correlation_by_the_formula(const Beat& beat, int a, int b, int first_row, int last_row) {
+    const double rows = last_row - first_row + 1;
+    const auto centred = [&](int lead) {
+        double sum = 0.0;
+        for (int row = first_row; row <= last_row; ++row) sum += beat.averaged(row, lead);
+        std::vector<double> values;
+        for (int row = first_row; row <= last_row; ++row)
+            values.push_back(beat.averaged(row, lead) - sum / rows);
+        return values;
+    };
+    const std::vector<double> x = centred(a), y = centred(b);
+    double products = 0.0, x_squares = 0.0, y_squares = 0.0;
+    for (std::size_t k = 0; k < x.size(); ++k) {
+        products += x[k] * y[k];
+        x_squares += std::pow(x[k], 2);
+        y_squares += std::pow(y[k], 2);
+    }
+    const double spread = std::sqrt(x_squares) * std::sqrt(y_squares);
+    return spread > 0.0 ? products / spread : 0.0;
+}
+
+// Every pair's correlation, bit for bit as the formula gives it, on beats of
+// random values (some leads constant) over stretches of several lengths.
+TEST(LeadNeighbours, CorrelationsEqualTheFormulaSummedRowAfterRow) {
+    const struct {
+        unsigned seed;
+        int first_row, last_row;
+    } cases[] = {{1, 1, 100}, {2, 150, 601}, {3, 500, 502}, {4, 1, averaged_rows}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.seed);
+        auto beat = std::make_unique<Beat>();
+        std::mt19937 random(c.seed);
+        std::uniform_real_distribution<float> value(-3000.0f, 3000.0f);
+        for (int lead = 1; lead <= lead_count; ++lead)
+            for (int row = 1; row <= averaged_rows; ++row)
+                beat->averaged(row, lead) = lead % 9 == 0 ? 5.0f : value(random);
+        const LeadCorrelations correlations = beat_correlations(*beat, c.first_row, c.last_row);
+        for (int a = 1; a <= lead_count; ++a)
+            for (int b = a; b <= lead_count; ++b) {
+                const double expected =
+                    correlation_by_the_formula(*beat, a, b, c.first_row, c.last_row);
+                const auto at_a = static_cast<std::size_t>(a - 1),
+                           at_b = static_cast<std::size_t>(b - 1);
+                ASSERT_EQ(std::bit_cast<std::uint64_t>(correlations[at_a][at_b]),
+                          std::bit_cast<std::uint64_t>(expected))
+                    << "leads " << a << ", " << b;
+                ASSERT_EQ(std::bit_cast<std::uint64_t>(correlations[at_b][at_a]),
+                          std::bit_cast<std::uint64_t>(expected));
+            }
+    }
 }
 
 }  // namespace
