@@ -67,7 +67,7 @@ std::int32_t choose_template_beat(const Settings& settings, const Recording& rec
         const std::int32_t position = display.sorted_beats(s);
         if (!takes_part(position, not_a_beat)) continue;
         scratch->selected_position = position;
-        take_selected_beat(settings, recording, *scratch);
+        take_template(settings, recording, *scratch);
         const double mean =
             mean_match(any_match, recording, display, *scratch, position, not_a_beat);
         // The list runs from the latest beat to the earliest: on a tie the earlier beat wins.

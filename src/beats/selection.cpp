@@ -63,9 +63,14 @@ void take_selected_beat(const Settings& settings, const Recording& recording, Be
         for (int l = 1; l <= lead_count; ++l)
             for (int i = block; i < block + rows_a_block; ++i)
                 beat.averaged(i, l) = samples(channel_of_lead(l), window_start + i - 1);
+    take_template(settings, recording, beat);
+}
+
+void take_template(const Settings& settings, const Recording& recording, Beat& beat) {
     beat.template_channel = settings.lead_channel(1);
     for (int i = 1; i <= template_length; ++i)
-        beat.template_samples(i) = samples(beat.template_channel, q - template_half_width - 1 + i);
+        beat.template_samples(i) = recording.samples(
+            beat.template_channel, beat.selected_position - template_half_width - 1 + i);
 }
 
 }  // namespace mapari

@@ -37,5 +37,8 @@ constexpr bool is_selectable(std::int32_t position) {
 // Makes the beat at beat.selected_position the working beat: the display
 // leads' rows to draw, rows 1 to 1000 of every lead, and the template.
 void take_selected_beat(const Settings& settings, const Recording& recording, Beat& beat);
+// The template alone of the beat at beat.selected_position: 51 samples of the
+// first display lead's channel, the beat at sample 26.
+void take_template(const Settings& settings, const Recording& recording, Beat& beat);
 
 }  // namespace mapari
