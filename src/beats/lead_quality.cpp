@@ -45,8 +45,8 @@ float median(float* values, int count) {
 // their median and the search for a jump need of them, taken in one pass.
 constexpr int steps = samples_per_reading - 1;
 struct LeadSteps {
-    std::array<std::uint16_t, steps> size;    // element t - 2: from sample t - 1 to sample t
-    std::array<int, 256> with_low_under_256;  // steps below 256 by their low byte
+    std::array<std::uint16_t, steps> size;  // element t - 2: from sample t - 1 to sample t
+    std::uint32_t sum;                      // 3999 steps of at most 65535 each
     std::uint16_t largest;
 };
 
@@ -59,7 +59,7 @@ using BlockSteps = std::array<LeadSteps, leads_a_block>;
 // across the frames, every lead would fetch each frame's memory once more.
 void take_block_steps(const Recording& recording, int first, BlockSteps& block) {
     for (LeadSteps& step : block) {
-        step.with_low_under_256.fill(0);
+        step.sum = 0;
         step.largest = 0;
     }
     for (int t = 2; t <= samples_per_reading; ++t)
@@ -69,7 +69,7 @@ void take_block_steps(const Recording& recording, int first, BlockSteps& block) 
             const auto size = static_cast<std::uint16_t>(
                 std::abs(recording.samples(channel, t) - recording.samples(channel, t - 1)));
             step.size[static_cast<std::size_t>(t - 2)] = size;
-            step.with_low_under_256[size & 0xFFu] += size >> 8 == 0;
+            step.sum += size;
             step.largest = std::max(step.largest, size);
         }
 }
@@ -79,12 +79,13 @@ void take_block_steps(const Recording& recording, int first, BlockSteps& block) 
 // them equal, on which a partitioning selection mispredicts nearly every
 // comparison; the median is counted out instead, its high byte first, then
 // its low byte among the steps of that high byte. Nearly every lead's median
-// is below 256, whose steps are counted already; only a lead whose steps are
-// larger has them counted by their high byte here.
+// is below 256, so the steps below 256 are counted first, by their low byte;
+// only a lead whose steps are larger has them counted by their high byte.
 float median_step(const LeadSteps& step) {
     int below = steps / 2;  // steps before the median in their order
     std::size_t high = 0, low = 0;
-    std::array<int, 256> with_low = step.with_low_under_256;
+    std::array<int, 256> with_low{};
+    for (std::uint16_t size : step.size) with_low[size & 0xFFu] += size >> 8 == 0;
     int under_256 = 0;
     for (int count : with_low) under_256 += count;
     if (below >= under_256) {
@@ -97,6 +98,15 @@ float median_step(const LeadSteps& step) {
     }
     for (; below >= with_low[low]; ++low) below -= with_low[low];
     return static_cast<float>(high << 8 | low);
+}
+
+// Whether a lead's median step exceeds the threshold. Of n steps summing to
+// S, the n - n / 2 from the median on would sum to more than S were the
+// median 2S / n or more, so the median is at most (2S - 1) / n: when that
+// settles it, the steps need not be counted out.
+bool median_step_above(const LeadSteps& step, float threshold) {
+    const std::uint32_t bound = step.sum == 0 ? 0 : (2 * step.sum - 1) / steps;
+    return static_cast<float>(bound) > threshold && median_step(step) > threshold;
 }
 
 // Each lead's lowest and highest sample over the stretch, index lead - 1.
@@ -211,7 +221,7 @@ LeadQualities judge_leads(const Beat& beat, const Recording& recording,
         if (first != block_taken) take_block_steps(recording, block_taken = first, *block);
         const LeadSteps& step = (*block)[static_cast<std::size_t>(lead - first)];
         quality.noisy =
-            median_step(step) > noisy_share * swing ||
+            median_step_above(step, noisy_share * swing) ||
             (noise > noisier_than_the_leads * typical_noise && noise > noisier_share * swing);
         quality.steps = holds_a_step(recording, lead, step, swing);
     }

@@ -174,6 +174,28 @@ TEST(LeadQuality, MedianStepOfStepsOfManySizes) {
     }
 }
 
+// Lead 17's recording is 0, m, m, 0 over and over: its 3999 steps are m,
+// 0, m, 0, ..., 2000 of size m and 1999 of 0, so the median is m, and the
+// steps' sum 2000 m puts the bound on the median, (2 * 2000 m - 1) / 3999,
+// at m as well: the one case where the bound alone cannot tell the median
+// from the threshold.
+TEST(LeadQuality, MedianStepAsLargeAsItsBound) {
+    constexpr int lead = 17;
+    const struct {
+        std::int16_t m;
+        float swing;
+        const char* flags;
+    } cases[] = {{101, 1000.0f, "noisy"}, {100, 1000.0f, ""}, {101, 1010.0f, ""}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.m);
+        auto store = clean_store();
+        plant_pulse(*store, lead, c.swing);
+        for (int t = 1; t <= samples_per_reading; ++t)
+            store->recording.samples(channel_of_lead(lead), t) = t % 4 >= 2 ? c.m : 0;
+        EXPECT_EQ(flag_names(judge(*store)[lead - 1]), c.flags);
+    }
+}
+
 // Leads 1 to 32 swing 200, leads 33 to 64 swing 2000: the typical swing is
 // the 33rd smallest of the 64, 2000, so 200 <= 0.1 * 2000 is weak. (Their
 // mean, 1100, would make none weak: 200 > 110; so would the 32nd smallest,
