@@ -41,37 +41,53 @@ float median(float* values, int count) {
     return values[count / 2];
 }
 
-// The steps from sample to sample of a lead's recording stretch, with what
-// their median and the search for a jump need of them, taken in one pass.
-constexpr int steps = samples_per_reading - 1;
-struct LeadSteps {
-    std::array<std::uint16_t, steps> size;  // element t - 2: from sample t - 1 to sample t
-    std::uint32_t sum;                      // 3999 steps of at most 65535 each
-    std::uint16_t largest;
-};
-
 // Leads whose channels lie side by side in 16 bytes of a frame.
 constexpr int leads_a_block = 8;
 static_assert(lead_count % leads_a_block == 0);
-using BlockSteps = std::array<LeadSteps, leads_a_block>;
 
-// The steps of leads first to first + 7, frame after frame: read lead by lead
-// across the frames, every lead would fetch each frame's memory once more.
+// The steps from sample to sample of a block of leads' recording stretches,
+// with what their medians and the search for a jump need of them, taken in
+// one pass over the frames: a frame's eight steps lie side by side, as the
+// eight samples they come from do, so the pass takes them all at once.
+constexpr int steps = samples_per_reading - 1;
+struct BlockSteps {
+    // Element [t - 2][j]: lead first + j from sample t - 1 to sample t.
+    std::array<std::array<std::uint16_t, leads_a_block>, steps> size;
+    std::array<std::uint32_t, leads_a_block> sum;  // 3999 steps of at most 65535 each
+    std::array<std::uint16_t, leads_a_block> largest;
+};
+
+// One lead's steps within its block.
+struct LeadSteps {
+    const BlockSteps& block;
+    std::size_t j;
+    std::uint16_t size(std::size_t k) const { return block.size[k][j]; }  // k = t - 2
+    std::uint32_t sum() const { return block.sum[j]; }
+    std::uint16_t largest() const { return block.largest[j]; }
+};
+
+// The frames' samples, the sums and the largest steps are held in arrays of
+// their own: for all the compiler knows the block's 16-bit steps could share
+// memory with the recording's 16-bit samples, which kept it to a lead at a time.
 void take_block_steps(const Recording& recording, int first, BlockSteps& block) {
-    for (LeadSteps& step : block) {
-        step.sum = 0;
-        step.largest = 0;
-    }
-    for (int t = 2; t <= samples_per_reading; ++t)
-        for (int j = 0; j < leads_a_block; ++j) {
-            LeadSteps& step = block[static_cast<std::size_t>(j)];
-            const int channel = channel_of_lead(first + j);
-            const auto size = static_cast<std::uint16_t>(
-                std::abs(recording.samples(channel, t) - recording.samples(channel, t - 1)));
-            step.size[static_cast<std::size_t>(t - 2)] = size;
-            step.sum += size;
-            step.largest = std::max(step.largest, size);
+    std::array<std::uint32_t, leads_a_block> sum{};
+    std::array<std::uint16_t, leads_a_block> largest{};
+    std::array<std::int16_t, leads_a_block> before{}, after{};
+    std::copy_n(&recording.samples(channel_of_lead(first), 1), leads_a_block, after.begin());
+    for (std::size_t k = 0; k < steps; ++k) {
+        before = after;
+        std::copy_n(&recording.samples(channel_of_lead(first), static_cast<int>(k) + 2),
+                    leads_a_block, after.begin());
+        std::array<std::uint16_t, leads_a_block> sizes{};
+        for (std::size_t j = 0; j < leads_a_block; ++j) {
+            sizes[j] = static_cast<std::uint16_t>(std::abs(after[j] - before[j]));
+            sum[j] += sizes[j];
+            largest[j] = std::max(largest[j], sizes[j]);
         }
+        block.size[k] = sizes;
+    }
+    block.sum = sum;
+    block.largest = largest;
 }
 
 // The median of a lead's steps: of its n steps, the one std::nth_element
@@ -85,16 +101,17 @@ float median_step(const LeadSteps& step) {
     int below = steps / 2;  // steps before the median in their order
     std::size_t high = 0, low = 0;
     std::array<int, 256> with_low{};
-    for (std::uint16_t size : step.size) with_low[size & 0xFFu] += size >> 8 == 0;
+    for (std::size_t k = 0; k < steps; ++k)
+        with_low[step.size(k) & 0xFFu] += step.size(k) >> 8 == 0;
     int under_256 = 0;
     for (int count : with_low) under_256 += count;
     if (below >= under_256) {
         std::array<int, 256> with_high{};
-        for (std::uint16_t size : step.size) ++with_high[size >> 8];
+        for (std::size_t k = 0; k < steps; ++k) ++with_high[step.size(k) >> 8];
         for (; below >= with_high[high]; ++high) below -= with_high[high];
         with_low.fill(0);
-        for (std::uint16_t size : step.size)
-            if (size >> 8 == high) ++with_low[size & 0xFFu];
+        for (std::size_t k = 0; k < steps; ++k)
+            if (step.size(k) >> 8 == high) ++with_low[step.size(k) & 0xFFu];
     }
     for (; below >= with_low[low]; ++low) below -= with_low[low];
     return static_cast<float>(high << 8 | low);
@@ -105,7 +122,7 @@ float median_step(const LeadSteps& step) {
 // median 2S / n or more, so the median is at most (2S - 1) / n: when that
 // settles it, the steps need not be counted out.
 bool median_step_above(const LeadSteps& step, float threshold) {
-    const std::uint32_t bound = step.sum == 0 ? 0 : (2 * step.sum - 1) / steps;
+    const std::uint32_t bound = step.sum() == 0 ? 0 : (2 * step.sum() - 1) / steps;
     return static_cast<float>(bound) > threshold && median_step(step) > threshold;
 }
 
@@ -154,11 +171,11 @@ float level_from(const Recording& recording, int lead, int first) {
 // True when the stretch jumps by more than `swing` from one sample to the
 // next and the median level of the samples from the jump on differs from that
 // of the samples before it by more than `swing` as well.
-// `step` holds the lead's steps (take_steps).
+// `step` holds the lead's steps (take_block_steps).
 bool holds_a_step(const Recording& recording, int lead, const LeadSteps& step, float swing) {
-    if (!(static_cast<float>(step.largest) > swing)) return false;
+    if (!(static_cast<float>(step.largest()) > swing)) return false;
     for (int t = step_level_samples + 1; t + step_level_samples - 1 <= samples_per_reading; ++t)
-        if (static_cast<float>(step.size[static_cast<std::size_t>(t - 2)]) > swing &&
+        if (static_cast<float>(step.size(static_cast<std::size_t>(t - 2))) > swing &&
             std::fabs(level_from(recording, lead, t) -
                       level_from(recording, lead, t - step_level_samples)) > swing)
             return true;
@@ -219,7 +236,7 @@ LeadQualities judge_leads(const Beat& beat, const Recording& recording,
         quality.weak = swing <= weak_share * typical_swing;
         const int first = (lead - 1) / leads_a_block * leads_a_block + 1;
         if (first != block_taken) take_block_steps(recording, block_taken = first, *block);
-        const LeadSteps& step = (*block)[static_cast<std::size_t>(lead - first)];
+        const LeadSteps step{*block, static_cast<std::size_t>(lead - first)};
         quality.noisy =
             median_step_above(step, noisy_share * swing) ||
             (noise > noisier_than_the_leads * typical_noise && noise > noisier_share * swing);
