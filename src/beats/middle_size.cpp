@@ -4,6 +4,7 @@
 #include <array>
 #include <bit>
 #include <cstdint>
+#include <vector>
 
 namespace mapari {
 namespace {
@@ -12,41 +13,48 @@ constexpr std::uint32_t infinity_bits = 0x7F800000u;  // above it: a NaN or a ne
 constexpr int bits_a_byte = 8;
 constexpr int byte_values = 256;
 
-// Of the sizes whose bits agree with prefix under mask, those of each value
-// of the byte at shift. Whether a size counts is added, not branched on.
-std::array<int, byte_values> count_by_byte(const float* sizes, int count, std::uint32_t mask,
-                                           std::uint32_t prefix, int shift) {
+// Of the candidates, those of each value of the byte at shift.
+std::array<int, byte_values> count_by_byte(const std::vector<std::uint32_t>& candidates,
+                                           int shift) {
     std::array<int, byte_values> counts{};
-    for (int i = 0; i < count; ++i) {
-        const auto bits = std::bit_cast<std::uint32_t>(sizes[i]);
-        counts[(bits >> shift) & 0xFFu] += (bits & mask) == prefix ? 1 : 0;
-    }
+    for (std::uint32_t bits : candidates) ++counts[(bits >> shift) & 0xFFu];
     return counts;
 }
 
-bool all_ordered(const float* sizes, int count) {
-    std::uint32_t largest = 0;
-    for (int i = 0; i < count; ++i)
-        largest = std::max(largest, std::bit_cast<std::uint32_t>(sizes[i]));
-    return largest <= infinity_bits;
+// Keeps the candidates whose byte at shift is `byte`, in order; whether one is
+// kept is added, not branched on.
+void keep_with_byte(std::vector<std::uint32_t>& candidates, int shift, std::uint32_t byte) {
+    std::size_t kept = 0;
+    for (std::uint32_t bits : candidates) {
+        candidates[kept] = bits;
+        kept += ((bits >> shift) & 0xFFu) == byte ? 1 : 0;
+    }
+    candidates.resize(kept);
 }
 
 }  // namespace
 
 float middle_size(float* sizes, int count) {
-    if (!all_ordered(sizes, count)) {
+    // The sizes still in the running, as bits: those that agree with the bytes
+    // chosen so far, fewer after each byte.
+    std::vector<std::uint32_t> candidates(static_cast<std::size_t>(count));
+    std::uint32_t largest = 0;
+    for (std::size_t i = 0; i < candidates.size(); ++i) {
+        candidates[i] = std::bit_cast<std::uint32_t>(sizes[i]);
+        largest = std::max(largest, candidates[i]);
+    }
+    if (largest > infinity_bits) {
         std::nth_element(sizes, sizes + count / 2, sizes + count);
         return sizes[count / 2];
     }
-    int below = count / 2;  // sizes before the middle one among those still in the running
-    std::uint32_t mask = 0, prefix = 0;
+    int below = count / 2;  // candidates before the middle one in their order
+    std::uint32_t prefix = 0;
     for (int shift = 32 - bits_a_byte; shift >= 0; shift -= bits_a_byte) {
-        const std::array<int, byte_values> counts =
-            count_by_byte(sizes, count, mask, prefix, shift);
+        const std::array<int, byte_values> counts = count_by_byte(candidates, shift);
         std::uint32_t byte = 0;
         for (; below >= counts[byte]; ++byte) below -= counts[byte];
         prefix |= byte << shift;
-        mask |= 0xFFu << shift;
+        if (shift > 0) keep_with_byte(candidates, shift, byte);
     }
     return std::bit_cast<float>(prefix);
 }
