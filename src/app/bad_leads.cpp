@@ -47,9 +47,8 @@ void add_outliers(const Beat& beat, const review::ElectrodeLayout& layout,
     review::LeadSet candidates{};
     for (std::size_t at = 0; at < lead_count; ++at)
         candidates[at] = !bad[at] && !analysis.flags[at].has(LeadFlag::no_signal);
-    const review::LeadSet outliers = review::find_outliers(
-        layout, review::beat_correlations(beat, analysis.marks.q_onset, analysis.marks.t_end),
-        candidates, bad);
+    const review::BeatCorrelations correlations(beat, analysis.marks.q_onset, analysis.marks.t_end);
+    const review::LeadSet outliers = review::find_outliers(layout, correlations, candidates, bad);
     for (std::size_t at = 0; at < lead_count; ++at)
         if (outliers[at]) analysis.flags[at].add(LeadFlag::outlier);
 }

@@ -38,18 +38,29 @@
 namespace mapari::review {
 
 using LeadSet = std::array<bool, lead_count>;  // element l - 1: lead l
-using LeadCorrelations = std::array<std::array<double, lead_count>, lead_count>;
 
 // The leads within 1.5 × the least spacing of lead l (1 to 64), in lead order.
 std::vector<int> neighbours_of(const ElectrodeLayout& layout, int lead);
 
-// The Pearson correlation of each pair of leads' averaged beats over rows
-// first_row to last_row (within 1 to averaged_rows); 0 for a constant beat.
-LeadCorrelations beat_correlations(const Beat& beat, int first_row, int last_row);
+// The Pearson correlation of two leads' averaged beats over rows first_row to
+// last_row (within 1 to averaged_rows); 0 for a constant beat. Each lead's
+// beat is centred once; a pair's correlation is formed when asked for: the
+// outlier rule asks for few of the 2016 pairs.
+class BeatCorrelations {
+  public:
+    BeatCorrelations(const Beat& beat, int first_row, int last_row);
+    // Leads a and b, 1 to 64, either way round.
+    double operator()(int a, int b) const;
+
+  private:
+    std::size_t rows_;
+    std::vector<double> values_;  // lead l, row k: element (l - 1) * rows_ + k - first_row
+    std::array<double, lead_count> spreads_{};  // each lead's root sum of squares
+};
 
 // The leads among `candidates` that are outliers against their neighbours
 // that are not `bad`.
-LeadSet find_outliers(const ElectrodeLayout& layout, const LeadCorrelations& correlations,
+LeadSet find_outliers(const ElectrodeLayout& layout, const BeatCorrelations& correlations,
                       const LeadSet& candidates, const LeadSet& bad);
 
 // Lead l's value filled in from the values of its neighbours that are not

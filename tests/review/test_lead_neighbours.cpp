@@ -135,8 +135,8 @@ TEST(LeadNeighbours, ALeadTurnedOverAmongNeighboursThatAgreeIsAnOutlier) {
         for (int lead = 1; lead <= lead_count; ++lead)
             if (c.bad[static_cast<std::size_t>(lead - 1)])
                 candidates[static_cast<std::size_t>(lead - 1)] = false;
-        EXPECT_EQ(set_leads(find_outliers(grid_layout(), beat_correlations(*beat, 1, 100),
-                                          candidates, c.bad)),
+        const BeatCorrelations correlations(*beat, 1, 100);
+        EXPECT_EQ(set_leads(find_outliers(grid_layout(), correlations, candidates, c.bad)),
                   c.outliers);
     }
 }
@@ -149,9 +149,9 @@ TEST(LeadNeighbours, NoOutlierWhereTheNeighboursDisagree) {
     auto& averaged = beat->averaged;
     for (int row = 1; row <= 100; ++row) averaged(row, 20) = 0.0f;
     averaged(70, 20) = 1.0f;  // a bump where the others have none: correlation about -0.2
-    const LeadCorrelations correlations = beat_correlations(*beat, 1, 100);
+    const BeatCorrelations correlations(*beat, 1, 100);
     for (int other : neighbours_of(grid_layout(), 20))
-        EXPECT_LT(correlations[19][static_cast<std::size_t>(other - 1)], 0.3) << "lead " << other;
+        EXPECT_LT(correlations(20, other), 0.3) << "lead " << other;
     EXPECT_EQ(set_leads(find_outliers(grid_layout(), correlations, leads_set({20}), {})),
               std::vector<int>{});
 }
@@ -159,12 +159,12 @@ TEST(LeadNeighbours, NoOutlierWhereTheNeighboursDisagree) {
 TEST(LeadNeighbours, CorrelationsOfABeatAgainstItselfTurnedAndAConstantOne) {
     std::unique_ptr<Beat> beat = bumps({2});
     for (int row = 1; row <= 100; ++row) beat->averaged(row, 3) = 7.0f;
-    const LeadCorrelations correlations = beat_correlations(*beat, 1, 100);
-    EXPECT_NEAR(correlations[0][0], 1.0, 1e-9);
-    EXPECT_NEAR(correlations[0][9], 1.0, 1e-9) << "a taller bump of the same shape";
-    EXPECT_NEAR(correlations[0][1], -1.0, 1e-9) << "lead 2 turned over";
-    EXPECT_EQ(correlations[0][2], 0.0) << "lead 3 is constant";
-    EXPECT_EQ(correlations[2][0], 0.0);
+    const BeatCorrelations correlations(*beat, 1, 100);
+    EXPECT_NEAR(correlations(1, 1), 1.0, 1e-9);
+    EXPECT_NEAR(correlations(1, 10), 1.0, 1e-9) << "a taller bump of the same shape";
+    EXPECT_NEAR(correlations(1, 2), -1.0, 1e-9) << "lead 2 turned over";
+    EXPECT_EQ(correlations(1, 3), 0.0) << "lead 3 is constant";
+    EXPECT_EQ(correlations(3, 1), 0.0);
 }
 
 // The correlation of leads a and b as the formula reads, each sum taken row
@@ -206,17 +206,15 @@ TEST(LeadNeighbours, CorrelationsEqualTheFormulaSummedRowAfterRow) {
         for (int lead = 1; lead <= lead_count; ++lead)
             for (int row = 1; row <= averaged_rows; ++row)
                 beat->averaged(row, lead) = lead % 9 == 0 ? 5.0f : value(random);
-        const LeadCorrelations correlations = beat_correlations(*beat, c.first_row, c.last_row);
+        const BeatCorrelations correlations(*beat, c.first_row, c.last_row);
         for (int a = 1; a <= lead_count; ++a)
             for (int b = a; b <= lead_count; ++b) {
                 const double expected =
                     correlation_by_the_formula(*beat, a, b, c.first_row, c.last_row);
-                const auto at_a = static_cast<std::size_t>(a - 1),
-                           at_b = static_cast<std::size_t>(b - 1);
-                ASSERT_EQ(std::bit_cast<std::uint64_t>(correlations[at_a][at_b]),
+                ASSERT_EQ(std::bit_cast<std::uint64_t>(correlations(a, b)),
                           std::bit_cast<std::uint64_t>(expected))
                     << "leads " << a << ", " << b;
-                ASSERT_EQ(std::bit_cast<std::uint64_t>(correlations[at_b][at_a]),
+                ASSERT_EQ(std::bit_cast<std::uint64_t>(correlations(b, a)),
                           std::bit_cast<std::uint64_t>(expected));
             }
     }
