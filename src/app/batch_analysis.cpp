@@ -189,16 +189,17 @@ std::string recording_problem(std::string_view bytes, std::span<const std::int16
     return {};
 }
 
-// The recording's stretch of the display second, from its frames decoded.
-std::unique_ptr<Recording> stretch_of(std::span<const std::int16_t> frames, int display_second) {
-    auto stretch = std::make_unique<Recording>();
+// The recording's stretch of the display second into `stretch`'s samples,
+// from its frames decoded; 0 past the frames' end.
+void take_stretch(std::span<const std::int16_t> frames, int display_second, Recording& stretch) {
     // The frames and the store both hold a frame's channels side by side, frame after frame.
     const std::span<const std::int16_t> from = frames.subspan(
         std::min(frames.size(), static_cast<std::size_t>(frames_per_second) *
                                     static_cast<std::size_t>(display_second) * channel_count));
-    std::copy_n(from.begin(), std::min(from.size(), stretch->samples.values.size()),
-                stretch->samples.values.begin());
-    return stretch;
+    auto& samples = stretch.samples.values;
+    const auto copied =
+        std::copy_n(from.begin(), std::min(from.size(), samples.size()), samples.begin());
+    std::fill(copied, samples.end(), std::int16_t{0});
 }
 
 // "display leads 13, 23, 37 carry no signal: took 1, 2, 3", or empty when
@@ -218,25 +219,26 @@ std::string display_leads_note(const Recording& stretch, const DisplayLeads& ask
 // The display leads of the session, with the note on those replaced; false
 // with the reason when no lead carries a signal.
 bool choose_display_leads(std::span<const std::int16_t> frames, const BatchSettings& settings,
-                          RecordingAnalysis& analysis) {
-    const std::unique_ptr<Recording> stretch = stretch_of(frames, settings.display_second);
+                          RecordingAnalysis& analysis, Recording& stretch) {
+    take_stretch(frames, settings.display_second, stretch);
     bool any_signal = false;
-    for (int lead = 1; lead <= lead_count; ++lead) any_signal |= carries_signal(*stretch, lead);
+    for (int lead = 1; lead <= lead_count; ++lead) any_signal |= carries_signal(stretch, lead);
     if (!any_signal) {
         analysis.reason = "no lead carries a signal in the stretch of display second " +
                           std::to_string(settings.display_second);
         return false;
     }
-    analysis.display_leads = display_leads_with_signal(*stretch, settings.leads);
-    analysis.note = display_leads_note(*stretch, settings.leads, analysis.display_leads);
+    analysis.display_leads = display_leads_with_signal(stretch, settings.leads);
+    analysis.note = display_leads_note(stretch, settings.leads, analysis.display_leads);
     return true;
 }
 
-// The source read, decoded into `frames`, checked and linked into the
-// folder, with the reasons in English; false with the reason when the
+// The source read, decoded into the stores' frames, checked and linked into
+// the folder, with the reasons in English; false with the reason when the
 // analysis cannot begin.
 bool begin_analysis(const fs::path& recording, const fs::path& folder, const RecordingNames& names,
-                    RecordingAnalysis& analysis, std::vector<std::int16_t>& frames) {
+                    RecordingAnalysis& analysis, AnalysisStores& stores) {
+    std::vector<std::int16_t>& frames = stores.frames;
     const MessagesAsWritten in_english;
     std::string bytes;
     if (!read_whole_file(recording.string(), bytes, analysis.reason)) {
@@ -246,7 +248,8 @@ bool begin_analysis(const fs::path& recording, const fs::path& folder, const Rec
     analysis.source_checksum = source_checksum(bytes);
     decode_frames(bytes, frames);
     analysis.reason = recording_problem(bytes, frames, analysis.settings.display_second);
-    return analysis.reason.empty() && choose_display_leads(frames, analysis.settings, analysis) &&
+    return analysis.reason.empty() &&
+           choose_display_leads(frames, analysis.settings, analysis, *stores.stretch) &&
            prepare_session_folder(recording, folder, names, analysis.reason);
 }
 
@@ -450,7 +453,7 @@ RecordingAnalysis analyse_recording(const fs::path& recording, const fs::path& f
     const RecordingNames names = session_names(analysis.name);
     SpatialRules spatial;
     if (!choose_spatial_rules(recording, settings, spatial, analysis.reason) ||
-        !begin_analysis(recording, folder, names, analysis, stores.frames))
+        !begin_analysis(recording, folder, names, analysis, stores))
         return analysis;
     BatchSettings session_settings = settings;
     session_settings.leads = analysis.display_leads;

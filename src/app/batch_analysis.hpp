@@ -128,14 +128,16 @@ RecordingAnalysis analyse_recording(const std::filesystem::path& recording,
                                     const BatchSettings& settings);
 
 // The two stores of an analysis: the session's, and the work area of the
-// analysis of every beat; and the recording's frames decoded, which the
-// check, the display leads and the analysis of every beat read. Whoever
-// analyses one recording after another keeps one set and hands it to each
-// analysis, which sets the stores back and decodes anew.
+// analysis of every beat; the recording's frames decoded, which the check,
+// the display leads and the analysis of every beat read; and the display
+// stretch the display leads are chosen on. Whoever analyses one recording
+// after another keeps one set and hands it to each analysis, which sets the
+// stores back, decodes anew and writes the stretch whole.
 struct AnalysisStores {
     std::unique_ptr<Store> session = new_store();
     std::unique_ptr<Store> beats = new_store();
     std::vector<std::int16_t> frames;
+    std::unique_ptr<Recording> stretch = std::make_unique<Recording>();
 };
 
 // The same in the stores given.
