@@ -178,7 +178,8 @@ void fit_slope_curves_side_by_side(AriWork& work, std::int32_t first_row, std::i
                                    std::array<bool, lead_count>& alone) {
     const std::int32_t h = work.settings.smoothing_half_width_samples;
     const auto ordinates_at = [&ordinates, first = first_held](std::int32_t k) {
-        return SeriesOrdinates(ordinates.data() + (k - first) * lead_count, lead_count);
+        return SeriesOrdinates(ordinates.data() + static_cast<std::size_t>(k - first) * lead_count,
+                               lead_count);
     };
     std::vector<float> slopes(static_cast<std::size_t>(work.t_end - first_row + 1) * lead_count);
     SeriesSums sums;
@@ -194,7 +195,7 @@ void fit_slope_curves_side_by_side(AriWork& work, std::int32_t first_row, std::i
         }
         fit_cubics_on_shared_abscissae(work.windows(k), sums, cubics);
         const float row = static_cast<float>(k);
-        float* slope = slopes.data() + (k - first_row) * lead_count;
+        float* slope = slopes.data() + static_cast<std::size_t>(k - first_row) * lead_count;
         for (std::size_t at = 0; at < lead_count; ++at) {
             slope[at] =
                 cubics.b1[at] + 2.0f * cubics.b2[at] * row + 3.0f * cubics.b3[at] * (row * row);

@@ -47,7 +47,8 @@ static_assert(frames_examined * 65535 < (1LL << 31));
 // which is exact (above), as summing them as reals is below 2^53.
 template <typename Read>
 ChannelValues roughness(std::span<const std::int16_t> samples, Read read) {
-    const auto frames = static_cast<double>(samples.size() / channel_count);
+    const std::size_t whole_frames = samples.size() / channel_count;
+    const auto frames = static_cast<double>(whole_frames);
     std::array<std::int32_t, channel_count> total{}, total_steps{};
     if (!samples.empty())
         for (std::size_t at = 0; at < channel_count; ++at) total[at] = read(samples[at]);

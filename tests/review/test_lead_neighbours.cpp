@@ -90,9 +90,10 @@ TEST(LeadNeighbours, ABadLeadIsTheInverseSquareDistanceMeanOfItsGoodNeighbours) 
 // at a lead inside the grid, whose neighbours lie symmetrically about it.
 TEST(LeadNeighbours, ALinearMapIsFilledInExactlyInsideTheGrid) {
     std::array<double, lead_count> values{};
-    for (int lead = 1; lead <= lead_count; ++lead)
-        values[static_cast<std::size_t>(lead - 1)] =
-            3.0 * ((lead - 1) % 8) + 5.0 * ((lead - 1) / 8);
+    for (int lead = 1; lead <= lead_count; ++lead) {
+        const int column = (lead - 1) % 8, row = (lead - 1) / 8;
+        values[static_cast<std::size_t>(lead - 1)] = 3.0 * column + 5.0 * row;
+    }
     for (int lead : {10, 20, 27, 45, 55}) {
         const std::optional<double> value = fill_in(grid_layout(), lead, values, leads_set({lead}));
         ASSERT_TRUE(value.has_value()) << "lead " << lead;
