@@ -73,7 +73,7 @@ std::string copied_table(const std::string& table) {
 
 fs::path make_study(const fs::path& folder) {
     analyse_four(folder);
-    const fs::path study = folder / "study";
+    fs::path study = folder / "study";
     fs::create_directories(study);
     for (int k = 0; k < study_size; ++k)
         fs::copy(folder / "analysed" / source_name(k), study / copy_name(k),

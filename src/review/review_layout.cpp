@@ -38,7 +38,6 @@ constexpr double smallest_value_marker = 40.0;  // a marker this wide has room f
 constexpr double panel_inset = 3.0;
 constexpr double trace_label_height = 16.0;
 constexpr double trace_padding = 4.0;
-constexpr int least_ticks = 4;
 // A quarter pixel off the drawn trace is not seen, and keeps a PDF of 64
 // traces a fraction of the size.
 constexpr double trace_tolerance = 0.25;

@@ -154,7 +154,8 @@ TEST(SvgPicture, DrawsEveryPrimitiveOfTheSurfacesAndScales) {
     ASSERT_GT(shapes * open_strokes * dots * labels, 0u);
     SvgContents svg = read_svg(svg_picture(picture));
     EXPECT_EQ(svg.elements.at("polyline"), static_cast<int>(64 + open_strokes));
-    EXPECT_EQ(svg.elements["polygon"], static_cast<int>(2 * 64 + shapes + closed_strokes));
+    const std::size_t mark_triangles = 128;  // two a trace
+    EXPECT_EQ(svg.elements["polygon"], static_cast<int>(mark_triangles + shapes + closed_strokes));
     EXPECT_EQ(svg.elements.at("circle"), static_cast<int>(dots));
     EXPECT_EQ(svg.elements.at("linearGradient"),
               static_cast<int>(picture.maps.size() + picture.surfaces.size() +

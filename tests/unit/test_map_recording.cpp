@@ -166,11 +166,11 @@ TEST(MapRecordingFrames, DecodeIntoAKeptVectorAsIntoANewOne) {
     const struct {
         std::size_t bytes;
         const char* what;
-    } files[] = {{3 * bytes_per_frame, "three frames into an empty vector"},
+    } files[] = {{std::size_t{3} * bytes_per_frame, "three frames into an empty vector"},
                  {bytes_per_frame + 7, "one frame and a part after three"},
                  {0, "no byte after one frame"},
-                 {2 * bytes_per_frame, "two frames after none"},
-                 {3 * bytes_per_frame - 1, "two frames and a part after two"}};
+                 {std::size_t{2} * bytes_per_frame, "two frames after none"},
+                 {std::size_t{3} * bytes_per_frame - 1, "two frames and a part after two"}};
     std::vector<std::int16_t> kept;
     for (const auto& c : files) {
         const std::string_view bytes = std::string_view(three_frames).substr(0, c.bytes);
