@@ -118,9 +118,10 @@ float median_step(const LeadSteps& step) {
 }
 
 // Whether a lead's median step exceeds the threshold. Of n steps summing to
-// S, the n - n / 2 from the median on would sum to more than S were the
-// median 2S / n or more, so the median is at most (2S - 1) / n: when that
+// S, n odd, the n - n / 2 from the median on would sum to more than S were
+// the median 2S / n or more, so the median is at most (2S - 1) / n: when that
 // settles it, the steps need not be counted out.
+static_assert(steps % 2 == 1);
 bool median_step_above(const LeadSteps& step, float threshold) {
     const std::uint32_t bound = step.sum() == 0 ? 0 : (2 * step.sum() - 1) / steps;
     return static_cast<float>(bound) > threshold && median_step(step) > threshold;
