@@ -27,7 +27,7 @@ void keep_with_byte(std::vector<std::uint32_t>& candidates, int shift, std::uint
     std::size_t kept = 0;
     for (std::uint32_t bits : candidates) {
         candidates[kept] = bits;
-        kept += ((bits >> shift) & 0xFFu) == byte ? 1 : 0;
+        kept += static_cast<std::size_t>(((bits >> shift) & 0xFFu) == byte);
     }
     candidates.resize(kept);
 }
