@@ -27,7 +27,7 @@ namespace mapari {
 
 const char* const validate_usage_text =
     "usage: mapari-validate RECORD.hea... [--annotator q1c|q2c|ludb] [--reference q1c|q2c]\n"
-    "                       [--out DIR] [--lang ja|en]\n"
+    "                       [--t-end trapezium|tangent] [--out DIR] [--lang ja|en]\n"
     "       mapari-validate --help | --version\n"
     "  RECORD.hea   a WFDB record with cardiologists' marks beside it\n"
     "  --annotator  q1c or q2c: the QT Database's RECORD.q1c or .q2c; ludb: one file a lead\n"
@@ -35,6 +35,8 @@ const char* const validate_usage_text =
     "  --reference  q1c or q2c, a cardiologist other than the annotator: their marks of the\n"
     "               same beats are measured against the annotator's too; a record without\n"
     "               them is named and measured without\n"
+    "  --t-end      the T end measured: trapezium, the mark (default); tangent, the tangent\n"
+    "               at each lead's steepest fall met with its iso-electric level\n"
     "  --out DIR    where validation.csv goes (default: the current folder)\n"
     "  --lang ja|en the language of messages (default ja); the table and summary are English\n";
 
@@ -49,17 +51,18 @@ struct ValidateOptions {
     std::vector<fs::path> records;
     std::string annotator;  // empty: chosen by the files beside each record
     std::string reference;  // a second cardiologist to compare; empty: none
+    std::string t_end_method = "trapezium";
     fs::path out = ".";
     Language language = Language::japanese;
 };
 
-// An option whose value names one of `annotators`; `wanted` says them in a refusal.
-CommandOption annotator_option(std::string name, std::string& target,
-                               std::vector<std::string> annotators, std::string wanted) {
+// An option whose value is one of `choices`; `wanted` says them in a refusal.
+CommandOption choice_option(std::string name, std::string& target, std::vector<std::string> choices,
+                            std::string wanted) {
     return {std::move(name), true,
-            [&target, annotators = std::move(annotators)](const std::string& text) {
+            [&target, choices = std::move(choices)](const std::string& text) {
                 target = text;
-                return std::find(annotators.begin(), annotators.end(), text) != annotators.end();
+                return std::find(choices.begin(), choices.end(), text) != choices.end();
             },
             std::move(wanted)};
 }
@@ -78,9 +81,10 @@ std::string reference_refusal(const ValidateOptions& options) {
 CommandLineReading parse_validate_arguments(const std::vector<std::string>& arguments,
                                             ValidateOptions& options) {
     const CommandOptions table = {
-        annotator_option("--annotator", options.annotator, {"q1c", "q2c", "ludb"},
-                         "q1c, q2c or ludb"),
-        annotator_option("--reference", options.reference, {"q1c", "q2c"}, "q1c or q2c"),
+        choice_option("--annotator", options.annotator, {"q1c", "q2c", "ludb"}, "q1c, q2c or ludb"),
+        choice_option("--reference", options.reference, {"q1c", "q2c"}, "q1c or q2c"),
+        choice_option("--t-end", options.t_end_method, {"trapezium", "tangent"},
+                      "trapezium or tangent"),
         text_option("--out", options.out),
         language_option([&options](Language language) { options.language = language; }),
     };
@@ -275,6 +279,9 @@ bool measure_record(const fs::path& header, const ValidateOptions& options,
         const fs::path session = work.path() / ("s" + std::to_string(results.size()));
         result.analysis = analyse_recording(
             work.path() / "data" / report.pieces[place.piece].file_name, session, settings);
+        // The tangent's T end is measured in the mark's place; the analysis itself is the same.
+        if (options.t_end_method == "tangent")
+            result.analysis.marks.t_end = result.analysis.marks.t_end_tangent;
         result.expert = expert_rows(expert.beats, rate_hz, place, result.analysis.accepted);
         if (reference.read) {
             result.reference = options.reference;
@@ -441,6 +448,9 @@ int run_validate(const ValidateOptions& options, std::ostream& out, std::ostream
         errors << "mapari-validate: " << table.string() << ": " << reason << '\n';
         return exit_failure;
     }
+    if (options.t_end_method == "tangent")
+        out << "T end by the tangent at each lead's steepest fall, met with its iso-electric "
+               "level\n";
     print_summary(results, out);
     return exit_code;
 }

@@ -754,27 +754,35 @@ struct LeadWave {
     }
 };
 
+// Where one lead's T wave ends, by two methods; 0 where it shows no end.
+struct LeadTEnd {
+    double trapezium = 0.0;
+    double tangent = 0.0;
+};
+
 // Where the lead's T wave ends after its peak at the row `peak`, by the
 // trapezium of largest area: from the steepest point of the fall, a chord to
 // each later row and on, level, to a row well past the fall; the row where
 // the area under it is largest is where the curve turns from falling to lying
-// level. 0 when the wave does not fall to a fifth of its peak before `limit`
-// (it does not return to the baseline) or the next beat comes too soon.
-double lead_t_end(const LeadWave& wave, int peak, int limit) {
+// level. No end when the wave does not fall to a fifth of its peak before
+// `limit` (it does not return to the baseline) or the next beat comes too
+// soon. The tangent at the steepest point, met with the iso-electric level,
+// is the other end, kept to measure the two against cardiologists.
+LeadTEnd lead_t_end(const LeadWave& wave, int peak, int limit) {
     const double sign = wave.value(peak) > 0.0 ? 1.0 : -1.0;
     const double low = lead_t_fall_fraction * sign * wave.value(peak);
     int steepest = 0, r = peak + 1;
     for (; r <= limit - slope_half_width && sign * wave.value(r) > low; ++r)
         if (steepest == 0 || sign * wave.slope(r) < sign * wave.slope(steepest)) steepest = r;
     if (r > limit - slope_half_width || steepest == 0 || !(sign * wave.slope(steepest) < 0.0))
-        return 0.0;
+        return {};
     // The chord reaches a fixed time past the steepest point: reaching on with
     // a broad wave would follow a slowly fading tail as far as it fades. The
     // next beat may cut the chord short; the end of the rows may not: a wave
     // still falling there shows no end.
     int reach = steepest + trapezium_reach_rows;
     if (reach > limit - slope_half_width) {
-        if (limit >= averaged_rows - smoothing_half_width) return 0.0;
+        if (limit >= averaged_rows - smoothing_half_width) return {};
         reach = limit - slope_half_width;
     }
     int end = steepest;
@@ -787,7 +795,7 @@ double lead_t_end(const LeadWave& wave, int peak, int limit) {
             end = k;
         }
     }
-    return end;
+    return {static_cast<double>(end), steepest - at_steepest / wave.slope(steepest)};
 }
 
 // The T end of the leads: in each lead whose T wave reaches a share of the
@@ -796,8 +804,9 @@ double lead_t_end(const LeadWave& wave, int peak, int limit) {
 // on as long as any part of the heart recovers, and a lead is refused only
 // for what shows in that lead (a low wave, one that does not come back). The
 // chord does not follow a slowly fading tail into the noise, and the sign of
-// each lead's wave is its own, so T waves of either polarity end alike.
-double leads_t_end(const Beat& beat, const BeatCurves& curves, int t_peak, int first, int limit) {
+// each lead's wave is its own, so T waves of either polarity end alike. The
+// latest tangent of those leads comes with it.
+LeadTEnd leads_t_end(const Beat& beat, const BeatCurves& curves, int t_peak, int first, int limit) {
     const int from = std::max(first, t_peak - lead_t_peak_spread_rows);
     const int to = std::min(limit, t_peak + lead_t_peak_spread_rows);
     std::vector<std::pair<double, int>> peaks;  // |amplitude| and row, by lead
@@ -811,13 +820,15 @@ double leads_t_end(const Beat& beat, const BeatCurves& curves, int t_peak, int f
         peaks.emplace_back(std::abs(wave.value(peak)), peak);
         largest = std::max(largest, peaks.back().first);
     }
-    double latest = 0.0;
+    LeadTEnd latest;
     std::size_t index = 0;
     for (int l = 1; l <= lead_count; ++l) {
         if (!curves.active(l)) continue;
         const auto [amplitude, peak] = peaks[index++];
         if (amplitude < lead_t_share * largest) continue;
-        latest = std::max(latest, lead_t_end({beat, l, curves.baseline(l)}, peak, limit));
+        const LeadTEnd lead = lead_t_end({beat, l, curves.baseline(l)}, peak, limit);
+        latest.trapezium = std::max(latest.trapezium, lead.trapezium);
+        if (lead.trapezium > 0.0) latest.tangent = std::max(latest.tangent, lead.tangent);
     }
     return latest;
 }
@@ -859,9 +870,14 @@ bool find_t_wave(const Beat& beat, const BeatCurves& curves, const Qrs& qrs,
     marks.t_peak = t_peak;
     marks.t_end_independent = nearest_row(edge_end(curves, edge));
     // The RMS edge stands in when no lead shows its end, and is then no second estimate.
-    const double leads_end = leads_t_end(beat, curves, t_peak, first, limit);
-    marks.t_end = leads_end > t_peak ? nearest_row(leads_end) : marks.t_end_independent;
-    if (!(leads_end > t_peak)) marks.t_end_independent = 0;
+    const LeadTEnd leads_end = leads_t_end(beat, curves, t_peak, first, limit);
+    if (leads_end.trapezium > t_peak) {
+        marks.t_end = nearest_row(leads_end.trapezium);
+        marks.t_end_tangent = nearest_row(leads_end.tangent);
+    } else {
+        marks.t_end = marks.t_end_independent;
+        marks.t_end_independent = 0;
+    }
     return true;
 }
 

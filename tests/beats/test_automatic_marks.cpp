@@ -519,6 +519,28 @@ TEST(AutomaticMarks, KeepTheRmsEdgeAsTheIndependentTEnd) {
     }
 }
 
+// The tangent at the steepest point of a fall, met with the baseline: a hump
+// w wide falls most steeply one width past its centre, at exp(-1/2) of its
+// height, and its tangent meets the baseline a width further on (480 for the
+// hump 40 wide at 400); an erf fall w wide at c, at half its height there,
+// at c + w sqrt(pi / 2) (472.6 for the fall 18 wide at 450).
+TEST(AutomaticMarks, TheTangentTEndIsWhereTheSteepestFallMeetsTheBaseline) {
+    const std::vector<TEndCase> cases{
+        {"a hump", {Wave::hump, 400.0, 40.0}},
+        {"an erf fall", {Wave::fall, 450.0, 18.0}},
+    };
+    for (const TEndCase& c : cases) {
+        const double s = c.wave.steepest_row();
+        const double expected = s - c.wave.value(s) / c.wave.slope(s);
+        for (int polarity : {1, -1}) {
+            SCOPED_TRACE(std::string(c.name) + ", polarity " + std::to_string(polarity));
+            const AutomaticMarks marks = find_automatic_marks(*beat_with_t_wave(c.wave, polarity));
+            EXPECT_NEAR(marks.t_end_tangent, expected, 2.0);
+            EXPECT_LT(marks.t_end_tangent, marks.t_end);
+        }
+    }
+}
+
 struct LaterLeadCase {
     const char* name;
     double share;                // of the other leads' T wave's height, signed
