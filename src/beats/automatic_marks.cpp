@@ -59,8 +59,14 @@ constexpr double fall_end_per_turn = 3.0 / 2.5;
 // turning up lies at most that far after the QRS's foot: a cube-root line
 // reaching further back was carried out by a small early lobe (a Q wave).
 constexpr int q_onset_before_turn_rows = 2 * slope_half_width;
-constexpr double qrs_lead_share = 0.25;  // of the tallest QRS: a lead whose QRS edges count
-constexpr int settled_rows = 40;         // at rest this long, the beat has come to rest
+// Of the tallest QRS: a lead whose QRS onset counts, and one whose QRS end
+// counts. Before the QRS a small lead may still show the end of the P wave,
+// which its own onset cannot be told from; after the QRS's peak nothing of the
+// atria follows, and a small lead's S wave still going on is the QRS going on
+// (the slow ST segment after it the trapezium sees level).
+constexpr double qrs_onset_lead_share = 0.25;
+constexpr double qrs_end_lead_share = 0.1;
+constexpr int settled_rows = 40;  // at rest this long, the beat has come to rest
 // No beat follows another this soon: the ventricles cannot yet be excited
 // again. A beat found sooner was a large T wave taken for one.
 constexpr int refractory_rows = 300;
@@ -454,10 +460,11 @@ double outermost_lead_qrs_edge(const Beat& beat, const BeatCurves& curves, int q
         tallest = std::max(tallest, height(l));
     }
     const Edge edge{qrs_peak, step, bound, 0.0, 0.0, 0, 0.0};
+    const double share = step > 0 ? qrs_end_lead_share : qrs_onset_lead_share;
     std::vector<double> ends;
     RowCurve left{};
     for (int l = 1; l <= lead_count; ++l) {
-        if (!curves.active(l) || height(l) < qrs_lead_share * tallest) continue;
+        if (!curves.active(l) || height(l) < share * tallest) continue;
         double most = 0.0;
         for (int r = bound; r != near - step; r -= step) {
             most = std::max(most, std::abs(beat.averaged(r, l) - curves.baseline(l)) / height(l));

@@ -43,8 +43,12 @@
 //     small sharp first deflection set apart from the rise by a pause, where
 //     the cube-root line levels off, starts the QRS.
 //   J point: the trapezium (80 rows) on the RMS's last lobe, and no earlier
-//     than the latest end over those leads (each the trapezium of what is left
-//     of the lead's deflections from each row on); each of these ends carried
+//     than the latest end over the leads whose QRS is at least a tenth of the
+//     tallest (each the trapezium of what is left of the lead's deflections
+//     from each row on): a small lead's S wave going on after a tall R has
+//     fallen, which the RMS shows only as a shoulder, is the QRS going on
+//     (before the QRS a small lead may still show the P wave's end, so the
+//     onset takes a quarter); each of these ends carried
 //     from the trapezium's turn to where no fall is left to see. On a fall
 //     shaped as an erf the trapezium turns 2.5 widths past the steepest point
 //     (a QRS edge 5 ms wide, the 80-row chord), where 0.6 % of the fall is
@@ -124,12 +128,12 @@
 // (the test works the offsets out).
 // Measured against cardiologists (mapari-validate; README "How accurate are
 // the automatic marks"): on four QT Database records without pacing, against
-// cardiologist 1, Q onset 1.7 +- 9.5 ms, J point -6.3 +- 20.1, T end
+// cardiologist 1, Q onset 1.7 +- 9.5 ms, J point -4.5 +- 19.1, T end
 // 6.4 +- 22.7 (a second cardiologist on the same stretches: 3.1 +- 8.6,
 // -9.4 +- 19.5, -2.8 +- 12.7; the J point's spread is cardiologist 1's: the
-// marks stand to cardiologist 2 at 3.0 +- 10.8); on the paced record sel104
+// marks stand to cardiologist 2 at 4.9 +- 7.3); on the paced record sel104
 // 2.8 +- 11.7, 7.2 +- 25.2 (22.4 +- 37.8 before the paced J point's rule),
-// 8.1 +- 54.2; on six LUDB records 0.4 +- 9.9, -6.1 +- 7.8, -10.3 +- 21.7.
+// 8.1 +- 54.2; on six LUDB records 0.4 +- 9.9, -5.9 +- 7.9, -10.3 +- 21.7.
 // Limits: on sel104 cardiologist 1 puts the Q onset a few ms before the
 // spike leaves the baseline, as on unpaced beats; its T end, averaged from
 // one to four beats of a record mixing paced, fusion and sinus beats and

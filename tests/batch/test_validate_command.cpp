@@ -199,6 +199,22 @@ TEST(ValidateCommand, MarksOfOneQtDatabaseAndOneLudbRecordStayWithinTheirLimits)
     EXPECT_NE(table.find("\n123,ludb,1,1,"), std::string::npos) << table;
 }
 
+// sel114's second lead has a tall R; its first a small R and S, a sixth as
+// high, whose S wave goes on after the tall R has fallen, and the RMS shows
+// it only as a shoulder. Both cardiologists end the QRS after it. Measured
+// when this test was written, against cardiologist 2: J point -0.4 +- 5.8 ms
+// (-5.5 +- 12.8, three stretches 21 to 34 ms early, when only leads a quarter
+// as high as the tallest held the J point back).
+TEST(ValidateCommand, TheJPointWaitsForASmallLeadsSWave) {
+    const fs::path record = test_support::expert_data_folder() / "qtdb" / "sel114.hea";
+    if (!fs::exists(record)) GTEST_SKIP() << "the annotated records are absent";
+    TemporaryFolder folder;
+    const CommandRun run =
+        run_validate({record.string(), "--annotator", "q2c", "--out", folder.path().string()});
+    ASSERT_EQ(run.exit_code, 0) << run.errors;
+    expect_within(run.out, {{"QT Database (q2c)", "J point", 13, 3.0, 9.0}});
+}
+
 // The tangent at each lead's steepest fall, measured in the mark's place, ends
 // the T wave early, as it does on every record of the QT Database here; the
 // mark's trapezium does not. Measured when this test was written, sel100
