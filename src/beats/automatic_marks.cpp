@@ -835,7 +835,7 @@ LeadTEnd leads_t_end(const Beat& beat, const BeatCurves& curves, int t_peak, int
         if (amplitude < lead_t_share * largest) continue;
         const LeadTEnd lead = lead_t_end({beat, l, curves.baseline(l)}, peak, limit);
         latest.trapezium = std::max(latest.trapezium, lead.trapezium);
-        if (lead.trapezium > 0.0) latest.tangent = std::max(latest.tangent, lead.tangent);
+        latest.tangent = std::max(latest.tangent, lead.tangent);
     }
     return latest;
 }
