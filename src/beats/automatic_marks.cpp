@@ -40,9 +40,11 @@ constexpr int fewest_fitted_rows = 3;
 // wave's fall, smooth the noise of a few beats averaged.
 constexpr int slope_half_width = 10;
 // A lead's T peak lies this near the T peak of all leads; leads whose T wave
-// reaches this share of the largest one's have their T end measured.
+// reaches this share of the largest one's have their T end measured: as with
+// the QRS's end, a small lead's wave still going on is the heart still
+// recovering, and a tenth keeps out leads that hold noise and no T wave.
 constexpr int lead_t_peak_spread_rows = 60;
-constexpr double lead_t_share = 0.25;
+constexpr double lead_t_share = 0.1;
 // The steepest point of a fall lies near its middle, well above this fraction of the peak.
 constexpr double lead_t_fall_fraction = 0.2;
 // How far the trapezium's chord reaches past the steepest point of a fall: a

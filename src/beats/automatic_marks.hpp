@@ -79,20 +79,22 @@
 //     premature beat after each accepted one is not averaged, yet its waves
 //     are, and it is no T wave.
 //   T end: in each lead whose T wave (its largest deviation within 60 rows of
-//     the T peak, of either sign) is at least a quarter of the largest, the
+//     the T peak, of either sign) is at least a tenth of the largest, the
 //     trapezium (150 rows) from the steepest point of the wave's fall toward
 //     a fifth of its peak; the latest of these ends, however few leads end
 //     that late (the heart has recovered when its last part has; a lead is
-//     refused only for what shows in it: a low wave, or one that does not
-//     come back). `t_end_independent` is the cube-root line on the RMS's
-//     fall, a second estimate to check against. `t_end_tangent`, the
-//     tangent at the steepest point of each of those leads' fall met with
-//     its iso-electric level, the latest of them, is the classic T end:
-//     against cardiologists (mapari-validate --t-end tangent) it comes 20 to
-//     30 ms early on the mean on every database, with a spread no smaller
-//     (QT Database, four records without pacing, -25.7 +- 18.7 ms against
-//     the trapezium's 6.4 +- 22.7; LUDB -30.1 +- 20.6 against -10.3 +- 21.7):
-//     a fall ends later than where its steepest slope would reach the level.
+//     refused only for what shows in it: a wave too low to hold more than
+//     noise, or one that does not come back). `t_end_independent` is the
+//     cube-root line on the RMS's fall, a second estimate to check against.
+//     `t_end_tangent`, the tangent at the steepest point of each of those
+//     leads' fall met with its iso-electric level, the latest of them, is
+//     the classic T end: against cardiologists (mapari-validate --t-end
+//     tangent) it comes 20 to 26 ms early on the mean on every database,
+//     with a spread about the trapezium's (QT Database, four records
+//     without pacing, -25.9 +- 18.5 ms against the trapezium's 6.0 +- 22.6;
+//     LUDB -22.4 +- 18.6 against -2.9 +- 17.5; the paced sel104
+//     -20.2 +- 56.9 against 8.1 +- 54.2): a fall ends later than where its
+//     steepest slope would reach the level.
 //   Stimulus: the row of largest curvature within 100 rows before the Q
 //     onset, when that curvature is 3 times the largest within the QRS and 5
 //     times the iso-electric window's mean; a pacing spike turns within a row
@@ -129,11 +131,11 @@
 // Measured against cardiologists (mapari-validate; README "How accurate are
 // the automatic marks"): on four QT Database records without pacing, against
 // cardiologist 1, Q onset 1.7 +- 9.5 ms, J point -4.5 +- 19.1, T end
-// 6.4 +- 22.7 (a second cardiologist on the same stretches: 3.1 +- 8.6,
+// 6.0 +- 22.6 (a second cardiologist on the same stretches: 3.1 +- 8.6,
 // -9.4 +- 19.5, -2.8 +- 12.7; the J point's spread is cardiologist 1's: the
 // marks stand to cardiologist 2 at 4.9 +- 7.3); on the paced record sel104
 // 2.8 +- 11.7, 7.2 +- 25.2 (22.4 +- 37.8 before the paced J point's rule),
-// 8.1 +- 54.2; on six LUDB records 0.4 +- 9.9, -5.9 +- 7.9, -10.3 +- 21.7.
+// 8.1 +- 54.2; on six LUDB records 0.4 +- 9.9, -5.9 +- 7.9, -2.9 +- 17.5.
 // Limits: on sel104 cardiologist 1 puts the Q onset a few ms before the
 // spike leaves the baseline, as on unpaced beats; its T end, averaged from
 // one to four beats of a record mixing paced, fusion and sinus beats and

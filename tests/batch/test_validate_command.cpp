@@ -199,20 +199,37 @@ TEST(ValidateCommand, MarksOfOneQtDatabaseAndOneLudbRecordStayWithinTheirLimits)
     EXPECT_NE(table.find("\n123,ludb,1,1,"), std::string::npos) << table;
 }
 
-// sel114's second lead has a tall R; its first a small R and S, a sixth as
-// high, whose S wave goes on after the tall R has fallen, and the RMS shows
-// it only as a shoulder. Both cardiologists end the QRS after it. Measured
-// when this test was written, against cardiologist 2: J point -0.4 +- 5.8 ms
-// (-5.5 +- 12.8, three stretches 21 to 34 ms early, when only leads a quarter
-// as high as the tallest held the J point back).
-TEST(ValidateCommand, TheJPointWaitsForASmallLeadsSWave) {
-    const fs::path record = test_support::expert_data_folder() / "qtdb" / "sel114.hea";
-    if (!fs::exists(record)) GTEST_SKIP() << "the annotated records are absent";
-    TemporaryFolder folder;
-    const CommandRun run =
-        run_validate({record.string(), "--annotator", "q2c", "--out", folder.path().string()});
-    ASSERT_EQ(run.exit_code, 0) << run.errors;
-    expect_within(run.out, {{"QT Database (q2c)", "J point", 13, 3.0, 9.0}});
+// A small lead's wave going on is the wave going on. sel114's second lead has
+// a tall R; its first a small R and S, a sixth as high, whose S wave goes on
+// after the tall R has fallen, and the RMS shows it only as a shoulder. Both
+// cardiologists end the QRS after it. LUDB 21's T waves are all low; on its
+// first stretch aVR's, a fifth as high as V5's, ends last, where the
+// cardiologists' latest lead ends. Measured when these rows were written:
+// sel114 against cardiologist 2, J point -0.4 +- 5.8 ms (-5.5 +- 12.8, three
+// stretches 21 to 34 ms early, when only leads a quarter as high as the
+// tallest held it back); LUDB 21, T end -11.8 +- 32.2 (-43.8 +- 1.1 while
+// only leads a quarter as high counted).
+TEST(ValidateCommand, ASmallLeadsWaveHoldsTheEndBack) {
+    struct Case {
+        const char* record;
+        std::vector<std::string> options;
+        MarkLimit limit;
+    };
+    const std::vector<Case> cases{
+        {"qtdb/sel114.hea", {"--annotator", "q2c"}, {"QT Database (q2c)", "J point", 13, 3.0, 9.0}},
+        {"ludb/21.hea", {}, {"LUDB", "T end", 2, 15.0, 35.0}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.record);
+        const fs::path record = test_support::expert_data_folder() / c.record;
+        if (!fs::exists(record)) GTEST_SKIP() << "the annotated records are absent";
+        TemporaryFolder folder;
+        std::vector<std::string> arguments{record.string(), "--out", folder.path().string()};
+        arguments.insert(arguments.end(), c.options.begin(), c.options.end());
+        const CommandRun run = run_validate(arguments);
+        ASSERT_EQ(run.exit_code, 0) << run.errors;
+        expect_within(run.out, {c.limit});
+    }
 }
 
 // The tangent at each lead's steepest fall, measured in the mark's place, ends

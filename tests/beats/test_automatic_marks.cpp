@@ -549,14 +549,14 @@ struct LaterLeadCase {
 };
 
 // Every lead's T wave a hump 40 rows wide at row 400, 400 high; some leads'
-// 40 rows later. Their end counts when their wave is at least a quarter as
+// 40 rows later. Their end counts when their wave is at least a tenth as
 // high as the largest, however few of them there are: 20, 16 or 2 of the 64.
 TEST(AutomaticMarks, TEndIsTheLatestOverTheLeadsWithATWave) {
     const std::vector<LaterLeadCase> cases{
-        {"three tenths as high", 0.3, 20, 440.0},
-        {"three tenths as deep", -0.3, 20, 440.0},
-        {"a fifth as high: left out", 0.2, 20, 400.0},
-        {"a fifth as deep: left out", -0.2, 20, 400.0},
+        {"an eighth as high", 0.125, 20, 440.0},
+        {"an eighth as deep", -0.125, 20, 440.0},
+        {"a twelfth as high: left out", 1.0 / 12, 20, 400.0},
+        {"a twelfth as deep: left out", -1.0 / 12, 20, 400.0},
         {"a quarter of the leads", 1.0, 16, 440.0},
         {"two leads alone", 1.0, 2, 440.0},
     };
