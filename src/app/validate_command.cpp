@@ -442,11 +442,13 @@ int run_validate(const ValidateOptions& options, std::ostream& out, std::ostream
             << (stretches == 1 ? " stretch, " : " stretches, ") << marked
             << " with beats the cardiologists marked\n";
     }
+    // A table that cannot be written (a full disk) still leaves the summary:
+    // the measurement is not lost for it.
     std::string reason;
     const fs::path table = options.out / "validation.csv";
     if (!write_file_atomically(table.string(), validation_table(results), reason)) {
         errors << "mapari-validate: " << table.string() << ": " << reason << '\n';
-        return exit_failure;
+        exit_code = exit_failure;
     }
     if (options.t_end_method == "tangent")
         out << "T end by the tangent at each lead's steepest fall, met with its iso-electric "

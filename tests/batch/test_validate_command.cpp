@@ -106,6 +106,24 @@ TEST(ValidateCommand, AnOutputFolderItCannotMakeIsNamed) {
     EXPECT_EQ(run.out, "");
 }
 
+// A table it cannot write is named, and the summary printed all the same.
+TEST(ValidateCommand, ATableItCannotWriteIsNamedAndTheSummaryStays) {
+    const fs::path record = test_support::expert_data_folder() / "qtdb" / "sel100.hea";
+    if (!fs::exists(record)) GTEST_SKIP() << "the annotated records are absent";
+    TemporaryFolder folder;
+    fs::create_directory(folder.path() / "validation.csv");
+    const CommandRun run = run_validate({record.string(), "--out", folder.path().string()});
+    EXPECT_EQ(run.exit_code, 1);
+    EXPECT_EQ(run.errors.rfind(
+                  "mapari-validate: " + (folder.path() / "validation.csv").string() + ": ", 0),
+              0U)
+        << run.errors;
+    EXPECT_NE(run.out.find("QT Database (q1c): 6 of 6 stretches analysed (100.0 %)\n  mark"),
+              std::string::npos)
+        << run.out;
+    EXPECT_TRUE(fs::is_directory(folder.path() / "validation.csv"));
+}
+
 // The usage names --reference and what it takes.
 TEST(ValidateCommand, UsageNamesTheReference) {
     const CommandRun run = run_validate({"--help"});
