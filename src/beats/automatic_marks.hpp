@@ -150,8 +150,10 @@
 // two noisy beats; LUDB 21 where only four beats smear its first deflection)
 // is not taken for its onset: the Q onset comes 15 to 20 ms after the
 // cardiologists' earliest lead there; a QRS ending in a corner, as no real
-// one does, gets its J point up to a fifth of its fall past the corner; the
-// marks of a real beat are best looked at.
+// one does, gets its J point up to a fifth of its fall past the corner; a
+// small lobe ending a lead's S wave (sel116: a tenth of its R) is inside or
+// outside the QRS by a near tie of the trapezium's areas, the J point 20 ms
+// apart; the marks of a real beat are best looked at.
 // `problem` says when they cannot be used.
 #pragma once
 
