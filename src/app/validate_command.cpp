@@ -391,6 +391,32 @@ void print_premature_ventricular(const std::vector<const StretchResult*>& stretc
             << " of " << labelled << '\n';
 }
 
+// How far the annotator's own marks scatter among the beats of one averaged
+// beat, and how many stretches rest on the marks of one beat: the part of the
+// errors' spread that is the cardiologist's, not the automatic marks'.
+void print_annotator_spread(const std::vector<const StretchResult*>& stretches, std::ostream& out) {
+    std::vector<const ExpertRows*> rows;
+    std::size_t marked = 0;
+    std::size_t one_beat = 0;
+    for (const StretchResult* r : stretches) {
+        rows.push_back(&r->expert);
+        if (r->analysis.status == AnalysisStatus::failed || r->expert.marked_beats == 0) continue;
+        ++marked;
+        one_beat += r->expert.marked_beats == 1 ? 1U : 0U;
+    }
+    out << "  the cardiologist's own marks among the beats of one averaged beat:\n"
+           "  mark      stretches  beats  SD ms\n";
+    for (std::size_t m = 0; m < mark_kinds.size(); ++m) {
+        const MarkSpread spread = pooled_spread(rows, m);
+        char line[128];
+        std::snprintf(line, sizeof line, "  %-8s %10zu %6zu %6.1f\n", mark_name(mark_kinds[m]),
+                      spread.stretches, spread.beats, spread.sd_ms);
+        out << line;
+    }
+    out << "  analysed stretches whose marks are of one beat: " << one_beat << " of " << marked
+        << '\n';
+}
+
 void print_summary(const std::vector<StretchResult>& results, std::ostream& out) {
     if (results.empty()) out << "no stretch was measured\n";
     std::map<std::string, std::vector<const StretchResult*>> databases;
@@ -404,6 +430,7 @@ void print_summary(const std::vector<StretchResult>& results, std::ostream& out)
             << " %)\n";
         print_errors(stretches, error_ms, out);
         print_premature_ventricular(stretches, out);
+        print_annotator_spread(stretches, out);
         const auto compared =
             std::find_if(stretches.begin(), stretches.end(),
                          [](const StretchResult* r) { return !r->reference.empty(); });

@@ -134,7 +134,6 @@ const char* mark_name(MarkKind kind) {
 ExpertRows expert_rows(const std::vector<importing::ExpertBeat>& beats, double rate_hz,
                        const StretchPlace& place, const std::vector<AcceptedBeat>& accepted) {
     ExpertRows expert;
-    std::array<std::vector<double>, mark_kinds.size()> rows;
     for (const AcceptedBeat& beat : accepted) {
         const importing::ExpertBeat* marked =
             beat_near(beats, rate_hz, beat_source_ms(place, beat));
@@ -142,11 +141,11 @@ ExpertRows expert_rows(const std::vector<importing::ExpertBeat>& beats, double r
         ++expert.marked_beats;
         for (std::size_t m = 0; m < mark_kinds.size(); ++m)
             if (const std::optional<std::int64_t> sample = mark_of(*marked, mark_kinds[m]))
-                rows[m].push_back(
+                expert.beat_rows[m].push_back(
                     row_of(static_cast<double>(*sample) * ms_per_second / rate_hz, place, beat));
     }
     for (std::size_t m = 0; m < mark_kinds.size(); ++m)
-        if (!rows[m].empty()) expert.rows[m] = median(rows[m]);
+        if (!expert.beat_rows[m].empty()) expert.rows[m] = median(expert.beat_rows[m]);
     return expert;
 }
 
@@ -154,6 +153,23 @@ std::optional<double> reference_error_ms(const ExpertRows& reference, const Expe
                                          std::size_t m) {
     if (!reference.rows[m] || !annotator.rows[m]) return std::nullopt;
     return *reference.rows[m] - *annotator.rows[m];
+}
+
+MarkSpread pooled_spread(const std::vector<const ExpertRows*>& stretches, std::size_t m) {
+    MarkSpread spread;
+    double squares = 0.0;
+    for (const ExpertRows* stretch : stretches) {
+        const std::vector<double>& rows = stretch->beat_rows[m];
+        if (rows.size() < 2) continue;
+        double mean = 0.0;
+        for (double row : rows) mean += row / static_cast<double>(rows.size());
+        for (double row : rows) squares += (row - mean) * (row - mean);
+        ++spread.stretches;
+        spread.beats += rows.size();
+    }
+    if (spread.stretches > 0)
+        spread.sd_ms = std::sqrt(squares / static_cast<double>(spread.beats - spread.stretches));
+    return spread;
 }
 
 ErrorSummary summarise_errors(const std::vector<double>& errors_ms) {

@@ -62,8 +62,9 @@ inline constexpr std::array<MarkKind, 3> mark_kinds = {MarkKind::q_onset, MarkKi
 const char* mark_name(MarkKind kind);  // "Q onset", "J point", "T end"
 
 struct ExpertRows {
-    std::array<std::optional<double>, 3> rows;  // by MarkKind; none: no accepted beat has it
-    int marked_beats = 0;                       // accepted beats matched to a cardiologist's
+    std::array<std::optional<double>, 3> rows;     // by MarkKind; none: no accepted beat has it
+    std::array<std::vector<double>, 3> beat_rows;  // by MarkKind: each marked beat's own row
+    int marked_beats = 0;                          // accepted beats matched to a cardiologist's
 };
 
 // The cardiologists' marks of the averaged beat of `accepted`; the beats'
@@ -83,6 +84,21 @@ std::optional<double> reference_error_ms(const ExpertRows& reference, const Expe
 int premature_ventricular_beats(const std::vector<importing::Annotation>& labels, double rate_hz,
                                 const StretchPlace& place,
                                 const std::vector<AcceptedBeat>& accepted);
+
+// How far a cardiologist's marks of the beats averaged together scatter about
+// their mean, for mark index `m`: the SD pooled over the stretches with two or
+// more such marks, sqrt(sum of the squares about each stretch's mean / sum of
+// (marks - 1)). Averaging accepts beats of one QRS shape; what their marks
+// still differ by is the cardiologist's hand and what truly differs from one
+// beat to the next, and a mark of the averaged beat follows neither. A
+// stretch compared on the mark of one beat carries that spread whole; a
+// median of more, less of it.
+struct MarkSpread {
+    std::size_t stretches = 0;  // with two or more marks
+    std::size_t beats = 0;      // the marks in them
+    double sd_ms = 0.0;         // 0 without such a stretch
+};
+MarkSpread pooled_spread(const std::vector<const ExpertRows*>& stretches, std::size_t m);
 
 struct ErrorSummary {
     std::size_t count = 0;

@@ -176,6 +176,50 @@ void expect_within(const std::string& out, const std::vector<MarkLimit>& limits)
     }
 }
 
+// The cells of a table row; a quoted cell holding a comma splits, which
+// leaves the cells counted from the end in place.
+std::vector<std::string> cells_of(const std::string& row) {
+    std::vector<std::string> cells(1);
+    for (char c : row) {
+        if (c == ',')
+            cells.emplace_back();
+        else
+            cells.back().push_back(c);
+    }
+    return cells;
+}
+
+// The block of the cardiologist's own spread under `database`'s table: its
+// heading, a line a mark, and the count of analysed stretches that rest on
+// one marked beat, which the table's rows of `record` give.
+void expect_annotator_spread(const std::string& out, const std::string& table,
+                             const std::string& database, const std::string& record) {
+    SCOPED_TRACE(database);
+    int marked = 0, one_beat = 0;
+    std::istringstream rows(table);
+    for (std::string row; std::getline(rows, row);) {
+        if (row.rfind(record, 0) != 0) continue;
+        const std::vector<std::string> cells = cells_of(row);
+        const std::string& marked_beats = cells[cells.size() - 19];  // the 8th of 26
+        if (cells[4] == "failed" || marked_beats == "0") continue;
+        ++marked;
+        one_beat += marked_beats == "1" ? 1 : 0;
+    }
+    const std::size_t start = out.find(database + ": ");
+    const std::size_t block = out.find(
+        "\n  the cardiologist's own marks among the beats of one averaged beat:\n"
+        "  mark      stretches  beats  SD ms\n  Q onset  ",
+        start);
+    ASSERT_NE(block, std::string::npos) << out;
+    for (const char* mark : {"\n  J point  ", "\n  T end    "})
+        EXPECT_NE(out.find(mark, block), std::string::npos) << mark;
+    EXPECT_NE(out.find("\n  analysed stretches whose marks are of one beat: " +
+                           std::to_string(one_beat) + " of " + std::to_string(marked) + "\n",
+                       block),
+              std::string::npos)
+        << out;
+}
+
 // Measured when this test was written (sel100 with q1c; LUDB 123):
 //   QT Database  Q onset -1.4 +- 9.5,  J point 0.1 +- 3.4,   T end 1.1 +- 11.1 ms (6 stretches;
 //                J point 2.4 +- 3.1 since the J point is where no fall is left to see)
@@ -216,6 +260,8 @@ TEST(ValidateCommand, MarksOfOneQtDatabaseAndOneLudbRecordStayWithinTheirLimits)
     EXPECT_EQ(table.rfind(validation_header, 0), 0U);
     EXPECT_NE(table.find("\nsel100,q1c,22,13,"), std::string::npos) << table;
     EXPECT_NE(table.find("\n123,ludb,1,1,"), std::string::npos) << table;
+    expect_annotator_spread(run.out, table, "QT Database (q1c)", "sel100,");
+    expect_annotator_spread(run.out, table, "LUDB", "123,");
 }
 
 // A small lead's wave going on is the wave going on. sel114's second lead has
@@ -315,19 +361,6 @@ TEST(ValidateCommand, TheMarksOfPacedBeatsAreNotCutShortByTheirOwnSpikeOrTWave) 
         EXPECT_NE(run.out.find(c.analysed), std::string::npos) << run.out;
         expect_within(run.out, c.limits);
     }
-}
-
-// The cells of a table row; a quoted cell holding a comma splits, which
-// leaves the cells counted from the end in place.
-std::vector<std::string> cells_of(const std::string& row) {
-    std::vector<std::string> cells(1);
-    for (char c : row) {
-        if (c == ',')
-            cells.emplace_back();
-        else
-            cells.back().push_back(c);
-    }
-    return cells;
 }
 
 // sel116 has premature ventricular beats among those averaging looks at (its

@@ -107,6 +107,8 @@ TEST(Validation, CardiologistsMarkIsTheMedianOverTheMatchedAcceptedBeats) {
     EXPECT_DOUBLE_EQ(*expert.rows[0], 164.0);  // median of 162, 164, 171
     EXPECT_DOUBLE_EQ(*expert.rows[1], 244.0);  // median of 242, 244, 255
     EXPECT_DOUBLE_EQ(*expert.rows[2], 602.5);  // median of 602, 603
+    EXPECT_EQ(expert.beat_rows[0], (std::vector<double>{162.0, 164.0, 171.0}));
+    EXPECT_EQ(expert.beat_rows[2], (std::vector<double>{602.0, 603.0}));
 
     const ExpertRows none = expert_rows(beats, 250.0, StretchPlace{0, 0, 0}, {{2900, 0, 1.0f}});
     EXPECT_EQ(none.marked_beats, 0);
@@ -156,6 +158,36 @@ TEST(Validation, ReferenceErrorIsTheReferencesRowLessTheAnnotatorsWhereBothMarke
     EXPECT_EQ(reference_error_ms(reference, annotator, 2), std::nullopt);
     // The other way round the sign turns: 164 - 170.5.
     EXPECT_EQ(reference_error_ms(annotator, reference, 0), std::optional<double>(-6.5));
+}
+
+TEST(Validation, TheCardiologistsSpreadIsPooledOverStretchesOfTwoOrMoreMarks) {
+    const auto stretch = [](std::vector<double> t_ends) {
+        ExpertRows rows;
+        rows.beat_rows[2] = std::move(t_ends);
+        return rows;
+    };
+    const ExpertRows pair = stretch({600, 604});         // mean 602: squares 4 + 4, 1 degree
+    const ExpertRows triple = stretch({590, 596, 593});  // mean 593: 9 + 9 + 0, 2 degrees
+    const ExpertRows single = stretch({700});            // one mark: no spread of its own
+    const ExpertRows none = stretch({});
+    struct Case {
+        const char* name;
+        std::vector<const ExpertRows*> stretches;
+        std::size_t count, beats;
+        double sd;
+    } cases[] = {
+        {"one pair", {&pair}, 1, 2, std::sqrt(8.0)},
+        {"pooled, not the SD of all marks", {&pair, &triple, &single}, 2, 5, std::sqrt(26.0 / 3.0)},
+        {"no stretch of two", {&single, &none}, 0, 0, 0.0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const MarkSpread spread = pooled_spread(c.stretches, 2);
+        EXPECT_EQ(spread.stretches, c.count);
+        EXPECT_EQ(spread.beats, c.beats);
+        EXPECT_DOUBLE_EQ(spread.sd_ms, c.sd);
+        EXPECT_EQ(pooled_spread(c.stretches, 0).stretches, 0U);  // no Q onset marked
+    }
 }
 
 TEST(Validation, MediansAndErrorSummaries) {
