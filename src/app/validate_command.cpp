@@ -404,13 +404,18 @@ void print_annotator_spread(const std::vector<const StretchResult*>& stretches, 
         ++marked;
         one_beat += r->expert.marked_beats == 1 ? 1U : 0U;
     }
-    out << "  the cardiologist's own marks among the beats of one averaged beat:\n"
-           "  mark      stretches  beats  SD ms\n";
+    out << "  the cardiologist's own marks among the beats of one averaged beat, and the least SD\n"
+           "  marks without error of their own would show against them:\n"
+           "  mark      stretches  beats  SD ms  least SD ms\n";
     for (std::size_t m = 0; m < mark_kinds.size(); ++m) {
         const MarkSpread spread = pooled_spread(rows, m);
+        std::vector<std::size_t> marks_per_stretch;
+        for (const StretchResult* r : stretches)
+            if (error_ms(*r, m)) marks_per_stretch.push_back(r->expert.beat_rows[m].size());
         char line[128];
-        std::snprintf(line, sizeof line, "  %-8s %10zu %6zu %6.1f\n", mark_name(mark_kinds[m]),
-                      spread.stretches, spread.beats, spread.sd_ms);
+        std::snprintf(line, sizeof line, "  %-8s %10zu %6zu %6.1f %12.1f\n",
+                      mark_name(mark_kinds[m]), spread.stretches, spread.beats, spread.sd_ms,
+                      spread_floor_ms(spread, marks_per_stretch));
         out << line;
     }
     out << "  analysed stretches whose marks are of one beat: " << one_beat << " of " << marked

@@ -100,6 +100,13 @@ struct MarkSpread {
 };
 MarkSpread pooled_spread(const std::vector<const ExpertRows*>& stretches, std::size_t m);
 
+// The least SD that marks with no error of their own would show against the
+// cardiologist's on the compared stretches, whose marks are over
+// `marks_per_stretch` beats: spread * sqrt(mean of 1 / marks). A mean of n
+// marks scattering by s scatters by s / sqrt(n); their median, by no less
+// when the marks scatter normally. 0 without a compared stretch.
+double spread_floor_ms(const MarkSpread& spread, const std::vector<std::size_t>& marks_per_stretch);
+
 struct ErrorSummary {
     std::size_t count = 0;
     double mean_ms = 0.0;

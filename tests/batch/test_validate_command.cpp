@@ -207,8 +207,9 @@ void expect_annotator_spread(const std::string& out, const std::string& table,
     }
     const std::size_t start = out.find(database + ": ");
     const std::size_t block = out.find(
-        "\n  the cardiologist's own marks among the beats of one averaged beat:\n"
-        "  mark      stretches  beats  SD ms\n  Q onset  ",
+        "\n  the cardiologist's own marks among the beats of one averaged beat, and the least SD\n"
+        "  marks without error of their own would show against them:\n"
+        "  mark      stretches  beats  SD ms  least SD ms\n  Q onset  ",
         start);
     ASSERT_NE(block, std::string::npos) << out;
     for (const char* mark : {"\n  J point  ", "\n  T end    "})

@@ -188,6 +188,10 @@ TEST(Validation, TheCardiologistsSpreadIsPooledOverStretchesOfTwoOrMoreMarks) {
         EXPECT_DOUBLE_EQ(spread.sd_ms, c.sd);
         EXPECT_EQ(pooled_spread(c.stretches, 0).stretches, 0U);  // no Q onset marked
     }
+    // Spread 6 ms over stretches of 1, 2 and 4 marks: 6 sqrt((1 + 1/2 + 1/4) / 3).
+    EXPECT_DOUBLE_EQ(spread_floor_ms({3, 9, 6.0}, {1, 2, 4}), 6.0 * std::sqrt(1.75 / 3.0));
+    EXPECT_DOUBLE_EQ(spread_floor_ms({3, 9, 6.0}, {1, 1}), 6.0);
+    EXPECT_DOUBLE_EQ(spread_floor_ms({3, 9, 6.0}, {}), 0.0);
 }
 
 TEST(Validation, MediansAndErrorSummaries) {
