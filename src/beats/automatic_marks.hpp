@@ -142,7 +142,10 @@
 // compared on most stretches with one beat's mark, scatters (the
 // independent T end with it: their errors correlate at 0.95; on the
 // stretches where cardiologist 1 marked two or more of the averaged beats
-// 11.9 +- 17.9); a low, broad T wave in one of few leads ends late; a
+// 11.9 +- 17.9). Cardiologist 1's own T ends of the beats of one averaged
+// beat differ there by 36 ms (SD), so marks without error would stand from
+// them at an SD of 32 ms at least (J point 19; mapari-validate's least SD);
+// a low, broad T wave in one of few leads ends late; a
 // paced beat led by a spike smaller than its QRS, whose ST segment slopes,
 // gets a late J point; a deflection well
 // before the QRS's rise, further than the trapezium's smoothing hides, or
