@@ -1,8 +1,10 @@
 #include "app/bad_leads.hpp"
 
 #include <algorithm>
+#include <memory>
 #include <nlohmann/json.hpp>
 
+#include "beats/lead_quality.hpp"
 #include "formats/files.hpp"
 #include "review/lead_neighbours.hpp"
 
@@ -28,11 +30,20 @@ std::optional<int> map_leads_of_record(const nlohmann::json& record, const std::
     return map_leads;
 }
 
-void add_hand_marks(const BatchSettings& settings, RecordingAnalysis& analysis) {
+// The leads named bad and good by hand, as flags.
+std::array<LeadFlags, lead_count> hand_flags(const BatchSettings& settings) {
+    std::array<LeadFlags, lead_count> flags{};
     for (int lead : settings.bad_leads)
-        analysis.flags[static_cast<std::size_t>(lead - 1)].add(LeadFlag::marked_bad);
+        flags[static_cast<std::size_t>(lead - 1)].add(LeadFlag::marked_bad);
     for (int lead : settings.good_leads)
-        analysis.flags[static_cast<std::size_t>(lead - 1)].add(LeadFlag::marked_good);
+        flags[static_cast<std::size_t>(lead - 1)].add(LeadFlag::marked_good);
+    return flags;
+}
+
+void add_hand_marks(const BatchSettings& settings, RecordingAnalysis& analysis) {
+    const std::array<LeadFlags, lead_count> hand = hand_flags(settings);
+    for (std::size_t at = 0; at < lead_count; ++at)
+        analysis.flags[at] = analysis.flags[at] | hand[at];
 }
 
 review::LeadSet bad_leads_of(const RecordingAnalysis& analysis) {
@@ -149,6 +160,17 @@ std::string hand_lists_refusal(const BatchSettings& settings) {
             return "lead " + std::to_string(lead) +
                    " is named by both --bad-leads and --good-leads";
     return {};
+}
+
+LeadsLeftOut leads_left_out_of_marks(const Beat& beat, const Recording& recording,
+                                     const BatchSettings& settings) {
+    auto scratch = std::make_unique<std::array<float, samples_per_reading>>();
+    const LeadQualities qualities = judge_leads(beat, recording, *scratch);
+    const std::array<LeadFlags, lead_count> hand = hand_flags(settings);
+    LeadsLeftOut left_out{};
+    for (std::size_t at = 0; at < lead_count; ++at)
+        left_out[at] = is_bad_lead(quality_flags(qualities[at]) | hand[at]);
+    return left_out;
 }
 
 bool values_withheld(const RecordingAnalysis& analysis, std::size_t at) {

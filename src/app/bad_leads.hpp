@@ -18,6 +18,7 @@
 #include <string>
 
 #include "app/batch_analysis.hpp"
+#include "beats/automatic_marks.hpp"
 #include "review/electrode_layout.hpp"
 #include "store/store.hpp"
 
@@ -47,6 +48,13 @@ bool choose_spatial_rules(const std::filesystem::path& recording, const BatchSet
 // bad and good by hand, and fills in the bad leads' AT and RT (with a
 // layout). The beat's rows from the Q onset to the T end are compared.
 void settle_bad_leads(const Beat& beat, const SpatialRules& rules, RecordingAnalysis& analysis);
+
+// The leads the automatic marks leave out: those the averaged beat and the
+// recording's stretch show bad (no signal, noisy, clipped, steps) or named bad
+// by hand, unless named good. Outliers are not among them: they are found
+// against the marks.
+LeadsLeftOut leads_left_out_of_marks(const Beat& beat, const Recording& recording,
+                                     const BatchSettings& settings);
 
 // Why the hand lists of the settings cannot be taken: a lead named twice,
 // or both bad and good; empty when they can.

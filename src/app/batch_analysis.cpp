@@ -147,7 +147,8 @@ class UnattendedSession {
     // The marks are found once the averaged beat is there, at the first mark's click.
     std::string mark_first() {
         analysis_.marks =
-            find_automatic_marks(store_.beat, found_beat_rows(store_.beat, store_.display));
+            find_automatic_marks(store_.beat, found_beat_rows(store_.beat, store_.display),
+                                 leads_left_out_of_marks(store_.beat, store_.recording, settings_));
         for (int mark = 1; mark <= fiducial_count; ++mark)
             if (marked_row(mark) < 1 || marked_row(mark) > beat_window_rows)
                 give_up("automatic marks: " + (analysis_.marks.problem.empty()

@@ -113,7 +113,7 @@ struct BeatCurves {
 constexpr int leads_side_by_side = 4;
 static_assert(lead_count % leads_side_by_side == 0);
 
-void mark_active_leads(const Beat& beat, BeatCurves& curves) {
+void mark_active_leads(const Beat& beat, const LeadsLeftOut& left_out, BeatCurves& curves) {
     constexpr auto side_by_side = static_cast<std::size_t>(leads_side_by_side);
     for (int first = 1; first <= lead_count; first += leads_side_by_side) {
         std::array<const float*, side_by_side> columns{};
@@ -126,11 +126,16 @@ void mark_active_leads(const Beat& beat, BeatCurves& curves) {
         for (std::size_t r = 0; r < averaged_rows; ++r)
             for (std::size_t j = 0; j < side_by_side; ++j)
                 squares[j] += (columns[j][r] - mean[j]) * (columns[j][r] - mean[j]);
-        for (std::size_t j = 0; j < side_by_side; ++j) {
-            const int l = first + static_cast<int>(j);
-            curves.active(l) = squares[j] / averaged_rows > flat_lead_variance;
-            if (curves.active(l)) ++curves.active_leads;
-        }
+        for (std::size_t j = 0; j < side_by_side; ++j)
+            curves.active(first + static_cast<int>(j)) =
+                squares[j] / averaged_rows > flat_lead_variance;
+    }
+    const auto kept = [&](int l) { return !left_out[static_cast<std::size_t>(l - 1)]; };
+    bool any_kept = false;
+    for (int l = 1; l <= lead_count; ++l) any_kept = any_kept || (curves.active(l) && kept(l));
+    for (int l = 1; l <= lead_count; ++l) {
+        if (any_kept && !kept(l)) curves.active(l) = false;
+        if (curves.active(l)) ++curves.active_leads;
     }
 }
 
@@ -918,10 +923,11 @@ std::vector<std::int32_t> found_beat_rows(const Beat& beat, const Display& displ
     return rows;
 }
 
-AutomaticMarks find_automatic_marks(const Beat& beat, const std::vector<std::int32_t>& found_rows) {
+AutomaticMarks find_automatic_marks(const Beat& beat, const std::vector<std::int32_t>& found_rows,
+                                    const LeadsLeftOut& left_out) {
     AutomaticMarks marks;
     BeatCurves curves;
-    mark_active_leads(beat, curves);
+    mark_active_leads(beat, left_out, curves);
     if (curves.active_leads == 0) {
         marks.problem = "every lead of the averaged beat is flat";
         return marks;

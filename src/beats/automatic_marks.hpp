@@ -201,8 +201,15 @@ inline MarkRowArray mark_rows_of(const AutomaticMarks& marks) {
 // as a beat), even when that beat moves too slowly to be seen as one in the
 // averaged beat (a premature beat after each accepted one is not averaged,
 // yet its waves are).
+//
+// `left_out` are leads the marks are not taken from: bad leads, whose noise or
+// steps would otherwise carry the RMS curve and the latest lead's edges. When
+// it leaves out every lead with a signal, the marks are taken from them all,
+// as a recording's marks are better questioned by its flags than lost.
+using LeadsLeftOut = std::array<bool, lead_count>;  // lead l at [l - 1]
 AutomaticMarks find_automatic_marks(const Beat& beat,
-                                    const std::vector<std::int32_t>& found_rows = {});
+                                    const std::vector<std::int32_t>& found_rows = {},
+                                    const LeadsLeftOut& left_out = {});
 
 // The rows of the averaged beat at which the beat finding found beats after
 // the accepted ones, seen from each accepted beat, in order.

@@ -2,7 +2,7 @@
 // moved marks, the moves by keys and by dragging with their undo stack, the
 // bad leads named by hand, and Accept writing what mapari-batch --correct
 // writes. The study is support/study_fixture.hpp's: g is to be checked and
-// marked at rows 141, 141, 250 and 576; f is fine.
+// marked at rows 135, 141, 226 and 576; f is fine.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -59,7 +59,7 @@ TEST_F(StudyReviewTest, TheListPutsTheRecordingsToCheckFirst) {
     EXPECT_EQ(g.name, "g");
     EXPECT_EQ(g.status, AnalysisStatus::check);
     EXPECT_EQ(g.reason, "only 1 beats accepted for the average");
-    EXPECT_EQ(g.marks, (MarkRowArray{141, 141, 250, 576}));
+    EXPECT_EQ(g.marks, (MarkRowArray{135, 141, 226, 576}));
     EXPECT_EQ(g.qt_ms, 576 - 141);
     EXPECT_GE(g.bad_leads, 30);  // the 30 noisy leads at least
     EXPECT_GE(g.flagged_leads, g.bad_leads);
@@ -133,7 +133,7 @@ TEST_F(StudyReviewTest, KeysMoveTheChosenMarkAndUndoAndRedoRetraceThem) {
     const std::int32_t one_more = review_.mark_row(4);
     EXPECT_GT(one_more, ten_later);
     EXPECT_TRUE(review_.changed());
-    EXPECT_EQ(review_.mark_row(3), 250);  // the others stay
+    EXPECT_EQ(review_.mark_row(3), 226);  // the others stay
 
     review_.undo();
     EXPECT_EQ(review_.mark_row(4), ten_later);
@@ -157,7 +157,7 @@ TEST_F(StudyReviewTest, AWholeDragIsOneStepOfTheUndoStack) {
     EXPECT_EQ(review_.chosen_mark(), 3);
     EXPECT_NEAR(review_.mark_row(3), 240, 1);  // the clickable row nearest
     review_.undo();
-    EXPECT_EQ(review_.mark_row(3), 250);
+    EXPECT_EQ(review_.mark_row(3), 226);
     EXPECT_FALSE(review_.can_undo());
 }
 
@@ -165,7 +165,7 @@ TEST_F(StudyReviewTest, MarksOutOfOrderGiveNoValuesAndAreRefusedOnAccept) {
     const auto before = snapshot(study_);
     review_.start_drag(3);
     review_.drag_to(100);  // the J point before the Q onset
-    const std::string why = "the marks are out of order: stimulus 141, Q onset 141, J point " +
+    const std::string why = "the marks are out of order: stimulus 135, Q onset 141, J point " +
                             std::to_string(review_.mark_row(3)) +
                             ", T end 576 (stimulus <= Q onset < J point < T end)";
     EXPECT_EQ(review_.preview().refusal, why);

@@ -543,14 +543,16 @@ TEST(AutomaticMarks, TheTangentTEndIsWhereTheSteepestFallMeetsTheBaseline) {
 
 struct LaterLeadCase {
     const char* name;
-    double share;                // of the other leads' T wave's height, signed
-    int later_leads;             // leads 17, 18, ... whose wave comes later
-    double expected_centre_row;  // of the wave whose end is the T end
+    double share;                                 // of the other leads' T wave's height, signed
+    int later_leads;                              // leads 17, 18, ... whose wave comes later
+    double expected_centre_row;                   // of the wave whose end is the T end
+    enum { none, later, every } left_out = none;  // leads the marks are not taken from
 };
 
 // Every lead's T wave a hump 40 rows wide at row 400, 400 high; some leads'
 // 40 rows later. Their end counts when their wave is at least a tenth as
-// high as the largest, however few of them there are: 20, 16 or 2 of the 64.
+// high as the largest, however few of them there are: 20, 16 or 2 of the 64,
+// unless they are left out (bad leads); leaving out every lead leaves none out.
 TEST(AutomaticMarks, TEndIsTheLatestOverTheLeadsWithATWave) {
     const std::vector<LaterLeadCase> cases{
         {"an eighth as high", 0.125, 20, 440.0},
@@ -559,6 +561,8 @@ TEST(AutomaticMarks, TEndIsTheLatestOverTheLeadsWithATWave) {
         {"a twelfth as deep: left out", -1.0 / 12, 20, 400.0},
         {"a quarter of the leads", 1.0, 16, 440.0},
         {"two leads alone", 1.0, 2, 440.0},
+        {"two leads left out", 1.0, 2, 400.0, LaterLeadCase::later},
+        {"every lead left out: all are used", 1.0, 2, 440.0, LaterLeadCase::every},
     };
     const Wave common{Wave::hump, 400.0, 40.0};
     for (const LaterLeadCase& c : cases) {
@@ -570,7 +574,12 @@ TEST(AutomaticMarks, TEndIsTheLatestOverTheLeadsWithATWave) {
             else
                 add_wave(*beat, l, common, 400.0);
         }
-        const AutomaticMarks marks = find_automatic_marks(*beat);
+        LeadsLeftOut left_out{};
+        for (int l = 1; l <= lead_count; ++l)
+            left_out[static_cast<std::size_t>(l - 1)] =
+                c.left_out == LaterLeadCase::every ||
+                (c.left_out == LaterLeadCase::later && l >= 17 && l < 17 + c.later_leads);
+        const AutomaticMarks marks = find_automatic_marks(*beat, {}, left_out);
         EXPECT_EQ(marks.problem, "");
         EXPECT_NEAR(marks.t_end, trapezium_end_row({Wave::hump, c.expected_centre_row, 40.0}), 2.0);
     }

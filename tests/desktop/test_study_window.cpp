@@ -1,6 +1,6 @@
 // The study window driven through its real widgets on the offscreen
 // platform: opened from the frame on a study made by the test
-// (support/study_fixture.hpp: g to check, marked at rows 141, 141, 250 and
+// (support/study_fixture.hpp: g to check, marked at rows 135, 141, 226 and
 // 576; f fine), marks moved by keys and by a drag, Accept writing the files
 // of mapari-batch --correct, Revert and undo writing nothing, and the
 // refusals of folders that are no study.
@@ -76,7 +76,7 @@ TEST_F(StudyWindowTest, TheListShowsTheRecordingsToCheckFirstAndSelectsOne) {
     QTableWidget* list = window.recording_list();
     ASSERT_EQ(list->rowCount(), 2);
     const QStringList g_row = {
-        "g", "check", "only 1 beats accepted for the average", "141", "141", "250", "576", "435"};
+        "g", "check", "only 1 beats accepted for the average", "135", "141", "226", "576", "435"};
     for (int column = 0; column < g_row.size(); ++column)
         EXPECT_EQ(list->item(0, column)->text(), g_row[column]) << column;
     EXPECT_EQ(list->item(1, 0)->text(), "f");
@@ -138,9 +138,9 @@ TEST_F(StudyWindowTest, RevertAndUndoLeaveTheFilesUntouched) {
     press(window, Qt::Key_3);
     press(window, Qt::Key_Right, Qt::ShiftModifier);
     drag(window, 4, 500);
-    EXPECT_NE(window.review().mark_row(3), 250);
+    EXPECT_NE(window.review().mark_row(3), 226);
     press(window, Qt::Key_Escape);
-    EXPECT_EQ(window.review().mark_row(3), 250);
+    EXPECT_EQ(window.review().mark_row(3), 226);
     EXPECT_EQ(window.review().mark_row(4), 576);
     EXPECT_EQ(window.message(), "Reverted: the marks and bad leads as saved.");
 
@@ -148,7 +148,7 @@ TEST_F(StudyWindowTest, RevertAndUndoLeaveTheFilesUntouched) {
     press(window, Qt::Key_1);
     press(window, Qt::Key_Left);
     press(window, Qt::Key_Z, Qt::ControlModifier);
-    EXPECT_EQ(window.review().mark_row(1), 141);
+    EXPECT_EQ(window.review().mark_row(1), 135);
     press(window, Qt::Key_Z, Qt::ControlModifier);
     EXPECT_EQ(window.review().mark_row(4), 576);
     press(window, Qt::Key_Y, Qt::ControlModifier);
@@ -209,7 +209,7 @@ TEST_F(StudyWindowTest, AcceptOfMarksOutOfOrderSaysWhyAndWritesNothing) {
     StudyWindow& window = open_and_select_g();
     drag(window, 3, 120);  // the J point before the Q onset
     const QString why = QStringLiteral(
-                            "the marks are out of order: stimulus 141, Q onset 141, J point %1, "
+                            "the marks are out of order: stimulus 135, Q onset 141, J point %1, "
                             "T end 576 (stimulus <= Q onset < J point < T end)")
                             .arg(window.review().mark_row(3));
     EXPECT_EQ(window.message(), why);

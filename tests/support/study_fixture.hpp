@@ -1,8 +1,9 @@
 // A study of mapari-batch made by a test: two synthetic recordings of 4 s
 // at 75 a minute analysed with the ARI settings 30, 7, 200. f (seed 5) is
 // fine; g (seed 6) has leads 1 to 30 spoilt by noise, so that one beat a
-// pass is accepted and it is to be checked. The batch marks g at rows 141
-// (stimulus), 141 (Q onset), 250 (J point) and 576 (T end).
+// pass is accepted and it is to be checked. The batch marks g at rows 135
+// (stimulus), 141 (Q onset), 226 (J point) and 576 (T end), from its good
+// leads 31 to 64.
 #pragma once
 
 #include <gtest/gtest.h>
