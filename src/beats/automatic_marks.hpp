@@ -1,8 +1,9 @@
 // The four fiducial marks of the averaged beat found without an operator, for
 // analyses that run unattended.
 //
-// Every lead whose variance is not ~0 takes part; flat leads are left out, and
-// a beat of flat leads only gets no marks. Curves over the rows:
+// Every lead whose variance is not ~0 takes part but those the caller leaves
+// out (bad leads); flat leads are left out, and a beat of flat leads only gets
+// no marks. Curves over the rows:
 //   - the iso-electric window: of the 20-row windows ending by row 191, the
 //     latest whose variance (mean over the leads) is within 1.2 times the
 //     quietest one's; each lead's mean there is its baseline, the variance the
