@@ -253,18 +253,57 @@ bool carries_signal(const Recording& recording, int lead) {
     return false;
 }
 
+namespace {
+
+// The leads with a signal whose recording moves from sample to sample, on the
+// median, by more than four times the median lead's (counted as 1 raw unit
+// at least): noise of their own, such as a poor contact's, whose swing is
+// the noise's and on which no beat is found.
+std::array<bool, lead_count> noisy_recordings(const Recording& recording,
+                                              const std::array<int, lead_count>& swings) {
+    std::array<float, lead_count> medians{}, with_signal{};
+    int count = 0;
+    auto block = std::make_unique<BlockSteps>();
+    for (int first = 1; first <= lead_count; first += leads_a_block) {
+        take_block_steps(recording, first, *block);
+        for (std::size_t j = 0; j < leads_a_block; ++j) {
+            const std::size_t at = static_cast<std::size_t>(first - 1) + j;
+            if (swings[at] == 0) continue;
+            medians[at] = median_step({*block, j});
+            with_signal[static_cast<std::size_t>(count++)] = medians[at];
+        }
+    }
+    std::array<bool, lead_count> noisy{};
+    if (count == 0) return noisy;
+    const float typical = std::max(least_noise, median(with_signal.data(), count));
+    for (std::size_t at = 0; at < lead_count; ++at)
+        noisy[at] = swings[at] > 0 && medians[at] > noisier_than_the_leads * typical;
+    return noisy;
+}
+
+}  // namespace
+
 DisplayLeads display_leads_with_signal(const Recording& recording, const DisplayLeads& asked) {
     const std::array<int, lead_count> swings = stretch_swings(stretch_range(recording));
-    std::array<int, lead_count> by_swing{};
-    std::size_t with_signal = 0;
-    for (int lead = 1; lead <= lead_count; ++lead)
-        if (swings[static_cast<std::size_t>(lead - 1)] > 0) by_swing[with_signal++] = lead;
-    if (with_signal == 0) return asked;
     const auto swing_of = [&swings](int lead) {
         return swings[static_cast<std::size_t>(lead - 1)];
     };
+    if (std::none_of(asked.begin(), asked.end(), [&](int lead) { return swing_of(lead) == 0; }))
+        return asked;
+    std::array<int, lead_count> by_swing{};
+    std::size_t with_signal = 0;
+    for (int lead = 1; lead <= lead_count; ++lead)
+        if (swing_of(lead) > 0) by_swing[with_signal++] = lead;
+    if (with_signal == 0) return asked;
+    const std::array<bool, lead_count> noisy = noisy_recordings(recording, swings);
+    const auto noisy_lead = [&noisy](int lead) {
+        return noisy[static_cast<std::size_t>(lead - 1)];
+    };
     std::stable_sort(by_swing.begin(), by_swing.begin() + static_cast<std::ptrdiff_t>(with_signal),
-                     [&](int a, int b) { return swing_of(a) > swing_of(b); });
+                     [&](int a, int b) {
+                         if (noisy_lead(a) != noisy_lead(b)) return noisy_lead(b);
+                         return swing_of(a) > swing_of(b);
+                     });
     DisplayLeads chosen = asked;
     std::size_t next = 0, again = 0;
     for (int& lead : chosen) {

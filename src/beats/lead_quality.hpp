@@ -61,9 +61,11 @@ using DisplayLeads = std::array<int, display_lead_count>;
 
 // The display leads `asked`, each that carries no signal replaced by the lead
 // of largest peak-to-peak swing over the stretch among the leads with a signal
-// not displayed yet (the lowest numbered of equal swings). Once those run out
-// the leads with a signal are taken again, largest first. `asked` as it is
-// when no lead carries a signal.
+// not displayed yet (the lowest numbered of equal swings), a lead whose
+// recording is noisy (its median step from sample to sample more than four
+// times the median lead's) only after every other. Once those run out the
+// leads with a signal are taken again in that order. `asked` as it is when
+// no lead carries a signal.
 DisplayLeads display_leads_with_signal(const Recording& recording, const DisplayLeads& asked);
 
 }  // namespace mapari

@@ -342,19 +342,54 @@ TEST(DisplayLeads, EachAskedLeadWithoutASignalIsReplacedByTheLargestSwingNotShow
 }
 
 // Equal swings: the lowest numbered first. Leads 20 and 30 swing 500 (the
-// largest), every other lead 1.
+// largest), every other lead 1, each in one step at sample 2001.
 TEST(DisplayLeads, OfEqualSwingsTheLowestNumberedIsTaken) {
     auto store = make_store();
     for (int lead = 1; lead <= lead_count; ++lead) {
         const std::int16_t high = lead == 20 || lead == 30 ? 500 : 1;
         for (int t = 1; t <= samples_per_reading; ++t)
             store->recording.samples(channel_of_lead(lead), t) =
-                static_cast<std::int16_t>(t % 2 == 0 ? high : 0);
+                static_cast<std::int16_t>(t > 2000 ? high : 0);
     }
     for (int lead : {13, 23, 37})
         for (int t = 1; t <= samples_per_reading; ++t)
             store->recording.samples(channel_of_lead(lead), t) = 0;
     EXPECT_EQ(display_leads_with_signal(store->recording, {13, 23, 37}), (DisplayLeads{20, 30, 1}));
+}
+
+// A noisy lead swings most and is taken last. Every lead's recording
+// alternates between 0 and `clean` and rises by l at sample 2001 (a median
+// step of clean, a swing of clean + l); leads 40 and 50 alternate between 0
+// and `step` and rise by 200 (a median step of step, the largest swing).
+// Noisy: a median step above 4 times the median lead's, counted as 1 at
+// least. Leads 13, 23 and 37 carry no signal.
+TEST(DisplayLeads, ANoisyLeadIsTakenAfterEveryOther) {
+    const struct {
+        const char* what;
+        std::int16_t clean, step;
+        DisplayLeads taken;
+    } cases[] = {
+        {"steps 41 > 4 * 10: both noisy, taken last", 10, 41, {64, 63, 62}},
+        {"steps 40 = 4 * 10 are not above it: the largest swings", 10, 40, {40, 50, 64}},
+        {"still leads count as moving by 1: steps 5 > 4", 0, 5, {64, 63, 62}},
+        {"steps 4 are not above 4", 0, 4, {40, 50, 64}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto store = make_store();
+        for (int lead = 1; lead <= lead_count; ++lead) {
+            const bool silent = lead == 13 || lead == 23 || lead == 37;
+            const bool noisy = lead == 40 || lead == 50;
+            const int step = noisy ? c.step : c.clean;
+            const int rise = noisy ? 200 : lead;
+            for (int t = 1; t <= samples_per_reading; ++t)
+                store->recording.samples(channel_of_lead(lead), t) =
+                    silent ? std::int16_t{0}
+                           : static_cast<std::int16_t>((t % 2 == 0 ? step : 0) +
+                                                       (t > 2000 ? rise : 0));
+        }
+        EXPECT_EQ(display_leads_with_signal(store->recording, {13, 23, 37}), c.taken);
+    }
 }
 
 }  // namespace
