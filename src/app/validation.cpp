@@ -174,9 +174,9 @@ MarkSpread pooled_spread(const std::vector<const ExpertRows*>& stretches, std::s
 
 double spread_floor_ms(const MarkSpread& spread,
                        const std::vector<std::size_t>& marks_per_stretch) {
+    if (marks_per_stretch.empty()) return 0.0;
     double shares = 0.0;
     for (std::size_t marks : marks_per_stretch) shares += 1.0 / static_cast<double>(marks);
-    if (marks_per_stretch.empty()) return 0.0;
     return spread.sd_ms * std::sqrt(shares / static_cast<double>(marks_per_stretch.size()));
 }
 
