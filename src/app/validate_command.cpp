@@ -27,7 +27,7 @@ namespace mapari {
 
 const char* const validate_usage_text =
     "usage: mapari-validate RECORD.hea... [--annotator q1c|q2c|ludb] [--reference q1c|q2c]\n"
-    "                       [--t-end trapezium|tangent] [--out DIR] [--lang ja|en]\n"
+    "                       [--t-end trapezium|tangent|independent] [--out DIR] [--lang ja|en]\n"
     "       mapari-validate --help | --version\n"
     "  RECORD.hea   a WFDB record with cardiologists' marks beside it\n"
     "  --annotator  q1c or q2c: the QT Database's RECORD.q1c or .q2c; ludb: one file a lead\n"
@@ -36,7 +36,9 @@ const char* const validate_usage_text =
     "               same beats are measured against the annotator's too; a record without\n"
     "               them is named and measured without\n"
     "  --t-end      the T end measured: trapezium, the mark (default); tangent, the tangent\n"
-    "               at each lead's steepest fall met with its iso-electric level\n"
+    "               at each lead's steepest fall met with its iso-electric level;\n"
+    "               independent, the cube-root line on the RMS's fall, the second estimate\n"
+    "               the batch checks the T end against\n"
     "  --out DIR    where validation.csv goes (default: the current folder)\n"
     "  --lang ja|en the language of messages (default ja); the table and summary are English\n";
 
@@ -78,13 +80,22 @@ std::string reference_refusal(const ValidateOptions& options) {
     return {};
 }
 
+// Another T end measured in the mark's place; the analysis itself is the
+// same. The independent estimate is none (0) where the RMS's edge stood in
+// for the mark: then it is the mark.
+void measure_t_end_by(const std::string& method, AutomaticMarks& marks) {
+    if (method == "tangent") marks.t_end = marks.t_end_tangent;
+    if (method == "independent" && marks.t_end_independent != 0)
+        marks.t_end = marks.t_end_independent;
+}
+
 CommandLineReading parse_validate_arguments(const std::vector<std::string>& arguments,
                                             ValidateOptions& options) {
     const CommandOptions table = {
         choice_option("--annotator", options.annotator, {"q1c", "q2c", "ludb"}, "q1c, q2c or ludb"),
         choice_option("--reference", options.reference, {"q1c", "q2c"}, "q1c or q2c"),
-        choice_option("--t-end", options.t_end_method, {"trapezium", "tangent"},
-                      "trapezium or tangent"),
+        choice_option("--t-end", options.t_end_method, {"trapezium", "tangent", "independent"},
+                      "trapezium, tangent or independent"),
         text_option("--out", options.out),
         language_option([&options](Language language) { options.language = language; }),
     };
@@ -279,9 +290,7 @@ bool measure_record(const fs::path& header, const ValidateOptions& options,
         const fs::path session = work.path() / ("s" + std::to_string(results.size()));
         result.analysis = analyse_recording(
             work.path() / "data" / report.pieces[place.piece].file_name, session, settings);
-        // The tangent's T end is measured in the mark's place; the analysis itself is the same.
-        if (options.t_end_method == "tangent")
-            result.analysis.marks.t_end = result.analysis.marks.t_end_tangent;
+        measure_t_end_by(options.t_end_method, result.analysis.marks);
         result.expert = expert_rows(expert.beats, rate_hz, place, result.analysis.accepted);
         if (reference.read) {
             result.reference = options.reference;
@@ -485,6 +494,8 @@ int run_validate(const ValidateOptions& options, std::ostream& out, std::ostream
     if (options.t_end_method == "tangent")
         out << "T end by the tangent at each lead's steepest fall, met with its iso-electric "
                "level\n";
+    if (options.t_end_method == "independent")
+        out << "T end by the cube-root line on the RMS's fall, the independent estimate\n";
     print_summary(results, out);
     return exit_code;
 }

@@ -86,7 +86,12 @@
 //     that late (the heart has recovered when its last part has; a lead is
 //     refused only for what shows in it: a wave too low to hold more than
 //     noise, or one that does not come back). `t_end_independent` is the
-//     cube-root line on the RMS's fall, a second estimate to check against.
+//     cube-root line on the RMS's fall, a second estimate to check against;
+//     against cardiologists (mapari-validate --t-end independent) it
+//     scatters more than the mark (QT Database, four records without
+//     pacing, 6.0 +- 34.5 ms; LUDB -6.1 +- 33.2) and on sel104 runs on into
+//     the baseline's drift after the T wave (83.1 +- 108.6), so a
+//     disagreement between the two says to look, not which one is wrong.
 //     `t_end_tangent`, the tangent at the steepest point of each of those
 //     leads' fall met with its iso-electric level, the latest of them, is
 //     the classic T end: against cardiologists (mapari-validate --t-end
@@ -140,8 +145,7 @@
 // Limits: on sel104 cardiologist 1 puts the Q onset a few ms before the
 // spike leaves the baseline, as on unpaced beats; its T end, averaged from
 // one to four beats of a record mixing paced, fusion and sinus beats and
-// compared on most stretches with one beat's mark, scatters (the
-// independent T end with it: their errors correlate at 0.95; on the
+// compared on most stretches with one beat's mark, scatters (on the
 // stretches where cardiologist 1 marked two or more of the averaged beats
 // 11.9 +- 17.9). Cardiologist 1's own T ends of the beats of one averaged
 // beat differ there by 36 ms (SD), so marks without error would stand from

@@ -46,7 +46,7 @@ TEST(ValidateCommand, CommandLinesItCannotUseAreRefused) {
         {{"a.hea", "--reference", "ludb"},
          "mapari-validate: --reference takes q1c or q2c, not \"ludb\""},
         {{"a.hea", "--t-end", "wavelet"},
-         "mapari-validate: --t-end takes trapezium or tangent, not \"wavelet\""},
+         "mapari-validate: --t-end takes trapezium, tangent or independent, not \"wavelet\""},
         {{"a.hea", "--annotator", "q2c", "--reference", "q2c"},
          "mapari-validate: --reference and --annotator name the same cardiologist, q2c"},
         {{"a.hea", "--reference", "q1c", "--annotator", "q1c"},
@@ -298,27 +298,41 @@ TEST(ValidateCommand, ASmallLeadsWaveHoldsTheEndBack) {
     }
 }
 
-// The tangent at each lead's steepest fall, measured in the mark's place, ends
-// the T wave early, as it does on every record of the QT Database here; the
-// mark's trapezium does not. Measured when this test was written, sel100
-// with q1c: the tangent -38.1 +- 7.2 ms, the trapezium 1.1 +- 11.1.
-TEST(ValidateCommand, TheTangentTEndIsMeasuredInTheMarksPlaceAndEndsEarly) {
+// Another T end measured in the mark's place: the tangent at each lead's
+// steepest fall, and the independent estimate the batch checks the mark
+// against (the cube-root line on the RMS's fall), both end sel100's T wave
+// early, as the tangent does on every record of the QT Database here; the
+// mark's trapezium does not. Measured when this test was written, sel100 with
+// q1c: the tangent -38.1 +- 7.2 ms, the cube-root line -35.2 +- 7.5, the
+// trapezium 1.1 +- 11.1.
+TEST(ValidateCommand, AnotherTEndIsMeasuredInTheMarksPlaceAndEndsEarly) {
     const fs::path qtdb = test_support::expert_data_folder() / "qtdb" / "sel100.hea";
     if (!fs::exists(qtdb)) GTEST_SKIP() << "the annotated records are absent";
-    TemporaryFolder folder;
-    const CommandRun run =
-        run_validate({qtdb.string(), "--t-end", "tangent", "--out", folder.path().string()});
-    ASSERT_EQ(run.exit_code, 0) << run.errors;
-    EXPECT_NE(run.out.find("\nT end by the tangent at each lead's steepest fall, met with its "
-                           "iso-electric level\nQT Database (q1c): 6 of 6"),
-              std::string::npos)
-        << run.out;
-    const MarkLine tangent = mark_line(run.out, "QT Database (q1c)", "T end");
-    EXPECT_EQ(tangent.count, 6U);
-    EXPECT_LT(tangent.mean, -25.0);
-    EXPECT_LE(tangent.sd, 15.0);
-    const MarkLine q_onset = mark_line(run.out, "QT Database (q1c)", "Q onset");
-    EXPECT_LE(std::abs(q_onset.mean), 5.0) << "the other marks are the analysis's own";
+    const struct {
+        const char* method;
+        const char* first_line;
+    } cases[] = {
+        {"tangent",
+         "T end by the tangent at each lead's steepest fall, met with its "
+         "iso-electric level"},
+        {"independent", "T end by the cube-root line on the RMS's fall, the independent estimate"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.method);
+        TemporaryFolder folder;
+        const CommandRun run =
+            run_validate({qtdb.string(), "--t-end", c.method, "--out", folder.path().string()});
+        ASSERT_EQ(run.exit_code, 0) << run.errors;
+        EXPECT_NE(run.out.find("\n" + std::string(c.first_line) + "\nQT Database (q1c): 6 of 6"),
+                  std::string::npos)
+            << run.out;
+        const MarkLine t_end = mark_line(run.out, "QT Database (q1c)", "T end");
+        EXPECT_EQ(t_end.count, 6U);
+        EXPECT_LT(t_end.mean, -25.0);
+        EXPECT_LE(t_end.sd, 15.0);
+        const MarkLine q_onset = mark_line(run.out, "QT Database (q1c)", "Q onset");
+        EXPECT_LE(std::abs(q_onset.mean), 5.0) << "the other marks are the analysis's own";
+    }
 }
 
 // The paced records: their T waves are broad, and fall faster than their
